@@ -1,0 +1,62 @@
+// An opened GFF container: its input stream and its chunk directory, for the length of one load.
+//
+// Opening checks the magic "GFFI", finds the directory through the header (see
+// gff/gff_directory.h for the layout), reads it, and clears the stream's flags once, so that a
+// directory read that met the end of the file does not block the payload reads. After that the
+// flags are sticky: once a seek is refused or a read comes up short, every later seek and read of
+// the same load does nothing, and the loaders pass the remaining chunks over.
+//
+// Each opened file carries the allocation budget of its load (gff/allocation_budget.h): the
+// directory is paid from it, and so are the payloads and decoded images of the loaders.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "gff/allocation_budget.h"
+#include "gff/gff_directory.h"
+#include "gff/gff_stream.h"
+
+namespace karst {
+
+class GffFile {
+ public:
+  GffFile() = default;
+
+  // Opens a container from a file or from bytes in memory. On failure nothing is kept.
+  bool Open(const std::string& path);
+  bool OpenBytes(std::vector<std::uint8_t> bytes);
+  bool IsOpen() const { return stream_.has_value(); }
+
+  // The directory's records in order; empty when no file is open.
+  const GffDirectory& directory() const { return *directory_; }
+
+  // Seeks to the payload of `entry`. False when the stream has failed by then.
+  bool SeekTo(const ChunkEntry& entry);
+  // Reads `buffer.size()` bytes at the stream's position; returns how many arrived. A short read
+  // fails the stream; the bytes that did arrive stay in the buffer.
+  std::size_t Read(std::span<std::uint8_t> buffer);
+  // A chunk that claims more bytes than the whole file holds cannot be read, whatever its
+  // position: the stream fails as it would on the short read, and nothing is allocated for it.
+  bool ClaimsMoreThanFile(const ChunkEntry& entry);
+  bool StreamFailed() const { return stream_ && stream_->Failed(); }
+
+  std::uint64_t size() const { return stream_ ? stream_->size() : 0; }
+  AllocationBudget& budget() { return budget_; }
+
+  // Frees the directory, then closes the stream.
+  void Close();
+
+ private:
+  bool OpenStream(GffStream stream);
+
+  std::optional<GffStream> stream_;
+  std::unique_ptr<GffDirectory> directory_ = std::make_unique<GffDirectory>();
+  AllocationBudget budget_{0};
+};
+
+}  // namespace karst

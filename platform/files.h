@@ -1,0 +1,30 @@
+// The file-system services the shell needs from the platform: the path of the program's own
+// file and a wildcard search of one directory.
+#pragma once
+
+#include <cstddef>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace karst::platform {
+
+// The path separator of this platform.
+inline constexpr char kPathSeparator = '/';
+
+// Writes the full path of the running program, zero-terminated, into `buffer`. Returns the
+// path's length, or 0 when it cannot be read or does not fit the buffer with its zero byte.
+std::size_t GetModuleFileName(std::span<char> buffer);
+
+// True when `name` matches `pattern`: '*' stands for any run of characters (none included),
+// '?' for exactly one, and letters match without regard to case.
+bool WildcardMatch(std::string_view pattern, std::string_view name);
+
+// Searches with a search string "directory/pattern" (a string without a separator searches the
+// current directory). Returns the names of the matching entries, files and sub-directories
+// alike, sorted by name without regard to case (ties in byte order) so the order is the same on
+// every machine. An unreadable directory gives no names.
+std::vector<std::string> FindFiles(std::string_view searchString);
+
+}  // namespace karst::platform

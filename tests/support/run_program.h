@@ -1,0 +1,17 @@
+// Runs one of our programs as a child process and collects what it printed and its exit code.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace karst::testing {
+
+struct ProgramResult {
+  int exitCode = -1;  // -1 when the program could not run or was killed by a signal
+  std::string output;
+  std::string errorOutput;
+};
+
+ProgramResult RunProgram(const std::string& program, const std::vector<std::string>& arguments);
+
+}  // namespace karst::testing

@@ -1,0 +1,22 @@
+// What every command-line tool shares: parsing with exit code 2 on bad usage, and error lines
+// on standard error that name the tool and the file.
+#pragma once
+
+#include <string_view>
+
+#include <CLI/CLI.hpp>
+
+namespace karst::tools {
+
+inline constexpr int kExitSuccess = 0;
+inline constexpr int kExitFailure = 1;
+inline constexpr int kExitUsage = 2;
+
+// Parses the command line. Returns -1 when the program should go on with its command;
+// otherwise the exit code: 0 after --help, 2 after a usage error (printed with a hint).
+int ParseCommandLine(CLI::App& app, int argc, char** argv);
+
+// "tool: file: message" on standard error.
+void ReportError(std::string_view tool, std::string_view file, std::string_view message);
+
+}  // namespace karst::tools

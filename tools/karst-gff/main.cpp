@@ -1,0 +1,15 @@
+// karst-gff: looking inside GFF containers.
+#include <CLI/CLI.hpp>
+
+#include "tools/common/cli.h"
+#include "tools/karst-gff/info_command.h"
+
+int main(int argc, char** argv) {
+  CLI::App app("Look inside GFF containers: chunk directories, raw chunk payloads, game-folder checks.",
+               "karst-gff");
+  app.require_subcommand(1);
+  int exitCode = karst::tools::kExitSuccess;
+  karst::tools::AddInfoCommand(app, exitCode);
+  const int parsed = karst::tools::ParseCommandLine(app, argc, argv);
+  return parsed >= 0 ? parsed : exitCode;
+}
