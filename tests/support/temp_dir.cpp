@@ -2,7 +2,6 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <iterator>
 #include <system_error>
 
 namespace karst::testing {
@@ -28,8 +27,17 @@ std::filesystem::path TempDir::Write(const std::string& name, std::span<const st
 }
 
 std::vector<std::uint8_t> ReadFileBytes(const std::filesystem::path& path) {
+  std::error_code error;
+  const std::uintmax_t size = std::filesystem::file_size(path, error);
+  std::vector<std::uint8_t> bytes;
+  if (error) {
+    return bytes;
+  }
+  bytes.resize(static_cast<std::size_t>(size));
   std::ifstream in(path, std::ios::binary);
-  return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  bytes.resize(static_cast<std::size_t>(in.gcount()));
+  return bytes;
 }
 
 }  // namespace karst::testing

@@ -1,0 +1,278 @@
+#include "gff/frame_set.h"
+
+#include <algorithm>
+#include <string>
+
+#include "gff/byte_reader.h"
+#include "gff/debug_printf.h"
+#include "platform/channels.h"
+
+namespace karst {
+namespace {
+
+constexpr std::size_t kCodeWidthOffset = 9;  // frame byte 9 of PLAN and PLNR
+constexpr unsigned kMaxCodeWidth = 8;
+
+// Gives the frame width x height zero pixels when the frame is within the pixel cap and the budget
+// holds them. False leaves the frame without pixels; a frame of no pixels is true and stays empty.
+bool AllocatePixels(Frame& frame, AllocationBudget& budget) {
+  const std::uint64_t count = std::uint64_t{frame.width} * frame.height;
+  if (count > kMaxFramePixels || !budget.Take(count)) {
+    return false;
+  }
+  frame.pixels.assign(static_cast<std::size_t>(count), 0);
+  return true;
+}
+
+// The NRML write position: writes that fall outside the pixels are dropped.
+class PixelCursor {
+ public:
+  PixelCursor(std::vector<std::uint8_t>& pixels, std::uint64_t start)
+      : pixels_(pixels), index_(start) {}
+
+  void Put(std::uint8_t value) {
+    if (index_ < pixels_.size()) {
+      pixels_[static_cast<std::size_t>(index_)] = value;
+    }
+    ++index_;
+  }
+
+ private:
+  std::vector<std::uint8_t>& pixels_;
+  std::uint64_t index_;
+};
+
+void ReportOverrun() { platform::WriteOutputLine("We ran outta space!"); }
+
+// Reads B-bit codes packed most significant bit first. A code is taken through the 16-bit window
+// of the byte it starts in and the byte after it; a code whose bits are not all in the stream is
+// not there (`Read` gives false), and the window byte after the stream's last byte counts as 0.
+class CodeReader {
+ public:
+  CodeReader(std::span<const std::uint8_t> stream, unsigned width)
+      : stream_(stream), width_(width) {}
+
+  bool Read(unsigned& code) {
+    if (bit_ + width_ > std::uint64_t{stream_.size()} * 8) {
+      return false;
+    }
+    const std::size_t at = static_cast<std::size_t>(bit_ / 8);
+    const unsigned high = at < stream_.size() ? stream_[at] : 0u;
+    const unsigned low = at + 1 < stream_.size() ? stream_[at + 1] : 0u;
+    const unsigned window = (high << 8) | low;
+    const unsigned shift = 16 - width_ - static_cast<unsigned>(bit_ % 8);
+    code = (window >> shift) & ((1u << width_) - 1);
+    bit_ += width_;
+    return true;
+  }
+
+ private:
+  std::span<const std::uint8_t> stream_;
+  unsigned width_;
+  std::uint64_t bit_ = 0;
+};
+
+// The parts that PLAN and PLNR share: the code width, the colour map and the pixel buffer. False
+// when the frame gets no codes decoded: a code width above 8 (the pixels stay zero), or the budget
+// refused the map or the pixels (no pixels). `stream` is what follows the colour map.
+bool PreparePlanar(Frame& frame, std::span<const std::uint8_t> payload, std::size_t position,
+                   AllocationBudget& budget, unsigned& codeWidth,
+                   std::span<const std::uint8_t>& stream) {
+  ByteReader reader(payload);
+  reader.seek(position);
+  reader.skip(kCodeWidthOffset);
+  codeWidth = reader.u8();
+  if (codeWidth > kMaxCodeWidth) {
+    AllocatePixels(frame, budget);
+    return false;
+  }
+  const std::size_t mapSize = std::size_t{1} << codeWidth;
+  if (!budget.Take(mapSize)) {
+    return false;
+  }
+  // A map cut off by the payload's end keeps zeros for its missing entries; no code follows it.
+  const std::span<const std::uint8_t> map = reader.take(mapSize);
+  frame.colourMap.assign(mapSize, 0);
+  std::copy(map.begin(), map.end(), frame.colourMap.begin());
+  if (!AllocatePixels(frame, budget)) {
+    frame.colourMap.clear();
+    return false;
+  }
+  stream = reader.take(reader.remaining());
+  return true;
+}
+
+}  // namespace
+
+void DecodeFrameSet(FrameSet& frameSet, std::span<const std::uint8_t> payload,
+                    AllocationBudget& budget) {
+  ByteReader reader(payload);
+  reader.seek(4);
+  const std::uint16_t count = reader.u16le();
+  if (reader.ranOut() || !budget.Take(std::uint64_t{count} * sizeof(Frame))) {
+    return;
+  }
+  frameSet.frameCount = count;
+  frameSet.frames.assign(count, Frame{});
+  for (Frame& frame : frameSet.frames) {
+    const std::uint32_t position = reader.u32le();
+    if (reader.ranOut()) {
+      // The rest of the table lies beyond the payload: those frames stay empty.
+      break;
+    }
+    DecodeFrame(frame, payload, position, budget);
+  }
+}
+
+void DecodeFrame(Frame& frame, std::span<const std::uint8_t> payload, std::size_t position,
+                 AllocationBudget& budget) {
+  if (position > payload.size() || payload.size() - position < kFrameHeaderSize) {
+    return;
+  }
+  ByteReader reader(payload);
+  reader.seek(position);
+  frame.width = reader.u16le();
+  frame.height = reader.u16le();
+  if (reader.u8() != kNotNrmlMarker) {
+    frame.encoding = kTagNrml;
+    DecodeNrml(frame, payload, position, budget);
+    return;
+  }
+  if (position + kFrameHeaderSize == payload.size()) {
+    AllocatePixels(frame, budget);
+    return;
+  }
+  // Tag bytes beyond the payload read as zeros, which no known tag contains.
+  for (std::size_t i = 0; i < 4; ++i) {
+    frame.encoding[i] = static_cast<char>(reader.u8());
+  }
+  frame.encoding[4] = '\0';
+  if (SameTag(frame.encoding, kTagPlnr)) {
+    DecodePlnr(frame, payload, position, budget);
+  } else if (SameTag(frame.encoding, kTagPlan)) {
+    DecodePlan(frame, payload, position, budget);
+  } else {
+    platform::WriteOutputLine("Unknown type: " + TagText(frame.encoding));
+    // Consumers copy frame 0 of a set without looking: an unknown frame draws as index 0.
+    AllocatePixels(frame, budget);
+  }
+}
+
+void DecodeNrml(Frame& frame, std::span<const std::uint8_t> payload, std::size_t position,
+                AllocationBudget& budget) {
+  // Without pixels the rows are still walked, every write dropped, so the frame's diagnostics
+  // stay the same; the walk is bounded by the payload.
+  AllocatePixels(frame, budget);
+  ByteReader reader(payload);
+  reader.seek(position);
+  reader.skip(kFrameHeaderSize - 1);
+  unsigned row = reader.u8();
+  if (row != 0 && row != kEndOfFrameRow) {
+    DebugPrintf("%Y offset: %u is different!\n", row);
+  }
+  while (row != kEndOfFrameRow) {
+    const unsigned x = reader.u8();
+    const unsigned last = reader.u8();
+    const unsigned count = reader.u8();
+    reader.skip(1);  // the header's fourth byte, not used
+    if (reader.ranOut()) {
+      ReportOverrun();
+      return;
+    }
+    PixelCursor cursor(frame.pixels, std::uint64_t{row} * frame.width + x);
+    unsigned done = 0;
+    while (done < count) {
+      // A command is carried out only when all of its bytes are in the payload.
+      if (reader.remaining() < 2) {
+        ReportOverrun();
+        return;
+      }
+      const unsigned command = reader.u8();
+      const unsigned length = (command >> 1) + 1;
+      if ((command & 1) != 0) {
+        const std::uint8_t value = reader.u8();
+        for (unsigned i = 0; i < length; ++i) {
+          cursor.Put(value);
+        }
+      } else {
+        if (reader.remaining() < length) {
+          ReportOverrun();
+          return;
+        }
+        for (const std::uint8_t value : reader.take(length)) {
+          cursor.Put(value);
+        }
+      }
+      done += length;
+    }
+    if (done > count) {
+      platform::WriteOutputLine("Something peculiar happened!");
+    } else if (last < kLastSegmentOfRow) {
+      continue;
+    }
+    row = reader.u8();
+    if (reader.ranOut()) {
+      ReportOverrun();
+      return;
+    }
+  }
+}
+
+void DecodePlan(Frame& frame, std::span<const std::uint8_t> payload, std::size_t position,
+                AllocationBudget& budget) {
+  unsigned codeWidth = 0;
+  std::span<const std::uint8_t> stream;
+  if (!PreparePlanar(frame, payload, position, budget, codeWidth, stream)) {
+    return;
+  }
+  CodeReader codes(stream, codeWidth);
+  for (std::uint8_t& pixel : frame.pixels) {
+    unsigned code = 0;
+    if (!codes.Read(code)) {
+      return;
+    }
+    pixel = frame.colourMap[code];
+  }
+}
+
+void DecodePlnr(Frame& frame, std::span<const std::uint8_t> payload, std::size_t position,
+                AllocationBudget& budget) {
+  unsigned codeWidth = 0;
+  std::span<const std::uint8_t> stream;
+  if (!PreparePlanar(frame, payload, position, budget, codeWidth, stream)) {
+    return;
+  }
+  CodeReader codes(stream, codeWidth);
+  const std::size_t total = frame.pixels.size();
+  std::size_t filled = 0;
+  // The byte value 0 before any pixel, not colour map entry 0.
+  std::uint8_t last = 0;
+  bool escaped = false;
+  while (filled < total) {
+    unsigned code = 0;
+    if (!codes.Read(code)) {
+      return;
+    }
+    if (!escaped) {
+      if (code == 0) {
+        escaped = true;
+        continue;
+      }
+      last = frame.colourMap[code];
+      frame.pixels[filled++] = last;
+      continue;
+    }
+    escaped = false;
+    if (code == 0) {
+      last = frame.colourMap[0];
+      frame.pixels[filled++] = last;
+      continue;
+    }
+    // A run that would pass the frame's end is cut at its last pixel.
+    const std::size_t run = std::min<std::size_t>(code + 2, total - filled);
+    std::fill_n(frame.pixels.begin() + static_cast<std::ptrdiff_t>(filled), run, last);
+    filled += run;
+  }
+}
+
+}  // namespace karst

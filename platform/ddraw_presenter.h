@@ -1,0 +1,63 @@
+// What a flipping primary shows its frames through: an SDL window or, headless, a 32-bit frame
+// in memory. Only the DirectDraw stand-in uses it.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "platform/ddraw.h"
+
+struct SDL_Window;
+struct SDL_Renderer;
+struct SDL_Texture;
+
+namespace karst::platform {
+
+// The 0xAARRGGBB value of every palette index.
+using ColourTable = std::array<std::uint32_t, 256>;
+
+ColourTable MakeColourTable(const PaletteTable& palette);
+
+// Converts `height` rows of 8-bit indices into 32-bit colours through `colours`.
+void ConvertFrame(const std::uint8_t* source, std::int32_t sourcePitch, std::uint32_t* dest,
+                  std::int32_t destPitchInPixels, std::int32_t width, std::int32_t height,
+                  const ColourTable& colours);
+
+class Presenter {
+ public:
+  struct RendererDeleter {
+    void operator()(SDL_Renderer* renderer) const;
+  };
+  struct TextureDeleter {
+    void operator()(SDL_Texture* texture) const;
+  };
+
+  // A headless presenter for frames of `width` x `height`.
+  Presenter(std::int32_t width, std::int32_t height) : width_(width), height_(height) {}
+
+  // A presenter for frames of `width` x `height`: into `window`, or headless for a null one.
+  static int Create(SDL_Window* window, std::int32_t width, std::int32_t height,
+                    std::unique_ptr<Presenter>& presenter);
+
+  // Shows one frame of 8-bit indices through `palette`.
+  int Present(const PixelView& frame, const PaletteTable& palette);
+
+  // Headless: the last frame shown; windowed: empty.
+  const std::vector<std::uint32_t>& frame() const { return frame_; }
+
+ private:
+  int PresentToWindow(const PixelView& frame, const ColourTable& colours);
+  void WaitForNextRefresh();
+
+  std::int32_t width_;
+  std::int32_t height_;
+  std::vector<std::uint32_t> frame_;
+  std::unique_ptr<SDL_Renderer, RendererDeleter> renderer_;
+  std::unique_ptr<SDL_Texture, TextureDeleter> texture_;
+  bool integerScale_ = false;
+  std::uint64_t nextRefresh_ = 0;  // performance counter ticks
+};
+
+}  // namespace karst::platform

@@ -1,0 +1,174 @@
+#include <SDL.h>
+#include <SDL_ttf.h>
+#include <fontconfig/fontconfig.h>
+
+#include <algorithm>
+#include <limits>
+#include <string>
+
+#include "platform/ddraw.h"
+#include "platform/fault_injection.h"
+
+namespace karst::platform {
+namespace {
+
+constexpr int kFontPixelSize = 13;
+
+struct PatternDeleter {
+  void operator()(FcPattern* pattern) const { FcPatternDestroy(pattern); }
+};
+using PatternPtr = std::unique_ptr<FcPattern, PatternDeleter>;
+
+struct SdlSurfaceDeleter {
+  void operator()(SDL_Surface* surface) const { SDL_FreeSurface(surface); }
+};
+
+// The file of the font the system uses for "sans-serif", or empty when it has none.
+std::string FindSansSerifFont() {
+  PatternPtr pattern(FcPatternCreate());
+  if (pattern == nullptr ||
+      !FcPatternAddString(pattern.get(), FC_FAMILY,
+                          reinterpret_cast<const FcChar8*>("sans-serif")) ||
+      !FcConfigSubstitute(nullptr, pattern.get(), FcMatchPattern)) {
+    return {};
+  }
+  FcDefaultSubstitute(pattern.get());
+  FcResult result = FcResultNoMatch;
+  const PatternPtr match(FcFontMatch(nullptr, pattern.get(), &result));
+  FcChar8* file = nullptr;
+  if (match == nullptr || FcPatternGetString(match.get(), FC_FILE, 0, &file) != FcResultMatch) {
+    return {};
+  }
+  return reinterpret_cast<const char*>(file);
+}
+
+// The one font of every device context, opened on first use and closed at exit. A failed
+// attempt is not repeated: the system's fonts do not change while we run.
+class SystemFont {
+ public:
+  SystemFont() {
+    const std::string path = FindSansSerifFont();
+    if (path.empty() || TTF_Init() != 0) {
+      return;
+    }
+    ttfStarted_ = true;
+    font_ = TTF_OpenFont(path.c_str(), kFontPixelSize);
+    if (font_ != nullptr) {
+      TTF_SetFontHinting(font_, TTF_HINTING_MONO);
+    }
+  }
+  ~SystemFont() {
+    if (font_ != nullptr) {
+      TTF_CloseFont(font_);
+    }
+    if (ttfStarted_) {
+      TTF_Quit();
+    }
+    // Fontconfig keeps its configuration until told to let go.
+    FcFini();
+  }
+  SystemFont(const SystemFont&) = delete;
+  SystemFont& operator=(const SystemFont&) = delete;
+
+  TTF_Font* font() const { return font_; }
+
+ private:
+  bool ttfStarted_ = false;
+  TTF_Font* font_ = nullptr;
+};
+
+TTF_Font* Font() {
+  static SystemFont font;
+  return font.font();
+}
+
+// The index whose colour lies nearest to a COLORREF (0x00BBGGRR); ties go to the lower index.
+std::uint8_t NearestIndex(const PaletteTable& palette, std::uint32_t colorRef) {
+  const int red = static_cast<int>(colorRef & 0xFF);
+  const int green = static_cast<int>((colorRef >> 8) & 0xFF);
+  const int blue = static_cast<int>((colorRef >> 16) & 0xFF);
+  std::size_t best = 0;
+  int bestDistance = std::numeric_limits<int>::max();
+  for (std::size_t i = 0; i < palette.size(); ++i) {
+    const int dr = palette[i].red - red;
+    const int dg = palette[i].green - green;
+    const int db = palette[i].blue - blue;
+    const int distance = dr * dr + dg * dg + db * db;
+    if (distance < bestDistance) {
+      best = i;
+      bestDistance = distance;
+    }
+  }
+  return static_cast<std::uint8_t>(best);
+}
+
+}  // namespace
+
+int Surface::GetDC(DeviceContext& context) {
+  if (ShouldFail("GetDC")) {
+    return 1;
+  }
+  if (access_ != Access::Free || context.surface_ != nullptr || Font() == nullptr) {
+    return 1;
+  }
+  access_ = Access::Context;
+  context = DeviceContext{};
+  context.surface_ = this;
+  return 0;
+}
+
+int Surface::ReleaseDC(DeviceContext& context) {
+  if (context.surface_ != this || access_ != Access::Context) {
+    return 1;
+  }
+  access_ = Access::Free;
+  context.surface_ = nullptr;
+  return 0;
+}
+
+int DeviceContext::TextOut(std::int32_t x, std::int32_t y, const char* text, std::int32_t length) {
+  if (surface_ == nullptr || length < 0 || (length > 0 && text == nullptr)) {
+    return 1;
+  }
+  if (length == 0) {
+    return 0;
+  }
+  const std::string line(text, std::find(text, text + length, '\0'));
+  if (line.empty()) {
+    return 0;
+  }
+  TTF_Font* font = Font();
+  int textWidth = 0;
+  if (font == nullptr || TTF_SizeText(font, line.c_str(), &textWidth, nullptr) != 0) {
+    return 1;
+  }
+  if (textWidth == 0) {
+    return 0;
+  }
+  // Solid rendering gives one byte per pixel: 0 around the glyphs, 1 on them.
+  const std::unique_ptr<SDL_Surface, SdlSurfaceDeleter> glyphs(
+      TTF_RenderText_Solid(font, line.c_str(), SDL_Color{255, 255, 255, 255}));
+  if (glyphs == nullptr) {
+    return 1;
+  }
+  const PaletteTable* palette = surface_->drawingPalette();
+  const std::uint8_t ink = palette != nullptr ? NearestIndex(*palette, text_) : 0;
+  const std::uint8_t paper = palette != nullptr ? NearestIndex(*palette, background_) : 0;
+
+  const std::int64_t left = std::max<std::int64_t>(x, 0);
+  const std::int64_t top = std::max<std::int64_t>(y, 0);
+  const std::int64_t right = std::min<std::int64_t>(std::int64_t{x} + glyphs->w, surface_->width_);
+  const std::int64_t bottom =
+      std::min<std::int64_t>(std::int64_t{y} + glyphs->h, surface_->height_);
+  const auto* glyphPixels = static_cast<const std::uint8_t*>(glyphs->pixels);
+  for (std::int64_t row = top; row < bottom; ++row) {
+    const std::uint8_t* in = glyphPixels + (row - y) * glyphs->pitch;
+    std::uint8_t* out = surface_->row(static_cast<std::int32_t>(row));
+    for (std::int64_t column = left; column < right; ++column) {
+      out[column] = in[column - x] != 0 ? ink : paper;
+    }
+  }
+  return 0;
+}
+
+}  // namespace karst::platform

@@ -1,0 +1,37 @@
+// Indexed PNG files: 8-bit palette images whose pixel values are palette indices, as the tools
+// write them, and reading them back (for checking what was written).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace karst::tools {
+
+// 256 colours, red, green and blue for each.
+using PngPalette = std::array<std::uint8_t, 256 * 3>;
+
+struct IndexedPng {
+  std::uint32_t width = 0;
+  std::uint32_t height = 0;
+  std::vector<std::uint8_t> pixels;  // width x height indices, row after row from the top
+  PngPalette palette{};
+};
+
+// Palette entry i is grey i.
+PngPalette GreyPalette();
+
+// Writes `pixels` (width x height indices) as an 8-bit palette PNG with all 256 colours of
+// `palette`. False when the image is empty, the pixel count does not match, or the file cannot
+// be written; the caller reports it.
+bool WriteIndexedPng(const std::string& path, std::uint32_t width, std::uint32_t height,
+                     std::span<const std::uint8_t> pixels, const PngPalette& palette);
+
+// Reads a palette PNG back, indices and palette as stored. Nothing when the file cannot be read
+// or holds no palette image.
+std::optional<IndexedPng> ReadIndexedPng(const std::string& path);
+
+}  // namespace karst::tools
