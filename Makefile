@@ -1,6 +1,7 @@
 # The two commands of the README, and the helpers they share.
 #   make test   installs what is missing, builds, runs every test (also under ASan + UBSan)
 #   make run    installs what is missing, builds, writes the sample world, starts the viewer
+#   make fuzz   builds the libFuzzer targets with clang and runs each for SECONDS (default 60)
 
 JOBS ?= $(shell nproc)
 SECONDS ?= 60
@@ -28,3 +29,22 @@ test: build build-asan
 
 run: build
 	@./build/bin/karst-viewer
+
+# The fuzz targets, each run on its own corpus with the tag dictionary. Each load gets a budget of
+# 1 MiB + 64 x its input (fuzz/fuzz_budget.h), a few MiB for the seeds' sizes: a block of 8 MiB
+# or more could only come from an allocation that bypassed the budget, and is a finding.
+FUZZ_TARGETS = fuzz_container fuzz_region fuzz_object_library fuzz_frame_set
+FUZZ_MALLOC_LIMIT_MB = 8
+
+fuzz: deps
+	@CC=clang CXX=clang++ $(CMAKE_CONFIGURE) -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DKARST_FUZZ=ON -DKARST_BUILD_BENCH=OFF >/dev/null
+	@cmake --build build-fuzz -j $(JOBS) --target fuzzers
+	@./build-fuzz/bin/write_seeds build-fuzz/corpus
+	@mkdir -p build-fuzz/artifacts
+	@set -e; for target in $(FUZZ_TARGETS); do \
+	  echo "== $$target ($(SECONDS) s) =="; \
+	  ./build-fuzz/bin/$$target -max_total_time=$(SECONDS) -rss_limit_mb=2560 -timeout=25 \
+	    -malloc_limit_mb=$(FUZZ_MALLOC_LIMIT_MB) -dict=fuzz/gff.dict -close_fd_mask=3 -print_final_stats=1 \
+	    -artifact_prefix=build-fuzz/artifacts/$$target- build-fuzz/corpus/$$target; \
+	done

@@ -44,6 +44,12 @@ class GffFile {
   // position: the stream fails as it would on the short read, and nothing is allocated for it.
   bool ClaimsMoreThanFile(const ChunkEntry& entry);
   bool StreamFailed() const { return stream_ && stream_->Failed(); }
+  // Fails the stream as a refused read would: for a chunk whose bytes the load cannot hold.
+  void FailStream() {
+    if (stream_) {
+      stream_->Fail();
+    }
+  }
 
   std::uint64_t size() const { return stream_ ? stream_->size() : 0; }
   AllocationBudget& budget() { return budget_; }

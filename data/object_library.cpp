@@ -1,0 +1,105 @@
+#include "data/object_library.h"
+
+#include "data/chunk_buffer.h"
+#include "gff/byte_reader.h"
+#include "gff/format.h"
+
+namespace karst {
+namespace {
+
+// What entering one chunk costs besides its payload: the table node and the value behind it.
+constexpr std::uint64_t kTableEntryCost = 128;
+
+enum class ObjectChunkKind { kBmp, kCbmp, kOjff };
+
+std::optional<ObjectChunkKind> KindOf(const Tag& tag) {
+  if (SameTag(tag, kTagBmp)) {
+    return ObjectChunkKind::kBmp;
+  }
+  if (SameTag(tag, kTagCbmp)) {
+    return ObjectChunkKind::kCbmp;
+  }
+  if (SameTag(tag, kTagOjff)) {
+    return ObjectChunkKind::kOjff;
+  }
+  return std::nullopt;
+}
+
+std::unique_ptr<FrameSet> DecodeNumberedFrameSet(std::span<const std::uint8_t> payload,
+                                                 std::uint32_t number, AllocationBudget& budget) {
+  auto frameSet = std::make_unique<FrameSet>();
+  DecodeFrameSet(*frameSet, payload, budget);
+  frameSet->number = number;
+  return frameSet;
+}
+
+}  // namespace
+
+std::unique_ptr<ObjectLibrary> LoadObjectLibrary(const std::string& path) {
+  GffFile file;
+  if (!file.Open(path)) {
+    return nullptr;
+  }
+  return LoadObjectLibrary(file);
+}
+
+std::unique_ptr<ObjectLibrary> LoadObjectLibrary(GffFile& file) {
+  if (!file.IsOpen()) {
+    return nullptr;
+  }
+  auto library = std::make_unique<ObjectLibrary>();
+  for (const ChunkType& type : file.directory()) {
+    const std::optional<ObjectChunkKind> kind = KindOf(type.tag);
+    if (!kind || !type.entries) {
+      continue;
+    }
+    for (const ChunkEntry& entry : *type.entries) {
+      // Once the stream has failed, every later seek fails and the rest of the file is passed over.
+      if (!file.SeekTo(entry)) {
+        continue;
+      }
+      std::optional<std::vector<std::uint8_t>> payload =
+          AllocateChunkBuffer(file, entry, kTableEntryCost);
+      if (!payload) {
+        continue;
+      }
+      // Bytes the file does not have stay zero and are decoded as such.
+      file.Read(*payload);
+      const auto key = static_cast<std::int32_t>(entry.number);
+      switch (*kind) {
+        case ObjectChunkKind::kBmp:
+          library->bmpSets[key] = DecodeNumberedFrameSet(*payload, entry.number, file.budget());
+          break;
+        case ObjectChunkKind::kCbmp:
+          library->cbmpSets[key] = DecodeNumberedFrameSet(*payload, entry.number, file.budget());
+          break;
+        case ObjectChunkKind::kOjff:
+          library->objectDefs[key] = ParseObjectDef(*payload, entry.number);
+          break;
+      }
+    }
+  }
+  file.Close();
+  return library;
+}
+
+std::unique_ptr<ObjectDef> ParseObjectDef(std::span<const std::uint8_t> payload, std::uint32_t number) {
+  if (payload.size() != kObjectDefSize) {
+    return nullptr;
+  }
+  ByteReader reader(payload);
+  auto def = std::make_unique<ObjectDef>();
+  def->word0 = reader.u16le();
+  def->hotspotX = reader.u16le();
+  def->hotspotY = reader.u16le();
+  def->word6 = reader.u16le();
+  def->word8 = reader.u16le();
+  def->byte10 = reader.u8();
+  def->byte11 = reader.u8();
+  def->bitmapId = reader.u16le();
+  def->word14 = reader.u16le();
+  def->id = number;
+  return def;
+}
+
+}  // namespace karst

@@ -1,0 +1,74 @@
+// The object library: the object definitions and the bitmaps that draw them, read from one
+// container, and its loader.
+//
+// Chunks the library file holds:
+//
+//   tag     payload
+//   "OJFF"  one object definition, exactly 16 bytes (below)
+//   "BMP "  a frame set (gff/frame_set.h); frame 0 draws the objects that name its number
+//   "CBMP"  a frame set in the same format; kept, never drawn
+//
+// OJFF payload (little-endian, unsigned):
+//
+//   bytes   width   field
+//   0-1     u16     word0, kept
+//   2-3     u16     hotspotX, x inside frame 0 of the bitmap that sits on the entity's anchor
+//   4-5     u16     hotspotY, y of that point
+//   6-7     u16     word6, kept
+//   8-9     u16     word8, kept
+//   10      u8      byte10, kept
+//   11      u8      byte11, kept
+//   12-13   u16     bitmapId, the number of the "BMP " chunk that draws the object
+//   14-15   u16     word14, kept
+//
+// Chunk numbers tie the data together: an entity names a definition by its OJFF chunk number,
+// a definition names its bitmap by a BMP chunk number.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <span>
+#include <string>
+
+#include "gff/frame_set.h"
+#include "gff/gff_file.h"
+
+namespace karst {
+
+// One object definition: the OJFF fields widened with zeros, and the number of its chunk.
+struct ObjectDef {
+  std::uint32_t word0 = 0;
+  std::uint32_t hotspotX = 0;
+  std::uint32_t hotspotY = 0;
+  std::uint32_t word6 = 0;
+  std::uint32_t word8 = 0;
+  std::uint32_t byte10 = 0;
+  std::uint32_t byte11 = 0;
+  std::uint32_t bitmapId = 0;
+  std::uint32_t word14 = 0;
+  std::uint32_t id = 0;
+};
+
+// The three tables of a library, keyed by chunk number taken as a signed 32-bit value (so
+// number 0x80000000 comes before 0 in a walk). The library owns every value. A frame set's
+// `number` is its key's chunk number. `objectDefs` keeps a null value for an OJFF chunk that
+// was not 16 bytes long.
+struct ObjectLibrary {
+  std::map<std::int32_t, std::unique_ptr<FrameSet>> bmpSets;
+  std::map<std::int32_t, std::unique_ptr<FrameSet>> cbmpSets;
+  std::map<std::int32_t, std::unique_ptr<ObjectDef>> objectDefs;
+};
+
+// Reads a library file. Null when it cannot be opened, does not begin with "GFFI", or is too
+// short to reach its directory; otherwise a library, whose tables may be empty.
+std::unique_ptr<ObjectLibrary> LoadObjectLibrary(const std::string& path);
+
+// The same load from a container opened by the caller. Null when `file` is not open. The file
+// is closed when the load returns.
+std::unique_ptr<ObjectLibrary> LoadObjectLibrary(GffFile& file);
+
+// The definition in a 16-byte OJFF payload from chunk `number`; null for any other size.
+std::unique_ptr<ObjectDef> ParseObjectDef(std::span<const std::uint8_t> payload, std::uint32_t number);
+
+}  // namespace karst

@@ -1,0 +1,138 @@
+#include "data/region.h"
+
+#include <algorithm>
+
+#include "data/chunk_buffer.h"
+#include "gff/byte_reader.h"
+#include "gff/format.h"
+
+namespace karst {
+namespace {
+
+// PAL, MAP and GMAP: the payload as it is. Once the stream has failed the buffer stays zeros.
+void LoadRaw(GffFile& file, const ChunkEntry& entry, std::optional<std::vector<std::uint8_t>>& data,
+             std::uint32_t& size) {
+  data = AllocateChunkBuffer(file, entry);
+  size = data ? entry.size : 0;
+  if (data && file.SeekTo(entry)) {
+    file.Read(*data);
+  }
+}
+
+void LoadName(GffFile& file, const ChunkEntry& entry, Region& region) {
+  // The name itself is paid for besides the buffer it is read into.
+  std::optional<std::vector<std::uint8_t>> buffer = AllocateChunkBuffer(file, entry, entry.size);
+  if (!buffer) {
+    region.name.reset();
+    return;
+  }
+  if (file.SeekTo(entry)) {
+    file.Read(*buffer);
+  }
+  // Whoever shows the name stops at its first zero byte; a chunk that could not be read is "".
+  region.name.emplace(buffer->begin(), std::find(buffer->begin(), buffer->end(), 0));
+}
+
+void LoadTiles(GffFile& file, const ChunkEntryList& entries, Region& region) {
+  region.tiles.clear();
+  region.tileCount = 0;
+  const auto count = static_cast<std::size_t>(entries.count());
+  if (!file.budget().Take(std::uint64_t{count} * sizeof(FrameSet))) {
+    file.FailStream();
+    return;
+  }
+  region.tiles.resize(count);
+  region.tileCount = entries.count();
+  std::size_t next = 0;
+  for (const ChunkEntry& entry : entries) {
+    if (!file.SeekTo(entry)) {
+      continue;
+    }
+    std::optional<std::vector<std::uint8_t>> payload = AllocateChunkBuffer(file, entry);
+    if (!payload) {
+      continue;
+    }
+    // A short read leaves zeros behind the bytes that arrived; those are decoded as they are.
+    file.Read(*payload);
+    FrameSet& tile = region.tiles[next++];
+    DecodeFrameSet(tile, *payload, file.budget());
+    tile.number = entry.number;
+  }
+}
+
+void LoadEntities(GffFile& file, const ChunkEntry& entry, Region& region) {
+  region.entities.reset();
+  region.entityCount = 0;
+  const std::uint64_t tableCost = std::uint64_t{entry.size / kEntityRecordSize} * sizeof(Entity);
+  std::optional<std::vector<std::uint8_t>> payload = AllocateChunkBuffer(file, entry, tableCost);
+  if (!payload || !file.SeekTo(entry)) {
+    return;
+  }
+  file.Read(*payload);
+  region.entities = ParseEntities(*payload);
+  if (region.entities) {
+    region.entityCount = static_cast<std::int32_t>(region.entities->size());
+  }
+}
+
+}  // namespace
+
+std::unique_ptr<Region> LoadRegion(const std::string& path) {
+  GffFile file;
+  if (!file.Open(path)) {
+    return nullptr;
+  }
+  return LoadRegion(file);
+}
+
+std::unique_ptr<Region> LoadRegion(GffFile& file) {
+  if (!file.IsOpen()) {
+    return nullptr;
+  }
+  auto region = std::make_unique<Region>();
+  // A tag met again in a later record replaces what the earlier record gave.
+  for (const ChunkType& type : file.directory()) {
+    if (!type.entries) {
+      continue;
+    }
+    if (SameTag(type.tag, kTagTile)) {
+      LoadTiles(file, *type.entries, *region);
+      continue;
+    }
+    const ChunkEntry* first = FirstChunk(type);
+    if (first == nullptr) {
+      continue;
+    }
+    if (SameTag(type.tag, kTagPal)) {
+      LoadRaw(file, *first, region->paletteData, region->paletteSize);
+    } else if (SameTag(type.tag, kTagMap)) {
+      LoadRaw(file, *first, region->mapData, region->mapSize);
+    } else if (SameTag(type.tag, kTagGmap)) {
+      LoadRaw(file, *first, region->gmapData, region->gmapSize);
+    } else if (SameTag(type.tag, kTagRnme)) {
+      LoadName(file, *first, *region);
+    } else if (SameTag(type.tag, kTagEtab)) {
+      LoadEntities(file, *first, *region);
+    }
+  }
+  file.Close();
+  return region;
+}
+
+std::optional<std::vector<Entity>> ParseEntities(std::span<const std::uint8_t> payload) {
+  if (payload.size() % kEntityRecordSize != 0) {
+    return std::nullopt;
+  }
+  std::vector<Entity> entities(payload.size() / kEntityRecordSize);
+  ByteReader reader(payload);
+  for (Entity& entity : entities) {
+    entity.x = reader.u16le();
+    entity.y = reader.u16le();
+    entity.z = reader.u8();
+    entity.flags = reader.u8();
+    entity.objectId = reader.u16le();
+  }
+  return entities;
+}
+
+}  // namespace karst
