@@ -1,0 +1,87 @@
+// The viewer's screen: the display objects of a 640 x 480 mode with 8-bit palette colour, the
+// view origin (which part of the 2048 x 1536 region is on screen), and the data it draws: the
+// current region and the object library with one surface per object bitmap.
+//
+// Ownership: the record owns every display object, the region, the object library and the
+// object surfaces. `backBuffer` belongs to `primary` and is only borrowed here. The shell makes
+// exactly one record and destroys it when the window goes.
+//
+// The operations are defined where their subject lives: construction, InitDirectDraw,
+// PresentFrame, ScrollBy, the teardown and both drawing layers in display/; LoadZone,
+// LoadPalette, BuildTileSurface, LoadObjects and CreateObjectSurface in data/.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "platform/ddraw.h"
+
+namespace karst {
+
+struct FrameSet;
+struct Region;
+struct ObjectLibrary;
+
+namespace platform {
+class Window;
+}
+
+class DisplaySurface {
+ public:
+  // Stores the five values and creates nothing.
+  DisplaySurface(platform::Window* window, std::int32_t height, std::int32_t width, std::uint8_t bitsPerPixel,
+                 std::uint32_t nonExclusive);
+  DisplaySurface(const DisplaySurface&) = delete;
+  DisplaySurface& operator=(const DisplaySurface&) = delete;
+  // The teardown: display objects (clipper, palette, tile strip, back buffer, primary, the
+  // DirectDraw object), then the object library, then the region, then the surface table.
+  ~DisplaySurface();
+
+  // Creates the DirectDraw object, takes the screen, sets the mode, builds the flipping pair
+  // and its clipper. 1 when ready, 0 at the first failing step; objects made before it stay.
+  std::int32_t InitDirectDraw();
+  // Tile layer, object layer, the region's name at (0, screenHeight - 15), flip. Nothing
+  // without a region.
+  void PresentFrame();
+  // Moves the view, clamps it to the region and presents a frame, even when the view stayed.
+  void ScrollBy(std::int32_t dx, std::int32_t dy);
+
+  // Region switch (data/): resets the view, destroys the region, loads the new one, sets its
+  // palette and builds its tile strip. True only when all of that succeeded.
+  bool LoadZone(const char* path);
+  // The same switch for a region already read (null: none); the tools use it to name what is
+  // wrong with a region before it is shown.
+  bool SwitchToRegion(std::unique_ptr<Region> loaded);
+  bool LoadPalette();
+  bool BuildTileSurface();
+  // Object library (data/): 1 when the library loaded with at least one "BMP " frame set.
+  std::int32_t LoadObjects(const std::string& path);
+  std::unique_ptr<platform::Surface> CreateObjectSurface(const FrameSet& frameSet);
+
+  // The two drawing layers (display/), called by PresentFrame.
+  bool DrawTiles();
+  void DrawObjects();
+
+  // Fields, in this order; public like the record they stand for, so the shell, the tools
+  // and the tests can read what the viewer shows.
+  std::unique_ptr<ObjectLibrary> objects;
+  std::unique_ptr<Region> region;
+  std::int32_t viewX = 0;
+  std::int32_t viewY = 0;
+  std::map<std::int32_t, std::unique_ptr<platform::Surface>> objectSurfaces;
+  std::unique_ptr<platform::DirectDraw> ddraw;
+  std::unique_ptr<platform::Surface> primary;
+  platform::Surface* backBuffer = nullptr;
+  std::unique_ptr<platform::Surface> tileSurface;
+  std::unique_ptr<platform::Clipper> clipper;
+  std::unique_ptr<platform::Palette> palette;
+  std::int32_t screenHeight;
+  std::int32_t screenWidth;
+  std::uint8_t bitsPerPixel;
+  std::uint32_t nonExclusive;
+  platform::Window* window;
+};
+
+}  // namespace karst

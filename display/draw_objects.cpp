@@ -1,0 +1,73 @@
+#include <algorithm>
+#include <cstddef>
+
+#include "data/object_library.h"
+#include "data/region.h"
+#include "display/display_surface.h"
+
+namespace karst {
+
+namespace {
+
+constexpr std::uint32_t kMirroredFlag = 0x80;
+
+}  // namespace
+
+void DisplaySurface::DrawObjects() {
+  if (region == nullptr || objects == nullptr || backBuffer == nullptr || !region->entities ||
+      region->entityCount <= 0) {
+    return;
+  }
+  const std::vector<Entity>& entities = *region->entities;
+  const std::size_t count =
+      std::min(entities.size(), static_cast<std::size_t>(region->entityCount));
+  for (std::size_t index = 0; index < count; ++index) {
+    const Entity& entity = entities[index];
+    // Chunk numbers are keys taken as signed 32-bit values.
+    const auto definition = objects->objectDefs.find(static_cast<std::int32_t>(entity.objectId));
+    if (definition == objects->objectDefs.end() || definition->second == nullptr) {
+      continue;
+    }
+    const ObjectDef& object = *definition->second;
+    const auto bitmapKey = static_cast<std::int32_t>(object.bitmapId);
+    // An object must not be drawn from a frame it does not have: no BMP set under its number, a
+    // set without frames, or a frame 0 without pixels (which also got no surface).
+    const auto frameSet = objects->bmpSets.find(bitmapKey);
+    if (frameSet == objects->bmpSets.end() || frameSet->second == nullptr ||
+        frameSet->second->frames.empty() || !frameSet->second->frames[0].HasPixels()) {
+      continue;
+    }
+    const Frame& frame = frameSet->second->frames[0];
+    const auto w = static_cast<std::int32_t>(frame.width);
+    const auto h = static_cast<std::int32_t>(frame.height);
+    // Every field is at most 16 bits wide, so none of this leaves the 32-bit range.
+    const std::int32_t left =
+        static_cast<std::int32_t>(entity.x) - static_cast<std::int32_t>(object.hotspotX);
+    const std::int32_t top = static_cast<std::int32_t>(entity.y) -
+                             static_cast<std::int32_t>(object.hotspotY) -
+                             static_cast<std::int32_t>(entity.z);
+    // Only what lies wholly outside the view is passed over; an edge on the view's edge still
+    // goes to the blit, which the clipper trims.
+    if (left + w < viewX || left > viewX + screenWidth || top + h < viewY ||
+        top > viewY + screenHeight) {
+      continue;
+    }
+    const auto surface = objectSurfaces.find(bitmapKey);
+    if (surface == objectSurfaces.end() || surface->second == nullptr) {
+      continue;
+    }
+    const platform::Rect source{0, 0, w, h};
+    const platform::Rect dest{left - viewX, top - viewY, left - viewX + w, top - viewY + h};
+    if ((entity.flags & kMirroredFlag) != 0) {
+      const platform::BltFx mirror{platform::DDBLTFX_MIRRORLEFTRIGHT};
+      backBuffer->Blt(&dest, surface->second.get(), &source,
+                      platform::DDBLT_WAIT | platform::DDBLT_KEYSRC | platform::DDBLT_DDFX,
+                      &mirror);
+    } else {
+      backBuffer->Blt(&dest, surface->second.get(), &source,
+                      platform::DDBLT_WAIT | platform::DDBLT_KEYSRC, nullptr);
+    }
+  }
+}
+
+}  // namespace karst
