@@ -1,6 +1,8 @@
 #include "gff/frame_set.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <string>
 
 #include "gff/byte_reader.h"
@@ -24,52 +26,85 @@ bool AllocatePixels(Frame& frame, AllocationBudget& budget) {
   return true;
 }
 
-// The NRML write position: writes that fall outside the pixels are dropped.
+// The NRML write position: writes that fall outside the pixels are dropped. Runs are written
+// whole, clipped to the pixels.
 class PixelCursor {
  public:
   PixelCursor(std::vector<std::uint8_t>& pixels, std::uint64_t start)
       : pixels_(pixels), index_(start) {}
 
-  void Put(std::uint8_t value) {
-    if (index_ < pixels_.size()) {
-      pixels_[static_cast<std::size_t>(index_)] = value;
+  void Fill(std::uint8_t value, unsigned count) {
+    const std::size_t from = Clipped(index_);
+    const std::size_t to = Clipped(index_ + count);
+    // A frame without pixels has no buffer to point into.
+    if (to > from) {
+      std::memset(pixels_.data() + from, value, to - from);
     }
-    ++index_;
+    index_ += count;
+  }
+
+  void Copy(std::span<const std::uint8_t> run) {
+    const std::size_t from = Clipped(index_);
+    const std::size_t to = Clipped(index_ + run.size());
+    if (to > from) {
+      std::memcpy(pixels_.data() + from, run.data(), to - from);
+    }
+    index_ += run.size();
   }
 
  private:
+  std::size_t Clipped(std::uint64_t index) const {
+    return static_cast<std::size_t>(std::min<std::uint64_t>(index, pixels_.size()));
+  }
+
   std::vector<std::uint8_t>& pixels_;
   std::uint64_t index_;
 };
 
 void ReportOverrun() { platform::WriteOutputLine("We ran outta space!"); }
 
-// Reads B-bit codes packed most significant bit first. A code is taken through the 16-bit window
-// of the byte it starts in and the byte after it; a code whose bits are not all in the stream is
-// not there (`Read` gives false), and the window byte after the stream's last byte counts as 0.
+// Reads B-bit codes packed most significant bit first. A code whose bits are not all in the
+// stream is not there: the stream holds floor(8 x size / B) codes (without end for B = 0, whose
+// codes are all 0). Bits are taken a byte at a time into a small accumulator; B is at most 8,
+// so one byte always completes a code.
 class CodeReader {
  public:
   CodeReader(std::span<const std::uint8_t> stream, unsigned width)
-      : stream_(stream), width_(width) {}
+      : stream_(stream),
+        width_(width),
+        mask_((1u << width) - 1),
+        left_(width == 0 ? SIZE_MAX : stream.size() * 8 / width) {}
+
+  // How many codes are left.
+  std::size_t available() const { return left_; }
 
   bool Read(unsigned& code) {
-    if (bit_ + width_ > std::uint64_t{stream_.size()} * 8) {
+    if (left_ == 0) {
       return false;
     }
-    const std::size_t at = static_cast<std::size_t>(bit_ / 8);
-    const unsigned high = at < stream_.size() ? stream_[at] : 0u;
-    const unsigned low = at + 1 < stream_.size() ? stream_[at + 1] : 0u;
-    const unsigned window = (high << 8) | low;
-    const unsigned shift = 16 - width_ - static_cast<unsigned>(bit_ % 8);
-    code = (window >> shift) & ((1u << width_) - 1);
-    bit_ += width_;
+    code = Next();
     return true;
+  }
+
+  // The next code; only while `available()` is not 0.
+  unsigned Next() {
+    --left_;
+    if (bits_ < width_) {
+      accumulator_ = (accumulator_ << 8) | stream_[position_++];
+      bits_ += 8;
+    }
+    bits_ -= width_;
+    return (accumulator_ >> bits_) & mask_;
   }
 
  private:
   std::span<const std::uint8_t> stream_;
   unsigned width_;
-  std::uint64_t bit_ = 0;
+  unsigned mask_;
+  std::size_t left_;
+  std::size_t position_ = 0;
+  std::uint32_t accumulator_ = 0;
+  unsigned bits_ = 0;
 };
 
 // The parts that PLAN and PLNR share: the code width, the colour map and the pixel buffer. False
@@ -190,18 +225,13 @@ void DecodeNrml(Frame& frame, std::span<const std::uint8_t> payload, std::size_t
       const unsigned command = reader.u8();
       const unsigned length = (command >> 1) + 1;
       if ((command & 1) != 0) {
-        const std::uint8_t value = reader.u8();
-        for (unsigned i = 0; i < length; ++i) {
-          cursor.Put(value);
-        }
+        cursor.Fill(reader.u8(), length);
       } else {
         if (reader.remaining() < length) {
           ReportOverrun();
           return;
         }
-        for (const std::uint8_t value : reader.take(length)) {
-          cursor.Put(value);
-        }
+        cursor.Copy(reader.take(length));
       }
       done += length;
     }
@@ -226,12 +256,12 @@ void DecodePlan(Frame& frame, std::span<const std::uint8_t> payload, std::size_t
     return;
   }
   CodeReader codes(stream, codeWidth);
-  for (std::uint8_t& pixel : frame.pixels) {
-    unsigned code = 0;
-    if (!codes.Read(code)) {
-      return;
-    }
-    pixel = frame.colourMap[code];
+  // Pixels past the last whole code stay 0.
+  const std::size_t count = std::min(frame.pixels.size(), codes.available());
+  const std::uint8_t* map = frame.colourMap.data();
+  std::uint8_t* pixels = frame.pixels.data();
+  for (std::size_t i = 0; i < count; ++i) {
+    pixels[i] = map[codes.Next()];
   }
 }
 

@@ -1,0 +1,141 @@
+// Reads the JSON output of the benchmark programs (--benchmark_format=json, with repetitions)
+// and prints the medians, the ratios between figures of one run and the goals they are held
+// to, as Markdown tables.
+//
+//   karst-bench-report FRAME.json DECODE.json ZONE.json
+#include <nlohmann/json.hpp>
+
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <optional>
+#include <string>
+
+namespace {
+
+using nlohmann::json;
+
+struct Figure {
+  double nanoseconds = 0;        // median CPU time per iteration
+  double itemsPerSecond = 0;     // median, when the benchmark counts items
+};
+
+double ToNanoseconds(double value, const std::string& unit) {
+  if (unit == "us") return value * 1e3;
+  if (unit == "ms") return value * 1e6;
+  if (unit == "s") return value * 1e9;
+  return value;
+}
+
+// Median figures by benchmark name; without repetitions, the single run.
+bool ReadFigures(const char* path, std::map<std::string, Figure>& figures) {
+  std::ifstream file(path);
+  const json document = json::parse(file, nullptr, false);
+  if (document.is_discarded() || !document.contains("benchmarks")) {
+    std::fprintf(stderr, "karst-bench-report: %s is no benchmark JSON output\n", path);
+    return false;
+  }
+  for (const json& run : document["benchmarks"]) {
+    const std::string runType = run.value("run_type", "iteration");
+    if (runType == "aggregate" && run.value("aggregate_name", "") != "median") {
+      continue;
+    }
+    const std::string name = run.value("run_name", run.value("name", ""));
+    if (runType == "iteration" && figures.contains(name)) {
+      continue;
+    }
+    Figure figure;
+    figure.nanoseconds = ToNanoseconds(run.value("cpu_time", 0.0), run.value("time_unit", "ns"));
+    figure.itemsPerSecond = run.value("items_per_second", 0.0);
+    figures[name] = figure;
+  }
+  return true;
+}
+
+std::string Time(double nanoseconds) {
+  char text[64];
+  if (nanoseconds >= 1e6) {
+    std::snprintf(text, sizeof text, "%.3f ms", nanoseconds / 1e6);
+  } else {
+    std::snprintf(text, sizeof text, "%.1f us", nanoseconds / 1e3);
+  }
+  return text;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::map<std::string, Figure> figures;
+  for (int i = 1; i < argc; ++i) {
+    if (!ReadFigures(argv[i], figures)) {
+      return 1;
+    }
+  }
+  auto find = [&figures](const std::string& name) -> std::optional<Figure> {
+    const auto it = figures.find(name);
+    return it == figures.end() ? std::nullopt : std::optional<Figure>(it->second);
+  };
+
+  struct Row {
+    const char* name;
+    const char* what;
+  };
+  const Row rows[] = {
+      {"BM_Compose", "compose: tiles + objects + name + 8-to-32 conversion, dense view"},
+      {"BM_ComposeTiles", "  of which tile layer (1271 blits)"},
+      {"BM_ComposeObjects", "  of which object layer (300 keyed blits, half mirrored)"},
+      {"BM_ComposeConversion", "  of which 8-to-32 conversion"},
+      {"BM_SdlPeerCompose", "SDL2 peer: the same frame with SDL_BlitSurface"},
+      {"BM_FrameMemcpy", "memcpy of the 1,228,800-byte 32-bit frame"},
+      {"BM_DecodeNrml", "decode NRML (sample world tiles and objects)"},
+      {"BM_DecodePlan", "decode PLAN (the same images)"},
+      {"BM_DecodePlnr", "decode PLNR (the same images)"},
+      {"BM_LoadZoneFirstFrame", "LoadZone + first PresentFrame, densest sample region"},
+      {"BM_ReadRegionBytes", "reading the same region file's bytes"},
+  };
+  std::printf("| benchmark | what | median time | pixels/s |\n|---|---|---:|---:|\n");
+  for (const Row& row : rows) {
+    if (const auto figure = find(row.name)) {
+      char rate[32] = "";
+      if (figure->itemsPerSecond > 0) {
+        std::snprintf(rate, sizeof rate, "%.2f G", figure->itemsPerSecond / 1e9);
+      }
+      std::printf("| %s | %s | %s | %s |\n", row.name, row.what, Time(figure->nanoseconds).c_str(), rate);
+    }
+  }
+
+  std::printf("\n| goal | measured | target | met |\n|---|---:|---:|---|\n");
+  auto ratioGoal = [&](const char* what, const char* numerator, const char* denominator, double target,
+                       bool atMost) {
+    const auto a = find(numerator);
+    const auto b = find(denominator);
+    if (!a || !b || b->nanoseconds <= 0) {
+      return;
+    }
+    const double ratio = a->nanoseconds / b->nanoseconds;
+    const bool met = atMost ? ratio <= target : ratio >= target;
+    std::printf("| %s | %.2f x | %s %.2f x | %s |\n", what, ratio, atMost ? "<=" : ">=", target,
+                met ? "yes" : "no");
+  };
+  auto timeGoal = [&](const char* what, const char* name, double targetNanoseconds) {
+    if (const auto figure = find(name)) {
+      std::printf("| %s | %s | <= %s | %s |\n", what, Time(figure->nanoseconds).c_str(),
+                  Time(targetNanoseconds).c_str(), figure->nanoseconds <= targetNanoseconds ? "yes" : "no");
+    }
+  };
+  auto rateGoal = [&](const char* what, const char* name, double targetPerSecond) {
+    if (const auto figure = find(name)) {
+      std::printf("| %s | %.2f Gpixel/s | >= %.1f Gpixel/s | %s |\n", what, figure->itemsPerSecond / 1e9,
+                  targetPerSecond / 1e9, figure->itemsPerSecond >= targetPerSecond ? "yes" : "no");
+    }
+  };
+  ratioGoal("compose / memcpy of the 32-bit frame", "BM_Compose", "BM_FrameMemcpy", 4.0, true);
+  ratioGoal("compose / SDL2 peer", "BM_Compose", "BM_SdlPeerCompose", 1.0 / 3.0, true);
+  timeGoal("LoadZone + first frame", "BM_LoadZoneFirstFrame", 2e6);
+  ratioGoal("LoadZone + first frame / reading the file", "BM_LoadZoneFirstFrame", "BM_ReadRegionBytes", 20.0,
+            true);
+  rateGoal("NRML decoding", "BM_DecodeNrml", 1e9);
+  rateGoal("PLAN decoding", "BM_DecodePlan", 1e9);
+  rateGoal("PLNR decoding", "BM_DecodePlnr", 0.5e9);
+  return 0;
+}

@@ -1,0 +1,206 @@
+// The decoders write runs whole and read codes through an accumulator. Here they are held to
+// the plain way, one pixel and one code at a time, over encoded images and over truncated and
+// corrupted copies of them: the same pixels and colour map, bit for bit.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <vector>
+
+#include "authoring/frame_encoders.h"
+#include "tests/gff/frame_fixtures.h"
+
+namespace karst {
+namespace {
+
+using authoring::IndexedImage;
+using frame_tests::DecodeFrameAt;
+
+// NRML one pixel at a time; the frame's pixels start zeroed. Stops where the decoder stops.
+std::vector<std::uint8_t> PlainNrml(const std::vector<std::uint8_t>& data, std::size_t pixelCount,
+                                    std::uint32_t width) {
+  std::vector<std::uint8_t> pixels(pixelCount, 0);
+  std::size_t at = 4;
+  auto byte = [&](bool& ranOut) -> unsigned {
+    if (at >= data.size()) {
+      ranOut = true;
+      return 0;
+    }
+    return data[at++];
+  };
+  bool ranOut = false;
+  unsigned row = byte(ranOut);
+  while (row != kEndOfFrameRow) {
+    const unsigned x = byte(ranOut);
+    const unsigned last = byte(ranOut);
+    const unsigned count = byte(ranOut);
+    byte(ranOut);
+    if (ranOut) {
+      return pixels;
+    }
+    std::uint64_t index = std::uint64_t{row} * width + x;
+    auto put = [&](std::uint8_t value) {
+      if (index < pixels.size()) {
+        pixels[static_cast<std::size_t>(index)] = value;
+      }
+      ++index;
+    };
+    unsigned done = 0;
+    while (done < count) {
+      if (data.size() - at < 2) {
+        return pixels;
+      }
+      const unsigned command = data[at++];
+      const unsigned length = (command >> 1) + 1;
+      if ((command & 1) != 0) {
+        const std::uint8_t value = data[at++];
+        for (unsigned i = 0; i < length; ++i) put(value);
+      } else {
+        if (data.size() - at < length) {
+          return pixels;
+        }
+        for (unsigned i = 0; i < length; ++i) put(data[at++]);
+      }
+      done += length;
+    }
+    if (done <= count && last < kLastSegmentOfRow) {
+      continue;
+    }
+    row = byte(ranOut);
+    if (ranOut) {
+      return pixels;
+    }
+  }
+  return pixels;
+}
+
+// The code starting at `bit`, through the 16-bit window of its byte and the next; false when
+// not all of its bits are in the stream.
+bool PlainCode(const std::vector<std::uint8_t>& stream, std::uint64_t bit, unsigned width,
+               unsigned& code) {
+  if (bit + width > std::uint64_t{stream.size()} * 8) {
+    return false;
+  }
+  const std::size_t at = static_cast<std::size_t>(bit / 8);
+  const unsigned high = at < stream.size() ? stream[at] : 0u;
+  const unsigned low = at + 1 < stream.size() ? stream[at + 1] : 0u;
+  code = (((high << 8) | low) >> (16 - width - bit % 8)) & ((1u << width) - 1);
+  return true;
+}
+
+// PLAN and PLNR one code at a time, from the frame's code width, map and stream.
+std::vector<std::uint8_t> PlainPlanar(const std::vector<std::uint8_t>& data, std::size_t pixelCount,
+                                      bool runs) {
+  std::vector<std::uint8_t> pixels(pixelCount, 0);
+  if (data.size() <= 9 || data[9] > 8) {
+    return pixels;
+  }
+  const unsigned width = data[9];
+  std::vector<std::uint8_t> map(std::size_t{1} << width, 0);
+  const std::size_t mapEnd = std::min(data.size(), 10 + map.size());
+  std::copy(data.begin() + 10, data.begin() + static_cast<std::ptrdiff_t>(mapEnd), map.begin());
+  const std::vector<std::uint8_t> stream(data.begin() + static_cast<std::ptrdiff_t>(mapEnd), data.end());
+  std::uint64_t bit = 0;
+  std::size_t filled = 0;
+  std::uint8_t last = 0;
+  bool escaped = false;
+  unsigned code = 0;
+  while (filled < pixelCount && PlainCode(stream, bit, width, code)) {
+    bit += width;
+    if (!runs) {
+      pixels[filled++] = map[code];
+    } else if (!escaped && code == 0) {
+      escaped = true;
+    } else if (!escaped || code == 0) {
+      escaped = false;
+      last = map[code];
+      pixels[filled++] = last;
+    } else {
+      escaped = false;
+      const std::size_t run = std::min<std::size_t>(code + 2, pixelCount - filled);
+      std::fill_n(pixels.begin() + static_cast<std::ptrdiff_t>(filled), run, last);
+      filled += run;
+    }
+  }
+  return pixels;
+}
+
+IndexedImage RandomImage(std::mt19937& random) {
+  const auto width = static_cast<std::uint32_t>(std::uniform_int_distribution<int>(1, 70)(random));
+  const auto height = static_cast<std::uint32_t>(std::uniform_int_distribution<int>(1, 40)(random));
+  const int colours = std::uniform_int_distribution<int>(1, 255)(random);
+  IndexedImage image{width, height, std::vector<std::uint8_t>(std::size_t{width} * height)};
+  std::uint8_t value = 0;
+  for (std::uint8_t& pixel : image.pixels) {
+    // Runs, transparent stretches and noise, so fills, copies, escapes and runs all appear.
+    if (std::uniform_int_distribution<int>(0, 3)(random) == 0) {
+      value = static_cast<std::uint8_t>(std::uniform_int_distribution<int>(0, colours)(random));
+    }
+    pixel = std::uniform_int_distribution<int>(0, 5)(random) == 0 ? 0 : value;
+  }
+  return image;
+}
+
+TEST(FrameFastPathTest, DecodersMatchThePlainWayOnWholeCutAndCorruptedFrames) {
+  std::mt19937 random(77);
+  int compared = 0;
+  for (int round = 0; round < 600; ++round) {
+    SCOPED_TRACE(round);
+    const IndexedImage image = RandomImage(random);
+    const int kind = round % 3;
+    std::vector<std::uint8_t> data = *(kind == 0   ? authoring::EncodeNrmlFrame(image)
+                                       : kind == 1 ? authoring::EncodePlanFrame(image)
+                                                   : authoring::EncodePlnrFrame(image));
+    switch (std::uniform_int_distribution<int>(0, 3)(random)) {
+      case 0:
+        break;
+      case 1:  // cut short, anywhere after the header
+        data.resize(std::uniform_int_distribution<std::size_t>(kFrameHeaderSize, data.size())(random));
+        break;
+      case 2:  // a few bytes after the tag changed
+        for (int i = 0; i < 3; ++i) {
+          const std::size_t at = std::uniform_int_distribution<std::size_t>(9, data.size() - 1)(random);
+          data[at] = static_cast<std::uint8_t>(random());
+        }
+        break;
+      default:  // another code width, or NRML rows and commands changed
+        if (kind != 0 && data.size() > 9) {
+          data[9] = static_cast<std::uint8_t>(std::uniform_int_distribution<int>(0, 9)(random));
+        } else {
+          const std::size_t at = std::uniform_int_distribution<std::size_t>(4, data.size() - 1)(random);
+          data[at] = static_cast<std::uint8_t>(random());
+        }
+        break;
+    }
+    const frame_tests::DecodedFrame decoded = DecodeFrameAt(data);
+    const std::size_t pixelCount = std::size_t{image.width} * image.height;
+    if (data.size() > 9 && kind != 0 && data[9] > 8) {
+      EXPECT_EQ(decoded.frame.pixels, std::vector<std::uint8_t>(pixelCount, 0));
+      continue;
+    }
+    const std::vector<std::uint8_t> expected =
+        kind == 0 ? PlainNrml(data, pixelCount, image.width) : PlainPlanar(data, pixelCount, kind == 2);
+    ASSERT_EQ(decoded.frame.pixels, expected);
+    ++compared;
+  }
+  EXPECT_GT(compared, 500);
+}
+
+// The boundary of the last code: a stream with room for exactly n codes gives n pixels, one bit
+// less gives n - 1; the rest stays 0.
+TEST(FrameFastPathTest, LastCodeNeedsAllItsBits) {
+  for (unsigned width = 1; width <= 8; ++width) {
+    SCOPED_TRACE(width);
+    // Frame 24 x 1, "PLAN", width, map of 2^width entries all 9, then 3 bytes of stream.
+    std::vector<std::uint8_t> data = {24, 0, 1, 0, 255, 'P', 'L', 'A', 'N', static_cast<std::uint8_t>(width)};
+    data.insert(data.end(), std::size_t{1} << width, 9);
+    data.insert(data.end(), {0xFF, 0xFF, 0xFF});
+    const std::size_t codes = std::min<std::size_t>(24, 24 / width);
+    std::vector<std::uint8_t> expected(24, 0);
+    std::fill_n(expected.begin(), codes, 9);
+    EXPECT_EQ(DecodeFrameAt(data).frame.pixels, expected);
+  }
+}
+
+}  // namespace
+}  // namespace karst
