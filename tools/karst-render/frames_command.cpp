@@ -2,9 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
-#include <iterator>
 #include <memory>
 #include <optional>
 #include <span>
@@ -16,6 +14,7 @@
 #include "gff/frame_set.h"
 #include "gff/gff_file.h"
 #include "tools/common/cli.h"
+#include "tools/common/input_file.h"
 #include "tools/common/png_file.h"
 
 namespace karst::tools {
@@ -39,19 +38,6 @@ std::string TagForFileName(const Tag& tag) {
     text.pop_back();
   }
   return text;
-}
-
-std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::string& path) {
-  std::ifstream input(path, std::ios::binary);
-  if (!input) {
-    return std::nullopt;
-  }
-  std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(input),
-                                  std::istreambuf_iterator<char>()};
-  if (input.bad()) {
-    return std::nullopt;
-  }
-  return bytes;
 }
 
 int RunFrames(const FramesOptions& options) {

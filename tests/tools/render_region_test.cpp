@@ -1,0 +1,240 @@
+// karst-render region, run as a program: a view is byte for byte the frame an in-process display
+// presents, and the whole region is the tiles and objects composed pixel by pixel.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "display/display_surface.h"
+#include "platform/message_box.h"
+#include "tests/support/region_picture.h"
+#include "tests/support/run_program.h"
+#include "tests/support/temp_dir.h"
+#include "tools/common/png_file.h"
+
+namespace karst {
+namespace {
+
+using karst::testing::BitmapRecord;
+using karst::testing::EntityRecord;
+using karst::testing::ObjectRecord;
+using karst::testing::Picture;
+using karst::testing::ProgramResult;
+using karst::testing::RegionSpec;
+using karst::testing::RunProgram;
+using karst::testing::TempDir;
+
+testing::IndexedImage Bitmap(std::uint32_t width, std::uint32_t height, std::uint8_t seed) {
+  testing::IndexedImage image{width, height, {}};
+  for (std::uint32_t y = 0; y < height; ++y) {
+    for (std::uint32_t x = 0; x < width; ++x) {
+      image.pixels.push_back((x + y) % 4 == 0 ? 0 : static_cast<std::uint8_t>(seed + x * 5 + y));
+    }
+  }
+  return image;
+}
+
+// A palette of distinct colours with black at 0 and white at 255, four tiles, a map that uses
+// them and one index beyond them, a name, and objects at the region's corners and edges, one
+// mirrored and one lifted.
+struct World {
+  RegionSpec region;
+  std::vector<BitmapRecord> bitmaps{{3, Bitmap(40, 30, 50)}, {8, Bitmap(17, 64, 120)}};
+  std::vector<ObjectRecord> objects{{1, 20, 29, 3}, {2, 8, 60, 8}};
+
+  World() {
+    std::vector<std::uint8_t> palette(768);
+    for (std::size_t i = 0; i < palette.size(); ++i) {
+      palette[i] = static_cast<std::uint8_t>((i * 7 + i / 3) % 62 + 1);
+    }
+    palette[0] = palette[1] = palette[2] = 0;
+    palette[765] = palette[766] = palette[767] = 63;
+    region.palette = palette;
+    for (std::uint8_t t = 0; t < 4; ++t) {
+      region.tiles.push_back(testing::PatternTile(static_cast<std::uint8_t>(60 * t + 1)));
+    }
+    std::vector<std::uint8_t> map(12288);
+    for (std::size_t i = 0; i < map.size(); ++i) {
+      map[i] = static_cast<std::uint8_t>((i * 13 + i / 128) % 5);  // 4 lies beyond the tiles
+    }
+    region.map = map;
+    region.name = "Render Test";
+    region.entities = std::vector<EntityRecord>{
+        {5, 10, 0, 0, 1},        // hangs off the top-left corner
+        {400, 300, 7, 0x80, 1},  // mirrored, lifted
+        {410, 310, 0, 0, 2},     // over the one before
+        {2040, 1530, 0, 0, 2},   // hangs off the bottom-right corner
+        {1000, 700, 0, 0, 99},   // names no object
+    };
+  }
+};
+
+struct Files {
+  TempDir dir;
+  std::string region;
+  std::string objects;
+
+  explicit Files(const World& world)
+      : region(dir.Write("RGN01.GFF", testing::WriteRegionFile(world.region)).string()),
+        objects(dir.Write("OBJEX.GFF", testing::WriteObjectFile(world.bitmaps, world.objects))
+                    .string()) {}
+};
+
+tools::PngPalette ExpectedPalette(const World& world) {
+  tools::PngPalette palette{};
+  for (std::size_t i = 0; i < palette.size(); ++i) {
+    const std::uint32_t six = (*world.region.palette)[i];
+    palette[i] = static_cast<std::uint8_t>(six * 255 / 63);
+  }
+  return palette;
+}
+
+// The frame the viewer presents at the view, from a display in this process.
+std::vector<std::uint8_t> PresentedFrame(const Files& files, std::int32_t x, std::int32_t y) {
+  platform::CaptureMessageBoxes(true);
+  DisplaySurface display(nullptr, 480, 640, 8, 0);
+  EXPECT_EQ(display.InitDirectDraw(), 1);
+  EXPECT_EQ(display.LoadObjects(files.objects), 1);
+  EXPECT_TRUE(display.LoadZone(files.region.c_str()));
+  display.ScrollBy(x, y);
+  const platform::PixelView view = display.primary->pixels();
+  std::vector<std::uint8_t> pixels;
+  for (std::int32_t row = 0; row < view.height; ++row) {
+    for (std::int32_t column = 0; column < view.width; ++column) {
+      pixels.push_back(view.at(column, row));
+    }
+  }
+  EXPECT_TRUE(platform::CapturedMessageBoxes().empty());
+  platform::CaptureMessageBoxes(false);
+  return pixels;
+}
+
+ProgramResult Render(const std::vector<std::string>& arguments) {
+  std::vector<std::string> all{"region"};
+  all.insert(all.end(), arguments.begin(), arguments.end());
+  return RunProgram(KARST_RENDER_PATH, all);
+}
+
+TEST(RenderRegion, AViewIsTheFrameTheViewerPresents) {
+  const World world;
+  const Files files(world);
+  struct View {
+    std::string argument;
+    std::int32_t x;
+    std::int32_t y;
+  };
+  for (const View& view :
+       {View{"0,0", 0, 0}, View{"390,250", 390, 250}, View{"10000,-5", 10000, -5}}) {
+    const std::string output = (files.dir.path() / "view.png").string();
+    const ProgramResult result =
+        Render({files.region, "--objects", files.objects, "--view", view.argument, "-o", output});
+    ASSERT_EQ(result.exitCode, 0) << result.errorOutput;
+    const auto png = tools::ReadIndexedPng(output);
+    ASSERT_TRUE(png) << view.argument;
+    EXPECT_EQ(png->width, 640u);
+    EXPECT_EQ(png->height, 480u);
+    EXPECT_EQ(png->palette, ExpectedPalette(world));
+    EXPECT_TRUE(png->pixels == PresentedFrame(files, view.x, view.y)) << view.argument;
+  }
+}
+
+TEST(RenderRegion, AViewShowsTheNameBand) {
+  const World world;
+  const Files files(world);
+  const std::string output = (files.dir.path() / "view.png").string();
+  ASSERT_EQ(Render({files.region, "--view", "0,0", "-o", output}).exitCode, 0);
+  const auto png = tools::ReadIndexedPng(output);
+  ASSERT_TRUE(png);
+  Picture tilesOnly = testing::ComposeTiles(world.region, 0, 0, 640, 480);
+  // Above the band the tiles, in the band black and white.
+  int black = 0;
+  int white = 0;
+  for (std::size_t i = 0; i < png->pixels.size(); ++i) {
+    if (i < 465 * 640) {
+      ASSERT_EQ(png->pixels[i], tilesOnly.pixels[i]) << i;
+    } else {
+      black += png->pixels[i] == 0 ? 1 : 0;
+      white += png->pixels[i] == 255 ? 1 : 0;
+    }
+  }
+  EXPECT_GT(black, 0);
+  EXPECT_GT(white, 0);
+}
+
+TEST(RenderRegion, TheWholeRegionIsTheTilesAndThenTheObjects) {
+  const World world;
+  const Files files(world);
+  const std::string output = (files.dir.path() / "whole.png").string();
+  const ProgramResult result = Render({files.region, "--objects", files.objects, "-o", output});
+  ASSERT_EQ(result.exitCode, 0) << result.errorOutput;
+  const auto png = tools::ReadIndexedPng(output);
+  ASSERT_TRUE(png);
+  EXPECT_EQ(png->width, 2048u);
+  EXPECT_EQ(png->height, 1536u);
+  EXPECT_EQ(png->palette, ExpectedPalette(world));
+  Picture expected = testing::ComposeTiles(world.region, 0, 0, 2048, 1536);
+  testing::ComposeObjects(expected, world.region, world.bitmaps, world.objects, 0, 0);
+  EXPECT_TRUE(png->pixels == expected.pixels);
+  // The objects did change the picture, and no name was written.
+  EXPECT_FALSE(expected.pixels == testing::ComposeTiles(world.region, 0, 0, 2048, 1536).pixels);
+}
+
+TEST(RenderRegion, WithoutObjectsOnlyTheTiles) {
+  const World world;
+  const Files files(world);
+  const std::string output = (files.dir.path() / "ground.png").string();
+  ASSERT_EQ(Render({files.region, "-o", output}).exitCode, 0);
+  const auto png = tools::ReadIndexedPng(output);
+  ASSERT_TRUE(png);
+  EXPECT_TRUE(png->pixels == testing::ComposeTiles(world.region, 0, 0, 2048, 1536).pixels);
+}
+
+TEST(RenderRegion, ErrorsNameTheFileAndTheReason) {
+  World world;
+  const Files files(world);
+  const std::string output = (files.dir.path() / "out.png").string();
+
+  const std::string missing = (files.dir.path() / "RGN99.GFF").string();
+  ProgramResult result = Render({missing, "-o", output});
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_NE(result.errorOutput.find(missing + ": no such file"), std::string::npos)
+      << result.errorOutput;
+
+  world.region.palette.reset();
+  const std::string noPalette =
+      files.dir.Write("RGN02.GFF", testing::WriteRegionFile(world.region)).string();
+  result = Render({noPalette, "-o", output});
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_NE(result.errorOutput.find(noPalette +
+                                    ": the region cannot be shown: no \"PAL \" chunk of 768 bytes"),
+            std::string::npos)
+      << result.errorOutput;
+
+  const std::string notGff =
+      files.dir.Write("RGN03.GFF", std::vector<std::uint8_t>{'N', 'O', 'P', 'E'}).string();
+  result = Render({notGff, "-o", output});
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_NE(result.errorOutput.find(notGff + ": not a GFF container"), std::string::npos)
+      << result.errorOutput;
+
+  result = Render({files.region, "--objects", files.region, "-o", output});
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_NE(result.errorOutput.find(files.region + ": no \"BMP \" frame sets"), std::string::npos)
+      << result.errorOutput;
+  EXPECT_FALSE(std::filesystem::exists(output));
+}
+
+TEST(RenderRegion, ABadViewIsAUsageError) {
+  const World world;
+  const Files files(world);
+  const std::string output = (files.dir.path() / "out.png").string();
+  for (const std::string view : {"12", "1,2,3", "x,4", "5,", "99999999999,0"}) {
+    const ProgramResult result = Render({files.region, "--view", view, "-o", output});
+    EXPECT_EQ(result.exitCode, 2) << view;
+  }
+  EXPECT_EQ(Render({files.region}).exitCode, 2);  // no output
+}
+
+}  // namespace
+}  // namespace karst

@@ -1,0 +1,147 @@
+#include "tools/karst-gff/check_command.h"
+
+#include <cctype>
+#include <filesystem>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/files.h"
+#include "tools/common/cli.h"
+#include "tools/karst-gff/game_check.h"
+
+namespace karst::tools {
+namespace {
+
+constexpr const char* kTool = "karst-gff";
+constexpr const char* kLibraryName = "OBJEX.GFF";
+constexpr const char* kRegionPattern = "RGN*.GFF";
+
+struct CheckOptions {
+  std::string path;
+};
+
+// What a check found so far, printed as it goes.
+class Report {
+ public:
+  void Add(const std::vector<Finding>& findings) {
+    for (const Finding& finding : findings) {
+      std::cout << FindingText(finding) << "\n";
+    }
+    findingCount_ += findings.size();
+  }
+  void AddRegion(const RegionCheck& check) {
+    Add(check.findings);
+    ++regionCount_;
+    if (!check.loads) {
+      ++failedCount_;
+    }
+  }
+  void Summarise() const {
+    std::cout << regionCount_ << (regionCount_ == 1 ? " region" : " regions") << " checked, " << failedCount_
+              << " would not load, " << findingCount_ << (findingCount_ == 1 ? " finding" : " findings") << "\n";
+  }
+  bool AnyRegionFailed() const { return failedCount_ > 0; }
+
+ private:
+  std::size_t regionCount_ = 0;
+  std::size_t failedCount_ = 0;
+  std::size_t findingCount_ = 0;
+};
+
+bool NamedLikeLibrary(const std::filesystem::path& path) {
+  std::string name = path.filename().string();
+  for (char& c : name) {
+    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  }
+  return name == kLibraryName;
+}
+
+// The whole folder, as the viewer would meet it: the library first, then every region.
+int CheckFolder(const std::filesystem::path& folder) {
+  Report report;
+  const LibraryCheck library = CheckLibrary((folder / kLibraryName).string());
+  report.Add(library.findings);
+  const std::vector<std::string> names =
+      platform::FindFiles((folder / kRegionPattern).string());
+  if (names.empty()) {
+    report.Add({{folder.string(), "",
+                 "no region files (RGN*.GFF): the viewer cannot start (\"Unable to find region files!\")"}});
+  }
+  for (const std::string& name : names) {
+    report.AddRegion(CheckRegion((folder / name).string(), library.library.get()));
+  }
+  report.Summarise();
+  return report.AnyRegionFailed() || !library.loads || names.empty() ? kExitFailure : kExitSuccess;
+}
+
+// One file: the library by itself, or a region against the library beside it.
+int CheckFile(const std::filesystem::path& file) {
+  Report report;
+  if (NamedLikeLibrary(file) || LooksLikeLibrary(file.string())) {
+    const LibraryCheck library = CheckLibrary(file.string());
+    report.Add(library.findings);
+    report.Summarise();
+    return library.loads ? kExitSuccess : kExitFailure;
+  }
+  const std::filesystem::path besideIt = file.parent_path() / kLibraryName;
+  std::error_code error;
+  std::unique_ptr<ObjectLibrary> library;
+  if (std::filesystem::exists(besideIt, error)) {
+    library = std::move(CheckLibrary(besideIt.string()).library);
+  }
+  if (!library) {
+    std::cout << "note: no readable " << kLibraryName << " beside " << file.string()
+              << ": the objects of its entities are not checked\n";
+  }
+  const RegionCheck region = CheckRegion(file.string(), library.get());
+  report.AddRegion(region);
+  report.Summarise();
+  return region.loads ? kExitSuccess : kExitFailure;
+}
+
+int RunCheck(const CheckOptions& options) {
+  std::error_code error;
+  const std::filesystem::path path(options.path);
+  if (std::filesystem::is_directory(path, error)) {
+    return CheckFolder(path);
+  }
+  if (!std::filesystem::exists(path, error)) {
+    ReportError(kTool, options.path, "no such file or directory");
+    return kExitFailure;
+  }
+  return CheckFile(path);
+}
+
+}  // namespace
+
+void AddCheckCommand(CLI::App& app, int& exitCode) {
+  auto options = std::make_shared<CheckOptions>();
+  CLI::App* command = app.add_subcommand(
+      "check", "Report everything in a game folder that would keep the viewer from loading or drawing a region");
+  command->footer(
+      "With a folder: its OBJEX.GFF and every RGN*.GFF in it, in the viewer's order. With a file:\n"
+      "that file alone, a region (checked against the OBJEX.GFF beside it, if there is one) or the\n"
+      "object library. One line per finding, \"FILE: CHUNK: what is wrong: what it does\", then\n"
+      "\"N regions checked, M would not load, K findings\".\n"
+      "\n"
+      "Findings: a region that would not load (no container, no palette or one under 768 bytes,\n"
+      "no TILE chunk, no map or one under 12288 bytes); chunks that cannot be read; map cells\n"
+      "naming tiles that do not exist; tiles that are not one 16 x 16 frame; entities whose object\n"
+      "or bitmap is missing or empty; decoder diagnostics, with their chunk and frame; a library\n"
+      "that is missing, no container, or without a BMP frame set.\n"
+      "\n"
+      "Exit status: 1 when a region would not load or the viewer could not start, else 0.\n"
+      "\n"
+      "Examples:\n"
+      "  karst-gff check ~/game              the whole folder\n"
+      "  karst-gff check ~/game/RGN03.GFF    one region, against ~/game/OBJEX.GFF\n"
+      "  karst-gff check ~/game/OBJEX.GFF    the object library alone");
+  command->add_option("path", options->path, "a game folder or one container")
+      ->required()
+      ->type_name("GAMEDIR|FILE.GFF");
+  command->callback([options, &exitCode] { exitCode = RunCheck(*options); });
+}
+
+}  // namespace karst::tools

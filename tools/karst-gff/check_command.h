@@ -1,0 +1,12 @@
+// karst-gff check GAMEDIR|FILE.GFF: everything that would keep the viewer from loading a region
+// or drawing it correctly, one line per finding, and a summary.
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+namespace karst::tools {
+
+// Registers the command; it sets `exitCode` when it runs.
+void AddCheckCommand(CLI::App& app, int& exitCode);
+
+}  // namespace karst::tools

@@ -1,0 +1,118 @@
+#include "tools/karst-gff/extract_command.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "gff/format.h"
+#include "gff/gff_file.h"
+#include "tools/common/cli.h"
+#include "tools/common/output_file.h"
+#include "tools/karst-gff/chunk_label.h"
+
+namespace karst::tools {
+namespace {
+
+constexpr const char* kTool = "karst-gff";
+
+struct ExtractOptions {
+  std::string path;
+  std::string tag;
+  std::uint32_t number = 0;
+  std::string output;
+};
+
+// "BMP" stands for "BMP ": users need not type the blank.
+Tag PaddedTag(const std::string& text) {
+  Tag tag = MakeTag("    ");
+  for (std::size_t i = 0; i < text.size() && i < 4; ++i) {
+    tag[i] = text[i];
+  }
+  return tag;
+}
+
+// The first chunk with that tag and number, in directory order.
+const ChunkEntry* FindChunk(const GffDirectory& directory, const Tag& tag, std::uint32_t number) {
+  for (const ChunkType& record : directory) {
+    if (!SameTag(record.tag, tag) || !record.entries) {
+      continue;
+    }
+    for (const ChunkEntry& entry : *record.entries) {
+      if (entry.number == number) {
+        return &entry;
+      }
+    }
+  }
+  return nullptr;
+}
+
+int RunExtract(const ExtractOptions& options) {
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(options.path, error)) {
+    ReportError(kTool, options.path, "no such file");
+    return kExitFailure;
+  }
+  GffFile file;
+  if (!file.Open(options.path)) {
+    ReportError(kTool, options.path, "not a GFF container (no \"GFFI\" header, or too short)");
+    return kExitFailure;
+  }
+  const Tag tag = PaddedTag(options.tag);
+  const std::string label = ChunkLabel(tag, options.number);
+  const ChunkEntry* entry = FindChunk(file.directory(), tag, options.number);
+  if (entry == nullptr) {
+    ReportError(kTool, options.path, "no chunk " + label);
+    return kExitFailure;
+  }
+  // A payload cut short by the end of the file is not the chunk: write nothing rather than a
+  // prefix that looks complete.
+  if (std::uint64_t{entry->offset} + entry->size > file.size()) {
+    ReportError(kTool, options.path,
+                "chunk " + label + " runs past the end of the file (offset " + std::to_string(entry->offset) +
+                    ", size " + std::to_string(entry->size) + ", file " + std::to_string(file.size()) +
+                    " bytes); nothing written");
+    return kExitFailure;
+  }
+  std::vector<std::uint8_t> payload(entry->size);
+  if (!file.SeekTo(*entry) || file.Read(payload) != payload.size()) {
+    ReportError(kTool, options.path, "chunk " + label + " cannot be read; nothing written");
+    return kExitFailure;
+  }
+  file.Close();
+  const std::string failure = WriteFileAtomically(options.output, payload);
+  if (!failure.empty()) {
+    ReportError(kTool, options.output, failure);
+    return kExitFailure;
+  }
+  return kExitSuccess;
+}
+
+}  // namespace
+
+void AddExtractCommand(CLI::App& app, int& exitCode) {
+  auto options = std::make_shared<ExtractOptions>();
+  CLI::App* command = app.add_subcommand("extract", "Write the raw payload of one chunk to a file");
+  command->footer(
+      "TAG is up to four characters; shorter tags are padded with blanks (BMP means \"BMP \").\n"
+      "The first chunk with that tag and number in directory order is taken. OUT is written\n"
+      "whole or not at all.\n"
+      "\n"
+      "Examples:\n"
+      "  karst-gff extract RGN01.GFF PAL 0 -o rgn01.pal        the palette, 768 bytes\n"
+      "  karst-gff extract OBJEX.GFF BMP 7 -o bmp7.bin         a bitmap's frame set\n"
+      "  karst-gff extract RGN01.GFF ETAB 0 -o entities.bin    the entity table");
+  command->add_option("file", options->path, "the container to read")->required()->type_name("FILE.GFF");
+  command->add_option("tag", options->tag, "the chunk type, e.g. TILE, BMP, OJFF")
+      ->required()
+      ->type_name("TAG")
+      ->check([](const std::string& text) {
+        return text.empty() || text.size() > 4 ? std::string("a tag has 1 to 4 characters") : std::string();
+      });
+  command->add_option("number", options->number, "the chunk number")->required()->type_name("NUMBER");
+  command->add_option("-o,--output", options->output, "the file to write")->required()->type_name("OUT");
+  command->callback([options, &exitCode] { exitCode = RunExtract(*options); });
+}
+
+}  // namespace karst::tools

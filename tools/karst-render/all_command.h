@@ -1,0 +1,12 @@
+// karst-render all GAMEDIR -o DIR: every region of a game folder, with its objects, as
+// DIR/<region file name without .GFF>.png, drawn on several threads.
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+namespace karst::tools {
+
+// Registers the command; it sets `exitCode` when it runs.
+void AddAllCommand(CLI::App& app, int& exitCode);
+
+}  // namespace karst::tools

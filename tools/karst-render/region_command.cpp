@@ -1,0 +1,103 @@
+#include "tools/karst-render/region_command.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "tools/common/cli.h"
+#include "tools/karst-render/render_region.h"
+
+namespace karst::tools {
+namespace {
+
+constexpr const char* kTool = "karst-render";
+
+struct RegionOptions {
+  std::string path;
+  std::string objectsPath;
+  bool noObjects = false;
+  std::string view;
+  std::uint32_t scale = 1;
+  std::string output;
+};
+
+int RunRegion(const RegionOptions& options) {
+  const std::optional<ViewOrigin> view =
+      options.view.empty() ? std::nullopt : ParseView(options.view);
+  // One headless display draws both pictures through the viewer's own layers: a screen of the
+  // region's size for the whole region, the viewer's screen for a view.
+  RegionRenderer renderer(view ? RegionRenderer::Frame::kView
+                               : RegionRenderer::Frame::kWholeRegion);
+  std::string error = renderer.SetUp();
+  if (!error.empty()) {
+    ReportError(kTool, options.path, error);
+    return kExitFailure;
+  }
+  // The viewer loads its objects before its first region.
+  if (!options.objectsPath.empty() && !options.noObjects) {
+    error = renderer.LoadObjects(options.objectsPath);
+    if (!error.empty()) {
+      ReportError(kTool, options.objectsPath, error);
+      return kExitFailure;
+    }
+  }
+  RegionPicture picture;
+  if (!renderer.Render(options.path, view.value_or(ViewOrigin{}), picture, error)) {
+    ReportError(kTool, options.path, error);
+    return kExitFailure;
+  }
+  error = WritePicture(options.output, ScalePicture(picture, options.scale));
+  if (!error.empty()) {
+    ReportError(kTool, options.output, error);
+    return kExitFailure;
+  }
+  return kExitSuccess;
+}
+
+}  // namespace
+
+void AddRegionCommand(CLI::App& app, int& exitCode) {
+  auto options = std::make_shared<RegionOptions>();
+  CLI::App* command =
+      app.add_subcommand("region", "Draw a region, or one view of it, as an indexed PNG");
+  command->footer(
+      "Without --view: the whole region, 2048 x 1536, every tile and then every object as the\n"
+      "viewer draws them, without the name. With --view X,Y: the 640 x 480 frame the viewer shows\n"
+      "with its view origin at X,Y (clamped like scrolling), the name included. The PNG's palette\n"
+      "is the region's; its pixels are palette indices. --scale N makes every pixel an N x N\n"
+      "square.\n"
+      "\n"
+      "Examples:\n"
+      "  karst-render region RGN01.GFF --objects OBJEX.GFF -o rgn01.png          whole region\n"
+      "  karst-render region RGN01.GFF --objects OBJEX.GFF --view 320,160 -o v.png   one view\n"
+      "  karst-render region RGN01.GFF --view 0,0 --scale 2 -o big.png           1280 x 960\n"
+      "  karst-render region RGN01.GFF -o ground.png                              tiles only");
+  command->add_option("file", options->path, "the region file to draw")
+      ->required()
+      ->type_name("RGN.GFF");
+  CLI::Option* objects = command
+                             ->add_option("--objects", options->objectsPath,
+                                          "the object library; without it no objects are drawn")
+                             ->type_name("OBJEX.GFF");
+  command->add_flag("--no-objects", options->noObjects, "draw the tiles only")->excludes(objects);
+  command
+      ->add_option("--view", options->view,
+                   "the view origin in map pixels; draws one 640 x 480 frame")
+      ->type_name("X,Y")
+      ->check(CLI::Validator(
+          [](std::string& text) {
+            return ParseView(text) ? std::string()
+                                   : std::string("expected X,Y with two whole numbers");
+          },
+          "X,Y"));
+  command->add_option("--scale", options->scale, "enlarge every pixel to N x N (1 to 16)")
+      ->type_name("N")
+      ->check(CLI::Range(kMinScale, kMaxScale));
+  command->add_option("-o,--output", options->output, "the PNG file to write")
+      ->required()
+      ->type_name("OUT.png");
+  command->callback([options, &exitCode] { exitCode = RunRegion(*options); });
+}
+
+}  // namespace karst::tools

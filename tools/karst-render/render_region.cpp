@@ -1,0 +1,174 @@
+#include "tools/karst-render/render_region.h"
+
+#include <charconv>
+#include <filesystem>
+#include <memory>
+#include <utility>
+
+#include "data/object_library.h"
+#include "data/region.h"
+#include "data/zone.h"
+#include "gff/format.h"
+#include "tools/common/output_file.h"
+
+namespace karst::tools {
+namespace {
+
+constexpr std::int32_t kViewWidth = 640;
+constexpr std::int32_t kViewHeight = 480;
+// The tile strip is one surface, and a surface is at most 65536 pixels wide.
+constexpr std::int32_t kMostTilesInStrip = 65536 / kTileSize;
+
+std::optional<std::int32_t> ParseInt(std::string_view text) {
+  std::int32_t value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc{} || end != text.data() + text.size()) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+PngPalette PaletteOf(const platform::Surface& primary) {
+  const platform::PaletteTable entries = primary.paletteEntries();
+  PngPalette palette{};
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    palette[3 * i] = entries[i].red;
+    palette[3 * i + 1] = entries[i].green;
+    palette[3 * i + 2] = entries[i].blue;
+  }
+  return palette;
+}
+
+std::vector<std::uint8_t> PixelsOf(const platform::Surface& surface) {
+  const platform::PixelView view = surface.pixels();
+  std::vector<std::uint8_t> pixels;
+  pixels.reserve(static_cast<std::size_t>(view.width) * static_cast<std::size_t>(view.height));
+  for (std::int32_t y = 0; y < view.height; ++y) {
+    for (std::int32_t x = 0; x < view.width; ++x) {
+      pixels.push_back(view.at(x, y));
+    }
+  }
+  return pixels;
+}
+
+}  // namespace
+
+std::optional<ViewOrigin> ParseView(std::string_view text) {
+  const std::size_t comma = text.find(',');
+  if (comma == std::string_view::npos) {
+    return std::nullopt;
+  }
+  const std::optional<std::int32_t> x = ParseInt(text.substr(0, comma));
+  const std::optional<std::int32_t> y = ParseInt(text.substr(comma + 1));
+  if (!x || !y) {
+    return std::nullopt;
+  }
+  return ViewOrigin{*x, *y};
+}
+
+RegionPicture ScalePicture(const RegionPicture& picture, std::uint32_t factor) {
+  if (factor <= 1) {
+    return picture;
+  }
+  RegionPicture scaled;
+  scaled.width = picture.width * factor;
+  scaled.height = picture.height * factor;
+  scaled.palette = picture.palette;
+  scaled.pixels.reserve(std::size_t{scaled.width} * scaled.height);
+  std::vector<std::uint8_t> row(scaled.width);
+  for (std::uint32_t y = 0; y < picture.height; ++y) {
+    const std::uint8_t* source = picture.pixels.data() + std::size_t{y} * picture.width;
+    for (std::uint32_t x = 0; x < picture.width; ++x) {
+      std::fill_n(row.begin() + static_cast<std::ptrdiff_t>(x * factor), factor, source[x]);
+    }
+    for (std::uint32_t copy = 0; copy < factor; ++copy) {
+      scaled.pixels.insert(scaled.pixels.end(), row.begin(), row.end());
+    }
+  }
+  return scaled;
+}
+
+std::string WritePicture(const std::string& path, const RegionPicture& picture) {
+  const std::filesystem::path temporary = TemporaryPathFor(path);
+  if (!WriteIndexedPng(temporary.string(), picture.width, picture.height, picture.pixels, picture.palette)) {
+    std::error_code ignored;
+    std::filesystem::remove(temporary, ignored);
+    return "cannot be written";
+  }
+  return CommitTemporary(temporary, path);
+}
+
+RegionRenderer::RegionRenderer(Frame frame)
+    : frame_(frame),
+      display_(nullptr, frame == Frame::kView ? kViewHeight : kRegionHeight,
+               frame == Frame::kView ? kViewWidth : kRegionWidth, 8, 0) {}
+
+std::string RegionRenderer::SetUp() {
+  if (display_.InitDirectDraw() != 1) {
+    return "the off-screen display cannot be set up";
+  }
+  return {};
+}
+
+std::string RegionRenderer::LoadObjects(const std::string& path) {
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(path, error)) {
+    return "no such file";
+  }
+  if (display_.LoadObjects(path) == 1) {
+    return {};
+  }
+  const bool container = display_.objects != nullptr;
+  display_.objects.reset();
+  display_.objectSurfaces.clear();
+  return container ? "no \"BMP \" frame sets: the viewer would not start with it"
+                   : "not a GFF container (no \"GFFI\" header, or too short)";
+}
+
+bool RegionRenderer::Render(const std::string& path, const ViewOrigin& view, RegionPicture& picture,
+                            std::string& error) {
+  std::error_code fileError;
+  if (!std::filesystem::is_regular_file(path, fileError)) {
+    error = "no such file";
+    return false;
+  }
+  std::unique_ptr<Region> region = LoadRegion(path);
+  if (region == nullptr) {
+    error = "not a GFF container (no \"GFFI\" header, or too short)";
+    return false;
+  }
+  // Looked at before the display is asked, so the reason can be named; the viewer would say
+  // "Error loading zone!".
+  if (const std::optional<std::string_view> reason = RegionRejection(*region)) {
+    error = "the region cannot be shown: " + std::string(*reason);
+    return false;
+  }
+  if (region->tileCount > kMostTilesInStrip) {
+    error = "the region cannot be shown: " + std::to_string(region->tileCount) + " tiles, more than the " +
+            std::to_string(kMostTilesInStrip) + " a tile strip can hold";
+    return false;
+  }
+  // Every picture carries all 256 colours of its own region, as the viewer's first region does;
+  // a palette kept from an earlier picture would keep that picture's colour 255.
+  display_.palette.reset();
+  if (!display_.SwitchToRegion(std::move(region))) {
+    error = "the region cannot be shown";
+    return false;
+  }
+  if (frame_ == Frame::kView) {
+    // From (0, 0) like the viewer after a region switch, clamped like its scrolling; the frame
+    // on screen after the flip is the primary's.
+    display_.ScrollBy(view.x, view.y);
+    picture.pixels = PixelsOf(*display_.primary);
+  } else {
+    display_.DrawTiles();
+    display_.DrawObjects();
+    picture.pixels = PixelsOf(*display_.backBuffer);
+  }
+  picture.width = static_cast<std::uint32_t>(display_.screenWidth);
+  picture.height = static_cast<std::uint32_t>(display_.screenHeight);
+  picture.palette = PaletteOf(*display_.primary);
+  return true;
+}
+
+}  // namespace karst::tools
