@@ -1,0 +1,266 @@
+#include "app/map_viewer_app.h"
+
+#include <utility>
+
+#include "platform/message_box.h"
+
+namespace karst {
+namespace {
+
+constexpr std::int32_t kScreenWidth = 640;
+constexpr std::int32_t kScreenHeight = 480;
+constexpr std::uint8_t kBitsPerPixel = 8;
+// The mouse scrolls while it rests within this many pixels of an edge (0..5 on the left and
+// top, width - 5 .. width - 1 on the right and bottom).
+constexpr std::int32_t kEdgeBand = 5;
+constexpr std::int32_t kEdgeScrollStep = 10;
+constexpr std::int32_t kKeyScrollStep = 16;
+
+constexpr char kNoWorkingPath[] = "Unable to discover current working path!";
+constexpr char kNoRegionFiles[] = "Unable to find region files!";
+constexpr char kStartUpFailed[] = "Unable to initialize DirectDraw and load object data!";
+constexpr char kStartUpCaption[] = "Error";
+constexpr char kZoneFailed[] = "Error loading zone!";
+constexpr char kZoneCaption[] = "Error!";
+
+// A lost surface is restored and the frame drawn again; then the view follows a mouse that
+// rests at a screen edge. True when anything was restored or presented.
+bool DoIdleWork(MapViewerApp& app) {
+  DisplaySurface* display = app.display.get();
+  if (display == nullptr || display->primary == nullptr || display->backBuffer == nullptr) {
+    return false;
+  }
+  bool worked = false;
+  if (display->primary->IsLost() != 0) {
+    if (display->backBuffer->IsLost() != 0) {
+      display->backBuffer->Restore();
+    }
+    display->PresentFrame();
+    worked = true;
+  }
+  if (display->backBuffer->IsLost() != 0) {
+    display->backBuffer->Restore();
+    display->PresentFrame();
+    worked = true;
+  }
+
+  // Later tests win on the same axis.
+  std::int32_t dx = 0;
+  std::int32_t dy = 0;
+  if (app.mouseX <= kEdgeBand) dx = -kEdgeScrollStep;
+  if (app.mouseY <= kEdgeBand) dy = -kEdgeScrollStep;
+  if (app.mouseX >= display->screenWidth - kEdgeBand) dx = kEdgeScrollStep;
+  if (app.mouseY >= display->screenHeight - kEdgeBand) dy = kEdgeScrollStep;
+  if (dx != 0 || dy != 0) {
+    display->ScrollBy(dx, dy);
+    // ScrollBy presents a frame whenever a region is on screen, even when the view stayed.
+    worked = worked || display->region != nullptr;
+  }
+  return worked;
+}
+
+// Backspace and Space: the neighbouring entry becomes current before its load is tried, so a
+// failed load leaves it current while the program ends.
+void StepTo(MapViewerApp& app, const RegionList::Node* entry) {
+  if (entry == nullptr || app.display == nullptr) {
+    return;
+  }
+  app.currentEntry = entry;
+  if (app.display->LoadZone(entry->data->c_str())) {
+    app.display->PresentFrame();
+    return;
+  }
+  platform::MessageBox(app.mainWindow, kZoneFailed, kZoneCaption, platform::MB_OK);
+  platform::DestroyWindow(app.mainWindow);
+}
+
+void ScrollView(MapViewerApp& app, std::int32_t dx, std::int32_t dy) {
+  if (app.display != nullptr) {
+    app.display->ScrollBy(dx, dy);
+  }
+}
+
+// WM_DESTROY: the display (display objects first, then the data it holds), the working path,
+// the region list, then the quit message. The entry pointed into the list, so it goes too.
+void CleanUp(MapViewerApp& app) {
+  app.display.reset();
+  app.workingPath.reset();
+  app.currentEntry = nullptr;
+  if (app.regionList != nullptr) {
+    app.regionList->Clear();
+    app.regionList.reset();
+  }
+  platform::PostQuitMessage(0);
+}
+
+}  // namespace
+
+MapViewerApp& TheApp() {
+  static MapViewerApp app;
+  return app;
+}
+
+int ViewerMain(platform::InstanceHandle instance) { return RunViewer(instance, FindWorkingPath()); }
+
+int RunViewer(platform::InstanceHandle instance, std::optional<std::string> workingPath) {
+  if (!StartViewer(instance, std::move(workingPath))) {
+    return 0;
+  }
+  return RunMessageLoop();
+}
+
+bool StartViewer(platform::InstanceHandle instance, std::optional<std::string> workingPath) {
+  MapViewerApp& app = TheApp();
+  app.workingPath = std::move(workingPath);
+  if (!app.workingPath) {
+    platform::MessageBox(nullptr, kNoWorkingPath, kStartUpCaption, platform::MB_OK);
+    return false;
+  }
+  app.regionList = FindRegionFiles(*app.workingPath, kRegionFilePattern);
+  if (app.regionList->empty()) {
+    platform::MessageBox(nullptr, kNoRegionFiles, kStartUpCaption, platform::MB_OK);
+    app.regionList.reset();
+    app.workingPath.reset();
+    return false;
+  }
+  app.currentEntry = app.regionList->head();
+
+  app.mainWindow = CreateMainWindow(kViewerTitle, instance);
+  if (app.mainWindow == nullptr) {
+    // No window, so no WM_DESTROY to free these.
+    app.currentEntry = nullptr;
+    app.regionList.reset();
+    app.workingPath.reset();
+    return false;
+  }
+
+  app.display = std::make_unique<DisplaySurface>(app.mainWindow, kScreenHeight, kScreenWidth,
+                                                 kBitsPerPixel, 0);
+  bool ready = app.display->InitDirectDraw() == 1;
+  if (ready) {
+    const std::string objectLibraryPath = *app.workingPath + kObjectLibraryFileName;
+    ready = app.display->LoadObjects(objectLibraryPath) == 1 &&
+            app.display->LoadZone(app.currentEntry->data->c_str());
+  }
+  if (ready) {
+    app.display->PresentFrame();
+  } else {
+    platform::MessageBox(app.mainWindow, kStartUpFailed, kStartUpCaption, platform::MB_OK);
+    platform::DestroyWindow(app.mainWindow);
+  }
+  return true;
+}
+
+platform::Window* CreateMainWindow(const char* title, platform::InstanceHandle instance) {
+  const platform::WindowClass windowClass{
+      platform::CS_HREDRAW | platform::CS_VREDRAW,
+      MainWindowProc,
+      0,
+      0,
+      instance,
+      platform::LoadIcon(instance, platform::IDI_APPLICATION),
+      platform::LoadCursor(platform::InstanceHandle{}, platform::IDC_ARROW),
+      platform::BrushHandle{},
+      nullptr,
+      title,
+  };
+  if (platform::RegisterClass(windowClass) == 0) {
+    return nullptr;
+  }
+  return platform::CreateWindowEx(platform::WS_EX_TOPMOST, title, title, platform::WS_POPUP, 0, 0,
+                                  kScreenWidth, kScreenHeight, nullptr, platform::MenuHandle{},
+                                  instance, nullptr);
+}
+
+LoopPass RunLoopPass() {
+  platform::Message message{};
+  if (platform::PeekMessage(message, nullptr, 0, 0, platform::PM_NOREMOVE) != 0) {
+    if (platform::GetMessage(message, nullptr, 0, 0) <= 0) {
+      const int exitCode = message.message == platform::WM_QUIT ? static_cast<int>(message.wParam) : 0;
+      return LoopPass{PassOutcome::kQuit, exitCode};
+    }
+    platform::TranslateMessage(message);
+    platform::DispatchMessage(message);
+    return LoopPass{PassOutcome::kDispatched, 0};
+  }
+  MapViewerApp& app = TheApp();
+  if (app.active != 0 && DoIdleWork(app)) {
+    return LoopPass{PassOutcome::kIdleWorked, 0};
+  }
+  // Nothing can change until a message arrives. When none ever can, the loop ends rather than
+  // spin.
+  if (platform::WaitMessage() == 0) {
+    return LoopPass{PassOutcome::kQuit, 0};
+  }
+  return LoopPass{PassOutcome::kWaited, 0};
+}
+
+int RunMessageLoop() {
+  while (true) {
+    const LoopPass pass = RunLoopPass();
+    if (pass.outcome == PassOutcome::kQuit) {
+      return pass.exitCode;
+    }
+  }
+}
+
+platform::LResult MainWindowProc(platform::Window* window, std::uint32_t message,
+                                 platform::WParam wParam, platform::LParam lParam) {
+  MapViewerApp& app = TheApp();
+  switch (message) {
+    case platform::WM_CREATE:
+      return 0;
+    case platform::WM_DESTROY:
+      CleanUp(app);
+      return 0;
+    case platform::WM_ACTIVATEAPP:
+      app.active = static_cast<std::uint32_t>(wParam);
+      return 0;
+    case platform::WM_KEYDOWN:
+      HandleKey(static_cast<std::int32_t>(wParam));
+      return 0;
+    case platform::WM_MOUSEMOVE: {
+      const auto position = static_cast<std::uint32_t>(lParam);
+      app.mouseX = static_cast<std::int32_t>(position & 0xFFFFu);
+      app.mouseY = static_cast<std::int32_t>((position >> 16) & 0xFFFFu);
+      return 0;
+    }
+    default:
+      return platform::DefWindowProc(window, message, wParam, lParam);
+  }
+}
+
+void HandleKey(std::int32_t virtualKey) {
+  MapViewerApp& app = TheApp();
+  switch (static_cast<std::uint32_t>(virtualKey)) {
+    case platform::VK_BACK:
+      if (app.currentEntry != nullptr) {
+        StepTo(app, app.currentEntry->prev);
+      }
+      break;
+    case platform::VK_ESCAPE:
+      platform::DestroyWindow(app.mainWindow);
+      break;
+    case platform::VK_SPACE:
+      if (app.currentEntry != nullptr) {
+        StepTo(app, app.currentEntry->next.get());
+      }
+      break;
+    case platform::VK_LEFT:
+      ScrollView(app, -kKeyScrollStep, 0);
+      break;
+    case platform::VK_UP:
+      ScrollView(app, 0, -kKeyScrollStep);
+      break;
+    case platform::VK_RIGHT:
+      ScrollView(app, kKeyScrollStep, 0);
+      break;
+    case platform::VK_DOWN:
+      ScrollView(app, 0, kKeyScrollStep);
+      break;
+    default:
+      break;
+  }
+}
+
+}  // namespace karst

@@ -1,0 +1,88 @@
+// The viewer's shell: the process-wide state, the entry that brings the viewer up, the main
+// window, the message loop with its idle work, the window procedure and the key commands.
+//
+// Ownership: the one `MapViewerApp` record owns the display, the working path and the region
+// list from start-up until WM_DESTROY, which frees them and posts the quit message. The main
+// window belongs to the window layer; the record only holds its handle. `currentEntry` points
+// into `regionList` and is never owned. Everything here runs on the main thread.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "app/region_files.h"
+#include "display/display_surface.h"
+#include "platform/window.h"
+
+namespace karst {
+
+inline constexpr char kViewerTitle[] = "Karst Map Viewer";
+inline constexpr char kObjectLibraryFileName[] = "OBJEX.GFF";
+
+// The shell's state. Every field starts at zero or null.
+struct MapViewerApp {
+  // The wParam of the last WM_ACTIVATEAPP: nonzero while the viewer is the active program.
+  std::uint32_t active = 0;
+  std::unique_ptr<DisplaySurface> display;
+  platform::Window* mainWindow = nullptr;
+  // The program's directory, ending in its separator.
+  std::optional<std::string> workingPath;
+  std::unique_ptr<RegionList> regionList;
+  // The entry whose region is on screen.
+  const RegionList::Node* currentEntry = nullptr;
+  // The last mouse position in screen pixels, from WM_MOUSEMOVE.
+  std::int32_t mouseX = 0;
+  std::int32_t mouseY = 0;
+};
+
+// The process-wide record. It exists, zeroed, before the entry runs. Tests put it back to zero
+// between runs by assigning a fresh record, before they clear the window system: the display
+// presents into the main window, so it must go first.
+MapViewerApp& TheApp();
+
+// The program's entry: the working path is the directory of the program's own file. Returns
+// the exit code, 0 on every path.
+int ViewerMain(platform::InstanceHandle instance);
+
+// The entry with the working path given (empty: it could not be found), so tests can point the
+// viewer at a folder of their own. Start-up, then the message loop; returns the exit code.
+int RunViewer(platform::InstanceHandle instance, std::optional<std::string> workingPath);
+
+// The start-up steps: region files, window, display, object library, first region, first
+// frame, with the messages of each failure. False when the program ends before the window
+// exists; true when the message loop must run, which includes a failed start-up after the
+// window was made (the window is then already destroyed and the quit message waits).
+bool StartViewer(platform::InstanceHandle instance, std::optional<std::string> workingPath);
+
+// Registers the window class named `title` and creates the main window; null when either fails.
+platform::Window* CreateMainWindow(const char* title, platform::InstanceHandle instance);
+
+// What one pass of the message loop did.
+enum class PassOutcome {
+  kQuit,         // the quit message was fetched (or no message can ever come): the loop ends
+  kDispatched,   // one message went to its window procedure
+  kIdleWorked,   // no message waited; the idle work restored or presented a frame
+  kWaited,       // no message waited and there was nothing to do: blocked until one came
+};
+
+struct LoopPass {
+  PassOutcome outcome;
+  int exitCode;  // for kQuit: the quit message's parameter
+};
+
+// One pass of the message loop. It blocks only when it reports kWaited.
+LoopPass RunLoopPass();
+
+// Runs passes until the quit message; returns its parameter.
+int RunMessageLoop();
+
+// The main window's procedure.
+platform::LResult MainWindowProc(platform::Window* window, std::uint32_t message,
+                                 platform::WParam wParam, platform::LParam lParam);
+
+// The keyboard commands for the virtual-key code of a key-down message.
+void HandleKey(std::int32_t virtualKey);
+
+}  // namespace karst

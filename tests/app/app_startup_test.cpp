@@ -1,0 +1,219 @@
+// Start-up: the first frame of a good world, the window class and window, and every failure
+// before and after the window exists, each with its exact message and exit code 0.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/app/app_test_support.h"
+
+namespace karst::app_tests {
+namespace {
+
+using platform::CapturedMessageBoxes;
+
+constexpr char kStartUpFailed[] = "Unable to initialize DirectDraw and load object data!";
+
+int RunOn(const TestWorld& world) { return RunViewer(platform::GetModuleHandle(nullptr), world.path()); }
+
+// The shell holds nothing once its window is gone.
+void ExpectReleased(const MapViewerApp& shell) {
+  EXPECT_EQ(shell.display, nullptr);
+  EXPECT_FALSE(shell.workingPath.has_value());
+  EXPECT_EQ(shell.regionList, nullptr);
+  EXPECT_EQ(shell.currentEntry, nullptr);
+}
+
+using StartUpTest = ViewerTest;
+
+TEST_F(StartUpTest, AGoodWorldShowsItsFirstRegionAtTheOrigin) {
+  TestWorld world;
+  ASSERT_TRUE(Start(world));
+  EXPECT_TRUE(CapturedMessageBoxes().empty());
+  EXPECT_EQ(app().workingPath, world.path());
+  ASSERT_NE(app().regionList, nullptr);
+  EXPECT_EQ(app().regionList->count(), 3);
+  EXPECT_EQ(app().currentEntry, app().regionList->head());
+  EXPECT_EQ(currentPath(), world.path() + "/RGN01.GFF");
+  ASSERT_NE(app().display, nullptr);
+  EXPECT_EQ(app().display->window, app().mainWindow);
+  EXPECT_EQ(app().display->screenWidth, 640);
+  EXPECT_EQ(app().display->screenHeight, 480);
+  EXPECT_EQ(app().display->bitsPerPixel, 8);
+  EXPECT_EQ(app().display->nonExclusive, 0u);
+  EXPECT_NE(app().display->region, nullptr);
+  EXPECT_NE(app().display->objects, nullptr);
+  EXPECT_EQ(view(), std::make_pair(0, 0));
+  EXPECT_EQ(flips(), 1u) << "exactly the first frame";
+  EXPECT_EQ(app().active, 0u);
+  EXPECT_EQ(app().mouseX, 0);
+  EXPECT_EQ(app().mouseY, 0);
+
+  EXPECT_EQ(QuitWithEscape(), 0);
+  ExpectReleased(app());
+  EXPECT_TRUE(CapturedMessageBoxes().empty());
+}
+
+TEST_F(StartUpTest, TheWindowClassIsNamedAfterTheTitle) {
+  TestWorld world;
+  ASSERT_TRUE(Start(world));
+  ASSERT_NE(app().mainWindow, nullptr);
+  EXPECT_EQ(SDL_GetWindowTitle(platform::NativeWindow(app().mainWindow)), std::string("Karst Map Viewer"));
+  // The class is registered under the title, letters compared without regard to case.
+  EXPECT_EQ(CreateMainWindow("KARST MAP VIEWER", platform::InstanceHandle{}), nullptr);
+  platform::WindowClass other = platform::testing::TestClass("Karst Map Viewer", MainWindowProc);
+  EXPECT_EQ(platform::RegisterClass(other), 0);
+  EXPECT_EQ(QuitWithEscape(), 0);
+}
+
+TEST_F(StartUpTest, TheWholeEntryRunsUntilEscape) {
+  TestWorld world;
+  // Escape is pressed again and again from another thread until the entry returns; the queue is
+  // held open so that a press before the window exists waits for it.
+  ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_EVENTS), 0);
+  std::atomic<bool> ended{false};
+  std::thread presser([&ended] {
+    while (!ended) {
+      SDL_Event event{};
+      event.type = SDL_KEYDOWN;
+      event.key.state = SDL_PRESSED;
+      event.key.keysym.sym = SDLK_ESCAPE;
+      SDL_PushEvent(&event);
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+  });
+  EXPECT_EQ(RunOn(world), 0);
+  ended = true;
+  presser.join();
+  SDL_QuitSubSystem(SDL_INIT_EVENTS);
+  EXPECT_TRUE(CapturedMessageBoxes().empty());
+  ExpectReleased(app());
+}
+
+TEST_F(StartUpTest, ACloseRequestEndsTheLoopThroughTheDefaultProcedure) {
+  TestWorld world;
+  ASSERT_TRUE(Start(world));
+  platform::testing::PushWindowEvent(app().mainWindow, SDL_WINDOWEVENT_CLOSE);
+  EXPECT_EQ(RunMessageLoop(), 0);
+  ExpectReleased(app());
+}
+
+TEST_F(StartUpTest, NoWorkingPathEndsBeforeAnyWindow) {
+  EXPECT_EQ(RunViewer(platform::GetModuleHandle(nullptr), std::nullopt), 0);
+  ASSERT_EQ(CapturedMessageBoxes().size(), 1u);
+  EXPECT_EQ(CapturedMessageBoxes()[0].owner, nullptr);
+  EXPECT_EQ(CapturedMessageBoxes()[0].text, "Unable to discover current working path!");
+  EXPECT_EQ(CapturedMessageBoxes()[0].caption, "Error");
+  EXPECT_EQ(CapturedMessageBoxes()[0].type, 0u);
+  EXPECT_EQ(app().mainWindow, nullptr);
+  ExpectReleased(app());
+}
+
+TEST_F(StartUpTest, NoRegionFilesEndsBeforeAnyWindow) {
+  TestWorld world(0);
+  world.Write("XRGN01.GFF", RegionFile("Not a match", 1));
+  world.Write("RGN01.GFX", RegionFile("Not a match", 1));
+  EXPECT_EQ(RunOn(world), 0);
+  ASSERT_EQ(CapturedMessageBoxes().size(), 1u);
+  EXPECT_EQ(CapturedMessageBoxes()[0].owner, nullptr);
+  EXPECT_EQ(CapturedMessageBoxes()[0].text, "Unable to find region files!");
+  EXPECT_EQ(CapturedMessageBoxes()[0].caption, "Error");
+  EXPECT_EQ(CapturedMessageBoxes()[0].type, 0u);
+  EXPECT_EQ(app().mainWindow, nullptr);
+  ExpectReleased(app());
+}
+
+TEST_F(StartUpTest, AWorkingPathThatIsNoFolderFindsNoRegions) {
+  TestWorld world;
+  EXPECT_EQ(RunViewer(platform::GetModuleHandle(nullptr), world.path() + "RGN01.GFF/"), 0);
+  ASSERT_EQ(CapturedMessageBoxes().size(), 1u);
+  EXPECT_EQ(CapturedMessageBoxes()[0].text, "Unable to find region files!");
+}
+
+// A failure once the window exists: one box owned by the window, the window destroyed, the
+// loop run to the quit message, exit code 0.
+void ExpectStartUpFailure(MapViewerApp& shell, const std::vector<platform::CapturedMessageBox>& boxes) {
+  ASSERT_FALSE(boxes.empty());
+  const platform::CapturedMessageBox& last = boxes.back();
+  EXPECT_NE(last.owner, nullptr);
+  EXPECT_EQ(last.owner, shell.mainWindow);
+  EXPECT_EQ(last.text, kStartUpFailed);
+  EXPECT_EQ(last.caption, "Error");
+  EXPECT_EQ(last.type, 0u);
+  ExpectReleased(shell);
+  EXPECT_EQ(platform::DestroyWindow(shell.mainWindow), 0) << "the window is already gone";
+}
+
+TEST_F(StartUpTest, AMissingObjectLibraryFailsStartUp) {
+  TestWorld world;
+  world.Remove("OBJEX.GFF");
+  EXPECT_EQ(RunOn(world), 0);
+  EXPECT_EQ(CapturedMessageBoxes().size(), 1u);
+  ExpectStartUpFailure(app(), CapturedMessageBoxes());
+}
+
+TEST_F(StartUpTest, AnEmptyObjectLibraryFailsStartUp) {
+  TestWorld world;
+  world.Write("OBJEX.GFF", {});
+  EXPECT_EQ(RunOn(world), 0);
+  EXPECT_EQ(CapturedMessageBoxes().size(), 1u);
+  ExpectStartUpFailure(app(), CapturedMessageBoxes());
+}
+
+TEST_F(StartUpTest, AnObjectLibraryWithoutBitmapsFailsStartUp) {
+  TestWorld world;
+  const std::vector<std::uint8_t> definition(16, 0);
+  world.Write("OBJEX.GFF", authoring::WriteContainer({
+                               Type(kTagOjff, {{1, definition}}),
+                               Type(kTagCbmp, {{7, PlainTile(3)}}),  // a thumbnail is no bitmap
+                           }));
+  EXPECT_EQ(RunOn(world), 0);
+  EXPECT_EQ(CapturedMessageBoxes().size(), 1u);
+  ExpectStartUpFailure(app(), CapturedMessageBoxes());
+}
+
+TEST_F(StartUpTest, AFirstRegionThatIsNoContainerFailsStartUp) {
+  TestWorld world;
+  world.Write("RGN01.GFF", Text("GFF? no, just text"));
+  EXPECT_EQ(RunOn(world), 0);
+  ExpectStartUpFailure(app(), CapturedMessageBoxes());
+}
+
+TEST_F(StartUpTest, AFirstRegionWithoutPaletteFailsStartUpAfterItsOwnMessage) {
+  TestWorld world;
+  world.Write("RGN01.GFF", authoring::WriteContainer({Type(kTagTile, {{1, PlainTile(1)}}),
+                                                      Type(kTagMap, {{1, std::vector<std::uint8_t>(kMapBytes)}})}));
+  EXPECT_EQ(RunOn(world), 0);
+  ExpectStartUpFailure(app(), CapturedMessageBoxes());
+}
+
+TEST_F(StartUpTest, EveryFailingDisplayStepFailsStartUp) {
+  for (const char* call : {"DirectDrawCreate", "SetCooperativeLevel", "SetDisplayMode", "CreateSurface",
+                           "GetAttachedSurface", "CreateClipper", "SetHWnd", "SetClipper"}) {
+    SCOPED_TRACE(call);
+    Reset();
+    TestWorld world;
+    platform::FailCall(call);
+    EXPECT_EQ(RunOn(world), 0);
+    EXPECT_EQ(CapturedMessageBoxes().size(), 1u);
+    ExpectStartUpFailure(app(), CapturedMessageBoxes());
+  }
+}
+
+TEST_F(StartUpTest, NoWindowClassOrWindowEndsWithoutMessage) {
+  for (const char* call : {"RegisterClass", "CreateWindow"}) {
+    SCOPED_TRACE(call);
+    Reset();
+    TestWorld world;
+    platform::FailCall(call);
+    EXPECT_EQ(RunOn(world), 0);
+    EXPECT_TRUE(CapturedMessageBoxes().empty());
+    EXPECT_EQ(app().mainWindow, nullptr);
+    ExpectReleased(app());
+  }
+}
+
+}  // namespace
+}  // namespace karst::app_tests
