@@ -156,6 +156,8 @@ PaletteTable Surface::paletteEntries() const {
   return palette_ != nullptr ? *palette_ : PaletteTable{};
 }
 
+std::uint64_t Surface::repaintCount() const { return presenter_ != nullptr ? presenter_->repaintCount() : 0; }
+
 const std::vector<std::uint32_t>& Surface::presentedFrame() const {
   static const std::vector<std::uint32_t> kNoFrame;
   return presenter_ != nullptr ? presenter_->frame() : kNoFrame;

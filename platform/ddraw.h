@@ -229,6 +229,9 @@ class Surface {
   PaletteTable paletteEntries() const;
   // On a flipping primary: frames presented so far.
   std::uint64_t flipCount() const { return flipCount_; }
+  // A windowed primary: how often the system's request to paint the window again was answered
+  // with the last presented frame.
+  std::uint64_t repaintCount() const;
   // On a headless primary: the last presented frame, `width` x `height` 0xAARRGGBB values
   // (alpha 0xFF); empty before the first flip and on a windowed primary.
   const std::vector<std::uint32_t>& presentedFrame() const;

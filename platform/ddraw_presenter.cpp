@@ -154,6 +154,34 @@ void Presenter::TextureDeleter::operator()(SDL_Texture* texture) const {
   SDL_DestroyTexture(texture);
 }
 
+Presenter::~Presenter() {
+  if (watching_) {
+    SDL_DelEventWatch(&Presenter::WatchWindowEvents, this);
+  }
+}
+
+int Presenter::WatchWindowEvents(void* presenter, SDL_Event* event) {
+  auto* self = static_cast<Presenter*>(presenter);
+  if (event->type == SDL_WINDOWEVENT && event->window.windowID == self->windowId_ &&
+      (event->window.event == SDL_WINDOWEVENT_EXPOSED || event->window.event == SDL_WINDOWEVENT_SIZE_CHANGED)) {
+    self->Repaint();
+  }
+  return 0;
+}
+
+void Presenter::Repaint() {
+  if (!hasFrame_) {
+    return;
+  }
+  SDL_Renderer* renderer = renderer_.get();
+  SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
+  SDL_RenderClear(renderer);
+  if (SDL_RenderCopy(renderer, texture_.get(), nullptr, nullptr) == 0) {
+    SDL_RenderPresent(renderer);
+    ++repaintCount_;
+  }
+}
+
 int Presenter::Create(SDL_Window* window, std::int32_t width, std::int32_t height,
                       std::unique_ptr<Presenter>& presenter) {
   auto made = std::make_unique<Presenter>(width, height);
@@ -177,6 +205,9 @@ int Presenter::Create(SDL_Window* window, std::int32_t width, std::int32_t heigh
       return 1;
     }
     made->nextRefresh_ = SDL_GetPerformanceCounter() + SDL_GetPerformanceFrequency() / kRefreshRate;
+    made->windowId_ = SDL_GetWindowID(window);
+    SDL_AddEventWatch(&Presenter::WatchWindowEvents, made.get());
+    made->watching_ = true;
   }
   presenter = std::move(made);
   return 0;
@@ -219,6 +250,7 @@ int Presenter::PresentToWindow(const PixelView& frame, const ColourTable& colour
     return 1;
   }
   SDL_RenderPresent(renderer);
+  hasFrame_ = true;
   WaitForNextRefresh();
   return 0;
 }

@@ -12,6 +12,7 @@
 struct SDL_Window;
 struct SDL_Renderer;
 struct SDL_Texture;
+union SDL_Event;
 
 namespace karst::platform {
 
@@ -43,6 +44,9 @@ class Presenter {
 
   // A headless presenter for frames of `width` x `height`.
   Presenter(std::int32_t width, std::int32_t height) : width_(width), height_(height) {}
+  Presenter(const Presenter&) = delete;
+  Presenter& operator=(const Presenter&) = delete;
+  ~Presenter();
 
   // A presenter for frames of `width` x `height`: into `window`, or headless for a null one.
   static int Create(SDL_Window* window, std::int32_t width, std::int32_t height,
@@ -54,7 +58,14 @@ class Presenter {
   // Headless: the last frame shown; windowed: empty.
   const std::vector<std::uint32_t>& frame() const { return frame_; }
 
+  // How often the window was painted again from the last frame after the system uncovered it.
+  std::uint64_t repaintCount() const { return repaintCount_; }
+
  private:
+  // Watches the window's events: when the system uncovers or resizes the window, the last frame
+  // is shown again at once, since the viewer draws nothing new until a key or the mouse asks.
+  static int WatchWindowEvents(void* presenter, SDL_Event* event);
+  void Repaint();
   int PresentToWindow(const PixelView& frame, const ColourTable& colours);
   void WaitForNextRefresh();
 
@@ -65,6 +76,10 @@ class Presenter {
   std::unique_ptr<SDL_Texture, TextureDeleter> texture_;
   bool integerScale_ = false;
   std::uint64_t nextRefresh_ = 0;  // performance counter ticks
+  std::uint32_t windowId_ = 0;
+  bool watching_ = false;
+  bool hasFrame_ = false;
+  std::uint64_t repaintCount_ = 0;
 };
 
 }  // namespace karst::platform

@@ -180,6 +180,51 @@ TEST(FlipWindowedTest, PresentsIntoTheWindowPacedToTheRefresh) {
   EXPECT_EQ(DestroyWindow(window), 1);
 }
 
+void PushWindowEvent(Window* window, Uint8 windowEvent) {
+  SDL_Event event{};
+  event.type = SDL_WINDOWEVENT;
+  event.window.windowID = SDL_GetWindowID(NativeWindow(window));
+  event.window.event = windowEvent;
+  SDL_PushEvent(&event);
+}
+
+// Uncovering the window paints the last frame again at once; the viewer itself draws nothing
+// new until a key or the mouse asks for it.
+TEST(FlipWindowedTest, AnUncoveredWindowShowsTheLastFrameAgain) {
+  testing::CleanWindowSystem windows;
+  Window* window = testing::MakeWindow("DirectDraw Expose");
+  Window* other = testing::MakeWindow("DirectDraw Other");
+  ASSERT_NE(window, nullptr);
+  ASSERT_NE(other, nullptr);
+  {
+    std::unique_ptr<DirectDraw> ddraw;
+    ASSERT_EQ(DirectDrawCreate(ddraw), 0);
+    ASSERT_EQ(ddraw->SetCooperativeLevel(window, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN), 0);
+    ASSERT_EQ(ddraw->SetDisplayMode(640, 480, 8), 0);
+    auto primary = MakePrimary(*ddraw);
+    ASSERT_NE(primary, nullptr);
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+
+    PushWindowEvent(window, SDL_WINDOWEVENT_EXPOSED);
+    EXPECT_EQ(primary->repaintCount(), 0u) << "nothing to show before the first flip";
+    ASSERT_EQ(primary->Flip(nullptr, DDFLIP_WAIT), 0);
+    PushWindowEvent(window, SDL_WINDOWEVENT_EXPOSED);
+    EXPECT_EQ(primary->repaintCount(), 1u);
+    PushWindowEvent(window, SDL_WINDOWEVENT_SIZE_CHANGED);
+    EXPECT_EQ(primary->repaintCount(), 2u);
+    PushWindowEvent(other, SDL_WINDOWEVENT_EXPOSED);
+    PushWindowEvent(window, SDL_WINDOWEVENT_MOVED);
+    EXPECT_EQ(primary->repaintCount(), 2u) << "other windows and other events paint nothing";
+    EXPECT_EQ(primary->flipCount(), 1u) << "a repaint is no new frame";
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+  }
+  // Once the display is gone its watch is gone too: uncovering the window reaches nothing.
+  PushWindowEvent(window, SDL_WINDOWEVENT_EXPOSED);
+  SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+  EXPECT_EQ(DestroyWindow(other), 1);
+  EXPECT_EQ(DestroyWindow(window), 1);
+}
+
 TEST(FlipWindowedTest, AWindowHandleThatIsNoWindowIsRefused) {
   testing::CleanWindowSystem windows;
   Window* window = testing::MakeWindow("DirectDraw Gone");
