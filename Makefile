@@ -2,6 +2,7 @@
 #   make test   installs what is missing, builds, runs every test (also under ASan + UBSan)
 #   make run    installs what is missing, builds, writes the sample world, starts the viewer
 #   make fuzz   builds the libFuzzer targets with clang and runs each for SECONDS (default 60)
+#   make bench  builds a Release tree without sanitizers and prints benchmark figures and ratios
 
 JOBS ?= $(shell nproc)
 SECONDS ?= 60
@@ -33,7 +34,8 @@ run: build
 # The fuzz targets, each run on its own corpus with the tag dictionary. Each load gets a budget of
 # 1 MiB + 64 x its input (fuzz/fuzz_budget.h), a few MiB for the seeds' sizes: a block of 8 MiB
 # or more could only come from an allocation that bypassed the budget, and is a finding.
-FUZZ_TARGETS = fuzz_container fuzz_region fuzz_object_library fuzz_frame_set
+FUZZ_TARGETS = fuzz_container fuzz_region fuzz_object_library fuzz_frame_set fuzz_nrml fuzz_plan fuzz_plnr \
+               fuzz_compose
 FUZZ_MALLOC_LIMIT_MB = 8
 
 fuzz: deps
@@ -48,3 +50,11 @@ fuzz: deps
 	    -malloc_limit_mb=$(FUZZ_MALLOC_LIMIT_MB) -dict=fuzz/gff.dict -close_fd_mask=3 -print_final_stats=1 \
 	    -artifact_prefix=build-fuzz/artifacts/$$target- build-fuzz/corpus/$$target; \
 	done
+
+# Benchmarks want an optimised build of their own, never the sanitizer tree.
+BENCH_REPETITIONS ?= 3
+
+bench: deps
+	@$(CMAKE_CONFIGURE) -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DKARST_SANITIZE=OFF -DKARST_BUILD_BENCH=ON >/dev/null
+	@cmake --build build-bench -j $(JOBS) --target benchmarks
+	@bash scripts/bench-report.sh build-bench $(BENCH_REPETITIONS)

@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cstddef>
+#include <utility>
 
 #include "data/object_library.h"
 #include "display/display_surface.h"
@@ -8,8 +9,12 @@
 namespace karst {
 
 std::int32_t DisplaySurface::LoadObjects(const std::string& path) {
+  return UseObjectLibrary(LoadObjectLibrary(path));
+}
+
+std::int32_t DisplaySurface::UseObjectLibrary(std::unique_ptr<ObjectLibrary> loaded) {
   objectSurfaces.clear();
-  objects = LoadObjectLibrary(path);
+  objects = std::move(loaded);
   if (objects == nullptr || objects->bmpSets.empty()) {
     return 0;
   }

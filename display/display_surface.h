@@ -58,6 +58,9 @@ class DisplaySurface {
   bool BuildTileSurface();
   // Object library (data/): 1 when the library loaded with at least one "BMP " frame set.
   std::int32_t LoadObjects(const std::string& path);
+  // The same for a library already read (null: none), like SwitchToRegion for a region: the
+  // library is kept even when the result is 0, and the object surfaces are made from it.
+  std::int32_t UseObjectLibrary(std::unique_ptr<ObjectLibrary> loaded);
   std::unique_ptr<platform::Surface> CreateObjectSurface(const FrameSet& frameSet);
 
   // The two drawing layers (display/), called by PresentFrame.

@@ -133,13 +133,30 @@ int DeviceContext::TextOut(std::int32_t x, std::int32_t y, const char* text, std
   if (length == 0) {
     return 0;
   }
-  const std::string line(text, std::find(text, text + length, '\0'));
+  std::string line(text, std::find(text, text + length, '\0'));
   if (line.empty()) {
     return 0;
   }
   TTF_Font* font = Font();
+  if (font == nullptr) {
+    return 1;
+  }
+  // Only the characters that can reach the surface are rendered, one more for the glyph its
+  // right edge cuts through: the rest would be clipped anyway, and a text of many thousand
+  // characters would otherwise make a glyph image of as many columns.
+  const std::int64_t room = std::int64_t{surface_->width_} - x;
+  if (room <= 0) {
+    return 0;
+  }
+  int fittingWidth = 0;
+  int fitting = 0;
+  const auto measureWidth = static_cast<int>(std::min<std::int64_t>(room, std::numeric_limits<int>::max()));
+  if (TTF_MeasureText(font, line.c_str(), measureWidth, &fittingWidth, &fitting) != 0) {
+    return 1;
+  }
+  line.resize(std::min(line.size(), static_cast<std::size_t>(fitting) + 1));
   int textWidth = 0;
-  if (font == nullptr || TTF_SizeText(font, line.c_str(), &textWidth, nullptr) != 0) {
+  if (TTF_SizeText(font, line.c_str(), &textWidth, nullptr) != 0) {
     return 1;
   }
   if (textWidth == 0) {

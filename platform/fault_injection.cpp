@@ -1,5 +1,7 @@
 #include "platform/fault_injection.h"
 
+#include <functional>
+#include <map>
 #include <string>
 
 namespace karst::platform {
@@ -11,24 +13,55 @@ struct ArmedFailure {
   int callsToSkip = 0;
 };
 
-ArmedFailure& Armed() {
-  static ArmedFailure failure;
-  return failure;
+struct CallCounts {
+  bool counting = false;
+  std::map<std::string, int, std::less<>> counts;
+};
+
+struct FaultSwitch {
+  // armed || counting: the one flag every platform call tests.
+  bool watching = false;
+  ArmedFailure failure;
+  CallCounts calls;
+};
+
+FaultSwitch& Switch() {
+  static FaultSwitch state;
+  return state;
 }
+
+void UpdateWatching(FaultSwitch& state) { state.watching = state.failure.armed || state.calls.counting; }
 
 }  // namespace
 
 void FailCall(std::string_view callName, int occurrence) {
-  ArmedFailure& failure = Armed();
-  failure.armed = occurrence >= 1;
-  failure.callName = std::string(callName);
-  failure.callsToSkip = occurrence - 1;
+  FaultSwitch& state = Switch();
+  state.failure.armed = occurrence >= 1;
+  state.failure.callName = std::string(callName);
+  state.failure.callsToSkip = occurrence - 1;
+  UpdateWatching(state);
 }
 
-void ClearFailures() { Armed() = ArmedFailure{}; }
+void ClearFailures() {
+  FaultSwitch& state = Switch();
+  state.failure = ArmedFailure{};
+  UpdateWatching(state);
+}
 
 bool ShouldFail(std::string_view callName) {
-  ArmedFailure& failure = Armed();
+  FaultSwitch& state = Switch();
+  if (!state.watching) {
+    return false;
+  }
+  if (state.calls.counting) {
+    const auto found = state.calls.counts.find(callName);
+    if (found != state.calls.counts.end()) {
+      ++found->second;
+    } else {
+      state.calls.counts.emplace(std::string(callName), 1);
+    }
+  }
+  ArmedFailure& failure = state.failure;
   if (!failure.armed || failure.callName != callName) {
     return false;
   }
@@ -37,7 +70,22 @@ bool ShouldFail(std::string_view callName) {
     return false;
   }
   failure.armed = false;
+  UpdateWatching(state);
   return true;
 }
+
+void CountCalls(bool count) {
+  FaultSwitch& state = Switch();
+  state.calls = CallCounts{count, {}};
+  UpdateWatching(state);
+}
+
+int CountedCalls(std::string_view callName) {
+  const CallCounts& calls = Switch().calls;
+  const auto found = calls.counts.find(callName);
+  return found != calls.counts.end() ? found->second : 0;
+}
+
+bool FailurePending() { return Switch().failure.armed; }
 
 }  // namespace karst::platform

@@ -273,6 +273,54 @@ TEST(HostileLibrary, BoastfulFileAllocatesWithinItsBound) {
   EXPECT_TRUE(library->objectDefs.empty());
 }
 
+// 64 bytes that claim the most the format can say: a directory of 4 GiB, 65535 frames, a frame
+// of 65535 x 65535 pixels (4 Gi, beyond the 16 Mi a frame may have) in an unknown encoding. The
+// load allocates the frame table and small records, and nothing else.
+TEST(HostileRegion, SixtyFourBytesClaimingTheMostAllocateOnlyTheFrameTable) {
+  authoring::ByteWriter out;
+  out.tag(kTagGffi);
+  out.zeros(8);
+  out.u32le(16);           // directory position
+  out.zeros(4);
+  out.u32le(0xFFFFFFFFu);  // directory length: 4 GiB
+  out.zeros(2);
+  out.tag(kTagTile);       // plain record of one chunk
+  out.u16le(1);
+  out.u16le(0);
+  out.u32le(1);            // chunk 1: the frame set below, to the end of the file
+  out.u32le(46);
+  out.u32le(18);
+  out.zeros(4);            // frame set: unread
+  out.u16le(65535);        // frame count
+  out.u32le(10);           // frame 0 at 10, all others beyond the payload
+  out.u16le(65535);        // width
+  out.u16le(65535);        // height
+  out.u8(255);             // not NRML
+  out.u8(255);             // an encoding tag cut off by the end of the file: unknown
+  out.u8(255);
+  out.u8(255);
+  std::vector<std::uint8_t> bytes = out.take();
+  ASSERT_EQ(bytes.size(), 64u);
+
+  GffFile file;
+  ASSERT_TRUE(file.OpenBytes(bytes));
+  std::unique_ptr<Region> region;
+  const AllocationCount measured = Measured([&] { region = LoadRegion(file); });
+  ASSERT_NE(region, nullptr);
+  ASSERT_EQ(region->tileCount, 1);
+  EXPECT_EQ(region->tiles[0].frameCount, 65535);
+  EXPECT_EQ(region->tiles[0].frames[0].width, 65535u);
+  EXPECT_EQ(region->tiles[0].frames[0].height, 65535u);
+  for (const Frame& frame : region->tiles[0].frames) {
+    ASSERT_FALSE(frame.HasPixels());
+  }
+  // The frame table is the largest block; everything together stays far below the bound.
+  const std::uint64_t frameTable = 65535 * sizeof(Frame);
+  EXPECT_EQ(measured.largest, frameTable);
+  EXPECT_LT(measured.total, frameTable + (64u << 10));
+  EXPECT_LE(measured.total, AllocationBudget::ForFileOfSize(bytes.size()).remaining());
+}
+
 // The budget decides like the file's size does: a buffer it cannot hold is not made, and the
 // stream fails, so a later ETAB of 0 bytes (which costs nothing) gives no table either.
 TEST(HostileRegion, BufferJustWithinTheBudgetAndJustBeyond) {
