@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "authoring/record_writers.h"
 #include "authoring/frame_encoders.h"
 
 namespace karst::authoring {
@@ -22,13 +23,7 @@ struct SampleFrame {
 };
 
 // One ETAB record.
-struct SampleEntity {
-  std::uint16_t x = 0;
-  std::uint16_t y = 0;
-  std::uint8_t z = 0;
-  std::uint8_t flags = 0;  // 0x80: mirrored
-  std::uint16_t objectId = 0;
-};
+using SampleEntity = EntityRecord;
 
 inline constexpr std::uint8_t kMirroredFlag = 0x80;
 

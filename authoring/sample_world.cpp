@@ -2,7 +2,6 @@
 
 #include <optional>
 
-#include "authoring/byte_writer.h"
 #include "authoring/container_writer.h"
 #include "authoring/frame_encoders.h"
 #include "authoring/sample_objects.h"
@@ -35,32 +34,6 @@ std::optional<std::vector<std::uint8_t>> EncodeFrame(const SampleFrame& frame) {
 
 std::vector<std::uint8_t> RegionNameBytes(const std::string& name) { return {name.begin(), name.end()}; }
 
-std::vector<std::uint8_t> EntityTable(const std::vector<SampleEntity>& entities) {
-  ByteWriter writer;
-  for (const SampleEntity& entity : entities) {
-    writer.u16le(entity.x);
-    writer.u16le(entity.y);
-    writer.u8(entity.z);
-    writer.u8(entity.flags);
-    writer.u16le(entity.objectId);
-  }
-  return writer.take();
-}
-
-std::vector<std::uint8_t> ObjectDefinition(const SampleObject& object) {
-  ByteWriter writer;
-  writer.u16le(object.kind);
-  writer.u16le(object.hotspotX);
-  writer.u16le(object.hotspotY);
-  writer.u16le(0);
-  writer.u16le(0);
-  writer.u8(0);
-  writer.u8(0);
-  writer.u16le(object.bitmapId);
-  writer.u16le(0);
-  return writer.take();
-}
-
 WorldFile RegionFile(const SampleRegion& region) {
   ChunkTypeSpec tiles{kTagTile, {}, true};
   for (std::size_t i = 0; i < region.tiles.size(); ++i) {
@@ -73,7 +46,7 @@ WorldFile RegionFile(const SampleRegion& region) {
               tiles,
               {kTagMap, {{kMapNumber, region.map}}},
               {kTagGmap, {{kOverviewNumber, region.gmap}}, false, kOverviewFlags},
-              {kTagEtab, {{kEntityTableNumber, EntityTable(region.entities)}}},
+              {kTagEtab, {{kEntityTableNumber, WriteEntityTable(region.entities)}}},
           })};
 }
 
@@ -82,7 +55,7 @@ WorldFile ObjectLibraryFile(const std::vector<SampleObject>& objects) {
   ChunkTypeSpec bitmaps{kTagBmp, {}, true};
   ChunkTypeSpec thumbnails{kTagCbmp, {}, false, kThumbnailFlags};
   for (const SampleObject& object : objects) {
-    definitions.chunks.push_back({object.objectId, ObjectDefinition(object)});
+    definitions.chunks.push_back({object.objectId, WriteObjectDef({object.kind, object.hotspotX, object.hotspotY, object.bitmapId})});
     bitmaps.chunks.push_back({object.bitmapId, SampleFrameSetPayload(object.frames)});
     if (!object.thumbnail.empty()) {
       thumbnails.chunks.push_back({object.bitmapId, SampleFrameSetPayload(object.thumbnail)});

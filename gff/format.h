@@ -31,6 +31,15 @@ inline std::string TagText(const Tag& tag) {
   return text;
 }
 
+// The tag as people write it: its text without the trailing blanks ("BMP " -> "BMP").
+inline std::string TagName(const Tag& tag) {
+  std::string text = TagText(tag);
+  while (!text.empty() && text.back() == ' ') {
+    text.pop_back();
+  }
+  return text;
+}
+
 // Container magic and index chunks.
 inline constexpr Tag kTagGffi = MakeTag("GFFI");
 // Region files.

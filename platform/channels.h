@@ -25,6 +25,15 @@ enum class Channel { kOutputLine, kDebug };
 struct CapturedText {
   Channel channel;
   std::string text;
+
+  // The text without the line feeds that end it: one line as a person reads it.
+  std::string Line() const {
+    std::string line = text;
+    while (!line.empty() && line.back() == '\n') {
+      line.pop_back();
+    }
+    return line;
+  }
 };
 
 // While alive, collects every text that its thread sends to either channel, in order, instead of

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "authoring/byte_writer.h"
 #include "authoring/container_writer.h"
 #include "gff/format.h"
 
@@ -39,27 +38,7 @@ const IndexedImage* FindBitmap(const std::vector<BitmapRecord>& bitmaps, std::ui
 }  // namespace
 
 std::vector<std::uint8_t> ObjectPayload(const ObjectRecord& object) {
-  authoring::ByteWriter out;
-  out.u16le(0);                // word0
-  out.u16le(object.hotspotX);  // hotspotX
-  out.u16le(object.hotspotY);  // hotspotY
-  out.u16le(0);                // word6
-  out.u16le(0);                // word8
-  out.u8(0);                   // byte10
-  out.u8(0);                   // byte11
-  out.u16le(object.bitmapId);  // bitmapId
-  out.u16le(0);                // word14
-  return out.take();
-}
-
-std::vector<std::uint8_t> EntityBytes(const EntityRecord& entity) {
-  authoring::ByteWriter out;
-  out.u16le(entity.x);
-  out.u16le(entity.y);
-  out.u8(entity.z);
-  out.u8(entity.flags);
-  out.u16le(entity.objectId);
-  return out.take();
+  return authoring::WriteObjectDef({0, object.hotspotX, object.hotspotY, object.bitmapId});
 }
 
 std::vector<std::uint8_t> WriteRegionFile(const RegionSpec& region) {
@@ -85,12 +64,7 @@ std::vector<std::uint8_t> WriteRegionFile(const RegionSpec& region) {
                      0});
   }
   if (region.entities) {
-    std::vector<std::uint8_t> table;
-    for (const EntityRecord& entity : *region.entities) {
-      const std::vector<std::uint8_t> record = EntityBytes(entity);
-      table.insert(table.end(), record.begin(), record.end());
-    }
-    types.push_back({kTagEtab, {{4, table}}, false, 0});
+    types.push_back({kTagEtab, {{4, authoring::WriteEntityTable(*region.entities)}}, false, 0});
   }
   return authoring::WriteContainer(types);
 }

@@ -9,19 +9,13 @@
 #include <vector>
 
 #include "authoring/frame_encoders.h"
+#include "authoring/record_writers.h"
 
 namespace karst::testing {
 
 using authoring::IndexedImage;
 
-// One ETAB record.
-struct EntityRecord {
-  std::uint16_t x = 0;
-  std::uint16_t y = 0;
-  std::uint8_t z = 0;
-  std::uint8_t flags = 0;
-  std::uint16_t objectId = 0;
-};
+using authoring::EntityRecord;
 
 // What a region file holds; a missing value leaves its chunk out. Each tile is one TILE chunk
 // whose frame set holds the image as its only frame (NRML).
@@ -53,7 +47,6 @@ std::vector<std::uint8_t> WriteObjectFile(const std::vector<BitmapRecord>& bitma
 
 // The 16-byte OJFF payload and the 8-byte ETAB record.
 std::vector<std::uint8_t> ObjectPayload(const ObjectRecord& object);
-std::vector<std::uint8_t> EntityBytes(const EntityRecord& entity);
 
 // A 16 x 16 tile whose pixel (x, y) is (seed + 3x + 17y) mod 256.
 IndexedImage PatternTile(std::uint8_t seed);

@@ -10,11 +10,7 @@
 namespace karst::tools {
 
 inline std::string ChunkLabel(const Tag& tag, std::uint32_t number) {
-  std::string text = TagText(tag);
-  while (!text.empty() && text.back() == ' ') {
-    text.pop_back();
-  }
-  return text + " " + std::to_string(number);
+  return TagName(tag) + " " + std::to_string(number);
 }
 
 }  // namespace karst::tools

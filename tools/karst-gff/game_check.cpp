@@ -57,10 +57,7 @@ std::string Plural(std::size_t count, std::string_view one, std::string_view man
 
 // A decoder's or reader's line, with what it means for the picture.
 std::string Explain(const platform::CapturedText& captured) {
-  std::string text = captured.text;
-  while (!text.empty() && text.back() == '\n') {
-    text.pop_back();
-  }
+  const std::string text = captured.Line();
   const std::string quoted = "(\"" + text + "\")";
   if (StartsWith(text, "Unknown type: ")) {
     return "unknown encoding \"" + text.substr(14) + "\": drawn as index 0 " + quoted;

@@ -82,10 +82,7 @@ std::vector<std::string> DistinctTexts(const platform::ChannelCapture& capture) 
   std::vector<std::string> order;
   std::map<std::string, std::size_t> counts;
   for (const platform::CapturedText& captured : capture.texts()) {
-    std::string text = captured.text;
-    while (!text.empty() && text.back() == '\n') {
-      text.pop_back();
-    }
+    const std::string text = captured.Line();
     if (counts[text]++ == 0) {
       order.push_back(text);
     }

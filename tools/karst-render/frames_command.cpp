@@ -31,15 +31,6 @@ bool HoldsFrameSets(const Tag& tag) {
   return SameTag(tag, kTagTile) || SameTag(tag, kTagBmp) || SameTag(tag, kTagCbmp);
 }
 
-// "BMP " -> "BMP": file names carry no blanks.
-std::string TagForFileName(const Tag& tag) {
-  std::string text = TagText(tag);
-  while (!text.empty() && text.back() == ' ') {
-    text.pop_back();
-  }
-  return text;
-}
-
 int RunFrames(const FramesOptions& options) {
   std::error_code error;
   if (!std::filesystem::is_regular_file(options.path, error)) {
@@ -73,7 +64,7 @@ int RunFrames(const FramesOptions& options) {
       continue;
     }
     for (const ChunkEntry& entry : *record.entries) {
-      const std::string chunkName = TagForFileName(record.tag) + "-" + std::to_string(entry.number);
+      const std::string chunkName = TagName(record.tag) + "-" + std::to_string(entry.number);
       if (std::uint64_t{entry.offset} + entry.size > bytes->size()) {
         ReportError(kTool, options.path, chunkName + ": payload lies beyond the end of the file");
         failed = true;
