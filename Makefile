@@ -1,7 +1,8 @@
 # The two commands of the README, and the helpers they share.
 #   make test   installs what is missing, builds, runs every test (also under ASan + UBSan)
 #   make run    installs what is missing, builds, writes the sample world, starts the viewer
-#   make fuzz   builds the libFuzzer targets with clang and runs each for SECONDS (default 60)
+#   make fuzz   builds the libFuzzer targets with clang and runs each for SECONDS (default 60),
+#               or for RUNS executions when RUNS is given
 #   make bench  builds a Release tree without sanitizers and prints benchmark figures and ratios
 
 JOBS ?= $(shell nproc)
@@ -32,11 +33,18 @@ run: build
 	@./build/bin/karst-viewer
 
 # The fuzz targets, each run on its own corpus with the tag dictionary. Each load gets a budget of
-# 1 MiB + 64 x its input (fuzz/fuzz_budget.h), a few MiB for the seeds' sizes: a block of 8 MiB
+# 64 KiB + 64 x its input (fuzz/fuzz_budget.h), a few MiB for the seeds' sizes: a block of 8 MiB
 # or more could only come from an allocation that bypassed the budget, and is a finding.
 FUZZ_TARGETS = fuzz_container fuzz_region fuzz_object_library fuzz_frame_set fuzz_nrml fuzz_plan fuzz_plnr \
                fuzz_compose
 FUZZ_MALLOC_LIMIT_MB = 8
+ifdef RUNS
+FUZZ_LENGTH = -runs=$(RUNS)
+FUZZ_LENGTH_TEXT = $(RUNS) executions
+else
+FUZZ_LENGTH = -max_total_time=$(SECONDS)
+FUZZ_LENGTH_TEXT = $(SECONDS) s
+endif
 
 fuzz: deps
 	@CC=clang CXX=clang++ $(CMAKE_CONFIGURE) -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
@@ -45,8 +53,8 @@ fuzz: deps
 	@./build-fuzz/bin/write_seeds build-fuzz/corpus
 	@mkdir -p build-fuzz/artifacts
 	@set -e; for target in $(FUZZ_TARGETS); do \
-	  echo "== $$target ($(SECONDS) s) =="; \
-	  ./build-fuzz/bin/$$target -max_total_time=$(SECONDS) -rss_limit_mb=2560 -timeout=25 \
+	  echo "== $$target ($(FUZZ_LENGTH_TEXT)) =="; \
+	  ./build-fuzz/bin/$$target $(FUZZ_LENGTH) -rss_limit_mb=2560 -timeout=25 \
 	    -malloc_limit_mb=$(FUZZ_MALLOC_LIMIT_MB) -dict=fuzz/gff.dict -close_fd_mask=3 -print_final_stats=1 \
 	    -artifact_prefix=build-fuzz/artifacts/$$target- build-fuzz/corpus/$$target; \
 	done
