@@ -20,8 +20,17 @@ std::optional<GffStream> GffStream::OpenFile(const std::string& path) {
   if (end < 0 || !file) {
     return std::nullopt;
   }
+  const auto size = static_cast<std::uint64_t>(end);
+  if (size <= kWholeFileLimit) {
+    // Read at once: the loaders seek about the file, and every seek of a file stream costs a
+    // system call. A file that shrank meanwhile keeps the bytes it still had.
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
+    file.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(size));
+    bytes.resize(static_cast<std::size_t>(file.gcount()));
+    return FromBytes(std::move(bytes));
+  }
   GffStream stream;
-  stream.size_ = static_cast<std::uint64_t>(end);
+  stream.size_ = size;
   stream.file_ = std::move(file);
   return stream;
 }

@@ -25,6 +25,10 @@ class GffStream {
   // Positions are signed 32-bit in the format: this is the first one out of reach.
   static constexpr std::uint64_t kPositionLimit = 1ull << 31;
 
+  // Files up to this size are read whole when opened and closed at once; larger ones are read
+  // as the reader asks.
+  static constexpr std::uint64_t kWholeFileLimit = 16ull << 20;
+
   // Opens a file for binary input; empty when it cannot be opened.
   static std::optional<GffStream> OpenFile(const std::string& path);
   static GffStream FromBytes(std::vector<std::uint8_t> bytes);

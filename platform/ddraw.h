@@ -241,6 +241,8 @@ class Surface {
   friend class DeviceContext;
   friend int BltReference(Surface&, const Rect*, const Surface*, const Rect*, std::uint32_t,
                           const BltFx*);
+  friend int BltBaseline(Surface&, const Rect*, const Surface*, const Rect*, std::uint32_t,
+                         const BltFx*);
 
   enum class Access { Free, Locked, Context };
 
@@ -262,6 +264,11 @@ class Surface {
 
   int PlanBlt(const Rect* destRect, const Surface* source, const Rect* sourceRect,
               std::uint32_t flags, const BltFx* fx, BltPlan& plan) const;
+
+  // Which row loops draw a blit: the widest vectors the processor has, or the baseline (SSE2).
+  enum class RowLoops { Widest, Baseline };
+  int DrawBlt(const Rect* destRect, const Surface* source, const Rect* sourceRect,
+              std::uint32_t flags, const BltFx* fx, RowLoops loops);
 
   void MakeFlippingPrimary(std::unique_ptr<Surface> backBuffer,
                            std::unique_ptr<Presenter> presenter);
@@ -292,6 +299,12 @@ class Surface {
 // code, same pixels). It does not consult the fault switch.
 int BltReference(Surface& dest, const Rect* destRect, const Surface* source, const Rect* sourceRect,
                  std::uint32_t flags, const BltFx* fx);
+
+// `Surface::Blt` drawn with the baseline (SSE2) row loops even where the processor has wider
+// vectors, so that both loops are held against BltReference wherever the tests run. It does not
+// consult the fault switch.
+int BltBaseline(Surface& dest, const Rect* destRect, const Surface* source, const Rect* sourceRect,
+                std::uint32_t flags, const BltFx* fx);
 
 // The DirectDraw object: the display mode and the window it presents into.
 class DirectDraw {

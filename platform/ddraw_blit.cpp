@@ -4,6 +4,11 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#include <immintrin.h>
+#define KARST_BLIT_AVX512 1
+#define KARST_TARGET_AVX512 __attribute__((target("avx512f,avx512bw,avx512vbmi,bmi2")))
+#endif
 
 #include "platform/ddraw.h"
 #include "platform/fault_injection.h"
@@ -93,43 +98,136 @@ void DrawBlock(const std::uint8_t* in, std::int32_t x, std::uint8_t* __restrict 
   PutBlock<kKeyed, kCount>(block, out, low, span);
 }
 
-// A row of `count` >= `kCount` pixels in blocks of `kCount`. `in` points at the source pixel of
-// the row's leftmost destination column; mirrored, the row is read leftwards from there.
-template <bool kMirrored, bool kKeyed, std::int32_t kCount>
-void DrawBlocks(const std::uint8_t* in, std::uint8_t* __restrict out, std::int32_t count,
-                std::uint8_t low, std::uint8_t span) {
+// A row of `count` >= `kCount` pixels in blocks of `kCount`; `kRagged` when `count` is no
+// multiple of `kCount`. `in` points at the source pixel of the row's leftmost destination
+// column; mirrored, the row is read leftwards from there.
+template <bool kMirrored, bool kKeyed, std::int32_t kCount, bool kRagged>
+[[gnu::always_inline]] inline void DrawBlocks(const std::uint8_t* in, std::uint8_t* __restrict out,
+                                              std::int32_t count, std::uint8_t low, std::uint8_t span) {
   const std::int32_t last = count - kCount;
-  const bool ragged = count % kCount != 0;
-  std::uint8_t tail[kCount]{};
-  if (ragged) {
+  std::uint8_t tail[kCount];
+  if constexpr (kRagged) {
     std::memcpy(tail, out + last, kCount);
     DrawBlock<kMirrored, kKeyed, kCount>(in, last, tail, low, span);
   }
   for (std::int32_t x = 0; x <= last; x += kCount) {
     DrawBlock<kMirrored, kKeyed, kCount>(in, x, out + x, low, span);
   }
-  if (ragged) {
+  if constexpr (kRagged) {
     std::memcpy(out + last, tail, kCount);
   }
 }
 
+// All rows of a blit in blocks of `kCount`, the blit being at least that wide.
+template <bool kMirrored, bool kKeyed, std::int32_t kCount>
+void DrawBlockRows(const std::uint8_t* in, std::int32_t inPitch, std::uint8_t* out,
+                   std::int32_t outPitch, std::int32_t columns, std::int32_t rows, std::uint8_t low,
+                   std::uint8_t span) {
+  if (columns % kCount != 0) {
+    for (std::int32_t y = 0; y < rows; ++y, in += inPitch, out += outPitch) {
+      DrawBlocks<kMirrored, kKeyed, kCount, true>(in, out, columns, low, span);
+    }
+  } else {
+    for (std::int32_t y = 0; y < rows; ++y, in += inPitch, out += outPitch) {
+      DrawBlocks<kMirrored, kKeyed, kCount, false>(in, out, columns, low, span);
+    }
+  }
+}
+
+// The rows of a blit, `columns` wide; the block size is chosen once for all of them.
 template <bool kMirrored, bool kKeyed>
 void DrawRows(const std::uint8_t* in, std::int32_t inPitch, std::uint8_t* out, std::int32_t outPitch,
               std::int32_t columns, std::int32_t rows, std::uint8_t low, std::uint8_t span) {
-  for (std::int32_t y = 0; y < rows; ++y) {
-    if (columns >= kBlock) {
-      DrawBlocks<kMirrored, kKeyed, kBlock>(in, out, columns, low, span);
-    } else if (columns >= kHalfBlock) {
-      DrawBlocks<kMirrored, kKeyed, kHalfBlock>(in, out, columns, low, span);
-    } else {
+  if (columns >= kBlock) {
+    DrawBlockRows<kMirrored, kKeyed, kBlock>(in, inPitch, out, outPitch, columns, rows, low, span);
+  } else if (columns >= kHalfBlock) {
+    DrawBlockRows<kMirrored, kKeyed, kHalfBlock>(in, inPitch, out, outPitch, columns, rows, low, span);
+  } else {
+    for (std::int32_t y = 0; y < rows; ++y, in += inPitch, out += outPitch) {
       for (std::int32_t x = 0; x < columns; ++x) {
         const std::uint8_t pixel = kMirrored ? in[-x] : in[x];
         out[x] = kKeyed ? Keyed(pixel, out[x], low, span) : pixel;
       }
     }
+  }
+}
+
+template <bool kMirrored, bool kKeyed>
+void DrawBaselineRows(const std::uint8_t* in, std::int32_t inPitch, std::uint8_t* out,
+                      std::int32_t outPitch, std::int32_t columns, std::int32_t rows,
+                      std::uint8_t low, std::uint8_t span) {
+  DrawRows<kMirrored, kKeyed>(in, inPitch, out, outPitch, columns, rows, low, span);
+}
+
+#if defined(KARST_BLIT_AVX512)
+// 64 pixels a step with AVX-512 where the processor has it. The row's end is a lane mask, not an
+// overlapping block, and a keyed pixel is a lane left out of the masked store, so the
+// destination is never read. Mirrored, a step's pixels are loaded in source order (lanes past
+// the row's end are masked off and never touched) and reversed within the step by one byte
+// permute.
+template <bool kMirrored, bool kKeyed>
+KARST_TARGET_AVX512 void DrawWideRows(const std::uint8_t* in, std::int32_t inPitch, std::uint8_t* out,
+                                      std::int32_t outPitch, std::int32_t columns, std::int32_t rows,
+                                      std::uint8_t low, std::uint8_t span) {
+  constexpr std::int32_t kStep = 64;
+  const __m512i lows = _mm512_set1_epi8(static_cast<char>(low));
+  const __m512i spans = _mm512_set1_epi8(static_cast<char>(span));
+  alignas(64) std::uint8_t lanes[kStep];
+  for (std::int32_t lane = 0; lane < kStep; ++lane) {
+    lanes[lane] = static_cast<std::uint8_t>(lane);
+  }
+  const __m512i laneNumbers = _mm512_load_si512(lanes);
+  for (std::int32_t y = 0; y < rows; ++y) {
+    for (std::int32_t x = 0; x < columns; x += kStep) {
+      const std::int32_t count = std::min(kStep, columns - x);
+      const __mmask64 inRow = _bzhi_u64(~std::uint64_t{0}, static_cast<std::uint32_t>(count));
+      __m512i pixels;
+      if constexpr (kMirrored) {
+        // Destination columns x .. x + count - 1 show source pixels in[-x] down to
+        // in[-x - count + 1]: loaded from the lowest, lane i takes loaded lane count - 1 - i.
+        const __m512i loaded = _mm512_maskz_loadu_epi8(inRow, in - x - (count - 1));
+        const __m512i reverse =
+            _mm512_sub_epi8(_mm512_set1_epi8(static_cast<char>(count - 1)), laneNumbers);
+        pixels = _mm512_maskz_permutexvar_epi8(inRow, reverse, loaded);
+      } else {
+        pixels = _mm512_maskz_loadu_epi8(inRow, in + x);
+      }
+      __mmask64 written = inRow;
+      if constexpr (kKeyed) {
+        written = _mm512_mask_cmpgt_epu8_mask(inRow, _mm512_sub_epi8(pixels, lows), spans);
+      }
+      _mm512_mask_storeu_epi8(out + x, written, pixels);
+    }
     in += inPitch;
     out += outPitch;
   }
+}
+
+bool HasWideBlits() {
+  static const bool has = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+                          __builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("bmi2");
+  return has;
+}
+#endif
+
+using RowDrawer = void (*)(const std::uint8_t*, std::int32_t, std::uint8_t*, std::int32_t,
+                           std::int32_t, std::int32_t, std::uint8_t, std::uint8_t);
+
+RowDrawer ChooseRows(bool mirrored, bool keyed, bool widest) {
+#if defined(KARST_BLIT_AVX512)
+  if (widest && (mirrored || keyed) && HasWideBlits()) {
+    if (mirrored) {
+      return keyed ? DrawWideRows<true, true> : DrawWideRows<true, false>;
+    }
+    return keyed ? DrawWideRows<false, true> : DrawWideRows<false, false>;
+  }
+#else
+  (void)widest;
+#endif
+  if (mirrored) {
+    return keyed ? DrawBaselineRows<true, true> : DrawBaselineRows<true, false>;
+  }
+  return keyed ? DrawBaselineRows<false, true> : DrawBaselineRows<false, false>;
 }
 
 }  // namespace
@@ -185,6 +283,16 @@ int Surface::Blt(const Rect* destRect, const Surface* source, const Rect* source
   if (ShouldFail("Blt")) {
     return 1;
   }
+  return DrawBlt(destRect, source, sourceRect, flags, fx, RowLoops::Widest);
+}
+
+int BltBaseline(Surface& dest, const Rect* destRect, const Surface* source, const Rect* sourceRect,
+                std::uint32_t flags, const BltFx* fx) {
+  return dest.DrawBlt(destRect, source, sourceRect, flags, fx, Surface::RowLoops::Baseline);
+}
+
+int Surface::DrawBlt(const Rect* destRect, const Surface* source, const Rect* sourceRect,
+                     std::uint32_t flags, const BltFx* fx, RowLoops loops) {
   BltPlan plan{};
   if (PlanBlt(destRect, source, sourceRect, flags, fx, plan) != 0) {
     return 1;
@@ -227,18 +335,8 @@ int Surface::Blt(const Rect* destRect, const Surface* source, const Rect* source
   const auto keySpan =
       static_cast<std::uint8_t>(std::min<std::uint32_t>(plan.keyHigh, 0xFF) - plan.keyLow);
 
-  const std::int32_t inPitch = source->pitch_;
-  if (plan.mirrored) {
-    if (keyed) {
-      DrawRows<true, true>(in, inPitch, out, pitch_, columns, rows, keyLow, keySpan);
-    } else {
-      DrawRows<true, false>(in, inPitch, out, pitch_, columns, rows, keyLow, keySpan);
-    }
-  } else if (keyed) {
-    DrawRows<false, true>(in, inPitch, out, pitch_, columns, rows, keyLow, keySpan);
-  } else {
-    DrawRows<false, false>(in, inPitch, out, pitch_, columns, rows, keyLow, keySpan);
-  }
+  const RowDrawer draw = ChooseRows(plan.mirrored, keyed, loops == RowLoops::Widest);
+  draw(in, source->pitch_, out, pitch_, columns, rows, keyLow, keySpan);
   return 0;
 }
 

@@ -19,8 +19,6 @@ struct CallCounts {
 };
 
 struct FaultSwitch {
-  // armed || counting: the one flag every platform call tests.
-  bool watching = false;
   ArmedFailure failure;
   CallCounts calls;
 };
@@ -30,9 +28,15 @@ FaultSwitch& Switch() {
   return state;
 }
 
-void UpdateWatching(FaultSwitch& state) { state.watching = state.failure.armed || state.calls.counting; }
+void UpdateWatching(const FaultSwitch& state) {
+  fault_switch::watching = state.failure.armed || state.calls.counting;
+}
 
 }  // namespace
+
+namespace fault_switch {
+bool watching = false;
+}  // namespace fault_switch
 
 void FailCall(std::string_view callName, int occurrence) {
   FaultSwitch& state = Switch();
@@ -48,11 +52,8 @@ void ClearFailures() {
   UpdateWatching(state);
 }
 
-bool ShouldFail(std::string_view callName) {
+bool fault_switch::ShouldFailWatched(std::string_view callName) {
   FaultSwitch& state = Switch();
-  if (!state.watching) {
-    return false;
-  }
   if (state.calls.counting) {
     const auto found = state.calls.counts.find(callName);
     if (found != state.calls.counts.end()) {

@@ -14,8 +14,17 @@ namespace karst::platform {
 void FailCall(std::string_view callName, int occurrence = 1);
 // Disarms every failure.
 void ClearFailures();
+namespace fault_switch {
+// Armed || counting: the one flag every platform call tests, inline, before anything else.
+extern bool watching;
+// The rest of ShouldFail, once a failure is armed or calls are counted.
+bool ShouldFailWatched(std::string_view callName);
+}  // namespace fault_switch
+
 // Asked by each platform call that can fail; counts the call and says whether it must fail.
-bool ShouldFail(std::string_view callName);
+inline bool ShouldFail(std::string_view callName) {
+  return fault_switch::watching && fault_switch::ShouldFailWatched(callName);
+}
 
 // Test-only: with `count` set, every call that asks ShouldFail is counted by name, so a test
 // can learn how often a run makes each call before it fails them one by one. Either way the

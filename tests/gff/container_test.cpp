@@ -9,6 +9,7 @@
 #include "authoring/container_writer.h"
 #include "gff/format.h"
 #include "gff/gff_file.h"
+#include "gff/gff_stream.h"
 #include "tests/support/temp_dir.h"
 
 namespace karst {
@@ -282,6 +283,25 @@ TEST(GffOpen, OpensFilesLikeBytes) {
   EXPECT_EQ(Records(fromFile), Records(fromBytes));
   GffFile missing;
   EXPECT_FALSE(missing.Open((dir.path() / "NOPE.GFF").string()));
+}
+
+TEST(GffOpen, FilesTooLargeToReadWholeAreReadAsAskedWithTheSameResult) {
+  karst::testing::TempDir dir;
+  // One chunk just large enough to take the file past the size read at once.
+  std::vector<std::uint8_t> big(GffStream::kWholeFileLimit, 0x5A);
+  big.back() = 0xA5;
+  const std::vector<std::uint8_t> bytes = authoring::WriteContainer({{kTagTile, {{9, big}}}});
+  ASSERT_GT(bytes.size(), GffStream::kWholeFileLimit);
+  GffFile fromFile;
+  ASSERT_TRUE(fromFile.Open(dir.Write("RGN01.GFF", bytes).string()));
+  GffFile fromBytes = OpenBytes(bytes);
+  ASSERT_EQ(Records(fromFile), Records(fromBytes));
+  for (GffFile* file : {&fromFile, &fromBytes}) {
+    ASSERT_TRUE(file->SeekTo(file->directory().head()->data->entries->head()->data.operator*()));
+    std::vector<std::uint8_t> payload(big.size());
+    EXPECT_EQ(file->Read(payload), big.size());
+    EXPECT_EQ(payload, big);
+  }
 }
 
 // What the described reading keeps of a file of plain records cut after `length` bytes: records

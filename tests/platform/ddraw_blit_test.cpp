@@ -249,11 +249,15 @@ TEST_F(BltTest, OverlappingBlitWithinOneSurfaceReadsThePixelsBefore) {
   EXPECT_EQ(Picture(*dest_)[0], "fedcbaef");
 }
 
+// Which fast row loops a comparison holds against the plain blit: the ones `Blt` picks for this
+// processor (the widest vectors it has) or the baseline ones every processor runs.
+enum class FastLoops { Chosen, Baseline };
+
 // The fast blit against the plain one over random surfaces, rectangles, clips, keys and flags:
 // same result code and the same bytes everywhere, the bytes behind each row included. Sources
 // are up to `maxWidth` pixels wide, destinations a little wider, so rows of every length class
-// appear: under 8, 8 to 15, whole blocks of 16 and blocks with a ragged end.
-void CompareRandomBlits(std::uint32_t seed, int rounds, int maxWidth) {
+// appear: under 8, 8 to 15, whole blocks of 16 and of 64, and blocks with a ragged end.
+void CompareRandomBlits(std::uint32_t seed, int rounds, int maxWidth, FastLoops loops) {
   testing::CleanFaults faults;
   std::mt19937 random(seed);
   auto between = [&random](int low, int high) {
@@ -354,8 +358,11 @@ void CompareRandomBlits(std::uint32_t seed, int rounds, int maxWidth) {
     const BltFx fx{between(0, 30) == 0 ? 6u : (between(0, 3) != 0 ? DDBLTFX_MIRRORLEFTRIGHT : 0u)};
     const BltFx* effects = between(0, 25) == 0 ? nullptr : &fx;
 
-    const int fastResult = fast->Blt(wholeDest ? nullptr : &to, fastSource,
-                                     wholeSource ? nullptr : &from, flags, effects);
+    const int fastResult =
+        loops == FastLoops::Chosen
+            ? fast->Blt(wholeDest ? nullptr : &to, fastSource, wholeSource ? nullptr : &from, flags, effects)
+            : BltBaseline(*fast, wholeDest ? nullptr : &to, fastSource, wholeSource ? nullptr : &from,
+                          flags, effects);
     const int plainResult = BltReference(*plain, wholeDest ? nullptr : &to, plainSource,
                                          wholeSource ? nullptr : &from, flags, effects);
     ASSERT_EQ(fastResult != 0, plainResult != 0);
@@ -366,9 +373,19 @@ void CompareRandomBlits(std::uint32_t seed, int rounds, int maxWidth) {
   EXPECT_GT(drawn, rounds / 2);
 }
 
-TEST(BltEquivalenceTest, FastPathMatchesReferenceBitForBit) { CompareRandomBlits(20240611, 4000, 37); }
+TEST(BltEquivalenceTest, FastPathMatchesReferenceBitForBit) {
+  CompareRandomBlits(20240611, 4000, 37, FastLoops::Chosen);
+}
 
-TEST(BltEquivalenceTest, FastPathMatchesReferenceOnWideRows) { CompareRandomBlits(7, 1500, 150); }
+TEST(BltEquivalenceTest, FastPathMatchesReferenceOnWideRows) { CompareRandomBlits(7, 1500, 150, FastLoops::Chosen); }
+
+TEST(BltEquivalenceTest, BaselinePathMatchesReferenceBitForBit) {
+  CompareRandomBlits(20240611, 4000, 37, FastLoops::Baseline);
+}
+
+TEST(BltEquivalenceTest, BaselinePathMatchesReferenceOnWideRows) {
+  CompareRandomBlits(7, 1500, 150, FastLoops::Baseline);
+}
 
 }  // namespace
 }  // namespace karst::platform

@@ -11,6 +11,7 @@
 #include "data/region.h"
 #include "gff/gff_stream.h"
 #include "tests/reliability/sample_world_dir.h"
+#include "tests/support/temp_dir.h"
 
 namespace karst::reliability_tests {
 namespace {
@@ -40,16 +41,26 @@ std::vector<unsigned> AccessModesOf(const std::filesystem::path& path) {
 }
 
 TEST(ReadOnly, AContainerFileIsOpenedForReadingOnly) {
-  const SampleWorldDir world;
-  const std::string path = world.regionPaths().front();
-  ASSERT_TRUE(AccessModesOf(path).empty());
+  // A file too large to be read whole stays open while it is read; a smaller one is read and
+  // closed at once.
+  const karst::testing::TempDir dir;
+  const std::filesystem::path large = dir.path() / "LARGE.GFF";
+  std::ofstream(large, std::ios::binary).put('G');
+  std::filesystem::resize_file(large, GffStream::kWholeFileLimit + 1);
+  ASSERT_TRUE(AccessModesOf(large.string()).empty());
   {
-    const std::optional<GffStream> stream = GffStream::OpenFile(path);
+    const std::optional<GffStream> stream = GffStream::OpenFile(large.string());
     ASSERT_TRUE(stream.has_value());
-    EXPECT_EQ(AccessModesOf(path), (std::vector<unsigned>{0u}));
+    EXPECT_EQ(AccessModesOf(large.string()), (std::vector<unsigned>{0u}));
   }
   // Closed with the stream.
-  EXPECT_TRUE(AccessModesOf(path).empty());
+  EXPECT_TRUE(AccessModesOf(large.string()).empty());
+
+  const SampleWorldDir world;
+  const std::string small = world.regionPaths().front();
+  const std::optional<GffStream> stream = GffStream::OpenFile(small);
+  ASSERT_TRUE(stream.has_value());
+  EXPECT_TRUE(AccessModesOf(small).empty());
 }
 
 TEST(ReadOnly, LoadingEveryFileOfTheWorldLeavesItUnchanged) {
