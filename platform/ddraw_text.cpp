@@ -4,7 +4,10 @@
 
 #include <algorithm>
 #include <limits>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "platform/ddraw.h"
 #include "platform/fault_injection.h"
@@ -82,6 +85,70 @@ TTF_Font* Font() {
   return font.font();
 }
 
+// A line of text as glyph coverage: `width` x `height` bytes, non-zero on the glyphs.
+struct GlyphImage {
+  std::int32_t width = 0;
+  std::int32_t height = 0;
+  std::vector<std::uint8_t> coverage;
+};
+
+// The glyphs of `line` that can reach a surface with `room` columns left of the text's start:
+// only those characters are rendered, one more for the glyph the right edge cuts through. The
+// rest would be clipped anyway, and a text of many thousand characters would otherwise make a
+// glyph image of as many columns. Empty (width 0) when nothing shows; null on a font failure.
+std::optional<GlyphImage> RenderGlyphs(TTF_Font* font, std::string line, std::int64_t room) {
+  int fittingWidth = 0;
+  int fitting = 0;
+  const auto measureWidth = static_cast<int>(std::min<std::int64_t>(room, std::numeric_limits<int>::max()));
+  if (TTF_MeasureText(font, line.c_str(), measureWidth, &fittingWidth, &fitting) != 0) {
+    return std::nullopt;
+  }
+  line.resize(std::min(line.size(), static_cast<std::size_t>(fitting) + 1));
+  int textWidth = 0;
+  if (TTF_SizeText(font, line.c_str(), &textWidth, nullptr) != 0) {
+    return std::nullopt;
+  }
+  if (textWidth == 0) {
+    return GlyphImage{};
+  }
+  // Solid rendering gives one byte per pixel: 0 around the glyphs, 1 on them.
+  const std::unique_ptr<SDL_Surface, SdlSurfaceDeleter> glyphs(
+      TTF_RenderText_Solid(font, line.c_str(), SDL_Color{255, 255, 255, 255}));
+  if (glyphs == nullptr) {
+    return std::nullopt;
+  }
+  GlyphImage image{glyphs->w, glyphs->h, {}};
+  image.coverage.resize(static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height));
+  const auto* pixels = static_cast<const std::uint8_t*>(glyphs->pixels);
+  for (std::int32_t row = 0; row < image.height; ++row) {
+    std::copy_n(pixels + static_cast<std::ptrdiff_t>(row) * glyphs->pitch, image.width,
+                image.coverage.begin() + static_cast<std::ptrdiff_t>(row) * image.width);
+  }
+  return image;
+}
+
+// The viewer writes the same name every frame: the last line rendered on this thread is kept,
+// with the room it was rendered for, and used again while both stay the same.
+struct LastLine {
+  std::string text;
+  std::int64_t room = 0;
+  GlyphImage glyphs;
+};
+
+const GlyphImage* GlyphsFor(TTF_Font* font, std::string_view line, std::int64_t room) {
+  thread_local std::optional<LastLine> last;
+  if (last.has_value() && last->room == room && last->text == line) {
+    return &last->glyphs;
+  }
+  last.reset();
+  std::optional<GlyphImage> glyphs = RenderGlyphs(font, std::string(line), room);
+  if (!glyphs.has_value()) {
+    return nullptr;
+  }
+  last = LastLine{std::string(line), room, std::move(*glyphs)};
+  return &last->glyphs;
+}
+
 // The index whose colour lies nearest to a COLORREF (0x00BBGGRR); ties go to the lower index.
 std::uint8_t NearestIndex(const PaletteTable& palette, std::uint32_t colorRef) {
   const int red = static_cast<int>(colorRef & 0xFF);
@@ -133,7 +200,7 @@ int DeviceContext::TextOut(std::int32_t x, std::int32_t y, const char* text, std
   if (length == 0) {
     return 0;
   }
-  std::string line(text, std::find(text, text + length, '\0'));
+  const std::string_view line(text, static_cast<std::size_t>(std::find(text, text + length, '\0') - text));
   if (line.empty()) {
     return 0;
   }
@@ -141,32 +208,16 @@ int DeviceContext::TextOut(std::int32_t x, std::int32_t y, const char* text, std
   if (font == nullptr) {
     return 1;
   }
-  // Only the characters that can reach the surface are rendered, one more for the glyph its
-  // right edge cuts through: the rest would be clipped anyway, and a text of many thousand
-  // characters would otherwise make a glyph image of as many columns.
   const std::int64_t room = std::int64_t{surface_->width_} - x;
   if (room <= 0) {
     return 0;
   }
-  int fittingWidth = 0;
-  int fitting = 0;
-  const auto measureWidth = static_cast<int>(std::min<std::int64_t>(room, std::numeric_limits<int>::max()));
-  if (TTF_MeasureText(font, line.c_str(), measureWidth, &fittingWidth, &fitting) != 0) {
-    return 1;
-  }
-  line.resize(std::min(line.size(), static_cast<std::size_t>(fitting) + 1));
-  int textWidth = 0;
-  if (TTF_SizeText(font, line.c_str(), &textWidth, nullptr) != 0) {
-    return 1;
-  }
-  if (textWidth == 0) {
-    return 0;
-  }
-  // Solid rendering gives one byte per pixel: 0 around the glyphs, 1 on them.
-  const std::unique_ptr<SDL_Surface, SdlSurfaceDeleter> glyphs(
-      TTF_RenderText_Solid(font, line.c_str(), SDL_Color{255, 255, 255, 255}));
+  const GlyphImage* glyphs = GlyphsFor(font, line, room);
   if (glyphs == nullptr) {
     return 1;
+  }
+  if (glyphs->width == 0) {
+    return 0;
   }
   const PaletteTable* palette = surface_->drawingPalette();
   const std::uint8_t ink = palette != nullptr ? NearestIndex(*palette, text_) : 0;
@@ -174,12 +225,11 @@ int DeviceContext::TextOut(std::int32_t x, std::int32_t y, const char* text, std
 
   const std::int64_t left = std::max<std::int64_t>(x, 0);
   const std::int64_t top = std::max<std::int64_t>(y, 0);
-  const std::int64_t right = std::min<std::int64_t>(std::int64_t{x} + glyphs->w, surface_->width_);
+  const std::int64_t right = std::min<std::int64_t>(std::int64_t{x} + glyphs->width, surface_->width_);
   const std::int64_t bottom =
-      std::min<std::int64_t>(std::int64_t{y} + glyphs->h, surface_->height_);
-  const auto* glyphPixels = static_cast<const std::uint8_t*>(glyphs->pixels);
+      std::min<std::int64_t>(std::int64_t{y} + glyphs->height, surface_->height_);
   for (std::int64_t row = top; row < bottom; ++row) {
-    const std::uint8_t* in = glyphPixels + (row - y) * glyphs->pitch;
+    const std::uint8_t* in = glyphs->coverage.data() + (row - y) * glyphs->width;
     std::uint8_t* out = surface_->row(static_cast<std::int32_t>(row));
     for (std::int64_t column = left; column < right; ++column) {
       out[column] = in[column - x] != 0 ? ink : paper;

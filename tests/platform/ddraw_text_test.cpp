@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <set>
+#include <vector>
 
 #include "platform/ddraw.h"
 #include "tests/platform/ddraw_test_support.h"
@@ -136,6 +138,26 @@ TEST_F(TextTest, LengthLimitsTheText) {
   testing::Fill(*back_, static_cast<char>(kBehind));
   ASSERT_EQ(Write(0, 0, "ab", 2), 0);
   EXPECT_GT(FindChanged(*back_).box.right, oneLetter);
+}
+
+// The last line's glyphs are kept for the next frame: a different text, or the same text with
+// less room to its right, must still come out as if drawn for the first time.
+TEST_F(TextTest, KeptGlyphsNeverStandInForAnotherTextOrRoom) {
+  auto drawAlone = [this](std::int32_t x, const char* text) {
+    testing::Fill(*back_, static_cast<char>(kBehind));
+    EXPECT_EQ(Write(x, 0, text, static_cast<std::int32_t>(std::strlen(text))), 0);
+    return testing::Bytes(*back_);
+  };
+  const std::vector<std::uint8_t> first = drawAlone(0, "Old Town");
+  const std::vector<std::uint8_t> other = drawAlone(0, "Old Towm");
+  EXPECT_NE(other, first);
+  EXPECT_EQ(drawAlone(0, "Old Town"), first);
+  // Near the right edge only the characters that can show are rendered; back at the left edge
+  // the whole name is drawn again.
+  const std::vector<std::uint8_t> cut = drawAlone(630, "Old Towm");
+  EXPECT_EQ(FindChanged(*back_).box.right, 640);
+  EXPECT_EQ(drawAlone(0, "Old Towm"), other);
+  EXPECT_NE(cut, other);
 }
 
 TEST_F(TextTest, ContextHoldsTheSurfaceUntilReleased) {
