@@ -15,6 +15,7 @@ std::int32_t DisplaySurface::LoadObjects(const std::string& path) {
 std::int32_t DisplaySurface::UseObjectLibrary(std::unique_ptr<ObjectLibrary> loaded) {
   objectSurfaces.clear();
   objects = std::move(loaded);
+  ++libraryGeneration_;
   if (objects == nullptr || objects->bmpSets.empty()) {
     return 0;
   }

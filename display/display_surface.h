@@ -14,7 +14,9 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/ddraw.h"
 
@@ -85,6 +87,36 @@ class DisplaySurface {
   std::uint8_t bitsPerPixel;
   std::uint32_t nonExclusive;
   platform::Window* window;
+
+ private:
+  // What the object layer needs of each drawable object definition (a definition whose bitmap
+  // has a frame 0 with pixels), copied from the library and sorted by object number, so a frame
+  // does one binary search per entity instead of two ordered-map walks. Values only: the surface
+  // is still looked up every time and Blt checks every rectangle against it, so a library
+  // changed behind the record's back can misplace an object but never make a blit read outside
+  // a surface. Rebuilt when the library is replaced (UseObjectLibrary) or its tables change
+  // size.
+  struct ObjectPlacement {
+    std::int32_t objectKey;
+    std::int32_t bitmapKey;
+    std::int32_t hotspotX;
+    std::int32_t hotspotY;
+    std::int32_t width;
+    std::int32_t height;
+  };
+  struct PlacementSource {
+    const ObjectLibrary* library = nullptr;
+    std::uint64_t libraryGeneration = 0;
+    std::size_t definitions = 0;
+    std::size_t bitmaps = 0;
+    bool operator==(const PlacementSource&) const = default;
+  };
+  PlacementSource CurrentPlacementSource() const;
+  const std::vector<ObjectPlacement>& Placements();
+
+  std::uint64_t libraryGeneration_ = 0;
+  std::vector<ObjectPlacement> placements_;
+  std::optional<PlacementSource> placementsFrom_;
 };
 
 }  // namespace karst

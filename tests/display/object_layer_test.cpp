@@ -154,6 +154,21 @@ TEST(ObjectLayer, AnObjectHangingOffTheRegionEdgeIsClipped) {
   EXPECT_EQ(FirstDifference(screen, scene.Expected()), "");
 }
 
+TEST(ObjectLayer, ALibraryLoadedInPlaceOfAnotherDrawsItsOwnObjects) {
+  Scene scene({{100, 200, 0, 0, 9}, {300, 100, 0, 0x80, 10}});
+  scene.display().PresentFrame();
+  const Picture before = scene.headless.Screen();
+  // The same numbers and table sizes, other hotspots and other pictures.
+  const std::vector<BitmapRecord> bitmaps{{4, ObjectImage(20, 30)}, {5, ObjectImage(40, 12)}};
+  const std::vector<ObjectRecord> objects{{9, 3, 7, 5}, {10, 1, 2, 4}, {11, 0, 0, 4}, {12, 0, 0, 5}};
+  ASSERT_EQ(scene.headless.LoadObjects(bitmaps, objects), 1);
+  scene.display().PresentFrame();
+  Picture expected = testing::ComposeTiles(scene.region, 0, 0, 640, 480);
+  testing::ComposeObjects(expected, scene.region, bitmaps, objects, 0, 0);
+  EXPECT_EQ(FirstDifference(scene.headless.Screen(), expected), "");
+  EXPECT_NE(scene.headless.Screen().pixels, before.pixels);
+}
+
 // Which entities reach a blit with the view at (0, 0). Object 10 is 20 x 10 with hotspot (0, 0),
 // so x and y are the rectangle's left and top; z lifts it.
 struct EdgeCase {
