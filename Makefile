@@ -64,5 +64,5 @@ BENCH_REPETITIONS ?= 3
 
 bench: deps
 	@$(CMAKE_CONFIGURE) -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DKARST_SANITIZE=OFF -DKARST_BUILD_BENCH=ON >/dev/null
-	@cmake --build build-bench -j $(JOBS) --target benchmarks
+	@cmake --build build-bench -j $(JOBS) --target benchmarks karst-viewer karst-sampleworld
 	@bash scripts/bench-report.sh build-bench $(BENCH_REPETITIONS)

@@ -2,7 +2,7 @@
 // and prints the medians, the ratios between figures of one run and the goals they are held
 // to, as Markdown tables.
 //
-//   karst-bench-report FRAME.json DECODE.json ZONE.json
+//   karst-bench-report FRAME.json DECODE.json ZONE.json [VIEWER-CPU.json]
 #include <nlohmann/json.hpp>
 
 #include <cstdio>
@@ -27,10 +27,23 @@ double ToNanoseconds(double value, const std::string& unit) {
   return value;
 }
 
-// Median figures by benchmark name; without repetitions, the single run.
-bool ReadFigures(const char* path, std::map<std::string, Figure>& figures) {
+// The viewer's CPU use under Xvfb (scripts/viewer-cpu.sh), percent of one core.
+struct ViewerCpu {
+  double seconds = 0;
+  double atRestPercent = 0;
+  double edgeScrollingPercent = 0;
+};
+
+// Median figures by benchmark name; without repetitions, the single run. A file of the viewer's
+// CPU figures fills `cpu` instead.
+bool ReadFigures(const char* path, std::map<std::string, Figure>& figures, std::optional<ViewerCpu>& cpu) {
   std::ifstream file(path);
   const json document = json::parse(file, nullptr, false);
+  if (!document.is_discarded() && document.contains("edge_scrolling_percent")) {
+    cpu = ViewerCpu{document.value("seconds", 0.0), document.value("at_rest_percent", 0.0),
+                    document.value("edge_scrolling_percent", 0.0)};
+    return true;
+  }
   if (document.is_discarded() || !document.contains("benchmarks")) {
     std::fprintf(stderr, "karst-bench-report: %s is no benchmark JSON output\n", path);
     return false;
@@ -66,8 +79,9 @@ std::string Time(double nanoseconds) {
 
 int main(int argc, char** argv) {
   std::map<std::string, Figure> figures;
+  std::optional<ViewerCpu> cpu;
   for (int i = 1; i < argc; ++i) {
-    if (!ReadFigures(argv[i], figures)) {
+    if (!ReadFigures(argv[i], figures, cpu)) {
       return 1;
     }
   }
@@ -137,5 +151,13 @@ int main(int argc, char** argv) {
   rateGoal("NRML decoding", "BM_DecodeNrml", 1e9);
   rateGoal("PLAN decoding", "BM_DecodePlan", 1e9);
   rateGoal("PLNR decoding", "BM_DecodePlnr", 0.5e9);
+  if (cpu) {
+    auto cpuGoal = [&](const char* what, double percent, double target) {
+      std::printf("| %s (%.0f s) | %.2f %% of a core | <= %.0f %% | %s |\n", what, cpu->seconds, percent, target,
+                  percent <= target ? "yes" : "no");
+    };
+    cpuGoal("viewer at rest under Xvfb", cpu->atRestPercent, 1.0);
+    cpuGoal("viewer edge scrolling under Xvfb", cpu->edgeScrollingPercent, 10.0);
+  }
   return 0;
 }

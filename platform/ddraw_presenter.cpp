@@ -9,6 +9,7 @@
 #include <bit>
 #include <cstddef>
 #include <cstring>
+#include <string_view>
 #include <utility>
 
 namespace karst::platform {
@@ -16,6 +17,47 @@ namespace {
 
 // The display refresh that flips are paced to.
 constexpr std::uint64_t kRefreshRate = 60;
+
+// True when an OpenGL renderer draws with a rasteriser in software (Mesa's llvmpipe, softpipe
+// or swrast, as on machines without a graphics processor and on virtual screens): it then
+// costs several times the CPU of SDL's own software renderer for the same frame.
+bool DrawsGlInSoftware(SDL_Renderer* renderer) {
+  SDL_RendererInfo info{};
+  if (SDL_GetRendererInfo(renderer, &info) != 0 || info.name == nullptr ||
+      std::strncmp(info.name, "opengl", 6) != 0) {
+    return false;
+  }
+  constexpr unsigned kGlRenderer = 0x1F01;
+  using GetString = const unsigned char* (*)(unsigned);
+  const auto getString = reinterpret_cast<GetString>(SDL_GL_GetProcAddress("glGetString"));
+  const unsigned char* name = getString != nullptr ? getString(kGlRenderer) : nullptr;
+  if (name == nullptr) {
+    return false;
+  }
+  const std::string_view text(reinterpret_cast<const char*>(name));
+  for (const std::string_view software : {"llvmpipe", "softpipe", "Software Rasterizer", "swrast"}) {
+    if (text.find(software) != std::string_view::npos) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// The accelerated renderer where a graphics processor draws; otherwise SDL's software
+// renderer straight into the window's own framebuffer (not through OpenGL, which would be
+// drawn in software again).
+SDL_Renderer* CreateRenderer(SDL_Window* window) {
+  SDL_Renderer* renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC);
+  if (renderer != nullptr && DrawsGlInSoftware(renderer)) {
+    SDL_DestroyRenderer(renderer);
+    renderer = nullptr;
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  }
+  if (renderer == nullptr) {
+    renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
+  }
+  return renderer;
+}
 
 }  // namespace
 
@@ -186,11 +228,7 @@ int Presenter::Create(SDL_Window* window, std::int32_t width, std::int32_t heigh
                       std::unique_ptr<Presenter>& presenter) {
   auto made = std::make_unique<Presenter>(width, height);
   if (window != nullptr) {
-    SDL_Renderer* renderer =
-        SDL_CreateRenderer(window, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC);
-    if (renderer == nullptr) {
-      renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
-    }
+    SDL_Renderer* renderer = CreateRenderer(window);
     if (renderer == nullptr) {
       return 1;
     }

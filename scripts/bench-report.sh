@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs every benchmark program of a Release build tree with repetitions and prints the medians,
-# the ratios between figures of one run and the goals they are held to.
+# the ratios between figures of one run and the goals they are held to, and measures the
+# viewer's CPU use in an Xvfb screen.
 #   scripts/bench-report.sh BUILD_DIR [REPETITIONS]
 set -euo pipefail
 
@@ -17,8 +18,13 @@ for program in frame decode zone; do
     --benchmark_out="$out_dir/$program.json" >&2
 done
 
+echo "== the viewer's CPU under Xvfb ==" >&2
+"$(dirname "$0")/viewer-cpu.sh" "$build_dir/bin/karst-viewer" "$build_dir/bin/karst-sampleworld" \
+  "$out_dir/viewer-cpu.json" >&2
+
 echo
 echo "Machine: $(lscpu | sed -n 's/^Model name: *//p' | head -1), $(nproc) cores"
 echo "Command: make bench ($repetitions repetitions, medians of CPU time)"
 echo
-"$build_dir/bench/karst-bench-report" "$out_dir/frame.json" "$out_dir/decode.json" "$out_dir/zone.json"
+"$build_dir/bench/karst-bench-report" "$out_dir/frame.json" "$out_dir/decode.json" "$out_dir/zone.json" \
+  "$out_dir/viewer-cpu.json"

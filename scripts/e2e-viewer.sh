@@ -22,23 +22,11 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/karst-e2e-XXXXXX")
 world=$work/world
 shots=$work/shots
 mkdir -p "$world" "$shots"
-xvfb_pid=
-viewer_pid=
-
-# A viewer left running after a failure is stopped before its screen goes away: asked first,
-# then killed.
-stop_viewer() {
-  kill "$viewer_pid" 2>/dev/null || return 0
-  for _ in $(seq 20); do
-    kill -0 "$viewer_pid" 2>/dev/null || return 0
-    sleep 0.1
-  done
-  kill -9 "$viewer_pid" 2>/dev/null || true
-}
+# shellcheck source=scripts/viewer-session.sh
+source "$(dirname "$0")/viewer-session.sh"
 
 cleanup() {
-  if [ -n "$viewer_pid" ]; then stop_viewer; fi
-  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; wait "$xvfb_pid" 2>/dev/null || true; fi
+  session_cleanup
   if [ "${KEEP_E2E:-0}" = 1 ]; then echo "kept: $work"; else rm -rf "$work"; fi
 }
 trap cleanup EXIT
@@ -57,19 +45,7 @@ cp "$viewer_binary" "$world/karst-viewer"
 grep -q RGN01.GFF "$work/files-before" || fail "the sample world has no RGN01.GFF"
 grep -q RGN02.GFF "$work/files-before" || fail "the sample world has no RGN02.GFF"
 
-# A display number nobody uses.
-display_number=99
-while [ -e "/tmp/.X$display_number-lock" ] || [ -e "/tmp/.X11-unix/X$display_number" ]; do
-  display_number=$((display_number + 1))
-done
-export DISPLAY=:$display_number
-Xvfb "$DISPLAY" -screen 0 640x480x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 100); do
-  xdpyinfo >/dev/null 2>&1 && break
-  sleep 0.1
-done
-xdpyinfo >/dev/null 2>&1 || fail "Xvfb did not start on $DISPLAY"
+start_xvfb || fail "no screen"
 
 # The screen as 640 x 480 raw RGB bytes.
 screen_rgb() {
@@ -103,20 +79,7 @@ expect_view() {
 }
 
 step "start-up"
-# In a sanitizer build, leak checking is off for the viewer here: the X11, D-Bus and GL driver
-# libraries behind SDL keep allocations until exit and are unloaded before the report, so they
-# cannot be suppressed by name. The in-process tests check our own code for leaks.
-ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0" \
-  env -u SDL_VIDEODRIVER -u SDL_AUDIODRIVER "$world/karst-viewer" >"$work/viewer.out" 2>"$work/viewer.err" &
-viewer_pid=$!
-window=$(timeout 20 xdotool search --sync --onlyvisible --name "^Karst Map Viewer$" | head -n 1) ||
-  fail "the viewer's window was not mapped"
-# A motion event inside the screen first, so the viewer does not take the pointer to rest at
-# (0, 0) (two moves: a move to where the pointer already is makes no event); then the keyboard
-# focus, which makes the viewer active.
-xdotool mousemove 300 200
-xdotool mousemove 320 240
-xdotool windowfocus --sync "$window"
+start_viewer "$world" || fail "the viewer did not start"
 expect_view startup RGN01.GFF 0,0
 
 step "Space, Backspace"
@@ -153,11 +116,10 @@ done
 echo "   edge: the view moved from 16,0 to $found,0"
 
 step "no CPU while nothing happens"
-ticks() { awk '{ print $14 + $15 }' "/proc/$viewer_pid/stat"; }
 clock_ticks=$(getconf CLK_TCK)
-before=$(ticks)
+before=$(viewer_ticks)
 sleep 3
-after=$(ticks)
+after=$(viewer_ticks)
 used=$((after - before))
 # Under 1% of one core over 3 seconds.
 if [ $((used * 100)) -ge $((3 * clock_ticks)) ]; then
