@@ -46,11 +46,13 @@ FUZZ_LENGTH = -max_total_time=$(SECONDS)
 FUZZ_LENGTH_TEXT = $(SECONDS) s
 endif
 
+# Two campaigns may run at once (scripts/fuzz-campaign.sh): the tree is configured and built
+# under a lock.
 fuzz: deps
-	@CC=clang CXX=clang++ $(CMAKE_CONFIGURE) -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-	  -DKARST_FUZZ=ON -DKARST_BUILD_BENCH=OFF >/dev/null
-	@cmake --build build-fuzz -j $(JOBS) --target fuzzers
-	@./build-fuzz/bin/write_seeds build-fuzz/corpus
+	@mkdir -p build-fuzz
+	@flock build-fuzz/.build-lock sh -c 'CC=clang CXX=clang++ $(CMAKE_CONFIGURE) -S . -B build-fuzz \
+	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKARST_FUZZ=ON -DKARST_BUILD_BENCH=OFF >/dev/null && \
+	  cmake --build build-fuzz -j $(JOBS) --target fuzzers && ./build-fuzz/bin/write_seeds build-fuzz/corpus'
 	@mkdir -p build-fuzz/artifacts
 	@set -e; for target in $(FUZZ_TARGETS); do \
 	  echo "== $$target ($(FUZZ_LENGTH_TEXT)) =="; \
