@@ -28,21 +28,21 @@ bool AllocatePixels(Frame& frame, AllocationBudget& budget) {
 
 // Copies and fills of exactly `count` bytes. Most NRML runs are short, where a library call
 // costs more than the bytes: up to 16 bytes they are two overlapping stores of 8 or 4 bytes.
+template <typename Word>
+void CopyOverlapping(std::uint8_t* to, const std::uint8_t* from, std::size_t count) {
+  Word head = 0;
+  Word tail = 0;
+  std::memcpy(&head, from, sizeof head);
+  std::memcpy(&tail, from + count - sizeof tail, sizeof tail);
+  std::memcpy(to, &head, sizeof head);
+  std::memcpy(to + count - sizeof tail, &tail, sizeof tail);
+}
+
 void CopyRun(std::uint8_t* to, const std::uint8_t* from, std::size_t count) {
   if (count >= 8 && count <= 16) {
-    std::uint64_t head = 0;
-    std::uint64_t tail = 0;
-    std::memcpy(&head, from, 8);
-    std::memcpy(&tail, from + count - 8, 8);
-    std::memcpy(to, &head, 8);
-    std::memcpy(to + count - 8, &tail, 8);
+    CopyOverlapping<std::uint64_t>(to, from, count);
   } else if (count >= 4 && count < 8) {
-    std::uint32_t head = 0;
-    std::uint32_t tail = 0;
-    std::memcpy(&head, from, 4);
-    std::memcpy(&tail, from + count - 4, 4);
-    std::memcpy(to, &head, 4);
-    std::memcpy(to + count - 4, &tail, 4);
+    CopyOverlapping<std::uint32_t>(to, from, count);
   } else if (count < 4) {
     for (std::size_t i = 0; i < count; ++i) {
       to[i] = from[i];
