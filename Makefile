@@ -1,5 +1,6 @@
 # The two commands of the README, and the helpers they share.
-#   make test   installs what is missing, builds, runs every test (also under ASan + UBSan)
+#   make test   installs what is missing, builds, runs every test (also under ASan + UBSan) and
+#               every fuzz target briefly
 #   make run    installs what is missing, builds, writes the sample world, starts the viewer
 #   make fuzz   builds the libFuzzer targets with clang and runs each for SECONDS (default 60),
 #               or for RUNS executions when RUNS is given
@@ -9,7 +10,7 @@ JOBS ?= $(shell nproc)
 SECONDS ?= 60
 CMAKE_CONFIGURE = cmake -G Ninja -Wno-dev
 
-.PHONY: deps build build-asan test run fuzz bench
+.PHONY: deps build build-asan test run fuzz fuzz-build fuzz-brief bench
 
 deps:
 	@bash scripts/install-deps.sh
@@ -28,6 +29,7 @@ test: build build-asan
 	@echo "== tests (AddressSanitizer + UndefinedBehaviorSanitizer) =="
 	@ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --test-dir build-asan --output-on-failure -j $(JOBS)
+	@$(MAKE) --no-print-directory fuzz-brief
 
 run: build
 	@./build/bin/karst-viewer
@@ -46,19 +48,40 @@ FUZZ_LENGTH = -max_total_time=$(SECONDS)
 FUZZ_LENGTH_TEXT = $(SECONDS) s
 endif
 
+FUZZ_OPTIONS = -rss_limit_mb=2560 -timeout=25 -malloc_limit_mb=$(FUZZ_MALLOC_LIMIT_MB) -dict=fuzz/gff.dict \
+               -close_fd_mask=3 -print_final_stats=1
+
 # Two campaigns may run at once (scripts/fuzz-campaign.sh): the tree is configured and built
 # under a lock.
-fuzz: deps
-	@mkdir -p build-fuzz
+fuzz-build: deps
+	@mkdir -p build-fuzz/artifacts
 	@flock build-fuzz/.build-lock sh -c 'CC=clang CXX=clang++ $(CMAKE_CONFIGURE) -S . -B build-fuzz \
 	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKARST_FUZZ=ON -DKARST_BUILD_BENCH=OFF >/dev/null && \
-	  cmake --build build-fuzz -j $(JOBS) --target fuzzers && ./build-fuzz/bin/write_seeds build-fuzz/corpus'
-	@mkdir -p build-fuzz/artifacts
+	  cmake --build build-fuzz -j $(JOBS) --target fuzzers'
+
+fuzz: fuzz-build
+	@./build-fuzz/bin/write_seeds build-fuzz/corpus
 	@set -e; for target in $(FUZZ_TARGETS); do \
 	  echo "== $$target ($(FUZZ_LENGTH_TEXT)) =="; \
-	  ./build-fuzz/bin/$$target $(FUZZ_LENGTH) -rss_limit_mb=2560 -timeout=25 \
-	    -malloc_limit_mb=$(FUZZ_MALLOC_LIMIT_MB) -dict=fuzz/gff.dict -close_fd_mask=3 -print_final_stats=1 \
+	  ./build-fuzz/bin/$$target $(FUZZ_LENGTH) $(FUZZ_OPTIONS) \
 	    -artifact_prefix=build-fuzz/artifacts/$$target- build-fuzz/corpus/$$target; \
+	done
+
+# Part of make test: every target briefly, a fixed number of executions from a fixed random
+# seed on a fresh copy of its seeds, so that the run is the same every time.
+FUZZ_BRIEF_RUNS = 4000
+
+fuzz-brief: fuzz-build
+	@echo "== fuzz targets, $(FUZZ_BRIEF_RUNS) executions each (libFuzzer, clang, ASan + UBSan) =="
+	@rm -rf build-fuzz/brief && ./build-fuzz/bin/write_seeds build-fuzz/brief >/dev/null
+	@set -e; for target in $(FUZZ_TARGETS); do \
+	  log=build-fuzz/brief/$$target.log; \
+	  if ./build-fuzz/bin/$$target -runs=$(FUZZ_BRIEF_RUNS) -seed=1 $(FUZZ_OPTIONS) \
+	       -artifact_prefix=build-fuzz/artifacts/$$target- build-fuzz/brief/$$target >$$log 2>&1; then \
+	    echo "   $$target: $$(sed -n 's/^stat::number_of_executed_units: *//p' $$log) executions, no finding"; \
+	  else \
+	    tail -n 60 $$log; echo "FAIL: $$target (the input is in build-fuzz/artifacts/)"; exit 1; \
+	  fi; \
 	done
 
 # Benchmarks want an optimised build of their own, never the sanitizer tree.
