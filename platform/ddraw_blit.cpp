@@ -152,13 +152,6 @@ void DrawRows(const std::uint8_t* in, std::int32_t inPitch, std::uint8_t* out, s
   }
 }
 
-template <bool kMirrored, bool kKeyed>
-void DrawBaselineRows(const std::uint8_t* in, std::int32_t inPitch, std::uint8_t* out,
-                      std::int32_t outPitch, std::int32_t columns, std::int32_t rows,
-                      std::uint8_t low, std::uint8_t span) {
-  DrawRows<kMirrored, kKeyed>(in, inPitch, out, outPitch, columns, rows, low, span);
-}
-
 #if defined(KARST_BLIT_AVX512)
 // 64 pixels a step with AVX-512 where the processor has it. The row's end is a lane mask, not an
 // overlapping block, and a keyed pixel is a lane left out of the masked store, so the
@@ -213,21 +206,23 @@ bool HasWideBlits() {
 using RowDrawer = void (*)(const std::uint8_t*, std::int32_t, std::uint8_t*, std::int32_t,
                            std::int32_t, std::int32_t, std::uint8_t, std::uint8_t);
 
+// Keyed and mirrored rows gain from the wide loops. A plain copy (every tile) does not: its
+// blocks are plain loads and stores already, so it keeps the baseline loops everywhere.
 RowDrawer ChooseRows(bool mirrored, bool keyed, bool widest) {
 #if defined(KARST_BLIT_AVX512)
   if (widest && (mirrored || keyed) && HasWideBlits()) {
     if (mirrored) {
       return keyed ? DrawWideRows<true, true> : DrawWideRows<true, false>;
     }
-    return keyed ? DrawWideRows<false, true> : DrawWideRows<false, false>;
+    return DrawWideRows<false, true>;
   }
 #else
   (void)widest;
 #endif
   if (mirrored) {
-    return keyed ? DrawBaselineRows<true, true> : DrawBaselineRows<true, false>;
+    return keyed ? DrawRows<true, true> : DrawRows<true, false>;
   }
-  return keyed ? DrawBaselineRows<false, true> : DrawBaselineRows<false, false>;
+  return keyed ? DrawRows<false, true> : DrawRows<false, false>;
 }
 
 }  // namespace
