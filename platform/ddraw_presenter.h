@@ -49,6 +49,8 @@ class Presenter {
   ~Presenter();
 
   // A presenter for frames of `width` x `height`: into `window`, or headless for a null one.
+  // Into a window it draws with the accelerated renderer where a graphics processor draws, and
+  // with SDL's software renderer where OpenGL itself would be rasterised in software.
   static int Create(SDL_Window* window, std::int32_t width, std::int32_t height,
                     std::unique_ptr<Presenter>& presenter);
 
