@@ -96,7 +96,8 @@ struct GlyphImage {
 // only those characters are rendered, one more for the glyph the right edge cuts through. The
 // rest would be clipped anyway, and a text of many thousand characters would otherwise make a
 // glyph image of as many columns. Empty (width 0) when nothing shows; null on a font failure.
-std::optional<GlyphImage> RenderGlyphs(TTF_Font* font, std::string line, std::int64_t room) {
+std::optional<GlyphImage> RenderGlyphs(TTF_Font* font, const std::string& text, std::int64_t room) {
+  std::string line = text;
   int fittingWidth = 0;
   int fitting = 0;
   const auto measureWidth = static_cast<int>(std::min<std::int64_t>(room, std::numeric_limits<int>::max()));
@@ -141,11 +142,12 @@ const GlyphImage* GlyphsFor(TTF_Font* font, std::string_view line, std::int64_t 
     return &last->glyphs;
   }
   last.reset();
-  std::optional<GlyphImage> glyphs = RenderGlyphs(font, std::string(line), room);
+  std::string text(line);
+  std::optional<GlyphImage> glyphs = RenderGlyphs(font, text, room);
   if (!glyphs.has_value()) {
     return nullptr;
   }
-  last = LastLine{std::string(line), room, std::move(*glyphs)};
+  last = LastLine{std::move(text), room, std::move(*glyphs)};
   return &last->glyphs;
 }
 
