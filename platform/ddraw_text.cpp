@@ -97,14 +97,14 @@ struct GlyphImage {
 // rest would be clipped anyway, and a text of many thousand characters would otherwise make a
 // glyph image of as many columns. Empty (width 0) when nothing shows; null on a font failure.
 std::optional<GlyphImage> RenderGlyphs(TTF_Font* font, const std::string& text, std::int64_t room) {
-  std::string line = text;
   int fittingWidth = 0;
   int fitting = 0;
   const auto measureWidth = static_cast<int>(std::min<std::int64_t>(room, std::numeric_limits<int>::max()));
-  if (TTF_MeasureText(font, line.c_str(), measureWidth, &fittingWidth, &fitting) != 0) {
+  if (TTF_MeasureText(font, text.c_str(), measureWidth, &fittingWidth, &fitting) != 0) {
     return std::nullopt;
   }
-  line.resize(std::min(line.size(), static_cast<std::size_t>(fitting) + 1));
+  // Only the characters that can show are copied, however long the text.
+  const std::string line = text.substr(0, static_cast<std::size_t>(fitting) + 1);
   int textWidth = 0;
   if (TTF_SizeText(font, line.c_str(), &textWidth, nullptr) != 0) {
     return std::nullopt;
