@@ -96,4 +96,21 @@ std::vector<std::string> FindFiles(std::string_view searchString) {
   return names;
 }
 
+std::string LocateFile(std::string_view directory, std::string_view name) {
+  // A name with wildcard characters would match other names; it is no file name of ours.
+  if (name.empty() || name.find_first_of("*?/") != std::string_view::npos) {
+    return {};
+  }
+  std::string prefix(directory);
+  if (!prefix.empty() && prefix.back() != kPathSeparator) {
+    prefix += kPathSeparator;
+  }
+  const std::vector<std::string> names = FindFiles(prefix.empty() ? std::string(name) : prefix + std::string(name));
+  if (names.empty()) {
+    return {};
+  }
+  const auto exact = std::find(names.begin(), names.end(), name);
+  return prefix + (exact != names.end() ? *exact : names.front());
+}
+
 }  // namespace karst::platform

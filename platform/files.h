@@ -27,4 +27,10 @@ bool WildcardMatch(std::string_view pattern, std::string_view name);
 // every machine. An unreadable directory gives no names.
 std::vector<std::string> FindFiles(std::string_view searchString);
 
+// The path of the entry of `directory` named `name` without regard to case, as the game's own
+// platform finds its files ("objex.gff" is "OBJEX.GFF"): the exact spelling when it is there,
+// otherwise the first in FindFiles' order. Empty when there is none. `directory` may end in a
+// separator or not; an empty one is the current directory.
+std::string LocateFile(std::string_view directory, std::string_view name);
+
 }  // namespace karst::platform

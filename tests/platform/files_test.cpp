@@ -56,6 +56,20 @@ TEST(FindFiles, MissingDirectoryGivesNothing) {
   EXPECT_TRUE(FindFiles((dir.path() / "absent" / "RGN*.GFF").string()).empty());
 }
 
+TEST(LocateFile, FindsANameWithoutRegardToCasePreferringTheExactSpelling) {
+  karst::testing::TempDir dir;
+  dir.Write("objex.gff", {});
+  const std::string folder = dir.path().string();
+  EXPECT_EQ(LocateFile(folder, "OBJEX.GFF"), folder + "/objex.gff");
+  EXPECT_EQ(LocateFile(folder + "/", "Objex.Gff"), folder + "/objex.gff");
+  dir.Write("OBJEX.GFF", {});
+  EXPECT_EQ(LocateFile(folder, "OBJEX.GFF"), folder + "/OBJEX.GFF");
+  EXPECT_EQ(LocateFile(folder, "objex.gff"), folder + "/objex.gff");
+  // No wildcards: "OBJ*.GFF" names no file, and a missing name gives nothing.
+  EXPECT_EQ(LocateFile(folder, "OBJ*.GFF"), "");
+  EXPECT_EQ(LocateFile(folder, "RGN01.GFF"), "");
+}
+
 TEST(GetModuleFileName, ReadsThisProgramAndRefusesAShortBuffer) {
   std::array<char, 512> buffer{};
   const std::size_t length = GetModuleFileName(buffer);
