@@ -61,18 +61,16 @@ void LoadTiles(GffFile& file, const ChunkEntryList& entries, Region& region) {
 }
 
 void LoadEntities(GffFile& file, const ChunkEntry& entry, Region& region) {
-  region.entities.reset();
-  region.entityCount = 0;
   const std::uint64_t tableCost = std::uint64_t{entry.size / kEntityRecordSize} * sizeof(Entity);
   std::optional<std::vector<std::uint8_t>> payload = AllocateChunkBuffer(file, entry, tableCost);
+  // Only a table that was read replaces an earlier one: once the stream has failed, a later ETAB
+  // leaves the table as it was. A read that merely comes up short still counts, zeros and all.
   if (!payload || !file.SeekTo(entry)) {
     return;
   }
   file.Read(*payload);
   region.entities = ParseEntities(*payload);
-  if (region.entities) {
-    region.entityCount = static_cast<std::int32_t>(region.entities->size());
-  }
+  region.entityCount = region.entities ? static_cast<std::int32_t>(region.entities->size()) : 0;
 }
 
 }  // namespace

@@ -156,6 +156,45 @@ TEST(RegionLoad, LaterRecordOfATagReplacesTheEarlier) {
   EXPECT_EQ(region->entityCount, 0);
 }
 
+// A second ETAB replaces the first only when it is read: met after the stream failed (at a chunk
+// before it, or at itself) it leaves the first table; cut short by the end of the file it is
+// parsed from what arrived and zeros.
+TEST(RegionLoad, LaterEntityTableReplacesTheEarlierOnlyWhenRead) {
+  const std::vector<std::uint8_t> first = {0x10, 0x00, 0x20, 0x00, 0x05, 0x80, 0x07, 0x00};  // 16, 32, z 5, mirrored, 7
+  const std::vector<std::uint8_t> second = {0x01, 0x00, 0x02, 0x00, 0x00, 0x00, 0x09, 0x00,  // 1, 2, object 9
+                                            0x03, 0x00, 0x04, 0x00, 0x00, 0x00, 0x0A, 0x00};  // 3, 4, object 10
+  const std::vector<ChunkTypeSpec> types = {
+      Type(kTagEtab, {{1, first}}),
+      Type(kTagMap, {{2, Pattern(20, 1)}}),
+      Type(kTagEtab, {{3, second}}),  // the last payload of the file
+  };
+  struct Case {
+    const char* what;
+    std::size_t field;
+    std::uint32_t value;
+    std::vector<std::uint32_t> objectIds;
+  };
+  const Case cases[] = {
+      {"the MAP's seek fails first", OffsetFieldOf(types, 1, 0), 0x80000000u, {7}},
+      {"the second ETAB claims more than the file", SizeFieldOf(types, 2, 0), 0x00100000u, {7}},
+      {"the second ETAB is cut short by 8 bytes", SizeFieldOf(types, 2, 0), 24, {9, 10, 0}},
+      {"nothing fails", SizeFieldOf(types, 2, 0), 16, {9, 10}},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::uint8_t> bytes = authoring::WriteContainer(types);
+    PutU32(bytes, c.field, c.value);
+    const std::unique_ptr<Region> region = RegionFromBytes(bytes);
+    ASSERT_NE(region, nullptr) << c.what;
+    ASSERT_TRUE(region->entities.has_value()) << c.what;
+    std::vector<std::uint32_t> objectIds;
+    for (const Entity& entity : *region->entities) {
+      objectIds.push_back(entity.objectId);
+    }
+    EXPECT_EQ(objectIds, c.objectIds) << c.what;
+    EXPECT_EQ(region->entityCount, static_cast<std::int32_t>(c.objectIds.size())) << c.what;
+  }
+}
+
 TEST(RegionLoad, EmptyRecordsReplaceOnlyTiles) {
   const std::unique_ptr<Region> region = RegionFromBytes(authoring::WriteContainer({
       Type(kTagMap, {{1, Pattern(20, 1)}}),
