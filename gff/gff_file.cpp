@@ -36,6 +36,7 @@ bool GffFile::OpenStream(GffStream stream) {
     return false;
   }
   const std::uint32_t length = stream.ReadU32();
+  directoryEnd_ = std::uint64_t{directoryPosition} + length;
   stream.Skip(2);
   const auto recordsLength = static_cast<std::int32_t>(length - kDirectoryHeaderSize);
   directory_ = GffReader().ReadDirectory(stream, recordsLength, budget_);

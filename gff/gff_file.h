@@ -52,6 +52,9 @@ class GffFile {
   }
 
   std::uint64_t size() const { return stream_ ? stream_->size() : 0; }
+  // Where the header says the directory ends (D + L, without the 32-bit wrap of the reader's
+  // seek), so a directory that the file cuts short can be measured; 0 when no file is open.
+  std::uint64_t directoryEnd() const { return stream_ ? directoryEnd_ : 0; }
   AllocationBudget& budget() { return budget_; }
 
   // Frees the directory, then closes the stream.
@@ -63,6 +66,7 @@ class GffFile {
   std::optional<GffStream> stream_;
   std::unique_ptr<GffDirectory> directory_ = std::make_unique<GffDirectory>();
   AllocationBudget budget_{0};
+  std::uint64_t directoryEnd_ = 0;
 };
 
 }  // namespace karst

@@ -58,4 +58,19 @@ ProgramResult RunProgram(const std::string& program, const std::vector<std::stri
   return result;
 }
 
+bool RunningAsRoot() { return geteuid() == 0; }
+
+ProgramResult RunProgramUnprivileged(const std::string& program, const std::vector<std::string>& arguments) {
+  TempDir dir;
+  const std::filesystem::path copy = dir.path() / std::filesystem::path(program).filename();
+  std::filesystem::copy_file(program, copy);
+  std::filesystem::permissions(dir.path(), std::filesystem::perms::owner_all | std::filesystem::perms::group_read |
+                                               std::filesystem::perms::group_exec |
+                                               std::filesystem::perms::others_read |
+                                               std::filesystem::perms::others_exec);
+  std::vector<std::string> words{"--reuid=nobody", "--regid=nogroup", "--clear-groups", copy.string()};
+  words.insert(words.end(), arguments.begin(), arguments.end());
+  return RunProgram("/usr/bin/setpriv", words);
+}
+
 }  // namespace karst::testing

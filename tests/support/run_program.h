@@ -14,4 +14,11 @@ struct ProgramResult {
 
 ProgramResult RunProgram(const std::string& program, const std::vector<std::string>& arguments);
 
+// Whether the test runs as root, and so can drop to an unprivileged user for permission cases.
+bool RunningAsRoot();
+
+// Runs `program` as the unprivileged user "nobody" (through setpriv), from a copy in a folder
+// that user can reach: the build tree may lie where only root may enter. Only as root.
+ProgramResult RunProgramUnprivileged(const std::string& program, const std::vector<std::string>& arguments);
+
 }  // namespace karst::testing

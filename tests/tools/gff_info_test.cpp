@@ -3,10 +3,12 @@
 
 #include <array>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include <nlohmann/json.hpp>
 
+#include "authoring/byte_writer.h"
 #include "authoring/container_writer.h"
 #include "gff/format.h"
 #include "tests/support/temp_dir.h"
@@ -91,6 +93,122 @@ TEST(GffInfo, ErrorsNameTheFileAndBadUsageExitsTwo) {
   result = karst::testing::RunProgram(KARST_GFF_PATH, {"info", "--help"});
   EXPECT_EQ(result.exitCode, 0);
   EXPECT_NE(result.output.find("Examples:"), std::string::npos);
+}
+
+// Tags of any four bytes: the JSON stays valid and ASCII, "tag" escapes every byte outside
+// printable ASCII as \u00XX and "tagHex" holds the bytes; the text shows them as \xXX. The
+// reader's line about an indexed record with no index before it goes to standard error.
+TEST(GffInfo, AnyTagBytesGiveValidJsonAndPlainText) {
+  const auto tag = [](std::uint8_t a, std::uint8_t b, std::uint8_t c, std::uint8_t d) {
+    return std::vector<std::uint8_t>{a, b, c, d};
+  };
+  authoring::ByteWriter bytes;
+  bytes.bytes(tag('G', 'F', 'F', 'I'));  // magic
+  bytes.zeros(8);                        // not read
+  bytes.u32le(16);                       // D: the directory follows the header
+  bytes.zeros(4);                        // not read
+  bytes.u32le(10 + 3 * 20);              // L: three records of 20 bytes behind the first 10
+  bytes.zeros(2);                        // not read
+  bytes.bytes(tag(0x80, 'A', 0x0A, '"'));  // tag: a high byte, a line feed, a quote
+  bytes.u16le(1);                          // count
+  bytes.u16le(0);                          // flags: plain
+  bytes.u32le(7);                          // number 7, offset 0, size 0
+  bytes.zeros(8);
+  bytes.bytes(tag(0x00, 0x7F, 0xFF, '\\'));  // tag: zero, delete, 0xFF, a backslash
+  bytes.u16le(1);                            // count
+  bytes.u16le(0);                            // flags: plain
+  bytes.u32le(8);                            // number 8, offset 0, size 0
+  bytes.zeros(8);
+  bytes.bytes(tag('B', 'M', 'P', ' '));  // an indexed record, with no "GFFI" record before it
+  bytes.u16le(1);                        // count
+  bytes.u16le(0x8000);                   // flags: indexed
+  bytes.zeros(4);                        // not read
+  bytes.u32le(0);                        // index chunk 0
+  bytes.u32le(0);                        // no runs
+  karst::testing::TempDir dir;
+  const auto path = dir.Write("ODD.GFF", bytes.data());
+
+  karst::testing::ProgramResult result = karst::testing::RunProgram(KARST_GFF_PATH, {"info", path.string(), "--json"});
+  ASSERT_EQ(result.exitCode, 0) << result.errorOutput;
+  EXPECT_EQ(result.output,
+            "{\"types\":["
+            "{\"count\":1,\"entries\":[{\"number\":7,\"offset\":0,\"size\":0}],\"flags\":0,\"indexed\":false,"
+            "\"tag\":\"\\u0080A\\u000a\\\"\",\"tagHex\":\"80410a22\"},"
+            "{\"count\":1,\"entries\":[{\"number\":8,\"offset\":0,\"size\":0}],\"flags\":0,\"indexed\":false,"
+            "\"tag\":\"\\u0000\\u007f\\u00ff\\\\\",\"tagHex\":\"007fff5c\"}]}\n");
+  const nlohmann::json json = nlohmann::json::parse(result.output);
+  EXPECT_EQ(json.at("types")[0].at("tag"), "\u0080A\n\"");
+  EXPECT_EQ(result.errorOutput, "karst-gff: " + path.string() + ": It's a GFFI But we don't got no GFFI yet!!\n");
+
+  result = karst::testing::RunProgram(KARST_GFF_PATH, {"info", path.string()});
+  ASSERT_EQ(result.exitCode, 0);
+  EXPECT_NE(result.output.find("\"\\x80A\\x0A\"\"  count 1"), std::string::npos) << result.output;
+  EXPECT_NE(result.output.find("\"\\x00\\x7F\\xFF\\\"  count 1"), std::string::npos) << result.output;
+  for (const char c : result.output) {
+    EXPECT_TRUE(c == '\n' || (c >= 0x20 && c < 0x7F)) << "byte " << static_cast<int>(static_cast<unsigned char>(c));
+  }
+}
+
+// A container cut short: the directory is listed as far as it goes, and a warning on standard
+// error says how many bytes are missing; the exit code stays 0. The whole file gives none.
+TEST(GffInfo, WarnsWhenTheFileCutsTheDirectoryShort) {
+  // The writer puts the index chunk of the indexed record last in the file.
+  const std::vector<std::uint8_t> whole = authoring::WriteContainer({
+      {kTagTile, {{9, {1, 2, 3}}}},
+      {kTagBmp, {{10, {1}}, {11, {2}}}, true},
+  });
+  // L (at D + 4 = 20) as long as the file: the directory ends 16 bytes past it.
+  std::vector<std::uint8_t> longDirectory = whole;
+  const std::uint64_t directoryEnd = 16 + whole.size();
+  for (std::size_t i = 0; i < 4; ++i) {
+    longDirectory[20 + i] = static_cast<std::uint8_t>(whole.size() >> (8 * i));
+  }
+  struct Case {
+    const char* name;
+    std::vector<std::uint8_t> bytes;
+    std::string warning;
+  };
+  const Case cases[] = {
+      {"whole", whole, ""},
+      {"cut by one byte", std::vector<std::uint8_t>(whole.begin(), whole.end() - 1),
+       "index chunk GFFI 0 ends 1 byte past the end of the file"},
+      {"cut by nine bytes", std::vector<std::uint8_t>(whole.begin(), whole.end() - 9),
+       "index chunk GFFI 0 ends 9 bytes past the end of the file"},
+      {"a directory longer than the file", longDirectory,
+       "the chunk directory ends at byte " + std::to_string(directoryEnd) + ", " +
+           "16 bytes past the end of the file"},
+  };
+  karst::testing::TempDir dir;
+  for (const Case& c : cases) {
+    const auto path = dir.Write("CUT.GFF", c.bytes);
+    const karst::testing::ProgramResult result = karst::testing::RunProgram(KARST_GFF_PATH, {"info", path.string()});
+    EXPECT_EQ(result.exitCode, 0) << c.name;
+    if (c.warning.empty()) {
+      EXPECT_EQ(result.errorOutput, "") << c.name;
+    } else {
+      EXPECT_NE(result.errorOutput.find(path.string() + ": warning: " + c.warning), std::string::npos)
+          << c.name << ": " << result.errorOutput;
+    }
+  }
+}
+
+// Files that cannot be read say why, in the system's words.
+TEST(GffInfo, UnreadableInputsSayWhy) {
+  karst::testing::TempDir dir;
+  const auto container = dir.Write("RGN01.GFF", authoring::WriteContainer({{kTagTile, {{1, {1}}}}}));
+  karst::testing::ProgramResult result = karst::testing::RunProgram(KARST_GFF_PATH, {"info", dir.path().string()});
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_EQ(result.errorOutput, "karst-gff: " + dir.path().string() + ": Is a directory\n");
+  result = karst::testing::RunProgram(KARST_GFF_PATH, {"info", (dir.path() / "NONE.GFF").string()});
+  EXPECT_EQ(result.errorOutput, "karst-gff: " + (dir.path() / "NONE.GFF").string() + ": No such file or directory\n");
+  if (!karst::testing::RunningAsRoot()) {
+    GTEST_SKIP() << "the permission case needs root, to drop to an unprivileged user";
+  }
+  std::filesystem::permissions(dir.path(), std::filesystem::perms::all);
+  std::filesystem::permissions(container, std::filesystem::perms::none);
+  result = karst::testing::RunProgramUnprivileged(KARST_GFF_PATH, {"info", container.string()});
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_EQ(result.errorOutput, "karst-gff: " + container.string() + ": Permission denied\n");
 }
 
 }  // namespace

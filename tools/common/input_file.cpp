@@ -1,11 +1,33 @@
 #include "tools/common/input_file.h"
 
+#include <cerrno>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <system_error>
 
 namespace karst::tools {
+
+std::string InputProblem(const std::string& path) {
+  std::error_code error;
+  const std::filesystem::file_status status = std::filesystem::status(path, error);
+  if (status.type() == std::filesystem::file_type::not_found) {
+    return std::make_error_code(std::errc::no_such_file_or_directory).message();
+  }
+  if (status.type() == std::filesystem::file_type::directory) {
+    return std::make_error_code(std::errc::is_a_directory).message();
+  }
+  // Opening says what the mode bits, access lists and mounts together allow.
+  errno = 0;
+  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
+  if (!file) {
+    const int reason = errno != 0 ? errno : EIO;
+    return std::generic_category().message(reason);
+  }
+  return {};
+}
 
 std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::string& path) {
   std::error_code error;

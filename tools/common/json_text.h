@@ -1,0 +1,31 @@
+// Machine output that is always valid: JSON text in plain ASCII, whatever bytes the game's files
+// or the user's file names hold.
+//
+// Game data (tags, region names) is single-byte text of no known code page. ByteText turns each of
+// its bytes into the character of the same value (U+0000 to U+00FF), so no byte is lost and the
+// value stays valid Unicode. JsonText then writes every character outside printable ASCII as a
+// \uXXXX escape (a pair of them beyond U+FFFF); a byte that is not part of valid UTF-8 in a string
+// (a file name from a foreign system) is written as U+FFFD.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include <nlohmann/json.hpp>
+
+namespace karst::tools {
+
+// Each byte as the character of its value, encoded in UTF-8.
+std::string ByteText(std::string_view bytes);
+
+// Every byte as two lower-case hex digits, in order: "47464649" for "GFFI".
+std::string HexText(std::string_view bytes);
+
+// Compact JSON text of `value`, printable ASCII only.
+std::string JsonText(const nlohmann::json& value);
+
+// Text for a terminal: printable ASCII as it is, every other byte as \xXX, so no control byte of
+// a file reaches the terminal.
+std::string EscapedText(std::string_view bytes);
+
+}  // namespace karst::tools
