@@ -175,7 +175,7 @@ std::vector<SeedCorpus> MakeSeedCorpora() {
     containers.push_back(std::move(seed));
   }
   return {
-      {"fuzz_container", std::move(containers)},
+      {"fuzz_container", containers},
       {"fuzz_region", RegionSeeds()},
       {"fuzz_object_library", LibrarySeeds()},
       {"fuzz_frame_set", FrameSetSeeds()},
@@ -183,6 +183,7 @@ std::vector<SeedCorpus> MakeSeedCorpora() {
       {"fuzz_plan", EncodingSeeds(Plan)},
       {"fuzz_plnr", EncodingSeeds(Plnr)},
       {"fuzz_compose", ComposeSeeds()},
+      {"fuzz_info", std::move(containers)},
   };
 }
 

@@ -27,6 +27,7 @@ int fuzz_nrml_entry(const std::uint8_t* data, std::size_t size);
 int fuzz_plan_entry(const std::uint8_t* data, std::size_t size);
 int fuzz_plnr_entry(const std::uint8_t* data, std::size_t size);
 int fuzz_compose_entry(const std::uint8_t* data, std::size_t size);
+int fuzz_info_entry(const std::uint8_t* data, std::size_t size);
 }
 
 namespace karst::fuzzing {
@@ -42,6 +43,7 @@ const Target kTargets[] = {
     {"fuzz_object_library", fuzz_object_library_entry}, {"fuzz_frame_set", fuzz_frame_set_entry},
     {"fuzz_nrml", fuzz_nrml_entry}, {"fuzz_plan", fuzz_plan_entry},
     {"fuzz_plnr", fuzz_plnr_entry}, {"fuzz_compose", fuzz_compose_entry},
+    {"fuzz_info", fuzz_info_entry},
 };
 
 void PrintTo(const Target& target, std::ostream* out) { *out << target.name; }
@@ -115,6 +117,22 @@ TEST_P(ReplayTest, RegressionInputs) {
 
 INSTANTIATE_TEST_SUITE_P(Targets, ReplayTest, ::testing::ValuesIn(kTargets),
                          [](const ::testing::TestParamInfo<Target>& param) { return std::string(param.param.name); });
+
+// The directory listing's checks over every input of every corpus, whatever target it was made
+// for: frame sets and pixel data are hostile containers too.
+TEST(InfoListing, EveryInputOfEveryCorpus) {
+  const Target info{"fuzz_info", fuzz_info_entry};
+  for (const SeedCorpus& corpus : MakeSeedCorpora()) {
+    for (const Seed& seed : corpus.seeds) {
+      SCOPED_TRACE(corpus.target + "/" + seed.name);
+      Replay(info, seed.bytes);
+    }
+    for (const std::filesystem::path& input : FilesIn(std::filesystem::path(KARST_FUZZ_REGRESSIONS) / corpus.target)) {
+      SCOPED_TRACE(input.string());
+      Replay(info, testing::ReadFileBytes(input));
+    }
+  }
+}
 
 TEST(SeedCorpora, EveryTargetHasOneAndNoOther) {
   std::vector<std::string> corpora;

@@ -1,0 +1,53 @@
+// The chunk directory as `karst-gff info` shows it, for any bytes: the JSON must be printable
+// ASCII that a strict parser accepts, every record's "tagHex" must be its four tag bytes, and the
+// text listing must hold no byte a terminal would act on.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "gff/gff_file.h"
+#include "platform/channels.h"
+#include "tools/common/directory_listing.h"
+#include "tools/common/json_text.h"
+
+namespace {
+
+bool PlainText(const std::string& text, bool lineFeeds) {
+  for (const char c : text) {
+    const bool printable = c >= 0x20 && c < 0x7F;
+    if (!printable && !(lineFeeds && c == '\n')) {
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  karst::GffFile file;
+  const karst::platform::ChannelCapture readerLines;
+  if (!file.OpenBytes(std::vector<std::uint8_t>(data, data + size))) {
+    return 0;
+  }
+  karst::tools::DirectoryWarnings(file);
+  const std::string text = karst::tools::JsonText(karst::tools::DirectoryJson(file.directory()));
+  if (!PlainText(text, false) || !nlohmann::json::accept(text)) {
+    __builtin_trap();
+  }
+  const nlohmann::json json = nlohmann::json::parse(text, nullptr, false);
+  std::size_t index = 0;
+  for (const karst::ChunkType& record : file.directory()) {
+    const std::string tagHex = karst::tools::HexText(std::string(record.tag.data(), 4));
+    if (json.at("types").at(index++).at("tagHex") != tagHex) {
+      __builtin_trap();
+    }
+  }
+  if (!PlainText(karst::tools::DirectoryListing("FUZZ.GFF", file.directory()), true)) {
+    __builtin_trap();
+  }
+  return 0;
+}
