@@ -102,4 +102,54 @@ std::unique_ptr<ObjectDef> ParseObjectDef(std::span<const std::uint8_t> payload,
   return def;
 }
 
+namespace {
+
+ObjectDrawing BitmapDrawing(const ObjectLibrary& library, const ObjectDef& definition, const Frame** frame) {
+  // Chunk numbers are keys taken as signed 32-bit values.
+  const auto frameSet = library.bmpSets.find(static_cast<std::int32_t>(definition.bitmapId));
+  if (frameSet == library.bmpSets.end() || frameSet->second == nullptr) {
+    return ObjectDrawing::kNoBitmap;
+  }
+  if (frameSet->second->frames.empty()) {
+    return ObjectDrawing::kNoFrames;
+  }
+  if (!frameSet->second->frames[0].HasPixels()) {
+    return ObjectDrawing::kNoPixels;
+  }
+  *frame = &frameSet->second->frames[0];
+  return ObjectDrawing::kDrawn;
+}
+
+}  // namespace
+
+ObjectDrawing DrawingOf(const ObjectLibrary& library, std::uint32_t objectId) {
+  const auto definition = library.objectDefs.find(static_cast<std::int32_t>(objectId));
+  if (definition == library.objectDefs.end()) {
+    return ObjectDrawing::kNoDefinition;
+  }
+  if (definition->second == nullptr) {
+    return ObjectDrawing::kWrongSizeDefinition;
+  }
+  const Frame* frame = nullptr;
+  return BitmapDrawing(library, *definition->second, &frame);
+}
+
+const Frame* DrawingFrame(const ObjectLibrary& library, const ObjectDef& definition) {
+  const Frame* frame = nullptr;
+  BitmapDrawing(library, definition, &frame);
+  return frame;
+}
+
+bool LooksLikeObjectLibrary(const GffDirectory& directory) {
+  bool libraryTags = false;
+  bool regionTags = false;
+  for (const ChunkType& record : directory) {
+    libraryTags = libraryTags || SameTag(record.tag, kTagOjff) || SameTag(record.tag, kTagBmp) ||
+                  SameTag(record.tag, kTagCbmp);
+    regionTags = regionTags || SameTag(record.tag, kTagPal) || SameTag(record.tag, kTagTile) ||
+                 SameTag(record.tag, kTagMap);
+  }
+  return libraryTags && !regionTags;
+}
+
 }  // namespace karst

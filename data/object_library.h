@@ -71,4 +71,25 @@ std::unique_ptr<ObjectLibrary> LoadObjectLibrary(GffFile& file);
 // The definition in a 16-byte OJFF payload from chunk `number`; null for any other size.
 std::unique_ptr<ObjectDef> ParseObjectDef(std::span<const std::uint8_t> payload, std::uint32_t number);
 
+// Whether the object an entity names can be drawn, and if not, why. An object is drawn from
+// frame 0 of the BMP frame set its definition names, and only when that frame has pixels.
+enum class ObjectDrawing {
+  kDrawn,
+  kNoDefinition,         // no OJFF chunk under the entity's objectId
+  kWrongSizeDefinition,  // an OJFF chunk that is not 16 bytes long
+  kNoBitmap,             // no BMP frame set under the definition's bitmapId
+  kNoFrames,             // a BMP frame set without frames
+  kNoPixels,             // frame 0 has no pixels
+};
+
+ObjectDrawing DrawingOf(const ObjectLibrary& library, std::uint32_t objectId);
+
+// The frame that draws `definition`: frame 0 of its bitmap, or null when the rule above says
+// the object is not drawn.
+const Frame* DrawingFrame(const ObjectLibrary& library, const ObjectDef& definition);
+
+// True when a container's directory reads as an object library rather than a region: it has
+// "OJFF", "BMP " or "CBMP" records and none of "PAL ", "TILE" and "MAP ".
+bool LooksLikeObjectLibrary(const GffDirectory& directory);
+
 }  // namespace karst

@@ -31,21 +31,18 @@ const std::vector<DisplaySurface::ObjectPlacement>& DisplaySurface::Placements()
     if (definition == nullptr) {
       continue;
     }
-    // Chunk numbers are keys taken as signed 32-bit values.
-    const auto bitmapKey = static_cast<std::int32_t>(definition->bitmapId);
-    // An object must not be drawn from a frame it does not have: no BMP set under its number, a
-    // set without frames, or a frame 0 without pixels (which also got no surface).
-    const auto frameSet = objects->bmpSets.find(bitmapKey);
-    if (frameSet == objects->bmpSets.end() || frameSet->second == nullptr ||
-        frameSet->second->frames.empty() || !frameSet->second->frames[0].HasPixels()) {
+    // An object is never drawn from a frame it does not have.
+    const Frame* frame = DrawingFrame(*objects, *definition);
+    if (frame == nullptr) {
       continue;
     }
-    const Frame& frame = frameSet->second->frames[0];
+    // Chunk numbers are keys taken as signed 32-bit values.
+    const auto bitmapKey = static_cast<std::int32_t>(definition->bitmapId);
     // Every field is at most 16 bits wide, so none of this leaves the 32-bit range.
     placements_.push_back(ObjectPlacement{key, bitmapKey, static_cast<std::int32_t>(definition->hotspotX),
                                           static_cast<std::int32_t>(definition->hotspotY),
-                                          static_cast<std::int32_t>(frame.width),
-                                          static_cast<std::int32_t>(frame.height)});
+                                          static_cast<std::int32_t>(frame->width),
+                                          static_cast<std::int32_t>(frame->height)});
   }
   placementsFrom_ = source;
   return placements_;

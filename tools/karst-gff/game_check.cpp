@@ -336,26 +336,28 @@ void CheckMap(const Region& region, const GffDirectory& directory, const std::st
 // Why the object layer would pass an entity over, or nothing when it draws it.
 std::optional<std::string> EntityProblem(const Entity& entity, const ObjectLibrary& library) {
   const std::string object = "object " + std::to_string(entity.objectId);
-  const auto definition = library.objectDefs.find(static_cast<std::int32_t>(entity.objectId));
-  if (definition == library.objectDefs.end()) {
-    return object + ", which the library does not have (no OJFF " + std::to_string(entity.objectId) + ")";
+  const std::string definition = "OJFF " + std::to_string(entity.objectId);
+  const ObjectDrawing drawing = DrawingOf(library, entity.objectId);
+  if (drawing == ObjectDrawing::kDrawn) {
+    return std::nullopt;
   }
-  if (!definition->second) {
-    return object + ", whose definition (OJFF " + std::to_string(entity.objectId) + ") is not 16 bytes long";
+  if (drawing == ObjectDrawing::kNoDefinition) {
+    return object + ", which the library does not have (no " + definition + ")";
   }
-  const std::uint32_t bitmapId = definition->second->bitmapId;
+  if (drawing == ObjectDrawing::kWrongSizeDefinition) {
+    return object + ", whose definition (" + definition + ") is not 16 bytes long";
+  }
+  const std::uint32_t bitmapId = library.objectDefs.at(static_cast<std::int32_t>(entity.objectId))->bitmapId;
   const std::string bitmap = "bitmap " + std::to_string(bitmapId);
-  const auto frameSet = library.bmpSets.find(static_cast<std::int32_t>(bitmapId));
-  if (frameSet == library.bmpSets.end()) {
-    return object + ", whose " + bitmap + " the library does not have (no BMP " + std::to_string(bitmapId) + ")";
+  const std::string chunk = "BMP " + std::to_string(bitmapId);
+  switch (drawing) {
+    case ObjectDrawing::kNoBitmap:
+      return object + ", whose " + bitmap + " the library does not have (no " + chunk + ")";
+    case ObjectDrawing::kNoFrames:
+      return object + ", whose " + bitmap + " (" + chunk + ") has no frames";
+    default:
+      return object + ", whose " + bitmap + " (" + chunk + ") has no pixels in frame 0";
   }
-  if (frameSet->second->frames.empty()) {
-    return object + ", whose " + bitmap + " (BMP " + std::to_string(bitmapId) + ") has no frames";
-  }
-  if (!frameSet->second->frames.front().HasPixels()) {
-    return object + ", whose " + bitmap + " (BMP " + std::to_string(bitmapId) + ") has no pixels in frame 0";
-  }
-  return std::nullopt;
 }
 
 void CheckEntities(const Region& region, const GffDirectory& directory,
@@ -476,20 +478,8 @@ RegionCheck CheckRegion(const std::string& path, const ObjectLibrary* library) {
 
 bool LooksLikeLibrary(const std::string& path) {
   GffFile file;
-  {
-    platform::ChannelCapture ignored;
-    if (!file.Open(path)) {
-      return false;
-    }
-  }
-  bool libraryTags = false;
-  bool regionTags = false;
-  for (const ChunkType& record : file.directory()) {
-    libraryTags = libraryTags || IsLoaded(FileKind::kLibrary, record.tag);
-    regionTags = regionTags || SameTag(record.tag, kTagPal) || SameTag(record.tag, kTagTile) ||
-                 SameTag(record.tag, kTagMap);
-  }
-  return libraryTags && !regionTags;
+  platform::ChannelCapture ignored;
+  return file.Open(path) && LooksLikeObjectLibrary(file.directory());
 }
 
 }  // namespace karst::tools
