@@ -19,7 +19,6 @@
 namespace karst {
 
 inline constexpr char kViewerTitle[] = "Karst Map Viewer";
-inline constexpr char kObjectLibraryFileName[] = "OBJEX.GFF";
 
 // The shell's state. Every field starts at zero or null.
 struct MapViewerApp {

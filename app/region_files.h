@@ -11,14 +11,13 @@
 #include <string>
 #include <string_view>
 
+#include "data/region.h"
 #include "gff/pointer_list.h"
 
 namespace karst {
 
 // Full paths of region files, in the order the directory search delivered them.
 using RegionList = PointerList<std::string>;
-
-inline constexpr std::string_view kRegionFilePattern = "RGN*.GFF";
 
 // The directory of the program's own file, ending in its separator; empty when the program's
 // path cannot be read.

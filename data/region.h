@@ -28,12 +28,18 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "gff/frame_set.h"
 #include "gff/gff_file.h"
 
 namespace karst {
+
+// The names a game folder's files go by: its regions, in the search's wildcard form, and its
+// object library. Both are matched without regard to case.
+inline constexpr std::string_view kRegionFilePattern = "RGN*.GFF";
+inline constexpr char kObjectLibraryFileName[] = "OBJEX.GFF";
 
 // One object placed on the map: the ETAB record's fields widened with zeros.
 struct Entity {

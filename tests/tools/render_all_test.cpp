@@ -112,17 +112,13 @@ TEST(RenderAll, WithoutObjectsOrWithoutALibraryDrawsTheTilesOnly) {
   const std::vector<std::string> regions = WriteWorld(dir);
   const auto region = dir.path() / (regions.front() + ".GFF");
   const auto tilesOnly = dir.path() / "tiles.png";
-  ASSERT_EQ(RunProgram(KARST_RENDER_PATH, {"region", region.string(), "-o", tilesOnly.string()}).exitCode, 0);
+  ASSERT_EQ(
+      RunProgram(KARST_RENDER_PATH, {"region", region.string(), "--no-objects", "-o", tilesOnly.string()}).exitCode,
+      0);
 
   const auto noObjects = dir.path() / "no-objects";
   RunProgram(KARST_RENDER_PATH, {"all", dir.path().string(), "-o", noObjects.string(), "--no-objects"});
   ExpectSamePicture(noObjects / (regions.front() + ".png"), tilesOnly);
-
-  // `region --no-objects` is the same picture.
-  const auto flagged = dir.path() / "flagged.png";
-  ASSERT_EQ(
-      RunProgram(KARST_RENDER_PATH, {"region", region.string(), "--no-objects", "-o", flagged.string()}).exitCode, 0);
-  ExpectSamePicture(flagged, tilesOnly);
 
   // The objects do show otherwise: the picture with them differs.
   const auto withObjects = dir.path() / "objects.png";
@@ -132,13 +128,32 @@ TEST(RenderAll, WithoutObjectsOrWithoutALibraryDrawsTheTilesOnly) {
             0);
   EXPECT_FALSE(ReadPng(withObjects).pixels == ReadPng(tilesOnly).pixels);
 
+  // The library is found whatever the case of its name.
+  std::filesystem::rename(dir.path() / "OBJEX.GFF", dir.path() / "objex.gff");
+  const auto lowerCase = dir.path() / "lower-case";
+  RunProgram(KARST_RENDER_PATH, {"all", dir.path().string(), "-o", lowerCase.string()});
+  ExpectSamePicture(lowerCase / (regions.front() + ".png"), withObjects);
+
+  // A library with a bitmap but none of the objects: nothing is drawn, each region says so.
+  std::filesystem::remove(dir.path() / "objex.gff");
+  dir.Write("OBJEX.GFF", authoring::WriteContainer({{kTagBmp, {{9999, *authoring::WriteFrameSetPayload(
+                                                                           {authoring::EncodeBlankFrame(2, 2)})}}}}));
+  const auto noDefinitions = dir.path() / "no-definitions";
+  const ProgramResult warned = RunProgram(KARST_RENDER_PATH, {"all", dir.path().string(), "-o", noDefinitions.string()});
+  ExpectSamePicture(noDefinitions / (regions.front() + ".png"), tilesOnly);
+  EXPECT_NE(warned.errorOutput.find(region.string() + ": warning: "), std::string::npos) << warned.errorOutput;
+  EXPECT_NE(warned.errorOutput.find("entities not drawn: their object definition or bitmap is missing or empty "
+                                    "(karst-gff check " + region.string() + " names them)"),
+            std::string::npos)
+      << warned.errorOutput;
+
   // A folder without its library: said once, and the regions are drawn without objects.
   std::filesystem::remove(dir.path() / "OBJEX.GFF");
   const auto noLibrary = dir.path() / "no-library";
   const ProgramResult result = RunProgram(KARST_RENDER_PATH, {"all", dir.path().string(), "-o", noLibrary.string()});
   EXPECT_EQ(result.exitCode, 1);  // RGN05.GFF still
   EXPECT_NE(result.errorOutput.find((dir.path() / "OBJEX.GFF").string() +
-                                    ": no such file: the regions are drawn without objects"),
+                                    ": No such file or directory: the regions are drawn without objects"),
             std::string::npos)
       << result.errorOutput;
   ExpectSamePicture(noLibrary / (regions.front() + ".png"), tilesOnly);
@@ -263,7 +278,8 @@ TEST(RenderAll, BadUsageExitsTwoAndWritesNothing) {
   const ProgramResult result =
       RunProgram(KARST_RENDER_PATH, {"all", missing.string(), "-o", (dir.path() / "o2").string()});
   EXPECT_EQ(result.exitCode, 1);
-  EXPECT_NE(result.errorOutput.find("karst-render: " + missing.string() + ": no such directory"), std::string::npos);
+  EXPECT_NE(result.errorOutput.find("karst-render: " + missing.string() + ": No such file or directory"),
+            std::string::npos);
   EXPECT_FALSE(std::filesystem::exists(dir.path() / "o2"));
 
   const ProgramResult help = RunProgram(KARST_RENDER_PATH, {"all", "--help"});

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -143,7 +144,7 @@ TEST(RenderRegion, AViewShowsTheNameBand) {
   const World world;
   const Files files(world);
   const std::string output = (files.dir.path() / "view.png").string();
-  ASSERT_EQ(Render({files.region, "--view", "0,0", "-o", output}).exitCode, 0);
+  ASSERT_EQ(Render({files.region, "--no-objects", "--view", "0,0", "-o", output}).exitCode, 0);
   const auto png = tools::ReadIndexedPng(output);
   ASSERT_TRUE(png);
   Picture tilesOnly = testing::ComposeTiles(world.region, 0, 0, 640, 480);
@@ -184,10 +185,55 @@ TEST(RenderRegion, WithoutObjectsOnlyTheTiles) {
   const World world;
   const Files files(world);
   const std::string output = (files.dir.path() / "ground.png").string();
-  ASSERT_EQ(Render({files.region, "-o", output}).exitCode, 0);
+  ASSERT_EQ(Render({files.region, "--no-objects", "-o", output}).exitCode, 0);
   const auto png = tools::ReadIndexedPng(output);
   ASSERT_TRUE(png);
   EXPECT_TRUE(png->pixels == testing::ComposeTiles(world.region, 0, 0, 2048, 1536).pixels);
+}
+
+// Without --objects the library beside the region is used, whatever the case of its name, and
+// named; without one the tiles alone are drawn, and said so. The entity naming object 99 is not
+// drawn: a warning counts it and points to the check, and the exit code stays 0.
+TEST(RenderRegion, TheLibraryBesideTheRegionIsUsedAndNamed) {
+  const World world;
+  const Files files(world);
+  Picture withObjects = testing::ComposeTiles(world.region, 0, 0, 2048, 1536);
+  testing::ComposeObjects(withObjects, world.region, world.bitmaps, world.objects, 0, 0);
+  const std::vector<std::uint8_t> tilesOnly = testing::ComposeTiles(world.region, 0, 0, 2048, 1536).pixels;
+  const std::string lowerCase = (files.dir.path() / "objex.gff").string();
+  const std::string warning = files.region +
+                              ": warning: 1 of 5 entities not drawn: their object definition or bitmap is "
+                              "missing or empty (karst-gff check " + files.region + " names them)";
+  struct Case {
+    const char* what;
+    std::vector<std::string> options;
+    std::string libraryName;  // what the library beside the region is called; empty: none
+    bool objects;
+    std::string message;
+  };
+  const Case cases[] = {
+      {"beside", {}, "OBJEX.GFF", true, "karst-render: objects from " + files.objects + "\n"},
+      {"beside, lower case", {}, "objex.gff", true, "karst-render: objects from " + lowerCase + "\n"},
+      {"none beside", {}, "", false, "karst-render: no OBJEX.GFF beside " + files.region + ": drawing the tiles only\n"},
+      {"--no-objects", {"--no-objects"}, "OBJEX.GFF", false, ""},
+  };
+  const std::vector<std::uint8_t> library = testing::ReadFileBytes(files.objects);
+  for (const Case& c : cases) {
+    std::filesystem::remove(files.objects);
+    std::filesystem::remove(lowerCase);
+    if (!c.libraryName.empty()) {
+      files.dir.Write(c.libraryName, library);
+    }
+    const std::string output = (files.dir.path() / "whole.png").string();
+    std::vector<std::string> arguments{files.region, "-o", output};
+    arguments.insert(arguments.end(), c.options.begin(), c.options.end());
+    const ProgramResult result = Render(arguments);
+    ASSERT_EQ(result.exitCode, 0) << c.what << ": " << result.errorOutput;
+    EXPECT_EQ(result.errorOutput, c.message + (c.objects ? "karst-render: " + warning + "\n" : "")) << c.what;
+    const auto png = tools::ReadIndexedPng(output);
+    ASSERT_TRUE(png) << c.what;
+    EXPECT_TRUE(png->pixels == (c.objects ? withObjects.pixels : tilesOnly)) << c.what;
+  }
 }
 
 TEST(RenderRegion, ErrorsNameTheFileAndTheReason) {
@@ -198,7 +244,7 @@ TEST(RenderRegion, ErrorsNameTheFileAndTheReason) {
   const std::string missing = (files.dir.path() / "RGN99.GFF").string();
   ProgramResult result = Render({missing, "-o", output});
   EXPECT_EQ(result.exitCode, 1);
-  EXPECT_NE(result.errorOutput.find(missing + ": no such file"), std::string::npos)
+  EXPECT_NE(result.errorOutput.find(missing + ": No such file or directory"), std::string::npos)
       << result.errorOutput;
 
   world.region.palette.reset();
@@ -216,6 +262,12 @@ TEST(RenderRegion, ErrorsNameTheFileAndTheReason) {
   result = Render({notGff, "-o", output});
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_NE(result.errorOutput.find(notGff + ": not a GFF container"), std::string::npos)
+      << result.errorOutput;
+
+  // The library given where the region belongs.
+  result = Render({files.objects, "-o", output});
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_NE(result.errorOutput.find(files.objects + ": an object library, not a region"), std::string::npos)
       << result.errorOutput;
 
   result = Render({files.region, "--objects", files.region, "-o", output});

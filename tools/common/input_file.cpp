@@ -8,7 +8,24 @@
 #include <memory>
 #include <system_error>
 
+#include "data/object_library.h"
+#include "data/region.h"
+#include "gff/gff_file.h"
+#include "platform/channels.h"
+#include "platform/files.h"
+
 namespace karst::tools {
+
+std::string ObjectLibraryIn(const std::string& folder) {
+  const std::string found = platform::LocateFile(folder, kObjectLibraryFileName);
+  return found.empty() ? (std::filesystem::path(folder) / kObjectLibraryFileName).string() : found;
+}
+
+bool LooksLikeLibraryFile(const std::string& path) {
+  const platform::ChannelCapture quiet;
+  GffFile file;
+  return file.Open(path) && LooksLikeObjectLibrary(file.directory());
+}
 
 std::string InputProblem(const std::string& path) {
   std::error_code error;

@@ -7,16 +7,16 @@
 #include <string>
 #include <vector>
 
+#include "data/region.h"
 #include "platform/files.h"
 #include "tools/common/cli.h"
+#include "tools/common/input_file.h"
 #include "tools/karst-gff/game_check.h"
 
 namespace karst::tools {
 namespace {
 
 constexpr const char* kTool = "karst-gff";
-constexpr const char* kLibraryName = "OBJEX.GFF";
-constexpr const char* kRegionPattern = "RGN*.GFF";
 
 struct CheckOptions {
   std::string path;
@@ -55,16 +55,16 @@ bool NamedLikeLibrary(const std::filesystem::path& path) {
   for (char& c : name) {
     c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   }
-  return name == kLibraryName;
+  return name == kObjectLibraryFileName;
 }
 
 // The whole folder, as the viewer would meet it: the library first, then every region.
 int CheckFolder(const std::filesystem::path& folder) {
   Report report;
-  const LibraryCheck library = CheckLibrary((folder / kLibraryName).string());
+  const LibraryCheck library = CheckLibrary(ObjectLibraryIn(folder.string()));
   report.Add(library.findings);
   const std::vector<std::string> names =
-      platform::FindFiles((folder / kRegionPattern).string());
+      platform::FindFiles((folder / std::string(kRegionFilePattern)).string());
   if (names.empty()) {
     report.Add({{folder.string(), "",
                  "no region files (RGN*.GFF): the viewer cannot start (\"Unable to find region files!\")"}});
@@ -79,20 +79,20 @@ int CheckFolder(const std::filesystem::path& folder) {
 // One file: the library by itself, or a region against the library beside it.
 int CheckFile(const std::filesystem::path& file) {
   Report report;
-  if (NamedLikeLibrary(file) || LooksLikeLibrary(file.string())) {
+  if (NamedLikeLibrary(file) || LooksLikeLibraryFile(file.string())) {
     const LibraryCheck library = CheckLibrary(file.string());
     report.Add(library.findings);
     report.Summarise();
     return library.loads ? kExitSuccess : kExitFailure;
   }
-  const std::filesystem::path besideIt = file.parent_path() / kLibraryName;
+  const std::filesystem::path besideIt = ObjectLibraryIn(file.parent_path().string());
   std::error_code error;
   std::unique_ptr<ObjectLibrary> library;
   if (std::filesystem::exists(besideIt, error)) {
     library = std::move(CheckLibrary(besideIt.string()).library);
   }
   if (!library) {
-    std::cout << "note: no readable " << kLibraryName << " beside " << file.string()
+    std::cout << "note: no readable " << kObjectLibraryFileName << " beside " << file.string()
               << ": the objects of its entities are not checked\n";
   }
   const RegionCheck region = CheckRegion(file.string(), library.get());

@@ -476,10 +476,4 @@ RegionCheck CheckRegion(const std::string& path, const ObjectLibrary* library) {
   return result;
 }
 
-bool LooksLikeLibrary(const std::string& path) {
-  GffFile file;
-  platform::ChannelCapture ignored;
-  return file.Open(path) && LooksLikeObjectLibrary(file.directory());
-}
-
 }  // namespace karst::tools

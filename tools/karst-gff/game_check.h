@@ -45,9 +45,4 @@ LibraryCheck CheckLibrary(const std::string& path);
 // Checks a region file; its entities are checked against `library` when one is given.
 RegionCheck CheckRegion(const std::string& path, const ObjectLibrary* library);
 
-// True when a container is better read as an object library than as a region: its directory has
-// "OJFF", "BMP " or "CBMP" records and none of "PAL ", "TILE" and "MAP ". False when it cannot be
-// opened.
-bool LooksLikeLibrary(const std::string& path);
-
 }  // namespace karst::tools

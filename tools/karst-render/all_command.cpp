@@ -18,15 +18,15 @@
 #include "platform/channels.h"
 #include "platform/files.h"
 #include "platform/terminal.h"
+#include "data/region.h"
 #include "tools/common/cli.h"
+#include "tools/common/input_file.h"
 #include "tools/karst-render/render_region.h"
 
 namespace karst::tools {
 namespace {
 
 constexpr const char* kTool = "karst-render";
-constexpr const char* kLibraryName = "OBJEX.GFF";
-constexpr const char* kRegionPattern = "RGN*.GFF";
 constexpr std::uint32_t kMaxJobs = 16;
 constexpr std::size_t kBarWidth = 30;
 
@@ -48,6 +48,7 @@ struct JobResult {
   std::string failedFile;  // the region, or the PNG that could not be written
   std::string error;
   std::vector<std::string> diagnostics;  // the decoders' lines, caught while reading the region
+  EntityCount entities;
 };
 
 // Where the workers leave their results; the main thread takes them in region order, so what is
@@ -120,6 +121,7 @@ void RenderJobs(const std::vector<RegionJob>& jobs, const std::string& objectsPa
         drawn = renderer.Render(job.input, ViewOrigin{}, picture, result.error);
         result.diagnostics = DistinctTexts(capture);
       }
+      result.entities = renderer.Entities();
       if (drawn) {
         result.error = WritePicture(job.output, ScalePicture(picture, scale));
         result.rendered = result.error.empty();
@@ -191,10 +193,9 @@ class Progress {
 // The folder's library when the viewer could start with it; empty otherwise, with the reason
 // reported. Its decoder lines are printed once, here.
 std::string UsableLibrary(const std::filesystem::path& folder) {
-  const std::filesystem::path path = folder / kLibraryName;
-  std::error_code error;
-  if (!std::filesystem::is_regular_file(path, error)) {
-    ReportError(kTool, path.string(), "no such file: the regions are drawn without objects");
+  const std::filesystem::path path = ObjectLibraryIn(folder.string());
+  if (const std::string problem = InputProblem(path.string()); !problem.empty()) {
+    ReportError(kTool, path.string(), problem + ": the regions are drawn without objects");
     return {};
   }
   std::unique_ptr<ObjectLibrary> library;
@@ -231,10 +232,14 @@ int RunAll(const AllOptions& options) {
   const std::filesystem::path folder(options.folder);
   std::error_code error;
   if (!std::filesystem::is_directory(folder, error)) {
-    ReportError(kTool, options.folder, "no such directory");
+    const bool exists = std::filesystem::exists(folder, error);
+    ReportError(kTool, options.folder,
+                (exists ? std::make_error_code(std::errc::not_a_directory)
+                        : std::make_error_code(std::errc::no_such_file_or_directory))
+                    .message());
     return kExitFailure;
   }
-  const std::vector<std::string> names = platform::FindFiles((folder / kRegionPattern).string());
+  const std::vector<std::string> names = platform::FindFiles((folder / std::string(kRegionFilePattern)).string());
   if (names.empty()) {
     ReportError(kTool, options.folder, "no region files (RGN*.GFF)");
     return kExitFailure;
@@ -267,6 +272,9 @@ int RunAll(const AllOptions& options) {
     const JobResult result = board.WaitFor(index);
     for (const std::string& line : result.diagnostics) {
       progress.Print(std::cout, jobs[index].input + ": " + line);
+    }
+    if (const std::string warning = UndrawnWarning(jobs[index].input, result.entities); !warning.empty()) {
+      progress.Print(std::cerr, std::string(kTool) + ": " + jobs[index].input + ": " + warning);
     }
     if (result.rendered) {
       if (!progress.bar()) {

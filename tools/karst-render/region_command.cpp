@@ -1,10 +1,14 @@
 #include "tools/karst-render/region_command.h"
 
 #include <cstdint>
+#include <filesystem>
+#include <iostream>
 #include <memory>
 #include <optional>
 #include <string>
 
+#include "data/region.h"
+#include "platform/files.h"
 #include "tools/common/cli.h"
 #include "tools/karst-render/render_region.h"
 
@@ -22,6 +26,20 @@ struct RegionOptions {
   std::string output;
 };
 
+// The library to draw with: the one named, none with --no-objects, else the OBJEX.GFF beside the
+// region (found without regard to case), said on standard error either way.
+std::string LibraryFor(const RegionOptions& options) {
+  if (options.noObjects || !options.objectsPath.empty()) {
+    return options.objectsPath;
+  }
+  const std::string folder = std::filesystem::path(options.path).parent_path().string();
+  std::string beside = platform::LocateFile(folder, kObjectLibraryFileName);
+  if (beside.empty()) {
+    std::cerr << kTool << ": no " << kObjectLibraryFileName << " beside " << options.path << ": drawing the tiles only\n";
+  }
+  return beside;
+}
+
 int RunRegion(const RegionOptions& options) {
   const std::optional<ViewOrigin> view =
       options.view.empty() ? std::nullopt : ParseView(options.view);
@@ -35,17 +53,26 @@ int RunRegion(const RegionOptions& options) {
     return kExitFailure;
   }
   // The viewer loads its objects before its first region.
-  if (!options.objectsPath.empty() && !options.noObjects) {
-    error = renderer.LoadObjects(options.objectsPath);
-    if (!error.empty()) {
-      ReportError(kTool, options.objectsPath, error);
+  const std::string library = LibraryFor(options);
+  if (!library.empty()) {
+    error = renderer.LoadObjects(library);
+    if (!error.empty() && !options.objectsPath.empty()) {
+      ReportError(kTool, library, error);
       return kExitFailure;
+    }
+    if (!error.empty()) {
+      ReportError(kTool, library, error + ": drawing the tiles only");
+    } else if (options.objectsPath.empty()) {
+      std::cerr << kTool << ": objects from " << library << "\n";
     }
   }
   RegionPicture picture;
   if (!renderer.Render(options.path, view.value_or(ViewOrigin{}), picture, error)) {
     ReportError(kTool, options.path, error);
     return kExitFailure;
+  }
+  if (const std::string warning = UndrawnWarning(options.path, renderer.Entities()); !warning.empty()) {
+    ReportError(kTool, options.path, warning);
   }
   error = WritePicture(options.output, ScalePicture(picture, options.scale));
   if (!error.empty()) {
@@ -68,18 +95,24 @@ void AddRegionCommand(CLI::App& app, int& exitCode) {
       "is the region's; its pixels are palette indices. --scale N makes every pixel an N x N\n"
       "square.\n"
       "\n"
+      "The objects come from --objects, or else from the OBJEX.GFF beside the region file (in any\n"
+      "case), which is named on standard error; --no-objects draws the tiles only. When some\n"
+      "entities cannot be drawn (their object definition or bitmap is missing or empty) a warning\n"
+      "says how many, and \"karst-gff check\" names them; the exit status stays 0.\n"
+      "\n"
       "Examples:\n"
       "  karst-render region RGN01.GFF --objects OBJEX.GFF -o rgn01.png          whole region\n"
       "  karst-render region RGN01.GFF --objects OBJEX.GFF --view 320,160 -o v.png   one view\n"
       "  karst-render region RGN01.GFF --view 0,0 --scale 2 -o big.png           1280 x 960\n"
-      "  karst-render region RGN01.GFF -o ground.png                              tiles only");
+      "  karst-render region RGN01.GFF --no-objects -o ground.png                 tiles only");
   command->add_option("file", options->path, "the region file to draw")
       ->required()
       ->type_name("RGN.GFF");
-  CLI::Option* objects = command
-                             ->add_option("--objects", options->objectsPath,
-                                          "the object library; without it no objects are drawn")
-                             ->type_name("OBJEX.GFF");
+  CLI::Option* objects =
+      command
+          ->add_option("--objects", options->objectsPath,
+                       "the object library; without it, the OBJEX.GFF beside the region file")
+          ->type_name("OBJEX.GFF");
   command->add_flag("--no-objects", options->noObjects, "draw the tiles only")->excludes(objects);
   command
       ->add_option("--view", options->view,

@@ -9,6 +9,7 @@
 #include "data/region.h"
 #include "data/zone.h"
 #include "gff/format.h"
+#include "tools/common/input_file.h"
 #include "tools/common/output_file.h"
 
 namespace karst::tools {
@@ -111,9 +112,8 @@ std::string RegionRenderer::SetUp() {
 }
 
 std::string RegionRenderer::LoadObjects(const std::string& path) {
-  std::error_code error;
-  if (!std::filesystem::is_regular_file(path, error)) {
-    return "no such file";
+  if (std::string problem = InputProblem(path); !problem.empty()) {
+    return problem;
   }
   if (display_.LoadObjects(path) == 1) {
     return {};
@@ -127,9 +127,8 @@ std::string RegionRenderer::LoadObjects(const std::string& path) {
 
 bool RegionRenderer::Render(const std::string& path, const ViewOrigin& view, RegionPicture& picture,
                             std::string& error) {
-  std::error_code fileError;
-  if (!std::filesystem::is_regular_file(path, fileError)) {
-    error = "no such file";
+  if (std::string problem = InputProblem(path); !problem.empty()) {
+    error = std::move(problem);
     return false;
   }
   std::unique_ptr<Region> region = LoadRegion(path);
@@ -140,7 +139,8 @@ bool RegionRenderer::Render(const std::string& path, const ViewOrigin& view, Reg
   // Looked at before the display is asked, so the reason can be named; the viewer would say
   // "Error loading zone!".
   if (const std::optional<std::string_view> reason = RegionRejection(*region)) {
-    error = "the region cannot be shown: " + std::string(*reason);
+    error = LooksLikeLibraryFile(path) ? "an object library, not a region: it has no palette, tiles or map"
+                                   : "the region cannot be shown: " + std::string(*reason);
     return false;
   }
   if (region->tileCount > kMostTilesInStrip) {
@@ -169,6 +169,31 @@ bool RegionRenderer::Render(const std::string& path, const ViewOrigin& view, Reg
   picture.height = static_cast<std::uint32_t>(display_.screenHeight);
   picture.palette = PaletteOf(*display_.primary);
   return true;
+}
+
+std::string UndrawnWarning(const std::string& regionPath, const EntityCount& count) {
+  if (count.undrawn == 0) {
+    return {};
+  }
+  return "warning: " + std::to_string(count.undrawn) + " of " + std::to_string(count.total) +
+         (count.total == 1 ? " entity" : " entities") +
+         " not drawn: their object definition or bitmap is missing or empty (karst-gff check " + regionPath +
+         " names them)";
+}
+
+EntityCount RegionRenderer::Entities() const {
+  EntityCount count;
+  if (display_.objects == nullptr || display_.region == nullptr || !display_.region->entities) {
+    return count;
+  }
+  const std::vector<Entity>& entities = *display_.region->entities;
+  count.total = std::min(entities.size(), static_cast<std::size_t>(std::max(display_.region->entityCount, 0)));
+  for (std::size_t index = 0; index < count.total; ++index) {
+    if (DrawingOf(*display_.objects, entities[index].objectId) != ObjectDrawing::kDrawn) {
+      ++count.undrawn;
+    }
+  }
+  return count;
 }
 
 }  // namespace karst::tools

@@ -44,6 +44,15 @@ RegionPicture ScalePicture(const RegionPicture& picture, std::uint32_t factor);
 // write leaves no partial file. Empty on success, else the reason.
 std::string WritePicture(const std::string& path, const RegionPicture& picture);
 
+struct EntityCount {
+  std::size_t undrawn = 0;
+  std::size_t total = 0;
+};
+
+// The warning for a region some of whose entities were not drawn, pointing to the check that
+// names them; empty when every entity was drawn.
+std::string UndrawnWarning(const std::string& regionPath, const EntityCount& count);
+
 class RegionRenderer {
  public:
   enum class Frame { kWholeRegion, kView };
@@ -60,6 +69,11 @@ class RegionRenderer {
   // Reads one region file and draws it; `view` only for Frame::kView (clamped like scrolling).
   // False with the reason when the file cannot be read or the viewer would not show it.
   bool Render(const std::string& path, const ViewOrigin& view, RegionPicture& picture, std::string& error);
+
+  // After a Render with an object library loaded: how many entities of the region the object
+  // layer passes over because their object cannot be drawn (a missing or wrong-size definition,
+  // a missing or empty bitmap), and how many the region has. Both 0 without a library.
+  EntityCount Entities() const;
 
  private:
   Frame frame_;
