@@ -424,7 +424,7 @@ LibraryCheck CheckLibrary(const std::string& path) {
   }
   std::optional<std::vector<std::uint8_t>> bytes = ReadWholeFile(path);
   if (!bytes) {
-    result.findings.push_back({path, "", "cannot be read: " + std::string(kViewerCannotStart)});
+    result.findings.push_back({path, "", "cannot be read (" + InputProblem(path) + "): " + std::string(kViewerCannotStart)});
     return result;
   }
   GffFile walkFile;
@@ -451,7 +451,7 @@ RegionCheck CheckRegion(const std::string& path, const ObjectLibrary* library) {
   RegionCheck result;
   std::optional<std::vector<std::uint8_t>> bytes = ReadWholeFile(path);
   if (!bytes) {
-    result.findings.push_back({path, "", "cannot be read: " + std::string(kRegionFails)});
+    result.findings.push_back({path, "", "cannot be read (" + InputProblem(path) + "): " + std::string(kRegionFails)});
     return result;
   }
   GffFile walkFile;
