@@ -182,8 +182,10 @@ bool StartVideo() {
 
 void StopVideoWhenIdle() {
   WindowSystem& system = System();
-  const bool anyNative = std::ranges::any_of(
-      system.windows, [](const std::unique_ptr<Window>& window) { return window->native() != nullptr; });
+  const bool anyNative =
+      std::ranges::any_of(system.windows, [](const std::unique_ptr<Window>& window) {
+        return window->native() != nullptr;
+      });
   if (system.videoStarted && !anyNative) {
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
     system.videoStarted = false;

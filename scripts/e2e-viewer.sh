@@ -53,7 +53,8 @@ grep -q RGN02.GFF "$work/files-before" || fail "the sample world has no RGN02.GF
 # Where the 640 x 480 picture lies on the screen: scaled by the largest whole number that fits,
 # centred.
 picture_geometry() {
-  local scale=$((screen_width / 640 < screen_height / 480 ? screen_width / 640 : screen_height / 480))
+  local across=$((screen_width / 640)) down=$((screen_height / 480))
+  local scale=$((across < down ? across : down))
   picture_width=$((640 * scale))
   picture_height=$((480 * scale))
   picture_left=$(((screen_width - picture_width) / 2))
@@ -64,11 +65,13 @@ picture_geometry() {
 # anything beside the picture is not black.
 screen_rgb() {
   xwd -root -silent > "$shots/screen.xwd"
-  convert "xwd:$shots/screen.xwd" -crop "${picture_width}x${picture_height}+${picture_left}+${picture_top}" \
-    +repage -sample 640x480 -depth 8 "rgb:$1"
+  local right=$((picture_left + picture_width - 1)) bottom=$((picture_top + picture_height - 1))
+  convert "xwd:$shots/screen.xwd" \
+    -crop "${picture_width}x${picture_height}+${picture_left}+${picture_top}" +repage \
+    -sample 640x480 -depth 8 "rgb:$1"
   local border
-  border=$(convert "xwd:$shots/screen.xwd" -fill black -draw "rectangle $picture_left,$picture_top \
-    $((picture_left + picture_width - 1)),$((picture_top + picture_height - 1))" -format '%[max]' info:)
+  border=$(convert "xwd:$shots/screen.xwd" -fill black \
+    -draw "rectangle $picture_left,$picture_top $right,$bottom" -format '%[max]' info:)
   [ "$border" = 0 ]
 }
 
@@ -84,7 +87,8 @@ expect_view() {
   local label=$1 region=$2 view=$3
   expected_rgb "$region" "$view" "$shots/$label.expected.rgb"
   for _ in $(seq 50); do
-    if screen_rgb "$shots/$label.rgb" && cmp -s "$shots/$label.rgb" "$shots/$label.expected.rgb"; then
+    if screen_rgb "$shots/$label.rgb" &&
+      cmp -s "$shots/$label.rgb" "$shots/$label.expected.rgb"; then
       echo "   $label: the screen is $region at $view"
       return 0
     fi
@@ -203,7 +207,10 @@ for _ in $(seq 100); do
   box=
   sleep 0.1
 done
-[ -n "$box" ] || { cat "$work/viewer.err" >&2; fail "no \"Error!\" box window after Space to a broken region"; }
+if [ -z "$box" ]; then
+  cat "$work/viewer.err" >&2
+  fail "no \"Error!\" box window after Space to a broken region"
+fi
 echo "   box: window $box \"Error!\""
 xdotool windowfocus --sync "$box"
 expect_exit_after Return
@@ -226,7 +233,8 @@ for setting in "1280x1024 none" "1920x1080 matchbox"; do
   expect_view "backspace-$size" RGN01.GFF 0,0
   # The screen's last column and row lie in the border beside the picture or at its edge.
   expect_edge_scroll "edge-right-$size" $((screen_width - 1)) $((screen_height / 2)) 0 0 1 0
-  expect_edge_scroll "edge-bottom-$size" $((screen_width / 2)) $((screen_height - 1)) "$scrolled_x" 0 0 1
+  expect_edge_scroll "edge-bottom-$size" $((screen_width / 2)) $((screen_height - 1)) \
+    "$scrolled_x" 0 0 1
   expect_exit_after Escape
   stop_xvfb
 done

@@ -81,10 +81,16 @@ stop_viewer() {
 # The CPU time the viewer has used so far, in clock ticks (user + system).
 viewer_ticks() { awk '{ print $14 + $15 }' "/proc/$viewer_pid/stat"; }
 
+# Ends a process this session started and waits for it.
+end_process() {
+  kill "$1" 2>/dev/null || true
+  wait "$1" 2>/dev/null || true
+}
+
 stop_xvfb() {
   if [ -n "$viewer_pid" ]; then stop_viewer; viewer_pid=; fi
-  if [ -n "$wm_pid" ]; then kill "$wm_pid" 2>/dev/null || true; wait "$wm_pid" 2>/dev/null || true; wm_pid=; fi
-  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; wait "$xvfb_pid" 2>/dev/null || true; xvfb_pid=; fi
+  if [ -n "$wm_pid" ]; then end_process "$wm_pid"; wm_pid=; fi
+  if [ -n "$xvfb_pid" ]; then end_process "$xvfb_pid"; xvfb_pid=; fi
 }
 
 session_cleanup() { stop_xvfb; }

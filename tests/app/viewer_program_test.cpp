@@ -47,7 +47,8 @@ TEST_P(ViewerWithoutDisplay, SaysTheDisplayCannotBeSetUpAndEndsWithZero) {
 INSTANTIATE_TEST_SUITE_P(
     Sessions, ViewerWithoutDisplay,
     ::testing::Values(Session{"no display named", {"DISPLAY", "XDG_RUNTIME_DIR"}, {}},
-                      Session{"a display without a server", {"XDG_RUNTIME_DIR"}, {"DISPLAY=:12345"}},
+                      Session{"a display without a server", {"XDG_RUNTIME_DIR"},
+                              {"DISPLAY=:12345"}},
                       Session{"a runtime folder without a compositor", {"DISPLAY"},
                               {"XDG_RUNTIME_DIR=/nonexistent"}}));
 
