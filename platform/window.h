@@ -117,9 +117,9 @@ std::uint16_t RegisterClass(const WindowClass& windowClass);
 // Creates a window of the given size and sends WM_CREATE, with lParam = `param`, before
 // returning. It needs no display: the window gets its SDL window, and the program its video
 // driver, only when a display takes it (the DirectDraw stand-in's SetCooperativeLevel), so a
-// machine without a screen fails there. Returns null when the class is unknown,
-// the window cannot be made, or the procedure answers WM_CREATE with -1. WS_EX_TOPMOST is not
-// honoured: once the viewer loses focus, the program the user switched to comes to the front.
+// machine without a screen fails there. Returns null when the class is unknown, the window
+// cannot be made, or the procedure answers WM_CREATE with -1. WS_EX_TOPMOST is not honoured:
+// once the viewer loses focus, the program the user switched to comes to the front.
 // Parent, menu and instance are not used; the window has no children and no menu.
 Window* CreateWindowEx(std::uint32_t exStyle, const char* className, const char* windowName,
                        std::uint32_t style, int x, int y, int width, int height, Window* parent,
