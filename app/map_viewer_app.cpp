@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "platform/files.h"
 #include "platform/message_box.h"
 
 namespace karst {
@@ -138,7 +139,12 @@ bool StartViewer(platform::InstanceHandle instance, std::optional<std::string> w
                                                  kBitsPerPixel, 0);
   bool ready = app.display->InitDirectDraw() == 1;
   if (ready) {
-    const std::string objectLibraryPath = *app.workingPath + kObjectLibraryFileName;
+    // Found without regard to case, as on the game's own platform; when there is none, the
+    // load fails on the name as it is spelt.
+    std::string objectLibraryPath = platform::LocateFile(*app.workingPath, kObjectLibraryFileName);
+    if (objectLibraryPath.empty()) {
+      objectLibraryPath = *app.workingPath + kObjectLibraryFileName;
+    }
     ready = app.display->LoadObjects(objectLibraryPath) == 1 &&
             app.display->LoadZone(app.currentEntry->data->c_str());
   }

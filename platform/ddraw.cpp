@@ -55,7 +55,7 @@ int Clipper::SetHWnd(std::uint32_t flags, Window* window) {
   if (ShouldFail("SetHWnd")) {
     return 1;
   }
-  if (flags != 0 || (window != nullptr && NativeWindow(window) == nullptr)) {
+  if (flags != 0 || (window != nullptr && !IsWindowHandle(window))) {
     return 1;
   }
   clipList_->bound = true;
@@ -194,8 +194,12 @@ int DirectDraw::SetCooperativeLevel(Window* window, std::uint32_t flags) {
     return 1;
   }
   constexpr std::uint32_t kExclusiveFullScreen = DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN;
-  if ((flags != 0 && flags != kExclusiveFullScreen) ||
-      (window != nullptr && NativeWindow(window) == nullptr)) {
+  if (flags != 0 && flags != kExclusiveFullScreen) {
+    return 1;
+  }
+  // The display takes the window here: this starts the video driver, and without a screen to
+  // show the window on, the set-up fails now rather than leave the program waiting unseen.
+  if (window != nullptr && OpenNativeWindow(window) == nullptr) {
     return 1;
   }
   window_ = window;
@@ -218,6 +222,15 @@ int DirectDraw::SetDisplayMode(std::uint32_t width, std::uint32_t height,
       return 1;
     }
     if (exclusive_) {
+      // The window covers its display by its own size too: without a window manager, asking
+      // for full screen changes nothing on the screen while SDL draws for the whole display.
+      SDL_Rect bounds{};
+      const int display = SDL_GetWindowDisplayIndex(native);
+      if (display < 0 || SDL_GetDisplayBounds(display, &bounds) != 0) {
+        return 1;
+      }
+      SDL_SetWindowPosition(native, bounds.x, bounds.y);
+      SDL_SetWindowSize(native, bounds.w, bounds.h);
       // The screen stays ours while the user looks at another program.
       SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
       if (SDL_SetWindowFullscreen(native, SDL_WINDOW_FULLSCREEN_DESKTOP) != 0) {

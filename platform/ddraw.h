@@ -312,10 +312,14 @@ class DirectDraw {
   DirectDraw() = default;
 
   // `window` null: headless. Flags: 0, or DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN, which makes a
-  // window full screen when the mode is set.
+  // window full screen when the mode is set. A window is taken for the display here: its SDL
+  // window is made and, with the first, the video driver started (`OpenNativeWindow`); this
+  // fails where no driver can show a window to a person.
   int SetCooperativeLevel(Window* window, std::uint32_t flags);
   // 8 bits per pixel only, width and height 1 to 16384. With an exclusive window: the window
-  // becomes full screen on the desktop and is shown; it is not minimised when it loses focus.
+  // is moved and sized to cover the display it is on, becomes full screen on the desktop and is
+  // shown; it is not minimised when it loses focus. The mode's picture is shown in it scaled by
+  // a whole number and centred, where the display is at least as large as the picture.
   int SetDisplayMode(std::uint32_t width, std::uint32_t height, std::uint32_t bitsPerPixel);
   // Two kinds: the flipping primary (DDSD_CAPS | DDSD_BACKBUFFERCOUNT, caps
   // DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_COMPLEX, one back buffer, the mode's

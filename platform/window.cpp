@@ -26,14 +26,22 @@ using SdlWindowPtr = std::unique_ptr<SDL_Window, SdlWindowDeleter>;
 
 class Window {
  public:
-  Window(WindowProc windowProcedure, SdlWindowPtr nativeWindow, int pictureWidth, int pictureHeight)
+  Window(WindowProc windowProcedure, std::string windowTitle, int left, int top, int pictureWidth,
+         int pictureHeight)
       : procedure_(windowProcedure),
-        native_(std::move(nativeWindow)),
+        title_(std::move(windowTitle)),
+        x_(left),
+        y_(top),
         width_(pictureWidth),
         height_(pictureHeight) {}
 
   WindowProc procedure() const { return procedure_; }
+  const std::string& title() const { return title_; }
+  int x() const { return x_; }
+  int y() const { return y_; }
+  // Null until a display takes the window.
   SDL_Window* native() const { return native_.get(); }
+  void SetNative(SdlWindowPtr nativeWindow) { native_ = std::move(nativeWindow); }
   // The picture the mouse position is clamped into: the size the window was created with,
   // which the display keeps as its logical size however large the window becomes.
   int width() const { return width_; }
@@ -43,9 +51,12 @@ class Window {
 
  private:
   WindowProc procedure_;
-  SdlWindowPtr native_;
+  std::string title_;
+  int x_;
+  int y_;
   int width_;
   int height_;
+  SdlWindowPtr native_;
   bool destroying_ = false;
 };
 
@@ -73,7 +84,7 @@ struct WindowSystem {
   std::deque<Message> queue;
   bool quitPosted = false;
   int quitCode = 0;
-  // SDL video is held while at least one window exists.
+  // SDL video is held while at least one window has its SDL window.
   bool videoStarted = false;
 };
 
@@ -109,6 +120,38 @@ bool IsWindow(const Window* window) {
   return window != nullptr && FindWindowEntry(window) != System().windows.end();
 }
 
+// SDL's drivers that show nothing to anyone. When no display server answers, SDL falls back
+// to its offscreen driver, and a viewer there would wait, unseen, for a focus that never comes.
+bool ShowsNothing(std::string_view driver) {
+  return driver == "offscreen" || driver == "dummy" || driver == "evdev";
+}
+
+// Wayland's client library finds the compositor by WAYLAND_DISPLAY as an absolute path or by a
+// socket name in XDG_RUNTIME_DIR. Without either, connecting can only fail, and the library
+// complains about it on standard error.
+bool WaylandReachable() {
+  const char* display = SDL_getenv("WAYLAND_DISPLAY");
+  const char* runtime = SDL_getenv("XDG_RUNTIME_DIR");
+  return (display != nullptr && display[0] == '/') || (runtime != nullptr && runtime[0] != '\0');
+}
+
+// The drivers that can show a window to a person, in SDL's order, as the comma-separated list
+// SDL tries one after another.
+std::string VisibleDrivers() {
+  std::string drivers;
+  for (int i = 0; i < SDL_GetNumVideoDrivers(); ++i) {
+    const std::string_view driver = SDL_GetVideoDriver(i);
+    if (ShowsNothing(driver) || (driver == "wayland" && !WaylandReachable())) {
+      continue;
+    }
+    drivers += drivers.empty() ? "" : ",";
+    drivers += driver;
+  }
+  return drivers;
+}
+
+// Starts the first driver that shows windows to a person, or the one SDL_VIDEODRIVER names
+// (the tests ask for "dummy" that way).
 bool StartVideo() {
   WindowSystem& system = System();
   if (system.videoStarted) {
@@ -116,7 +159,21 @@ bool StartVideo() {
   }
   // A full-screen window on the desktop must stay up when the user switches to another program.
   SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
-  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+  const char* requested = SDL_getenv("SDL_VIDEODRIVER");
+  int started = 0;
+  if (requested != nullptr && requested[0] != '\0') {
+    started = SDL_InitSubSystem(SDL_INIT_VIDEO);
+  } else {
+    const std::string drivers = VisibleDrivers();
+    if (drivers.empty()) {
+      return false;
+    }
+    // Lent for this start only: the next start looks at the environment afresh.
+    SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, drivers.c_str(), SDL_HINT_OVERRIDE);
+    started = SDL_InitSubSystem(SDL_INIT_VIDEO);
+    SDL_ResetHint(SDL_HINT_VIDEODRIVER);
+  }
+  if (started != 0) {
     return false;
   }
   system.videoStarted = true;
@@ -125,7 +182,11 @@ bool StartVideo() {
 
 void StopVideoWhenIdle() {
   WindowSystem& system = System();
-  if (system.videoStarted && system.windows.empty()) {
+  const bool anyNative =
+      std::ranges::any_of(system.windows, [](const std::unique_ptr<Window>& window) {
+        return window->native() != nullptr;
+      });
+  if (system.videoStarted && !anyNative) {
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
     system.videoStarted = false;
   }
@@ -181,7 +242,7 @@ std::uint32_t RemapKey(SDL_Keycode key) {
 
 Window* WindowWithId(Uint32 windowId) {
   for (const std::unique_ptr<Window>& window : System().windows) {
-    if (SDL_GetWindowID(window->native()) == windowId) {
+    if (window->native() != nullptr && SDL_GetWindowID(window->native()) == windowId) {
       return window.get();
     }
   }
@@ -298,6 +359,29 @@ SDL_Window* NativeWindow(const Window* window) {
   return IsWindow(window) ? window->native() : nullptr;
 }
 
+bool IsWindowHandle(const Window* window) { return IsWindow(window); }
+
+SDL_Window* OpenNativeWindow(Window* window) {
+  if (!IsWindow(window)) {
+    return nullptr;
+  }
+  if (window->native() != nullptr) {
+    return window->native();
+  }
+  if (!StartVideo()) {
+    return nullptr;
+  }
+  SdlWindowPtr native(SDL_CreateWindow(window->title().c_str(), window->x(), window->y(),
+                                       window->width(), window->height(),
+                                       SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS));
+  if (native == nullptr) {
+    StopVideoWhenIdle();
+    return nullptr;
+  }
+  window->SetNative(std::move(native));
+  return window->native();
+}
+
 InstanceHandle GetModuleHandle(const char* moduleName) {
   return moduleName == nullptr ? kProgramInstance : InstanceHandle{};
 }
@@ -329,18 +413,12 @@ Window* CreateWindowEx(std::uint32_t, const char* className, const char* windowN
     return nullptr;
   }
   const RegisteredClass* windowClass = FindClass(className);
-  if (windowClass == nullptr || !StartVideo()) {
+  if (windowClass == nullptr) {
     return nullptr;
   }
   WindowSystem& system = System();
-  SdlWindowPtr native(SDL_CreateWindow(windowName != nullptr ? windowName : "", x, y, width,
-                                       height, SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS));
-  if (native == nullptr) {
-    StopVideoWhenIdle();
-    return nullptr;
-  }
-  system.windows.push_back(
-      std::make_unique<Window>(windowClass->procedure, std::move(native), width, height));
+  system.windows.push_back(std::make_unique<Window>(
+      windowClass->procedure, windowName != nullptr ? windowName : "", x, y, width, height));
   Window* window = system.windows.back().get();
   if (Send(window, WM_CREATE, 0, reinterpret_cast<LParam>(param)) == -1) {
     DestroyWindow(window);

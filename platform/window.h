@@ -114,10 +114,12 @@ CursorHandle LoadCursor(InstanceHandle instance, int resourceId);
 // class atom, or 0 when the name or procedure is missing or the name is already registered.
 std::uint16_t RegisterClass(const WindowClass& windowClass);
 
-// Creates a hidden borderless window of the given size (the display shows it later) and sends
-// WM_CREATE, with lParam = `param`, before returning. Returns null when the class is unknown,
-// the window cannot be made, or the procedure answers WM_CREATE with -1. WS_EX_TOPMOST is not
-// honoured: once the viewer loses focus, the program the user switched to comes to the front.
+// Creates a window of the given size and sends WM_CREATE, with lParam = `param`, before
+// returning. It needs no display: the window gets its SDL window, and the program its video
+// driver, only when a display takes it (the DirectDraw stand-in's SetCooperativeLevel), so a
+// machine without a screen fails there. Returns null when the class is unknown, the window
+// cannot be made, or the procedure answers WM_CREATE with -1. WS_EX_TOPMOST is not honoured:
+// once the viewer loses focus, the program the user switched to comes to the front.
 // Parent, menu and instance are not used; the window has no children and no menu.
 Window* CreateWindowEx(std::uint32_t exStyle, const char* className, const char* windowName,
                        std::uint32_t style, int x, int y, int width, int height, Window* parent,
@@ -141,7 +143,8 @@ int PeekMessage(Message& message, Window* filter, std::uint32_t min, std::uint32
                 std::uint32_t remove);
 
 // Like PeekMessage with PM_REMOVE, but blocks until a message comes. Returns 0 for the quit
-// message, 1 for any other, -1 when no message can ever come (no window and an empty queue).
+// message, 1 for any other, -1 when no message can ever come (no window on a display and an
+// empty queue).
 int GetMessage(Message& message, Window* filter, std::uint32_t min, std::uint32_t max);
 
 // For WM_KEYDOWN of a key that types a character (letters, digits, Space, Backspace, Tab,
@@ -154,7 +157,8 @@ int TranslateMessage(const Message& message);
 LResult DispatchMessage(const Message& message);
 
 // Blocks until a message is queued or an input event arrives; returns at once when one already
-// waits. Returns 1, or 0 when nothing can ever arrive (no window and an empty queue).
+// waits. Returns 1, or 0 when nothing can ever arrive (no window on a display and an empty
+// queue).
 int WaitMessage();
 
 // Test-only: destroys every window without sending it messages, forgets every class and

@@ -1,13 +1,18 @@
 #!/usr/bin/env bash
-# The viewer end to end: the real program in a 640 x 480 Xvfb screen, driven by xdotool, its
+# The viewer end to end: the real program in Xvfb screens, driven by xdotool, the picture on its
 # screen compared pixel for pixel with `karst-render region --view` of the view it should show.
 #
 #   e2e-viewer.sh KARST_VIEWER KARST_RENDER KARST_SAMPLEWORLD
 #
-# Checks, in order: the first region at (0, 0) after start-up; Space, Backspace; arrow keys;
-# the mouse resting at the right edge (the view moves right by a multiple of 10 and stops when
-# the mouse leaves the edge); no CPU use while nothing happens; Escape ends the program with
-# exit code 0; the world's files are unchanged and nothing was written beside them.
+# At 640 x 480, without a window manager: the first region at (0, 0) after start-up; Space,
+# Backspace; arrow keys; the mouse resting at the right edge (the view moves right by a multiple
+# of 10 and stops when the mouse leaves the edge); no CPU use while nothing happens; Escape ends
+# the program with exit code 0; the world's files are unchanged and nothing was written beside
+# them; a region that cannot be shown brings up the "Error!" box as a window, and Return on it
+# ends the program with exit code 0.
+# At 1280 x 1024 without a window manager and at 1920 x 1080 under one: the picture fills the
+# screen scaled by a whole number, centred on black; the first region, Space, and the mouse
+# resting in the border beside the picture scrolls like the picture's edge.
 set -euo pipefail
 
 if [ $# -ne 3 ]; then
@@ -45,17 +50,35 @@ cp "$viewer_binary" "$world/karst-viewer"
 grep -q RGN01.GFF "$work/files-before" || fail "the sample world has no RGN01.GFF"
 grep -q RGN02.GFF "$work/files-before" || fail "the sample world has no RGN02.GFF"
 
-start_xvfb || fail "no screen"
+# Where the 640 x 480 picture lies on the screen: scaled by the largest whole number that fits,
+# centred.
+picture_geometry() {
+  local across=$((screen_width / 640)) down=$((screen_height / 480))
+  local scale=$((across < down ? across : down))
+  picture_width=$((640 * scale))
+  picture_height=$((480 * scale))
+  picture_left=$(((screen_width - picture_width) / 2))
+  picture_top=$(((screen_height - picture_height) / 2))
+}
 
-# The screen as 640 x 480 raw RGB bytes.
+# The picture on the screen, cropped and scaled back to 640 x 480, as raw RGB bytes. Fails when
+# anything beside the picture is not black.
 screen_rgb() {
-  xwd -root -silent | convert xwd:- -depth 8 "rgb:$1"
+  xwd -root -silent > "$shots/screen.xwd"
+  local right=$((picture_left + picture_width - 1)) bottom=$((picture_top + picture_height - 1))
+  convert "xwd:$shots/screen.xwd" \
+    -crop "${picture_width}x${picture_height}+${picture_left}+${picture_top}" +repage \
+    -sample 640x480 -depth 8 "rgb:$1"
+  local border
+  border=$(convert "xwd:$shots/screen.xwd" -fill black \
+    -draw "rectangle $picture_left,$picture_top $right,$bottom" -format '%[max]' info:)
+  [ "$border" = 0 ]
 }
 
 # What the viewer shows for region $1 with the view at $2 (X,Y), as raw RGB bytes.
 expected_rgb() {
   local png=$shots/expected-$(basename "$1" .GFF)-${2/,/-}.png
-  "$render" region "$world/$1" --objects "$world/OBJEX.GFF" --view "$2" -o "$png"
+  [ -f "$png" ] || "$render" region "$world/$1" --objects "$world/OBJEX.GFF" --view "$2" -o "$png"
   convert "$png" -depth 8 "rgb:$3"
 }
 
@@ -64,8 +87,8 @@ expect_view() {
   local label=$1 region=$2 view=$3
   expected_rgb "$region" "$view" "$shots/$label.expected.rgb"
   for _ in $(seq 50); do
-    screen_rgb "$shots/$label.rgb"
-    if cmp -s "$shots/$label.rgb" "$shots/$label.expected.rgb"; then
+    if screen_rgb "$shots/$label.rgb" &&
+      cmp -s "$shots/$label.rgb" "$shots/$label.expected.rgb"; then
       echo "   $label: the screen is $region at $view"
       return 0
     fi
@@ -75,8 +98,59 @@ expect_view() {
   differing=$(compare -metric AE -size 640x480 -depth 8 "rgb:$shots/$label.rgb" \
     "rgb:$shots/$label.expected.rgb" null: 2>&1 || true)
   KEEP_E2E=1
+  screen_rgb "$shots/$label.rgb" || fail "$label: the screen beside the picture is not black"
   fail "$label: the screen is not $region at $view ($differing pixels differ)"
 }
+
+# Rests the mouse at screen position $2,$3 for half a second, then moves it to the middle: the
+# view of RGN01 must have gone from $4,$5 by whole 10-pixel steps of $6,$7 (-1, 0 or 1 each way,
+# clamped to the region) and then stay. Sets scrolled_x and scrolled_y to where it went.
+expect_edge_scroll() {
+  local label=$1 x0=$4 y0=$5 dx=$6 dy=$7
+  xdotool mousemove "$2" "$3"
+  sleep 0.5
+  xdotool mousemove $((screen_width / 2)) $((screen_height / 2))
+  sleep 0.2
+  screen_rgb "$shots/$label.rgb" || fail "$label: the screen beside the picture is not black"
+  sleep 0.3
+  screen_rgb "$shots/$label-later.rgb" || fail "$label: the screen beside the picture is not black"
+  cmp -s "$shots/$label.rgb" "$shots/$label-later.rgb" ||
+    fail "$label: the view still moves with the mouse away from the edge"
+  local k x y last=
+  for k in $(seq 1 141); do
+    x=$((x0 + 10 * k * dx)); x=$((x < 0 ? 0 : x > 1408 ? 1408 : x))
+    y=$((y0 + 10 * k * dy)); y=$((y < 0 ? 0 : y > 1056 ? 1056 : y))
+    [ "$x,$y" = "$last" ] && break
+    last=$x,$y
+    expected_rgb RGN01.GFF "$x,$y" "$shots/$label.expected.rgb"
+    if cmp -s "$shots/$label.rgb" "$shots/$label.expected.rgb"; then
+      echo "   $label: the view moved from $x0,$y0 to $x,$y"
+      scrolled_x=$x
+      scrolled_y=$y
+      return 0
+    fi
+  done
+  KEEP_E2E=1
+  fail "$label: after resting at $2,$3 the screen is no view $x0,$y0 + 10k x ($dx,$dy)"
+}
+
+# Escape, then the viewer must end with exit code 0 within 10 seconds.
+expect_exit_after() {
+  xdotool key "$1"
+  local status=0
+  for _ in $(seq 100); do
+    kill -0 "$viewer_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  kill -0 "$viewer_pid" 2>/dev/null && fail "the viewer still runs after $1"
+  wait "$viewer_pid" || status=$?
+  viewer_pid=
+  [ "$status" -eq 0 ] || { cat "$work/viewer.err" >&2; fail "exit code $status after $1"; }
+}
+
+step "640 x 480, no window manager"
+start_xvfb 640x480 || fail "no screen"
+picture_geometry
 
 step "start-up"
 start_viewer "$world" || fail "the viewer did not start"
@@ -95,25 +169,7 @@ xdotool key Left Up Up
 expect_view arrows-back RGN01.GFF 16,0
 
 step "edge scrolling"
-xdotool mousemove 639 240
-sleep 0.5
-xdotool mousemove 320 240
-sleep 0.2
-screen_rgb "$shots/edge.rgb"
-sleep 0.3
-screen_rgb "$shots/edge-later.rgb"
-cmp -s "$shots/edge.rgb" "$shots/edge-later.rgb" || fail "the view still moves with the mouse away from the edge"
-# The view went right from 16 by a whole number of 10-pixel steps (at most to 2048 - 640).
-found=
-for x in $(seq 26 10 1406) 1408; do
-  expected_rgb RGN01.GFF "$x,0" "$shots/edge.expected.rgb"
-  if cmp -s "$shots/edge.rgb" "$shots/edge.expected.rgb"; then
-    found=$x
-    break
-  fi
-done
-[ -n "$found" ] || { KEEP_E2E=1; fail "after resting at the right edge the screen is no view 16 + 10k, 0"; }
-echo "   edge: the view moved from 16,0 to $found,0"
+expect_edge_scroll edge 639 240 16 0 1 0
 
 step "no CPU while nothing happens"
 clock_ticks=$(getconf CLK_TCK)
@@ -128,19 +184,58 @@ fi
 echo "   idle: $used clock ticks in 3 s"
 
 step "Escape"
-xdotool key Escape
-status=0
-for _ in $(seq 100); do
-  kill -0 "$viewer_pid" 2>/dev/null || break
-  sleep 0.1
-done
-kill -0 "$viewer_pid" 2>/dev/null && fail "the viewer still runs after Escape"
-wait "$viewer_pid" || status=$?
-viewer_pid=
-[ "$status" -eq 0 ] || { cat "$work/viewer.err" >&2; fail "exit code $status after Escape"; }
+expect_exit_after Escape
 
 step "the world is unchanged"
 (cd "$world" && ls -A | sort > "$work/files-after" && sha256sum ./*.GFF > "$work/sums-after")
 cmp -s "$work/files-before" "$work/files-after" || fail "files appeared or went beside the viewer"
 cmp -s "$work/sums-before" "$work/sums-after" || fail "the world's files changed"
+
+step "a message box"
+broken=$work/broken
+mkdir -p "$broken"
+cp "$world/karst-viewer" "$world/RGN01.GFF" "$world/OBJEX.GFF" "$broken/"
+printf 'no container' > "$broken/RGN02.GFF"
+start_viewer "$broken" || fail "the viewer did not start beside a broken second region"
+xdotool key space
+# SDL names the box in UTF-8 only, which xdotool's name search does not read: the box is found
+# in the window tree instead, and must be on screen.
+box=
+for _ in $(seq 100); do
+  box=$(xwininfo -root -tree | awk '$2 == "\"Error!\":" { print $1; exit }')
+  [ -n "$box" ] && xwininfo -id "$box" | grep -q "Map State: IsViewable" && break
+  box=
+  sleep 0.1
+done
+if [ -z "$box" ]; then
+  cat "$work/viewer.err" >&2
+  fail "no \"Error!\" box window after Space to a broken region"
+fi
+echo "   box: window $box \"Error!\""
+xdotool windowfocus --sync "$box"
+expect_exit_after Return
+if grep -q "Error loading zone!" "$work/viewer.err"; then
+  fail "the message went to standard error as well as into the box"
+fi
+stop_xvfb
+
+for setting in "1280x1024 none" "1920x1080 matchbox"; do
+  read -r size manager <<< "$setting"
+  step "$size, window manager: $manager"
+  start_xvfb "$size" || fail "no screen"
+  if [ "$manager" != none ]; then start_window_manager || fail "no window manager"; fi
+  picture_geometry
+  start_viewer "$world" || fail "the viewer did not start"
+  expect_view "startup-$size" RGN01.GFF 0,0
+  xdotool key space
+  expect_view "space-$size" RGN02.GFF 0,0
+  xdotool key BackSpace
+  expect_view "backspace-$size" RGN01.GFF 0,0
+  # The screen's last column and row lie in the border beside the picture or at its edge.
+  expect_edge_scroll "edge-right-$size" $((screen_width - 1)) $((screen_height / 2)) 0 0 1 0
+  expect_edge_scroll "edge-bottom-$size" $((screen_width / 2)) $((screen_height - 1)) \
+    "$scrolled_x" 0 0 1
+  expect_exit_after Escape
+  stop_xvfb
+done
 echo "PASS"

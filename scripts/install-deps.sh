@@ -7,7 +7,10 @@ packages=(
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
   libsdl2-dev libsdl2-ttf-dev libfontconfig-dev fonts-dejavu-core libpng-dev
   libgtest-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev
-  xvfb xdotool x11-apps imagemagick
+  xvfb xdotool x11-apps x11-utils imagemagick
+  # X core fonts, which SDL draws its message boxes with, and a small window manager: the
+  # end-to-end test shows the viewer's boxes and runs it with and without a window manager.
+  xfonts-base matchbox-window-manager
 )
 
 missing=()

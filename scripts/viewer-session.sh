@@ -1,28 +1,49 @@
 # Shell functions for running the real viewer in a private Xvfb screen, sourced by the
 # end-to-end test and the CPU measurement. The caller sets `work` (a scratch directory) and
 # calls session_cleanup on exit.
-#   start_xvfb             a 640 x 480 screen on a display number nobody uses; exports DISPLAY
+#   start_xvfb [WxH]       a screen of W x H (default 640x480) on a display number nobody uses;
+#                          exports DISPLAY, sets screen_width and screen_height
+#   start_window_manager   a small window manager on that screen (matchbox)
 #   start_viewer DIR       runs DIR/karst-viewer; sets viewer_pid and viewer_window
 #   stop_viewer            asks the viewer to stop, then kills it
-#   session_cleanup        stops the viewer and the screen
+#   stop_xvfb              stops the viewer, the window manager and the screen
+#   session_cleanup        the same, on exit
 
 xvfb_pid=
+wm_pid=
 viewer_pid=
 viewer_window=
+screen_width=
+screen_height=
 
 start_xvfb() {
+  local size=${1:-640x480}
+  screen_width=${size%x*}
+  screen_height=${size#*x}
   local display_number=99
   while [ -e "/tmp/.X$display_number-lock" ] || [ -e "/tmp/.X11-unix/X$display_number" ]; do
     display_number=$((display_number + 1))
   done
   export DISPLAY=:$display_number
-  Xvfb "$DISPLAY" -screen 0 640x480x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+  Xvfb "$DISPLAY" -screen 0 "${size}x24" -nolisten tcp >"$work/xvfb-$size.log" 2>&1 &
   xvfb_pid=$!
   for _ in $(seq 100); do
     xdpyinfo >/dev/null 2>&1 && return 0
     sleep 0.1
   done
   echo "Xvfb did not start on $DISPLAY" >&2
+  return 1
+}
+
+# Ready once it has announced itself on the root window, as window managers do.
+start_window_manager() {
+  matchbox-window-manager -use_titlebar no >"$work/wm.log" 2>&1 &
+  wm_pid=$!
+  for _ in $(seq 100); do
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" && return 0
+    sleep 0.1
+  done
+  echo "the window manager did not start on $DISPLAY" >&2
   return 1
 }
 
@@ -37,11 +58,12 @@ start_viewer() {
     echo "the viewer's window was not mapped" >&2
     return 1
   }
-  # A motion event inside the screen first, so the viewer does not take the pointer to rest at
-  # (0, 0) (two moves: a move to where the pointer already is makes no event); then the keyboard
-  # focus, which makes the viewer active.
-  xdotool mousemove 300 200
-  xdotool mousemove 320 240
+  # A motion event in the middle of the screen first, so the viewer does not take the pointer
+  # to rest at (0, 0) (two moves: a move to where the pointer already is makes no event); then
+  # the keyboard focus, which makes the viewer active.
+  local x=$((screen_width / 2)) y=$((screen_height / 2))
+  xdotool mousemove $((x - 20)) $((y - 20))
+  xdotool mousemove "$x" "$y"
   xdotool windowfocus --sync "$viewer_window"
 }
 
@@ -59,7 +81,16 @@ stop_viewer() {
 # The CPU time the viewer has used so far, in clock ticks (user + system).
 viewer_ticks() { awk '{ print $14 + $15 }' "/proc/$viewer_pid/stat"; }
 
-session_cleanup() {
-  if [ -n "$viewer_pid" ]; then stop_viewer; fi
-  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; wait "$xvfb_pid" 2>/dev/null || true; fi
+# Ends a process this session started and waits for it.
+end_process() {
+  kill "$1" 2>/dev/null || true
+  wait "$1" 2>/dev/null || true
 }
+
+stop_xvfb() {
+  if [ -n "$viewer_pid" ]; then stop_viewer; viewer_pid=; fi
+  if [ -n "$wm_pid" ]; then end_process "$wm_pid"; wm_pid=; fi
+  if [ -n "$xvfb_pid" ]; then end_process "$xvfb_pid"; xvfb_pid=; fi
+}
+
+session_cleanup() { stop_xvfb; }

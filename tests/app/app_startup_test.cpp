@@ -154,6 +154,31 @@ TEST_F(StartUpTest, AMissingObjectLibraryFailsStartUp) {
   ExpectStartUpFailure(app(), CapturedMessageBoxes());
 }
 
+TEST_F(StartUpTest, TheObjectLibraryIsFoundWithoutRegardToCase) {
+  for (const char* name : {"objex.gff", "Objex.Gff", "OBJEX.gff"}) {
+    SCOPED_TRACE(name);
+    Reset();
+    TestWorld world;
+    world.Remove("OBJEX.GFF");
+    world.Write(name, ObjectLibraryFile());
+    ASSERT_TRUE(Start(world));
+    EXPECT_TRUE(CapturedMessageBoxes().empty());
+    ASSERT_NE(app().display->objects, nullptr);
+    EXPECT_EQ(app().display->objectSurfaces.size(), 1u);
+    EXPECT_EQ(QuitWithEscape(), 0);
+  }
+}
+
+TEST_F(StartUpTest, ALibraryNamedOtherwiseIsNotTheObjectLibrary) {
+  TestWorld world;
+  world.Remove("OBJEX.GFF");
+  world.Write("OBJEX.GFF.BAK", ObjectLibraryFile());
+  world.Write("XOBJEX.GFF", ObjectLibraryFile());
+  EXPECT_EQ(RunOn(world), 0);
+  EXPECT_EQ(CapturedMessageBoxes().size(), 1u);
+  ExpectStartUpFailure(app(), CapturedMessageBoxes());
+}
+
 TEST_F(StartUpTest, AnEmptyObjectLibraryFailsStartUp) {
   TestWorld world;
   world.Write("OBJEX.GFF", {});

@@ -225,6 +225,63 @@ TEST(FlipWindowedTest, AnUncoveredWindowShowsTheLastFrameAgain) {
   EXPECT_EQ(DestroyWindow(window), 1);
 }
 
+// The window covers its display whatever the display's size, and the pointer is reported in the
+// picture's pixels: SDL's dummy display is 1024 x 768, so the 640 x 480 picture is shown once,
+// centred at (192, 144), and a pointer in the border rests at the picture's edge.
+TEST(FlipWindowedTest, AFullScreenWindowCoversTheDisplayAndMapsThePointerIntoThePicture) {
+  testing::CleanWindowSystem windows;
+  Window* window = testing::MakeWindow("DirectDraw Letterbox");
+  ASSERT_NE(window, nullptr);
+  {
+    std::unique_ptr<DirectDraw> ddraw;
+    ASSERT_EQ(DirectDrawCreate(ddraw), 0);
+    ASSERT_EQ(ddraw->SetCooperativeLevel(window, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN), 0);
+    ASSERT_EQ(ddraw->SetDisplayMode(640, 480, 8), 0);
+    SDL_Window* native = NativeWindow(window);
+    SDL_Rect bounds{};
+    ASSERT_EQ(SDL_GetDisplayBounds(SDL_GetWindowDisplayIndex(native), &bounds), 0);
+    ASSERT_EQ(bounds.w, 1024);
+    ASSERT_EQ(bounds.h, 768);
+    int x = -1;
+    int y = -1;
+    SDL_GetWindowPosition(native, &x, &y);
+    EXPECT_EQ(x, bounds.x);
+    EXPECT_EQ(y, bounds.y);
+    int width = 0;
+    int height = 0;
+    SDL_GetWindowSize(native, &width, &height);
+    EXPECT_EQ(width, bounds.w);
+    EXPECT_EQ(height, bounds.h);
+
+    auto primary = MakePrimary(*ddraw);
+    ASSERT_NE(primary, nullptr);
+    ASSERT_EQ(primary->Flip(nullptr, DDFLIP_WAIT), 0);
+    testing::TakeAll();
+    struct Case {
+      int screenX, screenY, pictureX, pictureY;
+    };
+    const Case cases[] = {
+        {0, 0, 0, 0},          {191, 143, 0, 0},      // the top-left border
+        {192, 144, 0, 0},      {197, 149, 5, 5},      // the picture's first pixels
+        {198, 150, 6, 6},      {500, 400, 308, 256},  //
+        {826, 618, 634, 474},  {831, 623, 639, 479},  // the picture's last pixels
+        {832, 624, 639, 479},  {1023, 767, 639, 479}, // the bottom-right border
+        {1023, 0, 639, 0},     {0, 767, 0, 479},      // the other corners
+    };
+    for (const Case& c : cases) {
+      testing::PushMouse(window, c.screenX, c.screenY);
+    }
+    const std::vector<Message> messages = testing::TakeAll();
+    ASSERT_EQ(messages.size(), std::size(cases));
+    for (std::size_t i = 0; i < messages.size(); ++i) {
+      SCOPED_TRACE(::testing::Message() << cases[i].screenX << "," << cases[i].screenY);
+      EXPECT_EQ(messages[i].lParam & 0xFFFF, cases[i].pictureX);
+      EXPECT_EQ(messages[i].lParam >> 16, cases[i].pictureY);
+    }
+  }
+  EXPECT_EQ(DestroyWindow(window), 1);
+}
+
 TEST(FlipWindowedTest, AWindowHandleThatIsNoWindowIsRefused) {
   testing::CleanWindowSystem windows;
   Window* window = testing::MakeWindow("DirectDraw Gone");

@@ -76,7 +76,7 @@ TEST(WindowResourceTest, NoIconAndTheStandardArrow) {
   EXPECT_NE(GetModuleHandle(nullptr), InstanceHandle{});
 }
 
-TEST(CreateWindowTest, SendsCreateBeforeReturningAndMakesAHiddenBorderlessWindow) {
+TEST(CreateWindowTest, SendsCreateBeforeReturningAndNeedsNoVideo) {
   CleanWindowSystem clean;
   ASSERT_NE(RegisterClass(TestClass("Viewer", RecordingProc)), 0);
   int creationData = 0;
@@ -86,9 +86,26 @@ TEST(CreateWindowTest, SendsCreateBeforeReturningAndMakesAHiddenBorderlessWindow
   EXPECT_EQ(Received()[0].window, window);
   EXPECT_EQ(Received()[0].message, WM_CREATE);
   EXPECT_EQ(Received()[0].lParam, reinterpret_cast<LParam>(&creationData));
+  EXPECT_EQ(SDL_WasInit(SDL_INIT_VIDEO), 0u) << "no display has taken the window";
+  EXPECT_EQ(NativeWindow(window), nullptr);
+  EXPECT_TRUE(IsWindowHandle(window));
+  Message message{};
+  EXPECT_EQ(WaitMessage(), 0) << "no input can come to a window on no display";
+  EXPECT_EQ(GetMessage(message, nullptr, 0, 0), -1);
+  EXPECT_EQ(DestroyWindow(window), 1);
+  EXPECT_FALSE(IsWindowHandle(window));
+}
 
-  SDL_Window* native = NativeWindow(window);
+TEST(CreateWindowTest, TheDisplayMakesAHiddenBorderlessSdlWindowOnce) {
+  CleanWindowSystem clean;
+  ASSERT_NE(RegisterClass(TestClass("Viewer", RecordingProc)), 0);
+  Window* window = Create("viewer");
+  ASSERT_NE(window, nullptr);
+  SDL_Window* native = OpenNativeWindow(window);
   ASSERT_NE(native, nullptr);
+  EXPECT_EQ(OpenNativeWindow(window), native);
+  EXPECT_EQ(NativeWindow(window), native);
+  EXPECT_NE(SDL_WasInit(SDL_INIT_VIDEO), 0u);
   const Uint32 flags = SDL_GetWindowFlags(native);
   EXPECT_NE(flags & SDL_WINDOW_HIDDEN, 0u);
   EXPECT_NE(flags & SDL_WINDOW_BORDERLESS, 0u);
@@ -97,7 +114,12 @@ TEST(CreateWindowTest, SendsCreateBeforeReturningAndMakesAHiddenBorderlessWindow
   SDL_GetWindowSize(native, &width, &height);
   EXPECT_EQ(width, 640);
   EXPECT_EQ(height, 480);
+  EXPECT_STREQ(SDL_GetWindowTitle(native), "title");
   EXPECT_STREQ(SDL_GetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS), "0");
+  EXPECT_EQ(DestroyWindow(window), 1);
+  EXPECT_EQ(SDL_WasInit(SDL_INIT_VIDEO), 0u);
+  EXPECT_EQ(OpenNativeWindow(window), nullptr) << "a destroyed window gets no SDL window";
+  EXPECT_EQ(OpenNativeWindow(nullptr), nullptr);
 }
 
 TEST(CreateWindowTest, UnknownClassGivesNull) {

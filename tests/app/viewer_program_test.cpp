@@ -1,0 +1,64 @@
+// The built viewer run as a user runs it, beside a world of its own, where no display can show
+// it: it must say so and end at once instead of waiting, unseen, for a focus that never comes.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "tests/app/app_test_support.h"
+#include "tests/support/run_program.h"
+
+namespace karst::app_tests {
+namespace {
+
+// How the session looks to the viewer: the variables it lacks and those it has.
+struct Session {
+  const char* label;
+  std::vector<std::string> unset;
+  std::vector<std::string> set;  // NAME=value
+};
+
+void PrintTo(const Session& session, std::ostream* out) { *out << session.label; }
+
+class ViewerWithoutDisplay : public ::testing::TestWithParam<Session> {};
+
+TEST_P(ViewerWithoutDisplay, SaysTheDisplayCannotBeSetUpAndEndsWithZero) {
+  const TestWorld world;
+  const std::filesystem::path viewer = std::filesystem::path(world.path()) / "karst-viewer";
+  std::filesystem::copy_file(KARST_VIEWER_PATH, viewer);
+
+  // No driver is asked for, so the viewer picks one itself; a viewer that waits after all is
+  // killed after 60 seconds, which shows as exit code -1.
+  std::vector<std::string> arguments{"-u", "SDL_VIDEODRIVER", "-u", "WAYLAND_DISPLAY"};
+  for (const std::string& name : GetParam().unset) {
+    arguments.insert(arguments.end(), {"-u", name});
+  }
+  arguments.insert(arguments.end(), GetParam().set.begin(), GetParam().set.end());
+  // In a sanitizer build leak checking is off for the program, as in the end-to-end test: the
+  // D-Bus library behind SDL keeps an allocation until exit. The in-process tests check our own
+  // code for leaks.
+  const char* sanitizerOptions = std::getenv("ASAN_OPTIONS");
+  arguments.push_back("ASAN_OPTIONS=" +
+                      (sanitizerOptions != nullptr ? std::string(sanitizerOptions) + ":" : "") +
+                      "detect_leaks=0");
+  arguments.insert(arguments.end(), {"/usr/bin/timeout", "-s", "KILL", "60", viewer.string()});
+  const testing::ProgramResult result = testing::RunProgram("/usr/bin/env", arguments);
+
+  EXPECT_EQ(result.exitCode, 0);
+  EXPECT_EQ(result.errorOutput, "Error: Unable to initialize DirectDraw and load object data!\n");
+  EXPECT_EQ(result.output, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sessions, ViewerWithoutDisplay,
+    ::testing::Values(Session{"no display named", {"DISPLAY", "XDG_RUNTIME_DIR"}, {}},
+                      Session{"a display without a server", {"XDG_RUNTIME_DIR"},
+                              {"DISPLAY=:12345"}},
+                      Session{"a runtime folder without a compositor", {"DISPLAY"},
+                              {"XDG_RUNTIME_DIR=/nonexistent"}}));
+
+}  // namespace
+}  // namespace karst::app_tests
