@@ -8,6 +8,9 @@
 
 namespace karst::tools {
 
+// `name` with its ASCII letters in lower case, as the game's platform compares file names.
+std::string FoldCase(std::string name);
+
 class UniqueNames {
  public:
   // `name` when no name equal to it without regard to case was claimed before; else the first

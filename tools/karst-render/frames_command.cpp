@@ -1,7 +1,5 @@
 #include "tools/karst-render/frames_command.h"
 
-#include <algorithm>
-#include <cctype>
 #include <cstdint>
 #include <filesystem>
 #include <iostream>
@@ -58,12 +56,6 @@ std::vector<ChunkOutput> PlanOutputs(const GffDirectory& directory) {
   return chunks;
 }
 
-std::string Folded(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); });
-  return text;
-}
-
 // Checks every entry already in `directory` that a frame would be written over: named
 // <stem>-<digits>.png for a planned stem, without regard to case, as a file system may ignore
 // it. False after reporting the first refused one.
@@ -71,12 +63,12 @@ bool FrameOutputsAllowed(const std::filesystem::path& directory, const std::vect
                          const InputFiles& inputs) {
   std::set<std::string> stems;
   for (const ChunkOutput& chunk : chunks) {
-    stems.insert(Folded(chunk.stem));
+    stems.insert(FoldCase(chunk.stem));
   }
   std::error_code error;
   std::filesystem::directory_iterator entries(directory, error);
   for (; !error && entries != std::filesystem::directory_iterator(); entries.increment(error)) {
-    const std::string name = Folded(entries->path().filename().string());
+    const std::string name = FoldCase(entries->path().filename().string());
     if (!name.ends_with(".png")) {
       continue;
     }

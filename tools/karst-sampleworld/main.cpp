@@ -1,8 +1,6 @@
 // karst-sampleworld: writes the sample world (region files and the object library) into a folder.
 // It is the only tool that writes GFF files, and it writes over none that differ from its own
 // unless told to with --force.
-#include <algorithm>
-#include <cctype>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -16,16 +14,11 @@
 #include "tools/common/cli.h"
 #include "tools/common/input_file.h"
 #include "tools/common/output_file.h"
+#include "tools/common/unique_names.h"
 
 namespace {
 
 constexpr const char* kToolName = "karst-sampleworld";
-
-bool SameNameIgnoringCase(const std::string& a, const std::string& b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-    return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-  });
-}
 
 // The folder's game files (RGN*.GFF, OBJEX.GFF, case ignored) that are not byte for byte what
 // the world would put there. Folders are left out: nothing can be written over them.
@@ -43,7 +36,7 @@ std::vector<std::string> DifferingGameFiles(const std::filesystem::path& folder,
       const std::optional<std::vector<std::uint8_t>> bytes = karst::tools::ReadWholeFile(path.string());
       bool same = false;
       for (const karst::authoring::WorldFile& file : world) {
-        same = same || (SameNameIgnoringCase(file.name, name) && bytes == file.bytes);
+        same = same || (karst::tools::FoldCase(file.name) == karst::tools::FoldCase(name) && bytes == file.bytes);
       }
       if (!same) {
         differing.push_back(path.string());
