@@ -60,9 +60,10 @@ void InstallHandler(int signalNumber) {
   struct sigaction action {};
   action.sa_handler = RemoveTemporariesAndStop;
   sigemptyset(&action.sa_mask);
-  // Both interruptions at once run one handler after the other, never one inside the other.
+  // Interruptions that come together run one handler after the other, never one inside another.
   sigaddset(&action.sa_mask, SIGINT);
   sigaddset(&action.sa_mask, SIGTERM);
+  sigaddset(&action.sa_mask, SIGHUP);
   sigaction(signalNumber, &action, nullptr);
 }
 
@@ -71,6 +72,7 @@ void SetUpSignals() {
   std::call_once(once, [] {
     InstallHandler(SIGINT);
     InstallHandler(SIGTERM);
+    InstallHandler(SIGHUP);
     struct sigaction ignore {};
     ignore.sa_handler = SIG_IGN;
     sigemptyset(&ignore.sa_mask);

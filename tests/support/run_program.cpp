@@ -45,6 +45,7 @@ StartedProgram::StartedProgram(const std::string& program, const std::vector<std
   sigemptyset(&defaults);
   sigaddset(&defaults, SIGINT);
   sigaddset(&defaults, SIGTERM);
+  sigaddset(&defaults, SIGHUP);
   posix_spawnattr_setsigdefault(&attributes, &defaults);
   posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
   if (posix_spawn(&pid_, program.c_str(), &actions, &attributes, argv.data(), environ) != 0) {

@@ -21,8 +21,8 @@ struct ProgramResult {
 ProgramResult RunProgram(const std::string& program, const std::vector<std::string>& arguments);
 
 // A program started in the background, standard input from /dev/null, its output collected in
-// files; SIGINT and SIGTERM have their default actions in it, whatever this process ignores.
-// Killed and waited for when it goes before it was waited for.
+// files. SIGINT, SIGTERM and SIGHUP have their default actions in it, whatever this process
+// ignores. Killed and waited for when it goes before it was waited for.
 class StartedProgram {
  public:
   StartedProgram(const std::string& program, const std::vector<std::string>& arguments);

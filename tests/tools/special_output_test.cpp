@@ -131,7 +131,7 @@ TEST(SpecialOutputs, DevicesAndFifosAreWrittenAndStayWhatTheyWere) {
 TEST(SpecialOutputs, AnInterruptedRunRemovesItsTemporaryFilesAndEndsAsTheSignalWould) {
   const TempDir dir;
   WriteWorld(dir.path());
-  for (const int signalNumber : {SIGTERM, SIGINT}) {
+  for (const int signalNumber : {SIGTERM, SIGINT, SIGHUP}) {
     const fs::path output = dir.path() / ("pictures-" + std::to_string(signalNumber));
     // Large pictures, one at a time: a temporary file stays for seconds while one is compressed.
     karst::testing::StartedProgram run(
