@@ -72,9 +72,10 @@ class WritableFile {
 std::string ClaimStandardOutput();
 
 // Registers a temporary file for removal should the process be interrupted: on SIGINT, SIGTERM
-// or SIGHUP (the terminal closed) every registered file is unlinked, and the process then ends as the signal would have
-// ended it (a shell sees 128 + the signal). A signal the process was started ignoring stays
-// ignored. Registrations may come from any thread; the handler only reads a fixed table.
+// or SIGHUP (the terminal closed) every registered file is unlinked, and the process then ends
+// as the signal would have ended it (a shell sees 128 + the signal). A signal the process was
+// started ignoring stays ignored. Registrations may come from any thread; the handler only
+// reads a fixed table.
 class TemporaryFileRegistration {
  public:
   // Registers `path`, before the file is created. Not registered (registered() is false) when

@@ -233,9 +233,10 @@ TEST(OutputSafety, DashIsTheStandardOutputForTheCommandsWithOneOutput) {
   // A tile whose one frame has an encoding no decoder knows: its diagnostic must not reach the
   // picture on standard output.
   const Bytes unknownFrame = {16, 0, 16, 0, 255, 'Q', 'Q', 'Q', 'Q'};
+  const Bytes tiles = *authoring::WriteFrameSetPayload({unknownFrame});
   const std::string odd = dir.Write("ODD.GFF", authoring::WriteContainer({
                                                    {kTagPal, {{0, Bytes(768, 9)}}},
-                                                   {kTagTile, {{0, *authoring::WriteFrameSetPayload({unknownFrame})}}},
+                                                   {kTagTile, {{0, tiles}}},
                                                    {kTagMap, {{0, Bytes(12288, 0)}}},
                                                }))
                               .string();
@@ -287,32 +288,38 @@ TEST(OutputSafety, OutputsThatCannotBeWrittenSayWhy) {
   const std::string folder = (dir.path() / "folder").string();
   fs::create_directories(folder);
   const auto in = [&](const std::string& name) { return (locked / name).string(); };
-  const std::string denied = "Permission denied";
+  const std::string denied = "cannot be created: Permission denied";
+  const std::string directory = "cannot be written: Is a directory";
 
   struct Case {
     bool asNobody;
     std::string program;
     std::vector<std::string> arguments;
-    std::string firstLine;  // of standard error
+    std::string path;    // named on the first line of standard error
+    std::string reason;  // the rest of that line
   };
   const std::string render = KARST_RENDER_PATH;
   const std::string gff = KARST_GFF_PATH;
   const std::string world = KARST_SAMPLEWORLD_PATH;
   const std::vector<Case> cases = {
-      {true, render, {"region", region, "-o", in("a.png")}, "karst-render: " + in("a.png") + ": cannot be created: " + denied},
-      {true, gff, {"extract", region, "PAL", "3", "-o", in("a.pal")}, "karst-gff: " + in("a.pal") + ": cannot be created: " + denied},
-      {true, render, {"frames", region, "-o", in("sub")}, "karst-render: " + in("sub") + ": cannot create the directory: " + denied},
-      {true, render, {"all", game.string(), "-o", locked.string()}, "karst-render: " + in("RGN01.png") + ": cannot be created: " + denied},
-      {true, world, {in("sub")}, "karst-sampleworld: " + in("sub") + ": cannot make the folder: " + denied},
-      {true, world, {locked.string()}, "karst-sampleworld: " + in("RGN01.GFF") + ": cannot be created: " + denied},
-      {false, render, {"region", region, "-o", folder}, "karst-render: " + folder + ": cannot be written: Is a directory"},
-      {false, gff, {"extract", region, "PAL", "3", "-o", folder}, "karst-gff: " + folder + ": cannot be written: Is a directory"},
+      {true, render, {"region", region, "-o", in("a.png")}, in("a.png"), denied},
+      {true, gff, {"extract", region, "PAL", "3", "-o", in("a.pal")}, in("a.pal"), denied},
+      {true, render, {"frames", region, "-o", in("sub")}, in("sub"),
+       "cannot create the directory: Permission denied"},
+      {true, render, {"all", game.string(), "-o", locked.string()}, in("RGN01.png"), denied},
+      {true, world, {in("sub")}, in("sub"), "cannot make the folder: Permission denied"},
+      {true, world, {locked.string()}, in("RGN01.GFF"), denied},
+      {false, render, {"region", region, "-o", folder}, folder, directory},
+      {false, gff, {"extract", region, "PAL", "3", "-o", folder}, folder, directory},
   };
   for (const Case& failing : cases) {
-    const ProgramResult result = failing.asNobody ? karst::testing::RunProgramAsNobody(failing.program, failing.arguments)
-                                                  : RunProgram(failing.program, failing.arguments);
-    EXPECT_EQ(result.exitCode, 1) << failing.firstLine << "\n" << result.errorOutput;
-    EXPECT_EQ(result.errorOutput.substr(0, result.errorOutput.find('\n')), failing.firstLine);
+    const ProgramResult result = failing.asNobody
+                                     ? karst::testing::RunProgramAsNobody(failing.program, failing.arguments)
+                                     : RunProgram(failing.program, failing.arguments);
+    const std::string firstLine = fs::path(failing.program).filename().string() + ": " + failing.path + ": " +
+                                  failing.reason;
+    EXPECT_EQ(result.exitCode, 1) << firstLine << "\n" << result.errorOutput;
+    EXPECT_EQ(result.errorOutput.substr(0, result.errorOutput.find('\n')), firstLine);
   }
   EXPECT_TRUE(fs::is_empty(locked));
   EXPECT_TRUE(fs::is_empty(folder));

@@ -120,7 +120,9 @@ void AddExtractCommand(CLI::App& app, int& exitCode) {
         return text.empty() || text.size() > 4 ? std::string("a tag has 1 to 4 characters") : std::string();
       });
   command->add_option("number", options->number, "the chunk number")->required()->type_name("NUMBER");
-  command->add_option("-o,--output", options->output, "the file to write; - for standard output")->required()->type_name("OUT");
+  command->add_option("-o,--output", options->output, "the file to write; - for standard output")
+      ->required()
+      ->type_name("OUT");
   command->callback([options, &exitCode] { exitCode = RunExtract(*options); });
 }
 

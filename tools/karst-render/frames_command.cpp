@@ -75,7 +75,8 @@ bool FrameOutputsAllowed(const std::filesystem::path& directory, const std::vect
     const std::string base = name.substr(0, name.size() - 4);
     const std::size_t dash = base.rfind('-');
     if (dash == std::string::npos || dash + 1 == base.size() ||
-        base.find_first_not_of("0123456789", dash + 1) != std::string::npos || !stems.contains(base.substr(0, dash))) {
+        base.find_first_not_of("0123456789", dash + 1) != std::string::npos ||
+        !stems.contains(base.substr(0, dash))) {
       continue;
     }
     const std::string output = entries->path().string();
