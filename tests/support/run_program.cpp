@@ -1,18 +1,19 @@
 #include "tests/support/run_program.h"
 
+#include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <filesystem>
-
-#include "tests/support/temp_dir.h"
 
 extern char** environ;
 
 namespace karst::testing {
 namespace {
+
+constexpr const char* kSetpriv = "/usr/bin/setpriv";
 
 std::string ReadText(const std::filesystem::path& path) {
   const std::vector<std::uint8_t> bytes = ReadFileBytes(path);
@@ -21,10 +22,9 @@ std::string ReadText(const std::filesystem::path& path) {
 
 }  // namespace
 
-ProgramResult RunProgram(const std::string& program, const std::vector<std::string>& arguments) {
-  TempDir dir;
-  const std::string outPath = (dir.path() / "stdout").string();
-  const std::string errPath = (dir.path() / "stderr").string();
+StartedProgram::StartedProgram(const std::string& program, const std::vector<std::string>& arguments) {
+  const std::string outPath = (dir_.path() / "stdout").string();
+  const std::string errPath = (dir_.path() / "stderr").string();
 
   std::vector<std::string> words{program};
   words.insert(words.end(), arguments.begin(), arguments.end());
@@ -39,38 +39,78 @@ ProgramResult RunProgram(const std::string& program, const std::vector<std::stri
   posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
   posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  pid_t pid = 0;
-  const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  sigset_t defaults;
+  sigemptyset(&defaults);
+  sigaddset(&defaults, SIGINT);
+  sigaddset(&defaults, SIGTERM);
+  sigaddset(&defaults, SIGHUP);
+  posix_spawnattr_setsigdefault(&attributes, &defaults);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+  if (posix_spawn(&pid_, program.c_str(), &actions, &attributes, argv.data(), environ) != 0) {
+    pid_ = -1;
+  }
+  posix_spawnattr_destroy(&attributes);
   posix_spawn_file_actions_destroy(&actions);
+}
 
+StartedProgram::~StartedProgram() {
+  if (pid_ > 0 && !HasEnded()) {
+    Signal(SIGKILL);
+    Wait();
+  }
+}
+
+bool StartedProgram::HasEnded() {
+  if (pid_ <= 0 || ended_) {
+    return true;
+  }
+  ended_ = waitpid(pid_, &status_, WNOHANG) == pid_;
+  return ended_;
+}
+
+void StartedProgram::Signal(int signalNumber) const {
+  if (pid_ > 0 && !ended_) {
+    kill(pid_, signalNumber);
+  }
+}
+
+ProgramResult StartedProgram::Wait() {
   ProgramResult result;
-  if (spawned != 0) {
+  if (pid_ <= 0) {
     return result;
   }
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0) {
+  while (!ended_ && waitpid(pid_, &status_, 0) != pid_) {
   }
-  if (WIFEXITED(status)) {
-    result.exitCode = WEXITSTATUS(status);
+  ended_ = true;
+  if (WIFEXITED(status_)) {
+    result.exitCode = WEXITSTATUS(status_);
+  } else if (WIFSIGNALED(status_)) {
+    result.exitCode = 128 + WTERMSIG(status_);
   }
-  result.output = ReadText(outPath);
-  result.errorOutput = ReadText(errPath);
+  result.output = ReadText(dir_.path() / "stdout");
+  result.errorOutput = ReadText(dir_.path() / "stderr");
   return result;
+}
+
+ProgramResult RunProgram(const std::string& program, const std::vector<std::string>& arguments) {
+  StartedProgram started(program, arguments);
+  return started.Wait();
 }
 
 bool RunningAsRoot() { return geteuid() == 0; }
 
-ProgramResult RunProgramUnprivileged(const std::string& program, const std::vector<std::string>& arguments) {
+ProgramResult RunProgramAsNobody(const std::string& program, const std::vector<std::string>& arguments) {
   TempDir dir;
   const std::filesystem::path copy = dir.path() / std::filesystem::path(program).filename();
   std::filesystem::copy_file(program, copy);
-  std::filesystem::permissions(dir.path(), std::filesystem::perms::owner_all | std::filesystem::perms::group_read |
-                                               std::filesystem::perms::group_exec |
-                                               std::filesystem::perms::others_read |
-                                               std::filesystem::perms::others_exec);
+  using std::filesystem::perms;
+  std::filesystem::permissions(dir.path(), perms::owner_all | perms::group_read | perms::group_exec |
+                                               perms::others_read | perms::others_exec);
   std::vector<std::string> words{"--reuid=nobody", "--regid=nogroup", "--clear-groups", copy.string()};
   words.insert(words.end(), arguments.begin(), arguments.end());
-  return RunProgram("/usr/bin/setpriv", words);
+  return RunProgram(kSetpriv, words);
 }
 
 }  // namespace karst::testing

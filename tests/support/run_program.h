@@ -1,24 +1,53 @@
 // Runs one of our programs as a child process and collects what it printed and its exit code.
 #pragma once
 
+#include <sys/types.h>
+
 #include <string>
 #include <vector>
+
+#include "tests/support/temp_dir.h"
 
 namespace karst::testing {
 
 struct ProgramResult {
-  int exitCode = -1;  // -1 when the program could not run or was killed by a signal
+  // As a shell reports it: the exit code, or 128 + the signal that ended the program; -1 when
+  // it could not run.
+  int exitCode = -1;
   std::string output;
   std::string errorOutput;
 };
 
 ProgramResult RunProgram(const std::string& program, const std::vector<std::string>& arguments);
 
-// Whether the test runs as root, and so can drop to an unprivileged user for permission cases.
+// A program started in the background, standard input from /dev/null, its output collected in
+// files. SIGINT, SIGTERM and SIGHUP have their default actions in it, whatever this process
+// ignores. Killed and waited for when it goes before it was waited for.
+class StartedProgram {
+ public:
+  StartedProgram(const std::string& program, const std::vector<std::string>& arguments);
+  ~StartedProgram();
+  StartedProgram(const StartedProgram&) = delete;
+  StartedProgram& operator=(const StartedProgram&) = delete;
+
+  pid_t pid() const { return pid_; }
+  // True once the program has ended (it is then waited for).
+  bool HasEnded();
+  void Signal(int signalNumber) const;
+  ProgramResult Wait();
+
+ private:
+  TempDir dir_;
+  pid_t pid_ = -1;
+  bool ended_ = false;
+  int status_ = 0;
+};
+
 bool RunningAsRoot();
 
-// Runs `program` as the unprivileged user "nobody" (through setpriv), from a copy in a folder
-// that user can reach: the build tree may lie where only root may enter. Only as root.
-ProgramResult RunProgramUnprivileged(const std::string& program, const std::vector<std::string>& arguments);
+// `program` with `arguments`, run as the unprivileged user nobody (group nogroup, no other
+// groups) through setpriv, from a copy in a folder that user can enter: the build tree may lie
+// where only root may. The caller must be root.
+ProgramResult RunProgramAsNobody(const std::string& program, const std::vector<std::string>& arguments);
 
 }  // namespace karst::testing

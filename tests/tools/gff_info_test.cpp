@@ -206,7 +206,7 @@ TEST(GffInfo, UnreadableInputsSayWhy) {
   }
   std::filesystem::permissions(dir.path(), std::filesystem::perms::all);
   std::filesystem::permissions(container, std::filesystem::perms::none);
-  result = karst::testing::RunProgramUnprivileged(KARST_GFF_PATH, {"info", container.string()});
+  result = karst::testing::RunProgramAsNobody(KARST_GFF_PATH, {"info", container.string()});
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_EQ(result.errorOutput, "karst-gff: " + container.string() + ": Permission denied\n");
 }

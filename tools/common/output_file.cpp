@@ -1,49 +1,170 @@
 #include "tools/common/output_file.h"
 
+#include <charconv>
 #include <cstdio>
-#include <fstream>
+#include <mutex>
 #include <random>
+#include <set>
 #include <system_error>
 
 namespace karst::tools {
+namespace {
+
+constexpr std::string_view kTemporarySuffix = ".part";
+constexpr std::size_t kRandomDigits = 8;
+// Enough of the target's name to recognise it, short enough that the temporary name stays
+// within the 255 bytes a file name may have.
+constexpr std::size_t kMostNameBytes = 200;
 
 std::filesystem::path TemporaryPathFor(const std::filesystem::path& target) {
   std::random_device entropy;
-  char suffix[16];
-  std::snprintf(suffix, sizeof suffix, "%08x", static_cast<unsigned>(entropy()));
+  char suffix[32];
+  std::snprintf(suffix, sizeof suffix, ".%d.%08x", platform::CurrentProcessId(), static_cast<unsigned>(entropy()));
   // Appended piece by piece: GCC 12 at -O3 warns about a chain of string additions here.
   std::string name = ".";
-  name.append(target.filename().string()).append(".").append(suffix).append(".part");
+  name.append(target.filename().string().substr(0, kMostNameBytes)).append(suffix).append(kTemporarySuffix);
   return target.parent_path() / name;
 }
 
-std::string CommitTemporary(const std::filesystem::path& temporary, const std::filesystem::path& target) {
-  std::error_code error;
-  std::filesystem::rename(temporary, target, error);
-  if (!error) {
-    return {};
-  }
-  std::error_code ignored;
-  std::filesystem::remove(temporary, ignored);
-  return error.message();
+bool IsHexDigits(std::string_view text) {
+  return !text.empty() && text.find_first_not_of("0123456789abcdef") == std::string_view::npos;
 }
 
-std::string WriteFileAtomically(const std::filesystem::path& target, std::span<const std::uint8_t> bytes) {
-  const std::filesystem::path temporary = TemporaryPathFor(target);
+// The process id in a name of the form ".NAME.<pid>.<8 hex digits>.part"; nothing for any
+// other name, which is then no temporary file of ours.
+std::optional<int> TemporaryFileOwner(std::string_view name) {
+  if (name.size() < 2 || name.front() != '.' || !name.ends_with(kTemporarySuffix)) {
+    return std::nullopt;
+  }
+  name.remove_suffix(kTemporarySuffix.size());
+  const std::size_t randomDot = name.rfind('.');
+  if (randomDot == std::string_view::npos || name.size() - randomDot - 1 != kRandomDigits ||
+      !IsHexDigits(name.substr(randomDot + 1))) {
+    return std::nullopt;
+  }
+  name = name.substr(0, randomDot);
+  const std::size_t pidDot = name.rfind('.');
+  // Position 0 is the leading dot: the target's name between them must not be empty.
+  if (pidDot == std::string_view::npos || pidDot < 2) {
+    return std::nullopt;
+  }
+  const std::string_view digits = name.substr(pidDot + 1);
+  int owner = 0;
+  const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), owner);
+  if (digits.empty() || digits.front() == '0' || error != std::errc{} || end != digits.data() + digits.size()) {
+    return std::nullopt;
+  }
+  return owner;
+}
+
+// Removes the temporary files that processes which no longer exist left in `directory`; once
+// per folder and run.
+void RemoveAbandonedTemporaries(const std::filesystem::path& directory) {
+  static std::mutex mutex;
+  static std::set<std::filesystem::path> cleaned;
   {
-    std::ofstream output(temporary, std::ios::binary | std::ios::trunc);
-    if (!output) {
-      return "cannot be created";
-    }
-    output.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    output.close();
-    if (!output) {
-      std::error_code ignored;
-      std::filesystem::remove(temporary, ignored);
-      return "cannot be written";
+    const std::lock_guard<std::mutex> lock(mutex);
+    if (!cleaned.insert(directory).second) {
+      return;
     }
   }
-  return CommitTemporary(temporary, target);
+  std::error_code error;
+  std::filesystem::directory_iterator entries(directory.empty() ? "." : directory, error);
+  for (; !error && entries != std::filesystem::directory_iterator(); entries.increment(error)) {
+    const std::optional<int> owner = TemporaryFileOwner(entries->path().filename().string());
+    std::error_code ignored;
+    if (owner && *owner != platform::CurrentProcessId() && !platform::ProcessExists(*owner) &&
+        entries->symlink_status(ignored).type() == std::filesystem::file_type::regular) {
+      std::filesystem::remove(entries->path(), ignored);
+    }
+  }
+}
+
+bool WrittenDirectly(platform::FileKind kind) {
+  return kind == platform::FileKind::kCharacterDevice || kind == platform::FileKind::kFifo ||
+         kind == platform::FileKind::kSocket;
+}
+
+}  // namespace
+
+OutputFile::OutputFile(const std::string& target) : target_(target) {
+  if (target == kStandardOutputName) {
+    file_ = platform::WritableFile::StandardOutput();
+    if (!file_.is_open()) {
+      error_ = "cannot be opened: " + file_.error();
+    }
+    return;
+  }
+  const platform::FileKind kind = platform::InspectPath(target).kind;
+  if (kind == platform::FileKind::kDirectory) {
+    // Known before any work: the rename would fail.
+    error_ = "cannot be written: " + std::make_error_code(std::errc::is_a_directory).message();
+    return;
+  }
+  if (WrittenDirectly(kind)) {
+    file_ = platform::WritableFile::OpenExisting(target);
+    if (!file_.is_open()) {
+      error_ = "cannot be opened: " + file_.error();
+    }
+    return;
+  }
+  RemoveAbandonedTemporaries(std::filesystem::path(target).parent_path());
+  const std::filesystem::path temporary = TemporaryPathFor(target);
+  // Registered before it exists, so no moment passes in which an interruption would leave it.
+  registration_.emplace(temporary.string());
+  if (!registration_->registered()) {
+    error_ = "cannot be created: too many files are being written at once";
+    return;
+  }
+  file_ = platform::WritableFile::CreateNew(temporary.string());
+  if (!file_.is_open()) {
+    error_ = "cannot be created: " + file_.error();
+    return;
+  }
+  temporary_ = temporary;
+}
+
+OutputFile::~OutputFile() {
+  file_.Close();
+  if (!temporary_.empty() && !placed_) {
+    std::error_code ignored;
+    std::filesystem::remove(temporary_, ignored);
+  }
+}
+
+std::string OutputFile::Finish(std::span<const std::uint8_t> bytes) {
+  if (!error_.empty()) {
+    return error_;
+  }
+  std::string failure = file_.Write(bytes);
+  const std::string closeFailure = file_.Close();
+  if (failure.empty()) {
+    failure = closeFailure;
+  }
+  if (!failure.empty()) {
+    return "cannot be written: " + failure;
+  }
+  if (temporary_.empty()) {
+    return {};
+  }
+  std::error_code error;
+  std::filesystem::rename(temporary_, target_, error);
+  if (error) {
+    return "cannot be written: " + error.message();
+  }
+  placed_ = true;
+  return {};
+}
+
+std::string WriteOutput(const std::string& target, std::span<const std::uint8_t> bytes) {
+  OutputFile output(target);
+  return output.Finish(bytes);
+}
+
+void ReserveStandardOutputFor(const std::string& output) {
+  if (output == kStandardOutputName) {
+    platform::ClaimStandardOutput();
+  }
 }
 
 }  // namespace karst::tools

@@ -1,24 +1,59 @@
-// Writing a tool's output so that nothing half-written remains: the bytes go to a temporary
-// file in the target's directory, which is renamed over the target only once it is complete.
+// Writing a tool's output so that nothing half-written remains and nothing but a plain file is
+// ever replaced.
+//
+// Where an output goes:
+//   "-"                               the standard output (claimed: nothing else goes there)
+//   a character device, FIFO, socket  opened and written as it is, never replaced
+//   anything else                     a temporary file ".NAME.<pid>.<random>.part" beside the
+//                                     target, renamed over it once complete
+//
+// The temporary file is made before the bytes are, so a place that cannot be written fails
+// before the work. It is removed when the write fails, and by the signal handler when the run
+// is interrupted. The first output a run makes in a folder removes the temporary files that
+// runs which no longer exist left there (after SIGKILL or a crash); those of live runs stay.
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <span>
 #include <string>
 
+#include "platform/file_safety.h"
+
 namespace karst::tools {
 
-// A name for a temporary file beside `target` (same directory, so the rename stays on one file
-// system), hidden and unlikely to be in use: ".<name>.<random>.part".
-std::filesystem::path TemporaryPathFor(const std::filesystem::path& target);
+// The output name that stands for the standard output.
+inline constexpr const char* kStandardOutputName = "-";
 
-// Renames `temporary` over `target`. When that fails, removes `temporary` and gives the reason;
-// empty on success.
-std::string CommitTemporary(const std::filesystem::path& temporary, const std::filesystem::path& target);
+class OutputFile {
+ public:
+  explicit OutputFile(const std::string& target);
+  // Removes the temporary file when Finish did not put it in place.
+  ~OutputFile();
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
 
-// Writes `bytes` to `target` through a temporary file. Empty on success, else the reason; on
-// failure the target is as it was and no temporary file remains.
-std::string WriteFileAtomically(const std::filesystem::path& target, std::span<const std::uint8_t> bytes);
+  // Empty when the output is open; else why not, e.g. "cannot be created: Permission denied".
+  const std::string& error() const { return error_; }
+  // Writes `bytes` and puts the file in place. Empty on success, else the reason; a target that
+  // is replaced is then as it was.
+  std::string Finish(std::span<const std::uint8_t> bytes);
+
+ private:
+  std::string target_;
+  std::filesystem::path temporary_;  // empty when the target is written directly
+  std::optional<platform::TemporaryFileRegistration> registration_;
+  platform::WritableFile file_;
+  std::string error_;
+  bool placed_ = false;
+};
+
+// OutputFile(target) and Finish(bytes): empty on success, else the reason.
+std::string WriteOutput(const std::string& target, std::span<const std::uint8_t> bytes);
+
+// For a command whose one output may be "-": from now on only that output reaches the standard
+// output; every message goes to standard error.
+void ReserveStandardOutputFor(const std::string& output);
 
 }  // namespace karst::tools

@@ -3,6 +3,9 @@
 #include <png.h>
 
 #include <cstring>
+#include <memory>
+
+#include "tools/common/output_file.h"
 
 namespace karst::tools {
 namespace {
@@ -36,11 +39,16 @@ PngPalette GreyPalette() {
   return palette;
 }
 
-bool WriteIndexedPng(const std::string& path, std::uint32_t width, std::uint32_t height,
-                     std::span<const std::uint8_t> pixels, const PngPalette& palette) {
+std::string WriteIndexedPng(const std::string& target, std::uint32_t width, std::uint32_t height,
+                            std::span<const std::uint8_t> pixels, const PngPalette& palette) {
   if (width == 0 || height == 0 || pixels.size() != std::size_t{width} * height ||
       width > PNG_UINT_31_MAX || height > PNG_UINT_31_MAX) {
-    return false;
+    return "no picture to write";
+  }
+  // Opened first: a place that cannot be written fails before the compression's work.
+  OutputFile output(target);
+  if (!output.error().empty()) {
+    return output.error();
   }
   PngImage image;
   image.get()->width = width;
@@ -48,8 +56,16 @@ bool WriteIndexedPng(const std::string& path, std::uint32_t width, std::uint32_t
   image.get()->format = PNG_FORMAT_RGB_COLORMAP;
   // All 256 entries, so libpng keeps 8 bits per pixel.
   image.get()->colormap_entries = kPaletteEntries;
-  return png_image_write_to_file(image.get(), path.c_str(), 0, pixels.data(),
-                                 static_cast<png_int_32>(width), palette.data()) != 0;
+  // Room for the largest PNG the image can give: only the pages written are ever touched, so a
+  // single compression pass is enough.
+  const png_alloc_size_t capacity = PNG_IMAGE_PNG_SIZE_MAX(*image.get());
+  const auto buffer = std::make_unique_for_overwrite<std::uint8_t[]>(capacity);
+  png_alloc_size_t size = capacity;
+  if (png_image_write_to_memory(image.get(), buffer.get(), &size, 0, pixels.data(),
+                                static_cast<png_int_32>(width), palette.data()) == 0) {
+    return std::string("cannot be encoded: ") + image.get()->message;
+  }
+  return output.Finish(std::span<const std::uint8_t>(buffer.get(), size));
 }
 
 std::optional<IndexedPng> ReadIndexedPng(const std::string& path) {

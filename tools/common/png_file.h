@@ -25,10 +25,10 @@ struct IndexedPng {
 PngPalette GreyPalette();
 
 // Writes `pixels` (width x height indices) as an 8-bit palette PNG with all 256 colours of
-// `palette`. False when the image is empty, the pixel count does not match, or the file cannot
-// be written; the caller reports it.
-bool WriteIndexedPng(const std::string& path, std::uint32_t width, std::uint32_t height,
-                     std::span<const std::uint8_t> pixels, const PngPalette& palette);
+// `palette` to `target`, as an OutputFile. Empty on success, else the reason (the image is empty,
+// the pixel count does not match, or the file cannot be written).
+std::string WriteIndexedPng(const std::string& target, std::uint32_t width, std::uint32_t height,
+                            std::span<const std::uint8_t> pixels, const PngPalette& palette);
 
 // Reads a palette PNG back, indices and palette as stored. Nothing when the file cannot be read
 // or holds no palette image.

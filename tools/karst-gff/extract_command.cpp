@@ -9,6 +9,7 @@
 #include "gff/format.h"
 #include "gff/gff_file.h"
 #include "tools/common/cli.h"
+#include "tools/common/output_checks.h"
 #include "tools/common/output_file.h"
 #include "tools/karst-gff/chunk_label.h"
 
@@ -49,6 +50,12 @@ const ChunkEntry* FindChunk(const GffDirectory& directory, const Tag& tag, std::
 }
 
 int RunExtract(const ExtractOptions& options) {
+  const InputFiles inputs({options.path});
+  if (const std::string refusal = RefuseOutput(options.output, inputs); !refusal.empty()) {
+    ReportError(kTool, options.output, refusal);
+    return kExitUsage;
+  }
+  ReserveStandardOutputFor(options.output);
   std::error_code error;
   if (!std::filesystem::is_regular_file(options.path, error)) {
     ReportError(kTool, options.path, "no such file");
@@ -81,7 +88,7 @@ int RunExtract(const ExtractOptions& options) {
     return kExitFailure;
   }
   file.Close();
-  const std::string failure = WriteFileAtomically(options.output, payload);
+  const std::string failure = WriteOutput(options.output, payload);
   if (!failure.empty()) {
     ReportError(kTool, options.output, failure);
     return kExitFailure;
@@ -97,12 +104,14 @@ void AddExtractCommand(CLI::App& app, int& exitCode) {
   command->footer(
       "TAG is up to four characters; shorter tags are padded with blanks (BMP means \"BMP \").\n"
       "The first chunk with that tag and number in directory order is taken. OUT is written\n"
-      "whole or not at all.\n"
+      "whole or not at all; - is the standard output. OUT is never the input nor any file that\n"
+      "holds a GFF container: such an OUT is refused (exit status 2) and nothing is written.\n"
       "\n"
       "Examples:\n"
       "  karst-gff extract RGN01.GFF PAL 0 -o rgn01.pal        the palette, 768 bytes\n"
       "  karst-gff extract OBJEX.GFF BMP 7 -o bmp7.bin         a bitmap's frame set\n"
-      "  karst-gff extract RGN01.GFF ETAB 0 -o entities.bin    the entity table");
+      "  karst-gff extract RGN01.GFF ETAB 0 -o entities.bin    the entity table\n"
+      "  karst-gff extract RGN01.GFF MAP 0 -o - | xxd          to standard output");
   command->add_option("file", options->path, "the container to read")->required()->type_name("FILE.GFF");
   command->add_option("tag", options->tag, "the chunk type, e.g. TILE, BMP, OJFF")
       ->required()
@@ -111,7 +120,9 @@ void AddExtractCommand(CLI::App& app, int& exitCode) {
         return text.empty() || text.size() > 4 ? std::string("a tag has 1 to 4 characters") : std::string();
       });
   command->add_option("number", options->number, "the chunk number")->required()->type_name("NUMBER");
-  command->add_option("-o,--output", options->output, "the file to write")->required()->type_name("OUT");
+  command->add_option("-o,--output", options->output, "the file to write; - for standard output")
+      ->required()
+      ->type_name("OUT");
   command->callback([options, &exitCode] { exitCode = RunExtract(*options); });
 }
 

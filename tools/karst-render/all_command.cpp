@@ -15,12 +15,14 @@
 #include <vector>
 
 #include "data/object_library.h"
+#include "data/region.h"
 #include "platform/channels.h"
 #include "platform/files.h"
 #include "platform/terminal.h"
-#include "data/region.h"
 #include "tools/common/cli.h"
 #include "tools/common/input_file.h"
+#include "tools/common/output_checks.h"
+#include "tools/common/unique_names.h"
 #include "tools/karst-render/render_region.h"
 
 namespace karst::tools {
@@ -244,16 +246,37 @@ int RunAll(const AllOptions& options) {
     ReportError(kTool, options.folder, "no region files (RGN*.GFF)");
     return kExitFailure;
   }
+  std::vector<std::string> inputPaths{ObjectLibraryIn(folder.string())};
+  for (const std::string& name : names) {
+    inputPaths.push_back((folder / name).string());
+  }
+  const InputFiles inputs(inputPaths);
+  if (const std::string refusal = RefuseOutputFolder(options.output, inputs); !refusal.empty()) {
+    ReportError(kTool, options.output, refusal);
+    return kExitUsage;
+  }
+  // Every output is known, and checked, before the first is written.
   const std::filesystem::path outputFolder(options.output);
+  std::vector<RegionJob> jobs;
+  std::vector<std::size_t> renamed;
+  UniqueNames pictureNames;
+  for (const std::string& name : names) {
+    const std::string stem = std::filesystem::path(name).stem().string();
+    const std::string unique = pictureNames.Claim(stem);
+    if (unique != stem) {
+      renamed.push_back(jobs.size());
+    }
+    const std::string output = (outputFolder / (unique + ".png")).string();
+    if (const std::string refusal = RefuseOutput(output, inputs); !refusal.empty()) {
+      ReportError(kTool, output, refusal);
+      return kExitUsage;
+    }
+    jobs.push_back({(folder / name).string(), output});
+  }
   std::filesystem::create_directories(outputFolder, error);
   if (error) {
     ReportError(kTool, options.output, "cannot create the directory: " + error.message());
     return kExitFailure;
-  }
-  std::vector<RegionJob> jobs;
-  for (const std::string& name : names) {
-    const std::filesystem::path output = outputFolder / (std::filesystem::path(name).stem().string() + ".png");
-    jobs.push_back({(folder / name).string(), output.string()});
   }
   const std::string objectsPath = options.noObjects ? std::string() : UsableLibrary(folder);
 
@@ -294,6 +317,12 @@ int RunAll(const AllOptions& options) {
 
   std::cout << "rendered " << jobs.size() - failures.size() << " of " << jobs.size()
             << (jobs.size() == 1 ? " region" : " regions") << " into " << outputFolder.string() << "\n";
+  if (!renamed.empty()) {
+    std::cout << "renamed, as their names differ from earlier ones only in case:\n";
+    for (const std::size_t index : renamed) {
+      std::cout << "  " << names[index] << " -> " << jobs[index].output << "\n";
+    }
+  }
   if (failures.empty()) {
     return kExitSuccess;
   }
@@ -316,6 +345,9 @@ void AddAllCommand(CLI::App& app, int& exitCode) {
       "draws it. A region that cannot be drawn is reported and skipped; the others are still\n"
       "written. On a terminal a progress bar shows on standard error; otherwise one line per\n"
       "region. Regions are drawn on several threads (--jobs); the pictures do not depend on it.\n"
+      "Region names that differ only in case (RGN01.GFF, RGN01.gff) give RGN01.png, RGN01-2.png,\n"
+      "... in that order; the summary names each one renamed. A picture that would be one of the\n"
+      "inputs or any file holding a GFF container is refused (exit status 2), nothing written.\n"
       "\n"
       "Exit status: 1 when some region could not be drawn or written, else 0.\n"
       "\n"

@@ -5,6 +5,7 @@
 #include <iostream>
 #include <memory>
 #include <optional>
+#include <set>
 #include <span>
 #include <string>
 #include <vector>
@@ -15,7 +16,9 @@
 #include "gff/gff_file.h"
 #include "tools/common/cli.h"
 #include "tools/common/input_file.h"
+#include "tools/common/output_checks.h"
 #include "tools/common/png_file.h"
+#include "tools/common/unique_names.h"
 
 namespace karst::tools {
 namespace {
@@ -29,6 +32,60 @@ struct FramesOptions {
 
 bool HoldsFrameSets(const Tag& tag) {
   return SameTag(tag, kTagTile) || SameTag(tag, kTagBmp) || SameTag(tag, kTagCbmp);
+}
+
+// One chunk whose frames are written: as <stem>-<frame>.png, the stem TAG-number, made unique.
+struct ChunkOutput {
+  const ChunkEntry* entry;
+  std::string name;  // TAG-number
+  std::string stem;
+};
+
+std::vector<ChunkOutput> PlanOutputs(const GffDirectory& directory) {
+  std::vector<ChunkOutput> chunks;
+  UniqueNames stems;
+  for (const ChunkType& record : directory) {
+    if (!HoldsFrameSets(record.tag) || !record.entries) {
+      continue;
+    }
+    for (const ChunkEntry& entry : *record.entries) {
+      const std::string name = TagName(record.tag) + "-" + std::to_string(entry.number);
+      chunks.push_back({&entry, name, stems.Claim(name)});
+    }
+  }
+  return chunks;
+}
+
+// Checks every entry already in `directory` that a frame would be written over: named
+// <stem>-<digits>.png for a planned stem, without regard to case, as a file system may ignore
+// it. False after reporting the first refused one.
+bool FrameOutputsAllowed(const std::filesystem::path& directory, const std::vector<ChunkOutput>& chunks,
+                         const InputFiles& inputs) {
+  std::set<std::string> stems;
+  for (const ChunkOutput& chunk : chunks) {
+    stems.insert(FoldCase(chunk.stem));
+  }
+  std::error_code error;
+  std::filesystem::directory_iterator entries(directory, error);
+  for (; !error && entries != std::filesystem::directory_iterator(); entries.increment(error)) {
+    const std::string name = FoldCase(entries->path().filename().string());
+    if (!name.ends_with(".png")) {
+      continue;
+    }
+    const std::string base = name.substr(0, name.size() - 4);
+    const std::size_t dash = base.rfind('-');
+    if (dash == std::string::npos || dash + 1 == base.size() ||
+        base.find_first_not_of("0123456789", dash + 1) != std::string::npos ||
+        !stems.contains(base.substr(0, dash))) {
+      continue;
+    }
+    const std::string output = entries->path().string();
+    if (const std::string refusal = RefuseOutput(output, inputs); !refusal.empty()) {
+      ReportError(kTool, output, refusal);
+      return false;
+    }
+  }
+  return true;
 }
 
 int RunFrames(const FramesOptions& options) {
@@ -49,7 +106,16 @@ int RunFrames(const FramesOptions& options) {
     ReportError(kTool, options.path, "not a GFF container (no \"GFFI\" header, or too short)");
     return kExitFailure;
   }
+  const InputFiles inputs({options.path});
+  if (const std::string refusal = RefuseOutputFolder(options.outputDirectory, inputs); !refusal.empty()) {
+    ReportError(kTool, options.outputDirectory, refusal);
+    return kExitUsage;
+  }
   const std::filesystem::path directory(options.outputDirectory);
+  const std::vector<ChunkOutput> chunks = PlanOutputs(file.directory());
+  if (!FrameOutputsAllowed(directory, chunks, inputs)) {
+    return kExitUsage;
+  }
   std::filesystem::create_directories(directory, error);
   if (error) {
     ReportError(kTool, options.outputDirectory, "cannot create the directory: " + error.message());
@@ -59,45 +125,52 @@ int RunFrames(const FramesOptions& options) {
   const PngPalette palette = GreyPalette();
   int written = 0;
   bool failed = false;
-  for (const ChunkType& record : file.directory()) {
-    if (!HoldsFrameSets(record.tag) || !record.entries) {
+  for (const ChunkOutput& chunk : chunks) {
+    const ChunkEntry& entry = *chunk.entry;
+    if (std::uint64_t{entry.offset} + entry.size > bytes->size()) {
+      ReportError(kTool, options.path, chunk.stem + ": payload lies beyond the end of the file");
+      failed = true;
       continue;
     }
-    for (const ChunkEntry& entry : *record.entries) {
-      const std::string chunkName = TagName(record.tag) + "-" + std::to_string(entry.number);
-      if (std::uint64_t{entry.offset} + entry.size > bytes->size()) {
-        ReportError(kTool, options.path, chunkName + ": payload lies beyond the end of the file");
+    const std::span<const std::uint8_t> payload = std::span(*bytes).subspan(entry.offset, entry.size);
+    // Each chunk gets the budget of a load of its own size: the frames are written and freed
+    // chunk by chunk.
+    AllocationBudget budget = AllocationBudget::ForFileOfSize(payload.size());
+    FrameSet frameSet;
+    DecodeFrameSet(frameSet, payload, budget);
+    for (std::size_t index = 0; index < frameSet.frames.size(); ++index) {
+      const Frame& frame = frameSet.frames[index];
+      const std::string frameName = chunk.stem + "-" + std::to_string(index);
+      if (!frame.HasPixels()) {
+        ReportError(kTool, options.path,
+                    frameName + ": no pixels (" + std::to_string(frame.width) + " x " +
+                        std::to_string(frame.height) + "), skipped");
+        continue;
+      }
+      const std::string output = (directory / (frameName + ".png")).string();
+      if (const std::string failure = WriteIndexedPng(output, frame.width, frame.height, frame.pixels, palette);
+          !failure.empty()) {
+        ReportError(kTool, output, failure);
         failed = true;
         continue;
       }
-      const std::span<const std::uint8_t> payload =
-          std::span(*bytes).subspan(entry.offset, entry.size);
-      // Each chunk gets the budget of a load of its own size: the frames are written and freed
-      // chunk by chunk.
-      AllocationBudget budget = AllocationBudget::ForFileOfSize(payload.size());
-      FrameSet frameSet;
-      DecodeFrameSet(frameSet, payload, budget);
-      for (std::size_t index = 0; index < frameSet.frames.size(); ++index) {
-        const Frame& frame = frameSet.frames[index];
-        const std::string frameName = chunkName + "-" + std::to_string(index);
-        if (!frame.HasPixels()) {
-          ReportError(kTool, options.path,
-                      frameName + ": no pixels (" + std::to_string(frame.width) + " x " +
-                          std::to_string(frame.height) + "), skipped");
-          continue;
-        }
-        const std::filesystem::path output = directory / (frameName + ".png");
-        if (!WriteIndexedPng(output.string(), frame.width, frame.height, frame.pixels, palette)) {
-          ReportError(kTool, output.string(), "cannot be written");
-          failed = true;
-          continue;
-        }
-        ++written;
-      }
+      ++written;
     }
   }
   std::cout << written << (written == 1 ? " frame" : " frames") << " written to "
             << directory.string() << "\n";
+  bool renamedHeading = false;
+  for (const ChunkOutput& chunk : chunks) {
+    if (chunk.stem == chunk.name) {
+      continue;
+    }
+    if (!renamedHeading) {
+      std::cout << "renamed, as an earlier chunk has the same tag and number:\n";
+      renamedHeading = true;
+    }
+    std::cout << "  " << chunk.name << " at offset " << chunk.entry->offset << " -> "
+              << (directory / (chunk.stem + "-<frame>.png")).string() << "\n";
+  }
   return failed ? kExitFailure : kExitSuccess;
 }
 
@@ -110,7 +183,10 @@ void AddFramesCommand(CLI::App& app, int& exitCode) {
   command->footer(
       "Each frame becomes DIR/<TAG>-<number>-<frame>.png with a greyscale palette (index i is\n"
       "grey i), e.g. TILE-3-0.png, BMP-7-0.png, CBMP-12-2.png. Frames without pixels are skipped\n"
-      "and named on standard error.\n"
+      "and named on standard error. A later chunk with the same tag and number as an earlier one\n"
+      "gets -2, -3, ... after its number (BMP-7-2-0.png, ...); the summary names each one. A\n"
+      "picture that would be the input or any file holding a GFF container is refused (exit\n"
+      "status 2) and nothing is written.\n"
       "\n"
       "Examples:\n"
       "  karst-render frames RGN01.GFF -o rgn01-tiles     every tile of a region\n"

@@ -10,6 +10,8 @@
 #include "data/region.h"
 #include "platform/files.h"
 #include "tools/common/cli.h"
+#include "tools/common/output_checks.h"
+#include "tools/common/output_file.h"
 #include "tools/karst-render/render_region.h"
 
 namespace karst::tools {
@@ -41,6 +43,13 @@ std::string LibraryFor(const RegionOptions& options) {
 }
 
 int RunRegion(const RegionOptions& options) {
+  const std::string library = LibraryFor(options);
+  const InputFiles inputs({options.path, library});
+  if (const std::string refusal = RefuseOutput(options.output, inputs); !refusal.empty()) {
+    ReportError(kTool, options.output, refusal);
+    return kExitUsage;
+  }
+  ReserveStandardOutputFor(options.output);
   const std::optional<ViewOrigin> view =
       options.view.empty() ? std::nullopt : ParseView(options.view);
   // One headless display draws both pictures through the viewer's own layers: a screen of the
@@ -53,7 +62,6 @@ int RunRegion(const RegionOptions& options) {
     return kExitFailure;
   }
   // The viewer loads its objects before its first region.
-  const std::string library = LibraryFor(options);
   if (!library.empty()) {
     error = renderer.LoadObjects(library);
     if (!error.empty() && !options.objectsPath.empty()) {
@@ -99,12 +107,15 @@ void AddRegionCommand(CLI::App& app, int& exitCode) {
       "case), which is named on standard error; --no-objects draws the tiles only. When some\n"
       "entities cannot be drawn (their object definition or bitmap is missing or empty) a warning\n"
       "says how many, and \"karst-gff check\" names them; the exit status stays 0.\n"
+      "-o - writes the picture to the standard output. An OUT.png that is one of the inputs, or\n"
+      "any file holding a GFF container, is refused (exit status 2) and nothing is written.\n"
       "\n"
       "Examples:\n"
       "  karst-render region RGN01.GFF --objects OBJEX.GFF -o rgn01.png          whole region\n"
       "  karst-render region RGN01.GFF --objects OBJEX.GFF --view 320,160 -o v.png   one view\n"
       "  karst-render region RGN01.GFF --view 0,0 --scale 2 -o big.png           1280 x 960\n"
-      "  karst-render region RGN01.GFF --no-objects -o ground.png                 tiles only");
+      "  karst-render region RGN01.GFF --no-objects -o ground.png                 tiles only\n"
+      "  karst-render region RGN01.GFF -o - | display                            to a pipe");
   command->add_option("file", options->path, "the region file to draw")
       ->required()
       ->type_name("RGN.GFF");
@@ -127,7 +138,7 @@ void AddRegionCommand(CLI::App& app, int& exitCode) {
   command->add_option("--scale", options->scale, "enlarge every pixel to N x N (1 to 16)")
       ->type_name("N")
       ->check(CLI::Range(kMinScale, kMaxScale));
-  command->add_option("-o,--output", options->output, "the PNG file to write")
+  command->add_option("-o,--output", options->output, "the PNG file to write; - for standard output")
       ->required()
       ->type_name("OUT.png");
   command->callback([options, &exitCode] { exitCode = RunRegion(*options); });

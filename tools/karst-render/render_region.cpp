@@ -10,7 +10,6 @@
 #include "data/zone.h"
 #include "gff/format.h"
 #include "tools/common/input_file.h"
-#include "tools/common/output_file.h"
 
 namespace karst::tools {
 namespace {
@@ -90,13 +89,7 @@ RegionPicture ScalePicture(const RegionPicture& picture, std::uint32_t factor) {
 }
 
 std::string WritePicture(const std::string& path, const RegionPicture& picture) {
-  const std::filesystem::path temporary = TemporaryPathFor(path);
-  if (!WriteIndexedPng(temporary.string(), picture.width, picture.height, picture.pixels, picture.palette)) {
-    std::error_code ignored;
-    std::filesystem::remove(temporary, ignored);
-    return "cannot be written";
-  }
-  return CommitTemporary(temporary, path);
+  return WriteIndexedPng(path, picture.width, picture.height, picture.pixels, picture.palette);
 }
 
 RegionRenderer::RegionRenderer(Frame frame)

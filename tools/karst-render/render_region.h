@@ -40,8 +40,8 @@ inline constexpr std::uint32_t kMaxScale = 16;
 // it is. `factor` is 1 to kMaxScale.
 RegionPicture ScalePicture(const RegionPicture& picture, std::uint32_t factor);
 
-// Writes the picture as an indexed PNG through a temporary file, so a failed or interrupted
-// write leaves no partial file. Empty on success, else the reason.
+// Writes the picture as an indexed PNG, as an OutputFile: a failed or interrupted write leaves
+// no partial file. Empty on success, else the reason.
 std::string WritePicture(const std::string& path, const RegionPicture& picture);
 
 struct EntityCount {

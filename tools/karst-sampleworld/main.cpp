@@ -1,23 +1,49 @@
 // karst-sampleworld: writes the sample world (region files and the object library) into a folder.
+// It is the only tool that writes GFF files, and it writes over none that differ from its own
+// unless told to with --force.
 #include <filesystem>
-#include <fstream>
+#include <optional>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include <CLI/CLI.hpp>
 
 #include "authoring/sample_world.h"
+#include "platform/files.h"
 #include "tools/common/cli.h"
+#include "tools/common/input_file.h"
+#include "tools/common/output_file.h"
+#include "tools/common/unique_names.h"
 
 namespace {
 
 constexpr const char* kToolName = "karst-sampleworld";
 
-bool WriteFile(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  out.close();
-  return static_cast<bool>(out);
+// The folder's game files (RGN*.GFF, OBJEX.GFF, case ignored) that are not byte for byte what
+// the world would put there. Folders are left out: nothing can be written over them.
+std::vector<std::string> DifferingGameFiles(const std::filesystem::path& folder,
+                                            const std::vector<karst::authoring::WorldFile>& world) {
+  std::vector<std::string> differing;
+  for (const char* pattern : {"RGN*.GFF", karst::authoring::kObjectLibraryFileName}) {
+    for (const std::string& name : karst::platform::FindFiles((folder / pattern).string())) {
+      const std::filesystem::path path = folder / name;
+      std::error_code error;
+      if (std::filesystem::is_directory(path, error)) {
+        continue;
+      }
+      // Only regular files are read: a device or FIFO reads as nothing and differs.
+      const std::optional<std::vector<std::uint8_t>> bytes = karst::tools::ReadWholeFile(path.string());
+      bool same = false;
+      for (const karst::authoring::WorldFile& file : world) {
+        same = same || (karst::tools::FoldCase(file.name) == karst::tools::FoldCase(name) && bytes == file.bytes);
+      }
+      if (!same) {
+        differing.push_back(path.string());
+      }
+    }
+  }
+  return differing;
 }
 
 }  // namespace
@@ -27,11 +53,31 @@ int main(int argc, char** argv) {
                "into a folder, so the viewer has something to show.",
                kToolName);
   std::string folder;
+  bool force = false;
   app.add_option("DIR", folder, "Folder to write into; made if it does not exist")->required();
-  app.footer("Example:\n  karst-sampleworld build/bin    writes RGN01.GFF ... RGN04.GFF and OBJEX.GFF there");
+  app.add_flag("--force", force, "Write over region files and object libraries that differ from the sample world");
+  app.footer(
+      "A folder that already holds region files or an object library (RGN*.GFF, OBJEX.GFF, case\n"
+      "ignored) other than the sample world's own is refused (exit status 2) and nothing is\n"
+      "written, unless --force is given: they may be the only copy of someone's game. Files equal\n"
+      "to the sample world's own are no obstacle.\n"
+      "\n"
+      "Example:\n  karst-sampleworld build/bin    writes RGN01.GFF ... RGN04.GFF and OBJEX.GFF there");
   const int parsed = karst::tools::ParseCommandLine(app, argc, argv);
   if (parsed >= 0) {
     return parsed;
+  }
+  const std::vector<karst::authoring::WorldFile> world = karst::authoring::MakeSampleWorld();
+  const std::vector<std::string> differing = DifferingGameFiles(folder, world);
+  if (!differing.empty() && !force) {
+    std::string names;
+    for (const std::string& path : differing) {
+      names += (names.empty() ? "" : ", ") + path;
+    }
+    karst::tools::ReportError(kToolName, folder,
+                              "holds game files that differ from the sample world (" + names +
+                                  "); nothing written (--force writes over them)");
+    return karst::tools::kExitUsage;
   }
   std::error_code error;
   std::filesystem::create_directories(folder, error);
@@ -39,10 +85,10 @@ int main(int argc, char** argv) {
     karst::tools::ReportError(kToolName, folder, "cannot make the folder: " + error.message());
     return karst::tools::kExitFailure;
   }
-  for (const karst::authoring::WorldFile& file : karst::authoring::MakeSampleWorld()) {
+  for (const karst::authoring::WorldFile& file : world) {
     const std::filesystem::path path = std::filesystem::path(folder) / file.name;
-    if (!WriteFile(path, file.bytes)) {
-      karst::tools::ReportError(kToolName, path.string(), "cannot write the file");
+    if (const std::string failure = karst::tools::WriteOutput(path.string(), file.bytes); !failure.empty()) {
+      karst::tools::ReportError(kToolName, path.string(), failure);
       return karst::tools::kExitFailure;
     }
   }

@@ -1,0 +1,100 @@
+// What the tools need from the system to keep a user's files safe: what a path leads to (its
+// kind, device and inode), files opened for writing that give the system's reason when they
+// fail, temporary files that an interrupted process removes, and whether a process still runs.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <utility>
+
+namespace karst::platform {
+
+enum class FileKind { kMissing, kRegular, kDirectory, kCharacterDevice, kBlockDevice, kFifo, kSocket, kOther };
+
+// Which file a path leads to: equal identities are the same file, whatever names lead to it.
+struct FileIdentity {
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+
+  friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+};
+
+struct FileInfo {
+  FileKind kind = FileKind::kMissing;
+  FileIdentity identity;
+};
+
+// What `path` leads to, symbolic links followed. kMissing when nothing can be found there (no
+// such entry, a dangling link, a folder that cannot be searched).
+FileInfo InspectPath(const std::string& path);
+
+// A file open for writing, closed when it goes. Opening any of them first sets up the signal
+// handling of TemporaryFileRegistration and ignores SIGPIPE, so a reader that goes away gives
+// "Broken pipe" as a reason instead of ending the process.
+class WritableFile {
+ public:
+  // Creates `path`, which must not exist yet, with permissions 0666 less the umask.
+  static WritableFile CreateNew(const std::string& path);
+  // Opens what is at `path` as it is, creating and truncating nothing: a device or FIFO is
+  // opened, a socket connected to.
+  static WritableFile OpenExisting(const std::string& path);
+  // The standard output the process started with (see ClaimStandardOutput, which it calls).
+  static WritableFile StandardOutput();
+
+  // Nothing open.
+  WritableFile() = default;
+  WritableFile(WritableFile&& other) noexcept;
+  WritableFile& operator=(WritableFile&& other) noexcept;
+  WritableFile(const WritableFile&) = delete;
+  WritableFile& operator=(const WritableFile&) = delete;
+  ~WritableFile();
+
+  bool is_open() const { return descriptor_ >= 0; }
+  // Why it could not be opened, e.g. "Permission denied"; empty when open.
+  const std::string& error() const { return error_; }
+  // Writes all of `bytes`. Empty on success, else the system's reason.
+  std::string Write(std::span<const std::uint8_t> bytes);
+  // Closes the file. Empty on success, else the system's reason (some file systems report a
+  // failed write only here).
+  std::string Close();
+
+ private:
+  WritableFile(int descriptor, std::string error) : descriptor_(descriptor), error_(std::move(error)) {}
+
+  int descriptor_ = -1;
+  std::string error_;
+};
+
+// From the first call on, whatever the process writes to its standard output goes to standard
+// error, and only WritableFile::StandardOutput reaches the original: a run whose result goes to
+// standard output puts nothing else there. Empty on success, else the system's reason.
+std::string ClaimStandardOutput();
+
+// Registers a temporary file for removal should the process be interrupted: on SIGINT, SIGTERM
+// or SIGHUP (the terminal closed) every registered file is unlinked, and the process then ends
+// as the signal would have ended it (a shell sees 128 + the signal). A signal the process was
+// started ignoring stays ignored. Registrations may come from any thread; the handler only
+// reads a fixed table.
+class TemporaryFileRegistration {
+ public:
+  // Registers `path`, before the file is created. Not registered (registered() is false) when
+  // the table is full or the path too long for it.
+  explicit TemporaryFileRegistration(const std::string& path);
+  // Forgets the path: the file has been renamed or removed.
+  ~TemporaryFileRegistration();
+  TemporaryFileRegistration(const TemporaryFileRegistration&) = delete;
+  TemporaryFileRegistration& operator=(const TemporaryFileRegistration&) = delete;
+
+  bool registered() const { return slot_ >= 0; }
+
+ private:
+  int slot_ = -1;
+};
+
+int CurrentProcessId();
+
+// True when a process with this id exists, whoever owns it.
+bool ProcessExists(int processId);
+
+}  // namespace karst::platform
