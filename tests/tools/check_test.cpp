@@ -455,7 +455,7 @@ TEST(GffCheck, BadUsageExitsTwoAndAMissingPathOne) {
   const auto missing = dir.path() / "nowhere";
   const ProgramResult result = Check(missing);
   EXPECT_EQ(result.exitCode, 1);
-  EXPECT_NE(result.errorOutput.find("karst-gff: " + missing.string() + ": no such file or directory"),
+  EXPECT_NE(result.errorOutput.find("karst-gff: " + missing.string() + ": No such file or directory"),
             std::string::npos);
   EXPECT_EQ(result.output, "");
   const ProgramResult help = RunProgram(KARST_GFF_PATH, {"check", "--help"});

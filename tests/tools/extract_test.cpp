@@ -153,7 +153,7 @@ TEST(GffExtract, UnreadableInputsFailNamingTheFile) {
   const auto missing = dir.path() / "MISSING.GFF";
   ProgramResult result = Extract(missing, "PAL", "0", output);
   EXPECT_EQ(result.exitCode, 1);
-  EXPECT_NE(result.errorOutput.find("karst-gff: " + missing.string() + ": no such file"), std::string::npos);
+  EXPECT_NE(result.errorOutput.find("karst-gff: " + missing.string() + ": No such file or directory"), std::string::npos);
 
   const auto notGff = dir.Write("NOT.GFF", std::vector<std::uint8_t>{'G', 'F', 'F', 'X', 0, 0, 0, 0});
   result = Extract(notGff, "PAL", "0", output);

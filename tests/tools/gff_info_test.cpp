@@ -192,23 +192,60 @@ TEST(GffInfo, WarnsWhenTheFileCutsTheDirectoryShort) {
   }
 }
 
-// Files that cannot be read say why, in the system's words.
-TEST(GffInfo, UnreadableInputsSayWhy) {
+// Inputs that cannot be read say why, in the system's words, in every tool: a folder where a
+// file belongs, a missing file, and (as an unprivileged user) a file nobody may read.
+TEST(InputErrors, EveryToolGivesTheSystemsReason) {
   karst::testing::TempDir dir;
-  const auto container = dir.Write("RGN01.GFF", authoring::WriteContainer({{kTagTile, {{1, {1}}}}}));
-  karst::testing::ProgramResult result = karst::testing::RunProgram(KARST_GFF_PATH, {"info", dir.path().string()});
-  EXPECT_EQ(result.exitCode, 1);
-  EXPECT_EQ(result.errorOutput, "karst-gff: " + dir.path().string() + ": Is a directory\n");
-  result = karst::testing::RunProgram(KARST_GFF_PATH, {"info", (dir.path() / "NONE.GFF").string()});
-  EXPECT_EQ(result.errorOutput, "karst-gff: " + (dir.path() / "NONE.GFF").string() + ": No such file or directory\n");
-  if (!karst::testing::RunningAsRoot()) {
-    GTEST_SKIP() << "the permission case needs root, to drop to an unprivileged user";
-  }
   std::filesystem::permissions(dir.path(), std::filesystem::perms::all);
-  std::filesystem::permissions(container, std::filesystem::perms::none);
-  result = karst::testing::RunProgramAsNobody(KARST_GFF_PATH, {"info", container.string()});
-  EXPECT_EQ(result.exitCode, 1);
-  EXPECT_EQ(result.errorOutput, "karst-gff: " + container.string() + ": Permission denied\n");
+  const std::string locked = dir.Write("RGN01.GFF", authoring::WriteContainer({{kTagTile, {{1, {1}}}}})).string();
+  std::filesystem::permissions(locked, std::filesystem::perms::none);
+  const std::string missing = (dir.path() / "NONE.GFF").string();
+  const std::string folder = dir.path().string();
+  const std::string out = (dir.path() / "out").string();
+  struct Case {
+    std::string program;
+    std::vector<std::string> before;  // the arguments before the input
+    std::vector<std::string> after;   // and after it
+  };
+  const Case cases[] = {
+      {KARST_GFF_PATH, {"info"}, {}},
+      {KARST_GFF_PATH, {"extract"}, {"PAL", "0", "-o", out}},
+      {KARST_GFF_PATH, {"check"}, {}},
+      {KARST_RENDER_PATH, {"region"}, {"--no-objects", "-o", out}},
+      {KARST_RENDER_PATH, {"frames"}, {"-o", out}},
+  };
+  struct Input {
+    std::string path;
+    std::string reason;
+    bool unprivileged;
+  };
+  const Input inputs[] = {
+      {missing, "No such file or directory", false},
+      {folder, "Is a directory", false},
+      {locked, "Permission denied", true},
+  };
+  for (const Case& c : cases) {
+    for (const Input& input : inputs) {
+      // check takes a folder as its input, and finds no region files in this one.
+      if (input.path == folder && c.before[0] == "check") {
+        continue;
+      }
+      if (input.unprivileged && !karst::testing::RunningAsRoot()) {
+        continue;
+      }
+      std::vector<std::string> arguments = c.before;
+      arguments.push_back(input.path);
+      arguments.insert(arguments.end(), c.after.begin(), c.after.end());
+      const karst::testing::ProgramResult result = input.unprivileged
+                                                       ? karst::testing::RunProgramAsNobody(c.program, arguments)
+                                                       : karst::testing::RunProgram(c.program, arguments);
+      const std::string line = std::filesystem::path(c.program).filename().string() + ": " + input.path + ": ";
+      EXPECT_EQ(result.exitCode, 1) << c.before[0] << " " << input.path;
+      EXPECT_NE(result.errorOutput.find(line + input.reason), std::string::npos)
+          << c.before[0] << " " << input.path << ":\n" << result.errorOutput;
+    }
+  }
+  EXPECT_FALSE(std::filesystem::exists(out));
 }
 
 }  // namespace

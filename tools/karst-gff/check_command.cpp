@@ -107,8 +107,8 @@ int RunCheck(const CheckOptions& options) {
   if (std::filesystem::is_directory(path, error)) {
     return CheckFolder(path);
   }
-  if (!std::filesystem::exists(path, error)) {
-    ReportError(kTool, options.path, "no such file or directory");
+  if (const std::string problem = InputProblem(options.path); !problem.empty()) {
+    ReportError(kTool, options.path, problem);
     return kExitFailure;
   }
   return CheckFile(path);

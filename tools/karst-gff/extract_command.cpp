@@ -9,6 +9,7 @@
 #include "gff/format.h"
 #include "gff/gff_file.h"
 #include "tools/common/cli.h"
+#include "tools/common/input_file.h"
 #include "tools/common/output_checks.h"
 #include "tools/common/output_file.h"
 #include "tools/karst-gff/chunk_label.h"
@@ -56,9 +57,8 @@ int RunExtract(const ExtractOptions& options) {
     return kExitUsage;
   }
   ReserveStandardOutputFor(options.output);
-  std::error_code error;
-  if (!std::filesystem::is_regular_file(options.path, error)) {
-    ReportError(kTool, options.path, "no such file");
+  if (const std::string problem = InputProblem(options.path); !problem.empty()) {
+    ReportError(kTool, options.path, problem);
     return kExitFailure;
   }
   GffFile file;

@@ -89,14 +89,13 @@ bool FrameOutputsAllowed(const std::filesystem::path& directory, const std::vect
 }
 
 int RunFrames(const FramesOptions& options) {
-  std::error_code error;
-  if (!std::filesystem::is_regular_file(options.path, error)) {
-    ReportError(kTool, options.path, "no such file");
+  if (const std::string problem = InputProblem(options.path); !problem.empty()) {
+    ReportError(kTool, options.path, problem);
     return kExitFailure;
   }
   const std::optional<std::vector<std::uint8_t>> bytes = ReadWholeFile(options.path);
   if (!bytes) {
-    ReportError(kTool, options.path, "cannot be read");
+    ReportError(kTool, options.path, "cannot be read: " + std::make_error_code(std::errc::io_error).message());
     return kExitFailure;
   }
   // The payloads are taken from the bytes in memory rather than through the container's stream,
@@ -116,6 +115,7 @@ int RunFrames(const FramesOptions& options) {
   if (!FrameOutputsAllowed(directory, chunks, inputs)) {
     return kExitUsage;
   }
+  std::error_code error;
   std::filesystem::create_directories(directory, error);
   if (error) {
     ReportError(kTool, options.outputDirectory, "cannot create the directory: " + error.message());
