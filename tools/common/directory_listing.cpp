@@ -60,18 +60,32 @@ std::vector<std::string> DirectoryWarnings(const GffFile& file) {
                        Bytes(file.directoryEnd() - size) + " past the end of the file (" + Bytes(size) +
                        "): the records there are missing");
   }
+  // One line for the first index chunk cut short, however many a damaged directory lists.
+  const ChunkEntry* first = nullptr;
+  std::uint64_t others = 0;
   for (const ChunkType& record : file.directory()) {
     if (!SameTag(record.tag, kTagGffi) || !record.entries) {
       continue;
     }
     for (const ChunkEntry& entry : *record.entries) {
-      const std::uint64_t end = std::uint64_t{entry.offset} + entry.size;
-      if (end > size) {
-        warnings.push_back("index chunk GFFI " + std::to_string(entry.number) + " ends " + Bytes(end - size) +
-                           " past the end of the file (" + Bytes(size) +
-                           "): a record read through it is cut short there, and the records after it are missing");
+      if (std::uint64_t{entry.offset} + entry.size <= size) {
+        continue;
+      }
+      if (first == nullptr) {
+        first = &entry;
+      } else {
+        ++others;
       }
     }
+  }
+  if (first != nullptr) {
+    const std::uint64_t end = std::uint64_t{first->offset} + first->size;
+    warnings.push_back("index chunk GFFI " + std::to_string(first->number) + " ends " + Bytes(end - size) +
+                       " past the end of the file (" + Bytes(size) +
+                       "): a record read through it is cut short there, and the records after it are missing" +
+                       (others == 0 ? std::string()
+                                    : " (" + std::to_string(others) + " more index " +
+                                          (others == 1 ? "chunk ends" : "chunks end") + " past the end of the file too)"));
   }
   return warnings;
 }

@@ -25,8 +25,8 @@ nlohmann::json DirectoryJson(const GffDirectory& directory);
 std::string DirectoryListing(std::string_view name, const GffDirectory& directory);
 
 // What the reader could not see because the file ends too soon: the directory itself running
-// past the end, or an index chunk ("GFFI") whose payload does, each with how many bytes are
-// missing. Empty when the whole directory lies in the file.
+// past the end, and the first index chunk ("GFFI") whose payload does (with how many more do),
+// each with how many bytes are missing. Empty when the whole directory lies in the file.
 std::vector<std::string> DirectoryWarnings(const GffFile& file);
 
 }  // namespace karst::tools
