@@ -4,6 +4,8 @@
 #include <fstream>
 #include <system_error>
 
+#include "authoring/sample_world.h"
+
 namespace karst::testing {
 
 TempDir::TempDir() {
@@ -38,6 +40,14 @@ std::vector<std::uint8_t> ReadFileBytes(const std::filesystem::path& path) {
   in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   bytes.resize(static_cast<std::size_t>(in.gcount()));
   return bytes;
+}
+
+void WriteSampleWorld(const std::filesystem::path& folder) {
+  std::filesystem::create_directories(folder);
+  for (const authoring::WorldFile& file : authoring::MakeSampleWorld()) {
+    std::ofstream(folder / file.name, std::ios::binary)
+        .write(reinterpret_cast<const char*>(file.bytes.data()), static_cast<std::streamsize>(file.bytes.size()));
+  }
 }
 
 }  // namespace karst::testing

@@ -26,4 +26,7 @@ class TempDir {
 
 std::vector<std::uint8_t> ReadFileBytes(const std::filesystem::path& path);
 
+// Writes the sample world's files into `folder`, made when missing.
+void WriteSampleWorld(const std::filesystem::path& folder);
+
 }  // namespace karst::testing

@@ -30,14 +30,6 @@ using karst::testing::TempDir;
 using Bytes = std::vector<std::uint8_t>;
 namespace fs = std::filesystem;
 
-void WriteWorld(const fs::path& folder) {
-  fs::create_directories(folder);
-  for (const authoring::WorldFile& file : authoring::MakeSampleWorld()) {
-    std::ofstream(folder / file.name, std::ios::binary)
-        .write(reinterpret_cast<const char*>(file.bytes.data()), static_cast<std::streamsize>(file.bytes.size()));
-  }
-}
-
 Bytes WorldFileBytes(const std::string& name) {
   for (const authoring::WorldFile& file : authoring::MakeSampleWorld()) {
     if (file.name == name) {
@@ -75,7 +67,7 @@ std::string AFrameName(const fs::path& container) {
 TEST(OutputSafety, AnOutputThatIsAnInputOrHoldsAContainerIsRefusedAndNothingChanges) {
   const TempDir dir;
   const fs::path game = dir.path();
-  WriteWorld(game);
+  karst::testing::WriteSampleWorld(game);
   const std::string region = (game / "RGN01.GFF").string();
   const std::string library = (game / "OBJEX.GFF").string();
   fs::create_symlink("RGN01.GFF", game / "link.png");
@@ -147,7 +139,7 @@ TEST(OutputSafety, TheSampleWorldWritesOverNoOtherGameFilesWithoutForce) {
   };
   for (const Case& folderCase : cases) {
     const TempDir dir;
-    WriteWorld(dir.path());
+    karst::testing::WriteSampleWorld(dir.path());
     dir.Write(folderCase.file, folderCase.bytes);
     const std::map<std::string, std::string> before = Snapshot(dir.path());
     ProgramResult result = RunProgram(KARST_SAMPLEWORLD_PATH, {dir.path().string()});
@@ -227,7 +219,7 @@ TEST(OutputSafety, ChunksWithTheSameTagAndNumberGiveFramesOfTheirOwn) {
 
 TEST(OutputSafety, DashIsTheStandardOutputForTheCommandsWithOneOutput) {
   const TempDir dir;
-  WriteWorld(dir.path());
+  karst::testing::WriteSampleWorld(dir.path());
   const std::string region = (dir.path() / "RGN01.GFF").string();
   const std::string file = (dir.path() / "file").string();
   const std::string objects = (dir.path() / "OBJEX.GFF").string();
@@ -283,7 +275,7 @@ TEST(OutputSafety, OutputsThatCannotBeWrittenSayWhy) {
   fs::permissions(dir.path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
                                   fs::perms::others_read | fs::perms::others_exec);
   const fs::path game = dir.path() / "game";
-  WriteWorld(game);
+  karst::testing::WriteSampleWorld(game);
   const std::string region = (game / "RGN01.GFF").string();
   const fs::path locked = dir.path() / "locked";  // root's, 0755: nobody cannot write in it
   fs::create_directories(locked);

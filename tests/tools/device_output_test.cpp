@@ -14,7 +14,6 @@
 #include <thread>
 #include <vector>
 
-#include "authoring/sample_world.h"
 #include "platform/file_safety.h"
 #include "tests/support/fifo_reader.h"
 #include "tests/support/run_program.h"
@@ -30,12 +29,6 @@ using karst::testing::TempDir;
 using Bytes = std::vector<std::uint8_t>;
 namespace fs = std::filesystem;
 
-void WriteWorld(const fs::path& folder) {
-  for (const authoring::WorldFile& file : authoring::MakeSampleWorld()) {
-    std::ofstream(folder / file.name, std::ios::binary)
-        .write(reinterpret_cast<const char*>(file.bytes.data()), static_cast<std::streamsize>(file.bytes.size()));
-  }
-}
 
 std::vector<std::string> Replaced(std::vector<std::string> arguments, const std::string& output) {
   for (std::string& argument : arguments) {
@@ -61,7 +54,7 @@ TEST(SpecialOutputs, DevicesAndFifosAreWrittenAndStayWhatTheyWere) {
     GTEST_SKIP() << "needs root: only root could replace /dev/null, which is what this guards against";
   }
   const TempDir dir;
-  WriteWorld(dir.path());
+  karst::testing::WriteSampleWorld(dir.path());
   const std::string game = dir.path().string();
   const std::string frameName = [&] {
     const TempDir scratch;
@@ -130,7 +123,7 @@ TEST(SpecialOutputs, DevicesAndFifosAreWrittenAndStayWhatTheyWere) {
 
 TEST(SpecialOutputs, AnInterruptedRunRemovesItsTemporaryFilesAndEndsAsTheSignalWould) {
   const TempDir dir;
-  WriteWorld(dir.path());
+  karst::testing::WriteSampleWorld(dir.path());
   for (const int signalNumber : {SIGTERM, SIGINT, SIGHUP}) {
     const fs::path output = dir.path() / ("pictures-" + std::to_string(signalNumber));
     // Large pictures, one at a time: a temporary file stays for seconds while one is compressed.
@@ -152,7 +145,7 @@ TEST(SpecialOutputs, AnInterruptedRunRemovesItsTemporaryFilesAndEndsAsTheSignalW
 
 TEST(SpecialOutputs, ARunRemovesOnlyTheTemporaryFilesOfRunsThatNoLongerExist) {
   const TempDir dir;
-  WriteWorld(dir.path());
+  karst::testing::WriteSampleWorld(dir.path());
   // A process id that is free: a child that has been waited for.
   karst::testing::StartedProgram ended(KARST_SAMPLEWORLD_PATH, {"--help"});
   ended.Wait();
