@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "display/printed_notes.h"
 #include "platform/message_box.h"
 
 namespace karst {
@@ -136,6 +137,7 @@ bool StartViewer(platform::InstanceHandle instance, std::optional<std::string> w
 
   app.display = std::make_unique<DisplaySurface>(app.mainWindow, kScreenHeight, kScreenWidth,
                                                  kBitsPerPixel, 0);
+  app.display->report = PrintedNotes();
   bool ready = app.display->InitDirectDraw() == 1;
   if (ready) {
     const std::string objectLibraryPath = *app.workingPath + kObjectLibraryFileName;

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "gff/load_report.h"
 #include "platform/ddraw.h"
 
 namespace karst {
@@ -87,6 +88,9 @@ class DisplaySurface {
   std::uint8_t bitsPerPixel;
   std::uint32_t nonExclusive;
   platform::Window* window;
+  // Where the loads of regions and of the object library hand what they meet, given by the
+  // owner: the viewer prints the lines, the tools collect. Until then the notes reach nobody.
+  LoadReport report;
 
  private:
   // What the object layer needs of each drawable object definition (a definition whose bitmap

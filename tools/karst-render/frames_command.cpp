@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "display/printed_notes.h"
 #include "gff/allocation_budget.h"
 #include "gff/format.h"
 #include "gff/frame_set.h"
@@ -27,10 +28,6 @@ struct FramesOptions {
   std::string outputDirectory;
 };
 
-bool HoldsFrameSets(const Tag& tag) {
-  return SameTag(tag, kTagTile) || SameTag(tag, kTagBmp) || SameTag(tag, kTagCbmp);
-}
-
 int RunFrames(const FramesOptions& options) {
   std::error_code error;
   if (!std::filesystem::is_regular_file(options.path, error)) {
@@ -45,7 +42,7 @@ int RunFrames(const FramesOptions& options) {
   // The payloads are taken from the bytes in memory rather than through the container's stream,
   // so one chunk that cannot be read does not stop the frames of the chunks after it.
   GffFile file;
-  if (!file.OpenBytes(*bytes)) {
+  if (!file.OpenBytes(*bytes, PrintedNotes())) {
     ReportError(kTool, options.path, "not a GFF container (no \"GFFI\" header, or too short)");
     return kExitFailure;
   }
@@ -60,7 +57,7 @@ int RunFrames(const FramesOptions& options) {
   int written = 0;
   bool failed = false;
   for (const ChunkType& record : file.directory()) {
-    if (!HoldsFrameSets(record.tag) || !record.entries) {
+    if (!IsFrameSetTag(record.tag) || !record.entries) {
       continue;
     }
     for (const ChunkEntry& entry : *record.entries) {
@@ -76,7 +73,7 @@ int RunFrames(const FramesOptions& options) {
       // chunk by chunk.
       AllocationBudget budget = AllocationBudget::ForFileOfSize(payload.size());
       FrameSet frameSet;
-      DecodeFrameSet(frameSet, payload, budget);
+      DecodeFrameSet(frameSet, payload, budget, PrintedNotes().ForChunk(record.tag, entry));
       for (std::size_t index = 0; index < frameSet.frames.size(); ++index) {
         const Frame& frame = frameSet.frames[index];
         const std::string frameName = chunkName + "-" + std::to_string(index);
