@@ -135,12 +135,13 @@ bool DisplaySurface::LoadZone(const char* path) {
   viewY = 0;
   viewX = 0;
   region.reset();
-  return SwitchToRegion(LoadRegion(std::string(path), report));
+  return SwitchToRegion(LoadRegion(std::string(path), report), path);
 }
 
-bool DisplaySurface::SwitchToRegion(std::unique_ptr<Region> loaded) {
+bool DisplaySurface::SwitchToRegion(std::unique_ptr<Region> loaded, const std::string& file) {
   viewY = 0;
   viewX = 0;
+  regionFile_ = file;
   region = std::move(loaded);
   if (region == nullptr) {
     return false;
@@ -148,7 +149,7 @@ bool DisplaySurface::SwitchToRegion(std::unique_ptr<Region> loaded) {
   // Every frame reads the whole map, so a region without one is turned away at once, like a
   // file that is no region; the caller's message says the rest.
   if (std::optional<LoadNote> rejection = RejectionOf(*region, NoteKind::kMapRejected)) {
-    report.Pass(std::move(*rejection));
+    report.ForFile(regionFile_).Pass(std::move(*rejection));
     region.reset();
     return false;
   }
@@ -164,7 +165,7 @@ bool DisplaySurface::LoadPalette() {
     return false;
   }
   if (std::optional<LoadNote> rejection = RejectionOf(*region, NoteKind::kPaletteRejected)) {
-    report.Pass(std::move(*rejection));
+    report.ForFile(regionFile_).Pass(std::move(*rejection));
     ShowError(window, "Error loading palette!");
     return false;
   }
@@ -190,7 +191,7 @@ bool DisplaySurface::BuildTileSurface() {
     return false;
   }
   if (std::optional<LoadNote> rejection = RejectionOf(*region, NoteKind::kTilesRejected)) {
-    report.Pass(std::move(*rejection));
+    report.ForFile(regionFile_).Pass(std::move(*rejection));
     ShowError(window, "Error loading tiles");
     return false;
   }
@@ -215,7 +216,7 @@ bool DisplaySurface::BuildTileSurface() {
   const auto pitch = static_cast<std::size_t>(memory.pitch);
   const std::span<std::uint8_t> strip(memory.pixels,
                                       pitch * (kStripRows - 1) + static_cast<std::size_t>(width));
-  const bool copied = CopyTilesToStrip(region->tiles, strip, pitch, report);
+  const bool copied = CopyTilesToStrip(region->tiles, strip, pitch, report.ForFile(regionFile_));
   if (tileSurface->Unlock(nullptr) != 0 || !copied) {
     ShowError(window, "Error loading tiles");
     return false;

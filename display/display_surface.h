@@ -54,9 +54,9 @@ class DisplaySurface {
   // Region switch (data/): resets the view, destroys the region, loads the new one, sets its
   // palette and builds its tile strip. True only when all of that succeeded.
   bool LoadZone(const char* path);
-  // The same switch for a region already read (null: none); the tools use it to name what is
-  // wrong with a region before it is shown.
-  bool SwitchToRegion(std::unique_ptr<Region> loaded);
+  // The same switch for a region already read (null: none) from `file`, the name its notes
+  // carry; the tools use it to name what is wrong with a region before it is shown.
+  bool SwitchToRegion(std::unique_ptr<Region> loaded, const std::string& file = {});
   bool LoadPalette();
   bool BuildTileSurface();
   // Object library (data/): 1 when the library loaded with at least one "BMP " frame set.
@@ -118,6 +118,8 @@ class DisplaySurface {
   PlacementSource CurrentPlacementSource() const;
   const std::vector<ObjectPlacement>& Placements();
 
+  // The file of the region on screen, for the notes of its palette and tile strip.
+  std::string regionFile_;
   std::uint64_t libraryGeneration_ = 0;
   std::vector<ObjectPlacement> placements_;
   std::optional<PlacementSource> placementsFrom_;

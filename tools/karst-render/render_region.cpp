@@ -164,7 +164,7 @@ bool RegionRenderer::Render(const std::string& path, const ViewOrigin& view, Reg
   // Every picture carries all 256 colours of its own region, as the viewer's first region does;
   // a palette kept from an earlier picture would keep that picture's colour 255.
   display_.palette.reset();
-  if (!display_.SwitchToRegion(std::move(region))) {
+  if (!display_.SwitchToRegion(std::move(region), path)) {
     error = "the region cannot be shown";
     return false;
   }
