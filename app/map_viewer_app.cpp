@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "display/printed_notes.h"
 #include "platform/files.h"
 #include "platform/message_box.h"
 
@@ -137,6 +138,7 @@ bool StartViewer(platform::InstanceHandle instance, std::optional<std::string> w
 
   app.display = std::make_unique<DisplaySurface>(app.mainWindow, kScreenHeight, kScreenWidth,
                                                  kBitsPerPixel, 0);
+  app.display->report = PrintedNotes();
   bool ready = app.display->InitDirectDraw() == 1;
   if (ready) {
     // Found without regard to case, as on the game's own platform; when there is none, the

@@ -64,7 +64,7 @@ void Decode(benchmark::State& state, const EncodedFrames& frames) {
     for (const std::vector<std::uint8_t>& payload : frames.payloads) {
       FrameSet set;
       AllocationBudget budget = AllocationBudget::ForFileOfSize(payload.size());
-      DecodeFrameSet(set, payload, budget);
+      DecodeFrameSet(set, payload, budget, LoadReport());
       benchmark::DoNotOptimize(set.frames.data());
     }
   }

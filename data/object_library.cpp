@@ -1,6 +1,7 @@
 #include "data/object_library.h"
 
 #include "data/chunk_buffer.h"
+#include "data/region.h"
 #include "gff/byte_reader.h"
 #include "gff/format.h"
 
@@ -26,24 +27,26 @@ std::optional<ObjectChunkKind> KindOf(const Tag& tag) {
 }
 
 std::unique_ptr<FrameSet> DecodeNumberedFrameSet(std::span<const std::uint8_t> payload,
-                                                 std::uint32_t number, AllocationBudget& budget) {
+                                                 std::uint32_t number, AllocationBudget& budget,
+                                                 const LoadReport& report) {
   auto frameSet = std::make_unique<FrameSet>();
-  DecodeFrameSet(*frameSet, payload, budget);
+  DecodeFrameSet(*frameSet, payload, budget, report);
   frameSet->number = number;
   return frameSet;
 }
 
 }  // namespace
 
-std::unique_ptr<ObjectLibrary> LoadObjectLibrary(const std::string& path) {
+std::unique_ptr<ObjectLibrary> LoadObjectLibrary(const std::string& path, const LoadReport& report) {
+  const LoadReport fileReport = report.ForFile(path);
   GffFile file;
-  if (!file.Open(path)) {
+  if (!file.Open(path, fileReport)) {
     return nullptr;
   }
-  return LoadObjectLibrary(file);
+  return LoadObjectLibrary(file, fileReport);
 }
 
-std::unique_ptr<ObjectLibrary> LoadObjectLibrary(GffFile& file) {
+std::unique_ptr<ObjectLibrary> LoadObjectLibrary(GffFile& file, const LoadReport& report) {
   if (!file.IsOpen()) {
     return nullptr;
   }
@@ -54,24 +57,25 @@ std::unique_ptr<ObjectLibrary> LoadObjectLibrary(GffFile& file) {
       continue;
     }
     for (const ChunkEntry& entry : *type.entries) {
+      const LoadReport chunkReport = report.ForChunk(type.tag, entry);
       // Once the stream has failed, every later seek fails and the rest of the file is passed over.
-      if (!file.SeekTo(entry)) {
+      if (!SeekToChunk(file, entry, chunkReport)) {
         continue;
       }
       std::optional<std::vector<std::uint8_t>> payload =
-          AllocateChunkBuffer(file, entry, kTableEntryCost);
+          AllocateChunkBuffer(file, entry, chunkReport, kTableEntryCost);
       if (!payload) {
         continue;
       }
       // Bytes the file does not have stay zero and are decoded as such.
-      file.Read(*payload);
+      ReadChunk(file, *payload, chunkReport);
       const auto key = static_cast<std::int32_t>(entry.number);
       switch (*kind) {
         case ObjectChunkKind::kBmp:
-          library->bmpSets[key] = DecodeNumberedFrameSet(*payload, entry.number, file.budget());
+          library->bmpSets[key] = DecodeNumberedFrameSet(*payload, entry.number, file.budget(), chunkReport);
           break;
         case ObjectChunkKind::kCbmp:
-          library->cbmpSets[key] = DecodeNumberedFrameSet(*payload, entry.number, file.budget());
+          library->cbmpSets[key] = DecodeNumberedFrameSet(*payload, entry.number, file.budget(), chunkReport);
           break;
         case ObjectChunkKind::kOjff:
           library->objectDefs[key] = ParseObjectDef(*payload, entry.number);
@@ -132,6 +136,37 @@ ObjectDrawing DrawingOf(const ObjectLibrary& library, std::uint32_t objectId) {
   }
   const Frame* frame = nullptr;
   return BitmapDrawing(library, *definition->second, &frame);
+}
+
+std::size_t NoteUndrawnEntities(std::span<const Entity> entities, const ObjectLibrary& library,
+                                const LoadReport& report) {
+  std::size_t undrawn = 0;
+  for (std::size_t index = 0; index < entities.size(); ++index) {
+    const ObjectDrawing drawing = DrawingOf(library, entities[index].objectId);
+    if (drawing == ObjectDrawing::kDrawn) {
+      continue;
+    }
+    ++undrawn;
+    NoteKind kind = NoteKind::kEntityBitmapWithoutPixels;
+    switch (drawing) {
+      case ObjectDrawing::kNoDefinition:
+        kind = NoteKind::kEntityWithoutDefinition;
+        break;
+      case ObjectDrawing::kWrongSizeDefinition:
+        kind = NoteKind::kEntityDefinitionWrongSize;
+        break;
+      case ObjectDrawing::kNoBitmap:
+        kind = NoteKind::kEntityWithoutBitmap;
+        break;
+      case ObjectDrawing::kNoFrames:
+        kind = NoteKind::kEntityBitmapWithoutFrames;
+        break;
+      default:
+        break;
+    }
+    report.Note(kind, index);
+  }
+  return undrawn;
 }
 
 const Frame* DrawingFrame(const ObjectLibrary& library, const ObjectDef& definition) {

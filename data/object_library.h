@@ -33,6 +33,7 @@
 
 #include "gff/frame_set.h"
 #include "gff/gff_file.h"
+#include "gff/load_report.h"
 
 namespace karst {
 
@@ -61,12 +62,13 @@ struct ObjectLibrary {
 };
 
 // Reads a library file. Null when it cannot be opened, does not begin with "GFFI", or is too
-// short to reach its directory; otherwise a library, whose tables may be empty.
-std::unique_ptr<ObjectLibrary> LoadObjectLibrary(const std::string& path);
+// short to reach its directory; otherwise a library, whose tables may be empty. The notes of the
+// reading and decoding go to `report`, narrowed to the file, its chunks and frames.
+std::unique_ptr<ObjectLibrary> LoadObjectLibrary(const std::string& path, const LoadReport& report);
 
 // The same load from a container opened by the caller. Null when `file` is not open. The file
 // is closed when the load returns.
-std::unique_ptr<ObjectLibrary> LoadObjectLibrary(GffFile& file);
+std::unique_ptr<ObjectLibrary> LoadObjectLibrary(GffFile& file, const LoadReport& report);
 
 // The definition in a 16-byte OJFF payload from chunk `number`; null for any other size.
 std::unique_ptr<ObjectDef> ParseObjectDef(std::span<const std::uint8_t> payload, std::uint32_t number);
@@ -83,6 +85,14 @@ enum class ObjectDrawing {
 };
 
 ObjectDrawing DrawingOf(const ObjectLibrary& library, std::uint32_t objectId);
+
+struct Entity;
+
+// Notes every entity of `entities` that the object layer passes over, with its index as the
+// note's value and its kind saying why (kEntityWithoutDefinition ... kEntityBitmapWithoutPixels).
+// Returns how many there were.
+std::size_t NoteUndrawnEntities(std::span<const Entity> entities, const ObjectLibrary& library,
+                                const LoadReport& report);
 
 // The frame that draws `definition`: frame 0 of its bitmap, or null when the rule above says
 // the object is not drawn.

@@ -9,7 +9,7 @@
 namespace karst {
 
 std::int32_t DisplaySurface::LoadObjects(const std::string& path) {
-  return UseObjectLibrary(LoadObjectLibrary(path));
+  return UseObjectLibrary(LoadObjectLibrary(path, report));
 }
 
 std::int32_t DisplaySurface::UseObjectLibrary(std::unique_ptr<ObjectLibrary> loaded) {

@@ -11,79 +11,87 @@ namespace {
 
 // PAL, MAP and GMAP: the payload as it is. Once the stream has failed the buffer stays zeros.
 void LoadRaw(GffFile& file, const ChunkEntry& entry, std::optional<std::vector<std::uint8_t>>& data,
-             std::uint32_t& size) {
-  data = AllocateChunkBuffer(file, entry);
+             std::uint32_t& size, const LoadReport& report) {
+  data = AllocateChunkBuffer(file, entry, report);
   size = data ? entry.size : 0;
-  if (data && file.SeekTo(entry)) {
-    file.Read(*data);
+  if (data && SeekToChunk(file, entry, report)) {
+    ReadChunk(file, *data, report);
   }
 }
 
-void LoadName(GffFile& file, const ChunkEntry& entry, Region& region) {
+void LoadName(GffFile& file, const ChunkEntry& entry, Region& region, const LoadReport& report) {
   // The name itself is paid for besides the buffer it is read into.
-  std::optional<std::vector<std::uint8_t>> buffer = AllocateChunkBuffer(file, entry, entry.size);
+  std::optional<std::vector<std::uint8_t>> buffer = AllocateChunkBuffer(file, entry, report, entry.size);
   if (!buffer) {
     region.name.reset();
     return;
   }
-  if (file.SeekTo(entry)) {
-    file.Read(*buffer);
+  if (SeekToChunk(file, entry, report)) {
+    ReadChunk(file, *buffer, report);
   }
   // Whoever shows the name stops at its first zero byte; a chunk that could not be read is "".
   region.name.emplace(buffer->begin(), std::find(buffer->begin(), buffer->end(), 0));
 }
 
-void LoadTiles(GffFile& file, const ChunkEntryList& entries, Region& region) {
+void LoadTiles(GffFile& file, const ChunkEntryList& entries, Region& region, const LoadReport& report) {
   region.tiles.clear();
   region.tileCount = 0;
+  region.tilesRead = 0;
   const auto count = static_cast<std::size_t>(entries.count());
   if (!file.budget().Take(std::uint64_t{count} * sizeof(FrameSet))) {
+    const bool failedBefore = file.StreamFailed();
     file.FailStream();
+    report.ForType(kTagTile).Note(failedBefore ? NoteKind::kChunkPassedOver : NoteKind::kChunkOverBudget);
     return;
   }
   region.tiles.resize(count);
   region.tileCount = entries.count();
-  std::size_t next = 0;
   for (const ChunkEntry& entry : entries) {
-    if (!file.SeekTo(entry)) {
+    const LoadReport chunkReport = report.ForChunk(kTagTile, entry);
+    if (!SeekToChunk(file, entry, chunkReport)) {
       continue;
     }
-    std::optional<std::vector<std::uint8_t>> payload = AllocateChunkBuffer(file, entry);
+    std::optional<std::vector<std::uint8_t>> payload = AllocateChunkBuffer(file, entry, chunkReport);
     if (!payload) {
       continue;
     }
     // A short read leaves zeros behind the bytes that arrived; those are decoded as they are.
-    file.Read(*payload);
-    FrameSet& tile = region.tiles[next++];
-    DecodeFrameSet(tile, *payload, file.budget());
+    ReadChunk(file, *payload, chunkReport);
+    FrameSet& tile = region.tiles[static_cast<std::size_t>(region.tilesRead++)];
+    DecodeFrameSet(tile, *payload, file.budget(), chunkReport);
     tile.number = entry.number;
   }
 }
 
-void LoadEntities(GffFile& file, const ChunkEntry& entry, Region& region) {
+void LoadEntities(GffFile& file, const ChunkEntry& entry, Region& region, const LoadReport& report) {
   const std::uint64_t tableCost = std::uint64_t{entry.size / kEntityRecordSize} * sizeof(Entity);
-  std::optional<std::vector<std::uint8_t>> payload = AllocateChunkBuffer(file, entry, tableCost);
+  std::optional<std::vector<std::uint8_t>> payload = AllocateChunkBuffer(file, entry, report, tableCost);
   // Only a table that was read replaces an earlier one: once the stream has failed, a later ETAB
   // leaves the table as it was. A read that merely comes up short still counts, zeros and all.
-  if (!payload || !file.SeekTo(entry)) {
+  if (!payload || !SeekToChunk(file, entry, report)) {
     return;
   }
-  file.Read(*payload);
+  ReadChunk(file, *payload, report);
   region.entities = ParseEntities(*payload);
   region.entityCount = region.entities ? static_cast<std::int32_t>(region.entities->size()) : 0;
+  region.entityChunk = entry;
+  if (!region.entities) {
+    report.Note(NoteKind::kEntityTableRejected, entry.size);
+  }
 }
 
 }  // namespace
 
-std::unique_ptr<Region> LoadRegion(const std::string& path) {
+std::unique_ptr<Region> LoadRegion(const std::string& path, const LoadReport& report) {
+  const LoadReport fileReport = report.ForFile(path);
   GffFile file;
-  if (!file.Open(path)) {
+  if (!file.Open(path, fileReport)) {
     return nullptr;
   }
-  return LoadRegion(file);
+  return LoadRegion(file, fileReport);
 }
 
-std::unique_ptr<Region> LoadRegion(GffFile& file) {
+std::unique_ptr<Region> LoadRegion(GffFile& file, const LoadReport& report) {
   if (!file.IsOpen()) {
     return nullptr;
   }
@@ -94,23 +102,26 @@ std::unique_ptr<Region> LoadRegion(GffFile& file) {
       continue;
     }
     if (SameTag(type.tag, kTagTile)) {
-      LoadTiles(file, *type.entries, *region);
+      LoadTiles(file, *type.entries, *region, report);
       continue;
     }
     const ChunkEntry* first = FirstChunk(type);
     if (first == nullptr) {
       continue;
     }
+    const LoadReport chunkReport = report.ForChunk(type.tag, *first);
     if (SameTag(type.tag, kTagPal)) {
-      LoadRaw(file, *first, region->paletteData, region->paletteSize);
+      LoadRaw(file, *first, region->paletteData, region->paletteSize, chunkReport);
+      region->paletteChunk = region->paletteData ? std::optional(*first) : std::nullopt;
     } else if (SameTag(type.tag, kTagMap)) {
-      LoadRaw(file, *first, region->mapData, region->mapSize);
+      LoadRaw(file, *first, region->mapData, region->mapSize, chunkReport);
+      region->mapChunk = region->mapData ? std::optional(*first) : std::nullopt;
     } else if (SameTag(type.tag, kTagGmap)) {
-      LoadRaw(file, *first, region->gmapData, region->gmapSize);
+      LoadRaw(file, *first, region->gmapData, region->gmapSize, chunkReport);
     } else if (SameTag(type.tag, kTagRnme)) {
-      LoadName(file, *first, *region);
+      LoadName(file, *first, *region, chunkReport);
     } else if (SameTag(type.tag, kTagEtab)) {
-      LoadEntities(file, *first, *region);
+      LoadEntities(file, *first, *region, chunkReport);
     }
   }
   file.Close();

@@ -33,6 +33,7 @@
 
 #include "gff/frame_set.h"
 #include "gff/gff_file.h"
+#include "gff/load_report.h"
 
 namespace karst {
 
@@ -71,15 +72,24 @@ struct Region {
   std::uint32_t mapSize = 0;
   std::int32_t tileCount = 0;
   std::int32_t entityCount = 0;
+  // Where the parts came from, so that what is wrong with them can be named: the PAL and MAP
+  // chunks whose buffers were kept, the ETAB chunk whose payload was read (whether or not it gave
+  // a table), and how many of `tiles` were read and decoded, the first ones.
+  std::optional<ChunkEntry> paletteChunk;
+  std::optional<ChunkEntry> mapChunk;
+  std::optional<ChunkEntry> entityChunk;
+  std::int32_t tilesRead = 0;
 };
 
 // Reads a region file. Null when it cannot be opened, does not begin with "GFFI", or is too
-// short to reach its directory; anything else gives a region, with what the file holds.
-std::unique_ptr<Region> LoadRegion(const std::string& path);
+// short to reach its directory; anything else gives a region, with what the file holds. The
+// notes of the reading and decoding go to `report`, narrowed to the file, its chunks and frames;
+// an ETAB payload that gives no table is noted too.
+std::unique_ptr<Region> LoadRegion(const std::string& path, const LoadReport& report);
 
 // The same load from a container opened by the caller (from a file or from bytes). Null when
 // `file` is not open. The file is closed when the load returns.
-std::unique_ptr<Region> LoadRegion(GffFile& file);
+std::unique_ptr<Region> LoadRegion(GffFile& file, const LoadReport& report);
 
 // The entities of an ETAB payload, or nothing when its size is not a multiple of 8. A payload
 // of 0 bytes gives a table of no entities.

@@ -10,7 +10,6 @@
 #include "gff/byte_reader.h"
 #include "gff/format.h"
 #include "gff/frame_set.h"
-#include "platform/channels.h"
 #include "platform/message_box.h"
 
 namespace karst {
@@ -48,28 +47,54 @@ void ShowError(platform::Window* owner, const char* text) {
   platform::MessageBox(owner, text, "Error", platform::MB_OK);
 }
 
-bool HasWholeMap(const Region& region) {
-  return region.mapData && region.mapData->size() >= kMapBytes;
+// The note for a part whose payload is missing or shorter than `least` bytes.
+std::optional<LoadNote> ShortPart(NoteKind kind, const Tag& tag, const std::optional<std::vector<std::uint8_t>>& data,
+                                  const std::optional<ChunkEntry>& chunk, std::uint32_t least) {
+  if (data && data->size() >= least) {
+    return std::nullopt;
+  }
+  LoadNote note;
+  note.kind = kind;
+  note.tag = tag;
+  if (data) {
+    note.chunk = chunk;
+    note.value = data->size();
+  }
+  return note;
 }
 
-bool HasWholePalette(const Region& region) {
-  return region.paletteData && region.paletteData->size() >= kPaletteBytes;
+// The rejection of `kind` among the region's, if it has one.
+std::optional<LoadNote> RejectionOf(const Region& region, NoteKind kind) {
+  for (LoadNote& note : RegionRejections(region)) {
+    if (note.kind == kind) {
+      return std::move(note);
+    }
+  }
+  return std::nullopt;
 }
 
 }  // namespace
 
-std::optional<std::string_view> RegionRejection(const Region& region) {
-  if (!HasWholeMap(region)) {
-    return "no \"MAP \" chunk of 12288 bytes";
+std::vector<LoadNote> RegionRejections(const Region& region) {
+  std::vector<LoadNote> rejections;
+  if (auto map = ShortPart(NoteKind::kMapRejected, kTagMap, region.mapData, region.mapChunk, kMapBytes)) {
+    rejections.push_back(std::move(*map));
   }
-  if (!HasWholePalette(region)) {
-    return "no \"PAL \" chunk of 768 bytes";
+  if (auto palette =
+          ShortPart(NoteKind::kPaletteRejected, kTagPal, region.paletteData, region.paletteChunk, kPaletteBytes)) {
+    rejections.push_back(std::move(*palette));
   }
-  if (region.tileCount <= 0) {
-    return "no \"TILE\" chunk";
+  if (region.tileCount <= 0 || region.tileCount > kMostTilesInStrip) {
+    LoadNote tiles;
+    tiles.kind = NoteKind::kTilesRejected;
+    tiles.tag = kTagTile;
+    tiles.value = static_cast<std::uint64_t>(std::max(region.tileCount, 0));
+    rejections.push_back(std::move(tiles));
   }
-  return std::nullopt;
+  return rejections;
 }
+
+bool HasSeveralFrames(const FrameSet& tile) { return tile.frameCount > 1; }
 
 platform::PaletteTable ConvertPalette(std::span<const std::uint8_t> paletteData) {
   platform::PaletteTable entries{};
@@ -84,18 +109,18 @@ platform::PaletteTable ConvertPalette(std::span<const std::uint8_t> paletteData)
 }
 
 bool CopyTilesToStrip(std::span<const FrameSet> tiles, std::span<std::uint8_t> strip,
-                      std::size_t pitch) {
+                      std::size_t pitch, const LoadReport& report) {
   const std::size_t rowBytes = tiles.size() * kTileSize;
   if (pitch < rowBytes || strip.size() < pitch * (kStripRows - 1) + rowBytes) {
     return false;
   }
   for (std::size_t row = 0; row < kStripRows; ++row) {
     std::uint8_t* out = strip.data() + row * pitch;
-    for (const FrameSet& tile : tiles) {
-      if (tile.frameCount > 1) {
-        platform::WriteDebugText(kTileDiagnostic);
+    for (std::size_t index = 0; index < tiles.size(); ++index) {
+      if (HasSeveralFrames(tiles[index])) {
+        report.ForType(kTagTile).Note(NoteKind::kTileWithSeveralFrames, index);
       }
-      CopyTileRow(tile, row, out);
+      CopyTileRow(tiles[index], row, out);
       out += kTileSize;
     }
   }
@@ -110,19 +135,21 @@ bool DisplaySurface::LoadZone(const char* path) {
   viewY = 0;
   viewX = 0;
   region.reset();
-  return SwitchToRegion(LoadRegion(std::string(path)));
+  return SwitchToRegion(LoadRegion(std::string(path), report), path);
 }
 
-bool DisplaySurface::SwitchToRegion(std::unique_ptr<Region> loaded) {
+bool DisplaySurface::SwitchToRegion(std::unique_ptr<Region> loaded, const std::string& file) {
   viewY = 0;
   viewX = 0;
+  regionFile_ = file;
   region = std::move(loaded);
   if (region == nullptr) {
     return false;
   }
   // Every frame reads the whole map, so a region without one is turned away at once, like a
   // file that is no region; the caller's message says the rest.
-  if (!HasWholeMap(*region)) {
+  if (std::optional<LoadNote> rejection = RejectionOf(*region, NoteKind::kMapRejected)) {
+    report.ForFile(regionFile_).Pass(std::move(*rejection));
     region.reset();
     return false;
   }
@@ -133,7 +160,12 @@ bool DisplaySurface::SwitchToRegion(std::unique_ptr<Region> loaded) {
 }
 
 bool DisplaySurface::LoadPalette() {
-  if (region == nullptr || !HasWholePalette(*region)) {
+  if (region == nullptr) {
+    ShowError(window, "Error loading palette!");
+    return false;
+  }
+  if (std::optional<LoadNote> rejection = RejectionOf(*region, NoteKind::kPaletteRejected)) {
+    report.ForFile(regionFile_).Pass(std::move(*rejection));
     ShowError(window, "Error loading palette!");
     return false;
   }
@@ -154,12 +186,17 @@ bool DisplaySurface::LoadPalette() {
 
 bool DisplaySurface::BuildTileSurface() {
   tileSurface.reset();
-  const std::uint64_t width =
-      region != nullptr && region->tileCount > 0
-          ? std::uint64_t{16} * static_cast<std::uint64_t>(region->tileCount)
-          : 0;
-  if (width == 0 || width > UINT32_MAX || ddraw == nullptr ||
-      static_cast<std::size_t>(region->tileCount) != region->tiles.size()) {
+  if (region == nullptr) {
+    ShowError(window, "Error loading tiles");
+    return false;
+  }
+  if (std::optional<LoadNote> rejection = RejectionOf(*region, NoteKind::kTilesRejected)) {
+    report.ForFile(regionFile_).Pass(std::move(*rejection));
+    ShowError(window, "Error loading tiles");
+    return false;
+  }
+  const std::uint64_t width = std::uint64_t{kTileSize} * static_cast<std::uint64_t>(region->tileCount);
+  if (ddraw == nullptr || static_cast<std::size_t>(region->tileCount) != region->tiles.size()) {
     ShowError(window, "Error loading tiles");
     return false;
   }
@@ -179,7 +216,7 @@ bool DisplaySurface::BuildTileSurface() {
   const auto pitch = static_cast<std::size_t>(memory.pitch);
   const std::span<std::uint8_t> strip(memory.pixels,
                                       pitch * (kStripRows - 1) + static_cast<std::size_t>(width));
-  const bool copied = CopyTilesToStrip(region->tiles, strip, pitch);
+  const bool copied = CopyTilesToStrip(region->tiles, strip, pitch, report.ForFile(regionFile_));
   if (tileSurface->Unlock(nullptr) != 0 || !copied) {
     ShowError(window, "Error loading tiles");
     return false;

@@ -1,6 +1,9 @@
 // The pieces of the region switch that do not need a display: what a region must hold to be
 // shown, the palette conversion, and the copy of the tiles into the locked tile strip.
 //
+// RegionRejections is the one rule for what a region must hold: the switch (LoadZone) turns a
+// region away by it, and the tools name what it finds.
+//
 // PAL payload, read from its first byte (768 bytes):
 //
 //   bytes          width   content
@@ -13,10 +16,11 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <span>
-#include <string_view>
+#include <vector>
 
+#include "gff/format.h"
+#include "gff/load_report.h"
 #include "platform/ddraw.h"
 
 namespace karst {
@@ -24,11 +28,21 @@ namespace karst {
 struct FrameSet;
 struct Region;
 
-inline constexpr std::string_view kTileDiagnostic = "Tile with more than one frame!";
+// The tile strip is one surface, 16 pixels wide for every tile.
+inline constexpr std::int32_t kMostTilesInStrip =
+    static_cast<std::int32_t>(platform::kLargestSurfaceSide) / kTileSize;
 
-// Why `LoadZone` turns a loaded region away, in the order it looks: no map of 12288 bytes, no
-// palette of 768 bytes, no tiles. Nothing when the region can be shown.
-std::optional<std::string_view> RegionRejection(const Region& region);
+// Every reason `LoadZone` has to turn a loaded region away, in the order it looks; empty when the
+// region can be shown:
+//   kMapRejected      no map of 12288 bytes: the switch fails without a box of its own
+//   kPaletteRejected  no palette of 768 bytes: "Error loading palette!"
+//   kTilesRejected    no tiles, or more than kMostTilesInStrip: "Error loading tiles"
+// A note names the chunk taken and has its size as value, or no chunk when there was none; the
+// tiles' note has their number as value.
+std::vector<LoadNote> RegionRejections(const Region& region);
+
+// Whether a tile is one the strip sends its diagnostic for, once per row: it has several frames.
+bool HasSeveralFrames(const FrameSet& tile);
 
 // The 256 entries made from a palette payload of at least 768 bytes: each 6-bit component v
 // becomes floor(v x 255 / 63) kept to 8 bits (64 wraps to 3); the flags are 0.
@@ -37,9 +51,9 @@ platform::PaletteTable ConvertPalette(std::span<const std::uint8_t> paletteData)
 // Copies frame 0 of every tile into the 16 rows of `strip`, `pitch` bytes apart; `strip` must
 // hold 16 rows of at least 16 x `tiles.size()` bytes. A tile whose frame 0 is not 16 x 16 gives
 // the part that overlaps the square, the rest index 0; a tile without frames or pixels is all
-// index 0. A tile with more than one frame sends `kTileDiagnostic` to the debug channel once
-// for every row. False, with nothing written, when `strip` is too small.
+// index 0. A tile with several frames is noted (kTileWithSeveralFrames, its index as the value)
+// once for every row. False, with nothing written, when `strip` is too small.
 bool CopyTilesToStrip(std::span<const FrameSet> tiles, std::span<std::uint8_t> strip,
-                      std::size_t pitch);
+                      std::size_t pitch, const LoadReport& report);
 
 }  // namespace karst

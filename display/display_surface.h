@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "gff/load_report.h"
 #include "platform/ddraw.h"
 
 namespace karst {
@@ -53,9 +54,9 @@ class DisplaySurface {
   // Region switch (data/): resets the view, destroys the region, loads the new one, sets its
   // palette and builds its tile strip. True only when all of that succeeded.
   bool LoadZone(const char* path);
-  // The same switch for a region already read (null: none); the tools use it to name what is
-  // wrong with a region before it is shown.
-  bool SwitchToRegion(std::unique_ptr<Region> loaded);
+  // The same switch for a region already read (null: none) from `file`, the name its notes
+  // carry; the tools use it to name what is wrong with a region before it is shown.
+  bool SwitchToRegion(std::unique_ptr<Region> loaded, const std::string& file = {});
   bool LoadPalette();
   bool BuildTileSurface();
   // Object library (data/): 1 when the library loaded with at least one "BMP " frame set.
@@ -87,6 +88,9 @@ class DisplaySurface {
   std::uint8_t bitsPerPixel;
   std::uint32_t nonExclusive;
   platform::Window* window;
+  // Where the loads of regions and of the object library hand what they meet, given by the
+  // owner: the viewer prints the lines, the tools collect. Until then the notes reach nobody.
+  LoadReport report;
 
  private:
   // What the object layer needs of each drawable object definition (a definition whose bitmap
@@ -114,6 +118,8 @@ class DisplaySurface {
   PlacementSource CurrentPlacementSource() const;
   const std::vector<ObjectPlacement>& Placements();
 
+  // The file of the region on screen, for the notes of its palette and tile strip.
+  std::string regionFile_;
   std::uint64_t libraryGeneration_ = 0;
   std::vector<ObjectPlacement> placements_;
   std::optional<PlacementSource> placementsFrom_;

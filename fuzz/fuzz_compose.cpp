@@ -25,7 +25,7 @@ constexpr std::int32_t kScreenHeight = 480;
 template <typename Load>
 auto LoadFromBytes(std::span<const std::uint8_t> bytes, Load load) -> decltype(load(std::declval<karst::GffFile&>())) {
   karst::GffFile file;
-  if (!file.OpenBytes(std::vector<std::uint8_t>(bytes.begin(), bytes.end()))) {
+  if (!file.OpenBytes(std::vector<std::uint8_t>(bytes.begin(), bytes.end()), karst::LoadReport())) {
     return nullptr;
   }
   karst::fuzzing::ShrinkToFuzzBudget(file, bytes.size());
@@ -63,12 +63,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     __builtin_trap();
   }
   display.UseObjectLibrary(LoadFromBytes(
-      input.library, [](karst::GffFile& file) { return karst::LoadObjectLibrary(file); }));
+      input.library, [](karst::GffFile& file) { return karst::LoadObjectLibrary(file, karst::LoadReport()); }));
   if (!SurfacesFitTheirFrames(display)) {
     __builtin_trap();
   }
   const bool switched = display.SwitchToRegion(
-      LoadFromBytes(input.region, [](karst::GffFile& file) { return karst::LoadRegion(file); }));
+      LoadFromBytes(input.region, [](karst::GffFile& file) { return karst::LoadRegion(file, karst::LoadReport()); }));
   if (switched) {
     display.ScrollBy(input.viewX, input.viewY);
   } else {

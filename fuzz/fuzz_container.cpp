@@ -8,7 +8,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   karst::GffFile file;
-  if (!file.OpenBytes(std::vector<std::uint8_t>(data, data + size))) {
+  if (!file.OpenBytes(std::vector<std::uint8_t>(data, data + size), karst::LoadReport())) {
     return 0;
   }
   for (const karst::ChunkType& type : file.directory()) {

@@ -16,7 +16,8 @@
 
 namespace karst::fuzzing {
 
-using EncodingDecoder = void (*)(Frame&, std::span<const std::uint8_t>, std::size_t, AllocationBudget&);
+using EncodingDecoder = void (*)(Frame&, std::span<const std::uint8_t>, std::size_t, AllocationBudget&,
+                                 const LoadReport&);
 
 // Pixels are exactly width x height or none; a planar frame draws only from its colour map or
 // leaves the pixel at 0; an NRML frame has no colour map.
@@ -55,7 +56,7 @@ inline int FuzzOneEncoding(const std::uint8_t* data, std::size_t size, const Tag
   frame.height = header.u16le();
   frame.encoding = encoding;
   AllocationBudget budget(FuzzBudgetBytes(size));
-  decode(frame, payload, 0, budget);
+  decode(frame, payload, 0, budget, LoadReport());
   if (!FrameKeepsItsPromises(frame, encoding)) {
     __builtin_trap();
   }

@@ -10,7 +10,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   karst::AllocationBudget budget(karst::fuzzing::FuzzBudgetBytes(size));
   karst::FrameSet frameSet;
-  karst::DecodeFrameSet(frameSet, std::span<const std::uint8_t>(data, size), budget);
+  karst::DecodeFrameSet(frameSet, std::span<const std::uint8_t>(data, size), budget, karst::LoadReport());
   if (frameSet.frames.size() != static_cast<std::size_t>(frameSet.frameCount)) {
     __builtin_trap();
   }

@@ -9,7 +9,6 @@
 #include <nlohmann/json.hpp>
 
 #include "gff/gff_file.h"
-#include "platform/channels.h"
 #include "tools/common/directory_listing.h"
 #include "tools/common/json_text.h"
 
@@ -29,8 +28,7 @@ bool PlainText(const std::string& text, bool lineFeeds) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   karst::GffFile file;
-  const karst::platform::ChannelCapture readerLines;
-  if (!file.OpenBytes(std::vector<std::uint8_t>(data, data + size))) {
+  if (!file.OpenBytes(std::vector<std::uint8_t>(data, data + size), karst::LoadReport())) {
     return 0;
   }
   karst::tools::DirectoryWarnings(file);

@@ -39,11 +39,11 @@ bool Consistent(const karst::Region& region) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   karst::GffFile file;
-  if (!file.OpenBytes(std::vector<std::uint8_t>(data, data + size))) {
+  if (!file.OpenBytes(std::vector<std::uint8_t>(data, data + size), karst::LoadReport())) {
     return 0;
   }
   karst::fuzzing::ShrinkToFuzzBudget(file, size);
-  const std::unique_ptr<karst::Region> region = karst::LoadRegion(file);
+  const std::unique_ptr<karst::Region> region = karst::LoadRegion(file, karst::LoadReport());
   if (!region || !Consistent(*region)) {
     __builtin_trap();
   }

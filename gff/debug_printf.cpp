@@ -6,7 +6,6 @@
 #include <string>
 #include <string_view>
 
-#include "platform/channels.h"
 
 namespace karst {
 namespace {
@@ -48,7 +47,7 @@ std::string WithoutUnknownConversions(std::string_view format) {
 
 }  // namespace
 
-void DebugPrintf(const char* format, ...) {
+std::string DebugPrintf(const char* format, ...) {
   const std::string safeFormat = WithoutUnknownConversions(format);
   char buffer[kDebugPrintfBufferSize];
   std::va_list arguments;
@@ -56,12 +55,12 @@ void DebugPrintf(const char* format, ...) {
   const int length = std::vsnprintf(buffer, sizeof buffer, safeFormat.c_str(), arguments);
   va_end(arguments);
   if (length < 0) {
-    return;
+    return {};
   }
   // A longer text is cut at the buffer, as the fixed buffer implies.
   const std::size_t kept =
       std::min<std::size_t>(static_cast<std::size_t>(length), sizeof buffer - 1);
-  platform::WriteDebugText(std::string_view(buffer, kept));
+  return std::string(buffer, kept);
 }
 
 }  // namespace karst

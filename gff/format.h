@@ -58,6 +58,11 @@ inline constexpr Tag kTagNrml = MakeTag("NRML");
 inline constexpr Tag kTagPlnr = MakeTag("PLNR");
 inline constexpr Tag kTagPlan = MakeTag("PLAN");
 
+// The chunk types whose payloads are frame sets.
+constexpr bool IsFrameSetTag(const Tag& tag) {
+  return SameTag(tag, kTagTile) || SameTag(tag, kTagBmp) || SameTag(tag, kTagCbmp);
+}
+
 // Container layout.
 inline constexpr std::uint32_t kHeaderSize = 16;            // magic, 8 unread bytes, u32 D
 inline constexpr std::uint32_t kDirectoryHeaderSize = 10;   // 4 unread, u32 L, 2 unread

@@ -6,8 +6,6 @@
 #include <string>
 
 #include "gff/byte_reader.h"
-#include "gff/debug_printf.h"
-#include "platform/channels.h"
 
 namespace karst {
 namespace {
@@ -101,8 +99,6 @@ class PixelCursor {
   std::uint64_t index_;
 };
 
-void ReportOverrun() { platform::WriteOutputLine("We ran outta space!"); }
-
 // Reads B-bit codes packed most significant bit first. A code whose bits are not all in the
 // stream is not there: the stream holds floor(8 x size / B) codes (without end for B = 0, whose
 // codes are all 0). Bits are taken a byte at a time into a small accumulator; B is at most 8,
@@ -180,7 +176,7 @@ bool PreparePlanar(Frame& frame, std::span<const std::uint8_t> payload, std::siz
 }  // namespace
 
 void DecodeFrameSet(FrameSet& frameSet, std::span<const std::uint8_t> payload,
-                    AllocationBudget& budget) {
+                    AllocationBudget& budget, const LoadReport& report) {
   ByteReader reader(payload);
   reader.seek(4);
   const std::uint16_t count = reader.u16le();
@@ -189,18 +185,18 @@ void DecodeFrameSet(FrameSet& frameSet, std::span<const std::uint8_t> payload,
   }
   frameSet.frameCount = count;
   frameSet.frames.assign(count, Frame{});
-  for (Frame& frame : frameSet.frames) {
+  for (std::uint32_t index = 0; index < count; ++index) {
     const std::uint32_t position = reader.u32le();
     if (reader.ranOut()) {
       // The rest of the table lies beyond the payload: those frames stay empty.
       break;
     }
-    DecodeFrame(frame, payload, position, budget);
+    DecodeFrame(frameSet.frames[index], payload, position, budget, report.ForFrame(index));
   }
 }
 
 void DecodeFrame(Frame& frame, std::span<const std::uint8_t> payload, std::size_t position,
-                 AllocationBudget& budget) {
+                 AllocationBudget& budget, const LoadReport& report) {
   if (position > payload.size() || payload.size() - position < kFrameHeaderSize) {
     return;
   }
@@ -210,7 +206,7 @@ void DecodeFrame(Frame& frame, std::span<const std::uint8_t> payload, std::size_
   frame.height = reader.u16le();
   if (reader.u8() != kNotNrmlMarker) {
     frame.encoding = kTagNrml;
-    DecodeNrml(frame, payload, position, budget);
+    DecodeNrml(frame, payload, position, budget, report);
     return;
   }
   if (position + kFrameHeaderSize == payload.size()) {
@@ -223,18 +219,18 @@ void DecodeFrame(Frame& frame, std::span<const std::uint8_t> payload, std::size_
   }
   frame.encoding[4] = '\0';
   if (SameTag(frame.encoding, kTagPlnr)) {
-    DecodePlnr(frame, payload, position, budget);
+    DecodePlnr(frame, payload, position, budget, report);
   } else if (SameTag(frame.encoding, kTagPlan)) {
-    DecodePlan(frame, payload, position, budget);
+    DecodePlan(frame, payload, position, budget, report);
   } else {
-    platform::WriteOutputLine("Unknown type: " + TagText(frame.encoding));
+    report.Note(NoteKind::kUnknownEncoding, 0, frame.encoding);
     // Consumers copy frame 0 of a set without looking: an unknown frame draws as index 0.
     AllocatePixels(frame, budget);
   }
 }
 
 void DecodeNrml(Frame& frame, std::span<const std::uint8_t> payload, std::size_t position,
-                AllocationBudget& budget) {
+                AllocationBudget& budget, const LoadReport& report) {
   // Without pixels the rows are still walked, every write dropped, so the frame's diagnostics
   // stay the same; the walk is bounded by the payload.
   AllocatePixels(frame, budget);
@@ -243,7 +239,7 @@ void DecodeNrml(Frame& frame, std::span<const std::uint8_t> payload, std::size_t
   reader.skip(kFrameHeaderSize - 1);
   unsigned row = reader.u8();
   if (row != 0 && row != kEndOfFrameRow) {
-    DebugPrintf("%Y offset: %u is different!\n", row);
+    report.Note(NoteKind::kFirstRowNotZero, row);
   }
   while (row != kEndOfFrameRow) {
     const unsigned x = reader.u8();
@@ -251,7 +247,7 @@ void DecodeNrml(Frame& frame, std::span<const std::uint8_t> payload, std::size_t
     const unsigned count = reader.u8();
     reader.skip(1);  // the header's fourth byte, not used
     if (reader.ranOut()) {
-      ReportOverrun();
+      report.Note(NoteKind::kDataRanOut);
       return;
     }
     PixelCursor cursor(frame.pixels, std::uint64_t{row} * frame.width + x);
@@ -259,7 +255,7 @@ void DecodeNrml(Frame& frame, std::span<const std::uint8_t> payload, std::size_t
     while (done < count) {
       // A command is carried out only when all of its bytes are in the payload.
       if (reader.remaining() < 2) {
-        ReportOverrun();
+        report.Note(NoteKind::kDataRanOut);
         return;
       }
       const unsigned command = reader.u8();
@@ -268,7 +264,7 @@ void DecodeNrml(Frame& frame, std::span<const std::uint8_t> payload, std::size_t
         cursor.Fill(reader.u8(), length);
       } else {
         if (reader.remaining() < length) {
-          ReportOverrun();
+          report.Note(NoteKind::kDataRanOut);
           return;
         }
         cursor.Copy(reader.take(length));
@@ -276,20 +272,20 @@ void DecodeNrml(Frame& frame, std::span<const std::uint8_t> payload, std::size_t
       done += length;
     }
     if (done > count) {
-      platform::WriteOutputLine("Something peculiar happened!");
+      report.Note(NoteKind::kSegmentOverrun);
     } else if (last < kLastSegmentOfRow) {
       continue;
     }
     row = reader.u8();
     if (reader.ranOut()) {
-      ReportOverrun();
+      report.Note(NoteKind::kDataRanOut);
       return;
     }
   }
 }
 
 void DecodePlan(Frame& frame, std::span<const std::uint8_t> payload, std::size_t position,
-                AllocationBudget& budget) {
+                AllocationBudget& budget, const LoadReport& /*report*/) {
   unsigned codeWidth = 0;
   std::span<const std::uint8_t> stream;
   if (!PreparePlanar(frame, payload, position, budget, codeWidth, stream)) {
@@ -306,7 +302,7 @@ void DecodePlan(Frame& frame, std::span<const std::uint8_t> payload, std::size_t
 }
 
 void DecodePlnr(Frame& frame, std::span<const std::uint8_t> payload, std::size_t position,
-                AllocationBudget& budget) {
+                AllocationBudget& budget, const LoadReport& /*report*/) {
   unsigned codeWidth = 0;
   std::span<const std::uint8_t> stream;
   if (!PreparePlanar(frame, payload, position, budget, codeWidth, stream)) {

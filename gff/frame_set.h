@@ -44,8 +44,9 @@
 //   last pixel value written (the byte 0 before any pixel).
 //
 // Decoding never fails and never reads outside the payload or writes outside the pixels: a frame
-// is decoded as far as its bytes lead. Oddities are reported on the diagnostic channels. Every
-// allocation whose size comes from the data is taken from the load's AllocationBudget first.
+// is decoded as far as its bytes lead. Oddities are handed to the caller's LoadReport as notes,
+// each placed at its frame. Every allocation whose size comes from the data is taken from the
+// load's AllocationBudget first.
 #pragma once
 
 #include <cstddef>
@@ -55,6 +56,7 @@
 
 #include "gff/allocation_budget.h"
 #include "gff/format.h"
+#include "gff/load_report.h"
 
 namespace karst {
 
@@ -87,22 +89,24 @@ struct FrameSet {
 
 // Fills an empty frame set from a frame-set payload. A table entry that lies outside the payload,
 // or a frame position without room for the 5 header bytes, leaves that frame empty (0 x 0, no
-// pixels). When the budget cannot hold the frame table, the set gets no frames.
+// pixels). When the budget cannot hold the frame table, the set gets no frames. Frame i's notes
+// go to `report.ForFrame(i)`.
 void DecodeFrameSet(FrameSet& frameSet, std::span<const std::uint8_t> payload,
-                    AllocationBudget& budget);
+                    AllocationBudget& budget, const LoadReport& report);
 
 // Decodes the frame whose data starts at `position` in `payload`. A frame with an unknown
-// encoding is reported ("Unknown type: " and the tag) and gets width x height zero pixels.
+// encoding is noted (kUnknownEncoding, printed "Unknown type: " and the tag) and gets width x
+// height zero pixels.
 void DecodeFrame(Frame& frame, std::span<const std::uint8_t> payload, std::size_t position,
-                 AllocationBudget& budget);
+                 AllocationBudget& budget, const LoadReport& report);
 
 // The encoding decoders, called by DecodeFrame once it has set width, height and encoding.
 // `position` is where the frame's data starts in `payload`.
 void DecodeNrml(Frame& frame, std::span<const std::uint8_t> payload, std::size_t position,
-                AllocationBudget& budget);
+                AllocationBudget& budget, const LoadReport& report);
 void DecodePlan(Frame& frame, std::span<const std::uint8_t> payload, std::size_t position,
-                AllocationBudget& budget);
+                AllocationBudget& budget, const LoadReport& report);
 void DecodePlnr(Frame& frame, std::span<const std::uint8_t> payload, std::size_t position,
-                AllocationBudget& budget);
+                AllocationBudget& budget, const LoadReport& report);
 
 }  // namespace karst

@@ -7,19 +7,19 @@
 
 namespace karst {
 
-bool GffFile::Open(const std::string& path) {
+bool GffFile::Open(const std::string& path, const LoadReport& report) {
   std::optional<GffStream> stream = GffStream::OpenFile(path);
   if (!stream) {
     return false;
   }
-  return OpenStream(std::move(*stream));
+  return OpenStream(std::move(*stream), report);
 }
 
-bool GffFile::OpenBytes(std::vector<std::uint8_t> bytes) {
-  return OpenStream(GffStream::FromBytes(std::move(bytes)));
+bool GffFile::OpenBytes(std::vector<std::uint8_t> bytes, const LoadReport& report) {
+  return OpenStream(GffStream::FromBytes(std::move(bytes)), report);
 }
 
-bool GffFile::OpenStream(GffStream stream) {
+bool GffFile::OpenStream(GffStream stream, const LoadReport& report) {
   Close();
   budget_ = AllocationBudget::ForFileOfSize(stream.size());
 
@@ -39,7 +39,7 @@ bool GffFile::OpenStream(GffStream stream) {
   directoryEnd_ = std::uint64_t{directoryPosition} + length;
   stream.Skip(2);
   const auto recordsLength = static_cast<std::int32_t>(length - kDirectoryHeaderSize);
-  directory_ = GffReader().ReadDirectory(stream, recordsLength, budget_);
+  directory_ = GffReader().ReadDirectory(stream, recordsLength, budget_, report);
   stream.Clear();
   stream_ = std::move(stream);
   return true;

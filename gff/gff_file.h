@@ -20,6 +20,7 @@
 #include "gff/allocation_budget.h"
 #include "gff/gff_directory.h"
 #include "gff/gff_stream.h"
+#include "gff/load_report.h"
 
 namespace karst {
 
@@ -27,9 +28,10 @@ class GffFile {
  public:
   GffFile() = default;
 
-  // Opens a container from a file or from bytes in memory. On failure nothing is kept.
-  bool Open(const std::string& path);
-  bool OpenBytes(std::vector<std::uint8_t> bytes);
+  // Opens a container from a file or from bytes in memory. On failure nothing is kept. What the
+  // directory read meets goes to `report`.
+  bool Open(const std::string& path, const LoadReport& report);
+  bool OpenBytes(std::vector<std::uint8_t> bytes, const LoadReport& report);
   bool IsOpen() const { return stream_.has_value(); }
 
   // The directory's records in order; empty when no file is open.
@@ -61,7 +63,7 @@ class GffFile {
   void Close();
 
  private:
-  bool OpenStream(GffStream stream);
+  bool OpenStream(GffStream stream, const LoadReport& report);
 
   std::optional<GffStream> stream_;
   std::unique_ptr<GffDirectory> directory_ = std::make_unique<GffDirectory>();

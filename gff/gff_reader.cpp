@@ -3,16 +3,16 @@
 #include <array>
 
 #include "gff/byte_reader.h"
-#include "platform/channels.h"
 
 namespace karst {
 
 std::unique_ptr<GffDirectory> GffReader::ReadDirectory(GffStream& stream, std::int32_t length,
-                                                       AllocationBudget& budget) const {
+                                                       AllocationBudget& budget,
+                                                       const LoadReport& report) const {
   auto directory = std::make_unique<GffDirectory>();
   const ChunkType* indexType = nullptr;
   const std::int64_t start = stream.Tell();
-  std::unique_ptr<ChunkType> record = ReadChunkType(stream, nullptr, budget);
+  std::unique_ptr<ChunkType> record = ReadChunkType(stream, nullptr, budget, report);
   while (record) {
     if (SameTag(record->tag, kTagGffi)) {
       indexType = record.get();
@@ -25,13 +25,14 @@ std::unique_ptr<GffDirectory> GffReader::ReadDirectory(GffStream& stream, std::i
     if (travelled >= length) {
       break;
     }
-    record = ReadChunkType(stream, indexType, budget);
+    record = ReadChunkType(stream, indexType, budget, report);
   }
   return directory;
 }
 
 std::unique_ptr<ChunkType> GffReader::ReadChunkType(GffStream& stream, const ChunkType* indexType,
-                                                    AllocationBudget& budget) const {
+                                                    AllocationBudget& budget,
+                                                    const LoadReport& report) const {
   if (stream.Failed()) {
     return nullptr;
   }
@@ -56,9 +57,9 @@ std::unique_ptr<ChunkType> GffReader::ReadChunkType(GffStream& stream, const Chu
 
   if (record->IsIndexed()) {
     if (indexType == nullptr) {
-      platform::WriteOutputLine("It's a GFFI But we don't got no GFFI yet!!");
+      report.ForType(record->tag).Note(NoteKind::kIndexedBeforeGffi);
     } else {
-      record->entries = ReadIndexedEntries(stream, record->count, *indexType, budget);
+      record->entries = ReadIndexedEntries(stream, record->count, *indexType, budget, report);
     }
   } else {
     record->entries = ReadPlainEntries(stream, record->count, budget);
@@ -91,7 +92,8 @@ std::unique_ptr<ChunkEntryList> GffReader::ReadPlainEntries(GffStream& stream, s
 
 std::unique_ptr<ChunkEntryList> GffReader::ReadIndexedEntries(GffStream& stream, std::uint32_t /*count*/,
                                                               const ChunkType& indexType,
-                                                              AllocationBudget& budget) const {
+                                                              AllocationBudget& budget,
+                                                              const LoadReport& report) const {
   stream.Skip(4);
   const std::uint32_t key = stream.ReadU32();
   const ChunkEntry* indexChunk = nullptr;
@@ -120,6 +122,7 @@ std::unique_ptr<ChunkEntryList> GffReader::ReadIndexedEntries(GffStream& stream,
     const std::uint32_t first = stream.ReadU32();
     const auto length = static_cast<std::int32_t>(stream.ReadU32());
     const std::int64_t back = stream.Tell();
+    const bool failedInDirectory = stream.Failed();
     if (resume == 0) {
       stream.Seek(indexChunk->offset);
       stream.Skip(4);
@@ -139,6 +142,10 @@ std::unique_ptr<ChunkEntryList> GffReader::ReadIndexedEntries(GffStream& stream,
       if (stream.Failed()) {
         break;
       }
+    }
+    if (!failedInDirectory && stream.Failed()) {
+      // The stream has failed inside the index chunk, so no later run gets its chunks either.
+      report.ForChunk(kTagGffi, *indexChunk).Note(NoteKind::kIndexChunkCutShort);
     }
     resume = static_cast<std::uint64_t>(stream.Tell());
     stream.Seek(static_cast<std::uint64_t>(back));

@@ -13,7 +13,6 @@ namespace karst::platform {
 namespace {
 
 constexpr std::int32_t kLargestMode = 16384;
-constexpr std::uint32_t kLargestSurfaceSide = 65536;
 constexpr std::uint64_t kLargestSurfaceBytes = std::uint64_t{256} << 20;
 
 constexpr std::uint64_t PitchFor(std::uint64_t width) { return (width + 7) & ~std::uint64_t{7}; }

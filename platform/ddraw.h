@@ -31,6 +31,9 @@ namespace karst::platform {
 class Window;
 class Presenter;
 
+// The widest and tallest off-screen surface CreateSurface makes.
+inline constexpr std::uint32_t kLargestSurfaceSide = 65536;
+
 // Surface description flags, capabilities.
 inline constexpr std::uint32_t DDSD_CAPS = 0x1;
 inline constexpr std::uint32_t DDSD_HEIGHT = 0x2;
@@ -324,7 +327,7 @@ class DirectDraw {
   // Two kinds: the flipping primary (DDSD_CAPS | DDSD_BACKBUFFERCOUNT, caps
   // DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_COMPLEX, one back buffer, the mode's
   // size; needs the display mode), or an off-screen surface (DDSD_CAPS | DDSD_WIDTH |
-  // DDSD_HEIGHT, caps 0 or DDSCAPS_OFFSCREENPLAIN, 1 to 65536 pixels each way, at most
+  // DDSD_HEIGHT, caps 0 or DDSCAPS_OFFSCREENPLAIN, 1 to kLargestSurfaceSide pixels each way, at most
   // 256 MiB). Pixels start at 0.
   int CreateSurface(const SurfaceDesc& desc, std::unique_ptr<Surface>& surface);
   // Flags must be DDPCAPS_8BIT; `entries` holds 256 entries.

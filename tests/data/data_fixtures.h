@@ -99,27 +99,27 @@ inline void PutU32(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32
   }
 }
 
-// Loads from bytes in memory, with whatever the decoders print kept off the test's output.
-inline std::unique_ptr<Region> RegionFromBytes(std::vector<std::uint8_t> bytes) {
+// Loads from bytes in memory; what the load noted goes to `notes` when given.
+inline std::unique_ptr<Region> RegionFromBytes(std::vector<std::uint8_t> bytes,
+                                               std::vector<LoadNote>* notes = nullptr) {
+  std::vector<LoadNote> unused;
+  const LoadReport report = LoadReport::Into(notes != nullptr ? *notes : unused);
   GffFile file;
-  if (!file.OpenBytes(std::move(bytes))) {
+  if (!file.OpenBytes(std::move(bytes), report)) {
     return nullptr;
   }
-  ::testing::internal::CaptureStdout();
-  std::unique_ptr<Region> region = LoadRegion(file);
-  ::testing::internal::GetCapturedStdout();
-  return region;
+  return LoadRegion(file, report);
 }
 
-inline std::unique_ptr<ObjectLibrary> LibraryFromBytes(std::vector<std::uint8_t> bytes) {
+inline std::unique_ptr<ObjectLibrary> LibraryFromBytes(std::vector<std::uint8_t> bytes,
+                                                       std::vector<LoadNote>* notes = nullptr) {
+  std::vector<LoadNote> unused;
+  const LoadReport report = LoadReport::Into(notes != nullptr ? *notes : unused);
   GffFile file;
-  if (!file.OpenBytes(std::move(bytes))) {
+  if (!file.OpenBytes(std::move(bytes), report)) {
     return nullptr;
   }
-  ::testing::internal::CaptureStdout();
-  std::unique_ptr<ObjectLibrary> library = LoadObjectLibrary(file);
-  ::testing::internal::GetCapturedStdout();
-  return library;
+  return LoadObjectLibrary(file, report);
 }
 
 }  // namespace karst::data_tests

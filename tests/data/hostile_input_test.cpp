@@ -215,9 +215,9 @@ TEST(HostileRegion, BoastfulFileAllocatesWithinItsBound) {
   ASSERT_LT(bytes.size(), 256u);
 
   GffFile file;
-  ASSERT_TRUE(file.OpenBytes(bytes));
+  ASSERT_TRUE(file.OpenBytes(bytes, LoadReport()));
   std::unique_ptr<Region> region;
-  const AllocationCount measured = Measured([&] { region = LoadRegion(file); });
+  const AllocationCount measured = Measured([&] { region = LoadRegion(file, LoadReport()); });
   ASSERT_NE(region, nullptr);
   // The count sees the pixels of the frames that got them, and nothing beyond the bound.
   EXPECT_GE(measured.total, 3 * 65535u * 255u);
@@ -254,9 +254,9 @@ TEST(HostileLibrary, BoastfulFileAllocatesWithinItsBound) {
   const std::uint64_t bound = AllocationBudget::ForFileOfSize(bytes.size()).remaining();
 
   GffFile file;
-  ASSERT_TRUE(file.OpenBytes(bytes));
+  ASSERT_TRUE(file.OpenBytes(bytes, LoadReport()));
   std::unique_ptr<ObjectLibrary> library;
-  const AllocationCount measured = Measured([&] { library = LoadObjectLibrary(file); });
+  const AllocationCount measured = Measured([&] { library = LoadObjectLibrary(file, LoadReport()); });
   ASSERT_NE(library, nullptr);
   EXPECT_GE(measured.total, 3 * 65535u * 255u);
   EXPECT_LE(measured.total, bound);
@@ -303,9 +303,9 @@ TEST(HostileRegion, SixtyFourBytesClaimingTheMostAllocateOnlyTheFrameTable) {
   ASSERT_EQ(bytes.size(), 64u);
 
   GffFile file;
-  ASSERT_TRUE(file.OpenBytes(bytes));
+  ASSERT_TRUE(file.OpenBytes(bytes, LoadReport()));
   std::unique_ptr<Region> region;
-  const AllocationCount measured = Measured([&] { region = LoadRegion(file); });
+  const AllocationCount measured = Measured([&] { region = LoadRegion(file, LoadReport()); });
   ASSERT_NE(region, nullptr);
   ASSERT_EQ(region->tileCount, 1);
   EXPECT_EQ(region->tiles[0].frameCount, 65535);
@@ -331,9 +331,9 @@ TEST(HostileRegion, BufferJustWithinTheBudgetAndJustBeyond) {
   for (const std::uint64_t left : {std::uint64_t{768}, std::uint64_t{767}}) {
     SCOPED_TRACE(left);
     GffFile file;
-    ASSERT_TRUE(file.OpenBytes(bytes));
+    ASSERT_TRUE(file.OpenBytes(bytes, LoadReport()));
     ASSERT_TRUE(file.budget().Take(file.budget().remaining() - left));
-    const std::unique_ptr<Region> region = LoadRegion(file);
+    const std::unique_ptr<Region> region = LoadRegion(file, LoadReport());
     ASSERT_NE(region, nullptr);
     const bool held = left == 768;
     EXPECT_EQ(region->paletteData.has_value(), held);

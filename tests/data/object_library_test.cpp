@@ -58,7 +58,7 @@ TEST(ObjectLibraryLoad, ReadsDefinitionsAndBothBitmapTablesFromAFile) {
       // Under the same number as the BMP set, with other pixels: the tables stay apart.
       Type(kTagCbmp, {{7, FrameSetPayload({Image(4, 4, 100)})}}),
   }));
-  const std::unique_ptr<ObjectLibrary> library = LoadObjectLibrary(path.string());
+  const std::unique_ptr<ObjectLibrary> library = LoadObjectLibrary(path.string(), LoadReport());
   ASSERT_NE(library, nullptr);
 
   ASSERT_EQ(Keys(library->objectDefs), std::vector<std::int32_t>{3});
@@ -206,9 +206,21 @@ TEST(ObjectLibraryLoad, ChunkCutShortEndsTheLoad) {
   ASSERT_EQ(U32At(bytes, OffsetFieldOf(types, 4, 0)) + 10, bytes.size());
   PutU32(bytes, OffsetFieldOf(types, 0, 1), U32At(bytes, OffsetFieldOf(types, 4, 0)));
 
-  const std::unique_ptr<ObjectLibrary> library = LibraryFromBytes(bytes);
+  std::vector<LoadNote> notes;
+  const std::unique_ptr<ObjectLibrary> library = LibraryFromBytes(bytes, &notes);
   ASSERT_NE(library, nullptr);
   EXPECT_EQ(Keys(library->bmpSets), (std::vector<std::int32_t>{1, 2}));
+  // The short read is noted with its chunk; the chunks after it are passed over, each noted.
+  ASSERT_GE(notes.size(), 5u);
+  EXPECT_EQ(notes.front().kind, NoteKind::kChunkCutShort);
+  EXPECT_EQ(notes.front().chunk->number, 2u);
+  const std::vector<std::pair<Tag, std::uint32_t>> passedOver = {{kTagBmp, 3}, {kTagCbmp, 4}, {kTagOjff, 5}, {kTagBmp, 6}};
+  for (std::size_t i = 0; i < passedOver.size(); ++i) {
+    const LoadNote& note = notes[notes.size() - passedOver.size() + i];
+    EXPECT_EQ(note.kind, NoteKind::kChunkPassedOver) << i;
+    EXPECT_EQ(note.tag, passedOver[i].first) << i;
+    EXPECT_EQ(note.chunk->number, passedOver[i].second) << i;
+  }
   ExpectFrame0(*library->bmpSets.at(1), Image(2, 2, 1));
   // Chunk 2 holds the last 10 bytes of the file and zeros: bytes 0-9 of a frame-set payload
   // give its frame count (Pattern: 0x0504 frames) and one table entry, which lies outside.
@@ -216,9 +228,7 @@ TEST(ObjectLibraryLoad, ChunkCutShortEndsTheLoad) {
   std::vector<std::uint8_t> padded = Pattern(10);
   padded.resize(cut.size(), 0);
   AllocationBudget budget(1u << 30);
-  ::testing::internal::CaptureStdout();
-  DecodeFrameSet(expected, padded, budget);
-  ::testing::internal::GetCapturedStdout();
+  DecodeFrameSet(expected, padded, budget, LoadReport());
   const FrameSet& partial = *library->bmpSets.at(2);
   EXPECT_EQ(partial.number, 2u);
   EXPECT_EQ(partial.frameCount, 0x0504);
@@ -242,22 +252,67 @@ TEST(ObjectLibraryLoad, FailedSeekPassesTheChunkAndEveryLaterOneOver) {
   std::vector<std::uint8_t> bytes = authoring::WriteContainer(types);
   PutU32(bytes, OffsetFieldOf(types, 0, 1), 0x80000000u);
 
-  const std::unique_ptr<ObjectLibrary> library = LibraryFromBytes(bytes);
+  std::vector<LoadNote> notes;
+  const std::unique_ptr<ObjectLibrary> library = LibraryFromBytes(bytes, &notes);
   ASSERT_NE(library, nullptr);
   EXPECT_EQ(Keys(library->objectDefs), std::vector<std::int32_t>{1});
+  const std::vector<std::pair<NoteKind, std::uint32_t>> expected = {{NoteKind::kChunkOutOfReach, 2},
+                                                                    {NoteKind::kChunkPassedOver, 3},
+                                                                    {NoteKind::kChunkPassedOver, 4},
+                                                                    {NoteKind::kChunkPassedOver, 5}};
+  ASSERT_EQ(notes.size(), expected.size());
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    EXPECT_EQ(notes[i].kind, expected[i].first) << i;
+    EXPECT_EQ(notes[i].chunk->number, expected[i].second) << i;
+  }
   EXPECT_TRUE(library->bmpSets.empty());
   EXPECT_TRUE(library->cbmpSets.empty());
 }
 
+TEST(UndrawnEntities, EachIsNotedWithItsIndexAndWhy) {
+  ObjectLibrary library;
+  const auto definition = [](std::uint32_t bitmapId) {
+    auto def = std::make_unique<ObjectDef>();
+    def->bitmapId = bitmapId;
+    return def;
+  };
+  library.objectDefs[1] = definition(10);  // drawn
+  library.objectDefs[2] = nullptr;         // not 16 bytes long
+  library.objectDefs[3] = definition(99);  // no such bitmap
+  library.objectDefs[4] = definition(11);  // a set without frames
+  library.objectDefs[5] = definition(12);  // frame 0 without pixels
+  library.bmpSets[10] = std::make_unique<FrameSet>();
+  library.bmpSets[10]->frames.resize(1);
+  library.bmpSets[10]->frames[0].pixels = {1};
+  library.bmpSets[11] = std::make_unique<FrameSet>();
+  library.bmpSets[12] = std::make_unique<FrameSet>();
+  library.bmpSets[12]->frames.resize(1);
+  std::vector<Entity> entities;
+  for (const std::uint32_t objectId : {1u, 2u, 3u, 1u, 4u, 5u, 77u}) {
+    entities.push_back(Entity{0, 0, 0, 0, objectId});
+  }
+  std::vector<LoadNote> notes;
+  EXPECT_EQ(NoteUndrawnEntities(entities, library, LoadReport::Into(notes)), 5u);
+  const std::vector<std::pair<std::uint64_t, NoteKind>> expected = {
+      {1, NoteKind::kEntityDefinitionWrongSize}, {2, NoteKind::kEntityWithoutBitmap},
+      {4, NoteKind::kEntityBitmapWithoutFrames}, {5, NoteKind::kEntityBitmapWithoutPixels},
+      {6, NoteKind::kEntityWithoutDefinition}};
+  ASSERT_EQ(notes.size(), expected.size());
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    EXPECT_EQ(notes[i].value, expected[i].first) << i;
+    EXPECT_EQ(notes[i].kind, expected[i].second) << i;
+  }
+}
+
 TEST(ObjectLibraryLoad, NoLibraryWithoutAContainer) {
   testing::TempDir dir;
-  EXPECT_EQ(LoadObjectLibrary((dir.path() / "OBJEX.GFF").string()), nullptr);
+  EXPECT_EQ(LoadObjectLibrary((dir.path() / "OBJEX.GFF").string(), LoadReport()), nullptr);
   std::vector<std::uint8_t> bytes = authoring::WriteContainer({Type(kTagOjff, {{3, kExampleDef}})});
   bytes[3] = 'X';
-  EXPECT_EQ(LoadObjectLibrary(dir.Write("OBJEX.GFF", bytes).string()), nullptr);
+  EXPECT_EQ(LoadObjectLibrary(dir.Write("OBJEX.GFF", bytes).string(), LoadReport()), nullptr);
   EXPECT_EQ(LibraryFromBytes(std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + 12)), nullptr);
   GffFile unopened;
-  EXPECT_EQ(LoadObjectLibrary(unopened), nullptr);
+  EXPECT_EQ(LoadObjectLibrary(unopened, LoadReport()), nullptr);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "data/region.h"
@@ -49,9 +50,9 @@ std::vector<ChunkTypeSpec> WholeRegion() {
 TEST(RegionLoad, TakesEveryRegionChunkFromAFile) {
   testing::TempDir dir;
   const auto path = dir.Write("RGN01.GFF", authoring::WriteContainer(WholeRegion()));
-  ::testing::internal::CaptureStdout();
-  const std::unique_ptr<Region> region = LoadRegion(path.string());
-  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
+  std::vector<LoadNote> notes;
+  const std::unique_ptr<Region> region = LoadRegion(path.string(), LoadReport::Into(notes));
+  EXPECT_TRUE(notes.empty());
   ASSERT_NE(region, nullptr);
 
   EXPECT_EQ(region->name, "Karst Hollow");
@@ -231,10 +232,18 @@ TEST(RegionLoad, EntityTableSizes) {
   };
   for (const Case& c : {Case{0, true, 0}, Case{7, false, 0}, Case{8, true, 1}, Case{9, false, 0},
                         Case{12, false, 0}, Case{16, true, 2}}) {
+    std::vector<LoadNote> notes;
     const std::unique_ptr<Region> region =
-        RegionFromBytes(authoring::WriteContainer({Type(kTagEtab, {{1, Pattern(c.size)}})}));
+        RegionFromBytes(authoring::WriteContainer({Type(kTagEtab, {{1, Pattern(c.size)}})}), &notes);
     ASSERT_NE(region, nullptr);
     EXPECT_EQ(region->entities.has_value(), c.accepted) << c.size;
+    // A table turned away is noted with its size.
+    ASSERT_EQ(notes.size(), c.accepted ? 0u : 1u) << c.size;
+    if (!c.accepted) {
+      EXPECT_EQ(notes[0].kind, NoteKind::kEntityTableRejected);
+      EXPECT_EQ(notes[0].value, c.size);
+      EXPECT_EQ(notes[0].chunk->number, 1u);
+    }
     EXPECT_EQ(region->entityCount, c.count) << c.size;
     if (region->entities) {
       EXPECT_EQ(region->entities->size(), static_cast<std::size_t>(c.count));
@@ -269,6 +278,15 @@ TEST(ParseEntities, ReadsEveryFieldWidenedWithZeros) {
 
 // The stream fails at the middle TILE chunk (its offset is 2^31, beyond the format's reach);
 // every chunk after it is passed over the way its tag says.
+// Each note as kind, tag and chunk number.
+std::vector<std::tuple<NoteKind, std::string, std::uint32_t>> Placed(const std::vector<LoadNote>& notes) {
+  std::vector<std::tuple<NoteKind, std::string, std::uint32_t>> placed;
+  for (const LoadNote& note : notes) {
+    placed.emplace_back(note.kind, TagText(note.tag), note.chunk ? note.chunk->number : 0xFFFFFFFFu);
+  }
+  return placed;
+}
+
 TEST(RegionLoad, FailedSeekPassesEveryLaterChunkOver) {
   const std::vector<ChunkTypeSpec> types = {
       Type(kTagPal, {{1, Pattern(768, 3)}}),
@@ -281,8 +299,17 @@ TEST(RegionLoad, FailedSeekPassesEveryLaterChunkOver) {
   std::vector<std::uint8_t> bytes = authoring::WriteContainer(types);
   PutU32(bytes, OffsetFieldOf(types, 1, 1), 0x80000000u);
 
-  const std::unique_ptr<Region> region = RegionFromBytes(bytes);
+  std::vector<LoadNote> notes;
+  const std::unique_ptr<Region> region = RegionFromBytes(bytes, &notes);
   ASSERT_NE(region, nullptr);
+  using Note = std::tuple<NoteKind, std::string, std::uint32_t>;
+  EXPECT_EQ(Placed(notes), (std::vector<Note>{{NoteKind::kChunkOutOfReach, "TILE", 4},
+                                              {NoteKind::kChunkPassedOver, "TILE", 6},
+                                              {NoteKind::kChunkPassedOver, "MAP ", 2},
+                                              {NoteKind::kChunkPassedOver, "RNME", 8},
+                                              {NoteKind::kChunkPassedOver, "ETAB", 5},
+                                              {NoteKind::kChunkPassedOver, "GMAP", 3}}));
+  EXPECT_EQ(region->tilesRead, 1);
   EXPECT_EQ(region->paletteData, Pattern(768, 3));
   EXPECT_EQ(region->paletteSize, 768u);
   ASSERT_EQ(region->tileCount, 3);
@@ -315,8 +342,18 @@ TEST(RegionLoad, ChunkCutShortByTheEndOfTheFile) {
   ASSERT_EQ(U32At(bytes, OffsetFieldOf(types, 5, 0)) + 50, bytes.size());
   PutU32(bytes, OffsetFieldOf(types, 1, 0), U32At(bytes, OffsetFieldOf(types, 5, 0)));
 
-  const std::unique_ptr<Region> region = RegionFromBytes(bytes);
+  std::vector<LoadNote> notes;
+  const std::unique_ptr<Region> region = RegionFromBytes(bytes, &notes);
   ASSERT_NE(region, nullptr);
+  using Note = std::tuple<NoteKind, std::string, std::uint32_t>;
+  EXPECT_EQ(Placed(notes), (std::vector<Note>{{NoteKind::kChunkCutShort, "MAP ", 2},
+                                              {NoteKind::kChunkPassedOver, "TILE", 9},
+                                              {NoteKind::kChunkPassedOver, "TILE", 4},
+                                              {NoteKind::kChunkPassedOver, "RNME", 8},
+                                              {NoteKind::kChunkPassedOver, "ETAB", 5},
+                                              {NoteKind::kChunkPassedOver, "GMAP", 3}}));
+  EXPECT_EQ(region->mapChunk->number, 2u);
+  EXPECT_EQ(region->tilesRead, 0);
   EXPECT_EQ(region->paletteData, Pattern(768, 3));
   std::vector<std::uint8_t> expectedMap(kMapBytes, 0);
   const std::vector<std::uint8_t> tail = Pattern(50, 200);
@@ -353,9 +390,7 @@ TEST(RegionLoad, TileCutShortIsDecodedFromWhatArrived) {
   padded.resize(payload.size(), 0);
   FrameSet expected;
   AllocationBudget budget(1u << 20);
-  ::testing::internal::CaptureStdout();
-  DecodeFrameSet(expected, padded, budget);
-  ::testing::internal::GetCapturedStdout();
+  DecodeFrameSet(expected, padded, budget, LoadReport());
   const std::vector<std::uint8_t> pixels = TilePixels(region->tiles[1]);
   EXPECT_EQ(pixels, expected.frames.at(0).pixels);
   // The first row arrived whole; the last did not arrive at all.
@@ -366,13 +401,13 @@ TEST(RegionLoad, TileCutShortIsDecodedFromWhatArrived) {
 
 TEST(RegionLoad, NoRegionWithoutAContainer) {
   testing::TempDir dir;
-  EXPECT_EQ(LoadRegion((dir.path() / "RGN99.GFF").string()), nullptr);
+  EXPECT_EQ(LoadRegion((dir.path() / "RGN99.GFF").string(), LoadReport()), nullptr);
 
   const std::vector<std::uint8_t> valid = authoring::WriteContainer(WholeRegion());
   for (std::size_t i = 0; i < 4; ++i) {
     std::vector<std::uint8_t> bytes = valid;
     bytes[i] ^= 0x20;  // "gFFI", "GfFI", ...
-    EXPECT_EQ(LoadRegion(dir.Write("RGN.GFF", bytes).string()), nullptr) << i;
+    EXPECT_EQ(LoadRegion(dir.Write("RGN.GFF", bytes).string(), LoadReport()), nullptr) << i;
   }
   // Header without a reachable directory length, and a file shorter than the header.
   EXPECT_EQ(RegionFromBytes(std::vector<std::uint8_t>(valid.begin(), valid.begin() + 15)), nullptr);
@@ -380,7 +415,7 @@ TEST(RegionLoad, NoRegionWithoutAContainer) {
   EXPECT_EQ(RegionFromBytes({}), nullptr);
 
   GffFile unopened;
-  EXPECT_EQ(LoadRegion(unopened), nullptr);
+  EXPECT_EQ(LoadRegion(unopened, LoadReport()), nullptr);
 }
 
 }  // namespace

@@ -154,9 +154,7 @@ TEST(ObjectSurfaces, SetsWithoutAFrame0WithPixelsGetNoSurfaceAndAreNotDrawn) {
                         false,
                         0},
                    }));
-  ::testing::internal::CaptureStdout();
   ASSERT_EQ(headless.display->LoadObjects(path.string()), 1);
-  ::testing::internal::GetCapturedStdout();
   const auto& surfaces = headless.display->objectSurfaces;
   ASSERT_EQ(surfaces.size(), 3u);
   EXPECT_NE(surfaces.at(4), nullptr);

@@ -69,15 +69,13 @@ class Headless {
  public:
   explicit Headless(std::int32_t width = 640, std::int32_t height = 480)
       : display(std::make_unique<DisplaySurface>(nullptr, height, width, 8, 0)) {
+    display->report = LoadReport::Into(notes);
     EXPECT_EQ(display->InitDirectDraw(), 1);
   }
 
   bool LoadRegion(const RegionSpec& region, const std::string& name = "RGN01.GFF") {
     const auto path = dir.Write(name, testing::WriteRegionFile(region));
-    ::testing::internal::CaptureStdout();
-    const bool loaded = display->LoadZone(path.string().c_str());
-    ::testing::internal::GetCapturedStdout();
-    return loaded;
+    return display->LoadZone(path.string().c_str());
   }
 
   std::int32_t LoadObjects(const std::vector<BitmapRecord>& bitmaps,
@@ -102,6 +100,8 @@ class Headless {
 
   testing::TempDir dir;
   Quiet quiet;
+  // What the display's loads noted.
+  std::vector<LoadNote> notes;
   std::unique_ptr<DisplaySurface> display;
 };
 

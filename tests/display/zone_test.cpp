@@ -14,6 +14,7 @@
 #include "authoring/container_writer.h"
 #include "data/region.h"
 #include "display/display_surface.h"
+#include "display/printed_notes.h"
 #include "gff/format.h"
 #include "gff/frame_set.h"
 #include "platform/fault_injection.h"
@@ -207,6 +208,7 @@ TEST(TileStrip, ATileWithSeveralFramesIsReportedOncePerRowAndDrawnWithFrame0) {
       "RGN01.GFF", authoring::WriteContainer({{kTagPal, {{1, GreyPalette()}}, false, 0},
                                               {kTagTile, {{1, twoFrames}}, false, 0},
                                               {kTagMap, {{2, UniformMap(0)}}, false, 0}}));
+  headless.display->report = PrintedNotes();
   ::testing::internal::CaptureStderr();
   ASSERT_TRUE(headless.display->LoadZone(path.string().c_str()));
   const std::string debug = ::testing::internal::GetCapturedStderr();
@@ -221,9 +223,7 @@ TEST(TileStrip, ATileWithSeveralFramesIsReportedOncePerRowAndDrawnWithFrame0) {
 // The copy into locked memory, with a pitch wider than the strip and every byte marked first.
 std::vector<std::uint8_t> CopyIntoMarked(const std::vector<FrameSet>& tiles, std::size_t pitch) {
   std::vector<std::uint8_t> memory(pitch * 16, 0xEE);
-  ::testing::internal::CaptureStderr();
-  EXPECT_TRUE(CopyTilesToStrip(tiles, memory, pitch));
-  ::testing::internal::GetCapturedStderr();
+  EXPECT_TRUE(CopyTilesToStrip(tiles, memory, pitch, LoadReport()));
   return memory;
 }
 
@@ -282,11 +282,11 @@ TEST(TileStripCopy, MemoryTooSmallForTheTilesIsNotWritten) {
   tiles.push_back(OneFrame(16, 16, 1));
   tiles.push_back(OneFrame(16, 16, 1));
   std::vector<std::uint8_t> narrow(31 * 16, 0xEE);
-  EXPECT_FALSE(CopyTilesToStrip(tiles, narrow, 31));
+  EXPECT_FALSE(CopyTilesToStrip(tiles, narrow, 31, LoadReport()));
   std::vector<std::uint8_t> shortMemory(32 * 15 + 31, 0xEE);
-  EXPECT_FALSE(CopyTilesToStrip(tiles, shortMemory, 32));
+  EXPECT_FALSE(CopyTilesToStrip(tiles, shortMemory, 32, LoadReport()));
   std::vector<std::uint8_t> exact(32 * 15 + 32, 0xEE);
-  EXPECT_TRUE(CopyTilesToStrip(tiles, exact, 32));
+  EXPECT_TRUE(CopyTilesToStrip(tiles, exact, 32, LoadReport()));
   EXPECT_EQ(narrow, std::vector<std::uint8_t>(31 * 16, 0xEE));
 }
 
@@ -336,17 +336,21 @@ struct Rejection {
   RegionSpec region;
   std::vector<std::string> boxes;
   bool regionKept;
+  NoteKind note;  // the one note the switch hands on
 };
 
 void PrintTo(const Rejection& rejection, std::ostream* out) { *out << rejection.what; }
 
-class RegionRejections : public ::testing::TestWithParam<Rejection> {};
+class TurnedAwayRegions : public ::testing::TestWithParam<Rejection> {};
 
-TEST_P(RegionRejections, FailTheSwitchWithTheirOwnBoxOrNone) {
+TEST_P(TurnedAwayRegions, FailTheSwitchWithTheirOwnBoxOrNone) {
   const Rejection& rejection = GetParam();
   Headless headless;
   EXPECT_FALSE(headless.LoadRegion(rejection.region)) << rejection.what;
   EXPECT_EQ(BoxTexts(), rejection.boxes) << rejection.what;
+  ASSERT_EQ(headless.notes.size(), 1u) << rejection.what;
+  EXPECT_EQ(headless.notes[0].kind, rejection.note) << rejection.what;
+  EXPECT_NE(headless.notes[0].file.find("RGN01.GFF"), std::string::npos);
   EXPECT_EQ(headless.display->region != nullptr, rejection.regionKept) << rejection.what;
   EXPECT_EQ(headless.display->viewX, 0);
   // Whatever stayed, presenting is safe.
@@ -372,16 +376,19 @@ RegionSpec WithoutTiles() {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Regions, RegionRejections,
+    Regions, TurnedAwayRegions,
     ::testing::Values(
-        Rejection{"no palette", WithPalette(std::nullopt), {"Error loading palette!"}, true},
+        Rejection{"no palette", WithPalette(std::nullopt), {"Error loading palette!"}, true,
+                  NoteKind::kPaletteRejected},
         Rejection{"palette of 767 bytes",
                   WithPalette(std::vector<std::uint8_t>(767, 1)),
                   {"Error loading palette!"},
-                  true},
-        Rejection{"no TILE chunk", WithoutTiles(), {"Error loading tiles"}, true},
-        Rejection{"no map", WithMap(std::nullopt), {}, false},
-        Rejection{"map of 12287 bytes", WithMap(std::vector<std::uint8_t>(12287, 0)), {}, false}));
+                  true,
+                  NoteKind::kPaletteRejected},
+        Rejection{"no TILE chunk", WithoutTiles(), {"Error loading tiles"}, true, NoteKind::kTilesRejected},
+        Rejection{"no map", WithMap(std::nullopt), {}, false, NoteKind::kMapRejected},
+        Rejection{"map of 12287 bytes", WithMap(std::vector<std::uint8_t>(12287, 0)), {}, false,
+                  NoteKind::kMapRejected}));
 
 TEST(RegionRejection, TheBoundariesJustFit) {
   Headless headless;
@@ -395,16 +402,36 @@ TEST(RegionRejection, TheBoundariesJustFit) {
   EXPECT_TRUE(BoxTexts().empty());
 }
 
-TEST(RegionRejection, NamesTheReasonInTheOrderTheSwitchLooks) {
+std::vector<NoteKind> KindsOf(const std::vector<LoadNote>& notes) {
+  std::vector<NoteKind> kinds;
+  for (const LoadNote& note : notes) {
+    kinds.push_back(note.kind);
+  }
+  return kinds;
+}
+
+TEST(RegionRejection, NamesEveryReasonInTheOrderTheSwitchLooks) {
   Region region;
-  EXPECT_EQ(RegionRejection(region), "no \"MAP \" chunk of 12288 bytes");
+  EXPECT_EQ(KindsOf(RegionRejections(region)),
+            (std::vector{NoteKind::kMapRejected, NoteKind::kPaletteRejected, NoteKind::kTilesRejected}));
+  EXPECT_FALSE(RegionRejections(region)[0].chunk.has_value());
+  region.mapData = std::vector<std::uint8_t>(12287);
+  region.mapChunk = ChunkEntry{4, 100, 12287};
+  EXPECT_EQ(RegionRejections(region)[0].value, 12287u);
+  EXPECT_EQ(RegionRejections(region)[0].chunk->number, 4u);
   region.mapData = std::vector<std::uint8_t>(12288);
-  EXPECT_EQ(RegionRejection(region), "no \"PAL \" chunk of 768 bytes");
+  EXPECT_EQ(KindsOf(RegionRejections(region)), (std::vector{NoteKind::kPaletteRejected, NoteKind::kTilesRejected}));
   region.paletteData = std::vector<std::uint8_t>(768);
-  EXPECT_EQ(RegionRejection(region), "no \"TILE\" chunk");
-  region.tiles.resize(1);
-  region.tileCount = 1;
-  EXPECT_EQ(RegionRejection(region), std::nullopt);
+  EXPECT_EQ(KindsOf(RegionRejections(region)), std::vector{NoteKind::kTilesRejected});
+  // The strip holds at most kMostTilesInStrip tiles: one more is turned away with their number.
+  for (const std::int32_t tiles : {1, kMostTilesInStrip, kMostTilesInStrip + 1}) {
+    region.tileCount = tiles;
+    const std::vector<LoadNote> rejections = RegionRejections(region);
+    EXPECT_EQ(rejections.size(), tiles > kMostTilesInStrip ? 1u : 0u) << tiles;
+    if (!rejections.empty()) {
+      EXPECT_EQ(rejections[0].value, static_cast<std::uint64_t>(tiles));
+    }
+  }
 }
 
 TEST(RegionSwitch, NoPathOrAMissingFileLeavesNoRegion) {

@@ -41,8 +41,8 @@ Bytes Library() {
 
 std::unique_ptr<ObjectLibrary> LoadedFromBytes(const Bytes& bytes) {
   GffFile file;
-  EXPECT_TRUE(file.OpenBytes(bytes));
-  return LoadObjectLibrary(file);
+  EXPECT_TRUE(file.OpenBytes(bytes, LoadReport()));
+  return LoadObjectLibrary(file, LoadReport());
 }
 
 class Headless {

@@ -10,6 +10,8 @@
 #include "gff/format.h"
 #include "gff/gff_file.h"
 #include "gff/gff_stream.h"
+#include "gff/load_report.h"
+#include "tests/gff/frame_fixtures.h"
 #include "tests/support/temp_dir.h"
 
 namespace karst {
@@ -68,9 +70,11 @@ void PlainRecord(ByteWriter& out, const Tag& tag, std::uint16_t flags, const std
   }
 }
 
-GffFile OpenBytes(std::vector<std::uint8_t> bytes, bool expectOpen = true) {
+// Opens from bytes; what the reading noted goes to `notes` when given.
+GffFile OpenBytes(std::vector<std::uint8_t> bytes, bool expectOpen = true, std::vector<LoadNote>* notes = nullptr) {
+  std::vector<LoadNote> unused;
   GffFile file;
-  EXPECT_EQ(file.OpenBytes(std::move(bytes)), expectOpen);
+  EXPECT_EQ(file.OpenBytes(std::move(bytes), LoadReport::Into(notes != nullptr ? *notes : unused)), expectOpen);
   return file;
 }
 
@@ -228,9 +232,9 @@ TEST(GffOpen, LaterIndexRecordReplacesTheEarlierOne) {
   out.zeros(4);
   out.u32le(222);
   out.u32le(22);
-  ::testing::internal::CaptureStdout();
-  GffFile file = OpenBytes(out.take());
-  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
+  std::vector<LoadNote> notes;
+  GffFile file = OpenBytes(out.take(), true, &notes);
+  EXPECT_EQ(frame_tests::ChannelsOf(notes).out, "");
   const std::vector<RecordValues> records = Records(file);
   ASSERT_EQ(records.size(), 3u);
   EXPECT_EQ(records[2], (RecordValues{"TILE", 1, kIndexedFlags, {{8, 222, 22}}}));
@@ -242,9 +246,11 @@ TEST(GffOpen, IndexedRecordBeforeAnyIndexEndsTheDirectoryWithOneLine) {
   DirectoryHeader(out, 10 + 28 + 20);
   IndexedRecord(out, kTagTile, 1, 0, {{1, 1}});
   PlainRecord(out, kTagPal, 0, {{1, 2, 3}});
-  ::testing::internal::CaptureStdout();
-  GffFile file = OpenBytes(out.take());
-  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "It's a GFFI But we don't got no GFFI yet!!\n");
+  std::vector<LoadNote> notes;
+  GffFile file = OpenBytes(out.take(), true, &notes);
+  EXPECT_EQ(frame_tests::ChannelsOf(notes).out, "It's a GFFI But we don't got no GFFI yet!!\n");
+  ASSERT_EQ(notes.size(), 1u);
+  EXPECT_EQ(notes[0].tag, kTagTile);
   EXPECT_EQ(file.directory().count(), 0);
 }
 
@@ -278,11 +284,11 @@ TEST(GffOpen, OpensFilesLikeBytes) {
   const std::vector<std::uint8_t> bytes =
       authoring::WriteContainer({{kTagRnme, {{3, {'a', 'b'}}}}, {kTagTile, {{9, {1}}, {4, {2, 3}}}, true}});
   GffFile fromFile;
-  ASSERT_TRUE(fromFile.Open(dir.Write("RGN01.GFF", bytes).string()));
+  ASSERT_TRUE(fromFile.Open(dir.Write("RGN01.GFF", bytes).string(), LoadReport()));
   GffFile fromBytes = OpenBytes(bytes);
   EXPECT_EQ(Records(fromFile), Records(fromBytes));
   GffFile missing;
-  EXPECT_FALSE(missing.Open((dir.path() / "NOPE.GFF").string()));
+  EXPECT_FALSE(missing.Open((dir.path() / "NOPE.GFF").string(), LoadReport()));
 }
 
 TEST(GffOpen, FilesTooLargeToReadWholeAreReadAsAskedWithTheSameResult) {
@@ -293,7 +299,7 @@ TEST(GffOpen, FilesTooLargeToReadWholeAreReadAsAskedWithTheSameResult) {
   const std::vector<std::uint8_t> bytes = authoring::WriteContainer({{kTagTile, {{9, big}}}});
   ASSERT_GT(bytes.size(), GffStream::kWholeFileLimit);
   GffFile fromFile;
-  ASSERT_TRUE(fromFile.Open(dir.Write("RGN01.GFF", bytes).string()));
+  ASSERT_TRUE(fromFile.Open(dir.Write("RGN01.GFF", bytes).string(), LoadReport()));
   GffFile fromBytes = OpenBytes(bytes);
   ASSERT_EQ(Records(fromFile), Records(fromBytes));
   for (GffFile* file : {&fromFile, &fromBytes}) {
@@ -358,10 +364,25 @@ TEST(GffOpen, EveryTruncationKeepsExactlyWhatWasReadable) {
   ASSERT_EQ(records.size(), 4u);
   for (std::size_t length = 0; length <= full.size(); ++length) {
     GffFile file;
-    const bool opened = file.OpenBytes(std::vector<std::uint8_t>(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(length)));
+    const bool opened = file.OpenBytes(std::vector<std::uint8_t>(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(length)), LoadReport());
     EXPECT_EQ(opened, length >= 16) << "length " << length;
     EXPECT_EQ(Records(file), ExpectedPrefix(full, length, records)) << "length " << length;
   }
+}
+
+TEST(GffOpen, AnIndexChunkCutShortIsNotedOnceWithItsChunk) {
+  // The index chunk that holds the tiles' positions and sizes is the last thing in the file.
+  const std::vector<std::uint8_t> full =
+      authoring::WriteContainer({{kTagTile, {{20, {1, 2}}, {21, {3}}}, true}});
+  std::vector<LoadNote> notes;
+  OpenBytes(full, true, &notes);
+  EXPECT_TRUE(notes.empty());
+  OpenBytes(std::vector<std::uint8_t>(full.begin(), full.end() - 1), true, &notes);
+  ASSERT_EQ(notes.size(), 1u);
+  EXPECT_EQ(notes[0].kind, NoteKind::kIndexChunkCutShort);
+  EXPECT_EQ(notes[0].tag, kTagGffi);
+  ASSERT_TRUE(notes[0].chunk.has_value());
+  EXPECT_EQ(std::uint64_t{notes[0].chunk->offset} + notes[0].chunk->size, full.size());
 }
 
 TEST(GffOpen, EveryTruncationOfAnIndexedFileOpensWithAPrefixOfItsRecords) {
@@ -375,7 +396,7 @@ TEST(GffOpen, EveryTruncationOfAnIndexedFileOpensWithAPrefixOfItsRecords) {
   EXPECT_EQ(records[1].entries.size(), 4u);
   for (std::size_t length = 0; length <= full.size(); ++length) {
     GffFile file;
-    file.OpenBytes(std::vector<std::uint8_t>(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(length)));
+    file.OpenBytes(std::vector<std::uint8_t>(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(length)), LoadReport());
     const std::vector<RecordValues> kept = Records(file);
     ASSERT_LE(kept.size(), records.size());
     for (std::size_t i = 0; i < kept.size(); ++i) {

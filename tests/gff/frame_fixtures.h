@@ -1,41 +1,49 @@
-// Helpers for the frame decoder tests: decoding with the diagnostic channels captured.
+// Helpers for the frame decoder tests: decoding with the notes collected, and the text each of
+// the viewer's two channels would get from them.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <initializer_list>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "gff/allocation_budget.h"
 #include "gff/frame_set.h"
+#include "gff/load_report.h"
 
 namespace karst::frame_tests {
 
 // Large enough for every frame the tests make; the budget tests make their own.
 inline constexpr std::uint64_t kAmpleBudget = 1ull << 32;
 
-// Standard output and standard error written while a decoder ran.
+// What the viewer's standard output and standard error would hold for the decoder's notes:
+// each output line and its line feed, each debug text as it is.
 struct Channels {
   std::string out;
   std::string err;
 };
 
-template <typename Decode>
-Channels Captured(Decode decode) {
-  ::testing::internal::CaptureStdout();
-  ::testing::internal::CaptureStderr();
-  decode();
+inline Channels ChannelsOf(const std::vector<LoadNote>& notes) {
   Channels channels;
-  channels.err = ::testing::internal::GetCapturedStderr();
-  channels.out = ::testing::internal::GetCapturedStdout();
+  for (const LoadNote& note : notes) {
+    if (const std::optional<PrintedLine> line = PrintedLineOf(note)) {
+      if (line->channel == LineChannel::kOutputLine) {
+        channels.out += line->text + "\n";
+      } else {
+        channels.err += line->text;
+      }
+    }
+  }
   return channels;
 }
 
 struct DecodedFrame {
   Frame frame;
+  std::vector<LoadNote> notes;
   Channels channels;
 };
 
@@ -43,12 +51,14 @@ struct DecodedFrame {
 inline DecodedFrame DecodeFrameAt(std::span<const std::uint8_t> payload, std::size_t position = 0) {
   DecodedFrame decoded;
   AllocationBudget budget(kAmpleBudget);
-  decoded.channels = Captured([&] { DecodeFrame(decoded.frame, payload, position, budget); });
+  DecodeFrame(decoded.frame, payload, position, budget, LoadReport::Into(decoded.notes));
+  decoded.channels = ChannelsOf(decoded.notes);
   return decoded;
 }
 
 struct DecodedSet {
   FrameSet frameSet;
+  std::vector<LoadNote> notes;
   Channels channels;
 };
 
@@ -56,7 +66,8 @@ inline DecodedSet DecodeSet(std::span<const std::uint8_t> payload,
                             std::uint64_t budgetBytes = kAmpleBudget) {
   DecodedSet decoded;
   AllocationBudget budget(budgetBytes);
-  decoded.channels = Captured([&] { DecodeFrameSet(decoded.frameSet, payload, budget); });
+  DecodeFrameSet(decoded.frameSet, payload, budget, LoadReport::Into(decoded.notes));
+  decoded.channels = ChannelsOf(decoded.notes);
   return decoded;
 }
 

@@ -197,7 +197,7 @@ TEST(FramePixels, BudgetPaysForEveryPixelAndColourMap) {
   for (const std::uint64_t bytes : {std::uint64_t{8}, std::uint64_t{7}}) {
     Frame frame;
     AllocationBudget budget(bytes);
-    DecodeFrame(frame, blank, 0, budget);
+    DecodeFrame(frame, blank, 0, budget, LoadReport());
     EXPECT_EQ(frame.HasPixels(), bytes == 8) << bytes;
     EXPECT_EQ(budget.remaining(), bytes == 8 ? 0u : 7u);
   }
@@ -207,7 +207,7 @@ TEST(FramePixels, BudgetPaysForEveryPixelAndColourMap) {
   for (const std::uint64_t bytes : {std::uint64_t{6}, std::uint64_t{5}, std::uint64_t{1}}) {
     Frame frame;
     AllocationBudget budget(bytes);
-    DecodeFrame(frame, plan, 0, budget);
+    DecodeFrame(frame, plan, 0, budget, LoadReport());
     if (bytes == 6) {
       EXPECT_EQ(frame.pixels, Bytes({5, 6, 5, 6}));
       EXPECT_EQ(frame.colourMap, Bytes({5, 6}));

@@ -66,7 +66,7 @@ TEST(ReadOnly, AContainerFileIsOpenedForReadingOnly) {
 TEST(ReadOnly, LoadingEveryFileOfTheWorldLeavesItUnchanged) {
   const SampleWorldDir world;
   for (const std::string& path : world.regionPaths()) {
-    EXPECT_NE(LoadRegion(path), nullptr) << path;
+    EXPECT_NE(LoadRegion(path, LoadReport()), nullptr) << path;
     EXPECT_TRUE(AccessModesOf(path).empty()) << path;
   }
   EXPECT_TRUE(world.Unchanged());

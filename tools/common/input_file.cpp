@@ -11,7 +11,6 @@
 #include "data/object_library.h"
 #include "data/region.h"
 #include "gff/gff_file.h"
-#include "platform/channels.h"
 #include "platform/files.h"
 
 namespace karst::tools {
@@ -22,9 +21,8 @@ std::string ObjectLibraryIn(const std::string& folder) {
 }
 
 bool LooksLikeLibraryFile(const std::string& path) {
-  const platform::ChannelCapture quiet;
   GffFile file;
-  return file.Open(path) && LooksLikeObjectLibrary(file.directory());
+  return file.Open(path, LoadReport()) && LooksLikeObjectLibrary(file.directory());
 }
 
 std::string InputProblem(const std::string& path) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "display/printed_notes.h"
 #include "gff/format.h"
 #include "gff/gff_file.h"
 #include "tools/common/cli.h"
@@ -62,7 +63,7 @@ int RunExtract(const ExtractOptions& options) {
     return kExitFailure;
   }
   GffFile file;
-  if (!file.Open(options.path)) {
+  if (!file.Open(options.path, PrintedNotes())) {
     ReportError(kTool, options.path, "not a GFF container (no \"GFFI\" header, or too short)");
     return kExitFailure;
   }

@@ -1,9 +1,9 @@
 // What `karst-gff check` looks for: everything in a region file or the object library that would
 // keep the viewer from loading a region or from drawing it as its data means it.
 //
-// The checks read a file the way the viewer's loaders do (same chunks, same order, one stream
-// whose failure passes the rest of the file over) and then look at what the loaders built. The
-// decoders' diagnostics are caught per frame and reported with the chunk and frame they came from.
+// The checks load a file with the viewer's own loaders and say what their notes mean, each with
+// the chunk and frame it concerns; whether a region loads is the region switch's own rule
+// (RegionRejections in data/zone.h). Then they look at what the loaders built.
 #pragma once
 
 #include <memory>
@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "data/object_library.h"
+#include "gff/load_report.h"
 
 namespace karst::tools {
 
@@ -37,6 +38,9 @@ struct RegionCheck {
   std::vector<Finding> findings;
   // The viewer's region switch would succeed.
   bool loads = false;
+  // Why the switch would turn the region away, in the order it looks; empty when it loads or
+  // when the file is no container.
+  std::vector<LoadNote> rejections;
 };
 
 // Checks an object library file.

@@ -2,10 +2,11 @@
 
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "gff/gff_file.h"
-#include "platform/channels.h"
 #include "tools/common/cli.h"
 #include "tools/common/directory_listing.h"
 #include "tools/common/input_file.h"
@@ -28,14 +29,13 @@ int RunInfo(const InfoOptions& options) {
     return kExitFailure;
   }
   GffFile file;
-  bool opened = false;
-  {
-    // The reader's own lines are diagnostics: standard error, so standard output stays the
-    // listing or the JSON alone.
-    platform::ChannelCapture capture;
-    opened = file.Open(options.path);
-    for (const platform::CapturedText& text : capture.texts()) {
-      ReportError(kTool, options.path, EscapedText(text.Line()));
+  std::vector<LoadNote> notes;
+  const bool opened = file.Open(options.path, LoadReport::Into(notes));
+  // The lines the viewer prints for the reader's notes are diagnostics here: standard error, so
+  // standard output stays the listing or the JSON alone.
+  for (const LoadNote& note : notes) {
+    if (const std::optional<PrintedLine> line = PrintedLineOf(note)) {
+      ReportError(kTool, options.path, EscapedText(line->text));
     }
   }
   if (!opened) {

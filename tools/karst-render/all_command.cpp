@@ -16,7 +16,6 @@
 
 #include "data/object_library.h"
 #include "data/region.h"
-#include "platform/channels.h"
 #include "platform/files.h"
 #include "platform/terminal.h"
 #include "tools/common/cli.h"
@@ -79,13 +78,21 @@ class ResultBoard {
   std::vector<std::optional<JobResult>> results_;
 };
 
-// The decoders' lines, each distinct one once with how often it came, in the order they first
-// came: the tile strip alone repeats its line for every row of every tile with several frames.
-std::vector<std::string> DistinctTexts(const platform::ChannelCapture& capture) {
+// The lines the viewer prints for the notes, each distinct one once with how often it came, in
+// the order they first came: the tile strip alone repeats its line for every row of every tile
+// with several frames.
+std::vector<std::string> DistinctTexts(const std::vector<LoadNote>& notes) {
   std::vector<std::string> order;
   std::map<std::string, std::size_t> counts;
-  for (const platform::CapturedText& captured : capture.texts()) {
-    const std::string text = captured.Line();
+  for (const LoadNote& note : notes) {
+    const std::optional<PrintedLine> line = PrintedLineOf(note);
+    if (!line) {
+      continue;
+    }
+    std::string text = line->text;
+    while (!text.empty() && text.back() == '\n') {
+      text.pop_back();
+    }
     if (counts[text]++ == 0) {
       order.push_back(text);
     }
@@ -106,8 +113,8 @@ void RenderJobs(const std::vector<RegionJob>& jobs, const std::string& objectsPa
   const std::string setUpError = renderer.SetUp();
   if (setUpError.empty() && !objectsPath.empty()) {
     // The main thread has loaded the library once already and reported what it found.
-    const platform::ChannelCapture alreadyReported;
     renderer.LoadObjects(objectsPath);
+    renderer.TakeNotes();
   }
   for (std::size_t index = next++; index < jobs.size(); index = next++) {
     const RegionJob& job = jobs[index];
@@ -118,11 +125,8 @@ void RenderJobs(const std::vector<RegionJob>& jobs, const std::string& objectsPa
     } else {
       RegionPicture picture;
       bool drawn = false;
-      {
-        const platform::ChannelCapture capture;
-        drawn = renderer.Render(job.input, ViewOrigin{}, picture, result.error);
-        result.diagnostics = DistinctTexts(capture);
-      }
+      drawn = renderer.Render(job.input, ViewOrigin{}, picture, result.error);
+      result.diagnostics = DistinctTexts(renderer.TakeNotes());
       result.entities = renderer.Entities();
       if (drawn) {
         result.error = WritePicture(job.output, ScalePicture(picture, scale));
@@ -200,14 +204,9 @@ std::string UsableLibrary(const std::filesystem::path& folder) {
     ReportError(kTool, path.string(), problem + ": the regions are drawn without objects");
     return {};
   }
-  std::unique_ptr<ObjectLibrary> library;
-  std::vector<std::string> diagnostics;
-  {
-    const platform::ChannelCapture capture;
-    library = LoadObjectLibrary(path.string());
-    diagnostics = DistinctTexts(capture);
-  }
-  for (const std::string& line : diagnostics) {
+  std::vector<LoadNote> notes;
+  const std::unique_ptr<ObjectLibrary> library = LoadObjectLibrary(path.string(), LoadReport::Into(notes));
+  for (const std::string& line : DistinctTexts(notes)) {
     std::cout << path.string() << ": " << line << "\n";
   }
   if (library == nullptr) {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "display/printed_notes.h"
 #include "gff/allocation_budget.h"
 #include "gff/format.h"
 #include "gff/frame_set.h"
@@ -30,12 +31,9 @@ struct FramesOptions {
   std::string outputDirectory;
 };
 
-bool HoldsFrameSets(const Tag& tag) {
-  return SameTag(tag, kTagTile) || SameTag(tag, kTagBmp) || SameTag(tag, kTagCbmp);
-}
-
 // One chunk whose frames are written: as <stem>-<frame>.png, the stem TAG-number, made unique.
 struct ChunkOutput {
+  Tag tag;
   const ChunkEntry* entry;
   std::string name;  // TAG-number
   std::string stem;
@@ -45,12 +43,12 @@ std::vector<ChunkOutput> PlanOutputs(const GffDirectory& directory) {
   std::vector<ChunkOutput> chunks;
   UniqueNames stems;
   for (const ChunkType& record : directory) {
-    if (!HoldsFrameSets(record.tag) || !record.entries) {
+    if (!IsFrameSetTag(record.tag) || !record.entries) {
       continue;
     }
     for (const ChunkEntry& entry : *record.entries) {
       const std::string name = TagName(record.tag) + "-" + std::to_string(entry.number);
-      chunks.push_back({&entry, name, stems.Claim(name)});
+      chunks.push_back({record.tag, &entry, name, stems.Claim(name)});
     }
   }
   return chunks;
@@ -101,7 +99,7 @@ int RunFrames(const FramesOptions& options) {
   // The payloads are taken from the bytes in memory rather than through the container's stream,
   // so one chunk that cannot be read does not stop the frames of the chunks after it.
   GffFile file;
-  if (!file.OpenBytes(*bytes)) {
+  if (!file.OpenBytes(*bytes, PrintedNotes())) {
     ReportError(kTool, options.path, "not a GFF container (no \"GFFI\" header, or too short)");
     return kExitFailure;
   }
@@ -137,7 +135,7 @@ int RunFrames(const FramesOptions& options) {
     // chunk by chunk.
     AllocationBudget budget = AllocationBudget::ForFileOfSize(payload.size());
     FrameSet frameSet;
-    DecodeFrameSet(frameSet, payload, budget);
+    DecodeFrameSet(frameSet, payload, budget, PrintedNotes().ForChunk(chunk.tag, entry));
     for (std::size_t index = 0; index < frameSet.frames.size(); ++index) {
       const Frame& frame = frameSet.frames[index];
       const std::string frameName = chunk.stem + "-" + std::to_string(index);

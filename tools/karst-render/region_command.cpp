@@ -8,6 +8,7 @@
 #include <string>
 
 #include "data/region.h"
+#include "display/printed_notes.h"
 #include "platform/files.h"
 #include "tools/common/cli.h"
 #include "tools/common/output_checks.h"
@@ -42,6 +43,13 @@ std::string LibraryFor(const RegionOptions& options) {
   return beside;
 }
 
+// The viewer's lines for what the renderer's loads met, on their channels, as the viewer prints them.
+void PrintNotes(RegionRenderer& renderer) {
+  for (const LoadNote& note : renderer.TakeNotes()) {
+    PrintNote(note);
+  }
+}
+
 int RunRegion(const RegionOptions& options) {
   const std::string library = LibraryFor(options);
   const InputFiles inputs({options.path, library});
@@ -64,6 +72,7 @@ int RunRegion(const RegionOptions& options) {
   // The viewer loads its objects before its first region.
   if (!library.empty()) {
     error = renderer.LoadObjects(library);
+    PrintNotes(renderer);
     if (!error.empty() && !options.objectsPath.empty()) {
       ReportError(kTool, library, error);
       return kExitFailure;
@@ -75,7 +84,9 @@ int RunRegion(const RegionOptions& options) {
     }
   }
   RegionPicture picture;
-  if (!renderer.Render(options.path, view.value_or(ViewOrigin{}), picture, error)) {
+  const bool rendered = renderer.Render(options.path, view.value_or(ViewOrigin{}), picture, error);
+  PrintNotes(renderer);
+  if (!rendered) {
     ReportError(kTool, options.path, error);
     return kExitFailure;
   }

@@ -3,7 +3,9 @@
 #include <charconv>
 #include <filesystem>
 #include <memory>
+#include <span>
 #include <utility>
+#include <vector>
 
 #include "data/object_library.h"
 #include "data/region.h"
@@ -16,8 +18,6 @@ namespace {
 
 constexpr std::int32_t kViewWidth = 640;
 constexpr std::int32_t kViewHeight = 480;
-// The tile strip is one surface, and a surface is at most 65536 pixels wide.
-constexpr std::int32_t kMostTilesInStrip = 65536 / kTileSize;
 
 std::optional<std::int32_t> ParseInt(std::string_view text) {
   std::int32_t value = 0;
@@ -37,6 +37,20 @@ PngPalette PaletteOf(const platform::Surface& primary) {
     palette[3 * i + 2] = entries[i].blue;
   }
   return palette;
+}
+
+// Why the viewer would not show a region, as the error says it.
+std::string RejectionText(const LoadNote& rejection) {
+  switch (rejection.kind) {
+    case NoteKind::kMapRejected:
+      return "no \"MAP \" chunk of 12288 bytes";
+    case NoteKind::kPaletteRejected:
+      return "no \"PAL \" chunk of 768 bytes";
+    default:
+      return rejection.value == 0 ? "no \"TILE\" chunk"
+                                  : std::to_string(rejection.value) + " tiles, more than the " +
+                                        std::to_string(kMostTilesInStrip) + " a tile strip can hold";
+  }
 }
 
 std::vector<std::uint8_t> PixelsOf(const platform::Surface& surface) {
@@ -95,7 +109,11 @@ std::string WritePicture(const std::string& path, const RegionPicture& picture) 
 RegionRenderer::RegionRenderer(Frame frame)
     : frame_(frame),
       display_(nullptr, frame == Frame::kView ? kViewHeight : kRegionHeight,
-               frame == Frame::kView ? kViewWidth : kRegionWidth, 8, 0) {}
+               frame == Frame::kView ? kViewWidth : kRegionWidth, 8, 0) {
+  display_.report = LoadReport::Into(notes_);
+}
+
+std::vector<LoadNote> RegionRenderer::TakeNotes() { return std::exchange(notes_, {}); }
 
 std::string RegionRenderer::SetUp() {
   if (display_.InitDirectDraw() != 1) {
@@ -124,27 +142,22 @@ bool RegionRenderer::Render(const std::string& path, const ViewOrigin& view, Reg
     error = std::move(problem);
     return false;
   }
-  std::unique_ptr<Region> region = LoadRegion(path);
+  std::unique_ptr<Region> region = LoadRegion(path, display_.report);
   if (region == nullptr) {
     error = "not a GFF container (no \"GFFI\" header, or too short)";
     return false;
   }
   // Looked at before the display is asked, so the reason can be named; the viewer would say
   // "Error loading zone!".
-  if (const std::optional<std::string_view> reason = RegionRejection(*region)) {
+  if (const std::vector<LoadNote> rejections = RegionRejections(*region); !rejections.empty()) {
     error = LooksLikeLibraryFile(path) ? "an object library, not a region: it has no palette, tiles or map"
-                                   : "the region cannot be shown: " + std::string(*reason);
-    return false;
-  }
-  if (region->tileCount > kMostTilesInStrip) {
-    error = "the region cannot be shown: " + std::to_string(region->tileCount) + " tiles, more than the " +
-            std::to_string(kMostTilesInStrip) + " a tile strip can hold";
+                                       : "the region cannot be shown: " + RejectionText(rejections.front());
     return false;
   }
   // Every picture carries all 256 colours of its own region, as the viewer's first region does;
   // a palette kept from an earlier picture would keep that picture's colour 255.
   display_.palette.reset();
-  if (!display_.SwitchToRegion(std::move(region))) {
+  if (!display_.SwitchToRegion(std::move(region), path)) {
     error = "the region cannot be shown";
     return false;
   }
@@ -181,11 +194,7 @@ EntityCount RegionRenderer::Entities() const {
   }
   const std::vector<Entity>& entities = *display_.region->entities;
   count.total = std::min(entities.size(), static_cast<std::size_t>(std::max(display_.region->entityCount, 0)));
-  for (std::size_t index = 0; index < count.total; ++index) {
-    if (DrawingOf(*display_.objects, entities[index].objectId) != ObjectDrawing::kDrawn) {
-      ++count.undrawn;
-    }
-  }
+  count.undrawn = NoteUndrawnEntities(std::span(entities).first(count.total), *display_.objects, LoadReport());
   return count;
 }
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "display/display_surface.h"
+#include "gff/load_report.h"
 #include "tools/common/png_file.h"
 
 namespace karst::tools {
@@ -75,8 +76,13 @@ class RegionRenderer {
   // a missing or empty bitmap), and how many the region has. Both 0 without a library.
   EntityCount Entities() const;
 
+  // What the loads since the last call met, in order: the renderer's display collects the notes
+  // of every load (the library, the regions) instead of printing their lines.
+  std::vector<LoadNote> TakeNotes();
+
  private:
   Frame frame_;
+  std::vector<LoadNote> notes_;
   DisplaySurface display_;
 };
 
