@@ -46,12 +46,13 @@ bool DoIdleWork(MapViewerApp& app) {
     worked = true;
   }
 
-  // Later tests win on the same axis.
-  std::int32_t dx = 0;
-  std::int32_t dy = 0;
+  // A window's edges scroll only with the mouse inside it.
   if (app.windowed && !app.mouseInside) {
     return worked;
   }
+  // Later tests win on the same axis.
+  std::int32_t dx = 0;
+  std::int32_t dy = 0;
   if (app.mouseX <= kEdgeBand) dx = -kEdgeScrollStep;
   if (app.mouseY <= kEdgeBand) dy = -kEdgeScrollStep;
   if (app.mouseX >= display->screenWidth - kEdgeBand) dx = kEdgeScrollStep;

@@ -4,7 +4,8 @@
 #   start_xvfb [WxH]       a screen of W x H (default 640x480) on a display number nobody uses;
 #                          exports DISPLAY, sets screen_width and screen_height
 #   start_window_manager   a small window manager on that screen (matchbox)
-#   start_viewer DIR       runs DIR/karst-viewer; sets viewer_pid and viewer_window
+#   start_viewer DIR [ARG...]  runs DIR/karst-viewer with the arguments given; sets viewer_pid
+#                          and viewer_window
 #   stop_viewer            asks the viewer to stop, then kills it
 #   stop_xvfb              stops the viewer, the window manager and the screen
 #   session_cleanup        the same, on exit
@@ -52,7 +53,7 @@ start_viewer() {
   # libraries behind SDL keep allocations until exit and are unloaded before the report, so they
   # cannot be suppressed by name. The in-process tests check our own code for leaks.
   ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0" \
-    env -u SDL_VIDEODRIVER -u SDL_AUDIODRIVER "$1/karst-viewer" >"$work/viewer.out" 2>"$work/viewer.err" &
+    env -u SDL_VIDEODRIVER -u SDL_AUDIODRIVER "$1/karst-viewer" "${@:2}" >"$work/viewer.out" 2>"$work/viewer.err" &
   viewer_pid=$!
   viewer_window=$(timeout 20 xdotool search --sync --onlyvisible --name "^Karst Map Viewer$" | head -n 1) || {
     echo "the viewer's window was not mapped" >&2
