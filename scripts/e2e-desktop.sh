@@ -189,9 +189,12 @@ expect window_rgb 2 RGN01.GFF 48,16 1280x960+60+20
 
 step "the mouse scrolls from inside the window only"
 xdotool windowfocus --sync "$viewer_window"
-xdotool mousemove 1399 500
+read -r window_x window_y < <(xwininfo -id "$viewer_window" |
+  awk '/Absolute upper-left X:/ { x = $4 } /Absolute upper-left Y:/ { y = $4 } END { print x, y }')
+# The window's last column, then beyond its right edge.
+xdotool mousemove $((window_x + 1399)) $((window_y + 500))
 sleep 0.5
-xdotool mousemove 1700 500
+xdotool mousemove $((window_x + 1450)) $((window_y + 500))
 sleep 0.2
 window_rgb "$shots/left.rgb" 1280x960+60+20 || fail "the window beside the picture is not black"
 sleep 0.3
