@@ -99,7 +99,7 @@ ParsedCommandLine ParseViewerCommandLine(std::span<const std::string_view> argum
 
 std::string ViewerUsage() {
   return "Usage: karst-viewer [GAMEDIR | REGIONFILE] [--window [--scale N]] [--sample-world]\n"
-         "       karst-viewer --help | --version\n";
+         "  or:  karst-viewer --help | --version\n";
 }
 
 std::string ViewerHelp() {
@@ -122,12 +122,12 @@ std::string ViewerHelp() {
          "  --version       print the version and exit\n"
          "\n"
          "Keys:\n"
-         "  Space           the next region file (nothing at the last one)\n"
-         "  Backspace       the previous region file (nothing at the first one)\n"
-         "  arrow keys      scroll the view by 16 pixels\n"
-         "  mouse at an edge  scroll by 10 pixels a frame while the viewer has the focus (in a\n"
-         "                  window: while the mouse is inside it)\n"
-         "  Escape          quit (so does a window's close button)\n"
+         "  Space             the next region file (nothing at the last one)\n"
+         "  Backspace         the previous region file (nothing at the first one)\n"
+         "  arrow keys        scroll the view by 16 pixels\n"
+         "  mouse at an edge  scroll by 10 pixels a frame while the viewer has the focus\n"
+         "                    (in a window: while the mouse is inside it)\n"
+         "  Escape            quit (so does a window's close button)\n"
          "\n"
          "The viewer only reads: it never writes, moves, renames or deletes a file, in the game\n"
          "folder or anywhere else, and keeps no settings. A folder without region files, or one\n"

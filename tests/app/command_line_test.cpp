@@ -165,7 +165,7 @@ TEST(EntryNamedTest, TheWholeFileNameAfterTheSeparatorElseTheFirst) {
 TEST(HelpTest, UsageHelpAndVersionTexts) {
   EXPECT_EQ(ViewerUsage(),
             "Usage: karst-viewer [GAMEDIR | REGIONFILE] [--window [--scale N]] [--sample-world]\n"
-            "       karst-viewer --help | --version\n");
+            "  or:  karst-viewer --help | --version\n");
   const std::string help = ViewerHelp();
   EXPECT_TRUE(help.starts_with(ViewerUsage()));
   for (const char* part : {"\nOptions:\n", "\nKeys:\n", "\nExamples:\n", "never writes", "--window", "--scale N"}) {

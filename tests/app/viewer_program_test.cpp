@@ -75,7 +75,7 @@ class ViewerCommandLine : public ::testing::TestWithParam<CommandCase> {};
 
 const std::string kUsage =
     "Usage: karst-viewer [GAMEDIR | REGIONFILE] [--window [--scale N]] [--sample-world]\n"
-    "       karst-viewer --help | --version\n";
+    "  or:  karst-viewer --help | --version\n";
 
 TEST_P(ViewerCommandLine, ExitCodeAndTexts) {
   const testing::TempDir dir;
