@@ -168,9 +168,10 @@ StartPoint StartPointFor(const std::string& path) {
 }
 
 std::string SampleWorldFolder(const std::string& programFolder) {
-  return WithSeparator(programFolder) + ".." + platform::kPathSeparator + "share" +
-         platform::kPathSeparator + "karst-viewer" + platform::kPathSeparator + "sample-world" +
-         platform::kPathSeparator;
+  // The program's folder comes resolved, without links, so ".." may be taken away by name.
+  const std::filesystem::path folder =
+      std::filesystem::path(WithSeparator(programFolder)) / ".." / "share" / "karst-viewer" / "sample-world" / "";
+  return folder.lexically_normal().string();
 }
 
 std::string NoRegionFilesLine(const std::string& folder) {

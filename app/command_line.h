@@ -72,8 +72,8 @@ struct StartPoint {
 // as a folder (and holds no region files).
 StartPoint StartPointFor(const std::string& path);
 
-// The folder the sample world is installed in, for the program at `programFolder` (ending in a
-// separator): PREFIX/share/karst-viewer/sample-world/ beside PREFIX/bin/.
+// The folder the sample world is installed in, for the program in `programFolder`:
+// PREFIX/share/karst-viewer/sample-world/ beside PREFIX/bin/, ending in a separator.
 std::string SampleWorldFolder(const std::string& programFolder);
 
 // The line on standard error for a folder, named on the command line, that held no region

@@ -135,8 +135,9 @@ TEST(StartPointTest, ABareFileNameLiesInTheCurrentFolder) {
 }
 
 TEST(SampleWorldTest, ItLiesUnderShareBesideBin) {
-  EXPECT_EQ(SampleWorldFolder("/usr/local/bin/"), "/usr/local/bin/../share/karst-viewer/sample-world/");
-  EXPECT_EQ(SampleWorldFolder("/opt/k/bin"), "/opt/k/bin/../share/karst-viewer/sample-world/");
+  EXPECT_EQ(SampleWorldFolder("/usr/local/bin/"), "/usr/local/share/karst-viewer/sample-world/");
+  EXPECT_EQ(SampleWorldFolder("/opt/k/bin"), "/opt/k/share/karst-viewer/sample-world/");
+  EXPECT_EQ(SampleWorldFolder("/"), "/share/karst-viewer/sample-world/");
 }
 
 TEST(NoRegionFilesLineTest, NamesTheFolderAndWhyItCouldNotBeRead) {
