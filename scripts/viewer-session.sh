@@ -55,10 +55,26 @@ start_viewer() {
   ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0" \
     env -u SDL_VIDEODRIVER -u SDL_AUDIODRIVER "$1/karst-viewer" "${@:2}" >"$work/viewer.out" 2>"$work/viewer.err" &
   viewer_pid=$!
-  viewer_window=$(timeout 20 xdotool search --sync --onlyvisible --name "^Karst Map Viewer$" | head -n 1) || {
+  # SDL makes its window again when it changes renderer during start-up, so the window counts
+  # as found once the same one is seen three times in a row, 0.2 s apart (a search also fails
+  # outright when a window goes while it looks).
+  viewer_window=
+  local seen=0 candidate
+  for _ in $(seq 100); do
+    candidate=$(xdotool search --onlyvisible --name "^Karst Map Viewer$" 2>/dev/null | tail -n 1) || true
+    if [ -n "$candidate" ] && [ "$candidate" = "$viewer_window" ]; then
+      seen=$((seen + 1))
+    else
+      seen=0
+      viewer_window=$candidate
+    fi
+    [ "$seen" -ge 2 ] && break
+    sleep 0.2
+  done
+  if [ "$seen" -lt 2 ]; then
     echo "the viewer's window was not mapped" >&2
     return 1
-  }
+  fi
   # A motion event in the middle of the screen first, so the viewer does not take the pointer
   # to rest at (0, 0) (two moves: a move to where the pointer already is makes no event); then
   # the keyboard focus, which makes the viewer active.
