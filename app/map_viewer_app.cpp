@@ -1,5 +1,6 @@
 #include "app/map_viewer_app.h"
 
+#include <cstdio>
 #include <utility>
 
 #include "display/printed_notes.h"
@@ -46,6 +47,10 @@ bool DoIdleWork(MapViewerApp& app) {
     worked = true;
   }
 
+  // A window's edges scroll only with the mouse inside it.
+  if (app.windowed && !app.mouseInside) {
+    return worked;
+  }
   // Later tests win on the same axis.
   std::int32_t dx = 0;
   std::int32_t dy = 0;
@@ -59,6 +64,13 @@ bool DoIdleWork(MapViewerApp& app) {
     worked = worked || display->region != nullptr;
   }
   return worked;
+}
+
+// The largest window scale that fits the desktop's free area; 1 where it cannot be asked.
+int DesktopWindowScale() {
+  int width = 0;
+  int height = 0;
+  return platform::GetWorkArea(width, height) == 1 ? WindowScaleFor(width, height) : 1;
 }
 
 // Backspace and Space: the neighbouring entry becomes current before its load is tried, so a
@@ -102,16 +114,16 @@ MapViewerApp& TheApp() {
   return app;
 }
 
-int ViewerMain(platform::InstanceHandle instance) { return RunViewer(instance, FindWorkingPath()); }
-
-int RunViewer(platform::InstanceHandle instance, std::optional<std::string> workingPath) {
-  if (!StartViewer(instance, std::move(workingPath))) {
+int RunViewer(platform::InstanceHandle instance, std::optional<std::string> workingPath,
+              const StartOptions& start) {
+  if (!StartViewer(instance, std::move(workingPath), start)) {
     return 0;
   }
   return RunMessageLoop();
 }
 
-bool StartViewer(platform::InstanceHandle instance, std::optional<std::string> workingPath) {
+bool StartViewer(platform::InstanceHandle instance, std::optional<std::string> workingPath,
+                 const StartOptions& start) {
   MapViewerApp& app = TheApp();
   app.workingPath = std::move(workingPath);
   if (!app.workingPath) {
@@ -120,14 +132,22 @@ bool StartViewer(platform::InstanceHandle instance, std::optional<std::string> w
   }
   app.regionList = FindRegionFiles(*app.workingPath, kRegionFilePattern);
   if (app.regionList->empty()) {
+    if (start.namedFolder) {
+      std::fputs(NoRegionFilesLine(*app.workingPath).c_str(), stderr);
+    }
     platform::MessageBox(nullptr, kNoRegionFiles, kStartUpCaption, platform::MB_OK);
     app.regionList.reset();
     app.workingPath.reset();
     return false;
   }
-  app.currentEntry = app.regionList->head();
+  app.currentEntry = EntryNamed(*app.regionList, start.firstRegion);
 
-  app.mainWindow = CreateMainWindow(kViewerTitle, instance);
+  app.windowed = start.window;
+  int windowScale = 0;
+  if (start.window) {
+    windowScale = start.windowScale != 0 ? start.windowScale : DesktopWindowScale();
+  }
+  app.mainWindow = CreateMainWindow(kViewerTitle, instance, windowScale);
   if (app.mainWindow == nullptr) {
     // No window, so no WM_DESTROY to free these.
     app.currentEntry = nullptr;
@@ -137,7 +157,7 @@ bool StartViewer(platform::InstanceHandle instance, std::optional<std::string> w
   }
 
   app.display = std::make_unique<DisplaySurface>(app.mainWindow, kScreenHeight, kScreenWidth,
-                                                 kBitsPerPixel, 0);
+                                                 kBitsPerPixel, start.window ? 1 : 0);
   app.display->report = PrintedNotes();
   bool ready = app.display->InitDirectDraw() == 1;
   if (ready) {
@@ -159,7 +179,8 @@ bool StartViewer(platform::InstanceHandle instance, std::optional<std::string> w
   return true;
 }
 
-platform::Window* CreateMainWindow(const char* title, platform::InstanceHandle instance) {
+platform::Window* CreateMainWindow(const char* title, platform::InstanceHandle instance,
+                                   int windowScale) {
   const platform::WindowClass windowClass{
       platform::CS_HREDRAW | platform::CS_VREDRAW,
       MainWindowProc,
@@ -174,6 +195,12 @@ platform::Window* CreateMainWindow(const char* title, platform::InstanceHandle i
   };
   if (platform::RegisterClass(windowClass) == 0) {
     return nullptr;
+  }
+  if (windowScale != 0) {
+    return platform::CreateWindowEx(0, title, title, platform::WS_OVERLAPPEDWINDOW,
+                                    platform::CW_USEDEFAULT, platform::CW_USEDEFAULT,
+                                    kScreenWidth * windowScale, kScreenHeight * windowScale,
+                                    nullptr, platform::MenuHandle{}, instance, nullptr);
   }
   return platform::CreateWindowEx(platform::WS_EX_TOPMOST, title, title, platform::WS_POPUP, 0, 0,
                                   kScreenWidth, kScreenHeight, nullptr, platform::MenuHandle{},
@@ -227,7 +254,11 @@ platform::LResult MainWindowProc(platform::Window* window, std::uint32_t message
     case platform::WM_KEYDOWN:
       HandleKey(static_cast<std::int32_t>(wParam));
       return 0;
+    case platform::WM_MOUSELEAVE:
+      app.mouseInside = false;
+      return 0;
     case platform::WM_MOUSEMOVE: {
+      app.mouseInside = true;
       const auto position = static_cast<std::uint32_t>(lParam);
       app.mouseX = static_cast<std::int32_t>(position & 0xFFFFu);
       app.mouseY = static_cast<std::int32_t>((position >> 16) & 0xFFFFu);

@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 
+#include "app/command_line.h"
 #include "app/region_files.h"
 #include "display/display_surface.h"
 #include "platform/window.h"
@@ -34,6 +35,24 @@ struct MapViewerApp {
   // The last mouse position in screen pixels, from WM_MOUSEMOVE.
   std::int32_t mouseX = 0;
   std::int32_t mouseY = 0;
+  // In a window (--window) rather than the whole screen. There the mouse scrolls only while it
+  // is inside: since its last WM_MOUSEMOVE, no WM_MOUSELEAVE came.
+  bool windowed = false;
+  bool mouseInside = false;
+};
+
+// How the shell starts beyond its working path, from the command line. The defaults are the
+// viewer without arguments.
+struct StartOptions {
+  // The file name of the region shown first; empty, or none of the list: the list's first.
+  std::string firstRegion;
+  // The folder was named on the command line: when it holds no region files, a line on
+  // standard error names it, besides the message box.
+  bool namedFolder = false;
+  // A window of 640 windowScale x 480 windowScale instead of the whole screen; 0: the largest
+  // scale that fits the desktop.
+  bool window = false;
+  int windowScale = 0;
 };
 
 // The process-wide record. It exists, zeroed, before the entry runs. Tests put it back to zero
@@ -41,22 +60,28 @@ struct MapViewerApp {
 // presents into the main window, so it must go first.
 MapViewerApp& TheApp();
 
-// The program's entry: the working path is the directory of the program's own file. Returns
-// the exit code, 0 on every path.
-int ViewerMain(platform::InstanceHandle instance);
+// The program's entry after its command line: the working path is the folder `options` names,
+// or else the directory of the program's own file (or the sample world beside it). Returns the
+// exit code, 0 on every path.
+int ViewerMain(platform::InstanceHandle instance, const ViewerOptions& options);
 
 // The entry with the working path given (empty: it could not be found), so tests can point the
 // viewer at a folder of their own. Start-up, then the message loop; returns the exit code.
-int RunViewer(platform::InstanceHandle instance, std::optional<std::string> workingPath);
+int RunViewer(platform::InstanceHandle instance, std::optional<std::string> workingPath,
+              const StartOptions& start = {});
 
 // The start-up steps: region files, window, display, object library, first region, first
 // frame, with the messages of each failure. False when the program ends before the window
 // exists; true when the message loop must run, which includes a failed start-up after the
 // window was made (the window is then already destroyed and the quit message waits).
-bool StartViewer(platform::InstanceHandle instance, std::optional<std::string> workingPath);
+bool StartViewer(platform::InstanceHandle instance, std::optional<std::string> workingPath,
+                 const StartOptions& start = {});
 
 // Registers the window class named `title` and creates the main window; null when either fails.
-platform::Window* CreateMainWindow(const char* title, platform::InstanceHandle instance);
+// With `windowScale` 0 the full-screen popup of 640 x 480; otherwise a window with a frame and
+// title bar, resizable, of 640 windowScale x 480 windowScale, placed by the system.
+platform::Window* CreateMainWindow(const char* title, platform::InstanceHandle instance,
+                                   int windowScale = 0);
 
 // What one pass of the message loop did.
 enum class PassOutcome {

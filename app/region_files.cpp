@@ -45,4 +45,17 @@ std::unique_ptr<RegionList> FindRegionFiles(std::string_view directory, std::str
   return list;
 }
 
+const RegionList::Node* EntryNamed(const RegionList& list, std::string_view fileName) {
+  if (!fileName.empty()) {
+    for (const RegionList::Node* node = list.head(); node != nullptr; node = node->next.get()) {
+      const std::string_view path = *node->data;
+      if (path.size() > fileName.size() && path.ends_with(fileName) &&
+          path[path.size() - fileName.size() - 1] == platform::kPathSeparator) {
+        return node;
+      }
+    }
+  }
+  return list.head();
+}
+
 }  // namespace karst

@@ -31,4 +31,8 @@ std::optional<std::string> DirectoryOf(std::optional<std::string_view> path);
 // ".." skipped, as full paths. Never null; empty when nothing matched.
 std::unique_ptr<RegionList> FindRegionFiles(std::string_view directory, std::string_view pattern);
 
+// The entry whose file name (the part after the directory and separator) is exactly
+// `fileName`; the first entry when none is, or for an empty name. Null for an empty list.
+const RegionList::Node* EntryNamed(const RegionList& list, std::string_view fileName);
+
 }  // namespace karst

@@ -236,6 +236,7 @@ int DirectDraw::SetDisplayMode(std::uint32_t width, std::uint32_t height,
         return 1;
       }
     }
+    SetPictureSize(window_, static_cast<int>(width), static_cast<int>(height));
     SDL_ShowWindow(native);
   }
   modeWidth_ = static_cast<std::int32_t>(width);

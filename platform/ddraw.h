@@ -321,8 +321,11 @@ class DirectDraw {
   int SetCooperativeLevel(Window* window, std::uint32_t flags);
   // 8 bits per pixel only, width and height 1 to 16384. With an exclusive window: the window
   // is moved and sized to cover the display it is on, becomes full screen on the desktop and is
-  // shown; it is not minimised when it loses focus. The mode's picture is shown in it scaled by
-  // a whole number and centred, where the display is at least as large as the picture.
+  // shown; it is not minimised when it loses focus. Without exclusive cooperation the window
+  // keeps its size and frame and is shown. Either way the mode's picture is shown in it scaled
+  // by a whole number and centred, where the window is at least as large as the picture, and
+  // the window reports mouse positions in the picture's pixels. A window resized later shows
+  // the picture scaled and centred afresh.
   int SetDisplayMode(std::uint32_t width, std::uint32_t height, std::uint32_t bitsPerPixel);
   // Two kinds: the flipping primary (DDSD_CAPS | DDSD_BACKBUFFERCOUNT, caps
   // DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_COMPLEX, one back buffer, the mode's

@@ -211,11 +211,26 @@ int Presenter::WatchWindowEvents(void* presenter, SDL_Event* event) {
   return 0;
 }
 
+// Whole multiples of the picture stay sharp; a window or screen smaller than the picture still
+// shows all of it, scaled down.
+void Presenter::FitScale() {
+  int outputWidth = 0;
+  int outputHeight = 0;
+  if (SDL_GetRendererOutputSize(renderer_.get(), &outputWidth, &outputHeight) == 0) {
+    const bool fits = outputWidth >= width_ && outputHeight >= height_;
+    if (fits != integerScale_ &&
+        SDL_RenderSetIntegerScale(renderer_.get(), fits ? SDL_TRUE : SDL_FALSE) == 0) {
+      integerScale_ = fits;
+    }
+  }
+}
+
 void Presenter::Repaint() {
   if (!hasFrame_) {
     return;
   }
   SDL_Renderer* renderer = renderer_.get();
+  FitScale();
   SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
   SDL_RenderClear(renderer);
   if (SDL_RenderCopy(renderer, texture_.get(), nullptr, nullptr) == 0) {
@@ -263,17 +278,7 @@ int Presenter::Present(const PixelView& frame, const PaletteTable& palette) {
 
 int Presenter::PresentToWindow(const PixelView& frame, const ColourTable& colours) {
   SDL_Renderer* renderer = renderer_.get();
-  // Whole multiples of the picture stay sharp; a screen smaller than the picture still
-  // shows all of it, scaled down.
-  int outputWidth = 0;
-  int outputHeight = 0;
-  if (SDL_GetRendererOutputSize(renderer, &outputWidth, &outputHeight) == 0) {
-    const bool fits = outputWidth >= width_ && outputHeight >= height_;
-    if (fits != integerScale_ &&
-        SDL_RenderSetIntegerScale(renderer, fits ? SDL_TRUE : SDL_FALSE) == 0) {
-      integerScale_ = fits;
-    }
-  }
+  FitScale();
   void* texels = nullptr;
   int texturePitch = 0;
   if (SDL_LockTexture(texture_.get(), nullptr, &texels, &texturePitch) != 0) {

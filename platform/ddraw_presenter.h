@@ -68,6 +68,8 @@ class Presenter {
   // is shown again at once, since the viewer draws nothing new until a key or the mouse asks.
   static int WatchWindowEvents(void* presenter, SDL_Event* event);
   void Repaint();
+  // Integer scaling where the window holds the whole picture at least once.
+  void FitScale();
   int PresentToWindow(const PixelView& frame, const ColourTable& colours);
   void WaitForNextRefresh();
 

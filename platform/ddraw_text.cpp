@@ -15,7 +15,9 @@
 namespace karst::platform {
 namespace {
 
-constexpr int kFontPixelSize = 13;
+// The name is written at y = screen height - 15 and must show whole, descenders included: the
+// font's size is the largest whose real ascent and descent fit these rows together.
+constexpr int kTextRows = 15;
 
 struct PatternDeleter {
   void operator()(FcPattern* pattern) const { FcPatternDestroy(pattern); }
@@ -45,6 +47,46 @@ std::string FindSansSerifFont() {
   return reinterpret_cast<const char*>(file);
 }
 
+// How far the glyphs a text can hold (printable Latin-1) reach above and below the baseline at
+// the font's size: at least the ascent and descent the font declares, and as far as any glyph
+// goes. SDL_ttf rounds the declared descent towards zero, so descenders reach a row further.
+int RowsAboveAndBelowBaseline(TTF_Font* font) {
+  int above = TTF_FontAscent(font);
+  int below = -TTF_FontDescent(font);
+  for (Uint32 character = 32; character <= 255; ++character) {
+    if (character >= 127 && character < 160) {
+      continue;  // control characters
+    }
+    int minX = 0;
+    int maxX = 0;
+    int minY = 0;
+    int maxY = 0;
+    int advance = 0;
+    if (TTF_GlyphMetrics32(font, character, &minX, &maxX, &minY, &maxY, &advance) == 0) {
+      above = std::max(above, maxY);
+      below = std::max(below, -minY);
+    }
+  }
+  return above + below;
+}
+
+// The font at the largest pixel size whose glyphs fit `kTextRows` rows; null when none does or
+// the file cannot be opened.
+TTF_Font* OpenFittingFont(const std::string& path) {
+  for (int size = kTextRows; size > 0; --size) {
+    TTF_Font* font = TTF_OpenFont(path.c_str(), size);
+    if (font == nullptr) {
+      return nullptr;
+    }
+    TTF_SetFontHinting(font, TTF_HINTING_MONO);
+    if (RowsAboveAndBelowBaseline(font) <= kTextRows) {
+      return font;
+    }
+    TTF_CloseFont(font);
+  }
+  return nullptr;
+}
+
 // The one font of every device context, opened on first use and closed at exit. A failed
 // attempt is not repeated: the system's fonts do not change while we run.
 class SystemFont {
@@ -55,10 +97,7 @@ class SystemFont {
       return;
     }
     ttfStarted_ = true;
-    font_ = TTF_OpenFont(path.c_str(), kFontPixelSize);
-    if (font_ != nullptr) {
-      TTF_SetFontHinting(font_, TTF_HINTING_MONO);
-    }
+    font_ = OpenFittingFont(path);
   }
   ~SystemFont() {
     if (font_ != nullptr) {

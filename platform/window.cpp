@@ -26,36 +26,50 @@ using SdlWindowPtr = std::unique_ptr<SDL_Window, SdlWindowDeleter>;
 
 class Window {
  public:
-  Window(WindowProc windowProcedure, std::string windowTitle, int left, int top, int pictureWidth,
-         int pictureHeight)
+  Window(WindowProc windowProcedure, std::string windowTitle, std::uint32_t windowStyle, int left,
+         int top, int insideWidth, int insideHeight)
       : procedure_(windowProcedure),
         title_(std::move(windowTitle)),
+        style_(windowStyle),
         x_(left),
         y_(top),
-        width_(pictureWidth),
-        height_(pictureHeight) {}
+        width_(insideWidth),
+        height_(insideHeight),
+        pictureWidth_(insideWidth),
+        pictureHeight_(insideHeight) {}
 
   WindowProc procedure() const { return procedure_; }
   const std::string& title() const { return title_; }
+  std::uint32_t style() const { return style_; }
   int x() const { return x_; }
   int y() const { return y_; }
   // Null until a display takes the window.
   SDL_Window* native() const { return native_.get(); }
   void SetNative(SdlWindowPtr nativeWindow) { native_ = std::move(nativeWindow); }
-  // The picture the mouse position is clamped into: the size the window was created with,
-  // which the display keeps as its logical size however large the window becomes.
+  // The size the window was created with.
   int width() const { return width_; }
   int height() const { return height_; }
+  // The picture the mouse position is clamped into: the window's size until a display sets
+  // its mode, then the mode's size, which the display keeps however large the window becomes.
+  int pictureWidth() const { return pictureWidth_; }
+  int pictureHeight() const { return pictureHeight_; }
+  void SetPicture(int pictureWidth, int pictureHeight) {
+    pictureWidth_ = pictureWidth;
+    pictureHeight_ = pictureHeight;
+  }
   bool destroying() const { return destroying_; }
   void MarkDestroying() { destroying_ = true; }
 
  private:
   WindowProc procedure_;
   std::string title_;
+  std::uint32_t style_;
   int x_;
   int y_;
   int width_;
   int height_;
+  int pictureWidth_;
+  int pictureHeight_;
   SdlWindowPtr native_;
   bool destroying_ = false;
 };
@@ -277,8 +291,8 @@ std::optional<Message> TranslateEvent(const SDL_Event& event) {
         return std::nullopt;
       }
       // A pointer in a letterbox border or beyond the picture rests at the picture's edge.
-      const int x = std::clamp(event.motion.x, 0, std::max(window->width(), 1) - 1);
-      const int y = std::clamp(event.motion.y, 0, std::max(window->height(), 1) - 1);
+      const int x = std::clamp(event.motion.x, 0, std::max(window->pictureWidth(), 1) - 1);
+      const int y = std::clamp(event.motion.y, 0, std::max(window->pictureHeight(), 1) - 1);
       WParam buttons = 0;
       if ((event.motion.state & SDL_BUTTON_LMASK) != 0) buttons |= MK_LBUTTON;
       if ((event.motion.state & SDL_BUTTON_RMASK) != 0) buttons |= MK_RBUTTON;
@@ -295,6 +309,7 @@ std::optional<Message> TranslateEvent(const SDL_Event& event) {
         case SDL_WINDOWEVENT_FOCUS_GAINED: return Message{window, WM_ACTIVATEAPP, 1, 0};
         case SDL_WINDOWEVENT_FOCUS_LOST: return Message{window, WM_ACTIVATEAPP, 0, 0};
         case SDL_WINDOWEVENT_CLOSE: return Message{window, WM_CLOSE, 0, 0};
+        case SDL_WINDOWEVENT_LEAVE: return Message{window, WM_MOUSELEAVE, 0, 0};
         default: return std::nullopt;
       }
     }
@@ -371,15 +386,29 @@ SDL_Window* OpenNativeWindow(Window* window) {
   if (!StartVideo()) {
     return nullptr;
   }
-  SdlWindowPtr native(SDL_CreateWindow(window->title().c_str(), window->x(), window->y(),
-                                       window->width(), window->height(),
-                                       SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS));
+  Uint32 flags = SDL_WINDOW_HIDDEN;
+  if ((window->style() & WS_CAPTION) == 0) {
+    flags |= SDL_WINDOW_BORDERLESS;
+  } else if ((window->style() & WS_THICKFRAME) != 0) {
+    flags |= SDL_WINDOW_RESIZABLE;
+  }
+  const bool placedBySystem = window->x() == CW_USEDEFAULT;
+  SdlWindowPtr native(SDL_CreateWindow(
+      window->title().c_str(), placedBySystem ? SDL_WINDOWPOS_UNDEFINED : window->x(),
+      placedBySystem ? SDL_WINDOWPOS_UNDEFINED : window->y(), window->width(), window->height(),
+      flags));
   if (native == nullptr) {
     StopVideoWhenIdle();
     return nullptr;
   }
   window->SetNative(std::move(native));
   return window->native();
+}
+
+void SetPictureSize(Window* window, int width, int height) {
+  if (IsWindow(window)) {
+    window->SetPicture(width, height);
+  }
 }
 
 InstanceHandle GetModuleHandle(const char* moduleName) {
@@ -407,7 +436,7 @@ std::uint16_t RegisterClass(const WindowClass& windowClass) {
 }
 
 Window* CreateWindowEx(std::uint32_t, const char* className, const char* windowName,
-                       std::uint32_t, int x, int y, int width, int height, Window*, MenuHandle,
+                       std::uint32_t style, int x, int y, int width, int height, Window*, MenuHandle,
                        InstanceHandle, void* param) {
   if (ShouldFail("CreateWindow") || className == nullptr) {
     return nullptr;
@@ -418,7 +447,7 @@ Window* CreateWindowEx(std::uint32_t, const char* className, const char* windowN
   }
   WindowSystem& system = System();
   system.windows.push_back(std::make_unique<Window>(
-      windowClass->procedure, windowName != nullptr ? windowName : "", x, y, width, height));
+      windowClass->procedure, windowName != nullptr ? windowName : "", style, x, y, width, height));
   Window* window = system.windows.back().get();
   if (Send(window, WM_CREATE, 0, reinterpret_cast<LParam>(param)) == -1) {
     DestroyWindow(window);
@@ -522,6 +551,22 @@ int WaitMessage() {
     return 0;
   }
   return SDL_WaitEvent(nullptr) != 0 ? 1 : 0;
+}
+
+int GetWorkArea(int& width, int& height) {
+  // Video is started for the question only when no window holds it yet.
+  if (!StartVideo()) {
+    return 0;
+  }
+  SDL_Rect area{};
+  const bool known = SDL_GetDisplayUsableBounds(0, &area) == 0;
+  StopVideoWhenIdle();
+  if (!known) {
+    return 0;
+  }
+  width = area.w;
+  height = area.h;
+  return 1;
 }
 
 void ResetWindowSystem() {

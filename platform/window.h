@@ -10,9 +10,11 @@
 // Input comes from SDL events, translated in one place when the queue is read:
 //   key down (auto-repeat included)   WM_KEYDOWN, wParam = virtual-key code, lParam = repeat
 //                                     count 1, bit 30 set for an auto-repeat
-//   mouse motion                      WM_MOUSEMOVE, lParam = x | (y << 16), the position
-//                                     clamped into the window's 640 x 480 picture;
+//   mouse motion                      WM_MOUSEMOVE, lParam = x | (y << 16), the position in the
+//                                     window's picture (the display mode's pixels, or the
+//                                     window's size until a display takes it), clamped into it;
 //                                     wParam = MK_LBUTTON | MK_RBUTTON | MK_MBUTTON held
+//   the pointer leaves the window     WM_MOUSELEAVE
 //   focus gained / lost               WM_ACTIVATEAPP, wParam = 1 / 0
 //   window close request, SDL_QUIT    WM_CLOSE (SDL_QUIT goes to the oldest window)
 // Every other event is dropped.
@@ -47,6 +49,7 @@ inline constexpr std::uint32_t WM_ACTIVATEAPP = 28;
 inline constexpr std::uint32_t WM_KEYDOWN = 256;
 inline constexpr std::uint32_t WM_CHAR = 258;
 inline constexpr std::uint32_t WM_MOUSEMOVE = 512;
+inline constexpr std::uint32_t WM_MOUSELEAVE = 0x02A3;
 
 // Virtual-key codes of the viewer's keys. Other keys give their Win32 codes where one is
 // obvious (letters 'A'..'Z', digits '0'..'9', Tab 9, Return 13, F1 112, ...), otherwise 0xFF.
@@ -71,7 +74,13 @@ inline constexpr std::uint32_t MK_MBUTTON = 0x10;
 inline constexpr std::uint32_t CS_VREDRAW = 0x0001;
 inline constexpr std::uint32_t CS_HREDRAW = 0x0002;
 inline constexpr std::uint32_t WS_POPUP = 0x80000000;
+inline constexpr std::uint32_t WS_CAPTION = 0x00C00000;
+inline constexpr std::uint32_t WS_THICKFRAME = 0x00040000;
+inline constexpr std::uint32_t WS_OVERLAPPEDWINDOW = 0x00CF0000;
 inline constexpr std::uint32_t WS_EX_TOPMOST = 0x00000008;
+
+// A window position the system chooses.
+inline constexpr int CW_USEDEFAULT = static_cast<int>(0x80000000u);
 
 // Standard resource identifiers.
 inline constexpr int IDI_APPLICATION = 32512;
@@ -117,7 +126,10 @@ std::uint16_t RegisterClass(const WindowClass& windowClass);
 // Creates a window of the given size and sends WM_CREATE, with lParam = `param`, before
 // returning. It needs no display: the window gets its SDL window, and the program its video
 // driver, only when a display takes it (the DirectDraw stand-in's SetCooperativeLevel), so a
-// machine without a screen fails there. Returns null when the class is unknown, the window
+// machine without a screen fails there. The size is that of the window's inside. A style with
+// WS_CAPTION gives a window with the system's frame and title bar, resizable with
+// WS_THICKFRAME; any other style a window without them. CW_USEDEFAULT for x lets the system
+// place the window. Returns null when the class is unknown, the window
 // cannot be made, or the procedure answers WM_CREATE with -1. WS_EX_TOPMOST is not honoured:
 // once the viewer loses focus, the program the user switched to comes to the front.
 // Parent, menu and instance are not used; the window has no children and no menu.
@@ -160,6 +172,11 @@ LResult DispatchMessage(const Message& message);
 // waits. Returns 1, or 0 when nothing can ever arrive (no window on a display and an empty
 // queue).
 int WaitMessage();
+
+// The part of the desktop that windows may take (without panels and docks) on the first
+// display, in `width` and `height`. Returns 1, or 0 when no display can be asked, like
+// SystemParametersInfo(SPI_GETWORKAREA).
+int GetWorkArea(int& width, int& height);
 
 // Test-only: destroys every window without sending it messages, forgets every class and
 // empties the queue, the quit message included.

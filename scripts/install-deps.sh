@@ -11,6 +11,9 @@ packages=(
   # X core fonts, which SDL draws its message boxes with, and a small window manager: the
   # end-to-end test shows the viewer's boxes and runs it with and without a window manager.
   xfonts-base matchbox-window-manager
+  # The desktop files: man pages made from the programs' --help and --version, the entry checked
+  # with desktop-file-validate, the MIME type checked with update-mime-database.
+  help2man desktop-file-utils shared-mime-info
 )
 
 missing=()

@@ -4,7 +4,8 @@
 #   start_xvfb [WxH]       a screen of W x H (default 640x480) on a display number nobody uses;
 #                          exports DISPLAY, sets screen_width and screen_height
 #   start_window_manager   a small window manager on that screen (matchbox)
-#   start_viewer DIR       runs DIR/karst-viewer; sets viewer_pid and viewer_window
+#   start_viewer DIR [ARG...]  runs DIR/karst-viewer with the arguments given; sets viewer_pid
+#                          and viewer_window
 #   stop_viewer            asks the viewer to stop, then kills it
 #   stop_xvfb              stops the viewer, the window manager and the screen
 #   session_cleanup        the same, on exit
@@ -52,12 +53,28 @@ start_viewer() {
   # libraries behind SDL keep allocations until exit and are unloaded before the report, so they
   # cannot be suppressed by name. The in-process tests check our own code for leaks.
   ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0" \
-    env -u SDL_VIDEODRIVER -u SDL_AUDIODRIVER "$1/karst-viewer" >"$work/viewer.out" 2>"$work/viewer.err" &
+    env -u SDL_VIDEODRIVER -u SDL_AUDIODRIVER "$1/karst-viewer" "${@:2}" >"$work/viewer.out" 2>"$work/viewer.err" &
   viewer_pid=$!
-  viewer_window=$(timeout 20 xdotool search --sync --onlyvisible --name "^Karst Map Viewer$" | head -n 1) || {
+  # SDL makes its window again when it changes renderer during start-up, so the window counts
+  # as found once the same one is seen three times in a row, 0.2 s apart (a search also fails
+  # outright when a window goes while it looks).
+  viewer_window=
+  local seen=0 candidate
+  for _ in $(seq 100); do
+    candidate=$(xdotool search --onlyvisible --name "^Karst Map Viewer$" 2>/dev/null | tail -n 1) || true
+    if [ -n "$candidate" ] && [ "$candidate" = "$viewer_window" ]; then
+      seen=$((seen + 1))
+    else
+      seen=0
+      viewer_window=$candidate
+    fi
+    [ "$seen" -ge 2 ] && break
+    sleep 0.2
+  done
+  if [ "$seen" -lt 2 ]; then
     echo "the viewer's window was not mapped" >&2
     return 1
-  }
+  fi
   # A motion event in the middle of the screen first, so the viewer does not take the pointer
   # to rest at (0, 0) (two moves: a move to where the pointer already is makes no event); then
   # the keyboard focus, which makes the viewer active.

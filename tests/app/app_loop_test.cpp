@@ -181,5 +181,46 @@ TEST_F(LoopTest, OtherMessagesGetTheDefaultBehaviour) {
   EXPECT_EQ(pass.exitCode, 0);
 }
 
+// In a window the mouse scrolls only from inside it: not before it first moves in, not after it
+// left; in full screen a pointer gone elsewhere still counts where it was last seen.
+TEST_F(LoopTest, InAWindowEdgeScrollingNeedsTheMouseInside) {
+  TestWorld world;
+  StartOptions start;
+  start.window = true;
+  start.windowScale = 1;
+  ASSERT_TRUE(StartViewer(platform::GetModuleHandle(nullptr), world.path(), start));
+  Activate();
+  ExpectPassWaits();  // at (0, 0), the edge, but the mouse never came in
+  EXPECT_EQ(view(), std::make_pair(0, 0));
+
+  MoveMouse(639, 200);
+  DispatchWaiting();
+  EXPECT_EQ(GuardedPass().outcome, PassOutcome::kIdleWorked);
+  EXPECT_EQ(view(), std::make_pair(10, 0));
+
+  platform::testing::PushWindowEvent(app().mainWindow, SDL_WINDOWEVENT_LEAVE);
+  DispatchWaiting();
+  ExpectPassWaits();
+  EXPECT_EQ(view(), std::make_pair(10, 0)) << "the mouse left at the right edge";
+
+  MoveMouse(639, 200);
+  DispatchWaiting();
+  EXPECT_EQ(GuardedPass().outcome, PassOutcome::kIdleWorked);
+  EXPECT_EQ(view(), std::make_pair(20, 0)) << "back inside";
+  EXPECT_EQ(QuitWithEscape(), 0);
+}
+
+TEST_F(LoopTest, FullScreenTheMouseLeavingChangesNothing) {
+  TestWorld world;
+  ASSERT_TRUE(Start(world));
+  Activate();
+  MoveMouse(639, 200);
+  platform::testing::PushWindowEvent(app().mainWindow, SDL_WINDOWEVENT_LEAVE);
+  DispatchWaiting();
+  EXPECT_EQ(GuardedPass().outcome, PassOutcome::kIdleWorked);
+  EXPECT_EQ(view(), std::make_pair(10, 0));
+  EXPECT_EQ(QuitWithEscape(), 0);
+}
+
 }  // namespace
 }  // namespace karst::app_tests

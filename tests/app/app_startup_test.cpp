@@ -240,5 +240,84 @@ TEST_F(StartUpTest, NoWindowClassOrWindowEndsWithoutMessage) {
   }
 }
 
+// The command line's start: the region named first, Backspace to the one before it; a folder
+// named on the command line and holding no region files is named on standard error.
+TEST_F(StartUpTest, ANamedRegionComesFirstAndBackspaceStepsBack) {
+  TestWorld world;
+  StartOptions start;
+  start.firstRegion = "RGN03.GFF";
+  ASSERT_TRUE(StartViewer(platform::GetModuleHandle(nullptr), world.path(), start));
+  EXPECT_EQ(currentPath(), world.path() + "/RGN03.GFF");
+  EXPECT_EQ(flips(), 1u);
+  Press(SDLK_BACKSPACE);
+  EXPECT_EQ(currentPath(), world.path() + "/RGN02.GFF");
+  Press(SDLK_SPACE);
+  Press(SDLK_SPACE);
+  EXPECT_EQ(currentPath(), world.path() + "/RGN03.GFF") << "nothing after the last";
+  EXPECT_EQ(QuitWithEscape(), 0);
+}
+
+TEST_F(StartUpTest, OnlyANamedFolderWithoutRegionsIsNamedOnStandardError) {
+  TestWorld world(0);
+  for (const bool named : {false, true}) {
+    platform::CaptureMessageBoxes(true);
+    StartOptions start;
+    start.namedFolder = named;
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(RunViewer(platform::GetModuleHandle(nullptr), world.path(), start), 0);
+    const std::string errors = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(errors, named ? NoRegionFilesLine(world.path()) : "");
+    ASSERT_EQ(CapturedMessageBoxes().size(), 1u);
+    EXPECT_EQ(CapturedMessageBoxes()[0].text, "Unable to find region files!");
+    EXPECT_EQ(app().mainWindow, nullptr);
+  }
+}
+
+// --window: a framed, resizable window of 640N x 480N, the display not exclusive.
+TEST_F(StartUpTest, AWindowHasAFrameTheScaledSizeAndNoFullScreen) {
+  TestWorld world;
+  StartOptions start;
+  start.window = true;
+  start.windowScale = 2;
+  ASSERT_TRUE(StartViewer(platform::GetModuleHandle(nullptr), world.path(), start));
+  EXPECT_EQ(app().display->nonExclusive, 1u);
+  EXPECT_EQ(app().display->screenWidth, 640);
+  EXPECT_EQ(app().display->screenHeight, 480);
+  SDL_Window* native = platform::NativeWindow(app().mainWindow);
+  ASSERT_NE(native, nullptr);
+  const Uint32 flags = SDL_GetWindowFlags(native);
+  EXPECT_NE(flags & SDL_WINDOW_RESIZABLE, 0u);
+  EXPECT_EQ(flags & (SDL_WINDOW_BORDERLESS | SDL_WINDOW_FULLSCREEN_DESKTOP), 0u);
+  EXPECT_NE(flags & SDL_WINDOW_SHOWN, 0u);
+  int width = 0;
+  int height = 0;
+  SDL_GetWindowSize(native, &width, &height);
+  EXPECT_EQ(std::make_pair(width, height), std::make_pair(1280, 960));
+  // The mouse is reported in the picture's pixels, clamped into it.
+  platform::testing::PushMouse(app().mainWindow, 5000, 5000);
+  DispatchWaiting();
+  EXPECT_EQ(std::make_pair(app().mouseX, app().mouseY), std::make_pair(639, 479));
+  // The close button quits like Escape.
+  platform::testing::PushWindowEvent(app().mainWindow, SDL_WINDOWEVENT_CLOSE);
+  EXPECT_EQ(RunMessageLoop(), 0);
+  ExpectReleased(app());
+}
+
+TEST_F(StartUpTest, AWindowWithoutAScaleTakesTheLargestThatFitsTheDesktop) {
+  int desktopWidth = 0;
+  int desktopHeight = 0;
+  ASSERT_EQ(platform::GetWorkArea(desktopWidth, desktopHeight), 1);
+  TestWorld world;
+  StartOptions start;
+  start.window = true;
+  ASSERT_TRUE(StartViewer(platform::GetModuleHandle(nullptr), world.path(), start));
+  int width = 0;
+  int height = 0;
+  SDL_GetWindowSize(platform::NativeWindow(app().mainWindow), &width, &height);
+  const int scale = WindowScaleFor(desktopWidth, desktopHeight);
+  EXPECT_EQ(std::make_pair(width, height), std::make_pair(640 * scale, 480 * scale));
+  EXPECT_EQ(QuitWithEscape(), 0);
+}
+
 }  // namespace
 }  // namespace karst::app_tests

@@ -60,5 +60,60 @@ INSTANTIATE_TEST_SUITE_P(
                       Session{"a runtime folder without a compositor", {"DISPLAY"},
                               {"XDG_RUNTIME_DIR=/nonexistent"}}));
 
+// The command line, with no display anywhere: nothing here may need one.
+struct CommandCase {
+  const char* label;
+  std::vector<std::string> arguments;
+  int exitCode;
+  std::string output;
+  std::string errorOutput;
+};
+
+void PrintTo(const CommandCase& c, std::ostream* out) { *out << c.label; }
+
+class ViewerCommandLine : public ::testing::TestWithParam<CommandCase> {};
+
+const std::string kUsage =
+    "Usage: karst-viewer [GAMEDIR | REGIONFILE] [--window [--scale N]] [--sample-world]\n"
+    "  or:  karst-viewer --help | --version\n";
+
+TEST_P(ViewerCommandLine, ExitCodeAndTexts) {
+  const testing::TempDir dir;
+  std::vector<std::string> arguments{"-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", "-u", "SDL_VIDEODRIVER", KARST_VIEWER_PATH};
+  for (const std::string& argument : GetParam().arguments) {
+    arguments.push_back(argument == "MISSING" ? (dir.path() / "missing").string() : argument);
+  }
+  const testing::ProgramResult result = testing::RunProgram("/usr/bin/env", arguments);
+  EXPECT_EQ(result.exitCode, GetParam().exitCode);
+  std::string errorOutput = GetParam().errorOutput;
+  if (const std::size_t at = errorOutput.find("MISSING"); at != std::string::npos) {
+    errorOutput.replace(at, 7, (dir.path() / "missing").string());
+  }
+  if (GetParam().label == std::string("help")) {
+    EXPECT_TRUE(result.output.starts_with(kUsage)) << result.output;
+    EXPECT_NE(result.output.find("\nExamples:\n"), std::string::npos);
+  } else {
+    EXPECT_EQ(result.output, GetParam().output);
+  }
+  EXPECT_EQ(result.errorOutput, errorOutput);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Arguments, ViewerCommandLine,
+    ::testing::Values(
+        CommandCase{"help", {"--help", "/some/game"}, 0, "", ""},
+        CommandCase{"version", {"--version"}, 0, std::string("karst-viewer ") + KARST_VERSION + "\n", ""},
+        CommandCase{"bad option", {"--bogus", "game"}, 2, "",
+                    "karst-viewer: unknown option \"--bogus\"\n" + kUsage + "Run with --help for more.\n"},
+        CommandCase{"second path", {"a", "b"}, 2, "",
+                    "karst-viewer: one GAMEDIR or REGIONFILE only, not also \"b\"\n" + kUsage +
+                        "Run with --help for more.\n"},
+        CommandCase{"bad scale", {"--window", "--scale", "9", "game"}, 2, "",
+                    "karst-viewer: --scale: \"9\" is not a whole number from 1 to 8\n" + kUsage +
+                        "Run with --help for more.\n"},
+        CommandCase{"missing folder", {"MISSING"}, 0, "",
+                    "karst-viewer: no region files (RGN*.GFF) in MISSING/: No such file or directory\n"
+                    "Error: Unable to find region files!\n"}));
+
 }  // namespace
 }  // namespace karst::app_tests

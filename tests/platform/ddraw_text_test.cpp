@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <set>
+#include <string>
 #include <vector>
 
 #include "platform/ddraw.h"
@@ -105,12 +106,57 @@ TEST_F(TextTest, GlyphsInNearestWhiteOnACellOfNearestBlack) {
 }
 
 TEST_F(TextTest, TextAtTheBottomEdgeIsClippedToTheSurface) {
-  ASSERT_EQ(Write(0, 465, "Bottom band", 11), 0);
+  ASSERT_EQ(Write(0, 470, "Bottom band", 11), 0);
   const Changed changed = FindChanged(*back_);
   EXPECT_EQ(changed.box.left, 0);
-  EXPECT_EQ(changed.box.top, 465);
+  EXPECT_EQ(changed.box.top, 470);
   EXPECT_EQ(changed.box.bottom, 480);
   EXPECT_EQ(changed.inside, (std::set<std::uint8_t>{kBlack, kWhite}));
+}
+
+// The rows of `surface` that hold glyph pixels (kWhite), from the top.
+std::vector<int> GlyphRows(const Surface& surface) {
+  const PixelView view = surface.pixels();
+  std::vector<int> rows;
+  for (int y = 0; y < view.height; ++y) {
+    for (int x = 0; x < view.width; ++x) {
+      if (view.at(x, y) == kWhite) {
+        rows.push_back(y);
+        break;
+      }
+    }
+  }
+  return rows;
+}
+
+// The name stands at y 465 of 480: every glyph a name can hold fits the 15 rows, descenders
+// (g, j, p, q, y) and accents included, so nothing of it is cut off at the bottom.
+TEST_F(TextTest, EveryGlyphFitsTheFifteenRowsOfTheNameBand) {
+  std::string latin1;
+  for (int character = 32; character <= 255; ++character) {
+    if (character < 127 || character >= 160) latin1.push_back(static_cast<char>(character));
+  }
+  // In pieces narrow enough for the surface, so every glyph is drawn.
+  for (std::size_t first = 0; first < latin1.size(); first += 40) {
+    const std::string piece = latin1.substr(first, 40);
+    testing::Fill(*back_, static_cast<char>(kBehind));
+    ASSERT_EQ(Write(0, 0, piece.c_str(), static_cast<std::int32_t>(piece.size())), 0);
+    const Changed cell = FindChanged(*back_);
+    ASSERT_LT(cell.box.right, 640) << piece;
+    EXPECT_EQ(cell.box.top, 0) << piece;
+    EXPECT_LE(cell.box.bottom, 15) << "the cell fits the band: " << piece;
+    EXPECT_GE(cell.box.bottom, 12) << "and is not much smaller than it: " << piece;
+  }
+
+  testing::Fill(*back_, static_cast<char>(kBehind));
+  ASSERT_EQ(Write(0, 0, "Jiggery gjpqy", 13), 0);
+  std::vector<int> expected = GlyphRows(*back_);
+  ASSERT_FALSE(expected.empty());
+  for (int& row : expected) row += 465;
+  testing::Fill(*back_, static_cast<char>(kBehind));
+  ASSERT_EQ(Write(0, 465, "Jiggery gjpqy", 13), 0);
+  EXPECT_EQ(GlyphRows(*back_), expected) << "the same glyph rows, none cut off";
+  EXPECT_LE(expected.back(), 479);
 }
 
 TEST_F(TextTest, TextLeftOfAndAboveTheSurfaceIsClipped) {

@@ -5,6 +5,16 @@
 namespace karst::tools {
 
 int ParseCommandLine(CLI::App& app, int argc, char** argv) {
+  // --version answers before anything else is looked at, as --help does: a subcommand or a
+  // file it would otherwise need is not asked for.
+  if (app.get_option_no_throw("--version") != nullptr) {
+    for (int i = 1; i < argc && std::string_view(argv[i]) != "--"; ++i) {
+      if (std::string_view(argv[i]) == "--version") {
+        std::cout << app.get_name() << " " << KARST_VERSION << "\n";
+        return kExitSuccess;
+      }
+    }
+  }
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp&) {

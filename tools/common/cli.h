@@ -12,8 +12,12 @@ inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitFailure = 1;
 inline constexpr int kExitUsage = 2;
 
+// Gives the program --version, which prints one line, "name version", and exits with 0.
+void AddVersionFlag(CLI::App& app);
+
 // Parses the command line. Returns -1 when the program should go on with its command;
-// otherwise the exit code: 0 after --help, 2 after a usage error (printed with a hint).
+// otherwise the exit code: 0 after --help or --version, 2 after a usage error (printed with a
+// hint).
 int ParseCommandLine(CLI::App& app, int argc, char** argv);
 
 // "tool: file: message" on standard error.

@@ -19,6 +19,7 @@ int main(int argc, char** argv) {
   karst::tools::AddInfoCommand(app, exitCode);
   karst::tools::AddExtractCommand(app, exitCode);
   karst::tools::AddCheckCommand(app, exitCode);
+  karst::tools::AddVersionFlag(app);
   const int parsed = karst::tools::ParseCommandLine(app, argc, argv);
   return parsed >= 0 ? parsed : exitCode;
 }

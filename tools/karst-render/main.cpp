@@ -19,6 +19,7 @@ int main(int argc, char** argv) {
   karst::tools::AddRegionCommand(app, exitCode);
   karst::tools::AddFramesCommand(app, exitCode);
   karst::tools::AddAllCommand(app, exitCode);
+  karst::tools::AddVersionFlag(app);
   const int parsed = karst::tools::ParseCommandLine(app, argc, argv);
   return parsed >= 0 ? parsed : exitCode;
 }

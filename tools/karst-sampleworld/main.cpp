@@ -63,6 +63,7 @@ int main(int argc, char** argv) {
       "to the sample world's own are no obstacle.\n"
       "\n"
       "Example:\n  karst-sampleworld build/bin    writes RGN01.GFF ... RGN04.GFF and OBJEX.GFF there");
+  karst::tools::AddVersionFlag(app);
   const int parsed = karst::tools::ParseCommandLine(app, argc, argv);
   if (parsed >= 0) {
     return parsed;

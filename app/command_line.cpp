@@ -1,0 +1,187 @@
+#include "app/command_line.h"
+
+#include <charconv>
+#include <filesystem>
+#include <system_error>
+
+#include "app/region_files.h"
+#include "platform/files.h"
+
+namespace karst {
+namespace {
+
+constexpr char kProgramName[] = "karst-viewer";
+constexpr int kPictureWidth = 640;
+constexpr int kPictureHeight = 480;
+
+bool IsOption(std::string_view argument) { return argument.size() > 1 && argument.front() == '-'; }
+
+// A whole number from 1 to 8, digits only.
+std::optional<int> ParseScale(std::string_view text) {
+  int value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc{} || end != text.data() + text.size() || text.empty() ||
+      value < kSmallestWindowScale || value > kLargestWindowScale) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+std::string WithSeparator(std::string folder) {
+  if (folder.empty() || folder.back() != platform::kPathSeparator) {
+    folder.push_back(platform::kPathSeparator);
+  }
+  return folder;
+}
+
+ParsedCommandLine UsageError(std::string error) {
+  ParsedCommandLine parsed;
+  parsed.action = CommandLineAction::kUsageError;
+  parsed.error = std::move(error);
+  return parsed;
+}
+
+}  // namespace
+
+ParsedCommandLine ParseViewerCommandLine(std::span<const std::string_view> arguments) {
+  bool help = false;
+  bool version = false;
+  for (const std::string_view argument : arguments) {
+    if (argument == "--") break;
+    help = help || argument == "--help" || argument == "-h";
+    version = version || argument == "--version";
+  }
+  ParsedCommandLine parsed;
+  if (help || version) {
+    parsed.action = help ? CommandLineAction::kHelp : CommandLineAction::kVersion;
+    return parsed;
+  }
+
+  ViewerOptions& options = parsed.options;
+  bool optionsEnded = false;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string_view argument = arguments[i];
+    if (!optionsEnded && argument == "--") {
+      optionsEnded = true;
+    } else if (!optionsEnded && argument == "--window") {
+      options.window = true;
+    } else if (!optionsEnded && argument == "--sample-world") {
+      options.sampleWorld = true;
+    } else if (!optionsEnded && (argument == "--scale" || argument.starts_with("--scale="))) {
+      std::string_view value;
+      if (argument == "--scale") {
+        if (i + 1 == arguments.size()) {
+          return UsageError("--scale needs a number from 1 to 8");
+        }
+        value = arguments[++i];
+      } else {
+        value = argument.substr(std::string_view("--scale=").size());
+      }
+      options.scale = ParseScale(value);
+      if (!options.scale) {
+        return UsageError("--scale: \"" + std::string(value) + "\" is not a whole number from 1 to 8");
+      }
+    } else if (!optionsEnded && IsOption(argument)) {
+      return UsageError("unknown option \"" + std::string(argument) + "\"");
+    } else if (argument.empty()) {
+      return UsageError("an empty GAMEDIR or REGIONFILE names no folder");
+    } else if (options.path) {
+      return UsageError("one GAMEDIR or REGIONFILE only, not also \"" + std::string(argument) + "\"");
+    } else {
+      options.path = std::string(argument);
+    }
+  }
+  if (options.scale && !options.window) {
+    return UsageError("--scale sizes the window: it needs --window");
+  }
+  return parsed;
+}
+
+std::string ViewerUsage() {
+  return "Usage: karst-viewer [GAMEDIR | REGIONFILE] [--window [--scale N]] [--sample-world]\n"
+         "  or:  karst-viewer --help | --version\n";
+}
+
+std::string ViewerHelp() {
+  return ViewerUsage() +
+         "\n"
+         "Show the region maps of a game folder, 640 x 480 pixels at a time: its region files\n"
+         "(RGN*.GFF) with the objects of its object library (OBJEX.GFF), names matched without\n"
+         "regard to case. With GAMEDIR, the regions of that folder from the first; with\n"
+         "REGIONFILE, the regions of its folder from that file. Without either, the folder of the\n"
+         "program's own file. The viewer takes the whole screen unless --window is given.\n"
+         "\n"
+         "Options:\n"
+         "  --window        show the viewer in a normal window of 640N x 480N pixels that can\n"
+         "                  be moved, resized and closed, instead of the whole screen\n"
+         "  --scale N       the window's scale N, 1 to 8 (default: the largest that fits the\n"
+         "                  desktop); needs --window\n"
+         "  --sample-world  without GAMEDIR or REGIONFILE, show the sample world installed with\n"
+         "                  the viewer (PREFIX/share/karst-viewer/sample-world)\n"
+         "  -h, --help      print this help and exit\n"
+         "  --version       print the version and exit\n"
+         "\n"
+         "Keys:\n"
+         "  Space             the next region file (nothing at the last one)\n"
+         "  Backspace         the previous region file (nothing at the first one)\n"
+         "  arrow keys        scroll the view by 16 pixels\n"
+         "  mouse at an edge  scroll by 10 pixels a frame while the viewer has the focus\n"
+         "                    (in a window: while the mouse is inside it)\n"
+         "  Escape            quit (so does a window's close button)\n"
+         "\n"
+         "The viewer only reads: it never writes, moves, renames or deletes a file, in the game\n"
+         "folder or anywhere else, and keeps no settings. A folder without region files, or one\n"
+         "that cannot be read, is named on standard error with the message \"Unable to find\n"
+         "region files!\". The exit status is 0 whenever the viewer ran, 2 for a bad command\n"
+         "line.\n"
+         "\n"
+         "Examples:\n"
+         "  karst-viewer ~/game                  the first region of ~/game, full screen\n"
+         "  karst-viewer ~/game/RGN03.GFF        start at RGN03.GFF; Backspace goes to the one before\n"
+         "  karst-viewer --window ~/game         in a window as large as the desktop allows\n"
+         "  karst-viewer --window --scale 1 .    in a 640 x 480 window, the current folder\n";
+}
+
+std::string ViewerVersion() { return std::string(kProgramName) + " " + KARST_VERSION + "\n"; }
+
+int WindowScaleFor(int width, int height) {
+  for (int scale = kLargestWindowScale; scale > kSmallestWindowScale; --scale) {
+    if (kPictureWidth * scale <= width && kPictureHeight * scale <= height) {
+      return scale;
+    }
+  }
+  return kSmallestWindowScale;
+}
+
+StartPoint StartPointFor(const std::string& path) {
+  std::error_code error;
+  const std::filesystem::file_status status = std::filesystem::status(path, error);
+  if (std::filesystem::is_directory(status) || !std::filesystem::exists(status)) {
+    return StartPoint{WithSeparator(path), {}};
+  }
+  const std::string folder = DirectoryOf(path).value_or(std::string());
+  if (folder == path) {
+    // A bare file name: the file lies in the current folder.
+    return StartPoint{std::string(".") + platform::kPathSeparator, path};
+  }
+  return StartPoint{folder, path.substr(folder.size())};
+}
+
+std::string SampleWorldFolder(const std::string& programFolder) {
+  // The program's folder comes resolved, without links, so ".." may be taken away by name.
+  const std::filesystem::path folder =
+      std::filesystem::path(WithSeparator(programFolder)) / ".." / "share" / "karst-viewer" / "sample-world" / "";
+  return folder.lexically_normal().string();
+}
+
+std::string NoRegionFilesLine(const std::string& folder) {
+  std::string line = std::string(kProgramName) + ": no region files (RGN*.GFF) in " + folder;
+  std::error_code error;
+  std::filesystem::directory_iterator listing(folder, error);
+  if (error) {
+    line += ": " + error.message();
+  }
+  return line + "\n";
+}
+
+}  // namespace karst

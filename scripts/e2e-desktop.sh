@@ -1,0 +1,218 @@
+#!/usr/bin/env bash
+# The programs as a desktop user has them: installed with `cmake --install` into a fresh prefix,
+# the viewer run from another folder on a game folder, on a region file, and in a window.
+#
+#   e2e-desktop.sh BUILD_DIR
+#
+# The installed files: the menu entry passes desktop-file-validate, the MIME type is accepted by
+# update-mime-database (glob *.gff in any case, magic "GFFI"), an icon at every size, a man
+# page for every program, the sample world. Then, in Xvfb screens, every picture compared pixel
+# for pixel with the installed karst-render's:
+#   karst-viewer GAMEDIR             the folder's first region
+#   karst-viewer GAMEDIR/RGN03.GFF   that region, whose name has descenders: they show in the
+#                                    band's last rows; Backspace steps back to RGN02
+#   --window --scale 2               a 1280 x 960 window equal to `karst-render --view X,Y
+#                                    --scale 2`; resized, the picture stays whole and centred;
+#                                    uncovered while another window has the focus, it is
+#                                    painted again; the mouse scrolls only from inside it
+#   --window --sample-world          the installed sample world, as the menu entry starts it
+set -euo pipefail
+
+if [ $# -ne 1 ]; then
+  echo "usage: $0 BUILD_DIR" >&2
+  exit 2
+fi
+build=$1
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/karst-desktop-XXXXXX")
+prefix=$work/prefix
+game=$work/game
+shots=$work/shots
+mkdir -p "$game" "$shots" "$work/elsewhere"
+# shellcheck source=scripts/viewer-session.sh
+source "$(dirname "$0")/viewer-session.sh"
+
+cleanup() {
+  session_cleanup
+  if [ "${KEEP_E2E:-0}" = 1 ]; then echo "kept: $work"; else rm -rf "$work"; fi
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL: $*" >&2
+  KEEP_E2E=1
+  exit 1
+}
+
+step() { echo "== $*"; }
+
+step "cmake --install into a fresh prefix"
+cmake --install "$build" --prefix "$prefix" >"$work/install.log" || { cat "$work/install.log" >&2; fail "install"; }
+for program in karst-viewer karst-render karst-gff karst-sampleworld; do
+  [ -x "$prefix/bin/$program" ] || fail "no $program installed"
+  page=$prefix/share/man/man1/$program.1
+  [ -s "$page" ] || fail "no man page $program.1"
+  grep -q "^\.TH ${program^^} " "$page" || fail "$program.1 has no title line"
+  version=$("$prefix/bin/$program" --version)
+  grep -qF "${version#* }" "$page" || fail "$program.1 does not carry the version $version"
+done
+grep -q -- "--window" "$prefix/share/man/man1/karst-viewer.1" || fail "karst-viewer.1 does not explain --window"
+for size in 16 22 24 32 48 64 128 256; do
+  icon=$prefix/share/icons/hicolor/${size}x${size}/apps/karst-viewer.png
+  [ "$(identify -format '%wx%h' "$icon")" = "${size}x${size}" ] || fail "no ${size}x${size} icon"
+done
+for file in RGN01.GFF RGN02.GFF RGN03.GFF RGN04.GFF OBJEX.GFF; do
+  [ -f "$prefix/share/karst-viewer/sample-world/$file" ] || fail "no sample world file $file"
+done
+echo "   programs, man pages, icons and the sample world are in place"
+
+step "desktop-file-validate"
+entry=$prefix/share/applications/karst-viewer.desktop
+desktop-file-validate "$entry" >"$work/validate.log" 2>&1 || { cat "$work/validate.log" >&2; fail "the entry does not validate"; }
+[ ! -s "$work/validate.log" ] || { cat "$work/validate.log" >&2; fail "desktop-file-validate has remarks"; }
+grep -qx 'Exec=karst-viewer --window --sample-world %f' "$entry" || fail "the entry does not start the viewer as it should"
+grep -q '^MimeType=application/x-karst-gff;' "$entry" || fail "the entry does not take GFF files"
+echo "   the entry validates"
+
+step "the MIME type"
+mkdir -p "$work/mime/packages"
+cp "$prefix/share/mime/packages/karst-viewer.xml" "$work/mime/packages/"
+XDG_DATA_HOME=$work update-mime-database "$work/mime" >"$work/mime.log" 2>&1 || { cat "$work/mime.log" >&2; fail "update-mime-database"; }
+[ ! -s "$work/mime.log" ] || { cat "$work/mime.log" >&2; fail "update-mime-database has remarks"; }
+# A glob without the ":cs" flag matches in any case.
+grep -qx '50:application/x-karst-gff:\*\.gff' "$work/mime/globs2" || fail "no case-insensitive *.gff glob"
+grep -q 'GFFI' "$work/mime/magic" || fail "no GFFI magic"
+echo "   *.gff in any case, magic GFFI"
+
+step "a game folder of our own"
+"$prefix/bin/karst-sampleworld" "$game"
+# The swamp's name, spelt with descenders, the same length so the container stays whole.
+perl -pi -e 's/Mirefen/Jiggery/' "$game/RGN03.GFF"
+grep -q Jiggery "$game/RGN03.GFF" || fail "RGN03.GFF has no new name"
+(cd "$game" && sha256sum ./*.GFF > "$work/sums-before")
+
+# What the viewer shows for region $1 at view $2 (X,Y), at scale $3, as raw RGB bytes in $4.
+expected_rgb() {
+  local png=$shots/expected-$(basename "$1" .GFF)-${2/,/-}-$3.png
+  [ -f "$png" ] || "$prefix/bin/karst-render" region "$game/$1" --view "$2" --scale "$3" -o "$png" 2>/dev/null
+  convert "$png" -depth 8 "rgb:$4"
+}
+
+# The whole 640 x 480 screen as raw RGB bytes.
+screen_rgb() {
+  xwd -root -silent > "$shots/screen.xwd"
+  convert "xwd:$shots/screen.xwd" -depth 8 "rgb:$1"
+}
+
+# The viewer's window, cropped to $2 (WxH+X+Y of its inside), as raw RGB bytes; fails when
+# anything of the window beside that is not black.
+window_rgb() {
+  xwd -id "$viewer_window" -silent > "$shots/window.xwd"
+  convert "xwd:$shots/window.xwd" -crop "$2" +repage -depth 8 "rgb:$1"
+  local size=${2%%+*} offset=${2#*+}
+  local left=${offset%+*} top=${offset#*+}
+  local right=$((left + ${size%x*} - 1)) bottom=$((top + ${size#*x} - 1))
+  [ "$(convert "xwd:$shots/window.xwd" -fill black -draw "rectangle $left,$top $right,$bottom" \
+    -format '%[max]' info:)" = 0 ]
+}
+
+# Waits up to 5 seconds until `$1 FILE ${@:5}` gives region $3 at view $4, scale from $2.
+expect() {
+  local grab=$1 scale=$2 region=$3 view=$4 label
+  label=$(basename "$region" .GFF)-${view/,/-}-$scale
+  expected_rgb "$region" "$view" "$scale" "$shots/$label.expected.rgb"
+  for _ in $(seq 50); do
+    if "$grab" "$shots/$label.rgb" "${@:5}" && cmp -s "$shots/$label.rgb" "$shots/$label.expected.rgb"; then
+      echo "   $region at $view (scale $scale)"
+      return 0
+    fi
+    sleep 0.1
+  done
+  fail "the viewer does not show $region at $view (scale $scale)"
+}
+
+expect_exit_after() {
+  xdotool key "$1"
+  for _ in $(seq 100); do
+    kill -0 "$viewer_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  local status=0
+  wait "$viewer_pid" || status=$?
+  viewer_pid=
+  [ "$status" -eq 0 ] || { cat "$work/viewer.err" >&2; fail "exit code $status after $1"; }
+}
+
+step "full screen: a game folder from another folder"
+start_xvfb 640x480 || fail "no screen"
+cd "$work/elsewhere"
+start_viewer "$prefix/bin" "$game" || fail "the viewer did not start"
+expect screen_rgb 1 RGN01.GFF 0,0
+expect_exit_after Escape
+
+step "full screen: a region file, its name with descenders"
+start_viewer "$prefix/bin" "$game/RGN03.GFF" || fail "the viewer did not start"
+expect screen_rgb 1 RGN03.GFF 0,0
+# The name's cell starts at the left edge: its first 36 columns hold only ink and paper, and
+# the ink reaches the band's last rows.
+convert -size 640x480 -depth 8 "rgb:$shots/RGN03-0-0-1.rgb" -crop 36x15+0+465 +repage "$shots/band.png"
+[ "$(convert "$shots/band.png" -format '%k' info:)" = 2 ] || fail "the name band is not two colours"
+[ "$(convert "$shots/band.png" -crop 36x3+0+12 +repage -format '%k' info:)" = 2 ] ||
+  fail "no glyph reaches the band's last three rows"
+echo "   the descenders show in the band's last rows"
+xdotool key BackSpace
+expect screen_rgb 1 RGN02.GFF 0,0
+expect_exit_after Escape
+stop_xvfb
+
+step "a window, scale 2, on a 1920 x 1080 screen"
+start_xvfb 1920x1080 || fail "no screen"
+start_viewer "$prefix/bin" --window --scale 2 "$game" || fail "the viewer did not start"
+geometry=$(xwininfo -id "$viewer_window" | awk '/Width:/ { w = $2 } /Height:/ { h = $2 } END { print w "x" h }')
+[ "$geometry" = 1280x960 ] || fail "the window is $geometry, not 1280x960"
+expect window_rgb 2 RGN01.GFF 0,0 1280x960+0+0
+xdotool key Right Right Down
+expect window_rgb 2 RGN01.GFF 32,16 1280x960+0+0
+
+step "the window resized"
+xdotool windowsize --sync "$viewer_window" 1400 1000
+xdotool key Right
+expect window_rgb 2 RGN01.GFF 48,16 1280x960+60+20
+
+step "the window uncovered while another has the focus"
+xeyes -geometry 500x500+200+200 >/dev/null 2>&1 &
+cover_pid=$!
+cover=$(timeout 10 xdotool search --sync --onlyvisible --name '^xeyes$' | head -n 1) || fail "no covering window"
+xdotool windowfocus --sync "$cover"
+end_process "$cover_pid"
+expect window_rgb 2 RGN01.GFF 48,16 1280x960+60+20
+
+step "the mouse scrolls from inside the window only"
+xdotool windowfocus --sync "$viewer_window"
+read -r window_x window_y < <(xwininfo -id "$viewer_window" |
+  awk '/Absolute upper-left X:/ { x = $4 } /Absolute upper-left Y:/ { y = $4 } END { print x, y }')
+# The window's last column, then beyond its right edge.
+xdotool mousemove $((window_x + 1399)) $((window_y + 500))
+sleep 0.5
+xdotool mousemove $((window_x + 1450)) $((window_y + 500))
+sleep 0.2
+window_rgb "$shots/left.rgb" 1280x960+60+20 || fail "the window beside the picture is not black"
+sleep 0.3
+window_rgb "$shots/left-later.rgb" 1280x960+60+20 || fail "the window beside the picture is not black"
+cmp -s "$shots/left.rgb" "$shots/left-later.rgb" || fail "the view still moves with the mouse outside"
+expected_rgb RGN01.GFF 48,16 2 "$shots/before-edge.rgb"
+cmp -s "$shots/left.rgb" "$shots/before-edge.rgb" && fail "the mouse at the window's edge did not scroll"
+echo "   scrolled while inside, stopped outside"
+expect_exit_after Escape
+
+step "the menu entry's command: the installed sample world"
+start_viewer "$prefix/bin" --window --scale 1 --sample-world || fail "the viewer did not start"
+game=$prefix/share/karst-viewer/sample-world
+expect window_rgb 1 RGN01.GFF 0,0 640x480+0+0
+expect_exit_after Escape
+stop_xvfb
+
+step "the game folder is unchanged"
+(cd "$work/game" && sha256sum ./*.GFF > "$work/sums-after")
+cmp -s "$work/sums-before" "$work/sums-after" || fail "the game's files changed"
+echo "PASS"
