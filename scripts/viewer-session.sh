@@ -26,7 +26,10 @@ start_xvfb() {
     display_number=$((display_number + 1))
   done
   export DISPLAY=:$display_number
-  Xvfb "$DISPLAY" -screen 0 "${size}x24" -nolisten tcp >"$work/xvfb-$size.log" 2>&1 &
+  # -noreset: by default the server resets whenever its last client goes, and SDL opens and
+  # closes a connection while it probes its drivers; a viewer connecting during that reset
+  # loses its connection at once.
+  Xvfb "$DISPLAY" -screen 0 "${size}x24" -nolisten tcp -noreset >"$work/xvfb-$size.log" 2>&1 &
   xvfb_pid=$!
   for _ in $(seq 100); do
     xdpyinfo >/dev/null 2>&1 && return 0
