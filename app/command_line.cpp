@@ -20,8 +20,8 @@ bool IsOption(std::string_view argument) { return argument.size() > 1 && argumen
 std::optional<int> ParseScale(std::string_view text) {
   int value = 0;
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc{} || end != text.data() + text.size() || text.empty() ||
-      value < kSmallestWindowScale || value > kLargestWindowScale) {
+  if (error != std::errc{} || end != text.data() + text.size() || text.empty() || value < kSmallestWindowScale ||
+      value > kLargestWindowScale) {
     return std::nullopt;
   }
   return value;

@@ -114,16 +114,14 @@ MapViewerApp& TheApp() {
   return app;
 }
 
-int RunViewer(platform::InstanceHandle instance, std::optional<std::string> workingPath,
-              const StartOptions& start) {
+int RunViewer(platform::InstanceHandle instance, std::optional<std::string> workingPath, const StartOptions& start) {
   if (!StartViewer(instance, std::move(workingPath), start)) {
     return 0;
   }
   return RunMessageLoop();
 }
 
-bool StartViewer(platform::InstanceHandle instance, std::optional<std::string> workingPath,
-                 const StartOptions& start) {
+bool StartViewer(platform::InstanceHandle instance, std::optional<std::string> workingPath, const StartOptions& start) {
   MapViewerApp& app = TheApp();
   app.workingPath = std::move(workingPath);
   if (!app.workingPath) {
@@ -156,8 +154,8 @@ bool StartViewer(platform::InstanceHandle instance, std::optional<std::string> w
     return false;
   }
 
-  app.display = std::make_unique<DisplaySurface>(app.mainWindow, kScreenHeight, kScreenWidth,
-                                                 kBitsPerPixel, start.window ? 1 : 0);
+  app.display = std::make_unique<DisplaySurface>(app.mainWindow, kScreenHeight, kScreenWidth, kBitsPerPixel,
+                                                 start.window ? 1 : 0);
   app.display->report = PrintedNotes();
   bool ready = app.display->InitDirectDraw() == 1;
   if (ready) {
@@ -167,8 +165,7 @@ bool StartViewer(platform::InstanceHandle instance, std::optional<std::string> w
     if (objectLibraryPath.empty()) {
       objectLibraryPath = *app.workingPath + kObjectLibraryFileName;
     }
-    ready = app.display->LoadObjects(objectLibraryPath) == 1 &&
-            app.display->LoadZone(app.currentEntry->data->c_str());
+    ready = app.display->LoadObjects(objectLibraryPath) == 1 && app.display->LoadZone(app.currentEntry->data->c_str());
   }
   if (ready) {
     app.display->PresentFrame();
@@ -179,8 +176,7 @@ bool StartViewer(platform::InstanceHandle instance, std::optional<std::string> w
   return true;
 }
 
-platform::Window* CreateMainWindow(const char* title, platform::InstanceHandle instance,
-                                   int windowScale) {
+platform::Window* CreateMainWindow(const char* title, platform::InstanceHandle instance, int windowScale) {
   const platform::WindowClass windowClass{
       platform::CS_HREDRAW | platform::CS_VREDRAW,
       MainWindowProc,
@@ -197,14 +193,12 @@ platform::Window* CreateMainWindow(const char* title, platform::InstanceHandle i
     return nullptr;
   }
   if (windowScale != 0) {
-    return platform::CreateWindowEx(0, title, title, platform::WS_OVERLAPPEDWINDOW,
-                                    platform::CW_USEDEFAULT, platform::CW_USEDEFAULT,
-                                    kScreenWidth * windowScale, kScreenHeight * windowScale,
+    return platform::CreateWindowEx(0, title, title, platform::WS_OVERLAPPEDWINDOW, platform::CW_USEDEFAULT,
+                                    platform::CW_USEDEFAULT, kScreenWidth * windowScale, kScreenHeight * windowScale,
                                     nullptr, platform::MenuHandle{}, instance, nullptr);
   }
-  return platform::CreateWindowEx(platform::WS_EX_TOPMOST, title, title, platform::WS_POPUP, 0, 0,
-                                  kScreenWidth, kScreenHeight, nullptr, platform::MenuHandle{},
-                                  instance, nullptr);
+  return platform::CreateWindowEx(platform::WS_EX_TOPMOST, title, title, platform::WS_POPUP, 0, 0, kScreenWidth,
+                                  kScreenHeight, nullptr, platform::MenuHandle{}, instance, nullptr);
 }
 
 LoopPass RunLoopPass() {
@@ -239,8 +233,8 @@ int RunMessageLoop() {
   }
 }
 
-platform::LResult MainWindowProc(platform::Window* window, std::uint32_t message,
-                                 platform::WParam wParam, platform::LParam lParam) {
+platform::LResult MainWindowProc(platform::Window* window, std::uint32_t message, platform::WParam wParam,
+                                 platform::LParam lParam) {
   MapViewerApp& app = TheApp();
   switch (message) {
     case platform::WM_CREATE:

@@ -80,15 +80,14 @@ bool StartViewer(platform::InstanceHandle instance, std::optional<std::string> w
 // Registers the window class named `title` and creates the main window; null when either fails.
 // With `windowScale` 0 the full-screen popup of 640 x 480; otherwise a window with a frame and
 // title bar, resizable, of 640 windowScale x 480 windowScale, placed by the system.
-platform::Window* CreateMainWindow(const char* title, platform::InstanceHandle instance,
-                                   int windowScale = 0);
+platform::Window* CreateMainWindow(const char* title, platform::InstanceHandle instance, int windowScale = 0);
 
 // What one pass of the message loop did.
 enum class PassOutcome {
-  kQuit,         // the quit message was fetched (or no message can ever come): the loop ends
-  kDispatched,   // one message went to its window procedure
-  kIdleWorked,   // no message waited; the idle work restored or presented a frame
-  kWaited,       // no message waited and there was nothing to do: blocked until one came
+  kQuit,        // the quit message was fetched (or no message can ever come): the loop ends
+  kDispatched,  // one message went to its window procedure
+  kIdleWorked,  // no message waited; the idle work restored or presented a frame
+  kWaited,      // no message waited and there was nothing to do: blocked until one came
 };
 
 struct LoopPass {
@@ -103,8 +102,8 @@ LoopPass RunLoopPass();
 int RunMessageLoop();
 
 // The main window's procedure.
-platform::LResult MainWindowProc(platform::Window* window, std::uint32_t message,
-                                 platform::WParam wParam, platform::LParam lParam);
+platform::LResult MainWindowProc(platform::Window* window, std::uint32_t message, platform::WParam wParam,
+                                 platform::LParam lParam);
 
 // The keyboard commands for the virtual-key code of a key-down message.
 void HandleKey(std::int32_t virtualKey);

@@ -116,8 +116,7 @@ void WriteRowSegments(ByteWriter& writer, std::span<const std::uint8_t> row) {
 bool NrmlCanReach(const IndexedImage& image) {
   for (std::uint32_t y = 0; y < image.height; ++y) {
     for (std::uint32_t x = 0; x < image.width; ++x) {
-      if (image.pixels[std::size_t{y} * image.width + x] != 0 &&
-          (y > kNrmlMaxRow || x >= kNrmlColumnLimit)) {
+      if (image.pixels[std::size_t{y} * image.width + x] != 0 && (y > kNrmlMaxRow || x >= kNrmlColumnLimit)) {
         return false;
       }
     }
@@ -169,8 +168,7 @@ std::vector<std::uint8_t> ColoursUsed(const IndexedImage& image) {
 }
 
 // Frame bytes of a PLAN or PLNR frame: header, tag, code width, colour map, code stream.
-std::vector<std::uint8_t> WritePlanarFrame(const IndexedImage& image, const Tag& tag,
-                                           unsigned codeWidth,
+std::vector<std::uint8_t> WritePlanarFrame(const IndexedImage& image, const Tag& tag, unsigned codeWidth,
                                            std::span<const std::uint8_t> colourMap,
                                            std::span<const std::uint8_t> stream) {
   ByteWriter writer;
@@ -185,8 +183,7 @@ std::vector<std::uint8_t> WritePlanarFrame(const IndexedImage& image, const Tag&
 
 // `colours` holds the colours used, at most 2^B of them. They take codes 1 and up; when all 2^B
 // codes are needed, the least used colour takes code 0, written as the escaped pair 0, 0.
-std::vector<std::uint8_t> EncodePlnrWithWidth(const IndexedImage& image,
-                                              const std::vector<std::uint8_t>& colours,
+std::vector<std::uint8_t> EncodePlnrWithWidth(const IndexedImage& image, const std::vector<std::uint8_t>& colours,
                                               unsigned codeWidth) {
   const std::size_t codeCount = std::size_t{1} << codeWidth;
   std::vector<std::uint8_t> byUse = colours;
@@ -195,8 +192,7 @@ std::vector<std::uint8_t> EncodePlnrWithWidth(const IndexedImage& image,
     for (const std::uint8_t pixel : image.pixels) {
       ++uses[pixel];
     }
-    std::stable_sort(byUse.begin(), byUse.end(),
-                     [&uses](std::uint8_t a, std::uint8_t b) { return uses[a] > uses[b]; });
+    std::stable_sort(byUse.begin(), byUse.end(), [&uses](std::uint8_t a, std::uint8_t b) { return uses[a] > uses[b]; });
   }
   std::vector<std::uint8_t> colourMap(codeCount, 0);
   std::array<unsigned, 256> codeOf{};
@@ -318,8 +314,7 @@ std::optional<std::vector<std::uint8_t>> EncodePlnrFrame(const IndexedImage& ima
   return best;
 }
 
-std::optional<std::vector<std::uint8_t>> WriteFrameSetPayload(
-    const std::vector<std::vector<std::uint8_t>>& frames) {
+std::optional<std::vector<std::uint8_t>> WriteFrameSetPayload(const std::vector<std::vector<std::uint8_t>>& frames) {
   if (frames.size() > kMaxDimension) {
     return std::nullopt;
   }

@@ -47,7 +47,6 @@ std::optional<std::vector<std::uint8_t>> EncodePlnrFrame(const IndexedImage& ima
 
 // The frame-set payload: 4 zero bytes, u16 frame count, a u32 position per frame, the frames.
 // Nothing when there are more than 65535 frames or the positions would not fit a u32.
-std::optional<std::vector<std::uint8_t>> WriteFrameSetPayload(
-    const std::vector<std::vector<std::uint8_t>>& frames);
+std::optional<std::vector<std::uint8_t>> WriteFrameSetPayload(const std::vector<std::vector<std::uint8_t>>& frames);
 
 }  // namespace karst::authoring

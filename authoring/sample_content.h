@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "authoring/record_writers.h"
 #include "authoring/frame_encoders.h"
+#include "authoring/record_writers.h"
 
 namespace karst::authoring {
 
@@ -28,14 +28,14 @@ using SampleEntity = EntityRecord;
 inline constexpr std::uint8_t kMirroredFlag = 0x80;
 
 struct SampleRegion {
-  std::string fileName;                 // "RGN01.GFF", ...
-  std::string name;                     // the RNME payload
-  std::vector<std::uint8_t> palette;    // 768 bytes, 6-bit red, green, blue
-  std::vector<SampleFrame> tiles;       // 16 x 16 each; a map byte is a position in this list
+  std::string fileName;                    // "RGN01.GFF", ...
+  std::string name;                        // the RNME payload
+  std::vector<std::uint8_t> palette;       // 768 bytes, 6-bit red, green, blue
+  std::vector<SampleFrame> tiles;          // 16 x 16 each; a map byte is a position in this list
   std::vector<std::uint32_t> tileNumbers;  // the TILE chunk number of each tile
-  std::vector<std::uint8_t> map;        // 128 x 96 tile indices
-  std::vector<std::uint8_t> gmap;       // the GMAP payload (see authoring/sample_regions.h)
-  std::vector<SampleEntity> entities;   // in drawing order
+  std::vector<std::uint8_t> map;           // 128 x 96 tile indices
+  std::vector<std::uint8_t> gmap;          // the GMAP payload (see authoring/sample_regions.h)
+  std::vector<SampleEntity> entities;      // in drawing order
 };
 
 struct SampleObject {
@@ -43,9 +43,9 @@ struct SampleObject {
   std::uint16_t bitmapId = 0;  // "BMP " chunk number
   std::uint16_t hotspotX = 0;
   std::uint16_t hotspotY = 0;
-  std::uint16_t kind = 0;      // OJFF word 0: plant, stone, building, prop or creature
-  std::vector<SampleFrame> frames;      // frame 0 is the one drawn
-  std::vector<SampleFrame> thumbnail;   // when not empty: a CBMP frame set under bitmapId
+  std::uint16_t kind = 0;              // OJFF word 0: plant, stone, building, prop or creature
+  std::vector<SampleFrame> frames;     // frame 0 is the one drawn
+  std::vector<SampleFrame> thumbnail;  // when not empty: a CBMP frame set under bitmapId
 };
 
 struct SampleWorld {

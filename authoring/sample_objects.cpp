@@ -37,7 +37,9 @@ void Cone(Canvas& c, double cx, int top, int bottom, double halfWidth, Ramp ramp
         continue;
       }
       const double dither = HashUnit(seed + 1, x, y) - 0.5;
-      c.Set(x, y, Shade(ramp, static_cast<int>(std::lround(4.2 - across * 2.2 + dither * 1.4 - (y - top) * 1.5 / (bottom - top + 1)))));
+      c.Set(x, y,
+            Shade(ramp, static_cast<int>(
+                            std::lround(4.2 - across * 2.2 + dither * 1.4 - (y - top) * 1.5 / (bottom - top + 1)))));
     }
   }
 }
@@ -199,7 +201,8 @@ Drawn Willow(std::uint64_t seed) {
   SampleRandom random(seed);
   for (int x = 8; x < 57; x += 3) {
     const int top = 22 + random.Between(0, 8);
-    c.Line(x, top, x + random.Between(-1, 1), top + 14 + random.Between(0, 12), Shade(Ramp::kCactus, random.Between(2, 6)));
+    c.Line(x, top, x + random.Between(-1, 1), top + 14 + random.Between(0, 12),
+           Shade(Ramp::kCactus, random.Between(2, 6)));
   }
   return Finish(c, 32, 62, kPlant, 20);
 }
@@ -274,8 +277,8 @@ Drawn Cliff(int width, int height, double topShare, std::uint64_t seed) {
   Canvas c(width, height);
   const double topHalf = width * topShare / 2;
   SampleRandom random(seed);
-  std::vector<Point> outline = {{1, height - 1.0}, {width / 2.0 - topHalf, 3}, {width / 2.0 + topHalf, 3},
-                                {width - 1.0, height - 1.0}};
+  std::vector<Point> outline = {
+      {1, height - 1.0}, {width / 2.0 - topHalf, 3}, {width / 2.0 + topHalf, 3}, {width - 1.0, height - 1.0}};
   c.FillPolygon(outline, Shade(Ramp::kSandstone, 4));
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) {
@@ -414,7 +417,8 @@ Drawn Stall(std::uint64_t seed) {
   c.ShadeRect(3, 20, 37, 30, Ramp::kWood, 4);
   SampleRandom random(seed);
   for (int x = 6; x < 34; x += 3) {
-    c.ShadeEllipse(x + 1, 19, 1.6, 1.6, random.Chance(0.5) ? Ramp::kFlame : Ramp::kLeaf, 3, 6, seed + static_cast<std::uint64_t>(x));
+    c.ShadeEllipse(x + 1, 19, 1.6, 1.6, random.Chance(0.5) ? Ramp::kFlame : Ramp::kLeaf, 3, 6,
+                   seed + static_cast<std::uint64_t>(x));
   }
   for (int x = 1; x < 39; ++x) {
     for (int y = 2; y < 11; ++y) {
@@ -685,59 +689,112 @@ Drawn Sheep(std::uint64_t seed) {
 
 Drawn DrawProp(Prop prop, std::uint64_t seed) {
   switch (prop) {
-    case Prop::kOak: return Oak(seed);
-    case Prop::kBigOak: return BigOak(seed);
-    case Prop::kPine: return Pine(32, 56, 3, seed);
-    case Prop::kTallPine: return Pine(40, 80, 4, seed);
-    case Prop::kBirch: return Birch(seed);
-    case Prop::kBush: return Bush(false, seed);
-    case Prop::kBerryBush: return Bush(true, seed);
-    case Prop::kRedFlowers: return Flowers(kRedIndex, seed);
-    case Prop::kYellowFlowers: return Flowers(kYellowIndex, seed);
-    case Prop::kBlueFlowers: return Flowers(kBlueIndex, seed);
-    case Prop::kSmallRock: return Rocks(12, 8, 1, seed);
-    case Prop::kBigRock: return Rocks(32, 24, 1, seed);
-    case Prop::kBoulders: return Rocks(48, 32, 3, seed);
-    case Prop::kStump: return Stump(seed);
-    case Prop::kLog: return Log(seed);
-    case Prop::kReeds: return Reeds(seed);
-    case Prop::kLilyPad: return LilyPad(seed);
-    case Prop::kMushroom: return Mushroom(seed);
-    case Prop::kDeadTree: return DeadTree(seed);
-    case Prop::kWillow: return Willow(seed);
-    case Prop::kCactus: return Cactus(false, seed);
-    case Prop::kTallCactus: return Cactus(true, seed);
-    case Prop::kPalm: return Palm(seed);
-    case Prop::kDryBush: return DryBush(seed);
-    case Prop::kBones: return Bones(seed);
-    case Prop::kRockSpire: return Cliff(32, 64, 0.25, seed);
-    case Prop::kMesa: return Cliff(96, 64, 0.7, seed);
-    case Prop::kCottage: return House({64, 64, 30, Ramp::kPlaster, Ramp::kRoof, 1, false}, seed);
-    case Prop::kFarmhouse: return House({80, 72, 34, Ramp::kWood, Ramp::kStraw, 1, true}, seed);
-    case Prop::kTownHouse: return House({48, 80, 30, Ramp::kPlaster, Ramp::kSlate, 2, true}, seed);
-    case Prop::kTownHall: return TownHall(seed);
-    case Prop::kTower: return Tower();
-    case Prop::kStall: return Stall(seed);
-    case Prop::kWell: return Well();
-    case Prop::kFenceAcross: return Fence(true);
-    case Prop::kFenceDown: return Fence(false);
-    case Prop::kSignpost: return Signpost();
-    case Prop::kLamp: return Lamp();
-    case Prop::kBarrel: return Barrel(seed);
-    case Prop::kCrate: return Crate();
-    case Prop::kHaystack: return Haystack(seed);
-    case Prop::kBridgeAcross: return Bridge(true);
-    case Prop::kBridgeDown: return Bridge(false);
-    case Prop::kBoat: return Boat();
-    case Prop::kBird: return Bird();
-    case Prop::kTent: return Tent();
-    case Prop::kStiltHut: return StiltHut(seed);
-    case Prop::kWisp: return Wisp();
-    case Prop::kTombstone: return Tombstone(seed);
-    case Prop::kFountain: return Fountain(seed);
-    case Prop::kCart: return Cart(seed);
-    case Prop::kPillar: return Pillar(seed);
-    case Prop::kSheep: return Sheep(seed);
+    case Prop::kOak:
+      return Oak(seed);
+    case Prop::kBigOak:
+      return BigOak(seed);
+    case Prop::kPine:
+      return Pine(32, 56, 3, seed);
+    case Prop::kTallPine:
+      return Pine(40, 80, 4, seed);
+    case Prop::kBirch:
+      return Birch(seed);
+    case Prop::kBush:
+      return Bush(false, seed);
+    case Prop::kBerryBush:
+      return Bush(true, seed);
+    case Prop::kRedFlowers:
+      return Flowers(kRedIndex, seed);
+    case Prop::kYellowFlowers:
+      return Flowers(kYellowIndex, seed);
+    case Prop::kBlueFlowers:
+      return Flowers(kBlueIndex, seed);
+    case Prop::kSmallRock:
+      return Rocks(12, 8, 1, seed);
+    case Prop::kBigRock:
+      return Rocks(32, 24, 1, seed);
+    case Prop::kBoulders:
+      return Rocks(48, 32, 3, seed);
+    case Prop::kStump:
+      return Stump(seed);
+    case Prop::kLog:
+      return Log(seed);
+    case Prop::kReeds:
+      return Reeds(seed);
+    case Prop::kLilyPad:
+      return LilyPad(seed);
+    case Prop::kMushroom:
+      return Mushroom(seed);
+    case Prop::kDeadTree:
+      return DeadTree(seed);
+    case Prop::kWillow:
+      return Willow(seed);
+    case Prop::kCactus:
+      return Cactus(false, seed);
+    case Prop::kTallCactus:
+      return Cactus(true, seed);
+    case Prop::kPalm:
+      return Palm(seed);
+    case Prop::kDryBush:
+      return DryBush(seed);
+    case Prop::kBones:
+      return Bones(seed);
+    case Prop::kRockSpire:
+      return Cliff(32, 64, 0.25, seed);
+    case Prop::kMesa:
+      return Cliff(96, 64, 0.7, seed);
+    case Prop::kCottage:
+      return House({64, 64, 30, Ramp::kPlaster, Ramp::kRoof, 1, false}, seed);
+    case Prop::kFarmhouse:
+      return House({80, 72, 34, Ramp::kWood, Ramp::kStraw, 1, true}, seed);
+    case Prop::kTownHouse:
+      return House({48, 80, 30, Ramp::kPlaster, Ramp::kSlate, 2, true}, seed);
+    case Prop::kTownHall:
+      return TownHall(seed);
+    case Prop::kTower:
+      return Tower();
+    case Prop::kStall:
+      return Stall(seed);
+    case Prop::kWell:
+      return Well();
+    case Prop::kFenceAcross:
+      return Fence(true);
+    case Prop::kFenceDown:
+      return Fence(false);
+    case Prop::kSignpost:
+      return Signpost();
+    case Prop::kLamp:
+      return Lamp();
+    case Prop::kBarrel:
+      return Barrel(seed);
+    case Prop::kCrate:
+      return Crate();
+    case Prop::kHaystack:
+      return Haystack(seed);
+    case Prop::kBridgeAcross:
+      return Bridge(true);
+    case Prop::kBridgeDown:
+      return Bridge(false);
+    case Prop::kBoat:
+      return Boat();
+    case Prop::kBird:
+      return Bird();
+    case Prop::kTent:
+      return Tent();
+    case Prop::kStiltHut:
+      return StiltHut(seed);
+    case Prop::kWisp:
+      return Wisp();
+    case Prop::kTombstone:
+      return Tombstone(seed);
+    case Prop::kFountain:
+      return Fountain(seed);
+    case Prop::kCart:
+      return Cart(seed);
+    case Prop::kPillar:
+      return Pillar(seed);
+    case Prop::kSheep:
+      return Sheep(seed);
   }
   return {};
 }
@@ -765,7 +822,8 @@ constexpr int kObjectNumberRange = 97;
 }  // namespace
 
 std::uint16_t ObjectIdOf(Prop prop) {
-  return static_cast<std::uint16_t>(kFirstObjectNumber + (static_cast<int>(prop) * kObjectNumberStep) % kObjectNumberRange);
+  return static_cast<std::uint16_t>(kFirstObjectNumber +
+                                    (static_cast<int>(prop) * kObjectNumberStep) % kObjectNumberRange);
 }
 
 std::vector<SampleObject> MakeSampleObjects() {
@@ -784,19 +842,20 @@ std::vector<SampleObject> MakeSampleObjects() {
     object.kind = drawn.kind;
     // Mostly row segments, as sprites with much transparency are best kept; every third PLNR,
     // every fifth PLAN. Further frames are PLAN, and an all-empty last frame is stored blank.
-    const FrameEncoding first = index % 3 == 1 ? FrameEncoding::kPlnr
+    const FrameEncoding first = index % 3 == 1   ? FrameEncoding::kPlnr
                                 : index % 5 == 4 ? FrameEncoding::kPlan
                                                  : FrameEncoding::kNrml;
     for (std::size_t frame = 0; frame < drawn.frames.size(); ++frame) {
       const IndexedImage& image = drawn.frames[frame];
       const bool empty = std::all_of(image.pixels.begin(), image.pixels.end(), [](std::uint8_t p) { return p == 0; });
-      const FrameEncoding encoding = frame == 0 ? first
+      const FrameEncoding encoding = frame == 0                                    ? first
                                      : (empty && frame + 1 == drawn.frames.size()) ? FrameEncoding::kBlank
                                                                                    : FrameEncoding::kPlan;
       object.frames.push_back({image, encoding});
     }
     if (index % 6 == 0 && drawn.frames[0].width >= 16) {
-      object.thumbnail.push_back({Thumbnail(drawn.frames[0]), index % 12 == 0 ? FrameEncoding::kPlnr : FrameEncoding::kNrml});
+      object.thumbnail.push_back(
+          {Thumbnail(drawn.frames[0]), index % 12 == 0 ? FrameEncoding::kPlnr : FrameEncoding::kNrml});
     }
     objects.push_back(std::move(object));
   }

@@ -28,8 +28,21 @@ struct Rgb6 {
 };
 
 enum class Ramp : std::uint8_t {
-  kBark, kLeaf, kPine, kStone, kRoof, kWood, kPlaster, kStraw,
-  kGlass, kSlate, kCactus, kBloom, kSandstone, kFlame, kBone,
+  kBark,
+  kLeaf,
+  kPine,
+  kStone,
+  kRoof,
+  kWood,
+  kPlaster,
+  kStraw,
+  kGlass,
+  kSlate,
+  kCactus,
+  kBloom,
+  kSandstone,
+  kFlame,
+  kBone,
 };
 inline constexpr int kRampCount = 15;
 inline constexpr int kRampShades = 8;

@@ -21,14 +21,10 @@ class SampleRandom {
 
   // A whole number in [0, bound); bound 0 gives 0. The slight bias of the modulo does not matter
   // for scenery.
-  std::uint32_t Below(std::uint32_t bound) {
-    return bound == 0 ? 0 : static_cast<std::uint32_t>(Next() % bound);
-  }
+  std::uint32_t Below(std::uint32_t bound) { return bound == 0 ? 0 : static_cast<std::uint32_t>(Next() % bound); }
 
   // A whole number in [low, high].
-  int Between(int low, int high) {
-    return low + static_cast<int>(Below(static_cast<std::uint32_t>(high - low + 1)));
-  }
+  int Between(int low, int high) { return low + static_cast<int>(Below(static_cast<std::uint32_t>(high - low + 1))); }
 
   // A number in [0, 1) from the top 53 bits.
   double Unit() { return static_cast<double>(Next() >> 11) * (1.0 / 9007199254740992.0); }

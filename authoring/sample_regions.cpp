@@ -214,8 +214,9 @@ class RegionMaker {
 
   void Add(Prop prop, int x, int y, int radius, int z = 0, bool mirrored = false) {
     placed_.push_back({x, y, radius});
-    entities_.push_back({static_cast<std::uint16_t>(std::clamp(x, 0, 65535)), static_cast<std::uint16_t>(std::clamp(y, 0, 65535)),
-                         static_cast<std::uint8_t>(z), mirrored ? kMirroredFlag : std::uint8_t{0}, ObjectIdOf(prop)});
+    entities_.push_back({static_cast<std::uint16_t>(std::clamp(x, 0, 65535)),
+                         static_cast<std::uint16_t>(std::clamp(y, 0, 65535)), static_cast<std::uint8_t>(z),
+                         mirrored ? kMirroredFlag : std::uint8_t{0}, ObjectIdOf(prop)});
   }
 
   // Up to `wanted` props at random free places that `fits` accepts; `pick` chooses each prop.
@@ -372,12 +373,16 @@ T OneOf(SampleRandom& random, std::initializer_list<T> choices) {
 SampleRegion Meadow() {
   enum : int { kDeep, kWater, kSand, kGrass, kWood, kRoad };
   const std::vector<RampColours> ramps = {
-      {{2, 6, 16}, {5, 14, 30}, {14, 28, 44}},   {{4, 12, 28}, {10, 27, 44}, {38, 54, 62}},
+      {{2, 6, 16}, {5, 14, 30}, {14, 28, 44}},    {{4, 12, 28}, {10, 27, 44}, {38, 54, 62}},
       {{30, 24, 12}, {48, 42, 26}, {61, 57, 42}}, {{6, 16, 4}, {16, 34, 8}, {38, 54, 18}},
       {{3, 10, 3}, {9, 22, 6}, {26, 38, 12}},     {{20, 14, 8}, {38, 30, 18}, {56, 48, 34}},
   };
-  RegionMaker maker({{Texture::kDeepWater, ramps[0]}, {Texture::kWater, ramps[1]}, {Texture::kSand, ramps[2]},
-                     {Texture::kGrass, ramps[3]}, {Texture::kForestFloor, ramps[4]}, {Texture::kDirt, ramps[5]}},
+  RegionMaker maker({{Texture::kDeepWater, ramps[0]},
+                     {Texture::kWater, ramps[1]},
+                     {Texture::kSand, ramps[2]},
+                     {Texture::kGrass, ramps[3]},
+                     {Texture::kForestFloor, ramps[4]},
+                     {Texture::kDirt, ramps[5]}},
                     {{kDeep, kWater}, {kWater, kSand}, {kSand, kGrass}, {kGrass, kWood}, {kGrass, kRoad}}, 0x6EE11u);
   const std::uint64_t seed = maker.seed();
   const Path river{false, 46, 70, 12, 22, seed + 1, -2, 100};
@@ -436,7 +441,8 @@ SampleRegion Meadow() {
     maker.Add(Prop::kFenceDown, fieldLeft + 164, fieldTop + 32 + i * 32, 6);
   }
   for (int i = 0; i < 7; ++i) {
-    maker.Add(Prop::kSheep, fieldLeft + random.Between(16, 144), fieldTop + random.Between(20, 116), 8, 0, random.Chance(0.5));
+    maker.Add(Prop::kSheep, fieldLeft + random.Between(16, 144), fieldTop + random.Between(20, 116), 8, 0,
+              random.Chance(0.5));
   }
   const int junctionX = 96 * kTile;
   maker.Add(Prop::kSignpost, junctionX - 40, static_cast<int>(road.At(93.5) * kTile) - 26, 10);
@@ -453,10 +459,13 @@ SampleRegion Meadow() {
   });
   maker.Scatter(14, 8, 0.5, onGrass, [&] { return OneOf(random, {Prop::kSmallRock, Prop::kBigRock}); });
   maker.Scatter(3, 24, 0.5, onGrass, [] { return Prop::kBoulders; });
-  maker.Scatter(26, 6, 0.5, [&](int x, int y) { return maker.Ground(x, y, {kSand}) && maker.Near(x, y, 0, {kWater}); },
-                [] { return Prop::kReeds; });
-  maker.Scatter(14, 8, 0.5, [&](int x, int y) { return maker.Ground(x, y, {kWater}); }, [] { return Prop::kLilyPad; });
-  maker.Scatter(2, 18, 0.5, [&](int x, int y) { return maker.Ground(x, y, {kDeep}); }, [] { return Prop::kBoat; });
+  maker.Scatter(
+      26, 6, 0.5, [&](int x, int y) { return maker.Ground(x, y, {kSand}) && maker.Near(x, y, 0, {kWater}); },
+      [] { return Prop::kReeds; });
+  maker.Scatter(
+      14, 8, 0.5, [&](int x, int y) { return maker.Ground(x, y, {kWater}); }, [] { return Prop::kLilyPad; });
+  maker.Scatter(
+      2, 18, 0.5, [&](int x, int y) { return maker.Ground(x, y, {kDeep}); }, [] { return Prop::kBoat; });
   maker.Fliers(Prop::kBird, 7, 24, 64);
   return maker.Finish("RGN01.GFF", "Greenmeadow", ramps, {100, 100, 100});
 }
@@ -470,8 +479,12 @@ SampleRegion Desert() {
       {{36, 27, 14}, {52, 42, 25}, {62, 56, 40}}, {{42, 24, 8}, {59, 40, 16}, {63, 56, 34}},
       {{18, 12, 11}, {36, 27, 23}, {54, 46, 40}}, {{30, 20, 10}, {44, 32, 19}, {57, 47, 32}},
   };
-  RegionMaker maker({{Texture::kWater, ramps[0]}, {Texture::kGrass, ramps[1]}, {Texture::kSand, ramps[2]},
-                     {Texture::kDunes, ramps[3]}, {Texture::kRock, ramps[4]}, {Texture::kDirt, ramps[5]}},
+  RegionMaker maker({{Texture::kWater, ramps[0]},
+                     {Texture::kGrass, ramps[1]},
+                     {Texture::kSand, ramps[2]},
+                     {Texture::kDunes, ramps[3]},
+                     {Texture::kRock, ramps[4]},
+                     {Texture::kDirt, ramps[5]}},
                     {{kWater, kOasis}, {kOasis, kSand}, {kSand, kDunes}, {kSand, kRock}, {kSand, kTrail}}, 0xD00E5u);
   const std::uint64_t seed = maker.seed();
   const Path trail{true, 30, 70, 12, 26, seed + 1, -2, 131};
@@ -498,7 +511,8 @@ SampleRegion Desert() {
     return FractalNoise(seed + 4, x, y, 16, 3) > 0.64 && trail.Distance(x, y) > 4;
   };
   maker.Replace(kDunes, kSand, [&](int x, int y) {
-    return trail.Distance(x, y) < 3.0 || rocky(x, y) || rocky(x + 1, y) || rocky(x - 1, y) || rocky(x, y + 1) || rocky(x, y - 1);
+    return trail.Distance(x, y) < 3.0 || rocky(x, y) || rocky(x + 1, y) || rocky(x - 1, y) || rocky(x, y + 1) ||
+           rocky(x, y - 1);
   });
   maker.Overlay(kRock, kSand, rocky);
   maker.Overlay(kTrail, kSand, [&](int x, int y) { return trail.Distance(x, y) <= 0.9; });
@@ -513,9 +527,14 @@ SampleRegion Desert() {
     const int oy = static_cast<int>(oasis.y * kTile);
     const int reach = static_cast<int>(oasis.size * 2 * kTile);
     const Area around{ox - reach, oy - reach, ox + reach, oy + reach};
-    maker.Scatter(9, 14, 0.5, [&](int x, int y) { return maker.Ground(x, y, {kOasis}); }, [] { return Prop::kPalm; }, around);
-    maker.Scatter(8, 6, 0.5, [&](int x, int y) { return maker.Ground(x, y, {kOasis}) && maker.Near(x, y, 0, {kWater}); },
-                  [&] { return OneOf(random, {Prop::kReeds, Prop::kReeds, Prop::kBush}); }, around);
+    maker.Scatter(
+        9, 14, 0.5, [&](int x, int y) { return maker.Ground(x, y, {kOasis}); }, [] { return Prop::kPalm; }, around);
+    maker.Scatter(
+        8, 6, 0.5, [&](int x, int y) { return maker.Ground(x, y, {kOasis}) && maker.Near(x, y, 0, {kWater}); },
+        [&] {
+          return OneOf(random, {Prop::kReeds, Prop::kReeds, Prop::kBush});
+        },
+        around);
   }
   // A camp by the eastern oasis.
   const int campX = static_cast<int>(oases[1].x * kTile) - 40;
@@ -539,7 +558,9 @@ SampleRegion Desert() {
   }
   maker.Scatter(5, 40, 0.5, onRock, [] { return Prop::kMesa; });
   maker.Scatter(14, 14, 0.5, onRock, [] { return Prop::kRockSpire; });
-  maker.Scatter(22, 12, 0.5, onRock, [&] { return OneOf(random, {Prop::kBigRock, Prop::kBoulders, Prop::kSmallRock}); });
+  maker.Scatter(22, 12, 0.5, onRock, [&] {
+    return OneOf(random, {Prop::kBigRock, Prop::kBoulders, Prop::kSmallRock});
+  });
   maker.Scatter(70, 14, 0.5, onSand, [&] { return OneOf(random, {Prop::kCactus, Prop::kCactus, Prop::kTallCactus}); });
   maker.Scatter(45, 10, 0.5, onSand, [] { return Prop::kDryBush; });
   maker.Scatter(12, 10, 0.5, onSand, [] { return Prop::kBones; });
@@ -553,12 +574,15 @@ SampleRegion Desert() {
 SampleRegion Swamp() {
   enum : int { kDeep, kShallow, kMud, kMarsh, kPath };
   const std::vector<RampColours> ramps = {
-      {{2, 8, 6}, {6, 16, 13}, {18, 30, 24}},  {{6, 14, 10}, {14, 27, 19}, {34, 46, 34}},
+      {{2, 8, 6}, {6, 16, 13}, {18, 30, 24}},    {{6, 14, 10}, {14, 27, 19}, {34, 46, 34}},
       {{14, 10, 4}, {27, 20, 10}, {42, 34, 19}}, {{8, 14, 4}, {18, 28, 8}, {35, 45, 16}},
       {{18, 13, 7}, {32, 25, 15}, {47, 39, 25}},
   };
-  RegionMaker maker({{Texture::kDeepWater, ramps[0]}, {Texture::kWater, ramps[1]}, {Texture::kMud, ramps[2]},
-                     {Texture::kMarsh, ramps[3]}, {Texture::kDirt, ramps[4]}},
+  RegionMaker maker({{Texture::kDeepWater, ramps[0]},
+                     {Texture::kWater, ramps[1]},
+                     {Texture::kMud, ramps[2]},
+                     {Texture::kMarsh, ramps[3]},
+                     {Texture::kDirt, ramps[4]}},
                     {{kDeep, kShallow}, {kShallow, kMud}, {kMud, kMarsh}, {kMarsh, kPath}}, 0x5A3B7u);
   const std::uint64_t seed = maker.seed();
   const Path path{true, 70, 24, 14, 18, seed + 1, -2, 131};
@@ -613,10 +637,20 @@ SampleRegion Swamp() {
   maker.Scatter(28, 22, 0.5, onMarsh, [] { return Prop::kWillow; });
   maker.Scatter(40, 14, 0.5, onMarsh, [&] { return OneOf(random, {Prop::kDeadTree, Prop::kDeadTree, Prop::kPine}); });
   maker.Scatter(60, 6, 0.5, atWater, [] { return Prop::kReeds; });
-  maker.Scatter(45, 7, 0.5, [&](int x, int y) { return maker.Ground(x, y, {kShallow, kDeep}); }, [] { return Prop::kLilyPad; });
+  maker.Scatter(
+      45, 7, 0.5,
+      [&](int x, int y) {
+        return maker.Ground(x, y, {kShallow, kDeep});
+      },
+      [] { return Prop::kLilyPad; });
   maker.Scatter(40, 6, 0.5, onMarsh, [] { return Prop::kMushroom; });
   maker.Scatter(20, 10, 0.5, onMarsh, [&] { return OneOf(random, {Prop::kLog, Prop::kStump, Prop::kBush}); });
-  maker.Scatter(10, 8, 0.5, [&](int x, int y) { return maker.Ground(x, y, {kMud, kMarsh}); }, [] { return Prop::kSmallRock; });
+  maker.Scatter(
+      10, 8, 0.5,
+      [&](int x, int y) {
+        return maker.Ground(x, y, {kMud, kMarsh});
+      },
+      [] { return Prop::kSmallRock; });
   maker.Fliers(Prop::kWisp, 12, 8, 30);
   maker.Fliers(Prop::kBird, 3, 30, 70);
   return maker.Finish("RGN03.GFF", "Mirefen", ramps, {92, 100, 90});
@@ -628,12 +662,15 @@ SampleRegion Swamp() {
 SampleRegion Town() {
   enum : int { kCanal, kQuay, kLawn, kGarden, kStreet };
   const std::vector<RampColours> ramps = {
-      {{4, 10, 20}, {8, 22, 34}, {32, 46, 56}},  {{16, 16, 16}, {32, 30, 28}, {52, 50, 46}},
-      {{8, 18, 6}, {18, 34, 10}, {38, 52, 22}},  {{5, 13, 4}, {12, 26, 8}, {28, 40, 14}},
+      {{4, 10, 20}, {8, 22, 34}, {32, 46, 56}},   {{16, 16, 16}, {32, 30, 28}, {52, 50, 46}},
+      {{8, 18, 6}, {18, 34, 10}, {38, 52, 22}},   {{5, 13, 4}, {12, 26, 8}, {28, 40, 14}},
       {{14, 13, 12}, {31, 29, 27}, {52, 50, 46}},
   };
-  RegionMaker maker({{Texture::kWater, ramps[0]}, {Texture::kQuay, ramps[1]}, {Texture::kGrass, ramps[2]},
-                     {Texture::kForestFloor, ramps[3]}, {Texture::kCobble, ramps[4]}},
+  RegionMaker maker({{Texture::kWater, ramps[0]},
+                     {Texture::kQuay, ramps[1]},
+                     {Texture::kGrass, ramps[2]},
+                     {Texture::kForestFloor, ramps[3]},
+                     {Texture::kCobble, ramps[4]}},
                     {{kCanal, kQuay}, {kQuay, kLawn}, {kLawn, kGarden}, {kLawn, kStreet}}, 0x70D11u);
   const std::uint64_t seed = maker.seed();
   const int streetRows[] = {12, 36, 62, 86};
@@ -694,8 +731,8 @@ SampleRegion Town() {
         int x = streetColumns[block] * kTile + streetHalf + 6;
         const int right = streetColumns[block + 1] * kTile - streetHalf - 6;
         while (true) {
-          const Prop house = OneOf(random, {Prop::kTownHouse, Prop::kTownHouse, Prop::kCottage, Prop::kTownHouse,
-                                            Prop::kFarmhouse});
+          const Prop house =
+              OneOf(random, {Prop::kTownHouse, Prop::kTownHouse, Prop::kCottage, Prop::kTownHouse, Prop::kFarmhouse});
           const int width = house == Prop::kTownHouse ? 48 : (house == Prop::kCottage ? 64 : 80);
           const int height = house == Prop::kTownHouse ? 80 : (house == Prop::kCottage ? 64 : 72);
           if (x + width > right) {
@@ -704,7 +741,8 @@ SampleRegion Town() {
           const int footY = side == 0 ? row * kTile - streetHalf - 2 : row * kTile + streetHalf + height;
           const int footX = x + width / 2;
           const bool clear = footY - height > 0 && footY < kRegionHeight &&
-                             maker.Ground(footX, footY - height / 2, {kLawn, kGarden}) && maker.Free(footX, footY, width / 2 - 2) &&
+                             maker.Ground(footX, footY - height / 2, {kLawn, kGarden}) &&
+                             maker.Free(footX, footY, width / 2 - 2) &&
                              !(footX > plazaLeft * kTile - 40 && footX < plazaRight * kTile + 40 &&
                                footY > plazaTop * kTile - 40 && footY < plazaBottom * kTile + 100);
           if (clear && random.Chance(0.86)) {
@@ -721,7 +759,8 @@ SampleRegion Town() {
   maker.Add(Prop::kTownHall, squareX, plazaTop * kTile - 6, 48);
   maker.Add(Prop::kFountain, squareX, squareY + 30, 26);
   for (int i = 0; i < 4; ++i) {
-    maker.Add(Prop::kStall, squareX - 160 + i * 100 + (i >= 2 ? 20 : 0), squareY - 20 + (i % 2) * 90, 20, 0, i % 2 == 1);
+    maker.Add(Prop::kStall, squareX - 160 + i * 100 + (i >= 2 ? 20 : 0), squareY - 20 + (i % 2) * 90, 20, 0,
+              i % 2 == 1);
   }
   for (int i = 0; i < 6; ++i) {
     maker.Add(OneOf(random, {Prop::kBarrel, Prop::kCrate}), squareX - 150 + i * 60, squareY + 100, 7);
@@ -737,17 +776,29 @@ SampleRegion Town() {
   const auto inPark = [&](int x, int y) {
     return maker.Ground(x, y, {kGarden}) && x > parkLeft * kTile && x < parkRight * kTile;
   };
-  const auto inGarden = [&](int x, int y) { return maker.Ground(x, y, {kGarden, kLawn}) && !maker.Near(x, y, 1, {kStreet}); };
+  const auto inGarden = [&](int x, int y) {
+    return maker.Ground(x, y, {kGarden, kLawn}) && !maker.Near(x, y, 1, {kStreet});
+  };
   for (int i = 0; i < (parkRight - parkLeft) / 2; ++i) {
     maker.Add(Prop::kFenceAcross, parkLeft * kTile + 16 + i * 32, parkTop * kTile + 4, 14);
   }
   maker.Scatter(30, 14, 0.5, inPark, [&] { return OneOf(random, {Prop::kOak, Prop::kBigOak, Prop::kBirch}); });
-  maker.Scatter(14, 8, 0.5, inPark, [&] { return OneOf(random, {Prop::kRedFlowers, Prop::kYellowFlowers, Prop::kBush}); });
-  maker.Scatter(40, 14, 0.5, inGarden, [&] { return OneOf(random, {Prop::kOak, Prop::kBirch, Prop::kPine, Prop::kBush}); });
-  maker.Scatter(20, 8, 0.5, inGarden, [&] { return OneOf(random, {Prop::kBlueFlowers, Prop::kBerryBush, Prop::kWell}); });
-  maker.Scatter(24, 8, 0.5, [&](int x, int y) { return maker.Ground(x, y, {kLawn}) && maker.Near(x, y, 1, {kStreet}); },
-                [&] { return OneOf(random, {Prop::kBarrel, Prop::kCrate, Prop::kCart}); });
-  maker.Scatter(4, 20, 0.5, [&](int x, int y) { return maker.Ground(x, y, {kCanal}); }, [] { return Prop::kBoat; });
+  maker.Scatter(14, 8, 0.5, inPark, [&] {
+    return OneOf(random, {Prop::kRedFlowers, Prop::kYellowFlowers, Prop::kBush});
+  });
+  maker.Scatter(40, 14, 0.5, inGarden, [&] {
+    return OneOf(random, {Prop::kOak, Prop::kBirch, Prop::kPine, Prop::kBush});
+  });
+  maker.Scatter(20, 8, 0.5, inGarden, [&] {
+    return OneOf(random, {Prop::kBlueFlowers, Prop::kBerryBush, Prop::kWell});
+  });
+  maker.Scatter(
+      24, 8, 0.5, [&](int x, int y) { return maker.Ground(x, y, {kLawn}) && maker.Near(x, y, 1, {kStreet}); },
+      [&] {
+        return OneOf(random, {Prop::kBarrel, Prop::kCrate, Prop::kCart});
+      });
+  maker.Scatter(
+      4, 20, 0.5, [&](int x, int y) { return maker.Ground(x, y, {kCanal}); }, [] { return Prop::kBoat; });
   maker.Fliers(Prop::kBird, 6, 30, 80);
   return maker.Finish("RGN04.GFF", "Old Town", ramps, {100, 98, 98});
 }

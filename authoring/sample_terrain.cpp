@@ -23,7 +23,9 @@ constexpr double kEdgeBand = 1.0 / kTile;
 int Wrap(int v) { return ((v % kTile) + kTile) % kTile; }
 
 double Fine(std::uint64_t seed, int x, int y) { return ValueNoise(seed, x + 0.5, y + 0.5, kFineCell, kFinePeriod); }
-double Coarse(std::uint64_t seed, int x, int y) { return ValueNoise(seed, x + 0.5, y + 0.5, kCoarseCell, kCoarsePeriod); }
+double Coarse(std::uint64_t seed, int x, int y) {
+  return ValueNoise(seed, x + 0.5, y + 0.5, kCoarseCell, kCoarsePeriod);
+}
 double Speck(std::uint64_t seed, int x, int y) { return HashUnit(seed, Wrap(x), Wrap(y)); }
 
 bool IsLiquid(Texture texture) { return texture == Texture::kWater || texture == Texture::kDeepWater; }
@@ -114,24 +116,36 @@ int TextureShade(Texture texture, std::uint64_t seed, int x, int y) {
 struct EdgeLook {
   int upperShade = -1;  // a band on this terrain's side when it is the upper one
   int upperWidth = 0;
-  int foamShade = -1;   // a band on this liquid's side against dry ground
-  int castDarken = 0;   // as the upper terrain: a shadow band this much darker on the lower side
+  int foamShade = -1;  // a band on this liquid's side against dry ground
+  int castDarken = 0;  // as the upper terrain: a shadow band this much darker on the lower side
 };
 
 EdgeLook EdgeOf(Texture texture) {
   switch (texture) {
-    case Texture::kGrass: return {4, 1, -1};
-    case Texture::kForestFloor: return {2, 1, -1};
-    case Texture::kMarsh: return {4, 1, -1};
-    case Texture::kWater: return {-1, 0, 14};
-    case Texture::kDeepWater: return {-1, 0, 12};
-    case Texture::kSand: return {6, 2, -1};
-    case Texture::kDunes: return {13, 1, -1, 3};
-    case Texture::kRock: return {2, 2, -1, 4};
-    case Texture::kDirt: return {5, 1, -1};
-    case Texture::kCobble: return {3, 1, -1};
-    case Texture::kMud: return {3, 1, -1};
-    case Texture::kQuay: return {3, 2, -1};
+    case Texture::kGrass:
+      return {4, 1, -1};
+    case Texture::kForestFloor:
+      return {2, 1, -1};
+    case Texture::kMarsh:
+      return {4, 1, -1};
+    case Texture::kWater:
+      return {-1, 0, 14};
+    case Texture::kDeepWater:
+      return {-1, 0, 12};
+    case Texture::kSand:
+      return {6, 2, -1};
+    case Texture::kDunes:
+      return {13, 1, -1, 3};
+    case Texture::kRock:
+      return {2, 2, -1, 4};
+    case Texture::kDirt:
+      return {5, 1, -1};
+    case Texture::kCobble:
+      return {3, 1, -1};
+    case Texture::kMud:
+      return {3, 1, -1};
+    case Texture::kQuay:
+      return {3, 2, -1};
   }
   return {};
 }
@@ -209,16 +223,21 @@ void Decorate(std::vector<std::uint8_t>& pixels, Texture texture, int slot, int 
 
 int DecorationCount(Texture texture) {
   switch (texture) {
-    case Texture::kGrass: return 3;
+    case Texture::kGrass:
+      return 3;
     case Texture::kMarsh:
     case Texture::kWater:
     case Texture::kSand:
-    case Texture::kDirt: return 2;
-    default: return 1;
+    case Texture::kDirt:
+      return 2;
+    default:
+      return 1;
   }
 }
 
-std::uint64_t TextureSeed(std::uint64_t seed, int slot) { return seed + 0x1000u * static_cast<std::uint64_t>(slot + 1); }
+std::uint64_t TextureSeed(std::uint64_t seed, int slot) {
+  return seed + 0x1000u * static_cast<std::uint64_t>(slot + 1);
+}
 
 std::vector<std::uint8_t> SolidPixels(const Terrain& terrain, int slot, std::uint64_t seed) {
   std::vector<std::uint8_t> pixels(kTile * kTile);
@@ -231,14 +250,16 @@ std::vector<std::uint8_t> SolidPixels(const Terrain& terrain, int slot, std::uin
   return pixels;
 }
 
-std::vector<std::uint8_t> BlendPixels(const std::vector<Terrain>& terrains, TerrainPair pair, int mask, std::uint64_t seed) {
+std::vector<std::uint8_t> BlendPixels(const std::vector<Terrain>& terrains, TerrainPair pair, int mask,
+                                      std::uint64_t seed) {
   const Terrain& lower = terrains[pair.lower];
   const Terrain& upper = terrains[pair.upper];
   const EdgeLook upperEdge = EdgeOf(upper.texture);
   const EdgeLook lowerEdge = EdgeOf(lower.texture);
   const bool foam = IsLiquid(lower.texture) && !IsLiquid(upper.texture) && lowerEdge.foamShade >= 0;
   const std::uint64_t fieldSeed = seed + 0x77u * pair.lower + 0x7777u * pair.upper;
-  const double corner[4] = {(mask & 1) ? 1.0 : 0.0, (mask & 2) ? 1.0 : 0.0, (mask & 4) ? 1.0 : 0.0, (mask & 8) ? 1.0 : 0.0};
+  const double corner[4] = {(mask & 1) ? 1.0 : 0.0, (mask & 2) ? 1.0 : 0.0, (mask & 4) ? 1.0 : 0.0,
+                            (mask & 8) ? 1.0 : 0.0};
   std::vector<std::uint8_t> pixels(kTile * kTile);
   for (int y = 0; y < kTile; ++y) {
     for (int x = 0; x < kTile; ++x) {
@@ -258,7 +279,8 @@ std::vector<std::uint8_t> BlendPixels(const std::vector<Terrain>& terrains, Terr
         const bool onFoam = foam && field >= 0.5 - kEdgeBand;
         const bool inShadow = upperEdge.castDarken > 0 && field >= 0.5 - 2 * kEdgeBand;
         const int shade = TextureShade(lower.texture, TextureSeed(seed, pair.lower), x, y);
-        index = TerrainIndex(pair.lower, onFoam ? lowerEdge.foamShade : (inShadow ? shade - upperEdge.castDarken : shade));
+        index =
+            TerrainIndex(pair.lower, onFoam ? lowerEdge.foamShade : (inShadow ? shade - upperEdge.castDarken : shade));
       }
       pixels[static_cast<std::size_t>(y * kTile + x)] = index;
     }
@@ -294,8 +316,8 @@ TileSet BuildTileSet(const std::vector<Terrain>& terrains, const std::vector<Ter
     patterns[15] = set.solids[pair.upper][0];
     for (int mask = 1; mask < 15; ++mask) {
       patterns[static_cast<std::size_t>(mask)] = static_cast<std::uint8_t>(set.tiles.size());
-      set.tiles.push_back(TileFrame(BlendPixels(terrains, pair, mask, seed),
-                                    p % 2 == 0 ? FrameEncoding::kPlan : FrameEncoding::kNrml));
+      set.tiles.push_back(
+          TileFrame(BlendPixels(terrains, pair, mask, seed), p % 2 == 0 ? FrameEncoding::kPlan : FrameEncoding::kNrml));
     }
     set.blends[{pair.lower, pair.upper}] = patterns;
   }
@@ -306,7 +328,8 @@ std::vector<std::uint8_t> PaintMap(const TileSet& tileSet, const CornerGrid& cor
   std::vector<std::uint8_t> map(kMapBytes);
   for (int y = 0; y < kMapRows; ++y) {
     for (int x = 0; x < kMapColumns; ++x) {
-      const std::uint8_t ids[4] = {corners.At(x, y), corners.At(x + 1, y), corners.At(x, y + 1), corners.At(x + 1, y + 1)};
+      const std::uint8_t ids[4] = {corners.At(x, y), corners.At(x + 1, y), corners.At(x, y + 1),
+                                   corners.At(x + 1, y + 1)};
       const std::set<std::uint8_t> distinct(std::begin(ids), std::end(ids));
       std::uint8_t tile = tileSet.solids[ids[0]][0];
       if (distinct.size() == 1) {

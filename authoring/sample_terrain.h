@@ -24,7 +24,18 @@
 namespace karst::authoring {
 
 enum class Texture : std::uint8_t {
-  kGrass, kForestFloor, kWater, kDeepWater, kSand, kDunes, kRock, kDirt, kCobble, kMud, kMarsh, kQuay,
+  kGrass,
+  kForestFloor,
+  kWater,
+  kDeepWater,
+  kSand,
+  kDunes,
+  kRock,
+  kDirt,
+  kCobble,
+  kMud,
+  kMarsh,
+  kQuay,
 };
 
 // A terrain: how it is drawn, in the colours of its ramp. Its ramp lies in the terrain slot of
@@ -44,7 +55,9 @@ class CornerGrid {
   std::uint8_t At(int x, int y) const {
     return ids_[static_cast<std::size_t>(y) * kCornerColumns + static_cast<std::size_t>(x)];
   }
-  void Set(int x, int y, std::uint8_t id) { ids_[static_cast<std::size_t>(y) * kCornerColumns + static_cast<std::size_t>(x)] = id; }
+  void Set(int x, int y, std::uint8_t id) {
+    ids_[static_cast<std::size_t>(y) * kCornerColumns + static_cast<std::size_t>(x)] = id;
+  }
 
  private:
   std::vector<std::uint8_t> ids_;

@@ -23,11 +23,15 @@ constexpr std::uint16_t kThumbnailFlags = 0x0100;
 
 std::optional<std::vector<std::uint8_t>> EncodeFrame(const SampleFrame& frame) {
   switch (frame.encoding) {
-    case FrameEncoding::kNrml: return EncodeNrmlFrame(frame.image);
-    case FrameEncoding::kPlan: return EncodePlanFrame(frame.image);
-    case FrameEncoding::kPlnr: return EncodePlnrFrame(frame.image);
+    case FrameEncoding::kNrml:
+      return EncodeNrmlFrame(frame.image);
+    case FrameEncoding::kPlan:
+      return EncodePlanFrame(frame.image);
+    case FrameEncoding::kPlnr:
+      return EncodePlnrFrame(frame.image);
     case FrameEncoding::kBlank:
-      return EncodeBlankFrame(static_cast<std::uint16_t>(frame.image.width), static_cast<std::uint16_t>(frame.image.height));
+      return EncodeBlankFrame(static_cast<std::uint16_t>(frame.image.width),
+                              static_cast<std::uint16_t>(frame.image.height));
   }
   return std::nullopt;
 }
@@ -39,15 +43,14 @@ WorldFile RegionFile(const SampleRegion& region) {
   for (std::size_t i = 0; i < region.tiles.size(); ++i) {
     tiles.chunks.push_back({region.tileNumbers[i], SampleFrameSetPayload({region.tiles[i]})});
   }
-  return {region.fileName,
-          WriteContainer({
-              {kTagRnme, {{kNameNumber, RegionNameBytes(region.name)}}},
-              {kTagPal, {{kPaletteNumber, region.palette}}},
-              tiles,
-              {kTagMap, {{kMapNumber, region.map}}},
-              {kTagGmap, {{kOverviewNumber, region.gmap}}, false, kOverviewFlags},
-              {kTagEtab, {{kEntityTableNumber, WriteEntityTable(region.entities)}}},
-          })};
+  return {region.fileName, WriteContainer({
+                               {kTagRnme, {{kNameNumber, RegionNameBytes(region.name)}}},
+                               {kTagPal, {{kPaletteNumber, region.palette}}},
+                               tiles,
+                               {kTagMap, {{kMapNumber, region.map}}},
+                               {kTagGmap, {{kOverviewNumber, region.gmap}}, false, kOverviewFlags},
+                               {kTagEtab, {{kEntityTableNumber, WriteEntityTable(region.entities)}}},
+                           })};
 }
 
 WorldFile ObjectLibraryFile(const std::vector<SampleObject>& objects) {
@@ -55,7 +58,8 @@ WorldFile ObjectLibraryFile(const std::vector<SampleObject>& objects) {
   ChunkTypeSpec bitmaps{kTagBmp, {}, true};
   ChunkTypeSpec thumbnails{kTagCbmp, {}, false, kThumbnailFlags};
   for (const SampleObject& object : objects) {
-    definitions.chunks.push_back({object.objectId, WriteObjectDef({object.kind, object.hotspotX, object.hotspotY, object.bitmapId})});
+    definitions.chunks.push_back(
+        {object.objectId, WriteObjectDef({object.kind, object.hotspotX, object.hotspotY, object.bitmapId})});
     bitmaps.chunks.push_back({object.bitmapId, SampleFrameSetPayload(object.frames)});
     if (!object.thumbnail.empty()) {
       thumbnails.chunks.push_back({object.bitmapId, SampleFrameSetPayload(object.thumbnail)});
@@ -71,8 +75,8 @@ std::vector<std::uint8_t> SampleFrameSetPayload(const std::vector<SampleFrame>& 
   for (const SampleFrame& frame : frames) {
     // Our pictures are all small enough for every encoding; a frame that could not be encoded
     // would be stored blank rather than lost from the table.
-    encoded.push_back(EncodeFrame(frame).value_or(
-        EncodeBlankFrame(static_cast<std::uint16_t>(frame.image.width), static_cast<std::uint16_t>(frame.image.height))));
+    encoded.push_back(EncodeFrame(frame).value_or(EncodeBlankFrame(static_cast<std::uint16_t>(frame.image.width),
+                                                                   static_cast<std::uint16_t>(frame.image.height))));
   }
   return WriteFrameSetPayload(encoded).value_or(std::vector<std::uint8_t>{});
 }

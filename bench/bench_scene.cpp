@@ -12,8 +12,7 @@ namespace {
 constexpr int kTileCount = 64;
 constexpr int kObjectCount = 300;
 
-SceneImage RandomImage(std::mt19937& random, std::int32_t width, std::int32_t height,
-                       int transparentPercent) {
+SceneImage RandomImage(std::mt19937& random, std::int32_t width, std::int32_t height, int transparentPercent) {
   SceneImage image{width, height, std::vector<std::uint8_t>(static_cast<std::size_t>(width * height))};
   std::uniform_int_distribution<int> percent(0, 99);
   std::uniform_int_distribution<int> colour(1, 255);
@@ -90,8 +89,8 @@ std::unique_ptr<Region> SceneRegion(const Scene& scene) {
   std::vector<Entity> entities;
   for (std::size_t i = 0; i < scene.objects.size(); ++i) {
     const SceneObject& object = scene.objects[i];
-    entities.push_back(Entity{object.x, object.y, object.z, object.mirrored ? 0x80u : 0u,
-                              static_cast<std::uint32_t>(i)});
+    entities.push_back(
+        Entity{object.x, object.y, object.z, object.mirrored ? 0x80u : 0u, static_cast<std::uint32_t>(i)});
   }
   region->entityCount = static_cast<std::int32_t>(entities.size());
   region->entities = std::move(entities);
@@ -103,8 +102,7 @@ std::unique_ptr<ObjectLibrary> SceneLibrary(const Scene& scene) {
   for (std::size_t i = 0; i < scene.objects.size(); ++i) {
     const SceneObject& object = scene.objects[i];
     const auto number = static_cast<std::int32_t>(i);
-    library->bmpSets[number] =
-        std::make_unique<FrameSet>(OneFrameSet(object.image, static_cast<std::uint32_t>(i)));
+    library->bmpSets[number] = std::make_unique<FrameSet>(OneFrameSet(object.image, static_cast<std::uint32_t>(i)));
     auto definition = std::make_unique<ObjectDef>();
     definition->hotspotX = object.hotspotX;
     definition->hotspotY = object.hotspotY;

@@ -92,8 +92,7 @@ void BM_ComposeConversion(benchmark::State& state) {
   const platform::PixelView frame = display->backBuffer->pixels();
   std::vector<std::uint32_t> out(static_cast<std::size_t>(kFramePixels));
   for (auto _ : state) {
-    platform::ConvertFrame(frame.pixels, frame.pitch, out.data(), kScreenWidth, kScreenWidth, kScreenHeight,
-                           colours);
+    platform::ConvertFrame(frame.pixels, frame.pitch, out.data(), kScreenWidth, kScreenWidth, kScreenHeight, colours);
     benchmark::DoNotOptimize(out.data());
     benchmark::ClobberMemory();
   }

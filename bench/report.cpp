@@ -16,8 +16,8 @@ namespace {
 using nlohmann::json;
 
 struct Figure {
-  double nanoseconds = 0;        // median CPU time per iteration
-  double itemsPerSecond = 0;     // median, when the benchmark counts items
+  double nanoseconds = 0;     // median CPU time per iteration
+  double itemsPerSecond = 0;  // median, when the benchmark counts items
 };
 
 double ToNanoseconds(double value, const std::string& unit) {
@@ -119,8 +119,7 @@ int main(int argc, char** argv) {
   }
 
   std::printf("\n| goal | measured | target | met |\n|---|---:|---:|---|\n");
-  auto ratioGoal = [&](const char* what, const char* numerator, const char* denominator, double target,
-                       bool atMost) {
+  auto ratioGoal = [&](const char* what, const char* numerator, const char* denominator, double target, bool atMost) {
     const auto a = find(numerator);
     const auto b = find(denominator);
     if (!a || !b || b->nanoseconds <= 0) {
@@ -128,8 +127,7 @@ int main(int argc, char** argv) {
     }
     const double ratio = a->nanoseconds / b->nanoseconds;
     const bool met = atMost ? ratio <= target : ratio >= target;
-    std::printf("| %s | %.2f x | %s %.2f x | %s |\n", what, ratio, atMost ? "<=" : ">=", target,
-                met ? "yes" : "no");
+    std::printf("| %s | %.2f x | %s %.2f x | %s |\n", what, ratio, atMost ? "<=" : ">=", target, met ? "yes" : "no");
   };
   auto timeGoal = [&](const char* what, const char* name, double targetNanoseconds) {
     if (const auto figure = find(name)) {
@@ -146,8 +144,7 @@ int main(int argc, char** argv) {
   ratioGoal("compose / memcpy of the 32-bit frame", "BM_Compose", "BM_FrameMemcpy", 4.0, true);
   ratioGoal("compose / SDL2 peer", "BM_Compose", "BM_SdlPeerCompose", 1.0 / 3.0, true);
   timeGoal("LoadZone + first frame", "BM_LoadZoneFirstFrame", 2e6);
-  ratioGoal("LoadZone + first frame / reading the file", "BM_LoadZoneFirstFrame", "BM_ReadRegionBytes", 20.0,
-            true);
+  ratioGoal("LoadZone + first frame / reading the file", "BM_LoadZoneFirstFrame", "BM_ReadRegionBytes", 20.0, true);
   rateGoal("NRML decoding", "BM_DecodeNrml", 1e9);
   rateGoal("PLAN decoding", "BM_DecodePlan", 1e9);
   rateGoal("PLNR decoding", "BM_DecodePlnr", 0.5e9);

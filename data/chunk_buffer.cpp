@@ -11,8 +11,7 @@ void NoteUnread(bool failedBefore, NoteKind kind, const LoadReport& report) {
 }  // namespace
 
 std::optional<std::vector<std::uint8_t>> AllocateChunkBuffer(GffFile& file, const ChunkEntry& entry,
-                                                             const LoadReport& report,
-                                                             std::uint64_t extraCost) {
+                                                             const LoadReport& report, std::uint64_t extraCost) {
   const bool failedBefore = file.StreamFailed();
   if (file.ClaimsMoreThanFile(entry)) {
     NoteUnread(failedBefore, NoteKind::kChunkLargerThanFile, report);

@@ -27,8 +27,7 @@ namespace karst {
 // the file's budget; nothing (and a failed stream) when the chunk cannot be held. `extraCost` is
 // what the caller will allocate from the payload beyond the buffer itself.
 std::optional<std::vector<std::uint8_t>> AllocateChunkBuffer(GffFile& file, const ChunkEntry& entry,
-                                                             const LoadReport& report,
-                                                             std::uint64_t extraCost = 0);
+                                                             const LoadReport& report, std::uint64_t extraCost = 0);
 
 // Seeks to the chunk's payload; false when the stream has failed by then.
 bool SeekToChunk(GffFile& file, const ChunkEntry& entry, const LoadReport& report);

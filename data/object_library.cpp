@@ -26,9 +26,8 @@ std::optional<ObjectChunkKind> KindOf(const Tag& tag) {
   return std::nullopt;
 }
 
-std::unique_ptr<FrameSet> DecodeNumberedFrameSet(std::span<const std::uint8_t> payload,
-                                                 std::uint32_t number, AllocationBudget& budget,
-                                                 const LoadReport& report) {
+std::unique_ptr<FrameSet> DecodeNumberedFrameSet(std::span<const std::uint8_t> payload, std::uint32_t number,
+                                                 AllocationBudget& budget, const LoadReport& report) {
   auto frameSet = std::make_unique<FrameSet>();
   DecodeFrameSet(*frameSet, payload, budget, report);
   frameSet->number = number;
@@ -62,8 +61,7 @@ std::unique_ptr<ObjectLibrary> LoadObjectLibrary(GffFile& file, const LoadReport
       if (!SeekToChunk(file, entry, chunkReport)) {
         continue;
       }
-      std::optional<std::vector<std::uint8_t>> payload =
-          AllocateChunkBuffer(file, entry, chunkReport, kTableEntryCost);
+      std::optional<std::vector<std::uint8_t>> payload = AllocateChunkBuffer(file, entry, chunkReport, kTableEntryCost);
       if (!payload) {
         continue;
       }
@@ -179,10 +177,10 @@ bool LooksLikeObjectLibrary(const GffDirectory& directory) {
   bool libraryTags = false;
   bool regionTags = false;
   for (const ChunkType& record : directory) {
-    libraryTags = libraryTags || SameTag(record.tag, kTagOjff) || SameTag(record.tag, kTagBmp) ||
-                  SameTag(record.tag, kTagCbmp);
-    regionTags = regionTags || SameTag(record.tag, kTagPal) || SameTag(record.tag, kTagTile) ||
-                 SameTag(record.tag, kTagMap);
+    libraryTags =
+        libraryTags || SameTag(record.tag, kTagOjff) || SameTag(record.tag, kTagBmp) || SameTag(record.tag, kTagCbmp);
+    regionTags =
+        regionTags || SameTag(record.tag, kTagPal) || SameTag(record.tag, kTagTile) || SameTag(record.tag, kTagMap);
   }
   return libraryTags && !regionTags;
 }

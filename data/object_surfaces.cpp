@@ -38,9 +38,8 @@ std::unique_ptr<platform::Surface> DisplaySurface::CreateObjectSurface(const Fra
   }
   // Two spare columns and rows, never written and never blitted from. Frame sides are 16-bit
   // values, so the sums cannot wrap.
-  const platform::SurfaceDesc desc{
-      platform::DDSD_CAPS | platform::DDSD_HEIGHT | platform::DDSD_WIDTH, frame.height + 2,
-      frame.width + 2, platform::DDSCAPS_OFFSCREENPLAIN, 0};
+  const platform::SurfaceDesc desc{platform::DDSD_CAPS | platform::DDSD_HEIGHT | platform::DDSD_WIDTH, frame.height + 2,
+                                   frame.width + 2, platform::DDSCAPS_OFFSCREENPLAIN, 0};
   std::unique_ptr<platform::Surface> surface;
   if (ddraw->CreateSurface(desc, surface) != 0) {
     return nullptr;

@@ -108,8 +108,8 @@ platform::PaletteTable ConvertPalette(std::span<const std::uint8_t> paletteData)
   return entries;
 }
 
-bool CopyTilesToStrip(std::span<const FrameSet> tiles, std::span<std::uint8_t> strip,
-                      std::size_t pitch, const LoadReport& report) {
+bool CopyTilesToStrip(std::span<const FrameSet> tiles, std::span<std::uint8_t> strip, std::size_t pitch,
+                      const LoadReport& report) {
   const std::size_t rowBytes = tiles.size() * kTileSize;
   if (pitch < rowBytes || strip.size() < pitch * (kStripRows - 1) + rowBytes) {
     return false;
@@ -200,10 +200,9 @@ bool DisplaySurface::BuildTileSurface() {
     ShowError(window, "Error loading tiles");
     return false;
   }
-  const platform::SurfaceDesc desc{
-      platform::DDSD_CAPS | platform::DDSD_HEIGHT | platform::DDSD_WIDTH,
-      static_cast<std::uint32_t>(kTileSize), static_cast<std::uint32_t>(width),
-      platform::DDSCAPS_OFFSCREENPLAIN, 0};
+  const platform::SurfaceDesc desc{platform::DDSD_CAPS | platform::DDSD_HEIGHT | platform::DDSD_WIDTH,
+                                   static_cast<std::uint32_t>(kTileSize), static_cast<std::uint32_t>(width),
+                                   platform::DDSCAPS_OFFSCREENPLAIN, 0};
   if (ddraw->CreateSurface(desc, tileSurface) != 0) {
     ShowError(window, "Error loading tiles");
     return false;
@@ -214,8 +213,7 @@ bool DisplaySurface::BuildTileSurface() {
     return false;
   }
   const auto pitch = static_cast<std::size_t>(memory.pitch);
-  const std::span<std::uint8_t> strip(memory.pixels,
-                                      pitch * (kStripRows - 1) + static_cast<std::size_t>(width));
+  const std::span<std::uint8_t> strip(memory.pixels, pitch * (kStripRows - 1) + static_cast<std::size_t>(width));
   const bool copied = CopyTilesToStrip(region->tiles, strip, pitch, report.ForFile(regionFile_));
   if (tileSurface->Unlock(nullptr) != 0 || !copied) {
     ShowError(window, "Error loading tiles");

@@ -29,8 +29,7 @@ struct FrameSet;
 struct Region;
 
 // The tile strip is one surface, 16 pixels wide for every tile.
-inline constexpr std::int32_t kMostTilesInStrip =
-    static_cast<std::int32_t>(platform::kLargestSurfaceSide) / kTileSize;
+inline constexpr std::int32_t kMostTilesInStrip = static_cast<std::int32_t>(platform::kLargestSurfaceSide) / kTileSize;
 
 // Every reason `LoadZone` has to turn a loaded region away, in the order it looks; empty when the
 // region can be shown:
@@ -53,7 +52,7 @@ platform::PaletteTable ConvertPalette(std::span<const std::uint8_t> paletteData)
 // the part that overlaps the square, the rest index 0; a tile without frames or pixels is all
 // index 0. A tile with several frames is noted (kTileWithSeveralFrames, its index as the value)
 // once for every row. False, with nothing written, when `strip` is too small.
-bool CopyTilesToStrip(std::span<const FrameSet> tiles, std::span<std::uint8_t> strip,
-                      std::size_t pitch, const LoadReport& report);
+bool CopyTilesToStrip(std::span<const FrameSet> tiles, std::span<std::uint8_t> strip, std::size_t pitch,
+                      const LoadReport& report);
 
 }  // namespace karst

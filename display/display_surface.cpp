@@ -16,8 +16,7 @@ namespace {
 // The view may move from 0 to `regionSize - screenSize`; the upper bound is applied first, so a
 // screen larger than the region keeps the view at 0. The sum is formed in 64 bits: a delta near
 // the ends of the 32-bit range must clamp, not wrap.
-std::int32_t ClampView(std::int32_t view, std::int32_t delta, std::int32_t regionSize,
-                       std::int32_t screenSize) {
+std::int32_t ClampView(std::int32_t view, std::int32_t delta, std::int32_t regionSize, std::int32_t screenSize) {
   std::int64_t moved = std::int64_t{view} + delta;
   const std::int64_t upper = std::int64_t{regionSize} - screenSize;
   if (moved > upper) {
@@ -31,9 +30,8 @@ std::int32_t ClampView(std::int32_t view, std::int32_t delta, std::int32_t regio
 
 }  // namespace
 
-DisplaySurface::DisplaySurface(platform::Window* mainWindow, std::int32_t height,
-                               std::int32_t width, std::uint8_t depth,
-                               std::uint32_t nonExclusiveFlag)
+DisplaySurface::DisplaySurface(platform::Window* mainWindow, std::int32_t height, std::int32_t width,
+                               std::uint8_t depth, std::uint32_t nonExclusiveFlag)
     : screenHeight(height),
       screenWidth(width),
       bitsPerPixel(depth),
@@ -62,8 +60,8 @@ std::int32_t DisplaySurface::InitDirectDraw() {
   if (ddraw->SetCooperativeLevel(window, level) != 0) {
     return 0;
   }
-  if (ddraw->SetDisplayMode(static_cast<std::uint32_t>(screenWidth),
-                            static_cast<std::uint32_t>(screenHeight), bitsPerPixel) != 0) {
+  if (ddraw->SetDisplayMode(static_cast<std::uint32_t>(screenWidth), static_cast<std::uint32_t>(screenHeight),
+                            bitsPerPixel) != 0) {
     return 0;
   }
   const SurfaceDesc primaryDesc{DDSD_CAPS | DDSD_BACKBUFFERCOUNT, 0, 0,
@@ -100,8 +98,8 @@ void DisplaySurface::PresentFrame() {
       context.SetBkColor(0x000000);
       context.SetTextColor(0xFFFFFF);
       const std::string& name = *region->name;
-      const auto length = static_cast<std::int32_t>(
-          std::min<std::size_t>(name.size(), std::numeric_limits<std::int32_t>::max()));
+      const auto length =
+          static_cast<std::int32_t>(std::min<std::size_t>(name.size(), std::numeric_limits<std::int32_t>::max()));
       context.TextOut(0, screenHeight - 15, name.c_str(), length);
       backBuffer->ReleaseDC(context);
     }

@@ -16,8 +16,7 @@ constexpr std::uint32_t kMirroredFlag = 0x80;
 }  // namespace
 
 DisplaySurface::PlacementSource DisplaySurface::CurrentPlacementSource() const {
-  return PlacementSource{objects.get(), libraryGeneration_, objects->objectDefs.size(),
-                         objects->bmpSets.size()};
+  return PlacementSource{objects.get(), libraryGeneration_, objects->objectDefs.size(), objects->bmpSets.size()};
 }
 
 const std::vector<DisplaySurface::ObjectPlacement>& DisplaySurface::Placements() {
@@ -54,15 +53,14 @@ void DisplaySurface::DrawObjects() {
     return;
   }
   const std::vector<Entity>& entities = *region->entities;
-  const std::size_t count =
-      std::min(entities.size(), static_cast<std::size_t>(region->entityCount));
+  const std::size_t count = std::min(entities.size(), static_cast<std::size_t>(region->entityCount));
   const std::vector<ObjectPlacement>& placements = Placements();
   for (std::size_t index = 0; index < count; ++index) {
     const Entity& entity = entities[index];
     const auto objectKey = static_cast<std::int32_t>(entity.objectId);
-    const auto placement = std::lower_bound(
-        placements.begin(), placements.end(), objectKey,
-        [](const ObjectPlacement& candidate, std::int32_t key) { return candidate.objectKey < key; });
+    const auto placement =
+        std::lower_bound(placements.begin(), placements.end(), objectKey,
+                         [](const ObjectPlacement& candidate, std::int32_t key) { return candidate.objectKey < key; });
     if (placement == placements.end() || placement->objectKey != objectKey) {
       continue;
     }
@@ -73,8 +71,7 @@ void DisplaySurface::DrawObjects() {
         static_cast<std::int32_t>(entity.y) - placement->hotspotY - static_cast<std::int32_t>(entity.z);
     // Only what lies wholly outside the view is passed over; an edge on the view's edge still
     // goes to the blit, which the clipper trims.
-    if (left + w < viewX || left > viewX + screenWidth || top + h < viewY ||
-        top > viewY + screenHeight) {
+    if (left + w < viewX || left > viewX + screenWidth || top + h < viewY || top > viewY + screenHeight) {
       continue;
     }
     const auto surface = objectSurfaces.find(placement->bitmapKey);
@@ -86,11 +83,9 @@ void DisplaySurface::DrawObjects() {
     if ((entity.flags & kMirroredFlag) != 0) {
       const platform::BltFx mirror{platform::DDBLTFX_MIRRORLEFTRIGHT};
       backBuffer->Blt(&dest, surface->second.get(), &source,
-                      platform::DDBLT_WAIT | platform::DDBLT_KEYSRC | platform::DDBLT_DDFX,
-                      &mirror);
+                      platform::DDBLT_WAIT | platform::DDBLT_KEYSRC | platform::DDBLT_DDFX, &mirror);
     } else {
-      backBuffer->Blt(&dest, surface->second.get(), &source,
-                      platform::DDBLT_WAIT | platform::DDBLT_KEYSRC, nullptr);
+      backBuffer->Blt(&dest, surface->second.get(), &source, platform::DDBLT_WAIT | platform::DDBLT_KEYSRC, nullptr);
     }
   }
 }

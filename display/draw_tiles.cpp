@@ -32,9 +32,8 @@ bool DisplaySurface::DrawTiles() {
     return true;
   }
   // A cell outside the map's grid, or beyond the bytes the map has, reads as tile 0.
-  const std::span<const std::uint8_t> map = region->mapData
-                                                ? std::span<const std::uint8_t>(*region->mapData)
-                                                : std::span<const std::uint8_t>();
+  const std::span<const std::uint8_t> map =
+      region->mapData ? std::span<const std::uint8_t>(*region->mapData) : std::span<const std::uint8_t>();
   ByteReader cells(map);
   for (std::int32_t j = 0; j < rows; ++j) {
     const std::int32_t mapRow = rowStart + j;
@@ -42,8 +41,7 @@ bool DisplaySurface::DrawTiles() {
       const std::int32_t mapColumn = colStart + i;
       std::int32_t tile = 0;
       if (mapRow >= 0 && mapRow < kMapRows && mapColumn >= 0 && mapColumn < kMapColumns) {
-        cells.seek(static_cast<std::size_t>(mapRow) * kMapColumns +
-                   static_cast<std::size_t>(mapColumn));
+        cells.seek(static_cast<std::size_t>(mapRow) * kMapColumns + static_cast<std::size_t>(mapColumn));
         tile = cells.u8();
       }
       if (tile >= region->tileCount) {

@@ -80,8 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       display.viewX > 2048 - kScreenWidth || display.viewY > 1536 - kScreenHeight) {
     __builtin_trap();
   }
-  if (expectedFlips == 1 &&
-      display.primary->presentedFrame().size() != std::size_t{kScreenWidth} * kScreenHeight) {
+  if (expectedFlips == 1 && display.primary->presentedFrame().size() != std::size_t{kScreenWidth} * kScreenHeight) {
     __builtin_trap();
   }
   return 0;

@@ -47,8 +47,7 @@ inline bool FrameKeepsItsPromises(const Frame& frame, const Tag& encoding) {
   return anyForbidden == 0;
 }
 
-inline int FuzzOneEncoding(const std::uint8_t* data, std::size_t size, const Tag& encoding,
-                           EncodingDecoder decode) {
+inline int FuzzOneEncoding(const std::uint8_t* data, std::size_t size, const Tag& encoding, EncodingDecoder decode) {
   const std::span<const std::uint8_t> payload(data, size);
   ByteReader header(payload);
   Frame frame;

@@ -28,9 +28,7 @@ IndexedImage Image(std::uint32_t width, std::uint32_t height, std::uint32_t colo
   return image;
 }
 
-Bytes FrameSet(const std::vector<Bytes>& frames) {
-  return authoring::WriteFrameSetPayload(frames).value_or(Bytes{});
-}
+Bytes FrameSet(const std::vector<Bytes>& frames) { return authoring::WriteFrameSetPayload(frames).value_or(Bytes{}); }
 
 Bytes Nrml(const IndexedImage& image) { return authoring::EncodeNrmlFrame(image).value_or(Bytes{}); }
 Bytes Plan(const IndexedImage& image) { return authoring::EncodePlanFrame(image).value_or(Bytes{}); }
@@ -65,8 +63,7 @@ std::vector<ChunkTypeSpec> Region(bool indexed) {
   return {
       Type(kTagRnme, {{1, Bytes{'S', 'e', 'e', 'd'}}}, indexed),
       Type(kTagPal, {{1, Pattern(kPaletteBytes)}}, indexed),
-      Type(kTagTile, {{9, FrameSet({Nrml(tile)})}, {4, FrameSet({Plan(tile)})}, {6, FrameSet({Plnr(tile)})}},
-           indexed),
+      Type(kTagTile, {{9, FrameSet({Nrml(tile)})}, {4, FrameSet({Plan(tile)})}, {6, FrameSet({Plnr(tile)})}}, indexed),
       Type(kTagMap, {{1, Pattern(kMapBytes)}}, indexed),
       Type(kTagGmap, {{1, Pattern(64)}}, indexed),
       Type(kTagEtab, {{1, Bytes{0x10, 0x00, 0x20, 0x00, 0x05, 0x80, 0x07, 0x00}}}, indexed),
@@ -103,10 +100,8 @@ std::vector<Seed> LibrarySeeds() {
 // One frame's data as the one-encoding targets take it: the encoder's output, from the width on.
 std::vector<Seed> EncodingSeeds(Bytes (*encode)(const IndexedImage&)) {
   return {
-      {"16x16", encode(Image(16, 16, 5))},
-      {"two-colours", encode(Image(9, 7, 2))},
-      {"many-colours", encode(Image(23, 11, 200))},
-      {"one-pixel", encode(Image(1, 1, 1))},
+      {"16x16", encode(Image(16, 16, 5))},          {"two-colours", encode(Image(9, 7, 2))},
+      {"many-colours", encode(Image(23, 11, 200))}, {"one-pixel", encode(Image(1, 1, 1))},
       {"wide", encode(Image(300, 2, 17))},
   };
 }
@@ -175,15 +170,9 @@ std::vector<SeedCorpus> MakeSeedCorpora() {
     containers.push_back(std::move(seed));
   }
   return {
-      {"fuzz_container", containers},
-      {"fuzz_region", RegionSeeds()},
-      {"fuzz_object_library", LibrarySeeds()},
-      {"fuzz_frame_set", FrameSetSeeds()},
-      {"fuzz_nrml", EncodingSeeds(Nrml)},
-      {"fuzz_plan", EncodingSeeds(Plan)},
-      {"fuzz_plnr", EncodingSeeds(Plnr)},
-      {"fuzz_compose", ComposeSeeds()},
-      {"fuzz_info", std::move(containers)},
+      {"fuzz_container", containers},      {"fuzz_region", RegionSeeds()},     {"fuzz_object_library", LibrarySeeds()},
+      {"fuzz_frame_set", FrameSetSeeds()}, {"fuzz_nrml", EncodingSeeds(Nrml)}, {"fuzz_plan", EncodingSeeds(Plan)},
+      {"fuzz_plnr", EncodingSeeds(Plnr)},  {"fuzz_compose", ComposeSeeds()},   {"fuzz_info", std::move(containers)},
   };
 }
 

@@ -6,7 +6,6 @@
 #include <string>
 #include <string_view>
 
-
 namespace karst {
 namespace {
 
@@ -58,8 +57,7 @@ std::string DebugPrintf(const char* format, ...) {
     return {};
   }
   // A longer text is cut at the buffer, as the fixed buffer implies.
-  const std::size_t kept =
-      std::min<std::size_t>(static_cast<std::size_t>(length), sizeof buffer - 1);
+  const std::size_t kept = std::min<std::size_t>(static_cast<std::size_t>(length), sizeof buffer - 1);
   return std::string(buffer, kept);
 }
 

@@ -64,28 +64,28 @@ constexpr bool IsFrameSetTag(const Tag& tag) {
 }
 
 // Container layout.
-inline constexpr std::uint32_t kHeaderSize = 16;            // magic, 8 unread bytes, u32 D
-inline constexpr std::uint32_t kDirectoryHeaderSize = 10;   // 4 unread, u32 L, 2 unread
-inline constexpr std::uint32_t kChunkTypeHeaderSize = 8;    // tag, u16 count, u16 flags
-inline constexpr std::uint32_t kPlainEntrySize = 12;        // number, offset, size
+inline constexpr std::uint32_t kHeaderSize = 16;               // magic, 8 unread bytes, u32 D
+inline constexpr std::uint32_t kDirectoryHeaderSize = 10;      // 4 unread, u32 L, 2 unread
+inline constexpr std::uint32_t kChunkTypeHeaderSize = 8;       // tag, u16 count, u16 flags
+inline constexpr std::uint32_t kPlainEntrySize = 12;           // number, offset, size
 inline constexpr std::uint32_t kIndexedRecordHeaderSize = 20;  // + 4 unread, key, R
-inline constexpr std::uint32_t kIndexRunSize = 8;           // first number, length
-inline constexpr std::uint32_t kIndexPairSize = 8;          // offset, size
-inline constexpr std::uint16_t kIndexedFlags = 0x8000;      // exactly this selects the indexed form
+inline constexpr std::uint32_t kIndexRunSize = 8;              // first number, length
+inline constexpr std::uint32_t kIndexPairSize = 8;             // offset, size
+inline constexpr std::uint16_t kIndexedFlags = 0x8000;         // exactly this selects the indexed form
 
 // Frame sets.
-inline constexpr std::uint32_t kFrameSetTableStart = 6;     // 4 unread bytes, u16 F, then u32 offsets
-inline constexpr std::uint32_t kFrameHeaderSize = 5;        // u16 width, u16 height, u8 first row
-inline constexpr std::uint8_t kNotNrmlMarker = 255;         // frame byte 4 of blank and tagged frames
-inline constexpr std::uint8_t kEndOfFrameRow = 255;         // NRML: next-row byte that ends the frame
-inline constexpr std::uint8_t kLastSegmentOfRow = 128;      // NRML: header byte 1 at or above ends a row
+inline constexpr std::uint32_t kFrameSetTableStart = 6;  // 4 unread bytes, u16 F, then u32 offsets
+inline constexpr std::uint32_t kFrameHeaderSize = 5;     // u16 width, u16 height, u8 first row
+inline constexpr std::uint8_t kNotNrmlMarker = 255;      // frame byte 4 of blank and tagged frames
+inline constexpr std::uint8_t kEndOfFrameRow = 255;      // NRML: next-row byte that ends the frame
+inline constexpr std::uint8_t kLastSegmentOfRow = 128;   // NRML: header byte 1 at or above ends a row
 
 // Sizes the region and the drawing rely on.
 inline constexpr int kTileSize = 16;
 inline constexpr int kMapColumns = 128;
 inline constexpr int kMapRows = 96;
-inline constexpr int kRegionWidth = kMapColumns * kTileSize;   // 2048
-inline constexpr int kRegionHeight = kMapRows * kTileSize;     // 1536
+inline constexpr int kRegionWidth = kMapColumns * kTileSize;        // 2048
+inline constexpr int kRegionHeight = kMapRows * kTileSize;          // 1536
 inline constexpr std::uint32_t kMapBytes = kMapColumns * kMapRows;  // 12288
 inline constexpr std::uint32_t kPaletteBytes = 768;
 inline constexpr std::uint32_t kEntityRecordSize = 8;

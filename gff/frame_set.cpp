@@ -68,8 +68,7 @@ void FillRun(std::uint8_t* to, std::uint8_t value, std::size_t count) {
 // whole, clipped to the pixels.
 class PixelCursor {
  public:
-  PixelCursor(std::vector<std::uint8_t>& pixels, std::uint64_t start)
-      : pixels_(pixels), index_(start) {}
+  PixelCursor(std::vector<std::uint8_t>& pixels, std::uint64_t start) : pixels_(pixels), index_(start) {}
 
   void Fill(std::uint8_t value, unsigned count) {
     const std::size_t from = Clipped(index_);
@@ -146,9 +145,8 @@ class CodeReader {
 // The parts that PLAN and PLNR share: the code width, the colour map and the pixel buffer. False
 // when the frame gets no codes decoded: a code width above 8 (the pixels stay zero), or the budget
 // refused the map or the pixels (no pixels). `stream` is what follows the colour map.
-bool PreparePlanar(Frame& frame, std::span<const std::uint8_t> payload, std::size_t position,
-                   AllocationBudget& budget, unsigned& codeWidth,
-                   std::span<const std::uint8_t>& stream) {
+bool PreparePlanar(Frame& frame, std::span<const std::uint8_t> payload, std::size_t position, AllocationBudget& budget,
+                   unsigned& codeWidth, std::span<const std::uint8_t>& stream) {
   ByteReader reader(payload);
   reader.seek(position);
   reader.skip(kCodeWidthOffset);
@@ -175,8 +173,8 @@ bool PreparePlanar(Frame& frame, std::span<const std::uint8_t> payload, std::siz
 
 }  // namespace
 
-void DecodeFrameSet(FrameSet& frameSet, std::span<const std::uint8_t> payload,
-                    AllocationBudget& budget, const LoadReport& report) {
+void DecodeFrameSet(FrameSet& frameSet, std::span<const std::uint8_t> payload, AllocationBudget& budget,
+                    const LoadReport& report) {
   ByteReader reader(payload);
   reader.seek(4);
   const std::uint16_t count = reader.u16le();
@@ -195,8 +193,8 @@ void DecodeFrameSet(FrameSet& frameSet, std::span<const std::uint8_t> payload,
   }
 }
 
-void DecodeFrame(Frame& frame, std::span<const std::uint8_t> payload, std::size_t position,
-                 AllocationBudget& budget, const LoadReport& report) {
+void DecodeFrame(Frame& frame, std::span<const std::uint8_t> payload, std::size_t position, AllocationBudget& budget,
+                 const LoadReport& report) {
   if (position > payload.size() || payload.size() - position < kFrameHeaderSize) {
     return;
   }
@@ -229,8 +227,8 @@ void DecodeFrame(Frame& frame, std::span<const std::uint8_t> payload, std::size_
   }
 }
 
-void DecodeNrml(Frame& frame, std::span<const std::uint8_t> payload, std::size_t position,
-                AllocationBudget& budget, const LoadReport& report) {
+void DecodeNrml(Frame& frame, std::span<const std::uint8_t> payload, std::size_t position, AllocationBudget& budget,
+                const LoadReport& report) {
   // Without pixels the rows are still walked, every write dropped, so the frame's diagnostics
   // stay the same; the walk is bounded by the payload.
   AllocatePixels(frame, budget);
@@ -284,8 +282,8 @@ void DecodeNrml(Frame& frame, std::span<const std::uint8_t> payload, std::size_t
   }
 }
 
-void DecodePlan(Frame& frame, std::span<const std::uint8_t> payload, std::size_t position,
-                AllocationBudget& budget, const LoadReport& /*report*/) {
+void DecodePlan(Frame& frame, std::span<const std::uint8_t> payload, std::size_t position, AllocationBudget& budget,
+                const LoadReport& /*report*/) {
   unsigned codeWidth = 0;
   std::span<const std::uint8_t> stream;
   if (!PreparePlanar(frame, payload, position, budget, codeWidth, stream)) {
@@ -301,8 +299,8 @@ void DecodePlan(Frame& frame, std::span<const std::uint8_t> payload, std::size_t
   }
 }
 
-void DecodePlnr(Frame& frame, std::span<const std::uint8_t> payload, std::size_t position,
-                AllocationBudget& budget, const LoadReport& /*report*/) {
+void DecodePlnr(Frame& frame, std::span<const std::uint8_t> payload, std::size_t position, AllocationBudget& budget,
+                const LoadReport& /*report*/) {
   unsigned codeWidth = 0;
   std::span<const std::uint8_t> stream;
   if (!PreparePlanar(frame, payload, position, budget, codeWidth, stream)) {

@@ -91,22 +91,22 @@ struct FrameSet {
 // or a frame position without room for the 5 header bytes, leaves that frame empty (0 x 0, no
 // pixels). When the budget cannot hold the frame table, the set gets no frames. Frame i's notes
 // go to `report.ForFrame(i)`.
-void DecodeFrameSet(FrameSet& frameSet, std::span<const std::uint8_t> payload,
-                    AllocationBudget& budget, const LoadReport& report);
+void DecodeFrameSet(FrameSet& frameSet, std::span<const std::uint8_t> payload, AllocationBudget& budget,
+                    const LoadReport& report);
 
 // Decodes the frame whose data starts at `position` in `payload`. A frame with an unknown
 // encoding is noted (kUnknownEncoding, printed "Unknown type: " and the tag) and gets width x
 // height zero pixels.
-void DecodeFrame(Frame& frame, std::span<const std::uint8_t> payload, std::size_t position,
-                 AllocationBudget& budget, const LoadReport& report);
+void DecodeFrame(Frame& frame, std::span<const std::uint8_t> payload, std::size_t position, AllocationBudget& budget,
+                 const LoadReport& report);
 
 // The encoding decoders, called by DecodeFrame once it has set width, height and encoding.
 // `position` is where the frame's data starts in `payload`.
-void DecodeNrml(Frame& frame, std::span<const std::uint8_t> payload, std::size_t position,
-                AllocationBudget& budget, const LoadReport& report);
-void DecodePlan(Frame& frame, std::span<const std::uint8_t> payload, std::size_t position,
-                AllocationBudget& budget, const LoadReport& report);
-void DecodePlnr(Frame& frame, std::span<const std::uint8_t> payload, std::size_t position,
-                AllocationBudget& budget, const LoadReport& report);
+void DecodeNrml(Frame& frame, std::span<const std::uint8_t> payload, std::size_t position, AllocationBudget& budget,
+                const LoadReport& report);
+void DecodePlan(Frame& frame, std::span<const std::uint8_t> payload, std::size_t position, AllocationBudget& budget,
+                const LoadReport& report);
+void DecodePlnr(Frame& frame, std::span<const std::uint8_t> payload, std::size_t position, AllocationBudget& budget,
+                const LoadReport& report);
 
 }  // namespace karst

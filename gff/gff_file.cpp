@@ -24,8 +24,7 @@ bool GffFile::OpenStream(GffStream stream, const LoadReport& report) {
   budget_ = AllocationBudget::ForFileOfSize(stream.size());
 
   std::array<std::uint8_t, 4> magic{};
-  if (stream.Read(magic) != magic.size() || magic[0] != 'G' || magic[1] != 'F' || magic[2] != 'F' ||
-      magic[3] != 'I') {
+  if (stream.Read(magic) != magic.size() || magic[0] != 'G' || magic[1] != 'F' || magic[2] != 'F' || magic[3] != 'I') {
     return false;
   }
   stream.Skip(8);

@@ -6,8 +6,7 @@
 
 namespace karst {
 
-std::unique_ptr<GffDirectory> GffReader::ReadDirectory(GffStream& stream, std::int32_t length,
-                                                       AllocationBudget& budget,
+std::unique_ptr<GffDirectory> GffReader::ReadDirectory(GffStream& stream, std::int32_t length, AllocationBudget& budget,
                                                        const LoadReport& report) const {
   auto directory = std::make_unique<GffDirectory>();
   const ChunkType* indexType = nullptr;
@@ -31,8 +30,7 @@ std::unique_ptr<GffDirectory> GffReader::ReadDirectory(GffStream& stream, std::i
 }
 
 std::unique_ptr<ChunkType> GffReader::ReadChunkType(GffStream& stream, const ChunkType* indexType,
-                                                    AllocationBudget& budget,
-                                                    const LoadReport& report) const {
+                                                    AllocationBudget& budget, const LoadReport& report) const {
   if (stream.Failed()) {
     return nullptr;
   }
@@ -91,8 +89,7 @@ std::unique_ptr<ChunkEntryList> GffReader::ReadPlainEntries(GffStream& stream, s
 }
 
 std::unique_ptr<ChunkEntryList> GffReader::ReadIndexedEntries(GffStream& stream, std::uint32_t /*count*/,
-                                                              const ChunkType& indexType,
-                                                              AllocationBudget& budget,
+                                                              const ChunkType& indexType, AllocationBudget& budget,
                                                               const LoadReport& report) const {
   stream.Skip(4);
   const std::uint32_t key = stream.ReadU32();

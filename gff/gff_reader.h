@@ -31,12 +31,12 @@ class GffReader {
 
   // Reads records from the stream's position until one cannot be read or the stream stands
   // `length` bytes or more past where it started (checked after each record). Never null.
-  std::unique_ptr<GffDirectory> ReadDirectory(GffStream& stream, std::int32_t length,
-                                              AllocationBudget& budget, const LoadReport& report) const;
+  std::unique_ptr<GffDirectory> ReadDirectory(GffStream& stream, std::int32_t length, AllocationBudget& budget,
+                                              const LoadReport& report) const;
 
   // One record, or null when none can be read. `indexType` is the latest "GFFI" record so far.
-  std::unique_ptr<ChunkType> ReadChunkType(GffStream& stream, const ChunkType* indexType,
-                                           AllocationBudget& budget, const LoadReport& report) const;
+  std::unique_ptr<ChunkType> ReadChunkType(GffStream& stream, const ChunkType* indexType, AllocationBudget& budget,
+                                           const LoadReport& report) const;
 
   // `count` plain entries; stops after the entry whose reads failed the stream. Never null.
   std::unique_ptr<ChunkEntryList> ReadPlainEntries(GffStream& stream, std::uint32_t count,
@@ -44,10 +44,8 @@ class GffReader {
 
   // The entries of an indexed record, or null when its index chunk is not among the entries of
   // `indexType`. `count` is the record's count, which the indexed form does not use.
-  std::unique_ptr<ChunkEntryList> ReadIndexedEntries(GffStream& stream, std::uint32_t count,
-                                                     const ChunkType& indexType,
-                                                     AllocationBudget& budget,
-                                                     const LoadReport& report) const;
+  std::unique_ptr<ChunkEntryList> ReadIndexedEntries(GffStream& stream, std::uint32_t count, const ChunkType& indexType,
+                                                     AllocationBudget& budget, const LoadReport& report) const;
 };
 
 }  // namespace karst

@@ -5,9 +5,7 @@
 namespace karst {
 namespace {
 
-void Append(void* context, const LoadNote& note) {
-  static_cast<std::vector<LoadNote>*>(context)->push_back(note);
-}
+void Append(void* context, const LoadNote& note) { static_cast<std::vector<LoadNote>*>(context)->push_back(note); }
 
 }  // namespace
 

@@ -32,13 +32,13 @@ enum class NoteKind : std::uint8_t {
   kFirstRowNotZero,        // an NRML frame starts at row `value`, not row 0
   kTileWithSeveralFrames,  // a tile of several frames, met once per row of the tile strip
   // Rules the loaders apply without a word.
-  kIndexChunkCutShort,     // the index chunk ends before its positions and sizes: the record loses chunks
-  kChunkPassedOver,        // the stream had failed before this chunk: not read
-  kChunkOutOfReach,        // its position cannot be sought: not read, and the stream fails
-  kChunkLargerThanFile,    // it claims more bytes than the whole file: not read, and the stream fails
-  kChunkOverBudget,        // the load's allocation budget cannot hold it: not read, and the stream fails
-  kChunkCutShort,          // its read met the end of the file: the missing bytes read as 0; the stream fails
-  kEntityTableRejected,    // an ETAB payload of `value` bytes, not a multiple of 8: no entities
+  kIndexChunkCutShort,   // the index chunk ends before its positions and sizes: the record loses chunks
+  kChunkPassedOver,      // the stream had failed before this chunk: not read
+  kChunkOutOfReach,      // its position cannot be sought: not read, and the stream fails
+  kChunkLargerThanFile,  // it claims more bytes than the whole file: not read, and the stream fails
+  kChunkOverBudget,      // the load's allocation budget cannot hold it: not read, and the stream fails
+  kChunkCutShort,        // its read met the end of the file: the missing bytes read as 0; the stream fails
+  kEntityTableRejected,  // an ETAB payload of `value` bytes, not a multiple of 8: no entities
   // Why the region switch turns a region away (data/zone.h). `value` is the size of the chunk
   // taken, or the number of tiles; no chunk when the region has none.
   kMapRejected,

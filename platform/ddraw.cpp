@@ -18,8 +18,8 @@ constexpr std::uint64_t kLargestSurfaceBytes = std::uint64_t{256} << 20;
 constexpr std::uint64_t PitchFor(std::uint64_t width) { return (width + 7) & ~std::uint64_t{7}; }
 
 bool RectInside(const Rect& rect, std::int32_t width, std::int32_t height) {
-  return rect.left >= 0 && rect.left < rect.right && rect.right <= width && rect.top >= 0 &&
-         rect.top < rect.bottom && rect.bottom <= height;
+  return rect.left >= 0 && rect.left < rect.right && rect.right <= width && rect.top >= 0 && rect.top < rect.bottom &&
+         rect.bottom <= height;
 }
 
 bool SameRect(const Rect& a, const Rect& b) {
@@ -28,18 +28,15 @@ bool SameRect(const Rect& a, const Rect& b) {
 
 }  // namespace
 
-Palette::Palette(CreationKey, const PaletteEntry* entries)
-    : entries_(std::make_shared<PaletteTable>()) {
+Palette::Palette(CreationKey, const PaletteEntry* entries) : entries_(std::make_shared<PaletteTable>()) {
   std::copy(entries, entries + entries_->size(), entries_->begin());
 }
 
-int Palette::SetEntries(std::uint32_t flags, std::uint32_t first, std::uint32_t count,
-                        const PaletteEntry* entries) {
+int Palette::SetEntries(std::uint32_t flags, std::uint32_t first, std::uint32_t count, const PaletteEntry* entries) {
   if (ShouldFail("SetEntries")) {
     return 1;
   }
-  if (flags != 0 || first > entries_->size() || count > entries_->size() - first ||
-      (count > 0 && entries == nullptr)) {
+  if (flags != 0 || first > entries_->size() || count > entries_->size() - first || (count > 0 && entries == nullptr)) {
     return 1;
   }
   std::copy(entries, entries + count, entries_->begin() + first);
@@ -47,8 +44,7 @@ int Palette::SetEntries(std::uint32_t flags, std::uint32_t first, std::uint32_t 
 }
 
 Clipper::Clipper(CreationKey, std::int32_t screenWidth, std::int32_t screenHeight)
-    : clipList_(
-          std::make_shared<ClipList>(ClipList{false, Rect{0, 0, screenWidth, screenHeight}})) {}
+    : clipList_(std::make_shared<ClipList>(ClipList{false, Rect{0, 0, screenWidth, screenHeight}})) {}
 
 int Clipper::SetHWnd(std::uint32_t flags, Window* window) {
   if (ShouldFail("SetHWnd")) {
@@ -136,9 +132,8 @@ int Surface::Flip(Surface* target, std::uint32_t flags) {
   if (ShouldFail("Flip")) {
     return 1;
   }
-  if (presenter_ == nullptr || (target != nullptr && target != backBuffer_.get()) ||
-      (flags & ~DDFLIP_WAIT) != 0 || access_ != Access::Free ||
-      backBuffer_->access_ != Access::Free) {
+  if (presenter_ == nullptr || (target != nullptr && target != backBuffer_.get()) || (flags & ~DDFLIP_WAIT) != 0 ||
+      access_ != Access::Free || backBuffer_->access_ != Access::Free) {
     return 1;
   }
   std::swap(pixels_, backBuffer_->pixels_);
@@ -151,9 +146,7 @@ int Surface::Flip(Surface* target, std::uint32_t flags) {
 
 PixelView Surface::pixels() const { return PixelView{pixels_.data(), pitch_, width_, height_}; }
 
-PaletteTable Surface::paletteEntries() const {
-  return palette_ != nullptr ? *palette_ : PaletteTable{};
-}
+PaletteTable Surface::paletteEntries() const { return palette_ != nullptr ? *palette_ : PaletteTable{}; }
 
 std::uint64_t Surface::repaintCount() const { return presenter_ != nullptr ? presenter_->repaintCount() : 0; }
 
@@ -162,8 +155,7 @@ const std::vector<std::uint32_t>& Surface::presentedFrame() const {
   return presenter_ != nullptr ? presenter_->frame() : kNoFrame;
 }
 
-void Surface::MakeFlippingPrimary(std::unique_ptr<Surface> backBuffer,
-                                  std::unique_ptr<Presenter> presenter) {
+void Surface::MakeFlippingPrimary(std::unique_ptr<Surface> backBuffer, std::unique_ptr<Presenter> presenter) {
   backBuffer->primary_ = this;
   backBuffer_ = std::move(backBuffer);
   presenter_ = std::move(presenter);
@@ -206,8 +198,7 @@ int DirectDraw::SetCooperativeLevel(Window* window, std::uint32_t flags) {
   return 0;
 }
 
-int DirectDraw::SetDisplayMode(std::uint32_t width, std::uint32_t height,
-                               std::uint32_t bitsPerPixel) {
+int DirectDraw::SetDisplayMode(std::uint32_t width, std::uint32_t height, std::uint32_t bitsPerPixel) {
   if (ShouldFail("SetDisplayMode")) {
     return 1;
   }
@@ -250,8 +241,8 @@ int DirectDraw::CreateSurface(const SurfaceDesc& desc, std::unique_ptr<Surface>&
   }
   if ((desc.caps & DDSCAPS_PRIMARYSURFACE) != 0) {
     constexpr std::uint32_t kChainCaps = DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_COMPLEX;
-    if (desc.flags != (DDSD_CAPS | DDSD_BACKBUFFERCOUNT) || desc.caps != kChainCaps ||
-        desc.backBufferCount != 1 || modeWidth_ == 0) {
+    if (desc.flags != (DDSD_CAPS | DDSD_BACKBUFFERCOUNT) || desc.caps != kChainCaps || desc.backBufferCount != 1 ||
+        modeWidth_ == 0) {
       return 1;
     }
     SDL_Window* native = nullptr;
@@ -271,9 +262,8 @@ int DirectDraw::CreateSurface(const SurfaceDesc& desc, std::unique_ptr<Surface>&
     surface = std::move(primary);
     return 0;
   }
-  if (desc.flags != (DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH) ||
-      (desc.caps & ~DDSCAPS_OFFSCREENPLAIN) != 0 || desc.width == 0 ||
-      desc.width > kLargestSurfaceSide || desc.height == 0 || desc.height > kLargestSurfaceSide ||
+  if (desc.flags != (DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH) || (desc.caps & ~DDSCAPS_OFFSCREENPLAIN) != 0 ||
+      desc.width == 0 || desc.width > kLargestSurfaceSide || desc.height == 0 || desc.height > kLargestSurfaceSide ||
       PitchFor(desc.width) * desc.height > kLargestSurfaceBytes) {
     return 1;
   }
@@ -282,8 +272,7 @@ int DirectDraw::CreateSurface(const SurfaceDesc& desc, std::unique_ptr<Surface>&
   return 0;
 }
 
-int DirectDraw::CreatePalette(std::uint32_t flags, const PaletteEntry* entries,
-                              std::unique_ptr<Palette>& palette) {
+int DirectDraw::CreatePalette(std::uint32_t flags, const PaletteEntry* entries, std::unique_ptr<Palette>& palette) {
   if (ShouldFail("CreatePalette")) {
     return 1;
   }

@@ -103,8 +103,7 @@ struct PixelView {
   std::int32_t height;
 
   std::uint8_t at(std::int32_t x, std::int32_t y) const {
-    return pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(pitch) +
-                  static_cast<std::size_t>(x)];
+    return pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(pitch) + static_cast<std::size_t>(x)];
   }
 };
 
@@ -123,8 +122,7 @@ class Palette {
 
   // Replaces entries first .. first + count - 1. Flags must be 0; the range must lie inside
   // the 256 entries.
-  int SetEntries(std::uint32_t flags, std::uint32_t first, std::uint32_t count,
-                 const PaletteEntry* entries);
+  int SetEntries(std::uint32_t flags, std::uint32_t first, std::uint32_t count, const PaletteEntry* entries);
 
   const PaletteTable& entries() const { return *entries_; }
 
@@ -209,8 +207,7 @@ class Surface {
   // fails when the source has no key), DDBLT_DDFX with `fx` (DDBLTFX_MIRRORLEFTRIGHT reverses
   // the source rectangle left to right within the destination). Source and destination may be
   // the same surface. Fails while either surface is locked or has a device context.
-  int Blt(const Rect* destRect, const Surface* source, const Rect* sourceRect, std::uint32_t flags,
-          const BltFx* fx);
+  int Blt(const Rect* destRect, const Surface* source, const Rect* sourceRect, std::uint32_t flags, const BltFx* fx);
 
   int GetDC(DeviceContext& context);
   int ReleaseDC(DeviceContext& context);
@@ -242,10 +239,8 @@ class Surface {
  private:
   friend class DirectDraw;
   friend class DeviceContext;
-  friend int BltReference(Surface&, const Rect*, const Surface*, const Rect*, std::uint32_t,
-                          const BltFx*);
-  friend int BltBaseline(Surface&, const Rect*, const Surface*, const Rect*, std::uint32_t,
-                         const BltFx*);
+  friend int BltReference(Surface&, const Rect*, const Surface*, const Rect*, std::uint32_t, const BltFx*);
+  friend int BltBaseline(Surface&, const Rect*, const Surface*, const Rect*, std::uint32_t, const BltFx*);
 
   enum class Access { Free, Locked, Context };
 
@@ -265,16 +260,15 @@ class Surface {
     std::uint32_t keyHigh;
   };
 
-  int PlanBlt(const Rect* destRect, const Surface* source, const Rect* sourceRect,
-              std::uint32_t flags, const BltFx* fx, BltPlan& plan) const;
+  int PlanBlt(const Rect* destRect, const Surface* source, const Rect* sourceRect, std::uint32_t flags, const BltFx* fx,
+              BltPlan& plan) const;
 
   // Which row loops draw a blit: the widest vectors the processor has, or the baseline (SSE2).
   enum class RowLoops { Widest, Baseline };
-  int DrawBlt(const Rect* destRect, const Surface* source, const Rect* sourceRect,
-              std::uint32_t flags, const BltFx* fx, RowLoops loops);
+  int DrawBlt(const Rect* destRect, const Surface* source, const Rect* sourceRect, std::uint32_t flags, const BltFx* fx,
+              RowLoops loops);
 
-  void MakeFlippingPrimary(std::unique_ptr<Surface> backBuffer,
-                           std::unique_ptr<Presenter> presenter);
+  void MakeFlippingPrimary(std::unique_ptr<Surface> backBuffer, std::unique_ptr<Presenter> presenter);
   const PaletteTable* drawingPalette() const;
   std::uint8_t* row(std::int32_t y) {
     return pixels_.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(pitch_);
@@ -306,8 +300,8 @@ int BltReference(Surface& dest, const Rect* destRect, const Surface* source, con
 // `Surface::Blt` drawn with the baseline (SSE2) row loops even where the processor has wider
 // vectors, so that both loops are held against BltReference wherever the tests run. It does not
 // consult the fault switch.
-int BltBaseline(Surface& dest, const Rect* destRect, const Surface* source, const Rect* sourceRect,
-                std::uint32_t flags, const BltFx* fx);
+int BltBaseline(Surface& dest, const Rect* destRect, const Surface* source, const Rect* sourceRect, std::uint32_t flags,
+                const BltFx* fx);
 
 // The DirectDraw object: the display mode and the window it presents into.
 class DirectDraw {
@@ -334,8 +328,7 @@ class DirectDraw {
   // 256 MiB). Pixels start at 0.
   int CreateSurface(const SurfaceDesc& desc, std::unique_ptr<Surface>& surface);
   // Flags must be DDPCAPS_8BIT; `entries` holds 256 entries.
-  int CreatePalette(std::uint32_t flags, const PaletteEntry* entries,
-                    std::unique_ptr<Palette>& palette);
+  int CreatePalette(std::uint32_t flags, const PaletteEntry* entries, std::unique_ptr<Palette>& palette);
   // Flags must be 0.
   int CreateClipper(std::uint32_t flags, std::unique_ptr<Clipper>& clipper);
 

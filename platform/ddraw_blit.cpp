@@ -66,8 +66,7 @@ void ReadBlock(const std::uint8_t* in, std::int32_t x, std::uint8_t* __restrict 
 // block of fixed size completely and then leaves the selects scalar, so with SSE2 a block of 16
 // is keyed by hand: pixel - low <= span exactly when the saturating (pixel - low) - span is 0.
 template <bool kKeyed, std::int32_t kCount>
-void PutBlock(const std::uint8_t* __restrict block, std::uint8_t* __restrict out, std::uint8_t low,
-              std::uint8_t span) {
+void PutBlock(const std::uint8_t* __restrict block, std::uint8_t* __restrict out, std::uint8_t low, std::uint8_t span) {
   if constexpr (!kKeyed) {
     std::memcpy(out, block, kCount);
   } else {
@@ -76,8 +75,8 @@ void PutBlock(const std::uint8_t* __restrict block, std::uint8_t* __restrict out
       const __m128i pixels = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block));
       const __m128i old = _mm_loadu_si128(reinterpret_cast<const __m128i*>(out));
       const __m128i shifted = _mm_sub_epi8(pixels, _mm_set1_epi8(static_cast<char>(low)));
-      const __m128i transparent = _mm_cmpeq_epi8(
-          _mm_subs_epu8(shifted, _mm_set1_epi8(static_cast<char>(span))), _mm_setzero_si128());
+      const __m128i transparent =
+          _mm_cmpeq_epi8(_mm_subs_epu8(shifted, _mm_set1_epi8(static_cast<char>(span))), _mm_setzero_si128());
       _mm_storeu_si128(reinterpret_cast<__m128i*>(out),
                        _mm_or_si128(_mm_and_si128(transparent, old), _mm_andnot_si128(transparent, pixels)));
       return;
@@ -91,8 +90,8 @@ void PutBlock(const std::uint8_t* __restrict block, std::uint8_t* __restrict out
 
 // The block of destination column `x` of the row, drawn over `out`.
 template <bool kMirrored, bool kKeyed, std::int32_t kCount>
-void DrawBlock(const std::uint8_t* in, std::int32_t x, std::uint8_t* __restrict out,
-               std::uint8_t low, std::uint8_t span) {
+void DrawBlock(const std::uint8_t* in, std::int32_t x, std::uint8_t* __restrict out, std::uint8_t low,
+               std::uint8_t span) {
   std::uint8_t block[kCount];
   ReadBlock<kMirrored, kCount>(in, x, block);
   PutBlock<kKeyed, kCount>(block, out, low, span);
@@ -102,8 +101,8 @@ void DrawBlock(const std::uint8_t* in, std::int32_t x, std::uint8_t* __restrict 
 // multiple of `kCount`. `in` points at the source pixel of the row's leftmost destination
 // column; mirrored, the row is read leftwards from there.
 template <bool kMirrored, bool kKeyed, std::int32_t kCount, bool kRagged>
-[[gnu::always_inline]] inline void DrawBlocks(const std::uint8_t* in, std::uint8_t* __restrict out,
-                                              std::int32_t count, std::uint8_t low, std::uint8_t span) {
+[[gnu::always_inline]] inline void DrawBlocks(const std::uint8_t* in, std::uint8_t* __restrict out, std::int32_t count,
+                                              std::uint8_t low, std::uint8_t span) {
   const std::int32_t last = count - kCount;
   std::uint8_t tail[kCount];
   if constexpr (kRagged) {
@@ -120,9 +119,8 @@ template <bool kMirrored, bool kKeyed, std::int32_t kCount, bool kRagged>
 
 // All rows of a blit in blocks of `kCount`, the blit being at least that wide.
 template <bool kMirrored, bool kKeyed, std::int32_t kCount>
-void DrawBlockRows(const std::uint8_t* in, std::int32_t inPitch, std::uint8_t* out,
-                   std::int32_t outPitch, std::int32_t columns, std::int32_t rows, std::uint8_t low,
-                   std::uint8_t span) {
+void DrawBlockRows(const std::uint8_t* in, std::int32_t inPitch, std::uint8_t* out, std::int32_t outPitch,
+                   std::int32_t columns, std::int32_t rows, std::uint8_t low, std::uint8_t span) {
   if (columns % kCount != 0) {
     for (std::int32_t y = 0; y < rows; ++y, in += inPitch, out += outPitch) {
       DrawBlocks<kMirrored, kKeyed, kCount, true>(in, out, columns, low, span);
@@ -160,8 +158,8 @@ void DrawRows(const std::uint8_t* in, std::int32_t inPitch, std::uint8_t* out, s
 // permute.
 template <bool kMirrored, bool kKeyed>
 KARST_TARGET_AVX512 void DrawWideRows(const std::uint8_t* in, std::int32_t inPitch, std::uint8_t* out,
-                                      std::int32_t outPitch, std::int32_t columns, std::int32_t rows,
-                                      std::uint8_t low, std::uint8_t span) {
+                                      std::int32_t outPitch, std::int32_t columns, std::int32_t rows, std::uint8_t low,
+                                      std::uint8_t span) {
   constexpr std::int32_t kStep = 64;
   const __m512i lows = _mm512_set1_epi8(static_cast<char>(low));
   const __m512i spans = _mm512_set1_epi8(static_cast<char>(span));
@@ -179,8 +177,7 @@ KARST_TARGET_AVX512 void DrawWideRows(const std::uint8_t* in, std::int32_t inPit
         // Destination columns x .. x + count - 1 show source pixels in[-x] down to
         // in[-x - count + 1]: loaded from the lowest, lane i takes loaded lane count - 1 - i.
         const __m512i loaded = _mm512_maskz_loadu_epi8(inRow, in - x - (count - 1));
-        const __m512i reverse =
-            _mm512_sub_epi8(_mm512_set1_epi8(static_cast<char>(count - 1)), laneNumbers);
+        const __m512i reverse = _mm512_sub_epi8(_mm512_set1_epi8(static_cast<char>(count - 1)), laneNumbers);
         pixels = _mm512_maskz_permutexvar_epi8(inRow, reverse, loaded);
       } else {
         pixels = _mm512_maskz_loadu_epi8(inRow, in + x);
@@ -203,8 +200,8 @@ bool HasWideBlits() {
 }
 #endif
 
-using RowDrawer = void (*)(const std::uint8_t*, std::int32_t, std::uint8_t*, std::int32_t,
-                           std::int32_t, std::int32_t, std::uint8_t, std::uint8_t);
+using RowDrawer = void (*)(const std::uint8_t*, std::int32_t, std::uint8_t*, std::int32_t, std::int32_t, std::int32_t,
+                           std::uint8_t, std::uint8_t);
 
 // Keyed and mirrored rows gain from the wide loops. A plain copy (every tile) does not: its
 // blocks are plain loads and stores already, so it keeps the baseline loops everywhere.
@@ -227,11 +224,10 @@ RowDrawer ChooseRows(bool mirrored, bool keyed, bool widest) {
 
 }  // namespace
 
-int Surface::PlanBlt(const Rect* destRect, const Surface* source, const Rect* sourceRect,
-                     std::uint32_t flags, const BltFx* fx, BltPlan& plan) const {
+int Surface::PlanBlt(const Rect* destRect, const Surface* source, const Rect* sourceRect, std::uint32_t flags,
+                     const BltFx* fx, BltPlan& plan) const {
   constexpr std::uint32_t kKnownFlags = DDBLT_WAIT | DDBLT_KEYSRC | DDBLT_DDFX;
-  if (source == nullptr || (flags & ~kKnownFlags) != 0 || access_ != Access::Free ||
-      source->access_ != Access::Free) {
+  if (source == nullptr || (flags & ~kKnownFlags) != 0 || access_ != Access::Free || source->access_ != Access::Free) {
     return 1;
   }
   bool mirrored = false;
@@ -245,8 +241,7 @@ int Surface::PlanBlt(const Rect* destRect, const Surface* source, const Rect* so
   if (keyed && !source->hasColorKey_) {
     return 1;
   }
-  const Rect from =
-      sourceRect != nullptr ? *sourceRect : Rect{0, 0, source->width_, source->height_};
+  const Rect from = sourceRect != nullptr ? *sourceRect : Rect{0, 0, source->width_, source->height_};
   if (from.left < 0 || from.top < 0 || from.left > from.right || from.top > from.bottom ||
       from.right > source->width_ || from.bottom > source->height_) {
     return 1;
@@ -267,27 +262,26 @@ int Surface::PlanBlt(const Rect* destRect, const Surface* source, const Rect* so
     clip.right = std::min(clip.right, clipList_->screen.right);
     clip.bottom = std::min(clip.bottom, clipList_->screen.bottom);
   }
-  plan = BltPlan{
-      from.left, from.top, from.right - from.left, from.bottom - from.top, to.left, to.top, clip,
-      mirrored,  keyed,    source->colorKeyLow_,   source->colorKeyHigh_};
+  plan = BltPlan{from.left, from.top, from.right - from.left, from.bottom - from.top, to.left, to.top, clip,
+                 mirrored,  keyed,    source->colorKeyLow_,   source->colorKeyHigh_};
   return 0;
 }
 
-int Surface::Blt(const Rect* destRect, const Surface* source, const Rect* sourceRect,
-                 std::uint32_t flags, const BltFx* fx) {
+int Surface::Blt(const Rect* destRect, const Surface* source, const Rect* sourceRect, std::uint32_t flags,
+                 const BltFx* fx) {
   if (ShouldFail("Blt")) {
     return 1;
   }
   return DrawBlt(destRect, source, sourceRect, flags, fx, RowLoops::Widest);
 }
 
-int BltBaseline(Surface& dest, const Rect* destRect, const Surface* source, const Rect* sourceRect,
-                std::uint32_t flags, const BltFx* fx) {
+int BltBaseline(Surface& dest, const Rect* destRect, const Surface* source, const Rect* sourceRect, std::uint32_t flags,
+                const BltFx* fx) {
   return dest.DrawBlt(destRect, source, sourceRect, flags, fx, Surface::RowLoops::Baseline);
 }
 
-int Surface::DrawBlt(const Rect* destRect, const Surface* source, const Rect* sourceRect,
-                     std::uint32_t flags, const BltFx* fx, RowLoops loops) {
+int Surface::DrawBlt(const Rect* destRect, const Surface* source, const Rect* sourceRect, std::uint32_t flags,
+                     const BltFx* fx, RowLoops loops) {
   BltPlan plan{};
   if (PlanBlt(destRect, source, sourceRect, flags, fx, plan) != 0) {
     return 1;
@@ -296,10 +290,8 @@ int Surface::DrawBlt(const Rect* destRect, const Surface* source, const Rect* so
   // that lands on the first of them.
   const std::int64_t left = std::max<std::int64_t>(plan.destLeft, plan.clip.left);
   const std::int64_t top = std::max<std::int64_t>(plan.destTop, plan.clip.top);
-  const std::int64_t right =
-      std::min<std::int64_t>(std::int64_t{plan.destLeft} + plan.width, plan.clip.right);
-  const std::int64_t bottom =
-      std::min<std::int64_t>(std::int64_t{plan.destTop} + plan.height, plan.clip.bottom);
+  const std::int64_t right = std::min<std::int64_t>(std::int64_t{plan.destLeft} + plan.width, plan.clip.right);
+  const std::int64_t bottom = std::min<std::int64_t>(std::int64_t{plan.destTop} + plan.height, plan.clip.bottom);
   if (left >= right || top >= bottom) {
     return 0;
   }
@@ -308,9 +300,8 @@ int Surface::DrawBlt(const Rect* destRect, const Surface* source, const Rect* so
   const auto skippedColumns = static_cast<std::int32_t>(left - plan.destLeft);
   const auto firstSourceRow = static_cast<std::int32_t>(plan.sourceTop + (top - plan.destTop));
   // Mirrored, the destination's leftmost column shows the source's rightmost one.
-  const std::int32_t firstSourceColumn = plan.mirrored
-                                             ? plan.sourceLeft + plan.width - 1 - skippedColumns
-                                             : plan.sourceLeft + skippedColumns;
+  const std::int32_t firstSourceColumn =
+      plan.mirrored ? plan.sourceLeft + plan.width - 1 - skippedColumns : plan.sourceLeft + skippedColumns;
 
   // A blit within one surface reads the pixels as they were before it, whatever the overlap.
   std::vector<std::uint8_t> snapshot;
@@ -319,16 +310,14 @@ int Surface::DrawBlt(const Rect* destRect, const Surface* source, const Rect* so
     snapshot = pixels_;
     sourcePixels = snapshot.data();
   }
-  const std::uint8_t* in = sourcePixels +
-                           static_cast<std::ptrdiff_t>(firstSourceRow) * source->pitch_ +
-                           firstSourceColumn;
+  const std::uint8_t* in =
+      sourcePixels + static_cast<std::ptrdiff_t>(firstSourceRow) * source->pitch_ + firstSourceColumn;
   std::uint8_t* out = row(static_cast<std::int32_t>(top)) + left;
 
   // A key range that holds no 8-bit index keys nothing out.
   const bool keyed = plan.keyed && plan.keyLow <= plan.keyHigh && plan.keyLow <= 0xFF;
   const auto keyLow = static_cast<std::uint8_t>(plan.keyLow);
-  const auto keySpan =
-      static_cast<std::uint8_t>(std::min<std::uint32_t>(plan.keyHigh, 0xFF) - plan.keyLow);
+  const auto keySpan = static_cast<std::uint8_t>(std::min<std::uint32_t>(plan.keyHigh, 0xFF) - plan.keyLow);
 
   const RowDrawer draw = ChooseRows(plan.mirrored, keyed, loops == RowLoops::Widest);
   draw(in, source->pitch_, out, pitch_, columns, rows, keyLow, keySpan);
@@ -346,20 +335,18 @@ int BltReference(Surface& dest, const Rect* destRect, const Surface* source, con
     for (std::int32_t i = 0; i < plan.width; ++i) {
       const std::int64_t x = std::int64_t{plan.destLeft} + i;
       const std::int64_t y = std::int64_t{plan.destTop} + j;
-      if (x < plan.clip.left || x >= plan.clip.right || y < plan.clip.top ||
-          y >= plan.clip.bottom) {
+      if (x < plan.clip.left || x >= plan.clip.right || y < plan.clip.top || y >= plan.clip.bottom) {
         continue;
       }
-      const std::int32_t sourceX =
-          plan.mirrored ? plan.sourceLeft + plan.width - 1 - i : plan.sourceLeft + i;
-      const std::uint8_t pixel = sourcePixels[static_cast<std::size_t>(plan.sourceTop + j) *
-                                                  static_cast<std::size_t>(source->pitch_) +
-                                              static_cast<std::size_t>(sourceX)];
+      const std::int32_t sourceX = plan.mirrored ? plan.sourceLeft + plan.width - 1 - i : plan.sourceLeft + i;
+      const std::uint8_t pixel =
+          sourcePixels[static_cast<std::size_t>(plan.sourceTop + j) * static_cast<std::size_t>(source->pitch_) +
+                       static_cast<std::size_t>(sourceX)];
       if (plan.keyed && pixel >= plan.keyLow && pixel <= plan.keyHigh) {
         continue;
       }
-      dest.pixels_[static_cast<std::size_t>(y) * static_cast<std::size_t>(dest.pitch_) +
-                   static_cast<std::size_t>(x)] = pixel;
+      dest.pixels_[static_cast<std::size_t>(y) * static_cast<std::size_t>(dest.pitch_) + static_cast<std::size_t>(x)] =
+          pixel;
     }
   }
   return 0;

@@ -23,8 +23,7 @@ constexpr std::uint64_t kRefreshRate = 60;
 // costs several times the CPU of SDL's own software renderer for the same frame.
 bool DrawsGlInSoftware(SDL_Renderer* renderer) {
   SDL_RendererInfo info{};
-  if (SDL_GetRendererInfo(renderer, &info) != 0 || info.name == nullptr ||
-      std::strncmp(info.name, "opengl", 6) != 0) {
+  if (SDL_GetRendererInfo(renderer, &info) != 0 || info.name == nullptr || std::strncmp(info.name, "opengl", 6) != 0) {
     return false;
   }
   constexpr unsigned kGlRenderer = 0x1F01;
@@ -76,8 +75,7 @@ namespace {
 // Eight indices are read at once and every two colours go out as one 64-bit store: the table
 // lookups are then the only work per pixel. The colours are assembled in little-endian order,
 // which is the order of the 32-bit values in memory on the machines we build for.
-void ConvertRow(const std::uint8_t* in, std::uint32_t* out, std::int32_t width,
-                const std::uint32_t* table) {
+void ConvertRow(const std::uint8_t* in, std::uint32_t* out, std::int32_t width, const std::uint32_t* table) {
   static_assert(std::endian::native == std::endian::little);
   std::int32_t x = 0;
   for (; x + 8 <= width; x += 8) {
@@ -104,9 +102,8 @@ void ConvertRow(const std::uint8_t* in, std::uint32_t* out, std::int32_t width,
 // The unpacks that interleave the four planes into pixels work within 128-bit lanes, so the
 // indices are first reordered (a 4 x 4 transpose of 4-byte groups) for the pixels to come out
 // in order.
-KARST_TARGET_VBMI void ConvertFrameVbmi(const std::uint8_t* source, std::int32_t sourcePitch,
-                                        std::uint32_t* dest, std::int32_t destPitchInPixels,
-                                        std::int32_t width, std::int32_t height,
+KARST_TARGET_VBMI void ConvertFrameVbmi(const std::uint8_t* source, std::int32_t sourcePitch, std::uint32_t* dest,
+                                        std::int32_t destPitchInPixels, std::int32_t width, std::int32_t height,
                                         const ColourTable& colours) {
   alignas(64) std::uint8_t planes[3][256];
   for (std::size_t i = 0; i < 256; ++i) {
@@ -136,8 +133,7 @@ KARST_TARGET_VBMI void ConvertFrameVbmi(const std::uint8_t* source, std::int32_t
     std::int32_t x = 0;
     for (; x + 64 <= width; x += 64) {
       // The zero-masking form: the plain one trips GCC's uninitialised-value warning.
-      const __m512i indices =
-          _mm512_maskz_permutexvar_epi8(~__mmask64{0}, reorder, _mm512_loadu_si512(in + x));
+      const __m512i indices = _mm512_maskz_permutexvar_epi8(~__mmask64{0}, reorder, _mm512_loadu_si512(in + x));
       const __mmask64 high = _mm512_movepi8_mask(indices);
       __m512i component[3];
       for (int c = 0; c < 3; ++c) {
@@ -176,8 +172,7 @@ void ConvertFramePlain(const std::uint8_t* source, std::int32_t sourcePitch, std
 }
 
 void ConvertFrame(const std::uint8_t* source, std::int32_t sourcePitch, std::uint32_t* dest,
-                  std::int32_t destPitchInPixels, std::int32_t width, std::int32_t height,
-                  const ColourTable& colours) {
+                  std::int32_t destPitchInPixels, std::int32_t width, std::int32_t height, const ColourTable& colours) {
 #if defined(KARST_CONVERT_VBMI)
   // Alpha is 0xFF in every table MakeColourTable makes; the wide path relies on it.
   if (HasVbmi()) {
@@ -188,13 +183,9 @@ void ConvertFrame(const std::uint8_t* source, std::int32_t sourcePitch, std::uin
   ConvertFramePlain(source, sourcePitch, dest, destPitchInPixels, width, height, colours);
 }
 
-void Presenter::RendererDeleter::operator()(SDL_Renderer* renderer) const {
-  SDL_DestroyRenderer(renderer);
-}
+void Presenter::RendererDeleter::operator()(SDL_Renderer* renderer) const { SDL_DestroyRenderer(renderer); }
 
-void Presenter::TextureDeleter::operator()(SDL_Texture* texture) const {
-  SDL_DestroyTexture(texture);
-}
+void Presenter::TextureDeleter::operator()(SDL_Texture* texture) const { SDL_DestroyTexture(texture); }
 
 Presenter::~Presenter() {
   if (watching_) {
@@ -218,8 +209,7 @@ void Presenter::FitScale() {
   int outputHeight = 0;
   if (SDL_GetRendererOutputSize(renderer_.get(), &outputWidth, &outputHeight) == 0) {
     const bool fits = outputWidth >= width_ && outputHeight >= height_;
-    if (fits != integerScale_ &&
-        SDL_RenderSetIntegerScale(renderer_.get(), fits ? SDL_TRUE : SDL_FALSE) == 0) {
+    if (fits != integerScale_ && SDL_RenderSetIntegerScale(renderer_.get(), fits ? SDL_TRUE : SDL_FALSE) == 0) {
       integerScale_ = fits;
     }
   }
@@ -251,10 +241,9 @@ int Presenter::Create(SDL_Window* window, std::int32_t width, std::int32_t heigh
     if (SDL_RenderSetLogicalSize(renderer, width, height) != 0) {
       return 1;
     }
-    made->texture_.reset(SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888,
-                                           SDL_TEXTUREACCESS_STREAMING, width, height));
-    if (made->texture_ == nullptr ||
-        SDL_SetTextureScaleMode(made->texture_.get(), SDL_ScaleModeNearest) != 0) {
+    made->texture_.reset(
+        SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, width, height));
+    if (made->texture_ == nullptr || SDL_SetTextureScaleMode(made->texture_.get(), SDL_ScaleModeNearest) != 0) {
       return 1;
     }
     made->nextRefresh_ = SDL_GetPerformanceCounter() + SDL_GetPerformanceFrequency() / kRefreshRate;
@@ -284,8 +273,8 @@ int Presenter::PresentToWindow(const PixelView& frame, const ColourTable& colour
   if (SDL_LockTexture(texture_.get(), nullptr, &texels, &texturePitch) != 0) {
     return 1;
   }
-  ConvertFrame(frame.pixels, frame.pitch, static_cast<std::uint32_t*>(texels), texturePitch / 4,
-               width_, height_, colours);
+  ConvertFrame(frame.pixels, frame.pitch, static_cast<std::uint32_t*>(texels), texturePitch / 4, width_, height_,
+               colours);
   SDL_UnlockTexture(texture_.get());
   SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
   SDL_RenderClear(renderer);

@@ -25,8 +25,7 @@ ColourTable MakeColourTable(const PaletteTable& palette);
 // bytes are all 0xFF (as MakeColourTable makes them). Uses wide vector code where the processor
 // has it, with results equal to ConvertFramePlain's.
 void ConvertFrame(const std::uint8_t* source, std::int32_t sourcePitch, std::uint32_t* dest,
-                  std::int32_t destPitchInPixels, std::int32_t width, std::int32_t height,
-                  const ColourTable& colours);
+                  std::int32_t destPitchInPixels, std::int32_t width, std::int32_t height, const ColourTable& colours);
 
 // The same conversion one table lookup at a time on every processor.
 void ConvertFramePlain(const std::uint8_t* source, std::int32_t sourcePitch, std::uint32_t* dest,
@@ -51,8 +50,7 @@ class Presenter {
   // A presenter for frames of `width` x `height`: into `window`, or headless for a null one.
   // Into a window it draws with the accelerated renderer where a graphics processor draws, and
   // with SDL's software renderer where OpenGL itself would be rasterised in software.
-  static int Create(SDL_Window* window, std::int32_t width, std::int32_t height,
-                    std::unique_ptr<Presenter>& presenter);
+  static int Create(SDL_Window* window, std::int32_t width, std::int32_t height, std::unique_ptr<Presenter>& presenter);
 
   // Shows one frame of 8-bit indices through `palette`.
   int Present(const PixelView& frame, const PaletteTable& palette);

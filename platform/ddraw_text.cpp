@@ -32,8 +32,7 @@ struct SdlSurfaceDeleter {
 std::string FindSansSerifFont() {
   PatternPtr pattern(FcPatternCreate());
   if (pattern == nullptr ||
-      !FcPatternAddString(pattern.get(), FC_FAMILY,
-                          reinterpret_cast<const FcChar8*>("sans-serif")) ||
+      !FcPatternAddString(pattern.get(), FC_FAMILY, reinterpret_cast<const FcChar8*>("sans-serif")) ||
       !FcConfigSubstitute(nullptr, pattern.get(), FcMatchPattern)) {
     return {};
   }
@@ -267,8 +266,7 @@ int DeviceContext::TextOut(std::int32_t x, std::int32_t y, const char* text, std
   const std::int64_t left = std::max<std::int64_t>(x, 0);
   const std::int64_t top = std::max<std::int64_t>(y, 0);
   const std::int64_t right = std::min<std::int64_t>(std::int64_t{x} + glyphs->width, surface_->width_);
-  const std::int64_t bottom =
-      std::min<std::int64_t>(std::int64_t{y} + glyphs->height, surface_->height_);
+  const std::int64_t bottom = std::min<std::int64_t>(std::int64_t{y} + glyphs->height, surface_->height_);
   for (std::int64_t row = top; row < bottom; ++row) {
     const std::uint8_t* in = glyphs->coverage.data() + (row - y) * glyphs->width;
     std::uint8_t* out = surface_->row(static_cast<std::int32_t>(row));

@@ -28,9 +28,7 @@ FaultSwitch& Switch() {
   return state;
 }
 
-void UpdateWatching(const FaultSwitch& state) {
-  fault_switch::watching = state.failure.armed || state.calls.counting;
-}
+void UpdateWatching(const FaultSwitch& state) { fault_switch::watching = state.failure.armed || state.calls.counting; }
 
 }  // namespace
 

@@ -10,9 +10,7 @@
 namespace karst::platform {
 namespace {
 
-unsigned char Folded(char c) {
-  return static_cast<unsigned char>(std::tolower(static_cast<unsigned char>(c)));
-}
+unsigned char Folded(char c) { return static_cast<unsigned char>(std::tolower(static_cast<unsigned char>(c))); }
 
 bool NameLess(const std::string& a, const std::string& b) {
   const std::size_t common = std::min(a.size(), b.size());

@@ -34,8 +34,7 @@ int MessageBox(Window* owner, const char* text, const char* caption, std::uint32
   }
   // The display step can be failed on its own, so the fallback is testable on any machine.
   if (ShouldFail("SDL_ShowSimpleMessageBox") ||
-      SDL_ShowSimpleMessageBox(0, shownCaption.c_str(), shownText.c_str(), NativeWindow(owner)) !=
-          0) {
+      SDL_ShowSimpleMessageBox(0, shownCaption.c_str(), shownText.c_str(), NativeWindow(owner)) != 0) {
     WriteDebugText(shownCaption + ": " + shownText + "\n");
   }
   return IDOK;

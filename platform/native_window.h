@@ -16,11 +16,10 @@ SDL_Window* NativeWindow(const Window* window);
 bool IsWindowHandle(const Window* window);
 
 // The SDL window behind `window`, made at the first call: hidden, with the window's title,
-// position, size and frame (borderless unless its style has a caption). The first one made starts SDL video, with the first driver that can
-// show a window to a person (not SDL's offscreen, dummy or evdev drivers) unless the
-// environment variable SDL_VIDEODRIVER names a driver; video stops again when the last SDL
-// window goes. Null for a handle that is no window, when no such driver starts, or when the
-// window cannot be made.
+// position, size and frame (borderless unless its style has a caption). The first one made starts SDL video, with the
+// first driver that can show a window to a person (not SDL's offscreen, dummy or evdev drivers) unless the environment
+// variable SDL_VIDEODRIVER names a driver; video stops again when the last SDL window goes. Null for a handle that is
+// no window, when no such driver starts, or when the window cannot be made.
 SDL_Window* OpenNativeWindow(Window* window);
 
 // The picture a display shows in `window`, `width` x `height` pixels: mouse positions are

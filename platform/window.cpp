@@ -26,8 +26,8 @@ using SdlWindowPtr = std::unique_ptr<SDL_Window, SdlWindowDeleter>;
 
 class Window {
  public:
-  Window(WindowProc windowProcedure, std::string windowTitle, std::uint32_t windowStyle, int left,
-         int top, int insideWidth, int insideHeight)
+  Window(WindowProc windowProcedure, std::string windowTitle, std::uint32_t windowStyle, int left, int top,
+         int insideWidth, int insideHeight)
       : procedure_(windowProcedure),
         title_(std::move(windowTitle)),
         style_(windowStyle),
@@ -109,8 +109,7 @@ WindowSystem& System() {
 
 bool SameClassName(std::string_view a, std::string_view b) {
   return std::ranges::equal(a, b, [](char x, char y) {
-    return std::tolower(static_cast<unsigned char>(x)) ==
-           std::tolower(static_cast<unsigned char>(y));
+    return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
   });
 }
 
@@ -125,20 +124,15 @@ const RegisteredClass* FindClass(std::string_view name) {
 
 std::vector<std::unique_ptr<Window>>::iterator FindWindowEntry(const Window* window) {
   std::vector<std::unique_ptr<Window>>& windows = System().windows;
-  return std::ranges::find_if(windows, [window](const std::unique_ptr<Window>& entry) {
-    return entry.get() == window;
-  });
+  return std::ranges::find_if(windows,
+                              [window](const std::unique_ptr<Window>& entry) { return entry.get() == window; });
 }
 
-bool IsWindow(const Window* window) {
-  return window != nullptr && FindWindowEntry(window) != System().windows.end();
-}
+bool IsWindow(const Window* window) { return window != nullptr && FindWindowEntry(window) != System().windows.end(); }
 
 // SDL's drivers that show nothing to anyone. When no display server answers, SDL falls back
 // to its offscreen driver, and a viewer there would wait, unseen, for a focus that never comes.
-bool ShowsNothing(std::string_view driver) {
-  return driver == "offscreen" || driver == "dummy" || driver == "evdev";
-}
+bool ShowsNothing(std::string_view driver) { return driver == "offscreen" || driver == "dummy" || driver == "evdev"; }
 
 // Wayland's client library finds the compositor by WAYLAND_DISPLAY as an absolute path or by a
 // socket name in XDG_RUNTIME_DIR. Without either, connecting can only fail, and the library
@@ -196,10 +190,8 @@ bool StartVideo() {
 
 void StopVideoWhenIdle() {
   WindowSystem& system = System();
-  const bool anyNative =
-      std::ranges::any_of(system.windows, [](const std::unique_ptr<Window>& window) {
-        return window->native() != nullptr;
-      });
+  const bool anyNative = std::ranges::any_of(
+      system.windows, [](const std::unique_ptr<Window>& window) { return window->native() != nullptr; });
   if (system.videoStarted && !anyNative) {
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
     system.videoStarted = false;
@@ -225,32 +217,54 @@ std::uint32_t RemapKey(SDL_Keycode key) {
     return static_cast<std::uint32_t>(97 + (key - SDLK_KP_1));  // VK_NUMPAD1..
   }
   switch (key) {
-    case SDLK_BACKSPACE: return VK_BACK;
-    case SDLK_TAB: return VK_TAB;
+    case SDLK_BACKSPACE:
+      return VK_BACK;
+    case SDLK_TAB:
+      return VK_TAB;
     case SDLK_RETURN:
-    case SDLK_KP_ENTER: return VK_RETURN;
+    case SDLK_KP_ENTER:
+      return VK_RETURN;
     case SDLK_LSHIFT:
-    case SDLK_RSHIFT: return 16;  // VK_SHIFT
+    case SDLK_RSHIFT:
+      return 16;  // VK_SHIFT
     case SDLK_LCTRL:
-    case SDLK_RCTRL: return 17;  // VK_CONTROL
+    case SDLK_RCTRL:
+      return 17;  // VK_CONTROL
     case SDLK_LALT:
-    case SDLK_RALT: return 18;  // VK_MENU
-    case SDLK_PAUSE: return 19;
-    case SDLK_CAPSLOCK: return 20;
-    case SDLK_ESCAPE: return VK_ESCAPE;
-    case SDLK_SPACE: return VK_SPACE;
-    case SDLK_PAGEUP: return 33;
-    case SDLK_PAGEDOWN: return 34;
-    case SDLK_END: return 35;
-    case SDLK_HOME: return 36;
-    case SDLK_LEFT: return VK_LEFT;
-    case SDLK_UP: return VK_UP;
-    case SDLK_RIGHT: return VK_RIGHT;
-    case SDLK_DOWN: return VK_DOWN;
-    case SDLK_INSERT: return 45;
-    case SDLK_DELETE: return 46;
-    case SDLK_KP_0: return 96;  // VK_NUMPAD0
-    default: return VK_UNKNOWN;
+    case SDLK_RALT:
+      return 18;  // VK_MENU
+    case SDLK_PAUSE:
+      return 19;
+    case SDLK_CAPSLOCK:
+      return 20;
+    case SDLK_ESCAPE:
+      return VK_ESCAPE;
+    case SDLK_SPACE:
+      return VK_SPACE;
+    case SDLK_PAGEUP:
+      return 33;
+    case SDLK_PAGEDOWN:
+      return 34;
+    case SDLK_END:
+      return 35;
+    case SDLK_HOME:
+      return 36;
+    case SDLK_LEFT:
+      return VK_LEFT;
+    case SDLK_UP:
+      return VK_UP;
+    case SDLK_RIGHT:
+      return VK_RIGHT;
+    case SDLK_DOWN:
+      return VK_DOWN;
+    case SDLK_INSERT:
+      return 45;
+    case SDLK_DELETE:
+      return 46;
+    case SDLK_KP_0:
+      return 96;  // VK_NUMPAD0
+    default:
+      return VK_UNKNOWN;
   }
 }
 
@@ -306,11 +320,16 @@ std::optional<Message> TranslateEvent(const SDL_Event& event) {
         return std::nullopt;
       }
       switch (event.window.event) {
-        case SDL_WINDOWEVENT_FOCUS_GAINED: return Message{window, WM_ACTIVATEAPP, 1, 0};
-        case SDL_WINDOWEVENT_FOCUS_LOST: return Message{window, WM_ACTIVATEAPP, 0, 0};
-        case SDL_WINDOWEVENT_CLOSE: return Message{window, WM_CLOSE, 0, 0};
-        case SDL_WINDOWEVENT_LEAVE: return Message{window, WM_MOUSELEAVE, 0, 0};
-        default: return std::nullopt;
+        case SDL_WINDOWEVENT_FOCUS_GAINED:
+          return Message{window, WM_ACTIVATEAPP, 1, 0};
+        case SDL_WINDOWEVENT_FOCUS_LOST:
+          return Message{window, WM_ACTIVATEAPP, 0, 0};
+        case SDL_WINDOWEVENT_CLOSE:
+          return Message{window, WM_CLOSE, 0, 0};
+        case SDL_WINDOWEVENT_LEAVE:
+          return Message{window, WM_MOUSELEAVE, 0, 0};
+        default:
+          return std::nullopt;
       }
     }
     case SDL_QUIT: {
@@ -370,9 +389,7 @@ std::optional<char> TypedCharacter(WParam virtualKey) {
 
 }  // namespace
 
-SDL_Window* NativeWindow(const Window* window) {
-  return IsWindow(window) ? window->native() : nullptr;
-}
+SDL_Window* NativeWindow(const Window* window) { return IsWindow(window) ? window->native() : nullptr; }
 
 bool IsWindowHandle(const Window* window) { return IsWindow(window); }
 
@@ -393,10 +410,9 @@ SDL_Window* OpenNativeWindow(Window* window) {
     flags |= SDL_WINDOW_RESIZABLE;
   }
   const bool placedBySystem = window->x() == CW_USEDEFAULT;
-  SdlWindowPtr native(SDL_CreateWindow(
-      window->title().c_str(), placedBySystem ? SDL_WINDOWPOS_UNDEFINED : window->x(),
-      placedBySystem ? SDL_WINDOWPOS_UNDEFINED : window->y(), window->width(), window->height(),
-      flags));
+  SdlWindowPtr native(SDL_CreateWindow(window->title().c_str(), placedBySystem ? SDL_WINDOWPOS_UNDEFINED : window->x(),
+                                       placedBySystem ? SDL_WINDOWPOS_UNDEFINED : window->y(), window->width(),
+                                       window->height(), flags));
   if (native == nullptr) {
     StopVideoWhenIdle();
     return nullptr;
@@ -426,18 +442,16 @@ std::uint16_t RegisterClass(const WindowClass& windowClass) {
     return 0;
   }
   WindowSystem& system = System();
-  if (windowClass.className == nullptr || windowClass.className[0] == '\0' ||
-      windowClass.procedure == nullptr || FindClass(windowClass.className) != nullptr ||
-      system.nextAtom > kLastAtom) {
+  if (windowClass.className == nullptr || windowClass.className[0] == '\0' || windowClass.procedure == nullptr ||
+      FindClass(windowClass.className) != nullptr || system.nextAtom > kLastAtom) {
     return 0;
   }
   system.classes.push_back(RegisteredClass{windowClass.className, windowClass.procedure});
   return static_cast<std::uint16_t>(system.nextAtom++);
 }
 
-Window* CreateWindowEx(std::uint32_t, const char* className, const char* windowName,
-                       std::uint32_t style, int x, int y, int width, int height, Window*, MenuHandle,
-                       InstanceHandle, void* param) {
+Window* CreateWindowEx(std::uint32_t, const char* className, const char* windowName, std::uint32_t style, int x, int y,
+                       int width, int height, Window*, MenuHandle, InstanceHandle, void* param) {
   if (ShouldFail("CreateWindow") || className == nullptr) {
     return nullptr;
   }
@@ -446,8 +460,8 @@ Window* CreateWindowEx(std::uint32_t, const char* className, const char* windowN
     return nullptr;
   }
   WindowSystem& system = System();
-  system.windows.push_back(std::make_unique<Window>(
-      windowClass->procedure, windowName != nullptr ? windowName : "", style, x, y, width, height));
+  system.windows.push_back(std::make_unique<Window>(windowClass->procedure, windowName != nullptr ? windowName : "",
+                                                    style, x, y, width, height));
   Window* window = system.windows.back().get();
   if (Send(window, WM_CREATE, 0, reinterpret_cast<LParam>(param)) == -1) {
     DestroyWindow(window);
@@ -464,8 +478,7 @@ int DestroyWindow(Window* window) {
   window->MarkDestroying();
   Send(window, WM_DESTROY, 0, 0);
   WindowSystem& system = System();
-  std::erase_if(system.queue,
-                [window](const Message& message) { return message.window == window; });
+  std::erase_if(system.queue, [window](const Message& message) { return message.window == window; });
   // Found again: the procedure may have created windows and moved the table.
   auto entry = FindWindowEntry(window);
   std::unique_ptr<Window> destroyed = std::move(*entry);
@@ -488,14 +501,12 @@ void PostQuitMessage(int exitCode) {
   system.quitCode = exitCode;
 }
 
-int PeekMessage(Message& message, Window* filter, std::uint32_t min, std::uint32_t max,
-                std::uint32_t remove) {
+int PeekMessage(Message& message, Window* filter, std::uint32_t min, std::uint32_t max, std::uint32_t remove) {
   PumpEvents();
   WindowSystem& system = System();
   const bool removing = (remove & PM_REMOVE) != 0;
-  auto found = std::ranges::find_if(system.queue, [&](const Message& queued) {
-    return Matches(queued, filter, min, max);
-  });
+  auto found =
+      std::ranges::find_if(system.queue, [&](const Message& queued) { return Matches(queued, filter, min, max); });
   if (found != system.queue.end()) {
     message = *found;
     if (removing) {

@@ -133,9 +133,9 @@ std::uint16_t RegisterClass(const WindowClass& windowClass);
 // cannot be made, or the procedure answers WM_CREATE with -1. WS_EX_TOPMOST is not honoured:
 // once the viewer loses focus, the program the user switched to comes to the front.
 // Parent, menu and instance are not used; the window has no children and no menu.
-Window* CreateWindowEx(std::uint32_t exStyle, const char* className, const char* windowName,
-                       std::uint32_t style, int x, int y, int width, int height, Window* parent,
-                       MenuHandle menu, InstanceHandle instance, void* param);
+Window* CreateWindowEx(std::uint32_t exStyle, const char* className, const char* windowName, std::uint32_t style, int x,
+                       int y, int width, int height, Window* parent, MenuHandle menu, InstanceHandle instance,
+                       void* param);
 
 // Sends WM_DESTROY to the window's procedure, drops the window's queued messages and destroys
 // it. Returns 1, or 0 for a handle that is not (or no longer) a window.
@@ -151,8 +151,7 @@ void PostQuitMessage(int exitCode);
 // Takes the first waiting message for `filter` (null: any) whose number lies in min..max
 // (both 0: any) into `message`; with PM_REMOVE it leaves the queue. Returns 1 when one was
 // found, 0 otherwise. Never blocks.
-int PeekMessage(Message& message, Window* filter, std::uint32_t min, std::uint32_t max,
-                std::uint32_t remove);
+int PeekMessage(Message& message, Window* filter, std::uint32_t min, std::uint32_t max, std::uint32_t remove);
 
 // Like PeekMessage with PM_REMOVE, but blocks until a message comes. Returns 0 for the quit
 // message, 1 for any other, -1 when no message can ever come (no window on a display and an

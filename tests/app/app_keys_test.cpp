@@ -91,7 +91,7 @@ TEST_F(KeyTest, ArrowsScrollBy16AndPresentEveryPress) {
   const Step steps[] = {
       {SDLK_RIGHT, {16, 0}}, {SDLK_DOWN, {16, 16}}, {SDLK_RIGHT, {32, 16}},
       {SDLK_LEFT, {16, 16}}, {SDLK_UP, {16, 0}},    {SDLK_UP, {16, 0}},  // top edge: stays, still a frame
-      {SDLK_LEFT, {0, 0}},   {SDLK_LEFT, {0, 0}},                         // left edge
+      {SDLK_LEFT, {0, 0}},   {SDLK_LEFT, {0, 0}},                        // left edge
   };
   std::uint64_t expectedFlips = 1;
   for (const Step& step : steps) {

@@ -190,10 +190,10 @@ TEST_F(StartUpTest, AnEmptyObjectLibraryFailsStartUp) {
 TEST_F(StartUpTest, AnObjectLibraryWithoutBitmapsFailsStartUp) {
   TestWorld world;
   const std::vector<std::uint8_t> definition(16, 0);
-  world.Write("OBJEX.GFF", authoring::WriteContainer({
-                               Type(kTagOjff, {{1, definition}}),
-                               Type(kTagCbmp, {{7, PlainTile(3)}}),  // a thumbnail is no bitmap
-                           }));
+  world.Write("OBJEX.GFF",
+              authoring::WriteContainer({
+                  Type(kTagOjff, {{1, definition}}), Type(kTagCbmp, {{7, PlainTile(3)}}),  // a thumbnail is no bitmap
+              }));
   EXPECT_EQ(RunOn(world), 0);
   EXPECT_EQ(CapturedMessageBoxes().size(), 1u);
   ExpectStartUpFailure(app(), CapturedMessageBoxes());

@@ -65,8 +65,7 @@ inline std::vector<std::uint8_t> RegionFile(const std::string& name, std::uint8_
   return authoring::WriteContainer({
       Type(kTagPal, {{1, palette}}),
       Type(kTagTile, {{1, PlainTile(colour)}, {2, PlainTile(static_cast<std::uint8_t>(colour + 1))}}),
-      Type(kTagMap, {{1, map}}),
-      Type(kTagRnme, {{1, Text(name)}}),
+      Type(kTagMap, {{1, map}}), Type(kTagRnme, {{1, Text(name)}}),
       Type(kTagEtab, {{1, {100, 0, 100, 0, 0, 0, 1, 0}}}),  // x 100, y 100, z 0, flags 0, object 1
   });
 }
@@ -74,12 +73,12 @@ inline std::vector<std::uint8_t> RegionFile(const std::string& name, std::uint8_
 // Object 1 drawn by bitmap 7, an 8 x 8 square.
 inline std::vector<std::uint8_t> ObjectLibraryFile() {
   const std::vector<std::uint8_t> definition = {
-      0, 0,  // word 0
-      4, 0,  // hotspot x
-      8, 0,  // hotspot y
+      0, 0,              // word 0
+      4, 0,              // hotspot x
+      8, 0,              // hotspot y
       0, 0, 0, 0, 0, 0,  // word 6, word 8, byte 10, byte 11
-      7, 0,  // bitmap 7
-      0, 0,  // word 14
+      7, 0,              // bitmap 7
+      0, 0,              // word 14
   };
   return authoring::WriteContainer({
       Type(kTagOjff, {{1, definition}}),
@@ -123,9 +122,7 @@ class ViewerTest : public ::testing::Test {
 
   static MapViewerApp& app() { return TheApp(); }
   static std::uint64_t flips() { return TheApp().display->primary->flipCount(); }
-  static std::pair<std::int32_t, std::int32_t> view() {
-    return {TheApp().display->viewX, TheApp().display->viewY};
-  }
+  static std::pair<std::int32_t, std::int32_t> view() { return {TheApp().display->viewX, TheApp().display->viewY}; }
   static const std::string& currentPath() { return *TheApp().currentEntry->data; }
 
   // Starts the viewer on `world`; true when it reached the loop with a region on screen.

@@ -22,9 +22,9 @@ const Bytes kSegmentOverrun = {0x04, 0x00, 0x01, 0x00, 0x00,  // 4 x 1, first ro
                                0x00, 0x80, 0x03, 0x00,        // x 0, last segment, n 3
                                0x03, 0x09, 0x05, 0x09,        // fill 2, fill 3: 5 pixels
                                0xFF};
-const Bytes kDataRunsOut = {0x10, 0x00, 0x10, 0x00, 0x00,  // 16 x 16, first row 0
-                            0x00, 0x80, 0x10, 0x00,        // x 0, last segment, n 16
-                            0x1F};                         // fill 16, its value byte missing
+const Bytes kDataRunsOut = {0x10, 0x00, 0x10, 0x00, 0x00,     // 16 x 16, first row 0
+                            0x00, 0x80, 0x10, 0x00,           // x 0, last segment, n 16
+                            0x1F};                            // fill 16, its value byte missing
 const Bytes kSecondRowFirst = {0x10, 0x00, 0x10, 0x00, 0x01,  // 16 x 16, first row 1
                                0x00, 0x80, 0x01, 0x00,        // x 0, last segment, n 1
                                0x01, 0x05,                    // fill 1 x 5
@@ -41,8 +41,8 @@ Bytes OddLibrary() {
   definition[12] = 7;  // bitmap 7
   Bytes bytes = authoring::WriteContainer({
       Type(kTagOjff, {{1, definition}}),
-      Type(kTagBmp, {{7, OneFrameSet(IndexedImage{8, 8, Bytes(64, 200)})},
-                     {8, FrameSet({kUnknownEncoding, kSegmentOverrun})}}),
+      Type(kTagBmp,
+           {{7, OneFrameSet(IndexedImage{8, 8, Bytes(64, 200)})}, {8, FrameSet({kUnknownEncoding, kSegmentOverrun})}}),
       Type(MakeTag("ZZZZ"), {}),
   });
   for (std::size_t i = 0; i + 8 <= bytes.size(); ++i) {

@@ -48,9 +48,9 @@ TEST(FindRegionFiles, ListsMatchesInNameOrderAsFullPaths) {
   const std::unique_ptr<RegionList> list = FindRegionFiles(directory, kRegionFilePattern);
   ASSERT_NE(list, nullptr);
   // The separator is always added, so a directory ending in one gives two in a row.
-  EXPECT_EQ(Paths(*list), (std::vector<std::string>{directory + "/RGN.GFF", directory + "/RGN01.GFF",
-                                                     directory + "/rgn02.gff", directory + "/RGN05.GFF",
-                                                     directory + "/RGNX.GFF"}));
+  EXPECT_EQ(Paths(*list),
+            (std::vector<std::string>{directory + "/RGN.GFF", directory + "/RGN01.GFF", directory + "/rgn02.gff",
+                                      directory + "/RGN05.GFF", directory + "/RGNX.GFF"}));
   EXPECT_EQ(list->count(), 5);
   EXPECT_TRUE(std::filesystem::exists(list->head()->data.operator*()));
 }

@@ -41,8 +41,7 @@ TEST_P(ViewerWithoutDisplay, SaysTheDisplayCannotBeSetUpAndEndsWithZero) {
   // D-Bus library behind SDL keeps an allocation until exit. The in-process tests check our own
   // code for leaks.
   const char* sanitizerOptions = std::getenv("ASAN_OPTIONS");
-  arguments.push_back("ASAN_OPTIONS=" +
-                      (sanitizerOptions != nullptr ? std::string(sanitizerOptions) + ":" : "") +
+  arguments.push_back("ASAN_OPTIONS=" + (sanitizerOptions != nullptr ? std::string(sanitizerOptions) + ":" : "") +
                       "detect_leaks=0");
   arguments.insert(arguments.end(), {"/usr/bin/timeout", "-s", "KILL", "60", viewer.string()});
   const testing::ProgramResult result = testing::RunProgram("/usr/bin/env", arguments);
@@ -55,10 +54,8 @@ TEST_P(ViewerWithoutDisplay, SaysTheDisplayCannotBeSetUpAndEndsWithZero) {
 INSTANTIATE_TEST_SUITE_P(
     Sessions, ViewerWithoutDisplay,
     ::testing::Values(Session{"no display named", {"DISPLAY", "XDG_RUNTIME_DIR"}, {}},
-                      Session{"a display without a server", {"XDG_RUNTIME_DIR"},
-                              {"DISPLAY=:12345"}},
-                      Session{"a runtime folder without a compositor", {"DISPLAY"},
-                              {"XDG_RUNTIME_DIR=/nonexistent"}}));
+                      Session{"a display without a server", {"XDG_RUNTIME_DIR"}, {"DISPLAY=:12345"}},
+                      Session{"a runtime folder without a compositor", {"DISPLAY"}, {"XDG_RUNTIME_DIR=/nonexistent"}}));
 
 // The command line, with no display anywhere: nothing here may need one.
 struct CommandCase {
@@ -79,7 +76,8 @@ const std::string kUsage =
 
 TEST_P(ViewerCommandLine, ExitCodeAndTexts) {
   const testing::TempDir dir;
-  std::vector<std::string> arguments{"-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", "-u", "SDL_VIDEODRIVER", KARST_VIEWER_PATH};
+  std::vector<std::string> arguments{
+      "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", "-u", "SDL_VIDEODRIVER", KARST_VIEWER_PATH};
   for (const std::string& argument : GetParam().arguments) {
     arguments.push_back(argument == "MISSING" ? (dir.path() / "missing").string() : argument);
   }
@@ -100,20 +98,32 @@ TEST_P(ViewerCommandLine, ExitCodeAndTexts) {
 
 INSTANTIATE_TEST_SUITE_P(
     Arguments, ViewerCommandLine,
-    ::testing::Values(
-        CommandCase{"help", {"--help", "/some/game"}, 0, "", ""},
-        CommandCase{"version", {"--version"}, 0, std::string("karst-viewer ") + KARST_VERSION + "\n", ""},
-        CommandCase{"bad option", {"--bogus", "game"}, 2, "",
-                    "karst-viewer: unknown option \"--bogus\"\n" + kUsage + "Run with --help for more.\n"},
-        CommandCase{"second path", {"a", "b"}, 2, "",
-                    "karst-viewer: one GAMEDIR or REGIONFILE only, not also \"b\"\n" + kUsage +
-                        "Run with --help for more.\n"},
-        CommandCase{"bad scale", {"--window", "--scale", "9", "game"}, 2, "",
-                    "karst-viewer: --scale: \"9\" is not a whole number from 1 to 8\n" + kUsage +
-                        "Run with --help for more.\n"},
-        CommandCase{"missing folder", {"MISSING"}, 0, "",
-                    "karst-viewer: no region files (RGN*.GFF) in MISSING/: No such file or directory\n"
-                    "Error: Unable to find region files!\n"}));
+    ::testing::Values(CommandCase{"help", {"--help", "/some/game"}, 0, "", ""},
+                      CommandCase{"version", {"--version"}, 0, std::string("karst-viewer ") + KARST_VERSION + "\n", ""},
+                      CommandCase{
+                          "bad option",
+                          {"--bogus", "game"},
+                          2,
+                          "",
+                          "karst-viewer: unknown option \"--bogus\"\n" + kUsage + "Run with --help for more.\n"},
+                      CommandCase{"second path",
+                                  {"a", "b"},
+                                  2,
+                                  "",
+                                  "karst-viewer: one GAMEDIR or REGIONFILE only, not also \"b\"\n" + kUsage +
+                                      "Run with --help for more.\n"},
+                      CommandCase{"bad scale",
+                                  {"--window", "--scale", "9", "game"},
+                                  2,
+                                  "",
+                                  "karst-viewer: --scale: \"9\" is not a whole number from 1 to 8\n" + kUsage +
+                                      "Run with --help for more.\n"},
+                      CommandCase{"missing folder",
+                                  {"MISSING"},
+                                  0,
+                                  "",
+                                  "karst-viewer: no region files (RGN*.GFF) in MISSING/: No such file or directory\n"
+                                  "Error: Unable to find region files!\n"}));
 
 }  // namespace
 }  // namespace karst::app_tests

@@ -178,7 +178,8 @@ TEST_F(SampleWorldTest, RegionsHoldEverythingTheViewerNeeds) {
     EXPECT_GE(tiles.size(), 32u);
     EXPECT_LE(tiles.size(), 128u);
     EXPECT_EQ(container.flags["TILE"], kIndexedFlags);
-    EXPECT_FALSE(std::is_sorted(tiles.begin(), tiles.end(), [](const Chunk& a, const Chunk& b) { return a.number < b.number; }));
+    EXPECT_FALSE(
+        std::is_sorted(tiles.begin(), tiles.end(), [](const Chunk& a, const Chunk& b) { return a.number < b.number; }));
     const std::vector<FrameSet> decoded = DecodeQuietly(tiles, container.size);
     std::set<std::string> encodings;
     for (std::size_t i = 0; i < decoded.size(); ++i) {
@@ -295,7 +296,8 @@ TEST_F(SampleWorldTest, MeadowTreesAndHousesStandOnDryGround) {
     const std::size_t cell = static_cast<std::size_t>(entity.y / kTileSize) * kMapColumns + entity.x / kTileSize;
     const std::size_t pixel = static_cast<std::size_t>(entity.y % kTileSize) * kTileSize + entity.x % kTileSize;
     const std::uint8_t ground = meadow.tiles[meadow.map[cell]].image.pixels[pixel];
-    EXPECT_FALSE(ground >= 128 && ground < 160) << "object " << entity.objectId << " at " << entity.x << "," << entity.y;
+    EXPECT_FALSE(ground >= 128 && ground < 160)
+        << "object " << entity.objectId << " at " << entity.x << "," << entity.y;
     ++checked;
   }
   EXPECT_GT(checked, 150);

@@ -85,8 +85,7 @@ inline std::size_t OffsetFieldOf(const std::vector<ChunkTypeSpec>& types, std::s
                                  std::size_t entryIndex) {
   return EntryPosition(types, typeIndex, entryIndex) + 4;
 }
-inline std::size_t SizeFieldOf(const std::vector<ChunkTypeSpec>& types, std::size_t typeIndex,
-                               std::size_t entryIndex) {
+inline std::size_t SizeFieldOf(const std::vector<ChunkTypeSpec>& types, std::size_t typeIndex, std::size_t entryIndex) {
   return EntryPosition(types, typeIndex, entryIndex) + 8;
 }
 

@@ -200,12 +200,8 @@ std::vector<std::uint8_t> BoastfulFrameSet(std::uint32_t tableEntries) {
 // a file of about 200 bytes that claims more than 150 GiB. Three such frames fit the bound.
 TEST(HostileRegion, BoastfulFileAllocatesWithinItsBound) {
   const std::vector<ChunkTypeSpec> types = {
-      Type(kTagTile, {{1, BoastfulFrameSet(8)}}),
-      Type(kTagPal, {{1, Pattern(4)}}),
-      Type(kTagMap, {{1, Pattern(4)}}),
-      Type(kTagRnme, {{1, Pattern(4)}}),
-      Type(kTagEtab, {{1, Pattern(8)}}),
-      Type(kTagGmap, {{1, Pattern(4)}}),
+      Type(kTagTile, {{1, BoastfulFrameSet(8)}}), Type(kTagPal, {{1, Pattern(4)}}),  Type(kTagMap, {{1, Pattern(4)}}),
+      Type(kTagRnme, {{1, Pattern(4)}}),          Type(kTagEtab, {{1, Pattern(8)}}), Type(kTagGmap, {{1, Pattern(4)}}),
   };
   std::vector<std::uint8_t> bytes = authoring::WriteContainer(types);
   for (std::size_t type = 1; type < types.size(); ++type) {
@@ -280,23 +276,23 @@ TEST(HostileRegion, SixtyFourBytesClaimingTheMostAllocateOnlyTheFrameTable) {
   authoring::ByteWriter out;
   out.tag(kTagGffi);
   out.zeros(8);
-  out.u32le(16);           // directory position
+  out.u32le(16);  // directory position
   out.zeros(4);
   out.u32le(0xFFFFFFFFu);  // directory length: 4 GiB
   out.zeros(2);
-  out.tag(kTagTile);       // plain record of one chunk
+  out.tag(kTagTile);  // plain record of one chunk
   out.u16le(1);
   out.u16le(0);
-  out.u32le(1);            // chunk 1: the frame set below, to the end of the file
+  out.u32le(1);  // chunk 1: the frame set below, to the end of the file
   out.u32le(46);
   out.u32le(18);
-  out.zeros(4);            // frame set: unread
-  out.u16le(65535);        // frame count
-  out.u32le(10);           // frame 0 at 10, all others beyond the payload
-  out.u16le(65535);        // width
-  out.u16le(65535);        // height
-  out.u8(255);             // not NRML
-  out.u8(255);             // an encoding tag cut off by the end of the file: unknown
+  out.zeros(4);      // frame set: unread
+  out.u16le(65535);  // frame count
+  out.u32le(10);     // frame 0 at 10, all others beyond the payload
+  out.u16le(65535);  // width
+  out.u16le(65535);  // height
+  out.u8(255);       // not NRML
+  out.u8(255);       // an encoding tag cut off by the end of the file: unknown
   out.u8(255);
   out.u8(255);
   std::vector<std::uint8_t> bytes = out.take();

@@ -52,12 +52,13 @@ std::vector<std::int32_t> Keys(const auto& table) {
 
 TEST(ObjectLibraryLoad, ReadsDefinitionsAndBothBitmapTablesFromAFile) {
   testing::TempDir dir;
-  const auto path = dir.Write("OBJEX.GFF", authoring::WriteContainer({
-      Type(kTagOjff, {{3, kExampleDef}}),
-      Type(kTagBmp, {{7, FrameSetPayload({Image(5, 3, 1), Image(2, 2, 9)})}}),
-      // Under the same number as the BMP set, with other pixels: the tables stay apart.
-      Type(kTagCbmp, {{7, FrameSetPayload({Image(4, 4, 100)})}}),
-  }));
+  const auto path =
+      dir.Write("OBJEX.GFF", authoring::WriteContainer({
+                                 Type(kTagOjff, {{3, kExampleDef}}),
+                                 Type(kTagBmp, {{7, FrameSetPayload({Image(5, 3, 1), Image(2, 2, 9)})}}),
+                                 // Under the same number as the BMP set, with other pixels: the tables stay apart.
+                                 Type(kTagCbmp, {{7, FrameSetPayload({Image(4, 4, 100)})}}),
+                             }));
   const std::unique_ptr<ObjectLibrary> library = LoadObjectLibrary(path.string(), LoadReport());
   ASSERT_NE(library, nullptr);
 
@@ -172,8 +173,7 @@ TEST(ObjectLibraryLoad, KeysAreSignedChunkNumbers) {
       Type(kTagOjff, {{0, kExampleDef}, {0x80000000u, kExampleDef}}),
   }));
   ASSERT_NE(library, nullptr);
-  EXPECT_EQ(Keys(library->bmpSets),
-            (std::vector<std::int32_t>{INT32_MIN, -1, 0, 5, INT32_MAX}));
+  EXPECT_EQ(Keys(library->bmpSets), (std::vector<std::int32_t>{INT32_MIN, -1, 0, 5, INT32_MAX}));
   EXPECT_EQ(library->bmpSets.at(INT32_MIN)->number, 0x80000000u);
   EXPECT_EQ(library->bmpSets.at(-1)->number, 0xFFFFFFFFu);
   EXPECT_EQ(Keys(library->objectDefs), (std::vector<std::int32_t>{INT32_MIN, 0}));
@@ -214,7 +214,8 @@ TEST(ObjectLibraryLoad, ChunkCutShortEndsTheLoad) {
   ASSERT_GE(notes.size(), 5u);
   EXPECT_EQ(notes.front().kind, NoteKind::kChunkCutShort);
   EXPECT_EQ(notes.front().chunk->number, 2u);
-  const std::vector<std::pair<Tag, std::uint32_t>> passedOver = {{kTagBmp, 3}, {kTagCbmp, 4}, {kTagOjff, 5}, {kTagBmp, 6}};
+  const std::vector<std::pair<Tag, std::uint32_t>> passedOver = {
+      {kTagBmp, 3}, {kTagCbmp, 4}, {kTagOjff, 5}, {kTagBmp, 6}};
   for (std::size_t i = 0; i < passedOver.size(); ++i) {
     const LoadNote& note = notes[notes.size() - passedOver.size() + i];
     EXPECT_EQ(note.kind, NoteKind::kChunkPassedOver) << i;
@@ -293,10 +294,11 @@ TEST(UndrawnEntities, EachIsNotedWithItsIndexAndWhy) {
   }
   std::vector<LoadNote> notes;
   EXPECT_EQ(NoteUndrawnEntities(entities, library, LoadReport::Into(notes)), 5u);
-  const std::vector<std::pair<std::uint64_t, NoteKind>> expected = {
-      {1, NoteKind::kEntityDefinitionWrongSize}, {2, NoteKind::kEntityWithoutBitmap},
-      {4, NoteKind::kEntityBitmapWithoutFrames}, {5, NoteKind::kEntityBitmapWithoutPixels},
-      {6, NoteKind::kEntityWithoutDefinition}};
+  const std::vector<std::pair<std::uint64_t, NoteKind>> expected = {{1, NoteKind::kEntityDefinitionWrongSize},
+                                                                    {2, NoteKind::kEntityWithoutBitmap},
+                                                                    {4, NoteKind::kEntityBitmapWithoutFrames},
+                                                                    {5, NoteKind::kEntityBitmapWithoutPixels},
+                                                                    {6, NoteKind::kEntityWithoutDefinition}};
   ASSERT_EQ(notes.size(), expected.size());
   for (std::size_t i = 0; i < expected.size(); ++i) {
     EXPECT_EQ(notes[i].value, expected[i].first) << i;

@@ -43,7 +43,8 @@ std::vector<ChunkTypeSpec> WholeRegion() {
       Type(kTagGmap, {{3, Pattern(50, 200)}}),
       Type(kTagRnme, {{8, Text("Karst Hollow")}}),
       Type(kTagEtab, {{5, Bytes({0x10, 0x00, 0x20, 0x00, 0x05, 0x80, 0x07, 0x00,  // x 16, y 32, z 5, mirrored, object 7
-                                 0xFF, 0xFF, 0x00, 0x06, 0xFF, 0x01, 0xFF, 0xFF})}}),  // x 65535, y 1536, z 255, flags 1, object 65535
+                                 0xFF, 0xFF, 0x00, 0x06, 0xFF, 0x01, 0xFF,
+                                 0xFF})}}),  // x 65535, y 1536, z 255, flags 1, object 65535
   };
 }
 
@@ -141,9 +142,7 @@ TEST(RegionLoad, LaterRecordOfATagReplacesTheEarlier) {
   const std::unique_ptr<Region> region = RegionFromBytes(authoring::WriteContainer({
       Type(kTagMap, {{1, Pattern(20, 1)}}),
       Type(kTagTile, {{1, TilePayload(1)}, {2, TilePayload(2)}, {3, TilePayload(3)}}),
-      Type(kTagEtab, {{1, Pattern(16)}}),
-      Type(kTagMap, {{2, Pattern(30, 9)}}),
-      Type(kTagTile, {{8, TilePayload(80)}}),
+      Type(kTagEtab, {{1, Pattern(16)}}), Type(kTagMap, {{2, Pattern(30, 9)}}), Type(kTagTile, {{8, TilePayload(80)}}),
       Type(kTagEtab, {{2, Pattern(12)}}),  // not a multiple of 8: the earlier table goes too
   }));
   ASSERT_NE(region, nullptr);
@@ -165,8 +164,7 @@ TEST(RegionLoad, LaterEntityTableReplacesTheEarlierOnlyWhenRead) {
   const std::vector<std::uint8_t> second = {0x01, 0x00, 0x02, 0x00, 0x00, 0x00, 0x09, 0x00,  // 1, 2, object 9
                                             0x03, 0x00, 0x04, 0x00, 0x00, 0x00, 0x0A, 0x00};  // 3, 4, object 10
   const std::vector<ChunkTypeSpec> types = {
-      Type(kTagEtab, {{1, first}}),
-      Type(kTagMap, {{2, Pattern(20, 1)}}),
+      Type(kTagEtab, {{1, first}}), Type(kTagMap, {{2, Pattern(20, 1)}}),
       Type(kTagEtab, {{3, second}}),  // the last payload of the file
   };
   struct Case {
@@ -214,8 +212,8 @@ TEST(RegionLoad, NameEndsAtTheFirstZeroByte) {
     std::vector<std::uint8_t> payload;
     std::string name;
   };
-  for (const Case& c : {Case{{}, ""}, Case{Text("A"), "A"}, Case{Bytes({'a', 'b', 0, 'c'}), "ab"},
-                        Case{Bytes({0, 'x'}), ""}}) {
+  for (const Case& c :
+       {Case{{}, ""}, Case{Text("A"), "A"}, Case{Bytes({'a', 'b', 0, 'c'}), "ab"}, Case{Bytes({0, 'x'}), ""}}) {
     const std::unique_ptr<Region> region =
         RegionFromBytes(authoring::WriteContainer({Type(kTagRnme, {{1, c.payload}})}));
     ASSERT_NE(region, nullptr);
@@ -230,8 +228,8 @@ TEST(RegionLoad, EntityTableSizes) {
     bool accepted;
     std::int32_t count;
   };
-  for (const Case& c : {Case{0, true, 0}, Case{7, false, 0}, Case{8, true, 1}, Case{9, false, 0},
-                        Case{12, false, 0}, Case{16, true, 2}}) {
+  for (const Case& c : {Case{0, true, 0}, Case{7, false, 0}, Case{8, true, 1}, Case{9, false, 0}, Case{12, false, 0},
+                        Case{16, true, 2}}) {
     std::vector<LoadNote> notes;
     const std::unique_ptr<Region> region =
         RegionFromBytes(authoring::WriteContainer({Type(kTagEtab, {{1, Pattern(c.size)}})}), &notes);

@@ -63,16 +63,15 @@ TEST_P(InitDirectDrawFailure, StopsAtTheStepAndKeepsWhatWasMade) {
   display.reset();
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Steps, InitDirectDrawFailure,
-    ::testing::Values(FailingStep{"DirectDrawCreate", false, false, false, false},
-                      FailingStep{"SetCooperativeLevel", true, false, false, false},
-                      FailingStep{"SetDisplayMode", true, false, false, false},
-                      FailingStep{"CreateSurface", true, false, false, false},
-                      FailingStep{"GetAttachedSurface", true, true, false, false},
-                      FailingStep{"CreateClipper", true, true, true, false},
-                      FailingStep{"SetHWnd", true, true, true, true},
-                      FailingStep{"SetClipper", true, true, true, true}));
+INSTANTIATE_TEST_SUITE_P(Steps, InitDirectDrawFailure,
+                         ::testing::Values(FailingStep{"DirectDrawCreate", false, false, false, false},
+                                           FailingStep{"SetCooperativeLevel", true, false, false, false},
+                                           FailingStep{"SetDisplayMode", true, false, false, false},
+                                           FailingStep{"CreateSurface", true, false, false, false},
+                                           FailingStep{"GetAttachedSurface", true, true, false, false},
+                                           FailingStep{"CreateClipper", true, true, true, false},
+                                           FailingStep{"SetHWnd", true, true, true, true},
+                                           FailingStep{"SetClipper", true, true, true, true}));
 
 TEST(InitDirectDraw, TheModeComesFromTheConstructor) {
   Quiet quiet;
@@ -101,9 +100,7 @@ std::vector<std::uint8_t> FrameSetOf(const std::vector<std::vector<std::uint8_t>
   return *authoring::WriteFrameSetPayload(frames);
 }
 
-std::vector<std::uint8_t> NrmlOf(const testing::IndexedImage& image) {
-  return *authoring::EncodeNrmlFrame(image);
-}
+std::vector<std::uint8_t> NrmlOf(const testing::IndexedImage& image) { return *authoring::EncodeNrmlFrame(image); }
 
 testing::IndexedImage Stripes(std::uint32_t width, std::uint32_t height) {
   testing::IndexedImage image{width, height, {}};
@@ -118,8 +115,7 @@ TEST(ObjectSurfaces, FrameZeroInTheTopLeftOfASurfaceTwoPixelsLarger) {
   const testing::IndexedImage first = Stripes(7, 3);
   const auto path = headless.dir.Write(
       "OBJEX.GFF",
-      authoring::WriteContainer(
-          {{kTagBmp, {{4, FrameSetOf({NrmlOf(first), NrmlOf(Stripes(2, 2))})}}, false, 0}}));
+      authoring::WriteContainer({{kTagBmp, {{4, FrameSetOf({NrmlOf(first), NrmlOf(Stripes(2, 2))})}}, false, 0}}));
   ASSERT_EQ(headless.display->LoadObjects(path.string()), 1);
   ASSERT_EQ(headless.display->objectSurfaces.size(), 1u);
   const platform::Surface& surface = *headless.display->objectSurfaces.at(4);
@@ -140,9 +136,7 @@ TEST(ObjectSurfaces, SetsWithoutAFrame0WithPixelsGetNoSurfaceAndAreNotDrawn) {
   const auto path = headless.dir.Write(
       "OBJEX.GFF", authoring::WriteContainer({
                        {kTagBmp,
-                        {{4, FrameSetOf({NrmlOf(Stripes(8, 8))})},
-                         {6, FrameSetOf({})},
-                         {7, FrameSetOf({noPixels})}},
+                        {{4, FrameSetOf({NrmlOf(Stripes(8, 8))})}, {6, FrameSetOf({})}, {7, FrameSetOf({noPixels})}},
                         false,
                         0},
                        {kTagOjff,
@@ -161,11 +155,8 @@ TEST(ObjectSurfaces, SetsWithoutAFrame0WithPixelsGetNoSurfaceAndAreNotDrawn) {
   EXPECT_EQ(surfaces.at(6), nullptr);
   EXPECT_EQ(surfaces.at(7), nullptr);
 
-  ASSERT_TRUE(headless.LoadRegion(PlainRegion(std::vector<EntityRecord>{{50, 50, 0, 0, 20},
-                                                                        {50, 50, 0, 0, 21},
-                                                                        {50, 50, 0, 0, 22},
-                                                                        {50, 50, 0, 0, 23},
-                                                                        {50, 50, 0, 0, 30}})));
+  ASSERT_TRUE(headless.LoadRegion(PlainRegion(std::vector<EntityRecord>{
+      {50, 50, 0, 0, 20}, {50, 50, 0, 0, 21}, {50, 50, 0, 0, 22}, {50, 50, 0, 0, 23}, {50, 50, 0, 0, 30}})));
   EXPECT_EQ(CountBlts([&] { headless.display->PresentFrame(); }), 1200);
   EXPECT_EQ(headless.Screen().pixels, std::vector<std::uint8_t>(640 * 480, 1));
 }
@@ -179,8 +170,7 @@ TEST(ObjectSurfaces, WithoutALibraryOnlyTilesAreDrawn) {
 TEST(ObjectSurfaces, ALibraryWithoutBitmapsOrNoLibraryFailsToLoad) {
   Headless headless;
   const auto onlyDefs = headless.dir.Write(
-      "DEFS.GFF", authoring::WriteContainer(
-                      {{kTagOjff, {{9, testing::ObjectPayload({9, 0, 0, 4})}}, false, 0}}));
+      "DEFS.GFF", authoring::WriteContainer({{kTagOjff, {{9, testing::ObjectPayload({9, 0, 0, 4})}}, false, 0}}));
   EXPECT_EQ(headless.display->LoadObjects(onlyDefs.string()), 0);
   EXPECT_NE(headless.display->objects, nullptr);  // kept, with what it loaded
   EXPECT_EQ(headless.display->objects->objectDefs.size(), 1u);
@@ -199,8 +189,7 @@ class ObjectSurfaceFailure : public ::testing::TestWithParam<SurfaceFailure> {};
 TEST_P(ObjectSurfaceFailure, LeavesThatBitmapWithoutASurfaceAndTheLoadSucceeds) {
   Headless headless;
   platform::FailCall(GetParam().call, 2);  // the second of three bitmaps
-  ASSERT_EQ(headless.LoadObjects({{1, Stripes(4, 4)}, {2, Stripes(4, 4)}, {3, Stripes(4, 4)}}, {}),
-            1);
+  ASSERT_EQ(headless.LoadObjects({{1, Stripes(4, 4)}, {2, Stripes(4, 4)}, {3, Stripes(4, 4)}}, {}), 1);
   const auto& surfaces = headless.display->objectSurfaces;
   ASSERT_EQ(surfaces.size(), 3u);
   EXPECT_NE(surfaces.at(1), nullptr);

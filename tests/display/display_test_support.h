@@ -38,14 +38,11 @@ inline std::vector<std::uint8_t> GreyPalette() {
 }
 
 // A map whose every cell holds `tile`.
-inline std::vector<std::uint8_t> UniformMap(std::uint8_t tile) {
-  return std::vector<std::uint8_t>(12288, tile);
-}
+inline std::vector<std::uint8_t> UniformMap(std::uint8_t tile) { return std::vector<std::uint8_t>(12288, tile); }
 
 // A region of one tile of index 1 everywhere, for drawing objects on.
 inline RegionSpec PlainRegion(std::optional<std::vector<EntityRecord>> entities) {
-  return RegionSpec{
-      GreyPalette(), {testing::PlainTile(1)}, UniformMap(0), std::nullopt, std::move(entities)};
+  return RegionSpec{GreyPalette(), {testing::PlainTile(1)}, UniformMap(0), std::nullopt, std::move(entities)};
 }
 
 // Captures message boxes and disarms the fault switch for the test's duration.
@@ -78,8 +75,7 @@ class Headless {
     return display->LoadZone(path.string().c_str());
   }
 
-  std::int32_t LoadObjects(const std::vector<BitmapRecord>& bitmaps,
-                           const std::vector<ObjectRecord>& objects) {
+  std::int32_t LoadObjects(const std::vector<BitmapRecord>& bitmaps, const std::vector<ObjectRecord>& objects) {
     const auto path = dir.Write("OBJEX.GFF", testing::WriteObjectFile(bitmaps, objects));
     return display->LoadObjects(path.string());
   }
@@ -121,15 +117,14 @@ inline int CountBlts(const std::function<void()>& action) {
 // Where two pictures first differ, for a readable failure.
 inline std::string FirstDifference(const Picture& actual, const Picture& expected) {
   if (actual.width != expected.width || actual.height != expected.height) {
-    return "size " + std::to_string(actual.width) + " x " + std::to_string(actual.height) +
-           " instead of " + std::to_string(expected.width) + " x " +
-           std::to_string(expected.height);
+    return "size " + std::to_string(actual.width) + " x " + std::to_string(actual.height) + " instead of " +
+           std::to_string(expected.width) + " x " + std::to_string(expected.height);
   }
   for (std::int32_t y = 0; y < actual.height; ++y) {
     for (std::int32_t x = 0; x < actual.width; ++x) {
       if (actual.at(x, y) != expected.at(x, y)) {
-        return "pixel (" + std::to_string(x) + ", " + std::to_string(y) + ") is " +
-               std::to_string(actual.at(x, y)) + ", expected " + std::to_string(expected.at(x, y));
+        return "pixel (" + std::to_string(x) + ", " + std::to_string(y) + ") is " + std::to_string(actual.at(x, y)) +
+               ", expected " + std::to_string(expected.at(x, y));
       }
     }
   }

@@ -29,8 +29,7 @@ testing::IndexedImage ObjectImage(std::uint32_t width, std::uint32_t height) {
 // 20 x 10, with hotspot (0, 0); objects 11 and 12 draw bitmap 4 with their hotspots just at and
 // just past its right edge.
 const std::vector<BitmapRecord> kBitmaps{{4, ObjectImage(32, 48)}, {5, ObjectImage(20, 10)}};
-const std::vector<ObjectRecord> kObjects{
-    {9, 16, 40, 4}, {10, 0, 0, 5}, {11, 32, 0, 4}, {12, 33, 0, 4}};
+const std::vector<ObjectRecord> kObjects{{9, 16, 40, 4}, {10, 0, 0, 5}, {11, 32, 0, 4}, {12, 33, 0, 4}};
 
 struct Scene {
   explicit Scene(std::vector<EntityRecord> entities) : region(PlainRegion(std::move(entities))) {
@@ -139,8 +138,7 @@ TEST(ObjectLayer, TheLaterEntityIsOnTop) {
   EXPECT_EQ(tenLast.headless.Screen().at(84 + 5, 160 + 3), ten.pixels[3 * 20 + 5]);
   EXPECT_EQ(nineLast.headless.Screen().at(84 + 5, 160 + 3), nine.pixels[3 * 32 + 5]);
   // Where the top one is transparent (its diagonal), the one beneath shows.
-  EXPECT_EQ(tenLast.headless.Screen().at(84 + 2, 160 + 2),
-            nine.pixels[2 * 32 + 2] == 0 ? 1 : nine.pixels[2 * 32 + 2]);
+  EXPECT_EQ(tenLast.headless.Screen().at(84 + 2, 160 + 2), nine.pixels[2 * 32 + 2] == 0 ? 1 : nine.pixels[2 * 32 + 2]);
   EXPECT_EQ(FirstDifference(tenLast.headless.Screen(), tenLast.Expected()), "");
   EXPECT_EQ(FirstDifference(nineLast.headless.Screen(), nineLast.Expected()), "");
 }
@@ -188,23 +186,21 @@ TEST_P(ObjectCulling, OnlyWhatLiesWhollyOutsideIsPassedOver) {
   EXPECT_EQ(blits, 1200 + (edge.blitted ? 1 : 0)) << edge.what;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Edges, ObjectCulling,
-    ::testing::Values(EdgeCase{"left 640, on the right edge", {640, 100, 0, 0, 10}, true},
-                      EdgeCase{"left 641", {641, 100, 0, 0, 10}, false},
-                      EdgeCase{"top 480, on the bottom edge", {100, 480, 0, 0, 10}, true},
-                      EdgeCase{"top 481", {100, 481, 0, 0, 10}, false},
-                      EdgeCase{"top 485 lifted by 5 to 480", {100, 485, 5, 0, 10}, true},
-                      EdgeCase{"top 486 lifted by 5 to 481", {100, 486, 5, 0, 10}, false}));
+INSTANTIATE_TEST_SUITE_P(Edges, ObjectCulling,
+                         ::testing::Values(EdgeCase{"left 640, on the right edge", {640, 100, 0, 0, 10}, true},
+                                           EdgeCase{"left 641", {641, 100, 0, 0, 10}, false},
+                                           EdgeCase{"top 480, on the bottom edge", {100, 480, 0, 0, 10}, true},
+                                           EdgeCase{"top 481", {100, 481, 0, 0, 10}, false},
+                                           EdgeCase{"top 485 lifted by 5 to 480", {100, 485, 5, 0, 10}, true},
+                                           EdgeCase{"top 486 lifted by 5 to 481", {100, 486, 5, 0, 10}, false}));
 
 // Left and top below 0 come from the hotspot and from z; objects 11 and 12 are 32 x 48.
 INSTANTIATE_TEST_SUITE_P(
     NegativeEdges, ObjectCulling,
-    ::testing::Values(
-        EdgeCase{"left -32, right edge on the screen's left edge", {0, 100, 0, 0, 11}, true},
-        EdgeCase{"left -33", {0, 100, 0, 0, 12}, false},
-        EdgeCase{"top -48, bottom edge on the screen's top edge", {100, 0, 48, 0, 11}, true},
-        EdgeCase{"top -49", {100, 0, 49, 0, 11}, false}));
+    ::testing::Values(EdgeCase{"left -32, right edge on the screen's left edge", {0, 100, 0, 0, 11}, true},
+                      EdgeCase{"left -33", {0, 100, 0, 0, 12}, false},
+                      EdgeCase{"top -48, bottom edge on the screen's top edge", {100, 0, 48, 0, 11}, true},
+                      EdgeCase{"top -49", {100, 0, 49, 0, 11}, false}));
 
 }  // namespace
 }  // namespace karst::display_tests

@@ -42,9 +42,7 @@ struct ViewCase {
   int blits;
 };
 
-void PrintTo(const ViewCase& view, std::ostream* out) {
-  *out << "view (" << view.x << ", " << view.y << ")";
-}
+void PrintTo(const ViewCase& view, std::ostream* out) { *out << "view (" << view.x << ", " << view.y << ")"; }
 
 class TileLayerViews : public ::testing::TestWithParam<ViewCase> {};
 
@@ -58,17 +56,14 @@ TEST_P(TileLayerViews, EveryScreenPixelIsTheMapPixelUnderIt) {
   EXPECT_EQ(display.viewX, view.x);
   EXPECT_EQ(display.viewY, view.y);
   EXPECT_EQ(blits, view.blits);
-  EXPECT_EQ(
-      FirstDifference(headless.Screen(), testing::ComposeTiles(region, view.x, view.y, 640, 480)),
-      "");
+  EXPECT_EQ(FirstDifference(headless.Screen(), testing::ComposeTiles(region, view.x, view.y, 640, 480)), "");
 }
 
 INSTANTIATE_TEST_SUITE_P(Views, TileLayerViews,
-                         ::testing::Values(ViewCase{0, 0, 40 * 30},  // on the grid
-                                           ViewCase{8, 0, 41 * 30},  // half cells at both sides
-                                           ViewCase{8, 8, 41 * 31},  // half cells all round
-                                           ViewCase{1407, 1055,
-                                                    41 * 31},  // one short of the far corner
+                         ::testing::Values(ViewCase{0, 0, 40 * 30},          // on the grid
+                                           ViewCase{8, 0, 41 * 30},          // half cells at both sides
+                                           ViewCase{8, 8, 41 * 31},          // half cells all round
+                                           ViewCase{1407, 1055, 41 * 31},    // one short of the far corner
                                            ViewCase{1408, 1056, 40 * 30}));  // the far corner
 
 TEST(TileLayer, HalfCellsAtTheEdgesOfAnOffGridView) {
@@ -100,8 +95,7 @@ TEST(TileLayer, ATileIndexBeyondTheTilesDrawsTileZero) {
   for (std::int32_t y = 0; y < 16; ++y) {
     for (std::int32_t x = 0; x < 16; ++x) {
       const std::uint8_t tilePixel = region.tiles[0].pixels[static_cast<std::size_t>(y) * 16 + x];
-      EXPECT_EQ(screen.at(x, y),
-                region.tiles[kTileCount - 1].pixels[static_cast<std::size_t>(y) * 16 + x]);
+      EXPECT_EQ(screen.at(x, y), region.tiles[kTileCount - 1].pixels[static_cast<std::size_t>(y) * 16 + x]);
       EXPECT_EQ(screen.at(16 + x, y), tilePixel);
       EXPECT_EQ(screen.at(32 + x, y), tilePixel);
     }
@@ -192,8 +186,7 @@ RegionSpec NamedRegion(std::optional<std::string> name) {
   std::vector<std::uint8_t> palette(768, 20);
   palette[0] = palette[1] = palette[2] = 0;
   palette[765] = palette[766] = palette[767] = 63;
-  return RegionSpec{
-      palette, {testing::PlainTile(100)}, UniformMap(0), std::move(name), std::nullopt};
+  return RegionSpec{palette, {testing::PlainTile(100)}, UniformMap(0), std::move(name), std::nullopt};
 }
 
 int CountIndex(const Picture& picture, std::int32_t top, std::int32_t bottom, std::uint8_t index) {
@@ -219,8 +212,7 @@ TEST(NameText, WhiteOnABlackBandFromRow465) {
 }
 
 TEST(NameText, NoNameOrAnEmptyNameWritesNothingButTheFrameIsFlipped) {
-  for (const std::optional<std::string>& name :
-       {std::optional<std::string>(), std::optional<std::string>("")}) {
+  for (const std::optional<std::string>& name : {std::optional<std::string>(), std::optional<std::string>("")}) {
     Headless headless;
     ASSERT_TRUE(headless.LoadRegion(NamedRegion(name)));
     headless.display->PresentFrame();

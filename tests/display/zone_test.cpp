@@ -48,9 +48,8 @@ std::vector<std::string> BoxTexts() {
 // --- Palette conversion ---
 
 TEST(PaletteConversion, TheDescribedValues) {
-  const std::vector<std::pair<int, int>> table{{0, 0},    {1, 4},    {2, 8},    {3, 12},
-                                               {21, 85},  {31, 125}, {32, 129}, {42, 170},
-                                               {62, 250}, {63, 255}};
+  const std::vector<std::pair<int, int>> table{{0, 0},    {1, 4},    {2, 8},    {3, 12},   {21, 85},
+                                               {31, 125}, {32, 129}, {42, 170}, {62, 250}, {63, 255}};
   for (const auto& [six, eight] : table) {
     const std::vector<std::uint8_t> payload(768, static_cast<std::uint8_t>(six));
     const platform::PaletteTable entries = ConvertPalette(payload);
@@ -67,9 +66,7 @@ TEST(PaletteConversion, EveryByteValueIsFloorOfTimes255Over63KeptTo8Bits) {
   }
   const platform::PaletteTable entries = ConvertPalette(payload);
   for (std::size_t i = 0; i < 256; ++i) {
-    const auto expected = [](std::size_t v) {
-      return static_cast<std::uint8_t>((v % 256) * 255 / 63 % 256);
-    };
+    const auto expected = [](std::size_t v) { return static_cast<std::uint8_t>((v % 256) * 255 / 63 % 256); };
     EXPECT_EQ(entries[i].red, expected(3 * i)) << i;
     EXPECT_EQ(entries[i].green, expected(3 * i + 1)) << i;
     EXPECT_EQ(entries[i].blue, expected(3 * i + 2)) << i;
@@ -128,12 +125,10 @@ TEST_P(ScreenPaletteFailure, ShowsItsBoxAndFails) {
   const PaletteFailure failure = GetParam();
   Headless headless;
   if (failure.secondRegion) {
-    ASSERT_TRUE(
-        headless.LoadRegion(ThreeTileRegion(std::vector<std::uint8_t>(768, 10)), "RGNA.GFF"));
+    ASSERT_TRUE(headless.LoadRegion(ThreeTileRegion(std::vector<std::uint8_t>(768, 10)), "RGNA.GFF"));
   }
   platform::FailCall(failure.call);
-  EXPECT_FALSE(
-      headless.LoadRegion(ThreeTileRegion(std::vector<std::uint8_t>(768, 20)), "RGNB.GFF"));
+  EXPECT_FALSE(headless.LoadRegion(ThreeTileRegion(std::vector<std::uint8_t>(768, 20)), "RGNB.GFF"));
   EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Error loading palette!"});
   DisplaySurface& display = *headless.display;
   EXPECT_EQ(display.palette != nullptr, failure.paletteMade);
@@ -163,8 +158,8 @@ TEST(TileStrip, ThreeTilesMakeA48By16StripInOrder) {
   EXPECT_EQ(pixels.at(17, 5), region.tiles[1].pixels[5 * 16 + 1]);
   for (std::int32_t y = 0; y < 16; ++y) {
     for (std::int32_t x = 0; x < 48; ++x) {
-      ASSERT_EQ(pixels.at(x, y), region.tiles[static_cast<std::size_t>(x / 16)]
-                                     .pixels[static_cast<std::size_t>(y * 16 + x % 16)]);
+      ASSERT_EQ(pixels.at(x, y),
+                region.tiles[static_cast<std::size_t>(x / 16)].pixels[static_cast<std::size_t>(y * 16 + x % 16)]);
     }
   }
 }
@@ -188,11 +183,8 @@ TEST(TileStrip, MoreThan256TilesAllGoIntoTheStrip) {
 TEST(TileStrip, EachNewRegionGetsANewStrip) {
   Headless headless;
   ASSERT_TRUE(headless.LoadRegion(ThreeTileRegion(GreyPalette())));
-  RegionSpec two{GreyPalette(),
-                 {testing::PlainTile(7), testing::PlainTile(8)},
-                 UniformMap(1),
-                 std::nullopt,
-                 std::nullopt};
+  RegionSpec two{
+      GreyPalette(), {testing::PlainTile(7), testing::PlainTile(8)}, UniformMap(1), std::nullopt, std::nullopt};
   ASSERT_TRUE(headless.LoadRegion(two, "RGN02.GFF"));
   EXPECT_EQ(headless.display->tileSurface->width(), 32);
   EXPECT_EQ(headless.display->tileSurface->pixels().at(16, 0), 8);
@@ -202,12 +194,12 @@ TEST(TileStrip, ATileWithSeveralFramesIsReportedOncePerRowAndDrawnWithFrame0) {
   Headless headless;
   const testing::IndexedImage first = testing::PatternTile(5);
   const testing::IndexedImage second = testing::PlainTile(200);
-  const std::vector<std::uint8_t> twoFrames = *authoring::WriteFrameSetPayload(
-      {*authoring::EncodeNrmlFrame(first), *authoring::EncodeNrmlFrame(second)});
-  const auto path = headless.dir.Write(
-      "RGN01.GFF", authoring::WriteContainer({{kTagPal, {{1, GreyPalette()}}, false, 0},
-                                              {kTagTile, {{1, twoFrames}}, false, 0},
-                                              {kTagMap, {{2, UniformMap(0)}}, false, 0}}));
+  const std::vector<std::uint8_t> twoFrames =
+      *authoring::WriteFrameSetPayload({*authoring::EncodeNrmlFrame(first), *authoring::EncodeNrmlFrame(second)});
+  const auto path =
+      headless.dir.Write("RGN01.GFF", authoring::WriteContainer({{kTagPal, {{1, GreyPalette()}}, false, 0},
+                                                                 {kTagTile, {{1, twoFrames}}, false, 0},
+                                                                 {kTagMap, {{2, UniformMap(0)}}, false, 0}}));
   headless.display->report = PrintedNotes();
   ::testing::internal::CaptureStderr();
   ASSERT_TRUE(headless.display->LoadZone(path.string().c_str()));
@@ -267,10 +259,8 @@ TEST(TileStripCopy, FramesThatAreNot16By16GiveTheOverlapAndZerosElsewhere) {
   const std::vector<std::uint8_t> memory = CopyIntoMarked(tiles, pitch);
   for (std::size_t row = 0; row < 16; ++row) {
     for (std::size_t x = 0; x < 16; ++x) {
-      ASSERT_EQ(memory[row * pitch + x],
-                row < 10 ? static_cast<std::uint8_t>(1 + row * 20 + x) : 0);
-      ASSERT_EQ(memory[row * pitch + 16 + x],
-                x < 8 ? static_cast<std::uint8_t>(50 + row * 8 + x) : 0);
+      ASSERT_EQ(memory[row * pitch + x], row < 10 ? static_cast<std::uint8_t>(1 + row * 20 + x) : 0);
+      ASSERT_EQ(memory[row * pitch + 16 + x], x < 8 ? static_cast<std::uint8_t>(50 + row * 8 + x) : 0);
       ASSERT_EQ(memory[row * pitch + 32 + x], 0);
       ASSERT_EQ(memory[row * pitch + 48 + x], 0);
     }
@@ -293,10 +283,9 @@ TEST(TileStripCopy, MemoryTooSmallForTheTilesIsNotWritten) {
 TEST(TileStrip, APixelLessTileDrawsAsIndex0) {
   Headless headless;
   const auto path = headless.dir.Write(
-      "RGN01.GFF",
-      authoring::WriteContainer({{kTagPal, {{1, GreyPalette()}}, false, 0},
-                                 {kTagTile, {{1, *authoring::WriteFrameSetPayload({})}}, false, 0},
-                                 {kTagMap, {{2, UniformMap(0)}}, false, 0}}));
+      "RGN01.GFF", authoring::WriteContainer({{kTagPal, {{1, GreyPalette()}}, false, 0},
+                                              {kTagTile, {{1, *authoring::WriteFrameSetPayload({})}}, false, 0},
+                                              {kTagMap, {{2, UniformMap(0)}}, false, 0}}));
   ASSERT_TRUE(headless.display->LoadZone(path.string().c_str()));
   headless.display->PresentFrame();
   const Picture screen = headless.Screen();
@@ -325,8 +314,7 @@ TEST_P(TileStripFailure, ShowsItsBoxAndFails) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Calls, TileStripFailure,
-                         ::testing::Values(StripFailure{"CreateSurface", false},
-                                           StripFailure{"Lock", true},
+                         ::testing::Values(StripFailure{"CreateSurface", false}, StripFailure{"Lock", true},
                                            StripFailure{"Unlock", true}));
 
 // --- Regions that are turned away ---
@@ -378,8 +366,8 @@ RegionSpec WithoutTiles() {
 INSTANTIATE_TEST_SUITE_P(
     Regions, TurnedAwayRegions,
     ::testing::Values(
-        Rejection{"no palette", WithPalette(std::nullopt), {"Error loading palette!"}, true,
-                  NoteKind::kPaletteRejected},
+        Rejection{
+            "no palette", WithPalette(std::nullopt), {"Error loading palette!"}, true, NoteKind::kPaletteRejected},
         Rejection{"palette of 767 bytes",
                   WithPalette(std::vector<std::uint8_t>(767, 1)),
                   {"Error loading palette!"},
@@ -387,8 +375,8 @@ INSTANTIATE_TEST_SUITE_P(
                   NoteKind::kPaletteRejected},
         Rejection{"no TILE chunk", WithoutTiles(), {"Error loading tiles"}, true, NoteKind::kTilesRejected},
         Rejection{"no map", WithMap(std::nullopt), {}, false, NoteKind::kMapRejected},
-        Rejection{"map of 12287 bytes", WithMap(std::vector<std::uint8_t>(12287, 0)), {}, false,
-                  NoteKind::kMapRejected}));
+        Rejection{
+            "map of 12287 bytes", WithMap(std::vector<std::uint8_t>(12287, 0)), {}, false, NoteKind::kMapRejected}));
 
 TEST(RegionRejection, TheBoundariesJustFit) {
   Headless headless;

@@ -33,8 +33,8 @@ Bytes Library() {
   const Bytes definition{0, 0, 4, 0, 8, 0, 0, 0, 0, 0, 0, 0, 7, 0, 0, 0};
   return authoring::WriteContainer({
       ChunkTypeSpec{kTagOjff, {{3, definition}}, false, 0},
-      ChunkTypeSpec{kTagBmp, {{7, FrameSetOf(12, 9, 1)}, {8, authoring::WriteFrameSetPayload({}).value_or(Bytes{})}},
-                    false, 0},
+      ChunkTypeSpec{
+          kTagBmp, {{7, FrameSetOf(12, 9, 1)}, {8, authoring::WriteFrameSetPayload({}).value_or(Bytes{})}}, false, 0},
       ChunkTypeSpec{kTagCbmp, {{7, FrameSetOf(3, 3, 9)}}, false, 0},
   });
 }

@@ -39,10 +39,14 @@ struct Target {
 };
 
 const Target kTargets[] = {
-    {"fuzz_container", fuzz_container_entry}, {"fuzz_region", fuzz_region_entry},
-    {"fuzz_object_library", fuzz_object_library_entry}, {"fuzz_frame_set", fuzz_frame_set_entry},
-    {"fuzz_nrml", fuzz_nrml_entry}, {"fuzz_plan", fuzz_plan_entry},
-    {"fuzz_plnr", fuzz_plnr_entry}, {"fuzz_compose", fuzz_compose_entry},
+    {"fuzz_container", fuzz_container_entry},
+    {"fuzz_region", fuzz_region_entry},
+    {"fuzz_object_library", fuzz_object_library_entry},
+    {"fuzz_frame_set", fuzz_frame_set_entry},
+    {"fuzz_nrml", fuzz_nrml_entry},
+    {"fuzz_plan", fuzz_plan_entry},
+    {"fuzz_plnr", fuzz_plnr_entry},
+    {"fuzz_compose", fuzz_compose_entry},
     {"fuzz_info", fuzz_info_entry},
 };
 
@@ -99,7 +103,8 @@ TEST_P(ReplayTest, CutAndFlippedSeeds) {
       ASSERT_GT(size, 0u);
       for (std::size_t part = 0; part < 16; ++part) {
         const std::size_t at = size * part / 16;
-        Replay(GetParam(), std::vector<std::uint8_t>(seed.bytes.begin(), seed.bytes.begin() + static_cast<std::ptrdiff_t>(at)));
+        Replay(GetParam(),
+               std::vector<std::uint8_t>(seed.bytes.begin(), seed.bytes.begin() + static_cast<std::ptrdiff_t>(at)));
         std::vector<std::uint8_t> flipped = seed.bytes;
         flipped[at] = static_cast<std::uint8_t>(~flipped[at]);
         Replay(GetParam(), flipped);

@@ -128,13 +128,13 @@ TEST(GffOpen, PlainRecordsOfEveryShape) {
   ByteWriter out;
   Header(out, 16);
   DirectoryHeader(out, 10 + 8 + 32 + 20);
-  PlainRecord(out, kTagTile, 0, {});                               // count 0: kept, reading goes on
-  PlainRecord(out, kTagBmp, 0, {{5, 100, 20}, {9, 120, 8}});       // two entries, trailing blank kept
-  PlainRecord(out, kTagOjff, 0x8001, {{3, 7, 16}});                // 0x8001 still selects the plain form
+  PlainRecord(out, kTagTile, 0, {});                          // count 0: kept, reading goes on
+  PlainRecord(out, kTagBmp, 0, {{5, 100, 20}, {9, 120, 8}});  // two entries, trailing blank kept
+  PlainRecord(out, kTagOjff, 0x8001, {{3, 7, 16}});           // 0x8001 still selects the plain form
   GffFile file = OpenBytes(out.take());
-  EXPECT_EQ(Records(file), (std::vector<RecordValues>{{"TILE", 0, 0, {}},
-                                                      {"BMP ", 2, 0, {{5, 100, 20}, {9, 120, 8}}},
-                                                      {"OJFF", 1, 0x8001, {{3, 7, 16}}}}));
+  EXPECT_EQ(Records(file),
+            (std::vector<RecordValues>{
+                {"TILE", 0, 0, {}}, {"BMP ", 2, 0, {{5, 100, 20}, {9, 120, 8}}}, {"OJFF", 1, 0x8001, {{3, 7, 16}}}}));
 }
 
 // A "GFFI" record with one index chunk (number 7) at `indexPosition`, 4 + 8 * pairs bytes long.
@@ -147,9 +147,9 @@ void IndexedRecord(ByteWriter& out, const Tag& tag, std::uint16_t count, std::ui
   out.tag(tag);
   out.u16le(count);
   out.u16le(kIndexedFlags);
-  out.zeros(4);                                            // unread
-  out.u32le(key);                                          // number of the index chunk
-  out.u32le(static_cast<std::uint32_t>(runs.size()));      // R
+  out.zeros(4);                                        // unread
+  out.u32le(key);                                      // number of the index chunk
+  out.u32le(static_cast<std::uint32_t>(runs.size()));  // R
   for (const auto& [first, length] : runs) {
     out.u32le(first);
     out.u32le(length);
@@ -162,21 +162,22 @@ TEST(GffOpen, IndexedRunsTakePairsInOrderAndTheStreamReturnsToTheDirectory) {
   const std::uint32_t directoryLength = 10 + 20 + 36 + 20;
   const std::uint32_t indexPosition = 16 + directoryLength;
   DirectoryHeader(out, directoryLength);
-  IndexRecord(out, 7, indexPosition, 5);                          // 26..45
-  IndexedRecord(out, kTagTile, 5, 7, {{10, 3}, {40, 2}});         // 46..81: 36 bytes
-  PlainRecord(out, kTagMap, 0, {{1, 2, 3}});                      // 82..101: read after the runs
+  IndexRecord(out, 7, indexPosition, 5);                   // 26..45
+  IndexedRecord(out, kTagTile, 5, 7, {{10, 3}, {40, 2}});  // 46..81: 36 bytes
+  PlainRecord(out, kTagMap, 0, {{1, 2, 3}});               // 82..101: read after the runs
   ASSERT_EQ(out.size(), indexPosition);
-  out.zeros(4);                                                   // index chunk: unread
+  out.zeros(4);  // index chunk: unread
   for (std::uint32_t i = 0; i < 5; ++i) {
-    out.u32le(1000 + i);                                          // position
-    out.u32le(50 + i);                                            // size
+    out.u32le(1000 + i);  // position
+    out.u32le(50 + i);    // size
   }
   GffFile file = OpenBytes(out.take());
-  EXPECT_EQ(Records(file),
-            (std::vector<RecordValues>{{"GFFI", 1, 0, {{7, indexPosition, 44}}},
-                                       {"TILE", 5, kIndexedFlags,
-                                        {{10, 1000, 50}, {11, 1001, 51}, {12, 1002, 52}, {40, 1003, 53}, {41, 1004, 54}}},
-                                       {"MAP ", 1, 0, {{1, 2, 3}}}}));
+  EXPECT_EQ(
+      Records(file),
+      (std::vector<RecordValues>{
+          {"GFFI", 1, 0, {{7, indexPosition, 44}}},
+          {"TILE", 5, kIndexedFlags, {{10, 1000, 50}, {11, 1001, 51}, {12, 1002, 52}, {40, 1003, 53}, {41, 1004, 54}}},
+          {"MAP ", 1, 0, {{1, 2, 3}}}}));
 }
 
 TEST(GffOpen, IndexedRecordWithoutRunsIsKeptEmpty) {
@@ -184,12 +185,12 @@ TEST(GffOpen, IndexedRecordWithoutRunsIsKeptEmpty) {
   Header(out, 16);
   DirectoryHeader(out, 10 + 20 + 20 + 20);
   IndexRecord(out, 0, 200, 0);
-  IndexedRecord(out, kTagBmp, 0, 0, {});   // R = 0
+  IndexedRecord(out, kTagBmp, 0, 0, {});  // R = 0
   PlainRecord(out, kTagCbmp, 0, {{4, 5, 6}});
   GffFile file = OpenBytes(out.take());
-  EXPECT_EQ(Records(file), (std::vector<RecordValues>{{"GFFI", 1, 0, {{0, 200, 4}}},
-                                                      {"BMP ", 0, kIndexedFlags, {}},
-                                                      {"CBMP", 1, 0, {{4, 5, 6}}}}));
+  EXPECT_EQ(Records(file),
+            (std::vector<RecordValues>{
+                {"GFFI", 1, 0, {{0, 200, 4}}}, {"BMP ", 0, kIndexedFlags, {}}, {"CBMP", 1, 0, {{4, 5, 6}}}}));
 }
 
 TEST(GffOpen, NegativeRunCountAndRunLengthGiveNoEntries) {
@@ -198,8 +199,8 @@ TEST(GffOpen, NegativeRunCountAndRunLengthGiveNoEntries) {
   const std::uint32_t directoryLength = 10 + 20 + 28 + 20 + 20;
   DirectoryHeader(out, directoryLength);
   IndexRecord(out, 0, 16 + directoryLength, 1);
-  IndexedRecord(out, kTagBmp, 1, 0, {{5, 0xFFFFFFFFu}});   // run length -1: no chunks
-  out.tag(kTagTile);                                          // R = -1: no runs
+  IndexedRecord(out, kTagBmp, 1, 0, {{5, 0xFFFFFFFFu}});  // run length -1: no chunks
+  out.tag(kTagTile);                                      // R = -1: no runs
   out.u16le(0);
   out.u16le(kIndexedFlags);
   out.zeros(4);
@@ -224,8 +225,8 @@ TEST(GffOpen, LaterIndexRecordReplacesTheEarlierOne) {
   DirectoryHeader(out, directoryLength);
   IndexRecord(out, 1, firstIndex, 1);
   IndexRecord(out, 2, secondIndex, 1);
-  IndexedRecord(out, kTagTile, 1, 2, {{8, 1}});   // key 2: found among the second record's chunks
-  IndexedRecord(out, kTagBmp, 1, 1, {{9, 1}});    // key 1: only the first record has it: dropped, ends
+  IndexedRecord(out, kTagTile, 1, 2, {{8, 1}});  // key 2: found among the second record's chunks
+  IndexedRecord(out, kTagBmp, 1, 1, {{9, 1}});   // key 1: only the first record has it: dropped, ends
   out.zeros(4);
   out.u32le(111);
   out.u32le(11);
@@ -364,7 +365,8 @@ TEST(GffOpen, EveryTruncationKeepsExactlyWhatWasReadable) {
   ASSERT_EQ(records.size(), 4u);
   for (std::size_t length = 0; length <= full.size(); ++length) {
     GffFile file;
-    const bool opened = file.OpenBytes(std::vector<std::uint8_t>(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(length)), LoadReport());
+    const bool opened = file.OpenBytes(
+        std::vector<std::uint8_t>(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(length)), LoadReport());
     EXPECT_EQ(opened, length >= 16) << "length " << length;
     EXPECT_EQ(Records(file), ExpectedPrefix(full, length, records)) << "length " << length;
   }
@@ -372,8 +374,7 @@ TEST(GffOpen, EveryTruncationKeepsExactlyWhatWasReadable) {
 
 TEST(GffOpen, AnIndexChunkCutShortIsNotedOnceWithItsChunk) {
   // The index chunk that holds the tiles' positions and sizes is the last thing in the file.
-  const std::vector<std::uint8_t> full =
-      authoring::WriteContainer({{kTagTile, {{20, {1, 2}}, {21, {3}}}, true}});
+  const std::vector<std::uint8_t> full = authoring::WriteContainer({{kTagTile, {{20, {1, 2}}, {21, {3}}}, true}});
   std::vector<LoadNote> notes;
   OpenBytes(full, true, &notes);
   EXPECT_TRUE(notes.empty());
@@ -396,7 +397,8 @@ TEST(GffOpen, EveryTruncationOfAnIndexedFileOpensWithAPrefixOfItsRecords) {
   EXPECT_EQ(records[1].entries.size(), 4u);
   for (std::size_t length = 0; length <= full.size(); ++length) {
     GffFile file;
-    file.OpenBytes(std::vector<std::uint8_t>(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(length)), LoadReport());
+    file.OpenBytes(std::vector<std::uint8_t>(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(length)),
+                   LoadReport());
     const std::vector<RecordValues> kept = Records(file);
     ASSERT_LE(kept.size(), records.size());
     for (std::size_t i = 0; i < kept.size(); ++i) {
@@ -429,7 +431,7 @@ TEST(GffOpen, HostileIndexCannotAllocateWithoutBound) {
   }
   const std::uint64_t budget = AllocationBudget::ForFileOfSize(fileSize).remaining();
   EXPECT_GT(entries, fileSize / 8);  // well past one pass over the file ...
-  EXPECT_LE(entries * 64, budget);    // ... but within the budget
+  EXPECT_LE(entries * 64, budget);   // ... but within the budget
 }
 
 }  // namespace

@@ -35,8 +35,8 @@ Sample MakeSample() {
   Sample sample;
   std::vector<std::vector<std::uint8_t>> frames;
   for (int i = 0; i < 6; ++i) {
-    const IndexedImage image = Pattern(static_cast<std::uint32_t>(9 + 11 * i),
-                                       static_cast<std::uint32_t>(3 + 2 * i), i);
+    const IndexedImage image =
+        Pattern(static_cast<std::uint32_t>(9 + 11 * i), static_cast<std::uint32_t>(3 + 2 * i), i);
     const auto frame = i % 3 == 0   ? authoring::EncodeNrmlFrame(image)
                        : i % 3 == 1 ? authoring::EncodePlanFrame(image)
                                     : authoring::EncodePlnrFrame(image);
@@ -91,8 +91,7 @@ TEST(FrameSetCorruption, EveryPrefixKeepsTheFramesItHoldsWhole) {
     ASSERT_EQ(decoded.frameSet.frameCount, 7) << length;
     for (std::size_t f = 0; f < sample.images.size(); ++f) {
       if (sample.ends[f] <= length) {
-        EXPECT_EQ(decoded.frameSet.frames[f].pixels, sample.images[f].pixels)
-            << "frame " << f << ", length " << length;
+        EXPECT_EQ(decoded.frameSet.frames[f].pixels, sample.images[f].pixels) << "frame " << f << ", length " << length;
       }
     }
   }

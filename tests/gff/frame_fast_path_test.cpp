@@ -76,8 +76,7 @@ std::vector<std::uint8_t> PlainNrml(const std::vector<std::uint8_t>& data, std::
 
 // The code starting at `bit`, through the 16-bit window of its byte and the next; false when
 // not all of its bits are in the stream.
-bool PlainCode(const std::vector<std::uint8_t>& stream, std::uint64_t bit, unsigned width,
-               unsigned& code) {
+bool PlainCode(const std::vector<std::uint8_t>& stream, std::uint64_t bit, unsigned width, unsigned& code) {
   if (bit + width > std::uint64_t{stream.size()} * 8) {
     return false;
   }
@@ -89,8 +88,7 @@ bool PlainCode(const std::vector<std::uint8_t>& stream, std::uint64_t bit, unsig
 }
 
 // PLAN and PLNR one code at a time, from the frame's code width, map and stream.
-std::vector<std::uint8_t> PlainPlanar(const std::vector<std::uint8_t>& data, std::size_t pixelCount,
-                                      bool runs) {
+std::vector<std::uint8_t> PlainPlanar(const std::vector<std::uint8_t>& data, std::size_t pixelCount, bool runs) {
   std::vector<std::uint8_t> pixels(pixelCount, 0);
   if (data.size() <= 9 || data[9] > 8) {
     return pixels;

@@ -62,8 +62,7 @@ struct DecodedSet {
   Channels channels;
 };
 
-inline DecodedSet DecodeSet(std::span<const std::uint8_t> payload,
-                            std::uint64_t budgetBytes = kAmpleBudget) {
+inline DecodedSet DecodeSet(std::span<const std::uint8_t> payload, std::uint64_t budgetBytes = kAmpleBudget) {
   DecodedSet decoded;
   AllocationBudget budget(budgetBytes);
   DecodeFrameSet(decoded.frameSet, payload, budget, LoadReport::Into(decoded.notes));

@@ -15,13 +15,13 @@ using frame_tests::DecodeFrameAt;
 // The 4 x 2 frame: row 0 = 07 08 09 09 from a copy of two and a fill of two.
 std::vector<std::uint8_t> FourByTwo(int firstRow) {
   return Bytes({
-      0x04, 0x00,        // width 4
-      0x02, 0x00,        // height 2
-      firstRow,          // first row
+      0x04, 0x00,              // width 4
+      0x02, 0x00,              // height 2
+      firstRow,                // first row
       0x00, 0x80, 0x04, 0x00,  // segment: x 0, ends the row, 4 pixels, unread byte
-      0x02, 0x07, 0x08,  // copy 2: 07 08
-      0x03, 0x09,        // fill 2: 09
-      0xFF,              // end of frame
+      0x02, 0x07, 0x08,        // copy 2: 07 08
+      0x03, 0x09,              // fill 2: 09
+      0xFF,                    // end of frame
   });
 }
 
@@ -61,11 +61,23 @@ TEST(NrmlFrame, LaterRowsAreNamedWithoutDebugLines) {
 
 TEST(NrmlFrame, TwoSegmentsOfOneRowLeaveTheGapZero) {
   const auto decoded = DecodeFrameAt(Bytes({
-      0x05, 0x00, 0x01, 0x00, 0x00,  // 5 x 1, first row 0
-      0x00, 0x00, 0x01, 0x00,        // x 0, another segment follows, 1 pixel
-      0x01, 0x0A,                    // fill 1: 0A
-      0x03, 0x80, 0x01, 0x00,        // x 3, ends the row, 1 pixel
-      0x01, 0x0B,                    // fill 1: 0B
+      0x05,
+      0x00,
+      0x01,
+      0x00,
+      0x00,  // 5 x 1, first row 0
+      0x00,
+      0x00,
+      0x01,
+      0x00,  // x 0, another segment follows, 1 pixel
+      0x01,
+      0x0A,  // fill 1: 0A
+      0x03,
+      0x80,
+      0x01,
+      0x00,  // x 3, ends the row, 1 pixel
+      0x01,
+      0x0B,  // fill 1: 0B
       0xFF,
   }));
   EXPECT_EQ(decoded.frame.pixels, Bytes({0x0A, 0, 0, 0x0B, 0}));
@@ -74,10 +86,21 @@ TEST(NrmlFrame, TwoSegmentsOfOneRowLeaveTheGapZero) {
 
 TEST(NrmlFrame, SegmentOfNoPixelsConsumesNoCommandBytes) {
   const auto decoded = DecodeFrameAt(Bytes({
-      0x04, 0x00, 0x01, 0x00, 0x00,  // 4 x 1, first row 0
-      0x01, 0x00, 0x00, 0x00,        // x 1, another segment follows, 0 pixels
-      0x02, 0x80, 0x01, 0x00,        // x 2, ends the row, 1 pixel
-      0x01, 0x07,                    // fill 1: 07
+      0x04,
+      0x00,
+      0x01,
+      0x00,
+      0x00,  // 4 x 1, first row 0
+      0x01,
+      0x00,
+      0x00,
+      0x00,  // x 1, another segment follows, 0 pixels
+      0x02,
+      0x80,
+      0x01,
+      0x00,  // x 2, ends the row, 1 pixel
+      0x01,
+      0x07,  // fill 1: 07
       0xFF,
   }));
   EXPECT_EQ(decoded.frame.pixels, Bytes({0, 0, 7, 0}));
@@ -87,11 +110,11 @@ TEST(NrmlFrame, SegmentOfNoPixelsConsumesNoCommandBytes) {
 TEST(NrmlFrame, CommandFFFillsAndFECopies128Pixels) {
   // 129 pixels wide, so the 129th shows that each command stops at 128.
   std::vector<std::uint8_t> fill = Bytes({0x81, 0x00, 0x02, 0x00, 0x00,  // 129 x 2
-                                          0x00, 0x80, 0x80, 0x00,  // x 0, ends the row, 128
-                                          0xFF, 0x0C,              // fill 128: 0C
-                                          0x01,                    // next row 1
-                                          0x00, 0x80, 0x80, 0x00,  // x 0, ends the row, 128
-                                          0xFE});                  // copy 128:
+                                          0x00, 0x80, 0x80, 0x00,        // x 0, ends the row, 128
+                                          0xFF, 0x0C,                    // fill 128: 0C
+                                          0x01,                          // next row 1
+                                          0x00, 0x80, 0x80, 0x00,        // x 0, ends the row, 128
+                                          0xFE});                        // copy 128:
   for (int i = 0; i < 128; ++i) {
     fill.push_back(static_cast<std::uint8_t>(i + 1));  // 01 .. 80
   }
@@ -125,9 +148,19 @@ TEST(NrmlFrame, CommandPastTheSegmentCountIsPeculiarAndEndsTheRow) {
 
 TEST(NrmlFrame, SegmentRunsOnIntoTheNextRow) {
   const auto decoded = DecodeFrameAt(Bytes({
-      0x03, 0x00, 0x02, 0x00, 0x00,  // 3 x 2, first row 0
-      0x02, 0x80, 0x03, 0x00,        // x 2, ends the row, 3 pixels
-      0x04, 0x04, 0x05, 0x06,        // copy 3: 04 05 06
+      0x03,
+      0x00,
+      0x02,
+      0x00,
+      0x00,  // 3 x 2, first row 0
+      0x02,
+      0x80,
+      0x03,
+      0x00,  // x 2, ends the row, 3 pixels
+      0x04,
+      0x04,
+      0x05,
+      0x06,  // copy 3: 04 05 06
       0xFF,
   }));
   EXPECT_EQ(decoded.frame.pixels, Bytes({0, 0, 4, 5, 6, 0}));
@@ -150,9 +183,17 @@ TEST(NrmlFrame, WritesPastTheLastPixelAreDropped) {
 TEST(NrmlFrame, ColumnBeyondTheWidthOfTheLastRowIsDropped) {
   // x = 200 of row 0 in a 2 x 2 frame lies beyond the buffer: dropped, not wrapped.
   const auto decoded = DecodeFrameAt(Bytes({
-      0x02, 0x00, 0x02, 0x00, 0x00,  // 2 x 2, first row 0
-      0xC8, 0x80, 0x01, 0x00,        // x 200, ends the row, 1 pixel
-      0x01, 0x03,                    // fill 1: 03
+      0x02,
+      0x00,
+      0x02,
+      0x00,
+      0x00,  // 2 x 2, first row 0
+      0xC8,
+      0x80,
+      0x01,
+      0x00,  // x 200, ends the row, 1 pixel
+      0x01,
+      0x03,  // fill 1: 03
       0xFF,
   }));
   EXPECT_EQ(decoded.frame.pixels, Bytes({0, 0, 0, 0}));
@@ -195,7 +236,7 @@ TEST(NrmlFrame, CopyThatJustFitsBesideOneThatOverruns) {
 
   const std::vector<std::uint8_t> overruns = Bytes({0x02, 0x00, 0x01, 0x00, 0x00,  // 2 x 1
                                                     0x00, 0x80, 0x02, 0x00,        // 2 pixels
-                                                    0x02, 0x03});  // copy 2, one byte there
+                                                    0x02, 0x03});                  // copy 2, one byte there
   decoded = DecodeFrameAt(overruns);
   EXPECT_EQ(decoded.frame.pixels, Bytes({0, 0}));
   EXPECT_EQ(decoded.channels.out, "We ran outta space!\n");

@@ -14,13 +14,11 @@ using frame_tests::DecodeFrameAt;
 
 // Frame data of a PLAN or PLNR frame: header, tag, code width, colour map and code stream.
 std::vector<std::uint8_t> Planar(const Tag& tag, int width, int height, int codeWidth,
-                                 const std::vector<std::uint8_t>& colourMap,
-                                 const std::vector<std::uint8_t>& stream) {
+                                 const std::vector<std::uint8_t>& colourMap, const std::vector<std::uint8_t>& stream) {
   std::vector<std::uint8_t> data = Bytes({width & 0xFF, width >> 8,    // width
                                           height & 0xFF, height >> 8,  // height
                                           0xFF,                        // not NRML
-                                          tag[0], tag[1], tag[2], tag[3],
-                                          codeWidth});
+                                          tag[0], tag[1], tag[2], tag[3], codeWidth});
   data.insert(data.end(), colourMap.begin(), colourMap.end());
   data.insert(data.end(), stream.begin(), stream.end());
   return data;
@@ -36,8 +34,7 @@ std::vector<std::uint8_t> MapOf16(std::initializer_list<std::pair<int, int>> ent
 
 TEST(PlanFrame, CodesOfTwoBitsThroughTheColourMap) {
   // C8 00 = 11 00 10 00 ...: the codes 3, 0, 2.
-  const auto decoded =
-      DecodeFrameAt(Planar(kTagPlan, 3, 1, 2, {0x10, 0x20, 0x30, 0x40}, {0xC8, 0x00}));
+  const auto decoded = DecodeFrameAt(Planar(kTagPlan, 3, 1, 2, {0x10, 0x20, 0x30, 0x40}, {0xC8, 0x00}));
   EXPECT_EQ(decoded.frame.pixels, Bytes({0x40, 0x10, 0x30}));
   EXPECT_EQ(decoded.frame.colourMap, Bytes({0x10, 0x20, 0x30, 0x40}));
   EXPECT_TRUE(SameTag(decoded.frame.encoding, kTagPlan));
@@ -79,8 +76,7 @@ TEST(PlanFrame, CodeWidthZeroFillsWithTheOnlyEntry) {
 
 TEST(PlanFrame, StreamEndingEarlyLeavesTheRestZero) {
   // B = 4, 5 pixels, one stream byte: codes 1 and 2, then nothing.
-  const auto decoded =
-      DecodeFrameAt(Planar(kTagPlan, 5, 1, 4, MapOf16({{1, 0x11}, {2, 0x22}}), {0x12}));
+  const auto decoded = DecodeFrameAt(Planar(kTagPlan, 5, 1, 4, MapOf16({{1, 0x11}, {2, 0x22}}), {0x12}));
   EXPECT_EQ(decoded.frame.pixels, Bytes({0x11, 0x22, 0, 0, 0}));
   EXPECT_EQ(decoded.channels.out, "");
 }
@@ -134,15 +130,14 @@ TEST(PlnrFrame, CodeThenEscapedRun) {
 
 TEST(PlnrFrame, EscapedZeroIsOnePixelOfEntryZero) {
   // 00 12: codes 0, 0, 1, 2.
-  const auto decoded = DecodeFrameAt(
-      Planar(kTagPlnr, 3, 1, 4, MapOf16({{0, 0x77}, {1, 0x11}, {2, 0x22}}), {0x00, 0x12}));
+  const auto decoded =
+      DecodeFrameAt(Planar(kTagPlnr, 3, 1, 4, MapOf16({{0, 0x77}, {1, 0x11}, {2, 0x22}}), {0x00, 0x12}));
   EXPECT_EQ(decoded.frame.pixels, Bytes({0x77, 0x11, 0x22}));
 }
 
 TEST(PlnrFrame, RunBeforeAnyPixelRepeatsTheByteZero) {
   // 03 10: codes 0, 3 (five pixels of the byte 0, not entry 0), 1, 0.
-  const auto decoded =
-      DecodeFrameAt(Planar(kTagPlnr, 6, 1, 4, MapOf16({{0, 0x77}, {1, 0x11}}), {0x03, 0x10}));
+  const auto decoded = DecodeFrameAt(Planar(kTagPlnr, 6, 1, 4, MapOf16({{0, 0x77}, {1, 0x11}}), {0x03, 0x10}));
   EXPECT_EQ(decoded.frame.pixels, Bytes({0, 0, 0, 0, 0, 0x11}));
 }
 

@@ -19,15 +19,12 @@ using frame_tests::Bytes;
 using frame_tests::DecodeSet;
 
 enum class Content { kNoise, kFewColours, kOneColour, kLongRuns, kMostlyZero, kAllZero };
-constexpr Content kContents[] = {Content::kNoise,     Content::kFewColours, Content::kOneColour,
-                                 Content::kLongRuns,  Content::kMostlyZero, Content::kAllZero};
+constexpr Content kContents[] = {Content::kNoise,    Content::kFewColours, Content::kOneColour,
+                                 Content::kLongRuns, Content::kMostlyZero, Content::kAllZero};
 
-IndexedImage Generate(std::mt19937& rng, std::uint32_t width, std::uint32_t height,
-                      Content content) {
+IndexedImage Generate(std::mt19937& rng, std::uint32_t width, std::uint32_t height, Content content) {
   IndexedImage image{width, height, std::vector<std::uint8_t>(std::size_t{width} * height, 0)};
-  auto pick = [&rng](int low, int high) {
-    return std::uniform_int_distribution<int>(low, high)(rng);
-  };
+  auto pick = [&rng](int low, int high) { return std::uniform_int_distribution<int>(low, high)(rng); };
   std::vector<std::uint8_t> palette;
   const int colours = content == Content::kFewColours ? pick(2, 5) : pick(1, 256);
   for (int i = 0; i < colours; ++i) {
@@ -71,9 +68,9 @@ IndexedImage Generate(std::mt19937& rng, std::uint32_t width, std::uint32_t heig
 
 // Sizes from empty and 1 x 1 up to 320 x 200, the edges first, then random ones.
 std::vector<std::pair<std::uint32_t, std::uint32_t>> Sizes(std::mt19937& rng, int count) {
-  std::vector<std::pair<std::uint32_t, std::uint32_t>> sizes = {
-      {0, 0}, {0, 7}, {9, 0}, {1, 1}, {2, 1}, {1, 2}, {320, 200}, {320, 1}, {1, 200},
-      {16, 16}, {255, 3}, {256, 3}, {257, 2}, {300, 5}};
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> sizes = {{0, 0},   {0, 7},     {9, 0},   {1, 1},   {2, 1},
+                                                                {1, 2},   {320, 200}, {320, 1}, {1, 200}, {16, 16},
+                                                                {255, 3}, {256, 3},   {257, 2}, {300, 5}};
   std::uniform_int_distribution<std::uint32_t> width(1, 320);
   std::uniform_int_distribution<std::uint32_t> height(1, 200);
   while (static_cast<int>(sizes.size()) < count) {
@@ -85,13 +82,12 @@ std::vector<std::pair<std::uint32_t, std::uint32_t>> Sizes(std::mt19937& rng, in
 ::testing::AssertionResult SamePixels(const std::vector<std::uint8_t>& expected,
                                       const std::vector<std::uint8_t>& actual) {
   if (expected.size() != actual.size()) {
-    return ::testing::AssertionFailure()
-           << "sizes " << expected.size() << " and " << actual.size();
+    return ::testing::AssertionFailure() << "sizes " << expected.size() << " and " << actual.size();
   }
   for (std::size_t i = 0; i < expected.size(); ++i) {
     if (expected[i] != actual[i]) {
-      return ::testing::AssertionFailure() << "pixel " << i << ": expected " << int{expected[i]}
-                                           << ", decoded " << int{actual[i]};
+      return ::testing::AssertionFailure()
+             << "pixel " << i << ": expected " << int{expected[i]} << ", decoded " << int{actual[i]};
     }
   }
   return ::testing::AssertionSuccess();
@@ -112,9 +108,8 @@ void ExpectRoundTrips(const Encoder& encode, const Tag& encoding, std::uint32_t 
       const auto decoded = DecodeSet(*payload);
       ASSERT_EQ(decoded.frameSet.frames.size(), 1u);
       const Frame& result = decoded.frameSet.frames[0];
-      const std::string what = "image " + std::to_string(index) + ", " + std::to_string(width) +
-                               " x " + std::to_string(height) + ", content " +
-                               std::to_string(static_cast<int>(content));
+      const std::string what = "image " + std::to_string(index) + ", " + std::to_string(width) + " x " +
+                               std::to_string(height) + ", content " + std::to_string(static_cast<int>(content));
       EXPECT_EQ(result.width, width) << what;
       EXPECT_EQ(result.height, height) << what;
       EXPECT_TRUE(SameTag(result.encoding, encoding)) << what;
@@ -152,8 +147,7 @@ TEST(FrameRoundTrip, MixedFramesInOneSet) {
     const auto decoded = DecodeSet(*payload);
     ASSERT_EQ(decoded.frameSet.frameCount, 6);
     for (std::size_t f = 0; f < images.size(); ++f) {
-      EXPECT_TRUE(SamePixels(images[f].pixels, decoded.frameSet.frames[f].pixels))
-          << "set " << set << ", frame " << f;
+      EXPECT_TRUE(SamePixels(images[f].pixels, decoded.frameSet.frames[f].pixels)) << "set " << set << ", frame " << f;
     }
   }
 }
@@ -228,8 +222,7 @@ TEST(FrameEncoders, NrmlOfAMostlyEmptyFrameIsSmall) {
   ASSERT_TRUE(frame);
   EXPECT_LT(frame->size(), 40u * 10);
   // Nothing but index 0: the header, row 0 with one empty segment, the end.
-  const auto empty =
-      authoring::EncodeNrmlFrame({320, 200, std::vector<std::uint8_t>(320 * 200, 0)});
+  const auto empty = authoring::EncodeNrmlFrame({320, 200, std::vector<std::uint8_t>(320 * 200, 0)});
   EXPECT_EQ(empty, Bytes({0x40, 0x01, 0xC8, 0x00, 0x00, 0x00, 0x80, 0x00, 0x00, 0xFF}));
   // A row of one colour is one segment of two fills.
   const auto filled = authoring::EncodeNrmlFrame({200, 1, std::vector<std::uint8_t>(200, 4)});

@@ -114,11 +114,10 @@ TEST(FrameSet, PayloadTooShortForTheCountHasNoFrames) {
 TEST(FrameSet, FramePositionNeedsRoomForFiveHeaderBytes) {
   // Frame 0 at 14 of a 19-byte payload just fits (blank); frame 1 at 15 leaves 4 bytes: empty.
   const auto decoded = DecodeSet(Bytes({
-      0, 0, 0, 0,
-      0x02, 0x00,                    // F = 2
-      0x0E, 0x00, 0x00, 0x00,        // frame 0 at 14
-      0x0F, 0x00, 0x00, 0x00,        // frame 1 at 15
-      0x02, 0x00, 0x01, 0x00, 0xFF,  // 2 x 1, blank
+      0,    0,    0,    0,    0x02, 0x00,  // F = 2
+      0x0E, 0x00, 0x00, 0x00,              // frame 0 at 14
+      0x0F, 0x00, 0x00, 0x00,              // frame 1 at 15
+      0x02, 0x00, 0x01, 0x00, 0xFF,        // 2 x 1, blank
   }));
   ASSERT_EQ(decoded.frameSet.frames.size(), 2u);
   EXPECT_EQ(decoded.frameSet.frames[0].pixels, Bytes({0, 0}));
@@ -128,8 +127,8 @@ TEST(FrameSet, FramePositionNeedsRoomForFiveHeaderBytes) {
 
 TEST(FrameSet, FramePositionsAtOrPastTheEndLeaveFramesEmpty) {
   const std::vector<std::uint8_t> payload = Bytes({0x02, 0x00, 0x01, 0x00, 0xFF});
-  for (const std::size_t position : {std::size_t{1}, std::size_t{4}, std::size_t{5},
-                                     std::size_t{6}, std::size_t{0xFFFFFFFF}}) {
+  for (const std::size_t position :
+       {std::size_t{1}, std::size_t{4}, std::size_t{5}, std::size_t{6}, std::size_t{0xFFFFFFFF}}) {
     const auto decoded = DecodeFrameAt(payload, position);
     ExpectEmpty(decoded.frame);
     EXPECT_EQ(decoded.channels.out, "") << position;
@@ -161,8 +160,7 @@ TEST(FrameSet, UnknownTagIsPrintedUpToItsFirstZeroByte) {
 }
 
 TEST(FrameSet, TagsAreCaseSensitive) {
-  const auto decoded = DecodeFrameAt(Bytes({0x01, 0x00, 0x01, 0x00, 0xFF, 'p', 'l', 'a', 'n',
-                                            0x00, 0x05, 0x00}));
+  const auto decoded = DecodeFrameAt(Bytes({0x01, 0x00, 0x01, 0x00, 0xFF, 'p', 'l', 'a', 'n', 0x00, 0x05, 0x00}));
   EXPECT_EQ(decoded.channels.out, "Unknown type: plan\n");
   EXPECT_EQ(decoded.frame.pixels, Bytes({0}));
 }
@@ -179,10 +177,10 @@ TEST(FramePixels, SixteenMebipixelsJustFitOneMoreRowDoesNot) {
 
 TEST(FramePixels, LargestFrameOfEveryEncodingGetsNoPixels) {
   const std::vector<std::vector<std::uint8_t>> frames = {
-      Bytes({0xFF, 0xFF, 0xFF, 0xFF, 0xFF}),                                   // blank
-      Bytes({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 'P', 'L', 'A', 'N', 1, 3, 4, 0xFF}),  // PLAN
-      Bytes({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 'P', 'L', 'N', 'R', 1, 3, 4, 0xFF}),  // PLNR
-      Bytes({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 'X', 'X', 'X', 'X'}),               // unknown
+      Bytes({0xFF, 0xFF, 0xFF, 0xFF, 0xFF}),                                            // blank
+      Bytes({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 'P', 'L', 'A', 'N', 1, 3, 4, 0xFF}),         // PLAN
+      Bytes({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 'P', 'L', 'N', 'R', 1, 3, 4, 0xFF}),         // PLNR
+      Bytes({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 'X', 'X', 'X', 'X'}),                        // unknown
       Bytes({0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x80, 0x01, 0x00, 0x01, 0x07, 0xFF}),  // NRML
   };
   for (const auto& data : frames) {
@@ -219,8 +217,8 @@ TEST(FramePixels, BudgetPaysForEveryPixelAndColourMap) {
 }
 
 TEST(FramePixels, BudgetRefusingTheFrameTableLeavesTheSetWithoutFrames) {
-  const auto payload = authoring::WriteFrameSetPayload(
-      {authoring::EncodeBlankFrame(1, 1), authoring::EncodeBlankFrame(1, 1)});
+  const auto payload =
+      authoring::WriteFrameSetPayload({authoring::EncodeBlankFrame(1, 1), authoring::EncodeBlankFrame(1, 1)});
   ASSERT_TRUE(payload);
   const auto refused = DecodeSet(*payload, 2 * sizeof(Frame) - 1);
   EXPECT_EQ(refused.frameSet.frameCount, 0);

@@ -70,11 +70,10 @@ TEST(LoadReport, TheViewersLineForEveryKind) {
 TEST(LoadReport, DecoderNotesNameTheirFrame) {
   // Frame 0 is not the payload's last 5 bytes, so frame 1's first bytes are its tag; frame 1 is
   // tagged "ABCD". Each unknown encoding is noted at its own frame.
-  const std::vector<std::uint8_t> payload = frame_tests::Bytes({
-      0, 0, 0, 0, 2, 0,        // F = 2
-      14, 0, 0, 0, 19, 0, 0, 0,  // frames at 14 and 19
-      1, 0, 1, 0, 0xFF,        // 14: 1 x 1, 255
-      1, 0, 1, 0, 0xFF, 'A', 'B', 'C', 'D'});
+  const std::vector<std::uint8_t> payload = frame_tests::Bytes({0,  0, 0, 0, 2,    0,            // F = 2
+                                                                14, 0, 0, 0, 19,   0,   0,   0,  // frames at 14 and 19
+                                                                1,  0, 1, 0, 0xFF,               // 14: 1 x 1, 255
+                                                                1,  0, 1, 0, 0xFF, 'A', 'B', 'C', 'D'});
   const frame_tests::DecodedSet decoded = frame_tests::DecodeSet(payload);
   ASSERT_EQ(decoded.notes.size(), 2u);
   EXPECT_EQ(decoded.notes[0].frame, 0u);

@@ -31,10 +31,7 @@ const Pic kSource = {
 
 class BltTest : public ::testing::Test {
  protected:
-  BltTest()
-      : ddraw_(MakeHeadless(8, 5)),
-        source_(MakeSurface(*ddraw_, 4, 3)),
-        dest_(MakeSurface(*ddraw_, 8, 5)) {
+  BltTest() : ddraw_(MakeHeadless(8, 5)), source_(MakeSurface(*ddraw_, 4, 3)), dest_(MakeSurface(*ddraw_, 8, 5)) {
     Paint(*source_, kSource);
     EXPECT_EQ(source_->SetColorKey(DDCKEY_SRCBLT, '.', '.'), 0);
     testing::Fill(*dest_, '#');
@@ -121,38 +118,14 @@ struct ClipCase {
 
 TEST_F(BltTest, ClipsOnEverySide) {
   const ClipCase cases[] = {
-      {"left",
-       Rect{-1, 1, 3, 4},
-       false,
-       {"########", "b.d#####", "..h#####", "jkl#####", "########"}},
-      {"left mirrored",
-       Rect{-1, 1, 3, 4},
-       true,
-       {"########", ".ba#####", "..e#####", "kji#####", "########"}},
-      {"right",
-       Rect{6, 1, 10, 4},
-       false,
-       {"########", "######ab", "######e.", "######ij", "########"}},
-      {"right mirrored",
-       Rect{6, 1, 10, 4},
-       true,
-       {"########", "######d.", "######h.", "######lk", "########"}},
-      {"top",
-       Rect{0, -2, 4, 1},
-       false,
-       {"ijkl####", "########", "########", "########", "########"}},
-      {"top mirrored",
-       Rect{0, -2, 4, 1},
-       true,
-       {"lkji####", "########", "########", "########", "########"}},
-      {"bottom",
-       Rect{0, 3, 4, 6},
-       false,
-       {"########", "########", "########", "ab.d####", "e..h####"}},
-      {"corner mirrored",
-       Rect{-2, -1, 2, 2},
-       true,
-       {".e######", "ji######", "########", "########", "########"}},
+      {"left", Rect{-1, 1, 3, 4}, false, {"########", "b.d#####", "..h#####", "jkl#####", "########"}},
+      {"left mirrored", Rect{-1, 1, 3, 4}, true, {"########", ".ba#####", "..e#####", "kji#####", "########"}},
+      {"right", Rect{6, 1, 10, 4}, false, {"########", "######ab", "######e.", "######ij", "########"}},
+      {"right mirrored", Rect{6, 1, 10, 4}, true, {"########", "######d.", "######h.", "######lk", "########"}},
+      {"top", Rect{0, -2, 4, 1}, false, {"ijkl####", "########", "########", "########", "########"}},
+      {"top mirrored", Rect{0, -2, 4, 1}, true, {"lkji####", "########", "########", "########", "########"}},
+      {"bottom", Rect{0, 3, 4, 6}, false, {"########", "########", "########", "ab.d####", "e..h####"}},
+      {"corner mirrored", Rect{-2, -1, 2, 2}, true, {".e######", "ji######", "########", "########", "########"}},
   };
   for (const ClipCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -260,9 +233,7 @@ enum class FastLoops { Chosen, Baseline };
 void CompareRandomBlits(std::uint32_t seed, int rounds, int maxWidth, FastLoops loops) {
   testing::CleanFaults faults;
   std::mt19937 random(seed);
-  auto between = [&random](int low, int high) {
-    return std::uniform_int_distribution<int>(low, high)(random);
-  };
+  auto between = [&random](int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); };
   auto fillRandom = [&](Surface& surface, int alphabet) {
     LockedMemory memory{};
     ASSERT_EQ(surface.Lock(nullptr, memory, DDLOCK_WAIT), 0);
@@ -280,8 +251,8 @@ void CompareRandomBlits(std::uint32_t seed, int rounds, int maxWidth, FastLoops 
   int drawn = 0;
   for (int round = 0; round < rounds; ++round) {
     SCOPED_TRACE(round);
-    auto ddraw = MakeHeadless(static_cast<std::uint32_t>(between(1, maxWidth + 3)),
-                              static_cast<std::uint32_t>(between(1, 40)));
+    auto ddraw =
+        MakeHeadless(static_cast<std::uint32_t>(between(1, maxWidth + 3)), static_cast<std::uint32_t>(between(1, 40)));
     const auto sourceWidth = static_cast<std::uint32_t>(between(1, maxWidth));
     const auto sourceHeight = static_cast<std::uint32_t>(between(1, 23));
     const auto destWidth = static_cast<std::uint32_t>(between(1, maxWidth + 8));
@@ -341,12 +312,10 @@ void CompareRandomBlits(std::uint32_t seed, int rounds, int maxWidth, FastLoops 
     ASSERT_EQ(plain->SetClipper(clipper.get()), 0);
 
     if (between(0, 9) != 0) {
-      const std::uint32_t low = between(0, 7) == 0
-                                    ? static_cast<std::uint32_t>(between(0, 600))
-                                    : static_cast<std::uint32_t>(between(0, 12) * 37 % 256);
-      const std::uint32_t high = between(0, 7) == 0
-                                     ? static_cast<std::uint32_t>(between(0, 600))
-                                     : low + static_cast<std::uint32_t>(between(0, 80));
+      const std::uint32_t low = between(0, 7) == 0 ? static_cast<std::uint32_t>(between(0, 600))
+                                                   : static_cast<std::uint32_t>(between(0, 12) * 37 % 256);
+      const std::uint32_t high = between(0, 7) == 0 ? static_cast<std::uint32_t>(between(0, 600))
+                                                    : low + static_cast<std::uint32_t>(between(0, 80));
       for (Surface* keyed : {source.get(), fast.get(), plain.get()}) {
         ASSERT_EQ(keyed->SetColorKey(DDCKEY_SRCBLT, low, high), 0);
       }
@@ -361,10 +330,9 @@ void CompareRandomBlits(std::uint32_t seed, int rounds, int maxWidth, FastLoops 
     const int fastResult =
         loops == FastLoops::Chosen
             ? fast->Blt(wholeDest ? nullptr : &to, fastSource, wholeSource ? nullptr : &from, flags, effects)
-            : BltBaseline(*fast, wholeDest ? nullptr : &to, fastSource, wholeSource ? nullptr : &from,
-                          flags, effects);
-    const int plainResult = BltReference(*plain, wholeDest ? nullptr : &to, plainSource,
-                                         wholeSource ? nullptr : &from, flags, effects);
+            : BltBaseline(*fast, wholeDest ? nullptr : &to, fastSource, wholeSource ? nullptr : &from, flags, effects);
+    const int plainResult =
+        BltReference(*plain, wholeDest ? nullptr : &to, plainSource, wholeSource ? nullptr : &from, flags, effects);
     ASSERT_EQ(fastResult != 0, plainResult != 0);
     ASSERT_EQ(Bytes(*fast), Bytes(*plain));
     drawn += fastResult == 0 ? 1 : 0;

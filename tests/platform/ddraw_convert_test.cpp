@@ -31,9 +31,7 @@ TEST(ConvertFrameTest, KnownColourLandsInOrder) {
 
 TEST(ConvertFrameTest, MatchesThePlainLookupBitForBit) {
   std::mt19937 random(640480);
-  auto between = [&random](int low, int high) {
-    return std::uniform_int_distribution<int>(low, high)(random);
-  };
+  auto between = [&random](int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); };
   for (int round = 0; round < 300; ++round) {
     SCOPED_TRACE(round);
     PaletteTable palette{};

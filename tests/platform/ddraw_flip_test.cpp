@@ -25,8 +25,8 @@ PaletteTable Ramp() {
 }
 
 std::uint32_t RampColour(std::uint8_t index) {
-  return 0xFF000000u | (std::uint32_t{index} << 16) |
-         (std::uint32_t{static_cast<std::uint8_t>(2 * index)} << 8) | (255u - index);
+  return 0xFF000000u | (std::uint32_t{index} << 16) | (std::uint32_t{static_cast<std::uint8_t>(2 * index)} << 8) |
+         (255u - index);
 }
 
 class FlipTest : public ::testing::Test {
@@ -55,8 +55,7 @@ TEST_F(FlipTest, FlipSwapsTheBuffersAndPresentsThroughThePalette) {
   Paint(*back_, {"\x01\x02\x03\x04", std::string("\xff\x00\x80\x7f", 4)});
   ASSERT_EQ(primary_->Flip(back_, DDFLIP_WAIT), 0);
   EXPECT_EQ(primary_->flipCount(), 1u);
-  EXPECT_EQ(Picture(*primary_),
-            (std::vector<std::string>{"\x01\x02\x03\x04", std::string("\xff\x00\x80\x7f", 4)}));
+  EXPECT_EQ(Picture(*primary_), (std::vector<std::string>{"\x01\x02\x03\x04", std::string("\xff\x00\x80\x7f", 4)}));
   EXPECT_EQ(Picture(*back_), (std::vector<std::string>{"ABCD", "EFGH"}));
   const std::vector<std::uint32_t> expected = {
       RampColour(1),   RampColour(2), RampColour(3),   RampColour(4),
@@ -129,8 +128,7 @@ TEST(FlipSizeTest, FullModeFrameIsConvertedExactly) {
   ASSERT_EQ(frame.size(), 640u * 480u);
   for (int y = 0; y < 480; y += 1) {
     for (int x = 0; x < 640; ++x) {
-      ASSERT_EQ(frame[static_cast<std::size_t>(y * 640 + x)],
-                RampColour(static_cast<std::uint8_t>(x * 7 + y * 3)))
+      ASSERT_EQ(frame[static_cast<std::size_t>(y * 640 + x)], RampColour(static_cast<std::uint8_t>(x * 7 + y * 3)))
           << x << "," << y;
     }
   }
@@ -261,12 +259,12 @@ TEST(FlipWindowedTest, AFullScreenWindowCoversTheDisplayAndMapsThePointerIntoThe
       int screenX, screenY, pictureX, pictureY;
     };
     const Case cases[] = {
-        {0, 0, 0, 0},          {191, 143, 0, 0},      // the top-left border
-        {192, 144, 0, 0},      {197, 149, 5, 5},      // the picture's first pixels
-        {198, 150, 6, 6},      {500, 400, 308, 256},  //
-        {826, 618, 634, 474},  {831, 623, 639, 479},  // the picture's last pixels
-        {832, 624, 639, 479},  {1023, 767, 639, 479}, // the bottom-right border
-        {1023, 0, 639, 0},     {0, 767, 0, 479},      // the other corners
+        {0, 0, 0, 0},         {191, 143, 0, 0},       // the top-left border
+        {192, 144, 0, 0},     {197, 149, 5, 5},       // the picture's first pixels
+        {198, 150, 6, 6},     {500, 400, 308, 256},   //
+        {826, 618, 634, 474}, {831, 623, 639, 479},   // the picture's last pixels
+        {832, 624, 639, 479}, {1023, 767, 639, 479},  // the bottom-right border
+        {1023, 0, 639, 0},    {0, 767, 0, 479},       // the other corners
     };
     for (const Case& c : cases) {
       testing::PushMouse(window, c.screenX, c.screenY);

@@ -32,8 +32,7 @@ TEST(SurfaceCreateTest, OffscreenSizesJustInsideAndJustOutside) {
   EXPECT_NE(Create(*ddraw, {kOffscreenFlags, 16, 0, DDSCAPS_OFFSCREENPLAIN, 0}), 0)
       << "a region without tiles asks for a strip 0 pixels wide";
   EXPECT_NE(Create(*ddraw, {kOffscreenFlags, 0, 16, DDSCAPS_OFFSCREENPLAIN, 0}), 0);
-  EXPECT_NE(Create(*ddraw, {kOffscreenFlags, 4097, 65536, DDSCAPS_OFFSCREENPLAIN, 0}), 0)
-      << "more than 256 MiB";
+  EXPECT_NE(Create(*ddraw, {kOffscreenFlags, 4097, 65536, DDSCAPS_OFFSCREENPLAIN, 0}), 0) << "more than 256 MiB";
   EXPECT_NE(Create(*ddraw, {DDSD_CAPS | DDSD_WIDTH, 16, 16, DDSCAPS_OFFSCREENPLAIN, 0}), 0);
   EXPECT_NE(Create(*ddraw, {kOffscreenFlags, 16, 16, DDSCAPS_OFFSCREENPLAIN | 0x1000, 0}), 0);
 }

@@ -100,8 +100,7 @@ TEST_F(TextTest, GlyphsInNearestWhiteOnACellOfNearestBlack) {
   EXPECT_GE(changed.box.bottom - changed.box.top, 12) << "about 13 pixels high";
   EXPECT_LE(changed.box.bottom - changed.box.top, 20);
   // The cell is filled whole: every pixel of the box changed, to one of the two indices.
-  EXPECT_EQ(changed.count,
-            (changed.box.right - changed.box.left) * (changed.box.bottom - changed.box.top));
+  EXPECT_EQ(changed.count, (changed.box.right - changed.box.left) * (changed.box.bottom - changed.box.top));
   EXPECT_EQ(changed.inside, (std::set<std::uint8_t>{kBlack, kWhite}));
 }
 

@@ -19,14 +19,22 @@ TEST(WildcardMatch, StarQuestionMarkAndCase) {
     bool matches;
   };
   const Case cases[] = {
-      {"RGN*.GFF", "RGN01.GFF", true},   {"RGN*.GFF", "rgn02.gff", true},
-      {"RGN*.GFF", "RGNX.GFF", true},    {"RGN*.GFF", "RGN.GFF", true},   // '*' may stand for nothing
-      {"RGN*.GFF", "XRGN01.GFF", false}, {"RGN*.GFF", "RGN01.GFF.BAK", false},
-      {"RGN*.GFF", "RGN01.GF", false},   {"RGN?.GFF", "RGN1.GFF", true},
-      {"RGN?.GFF", "RGN.GFF", false},    {"RGN?.GFF", "RGN12.GFF", false},
-      {"*", "", true},                   {"", "", true},
-      {"", "A", false},                  {"*A*B", "xxAyyAzzB", true},
-      {"*A*B", "xxAyyBzz", false},       {"R*N*.G*F", "RGN01.GFF", true},
+      {"RGN*.GFF", "RGN01.GFF", true},
+      {"RGN*.GFF", "rgn02.gff", true},
+      {"RGN*.GFF", "RGNX.GFF", true},
+      {"RGN*.GFF", "RGN.GFF", true},  // '*' may stand for nothing
+      {"RGN*.GFF", "XRGN01.GFF", false},
+      {"RGN*.GFF", "RGN01.GFF.BAK", false},
+      {"RGN*.GFF", "RGN01.GF", false},
+      {"RGN?.GFF", "RGN1.GFF", true},
+      {"RGN?.GFF", "RGN.GFF", false},
+      {"RGN?.GFF", "RGN12.GFF", false},
+      {"*", "", true},
+      {"", "", true},
+      {"", "A", false},
+      {"*A*B", "xxAyyAzzB", true},
+      {"*A*B", "xxAyyBzz", false},
+      {"R*N*.G*F", "RGN01.GFF", true},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(WildcardMatch(c.pattern, c.name), c.matches) << c.pattern << " vs " << c.name;
@@ -47,8 +55,8 @@ TEST(FindFiles, SortsWithoutRegardToCaseAndListsDirectories) {
   std::filesystem::create_directory(dir.path() / "RGN03.GFF");
   const std::vector<std::string> names = FindFiles((dir.path() / "RGN*.GFF").string());
   // "RGN01.GFF" and "Rgn01.gff" are equal without regard to case: byte order decides.
-  EXPECT_EQ(names, (std::vector<std::string>{"RGN.GFF", "RGN01.GFF", "Rgn01.gff", "rgn02.gff", "RGN03.GFF",
-                                              "RGNX.GFF"}));
+  EXPECT_EQ(names,
+            (std::vector<std::string>{"RGN.GFF", "RGN01.GFF", "Rgn01.gff", "rgn02.gff", "RGN03.GFF", "RGNX.GFF"}));
 }
 
 TEST(FindFiles, MissingDirectoryGivesNothing) {

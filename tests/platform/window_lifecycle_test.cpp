@@ -29,8 +29,8 @@ LResult SelfDestroyingProc(Window* window, std::uint32_t message, WParam wParam,
 }
 
 Window* Create(const char* className, void* param = nullptr) {
-  return CreateWindowEx(WS_EX_TOPMOST, className, "title", WS_POPUP, 0, 0, 640, 480, nullptr,
-                        MenuHandle{}, InstanceHandle{}, param);
+  return CreateWindowEx(WS_EX_TOPMOST, className, "title", WS_POPUP, 0, 0, 640, 480, nullptr, MenuHandle{},
+                        InstanceHandle{}, param);
 }
 
 TEST(WindowClassTest, RegistersOnceByNameWithoutRegardToCase) {
@@ -64,8 +64,7 @@ TEST(WindowClassTest, FaultSwitchFailsRegistrationOnce) {
   CleanWindowSystem clean;
   FailCall("RegisterClass");
   EXPECT_EQ(RegisterClass(TestClass("Faulty", RecordingProc)), 0);
-  EXPECT_NE(RegisterClass(TestClass("Faulty", RecordingProc)), 0)
-      << "the failed call registered nothing";
+  EXPECT_NE(RegisterClass(TestClass("Faulty", RecordingProc)), 0) << "the failed call registered nothing";
 }
 
 TEST(WindowResourceTest, NoIconAndTheStandardArrow) {

@@ -60,8 +60,7 @@ TEST(MessageBoxTest, WithoutADisplayTheTextGoesToStandardError) {
   FailCall("SDL_ShowSimpleMessageBox");
   ::testing::internal::CaptureStderr();
   EXPECT_EQ(MessageBox(nullptr, "Unable to discover current working path!", "Error", MB_OK), IDOK);
-  EXPECT_EQ(::testing::internal::GetCapturedStderr(),
-            "Error: Unable to discover current working path!\n");
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "Error: Unable to discover current working path!\n");
 }
 
 TEST(MessageBoxTest, TheDummyDriverCannotShowAnOwnedBox) {

@@ -29,11 +29,10 @@ TEST(KeyMessageTest, KeysGiveTheirVirtualKeyCodes) {
   Window* window = MakeWindow();
   ASSERT_NE(window, nullptr);
   const KeyCase cases[] = {
-      {SDLK_BACKSPACE, 8}, {SDLK_ESCAPE, 27}, {SDLK_SPACE, 32}, {SDLK_LEFT, 37},
-      {SDLK_UP, 38},       {SDLK_RIGHT, 39},  {SDLK_DOWN, 40},  {SDLK_a, 'A'},
-      {SDLK_z, 'Z'},       {SDLK_0, '0'},     {SDLK_9, '9'},    {SDLK_RETURN, 13},
-      {SDLK_TAB, 9},       {SDLK_F1, 112},    {SDLK_F12, 123},  {SDLK_KP_0, 96},
-      {SDLK_KP_9, 105},    {SDLK_HOME, 36},   {SDLK_MUTE, 0xFF},
+      {SDLK_BACKSPACE, 8}, {SDLK_ESCAPE, 27}, {SDLK_SPACE, 32}, {SDLK_LEFT, 37},   {SDLK_UP, 38},
+      {SDLK_RIGHT, 39},    {SDLK_DOWN, 40},   {SDLK_a, 'A'},    {SDLK_z, 'Z'},     {SDLK_0, '0'},
+      {SDLK_9, '9'},       {SDLK_RETURN, 13}, {SDLK_TAB, 9},    {SDLK_F1, 112},    {SDLK_F12, 123},
+      {SDLK_KP_0, 96},     {SDLK_KP_9, 105},  {SDLK_HOME, 36},  {SDLK_MUTE, 0xFF},
   };
   TakeAll();
   for (const KeyCase& c : cases) {
@@ -95,12 +94,12 @@ TEST(MouseMessageTest, PositionIsClampedIntoThePicture) {
   Window* window = MakeWindow();
   ASSERT_NE(window, nullptr);
   const MouseCase cases[] = {
-      {-5, -1, 0, 0},       // left and top letterbox border
-      {0, 0, 0, 0},         // the corner itself
-      {320, 240, 320, 240}, // inside
-      {639, 479, 639, 479}, // the last pixel just fits
-      {640, 480, 639, 479}, // one beyond clamps back
-      {700, 900, 639, 479}, // right and bottom border
+      {-5, -1, 0, 0},        // left and top letterbox border
+      {0, 0, 0, 0},          // the corner itself
+      {320, 240, 320, 240},  // inside
+      {639, 479, 639, 479},  // the last pixel just fits
+      {640, 480, 639, 479},  // one beyond clamps back
+      {700, 900, 639, 479},  // right and bottom border
       {-300, 479, 0, 479},
   };
   TakeAll();

@@ -53,17 +53,16 @@ class CleanWindowSystem {
 };
 
 inline WindowClass TestClass(const char* name, WindowProc procedure) {
-  return WindowClass{CS_HREDRAW | CS_VREDRAW, procedure, 0, 0, InstanceHandle{}, IconHandle{},
-                     CursorHandle{}, BrushHandle{}, nullptr, name};
+  return WindowClass{CS_HREDRAW | CS_VREDRAW, procedure,     0,       0,   InstanceHandle{}, IconHandle{},
+                     CursorHandle{},          BrushHandle{}, nullptr, name};
 }
 
 // Registers `className` (once) and creates a 640 x 480 popup window of it, as the viewer does,
 // with its SDL window made as a display makes it, so that input reaches it.
-inline Window* MakeWindow(const char* className = "Test Window",
-                          WindowProc procedure = RecordingProc) {
+inline Window* MakeWindow(const char* className = "Test Window", WindowProc procedure = RecordingProc) {
   RegisterClass(TestClass(className, procedure));
-  Window* window = CreateWindowEx(WS_EX_TOPMOST, className, className, WS_POPUP, 0, 0, 640, 480,
-                                  nullptr, MenuHandle{}, InstanceHandle{}, nullptr);
+  Window* window = CreateWindowEx(WS_EX_TOPMOST, className, className, WS_POPUP, 0, 0, 640, 480, nullptr, MenuHandle{},
+                                  InstanceHandle{}, nullptr);
   return OpenNativeWindow(window) != nullptr ? window : nullptr;
 }
 

@@ -32,17 +32,30 @@ struct Step {
 };
 
 // Phase 0 is the start-up; phase i is the i-th key press.
-constexpr Step kSteps[] = {{SDLK_SPACE, "Space"}, {SDLK_SPACE, "Space"}, {SDLK_BACKSPACE, "Backspace"},
-                           {SDLK_LEFT, "Left"},   {SDLK_UP, "Up"},       {SDLK_RIGHT, "Right"},
+constexpr Step kSteps[] = {{SDLK_SPACE, "Space"}, {SDLK_SPACE, "Space"},  {SDLK_BACKSPACE, "Backspace"},
+                           {SDLK_LEFT, "Left"},   {SDLK_UP, "Up"},        {SDLK_RIGHT, "Right"},
                            {SDLK_DOWN, "Down"},   {SDLK_ESCAPE, "Escape"}};
 constexpr int kPhases = 1 + static_cast<int>(std::size(kSteps));
 constexpr int kLastSwitchPhase = 3;  // Backspace
 
-constexpr const char* kCalls[] = {"RegisterClass", "CreateWindow",  "DirectDrawCreate", "SetCooperativeLevel",
-                                  "SetDisplayMode", "CreateSurface", "GetAttachedSurface", "CreateClipper",
-                                  "SetHWnd",       "SetClipper",    "CreatePalette",    "SetPalette",
-                                  "SetEntries",    "Lock",          "Unlock",           "GetDC",
-                                  "Blt",           "Flip"};
+constexpr const char* kCalls[] = {"RegisterClass",
+                                  "CreateWindow",
+                                  "DirectDrawCreate",
+                                  "SetCooperativeLevel",
+                                  "SetDisplayMode",
+                                  "CreateSurface",
+                                  "GetAttachedSurface",
+                                  "CreateClipper",
+                                  "SetHWnd",
+                                  "SetClipper",
+                                  "CreatePalette",
+                                  "SetPalette",
+                                  "SetEntries",
+                                  "Lock",
+                                  "Unlock",
+                                  "GetDC",
+                                  "Blt",
+                                  "Flip"};
 
 struct Box {
   std::string text;
@@ -234,10 +247,12 @@ std::vector<int> OccurrencesOf(const std::vector<CallCounts>& phases, const std:
 class MatrixPrinter {
  public:
   void Add(const std::string& call, int occurrence, int phase, const ViewerRun& run) {
-    const std::string where = phase == 0 ? "start-up" : std::string(kSteps[phase - 1].name) + " #" + std::to_string(phase);
-    const std::string outcome = Describe(run.boxes) + " | " + EndedAt(run.stepsTaken) + " | " + std::to_string(run.exitCode);
-    if (!rows_.empty() && rows_.back().call == call && rows_.back().where == where &&
-        rows_.back().outcome == outcome && rows_.back().last + 1 == occurrence) {
+    const std::string where =
+        phase == 0 ? "start-up" : std::string(kSteps[phase - 1].name) + " #" + std::to_string(phase);
+    const std::string outcome =
+        Describe(run.boxes) + " | " + EndedAt(run.stepsTaken) + " | " + std::to_string(run.exitCode);
+    if (!rows_.empty() && rows_.back().call == call && rows_.back().where == where && rows_.back().outcome == outcome &&
+        rows_.back().last + 1 == occurrence) {
       rows_.back().last = occurrence;
       return;
     }
@@ -248,8 +263,8 @@ class MatrixPrinter {
     std::ostringstream out;
     out << "| call | occurrence | made during | messages | run ended at | exit code |\n|---|---|---|---|---|---|\n";
     for (const Row& row : rows_) {
-      const std::string range =
-          row.first == row.last ? std::to_string(row.first) : std::to_string(row.first) + "-" + std::to_string(row.last);
+      const std::string range = row.first == row.last ? std::to_string(row.first)
+                                                      : std::to_string(row.first) + "-" + std::to_string(row.last);
       out << "| " << row.call << " | " << range << " | " << row.where << " | " << row.outcome << " |\n";
     }
     std::cout << out.str();
@@ -331,14 +346,15 @@ TEST_F(FaultMatrixTest, AFailingMessageBoxStillEndsTheProgram) {
        },
        {kNoRegionsBox},
        0},
-      {"no object library", [](const SampleWorldDir& world) { world.Remove(authoring::kObjectLibraryFileName); },
+      {"no object library",
+       [](const SampleWorldDir& world) { world.Remove(authoring::kObjectLibraryFileName); },
        {kStartUpBox},
        0},
       {"second region without palette",
        [](const SampleWorldDir& world) {
          // The region file list is sorted: the second file is the first Space's region.
-         const std::vector<std::uint8_t> tile =
-             authoring::WriteFrameSetPayload({authoring::EncodeBlankFrame(16, 16)}).value_or(std::vector<std::uint8_t>{});
+         const std::vector<std::uint8_t> tile = authoring::WriteFrameSetPayload({authoring::EncodeBlankFrame(16, 16)})
+                                                    .value_or(std::vector<std::uint8_t>{});
          const std::vector<std::uint8_t> noPalette = authoring::WriteContainer(
              {authoring::ChunkTypeSpec{kTagTile, {{1, tile}}, false, 0},
               authoring::ChunkTypeSpec{kTagMap, {{1, std::vector<std::uint8_t>(kMapBytes)}}, false, 0}});
@@ -366,8 +382,8 @@ TEST_F(FaultMatrixTest, AFailingMessageBoxStillEndsTheProgram) {
       EXPECT_EQ(run.stepsTaken, scenario.stepsTaken);
       EXPECT_EQ(run.exitCode, 0);
       EXPECT_TRUE(run.freed);
-      matrix.Add(std::string("MessageBox (") + scenario.name + ")", static_cast<int>(failed) + 1,
-                 scenario.stepsTaken, run);
+      matrix.Add(std::string("MessageBox (") + scenario.name + ")", static_cast<int>(failed) + 1, scenario.stepsTaken,
+                 run);
     }
   }
   matrix.Print();

@@ -111,8 +111,9 @@ TEST(Soak, RegionSwitchesAndFramesKeepMemoryFlatAndCloseEveryFile) {
   }
   const std::uint64_t finalKiB = ResidentKiB();
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-  std::cout << kRegionSwitches << " region switches, " << flips << " frames in " << seconds << " s; resident after warm-up "
-            << warmKiB << " KiB, highest after it " << peakKiB << " KiB, after teardown " << finalKiB << " KiB\n";
+  std::cout << kRegionSwitches << " region switches, " << flips << " frames in " << seconds
+            << " s; resident after warm-up " << warmKiB << " KiB, highest after it " << peakKiB
+            << " KiB, after teardown " << finalKiB << " KiB\n";
 
   EXPECT_EQ(flips, static_cast<std::uint64_t>(kFrames));
   EXPECT_TRUE(platform::CapturedMessageBoxes().empty());

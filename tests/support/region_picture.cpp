@@ -49,8 +49,7 @@ std::vector<std::uint8_t> WriteRegionFile(const RegionSpec& region) {
   if (!region.tiles.empty()) {
     authoring::ChunkTypeSpec tiles{kTagTile, {}, false, 0};
     for (std::size_t i = 0; i < region.tiles.size(); ++i) {
-      tiles.chunks.push_back(
-          {static_cast<std::uint32_t>(100 + i), SingleFrameSet(region.tiles[i])});
+      tiles.chunks.push_back({static_cast<std::uint32_t>(100 + i), SingleFrameSet(region.tiles[i])});
     }
     types.push_back(std::move(tiles));
   }
@@ -58,10 +57,7 @@ std::vector<std::uint8_t> WriteRegionFile(const RegionSpec& region) {
     types.push_back({kTagMap, {{2, *region.map}}, false, 0});
   }
   if (region.name) {
-    types.push_back({kTagRnme,
-                     {{3, std::vector<std::uint8_t>(region.name->begin(), region.name->end())}},
-                     false,
-                     0});
+    types.push_back({kTagRnme, {{3, std::vector<std::uint8_t>(region.name->begin(), region.name->end())}}, false, 0});
   }
   if (region.entities) {
     types.push_back({kTagEtab, {{4, authoring::WriteEntityTable(*region.entities)}}, false, 0});
@@ -92,36 +88,29 @@ IndexedImage PatternTile(std::uint8_t seed) {
   return tile;
 }
 
-IndexedImage PlainTile(std::uint8_t index) {
-  return IndexedImage{16, 16, std::vector<std::uint8_t>(256, index)};
-}
+IndexedImage PlainTile(std::uint8_t index) { return IndexedImage{16, 16, std::vector<std::uint8_t>(256, index)}; }
 
-Picture ComposeTiles(const RegionSpec& region, std::int32_t viewX, std::int32_t viewY,
-                     std::int32_t width, std::int32_t height) {
-  Picture picture{width, height,
-                  std::vector<std::uint8_t>(static_cast<std::size_t>(width) * height)};
+Picture ComposeTiles(const RegionSpec& region, std::int32_t viewX, std::int32_t viewY, std::int32_t width,
+                     std::int32_t height) {
+  Picture picture{width, height, std::vector<std::uint8_t>(static_cast<std::size_t>(width) * height)};
   const std::vector<std::uint8_t>& map = *region.map;
   for (std::int32_t y = 0; y < height; ++y) {
     for (std::int32_t x = 0; x < width; ++x) {
       const std::int32_t mapX = viewX + x;
       const std::int32_t mapY = viewY + y;
-      std::size_t tile =
-          map[static_cast<std::size_t>(mapY / 16) * 128 + static_cast<std::size_t>(mapX / 16)];
+      std::size_t tile = map[static_cast<std::size_t>(mapY / 16) * 128 + static_cast<std::size_t>(mapX / 16)];
       if (tile >= region.tiles.size()) {
         tile = 0;
       }
       picture.pixels[static_cast<std::size_t>(y) * width + x] =
-          region.tiles[tile].pixels[static_cast<std::size_t>(mapY % 16) * 16 +
-                                    static_cast<std::size_t>(mapX % 16)];
+          region.tiles[tile].pixels[static_cast<std::size_t>(mapY % 16) * 16 + static_cast<std::size_t>(mapX % 16)];
     }
   }
   return picture;
 }
 
-void ComposeObjects(Picture& picture, const RegionSpec& region,
-                    const std::vector<BitmapRecord>& bitmaps,
-                    const std::vector<ObjectRecord>& objects, std::int32_t viewX,
-                    std::int32_t viewY) {
+void ComposeObjects(Picture& picture, const RegionSpec& region, const std::vector<BitmapRecord>& bitmaps,
+                    const std::vector<ObjectRecord>& objects, std::int32_t viewX, std::int32_t viewY) {
   if (!region.entities) {
     return;
   }
@@ -141,8 +130,7 @@ void ComposeObjects(Picture& picture, const RegionSpec& region,
         const std::uint8_t pixel = image->pixels[static_cast<std::size_t>(y) * w + sourceX];
         const std::int32_t screenX = left + x;
         const std::int32_t screenY = top + y;
-        if (pixel != 0 && screenX >= 0 && screenX < picture.width && screenY >= 0 &&
-            screenY < picture.height) {
+        if (pixel != 0 && screenX >= 0 && screenX < picture.width && screenY >= 0 && screenY < picture.height) {
           picture.pixels[static_cast<std::size_t>(screenY) * picture.width + screenX] = pixel;
         }
       }

@@ -60,22 +60,19 @@ struct Picture {
   std::vector<std::uint8_t> pixels;
 
   std::uint8_t at(std::int32_t x, std::int32_t y) const {
-    return pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
-                  static_cast<std::size_t>(x)];
+    return pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)];
   }
 };
 
 // The tile layer of `region` seen from (viewX, viewY) on a screen of width x height: every
 // screen pixel is the pixel of the map cell under it; a map byte at or beyond the tile count
 // shows tile 0.
-Picture ComposeTiles(const RegionSpec& region, std::int32_t viewX, std::int32_t viewY,
-                     std::int32_t width, std::int32_t height);
+Picture ComposeTiles(const RegionSpec& region, std::int32_t viewX, std::int32_t viewY, std::int32_t width,
+                     std::int32_t height);
 
 // Puts every entity's bitmap over `picture` in table order: anchored at its hotspot, lifted by
 // z, reversed left to right when flag bit 7 is set, index 0 left out, cut at the picture's edges.
-void ComposeObjects(Picture& picture, const RegionSpec& region,
-                    const std::vector<BitmapRecord>& bitmaps,
-                    const std::vector<ObjectRecord>& objects, std::int32_t viewX,
-                    std::int32_t viewY);
+void ComposeObjects(Picture& picture, const RegionSpec& region, const std::vector<BitmapRecord>& bitmaps,
+                    const std::vector<ObjectRecord>& objects, std::int32_t viewX, std::int32_t viewY);
 
 }  // namespace karst::testing

@@ -106,8 +106,8 @@ ProgramResult RunProgramAsNobody(const std::string& program, const std::vector<s
   const std::filesystem::path copy = dir.path() / std::filesystem::path(program).filename();
   std::filesystem::copy_file(program, copy);
   using std::filesystem::perms;
-  std::filesystem::permissions(dir.path(), perms::owner_all | perms::group_read | perms::group_exec |
-                                               perms::others_read | perms::others_exec);
+  std::filesystem::permissions(
+      dir.path(), perms::owner_all | perms::group_read | perms::group_exec | perms::others_read | perms::others_exec);
   std::vector<std::string> words{"--reuid=nobody", "--regid=nogroup", "--clear-groups", copy.string()};
   words.insert(words.end(), arguments.begin(), arguments.end());
   return RunProgram(kSetpriv, words);

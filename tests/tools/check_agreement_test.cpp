@@ -30,8 +30,8 @@ struct Parts {
 };
 
 Bytes Write(const Parts& parts) {
-  const Bytes tile = *authoring::WriteFrameSetPayload(
-      {*authoring::EncodeNrmlFrame(authoring::IndexedImage{16, 16, Bytes(256, 4)})});
+  const Bytes tile =
+      *authoring::WriteFrameSetPayload({*authoring::EncodeNrmlFrame(authoring::IndexedImage{16, 16, Bytes(256, 4)})});
   std::vector<ChunkTypeSpec> types;
   if (parts.palette) {
     types.push_back({kTagPal, {{0, *parts.palette}}});
@@ -151,7 +151,7 @@ TEST(CheckAgreement, TheCheckSaysWhatTheRegionSwitchDoes) {
     const std::vector<std::string> expectedBoxes =
         world.rejection == NoteKind::kPaletteRejected ? std::vector<std::string>{"Error loading palette!"}
         : world.rejection == NoteKind::kTilesRejected ? std::vector<std::string>{"Error loading tiles"}
-                                                       : std::vector<std::string>{};
+                                                      : std::vector<std::string>{};
     EXPECT_EQ(boxes, expectedBoxes) << world.what;
   }
   platform::CaptureMessageBoxes(false);

@@ -50,11 +50,14 @@ struct RegionParts {
   Bytes name = {'T', 'e', 's', 't'};
 
   static Bytes Entity(std::uint16_t x, std::uint16_t y, std::uint16_t objectId) {
-    return {static_cast<std::uint8_t>(x), static_cast<std::uint8_t>(x >> 8),  // x
-            static_cast<std::uint8_t>(y), static_cast<std::uint8_t>(y >> 8),  // y
-            0,                                                                // z
-            0,                                                                // flags
-            static_cast<std::uint8_t>(objectId), static_cast<std::uint8_t>(objectId >> 8)};
+    return {static_cast<std::uint8_t>(x),
+            static_cast<std::uint8_t>(x >> 8),  // x
+            static_cast<std::uint8_t>(y),
+            static_cast<std::uint8_t>(y >> 8),  // y
+            0,                                  // z
+            0,                                  // flags
+            static_cast<std::uint8_t>(objectId),
+            static_cast<std::uint8_t>(objectId >> 8)};
   }
 
   Bytes Write() const {
@@ -81,10 +84,10 @@ struct RegionParts {
 };
 
 Bytes ObjectDef(std::uint16_t bitmapId) {
-  Bytes bytes(16, 0);                                   // word0, hotspots, words 6 and 8, bytes 10, 11
-  bytes[12] = static_cast<std::uint8_t>(bitmapId);      // bitmapId
+  Bytes bytes(16, 0);                               // word0, hotspots, words 6 and 8, bytes 10, 11
+  bytes[12] = static_cast<std::uint8_t>(bitmapId);  // bitmapId
   bytes[13] = static_cast<std::uint8_t>(bitmapId >> 8);
-  return bytes;                                         // word14 stays 0
+  return bytes;  // word14 stays 0
 }
 
 // Objects 1 (good, BMP 10), 2 (a definition of 12 bytes), 3 (BMP 99, which is missing),
@@ -97,8 +100,13 @@ Bytes FaultyLibrary() {
                           0x03, 0x09, 0x05, 0x09,        // fill 2 x 9, fill 3 x 9: 5 > 3
                           0xFF};                         // end of frame
   return authoring::WriteContainer({
-      {kTagOjff, {{1, ObjectDef(10)}, {2, Bytes(12, 0)}, {3, ObjectDef(99)}, {4, ObjectDef(11)},
-                  {5, ObjectDef(12)}, {6, ObjectDef(13)}}},
+      {kTagOjff,
+       {{1, ObjectDef(10)},
+        {2, Bytes(12, 0)},
+        {3, ObjectDef(99)},
+        {4, ObjectDef(11)},
+        {5, ObjectDef(12)},
+        {6, ObjectDef(13)}}},
       {kTagBmp,
        {{10, FrameSet({Nrml(Image(8, 8, 3))})},
         {11, FrameSet({})},
@@ -108,7 +116,8 @@ Bytes FaultyLibrary() {
 }
 
 Bytes CleanLibrary() {
-  return authoring::WriteContainer({{kTagOjff, {{1, ObjectDef(10)}}}, {kTagBmp, {{10, FrameSet({Nrml(Image(8, 8, 3))})}}}});
+  return authoring::WriteContainer(
+      {{kTagOjff, {{1, ObjectDef(10)}}}, {kTagBmp, {{10, FrameSet({Nrml(Image(8, 8, 3))})}}}});
 }
 
 std::vector<std::string> Lines(const std::string& text) {
@@ -131,9 +140,7 @@ std::vector<std::string> LinesAbout(const std::string& output, const std::filesy
   return found;
 }
 
-ProgramResult Check(const std::filesystem::path& path) {
-  return RunProgram(KARST_GFF_PATH, {"check", path.string()});
-}
+ProgramResult Check(const std::filesystem::path& path) { return RunProgram(KARST_GFF_PATH, {"check", path.string()}); }
 
 // Gives the length field of a chunk's directory entry a new value. The entry is found by its
 // tag, which the test makes sure occurs only in the directory.
@@ -164,19 +171,22 @@ TEST(GffCheck, FindsEveryDrawingFaultInItsOwnRegion) {
   RegionParts beyond;
   beyond.map->at(3 * 128 + 5) = 2;  // column 5, row 3: one past the two tiles
   beyond.map->at(90 * 128 + 7) = 200;
-  planted.push_back({"RGN02.GFF", beyond,
+  planted.push_back({"RGN02.GFF",
+                     beyond,
                      {"MAP 0: 2 cells name a tile beyond the region's 2 tiles (indices up to 200; first at column "
                       "5, row 3): drawn with tile 0"}});
 
   RegionParts narrow;
   narrow.tiles[1] = FrameSet({Nrml(Image(8, 16, 4))});
-  planted.push_back({"RGN03.GFF", narrow,
+  planted.push_back({"RGN03.GFF",
+                     narrow,
                      {"TILE 21 (tile 1): frame 0 is 8 x 16, not 16 x 16: only the part inside 16 x 16 is drawn, "
                       "the rest as index 0"}});
 
   RegionParts twoFrames;
   twoFrames.tiles[0] = FrameSet({Nrml(Image(16, 16, 4)), Nrml(Image(16, 16, 5))});
-  planted.push_back({"RGN04.GFF", twoFrames,
+  planted.push_back({"RGN04.GFF",
+                     twoFrames,
                      {"TILE 20 (tile 0): 2 frames: only frame 0 is drawn (\"Tile with more than one frame!\")"}});
 
   RegionParts noFrames;
@@ -186,7 +196,8 @@ TEST(GffCheck, FindsEveryDrawingFaultInItsOwnRegion) {
   RegionParts unknown;
   // A 16 x 16 frame whose byte 4 is 255, followed by the tag "ABCD" and nothing else.
   unknown.tiles[1] = FrameSet({{0x10, 0x00, 0x10, 0x00, 0xFF, 'A', 'B', 'C', 'D'}});
-  planted.push_back({"RGN06.GFF", unknown,
+  planted.push_back({"RGN06.GFF",
+                     unknown,
                      {"TILE 21 frame 0: unknown encoding \"ABCD\": drawn as index 0 (\"Unknown type: ABCD\")"}});
 
   RegionParts peculiar;
@@ -194,7 +205,8 @@ TEST(GffCheck, FindsEveryDrawingFaultInItsOwnRegion) {
                                  0x00, 0x80, 0x03, 0x00,        // x 0, last segment, n 3
                                  0x03, 0x09, 0x05, 0x09,        // fill 2, fill 3: 5 pixels
                                  0xFF}});                       // end of frame
-  planted.push_back({"RGN07.GFF", peculiar,
+  planted.push_back({"RGN07.GFF",
+                     peculiar,
                      {"TILE 20 frame 0: an NRML command runs past its segment's pixel count (\"Something "
                       "peculiar happened!\")"}});
 
@@ -202,7 +214,8 @@ TEST(GffCheck, FindsEveryDrawingFaultInItsOwnRegion) {
   outOfData.tiles[0] = FrameSet({{0x10, 0x00, 0x10, 0x00, 0x00,  // 16 x 16, first row 0
                                   0x00, 0x80, 0x10, 0x00,        // x 0, last segment, n 16
                                   0x1F}});                       // fill 16, its value byte missing
-  planted.push_back({"RGN08.GFF", outOfData,
+  planted.push_back({"RGN08.GFF",
+                     outOfData,
                      {"TILE 20 frame 0: the frame's data ends before the frame does: decoded as far as it goes "
                       "(\"We ran outta space!\")"}});
 
@@ -211,15 +224,16 @@ TEST(GffCheck, FindsEveryDrawingFaultInItsOwnRegion) {
                                   0x00, 0x80, 0x01, 0x00,        // x 0, last segment, n 1
                                   0x01, 0x05,                    // fill 1 x 5
                                   0xFF}});                       // end of frame
-  planted.push_back({"RGN09.GFF", secondRow,
-                     {"TILE 21 frame 0: the first row is not row 0 (\"Y offset: 1 is different!\")"}});
+  planted.push_back(
+      {"RGN09.GFF", secondRow, {"TILE 21 frame 0: the first row is not row 0 (\"Y offset: 1 is different!\")"}});
 
   RegionParts missingObject;
   *missingObject.entities = RegionParts::Entity(100, 200, 1);
   for (const Bytes& entity : {RegionParts::Entity(30, 40, 77), RegionParts::Entity(50, 60, 77)}) {
     missingObject.entities->insert(missingObject.entities->end(), entity.begin(), entity.end());
   }
-  planted.push_back({"RGN10.GFF", missingObject,
+  planted.push_back({"RGN10.GFF",
+                     missingObject,
                      {"ETAB 0: 2 entities name object 77, which the library does not have (no OJFF 77) (first: "
                       "entity 1 at 30, 40): not drawn"}});
 
@@ -249,8 +263,8 @@ TEST(GffCheck, FindsEveryDrawingFaultInItsOwnRegion) {
 
   RegionParts oddTable;
   oddTable.entities->push_back(0);  // 9 bytes
-  planted.push_back({"RGN15.GFF", oddTable,
-                     {"ETAB 0: 9 bytes, not a multiple of 8: no object of the region is drawn"}});
+  planted.push_back(
+      {"RGN15.GFF", oddTable, {"ETAB 0: 9 bytes, not a multiple of 8: no object of the region is drawn"}});
 
   // RNME before ETAB, and the name's entry claiming the whole file: its read runs past the end,
   // so the stream fails and the entity table after it is passed over.
@@ -281,9 +295,8 @@ TEST(GffCheck, FindsEveryDrawingFaultInItsOwnRegion) {
   }
   const std::vector<std::string> cutFindings = LinesAbout(result.output, cutPath);
   ASSERT_EQ(cutFindings.size(), 1u) << result.output;
-  EXPECT_EQ(cutFindings[0], "RNME 0: runs past the end of the file (offset " +
-                                std::to_string(cutSize - 8 - 4) + ", size " + std::to_string(cutSize) + ", file " +
-                                std::to_string(cutSize) +
+  EXPECT_EQ(cutFindings[0], "RNME 0: runs past the end of the file (offset " + std::to_string(cutSize - 8 - 4) +
+                                ", size " + std::to_string(cutSize) + ", file " + std::to_string(cutSize) +
                                 " bytes): the missing bytes read as 0; 1 chunk after it is passed over");
   // The library's own finding: the odd second frame of BMP 13, which no region draws.
   EXPECT_EQ(LinesAbout(result.output, library),
@@ -331,9 +344,9 @@ TEST(GffCheck, RegionsTheViewerWouldRejectFailTheCheck) {
 
   const ProgramResult result = Check(dir.path());
   EXPECT_EQ(result.exitCode, 1) << result.output;
-  EXPECT_EQ(LinesAbout(result.output, notContainer),
-            (std::vector<std::string>{
-                "not a GFF container (no \"GFFI\" header, or too short): the region would not load"}));
+  EXPECT_EQ(
+      LinesAbout(result.output, notContainer),
+      (std::vector<std::string>{"not a GFF container (no \"GFFI\" header, or too short): the region would not load"}));
   for (std::size_t i = 0; i < paths.size(); ++i) {
     EXPECT_EQ(LinesAbout(result.output, paths[i]), regions[i].findings) << regions[i].file;
   }
@@ -351,8 +364,8 @@ TEST(GffCheck, AFileCutShortIsNamedWhereTheCutFalls) {
   indexed.pop_back();
   const auto cutIndex = dir.Write("RGN01.GFF", indexed);
   // Header and directory position only: the directory's length lies beyond the end.
-  const auto cutDirectory = dir.Write("RGN02.GFF", Bytes{'G', 'F', 'F', 'I', 0, 0, 0, 0, 0, 0, 0, 0, 16, 0, 0, 0,
-                                                         0, 0, 0, 0});
+  const auto cutDirectory =
+      dir.Write("RGN02.GFF", Bytes{'G', 'F', 'F', 'I', 0, 0, 0, 0, 0, 0, 0, 0, 16, 0, 0, 0, 0, 0, 0, 0});
   const ProgramResult result = Check(dir.path());
   EXPECT_EQ(result.exitCode, 1);
   const std::vector<std::string> index = LinesAbout(result.output, cutIndex);

@@ -29,7 +29,6 @@ using karst::testing::TempDir;
 using Bytes = std::vector<std::uint8_t>;
 namespace fs = std::filesystem;
 
-
 std::vector<std::string> Replaced(std::vector<std::string> arguments, const std::string& output) {
   for (std::string& argument : arguments) {
     if (argument == "OUT") {
@@ -65,7 +64,7 @@ TEST(SpecialOutputs, DevicesAndFifosAreWrittenAndStayWhatTheyWere) {
   struct Writer {
     std::string program;
     std::vector<std::string> arguments;  // OUT stands for the output
-    std::string linkName;  // empty: OUT is the special file; else OUT is a folder with this link to it
+    std::string linkName;                // empty: OUT is the special file; else OUT is a folder with this link to it
   };
   const std::vector<Writer> writers = {
       {KARST_RENDER_PATH, {"region", game + "/RGN01.GFF", "--objects", game + "/OBJEX.GFF", "-o", "OUT"}, ""},
@@ -103,15 +102,15 @@ TEST(SpecialOutputs, DevicesAndFifosAreWrittenAndStayWhatTheyWere) {
       if (target == Target::kFull) {
         EXPECT_EQ(result.exitCode, 1) << what;
         EXPECT_NE(result.errorOutput.find(": cannot be written: No space left on device\n"), std::string::npos)
-            << what << "\n" << result.errorOutput;
+            << what << "\n"
+            << result.errorOutput;
       } else {
         EXPECT_EQ(result.exitCode, 0) << what << "\n" << result.errorOutput;
       }
       if (reader) {
         EXPECT_TRUE(reader->Finish() == expected) << what;
       }
-      EXPECT_EQ(fs::status(special).type(),
-                target == Target::kFifo ? fs::file_type::fifo : fs::file_type::character)
+      EXPECT_EQ(fs::status(special).type(), target == Target::kFifo ? fs::file_type::fifo : fs::file_type::character)
           << what;
       if (!writer.linkName.empty()) {
         EXPECT_TRUE(fs::is_symlink(output / writer.linkName)) << what;
@@ -127,8 +126,8 @@ TEST(SpecialOutputs, AnInterruptedRunRemovesItsTemporaryFilesAndEndsAsTheSignalW
   for (const int signalNumber : {SIGTERM, SIGINT, SIGHUP}) {
     const fs::path output = dir.path() / ("pictures-" + std::to_string(signalNumber));
     // Large pictures, one at a time: a temporary file stays for seconds while one is compressed.
-    karst::testing::StartedProgram run(
-        KARST_RENDER_PATH, {"all", dir.path().string(), "--scale", "16", "-j", "1", "-o", output.string()});
+    karst::testing::StartedProgram run(KARST_RENDER_PATH,
+                                       {"all", dir.path().string(), "--scale", "16", "-j", "1", "-o", output.string()});
     bool seen = false;
     while (!seen && !run.HasEnded()) {
       std::error_code ignored;

@@ -153,7 +153,8 @@ TEST(GffExtract, UnreadableInputsFailNamingTheFile) {
   const auto missing = dir.path() / "MISSING.GFF";
   ProgramResult result = Extract(missing, "PAL", "0", output);
   EXPECT_EQ(result.exitCode, 1);
-  EXPECT_NE(result.errorOutput.find("karst-gff: " + missing.string() + ": No such file or directory"), std::string::npos);
+  EXPECT_NE(result.errorOutput.find("karst-gff: " + missing.string() + ": No such file or directory"),
+            std::string::npos);
 
   const auto notGff = dir.Write("NOT.GFF", std::vector<std::uint8_t>{'G', 'F', 'F', 'X', 0, 0, 0, 0});
   result = Extract(notGff, "PAL", "0", output);
@@ -176,9 +177,9 @@ TEST(GffExtract, BadUsageExitsTwo) {
   const auto input = dir.Write("OBJEX.GFF", Payloads().Container());
   const std::string out = (dir.path() / "out.bin").string();
   const std::vector<std::vector<std::string>> usages = {
-      {"extract", input.string(), "BMPXY", "7", "-o", out},  // a tag of five characters
-      {"extract", input.string(), "", "7", "-o", out},       // an empty tag
-      {"extract", input.string(), "BMP", "-1", "-o", out},   // a number below 0
+      {"extract", input.string(), "BMPXY", "7", "-o", out},         // a tag of five characters
+      {"extract", input.string(), "", "7", "-o", out},              // an empty tag
+      {"extract", input.string(), "BMP", "-1", "-o", out},          // a number below 0
       {"extract", input.string(), "BMP", "4294967296", "-o", out},  // above 32 bits
       {"extract", input.string(), "BMP", "seven", "-o", out},
       {"extract", input.string(), "BMP", "7"},  // no output

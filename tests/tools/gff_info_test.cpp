@@ -11,8 +11,8 @@
 #include "authoring/byte_writer.h"
 #include "authoring/container_writer.h"
 #include "gff/format.h"
-#include "tests/support/temp_dir.h"
 #include "tests/support/run_program.h"
+#include "tests/support/temp_dir.h"
 
 namespace karst {
 namespace {
@@ -20,11 +20,12 @@ namespace {
 TEST(GffInfo, JsonListsExactlyTheRecordsAndEntriesInOrder) {
   karst::testing::TempDir dir;
   const auto path = dir.Write("RGN01.GFF", authoring::WriteContainer({
-                                                {kTagTile, {{9, {1, 2, 3}}, {4, {4}}, {6, {}}}},
-                                                {kTagBmp, {{10, {1}}, {11, {2}}, {40, {3, 3}}}, true},
-                                                {kTagRnme, {{0, {'h', 'i'}}}, false, 0x8001},
-                                            }));
-  const karst::testing::ProgramResult result = karst::testing::RunProgram(KARST_GFF_PATH, {"info", path.string(), "--json"});
+                                               {kTagTile, {{9, {1, 2, 3}}, {4, {4}}, {6, {}}}},
+                                               {kTagBmp, {{10, {1}}, {11, {2}}, {40, {3, 3}}}, true},
+                                               {kTagRnme, {{0, {'h', 'i'}}}, false, 0x8001},
+                                           }));
+  const karst::testing::ProgramResult result =
+      karst::testing::RunProgram(KARST_GFF_PATH, {"info", path.string(), "--json"});
   ASSERT_EQ(result.exitCode, 0) << result.errorOutput;
   const nlohmann::json json = nlohmann::json::parse(result.output);
   const nlohmann::json& types = json.at("types");
@@ -64,7 +65,8 @@ TEST(GffInfo, JsonListsExactlyTheRecordsAndEntriesInOrder) {
 
 TEST(GffInfo, TextShowsTheSameRecords) {
   karst::testing::TempDir dir;
-  const auto path = dir.Write("OBJEX.GFF", authoring::WriteContainer({{kTagOjff, {{3, std::vector<std::uint8_t>(16)}}}}));
+  const auto path =
+      dir.Write("OBJEX.GFF", authoring::WriteContainer({{kTagOjff, {{3, std::vector<std::uint8_t>(16)}}}}));
   const karst::testing::ProgramResult result = karst::testing::RunProgram(KARST_GFF_PATH, {"info", path.string()});
   ASSERT_EQ(result.exitCode, 0);
   EXPECT_NE(result.output.find("1 chunk type record"), std::string::npos) << result.output;
@@ -103,12 +105,12 @@ TEST(GffInfo, AnyTagBytesGiveValidJsonAndPlainText) {
     return std::vector<std::uint8_t>{a, b, c, d};
   };
   authoring::ByteWriter bytes;
-  bytes.bytes(tag('G', 'F', 'F', 'I'));  // magic
-  bytes.zeros(8);                        // not read
-  bytes.u32le(16);                       // D: the directory follows the header
-  bytes.zeros(4);                        // not read
-  bytes.u32le(10 + 3 * 20);              // L: three records of 20 bytes behind the first 10
-  bytes.zeros(2);                        // not read
+  bytes.bytes(tag('G', 'F', 'F', 'I'));    // magic
+  bytes.zeros(8);                          // not read
+  bytes.u32le(16);                         // D: the directory follows the header
+  bytes.zeros(4);                          // not read
+  bytes.u32le(10 + 3 * 20);                // L: three records of 20 bytes behind the first 10
+  bytes.zeros(2);                          // not read
   bytes.bytes(tag(0x80, 'A', 0x0A, '"'));  // tag: a high byte, a line feed, a quote
   bytes.u16le(1);                          // count
   bytes.u16le(0);                          // flags: plain
@@ -175,8 +177,7 @@ TEST(GffInfo, WarnsWhenTheFileCutsTheDirectoryShort) {
       {"cut by nine bytes", std::vector<std::uint8_t>(whole.begin(), whole.end() - 9),
        "index chunk GFFI 0 ends 9 bytes past the end of the file"},
       {"a directory longer than the file", longDirectory,
-       "the chunk directory ends at byte " + std::to_string(directoryEnd) + ", " +
-           "16 bytes past the end of the file"},
+       "the chunk directory ends at byte " + std::to_string(directoryEnd) + ", " + "16 bytes past the end of the file"},
   };
   karst::testing::TempDir dir;
   for (const Case& c : cases) {
@@ -242,7 +243,8 @@ TEST(InputErrors, EveryToolGivesTheSystemsReason) {
       const std::string line = std::filesystem::path(c.program).filename().string() + ": " + input.path + ": ";
       EXPECT_EQ(result.exitCode, 1) << c.before[0] << " " << input.path;
       EXPECT_NE(result.errorOutput.find(line + input.reason), std::string::npos)
-          << c.before[0] << " " << input.path << ":\n" << result.errorOutput;
+          << c.before[0] << " " << input.path << ":\n"
+          << result.errorOutput;
     }
   }
   EXPECT_FALSE(std::filesystem::exists(out));

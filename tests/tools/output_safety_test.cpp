@@ -148,10 +148,9 @@ TEST(OutputSafety, TheSampleWorldWritesOverNoOtherGameFilesWithoutForce) {
       continue;
     }
     EXPECT_EQ(result.exitCode, 2) << folderCase.file;
-    EXPECT_EQ(result.errorOutput, "karst-sampleworld: " + dir.path().string() +
-                                      ": holds game files that differ from the sample world (" +
-                                      (dir.path() / folderCase.file).string() +
-                                      "); nothing written (--force writes over them)\n");
+    EXPECT_EQ(result.errorOutput,
+              "karst-sampleworld: " + dir.path().string() + ": holds game files that differ from the sample world (" +
+                  (dir.path() / folderCase.file).string() + "); nothing written (--force writes over them)\n");
     EXPECT_TRUE(Snapshot(dir.path()) == before) << folderCase.file;
 
     // --force writes the world's files and leaves the others alone.
@@ -181,8 +180,8 @@ TEST(OutputSafety, RegionNamesThatDifferOnlyInCaseGiveOnePictureEach) {
       << result.output;
   for (const auto& [region, picture] : {std::pair{"RGN01.GFF", "RGN01.png"}, std::pair{"RGN01.gff", "RGN01-2.png"}}) {
     const fs::path single = dir.path() / "single.png";
-    RunProgram(KARST_RENDER_PATH, {"region", (game / region).string(), "--objects", (game / "OBJEX.GFF").string(),
-                                   "-o", single.string()});
+    RunProgram(KARST_RENDER_PATH,
+               {"region", (game / region).string(), "--objects", (game / "OBJEX.GFF").string(), "-o", single.string()});
     EXPECT_TRUE(ReadFileBytes(out / picture) == ReadFileBytes(single)) << picture;
   }
   EXPECT_EQ(std::distance(fs::directory_iterator(out), fs::directory_iterator()), 2);
@@ -240,7 +239,8 @@ TEST(OutputSafety, DashIsTheStandardOutputForTheCommandsWithOneOutput) {
   };
   const std::vector<Case> cases = {
       {{"region", region}, KARST_RENDER_PATH, "karst-render: objects from " + objects + "\n"},
-      {{"region", odd, "--view", "0,0"}, KARST_RENDER_PATH,
+      {{"region", odd, "--view", "0,0"},
+       KARST_RENDER_PATH,
        "karst-render: objects from " + objects + "\nUnknown type: QQQQ\n"},
       {{"extract", region, "MAP", "7"}, KARST_GFF_PATH, ""},
   };
@@ -298,8 +298,7 @@ TEST(OutputSafety, OutputsThatCannotBeWrittenSayWhy) {
   const std::vector<Case> cases = {
       {true, render, {"region", region, "--no-objects", "-o", in("a.png")}, in("a.png"), denied},
       {true, gff, {"extract", region, "PAL", "3", "-o", in("a.pal")}, in("a.pal"), denied},
-      {true, render, {"frames", region, "-o", in("sub")}, in("sub"),
-       "cannot create the directory: Permission denied"},
+      {true, render, {"frames", region, "-o", in("sub")}, in("sub"), "cannot create the directory: Permission denied"},
       {true, render, {"all", game.string(), "-o", locked.string()}, in("RGN01.png"), denied},
       {true, world, {in("sub")}, in("sub"), "cannot make the folder: Permission denied"},
       {true, world, {locked.string()}, in("RGN01.GFF"), denied},
@@ -310,8 +309,8 @@ TEST(OutputSafety, OutputsThatCannotBeWrittenSayWhy) {
     const ProgramResult result = failing.asNobody
                                      ? karst::testing::RunProgramAsNobody(failing.program, failing.arguments)
                                      : RunProgram(failing.program, failing.arguments);
-    const std::string firstLine = fs::path(failing.program).filename().string() + ": " + failing.path + ": " +
-                                  failing.reason;
+    const std::string firstLine =
+        fs::path(failing.program).filename().string() + ": " + failing.path + ": " + failing.reason;
     EXPECT_EQ(result.exitCode, 1) << firstLine << "\n" << result.errorOutput;
     EXPECT_EQ(result.errorOutput.substr(0, result.errorOutput.find('\n')), firstLine);
   }

@@ -77,9 +77,9 @@ TEST(RenderAll, WritesEveryGoodRegionAsRegionDoesAndReportsTheBrokenOne) {
   const auto single = dir.path() / "single.png";
   for (const std::string& region : regions) {
     const auto input = dir.path() / (region + ".GFF");
-    const ProgramResult one = RunProgram(
-        KARST_RENDER_PATH,
-        {"region", input.string(), "--objects", (dir.path() / "OBJEX.GFF").string(), "-o", single.string()});
+    const ProgramResult one =
+        RunProgram(KARST_RENDER_PATH,
+                   {"region", input.string(), "--objects", (dir.path() / "OBJEX.GFF").string(), "-o", single.string()});
     ASSERT_EQ(one.exitCode, 0) << one.errorOutput;
     ExpectSamePicture(output / (region + ".png"), single);
     // Plain lines when standard error is no terminal, in the regions' order.
@@ -113,8 +113,7 @@ TEST(RenderAll, WithoutObjectsOrWithoutALibraryDrawsTheTilesOnly) {
   const auto region = dir.path() / (regions.front() + ".GFF");
   const auto tilesOnly = dir.path() / "tiles.png";
   ASSERT_EQ(
-      RunProgram(KARST_RENDER_PATH, {"region", region.string(), "--no-objects", "-o", tilesOnly.string()}).exitCode,
-      0);
+      RunProgram(KARST_RENDER_PATH, {"region", region.string(), "--no-objects", "-o", tilesOnly.string()}).exitCode, 0);
 
   const auto noObjects = dir.path() / "no-objects";
   RunProgram(KARST_RENDER_PATH, {"all", dir.path().string(), "-o", noObjects.string(), "--no-objects"});
@@ -122,8 +121,8 @@ TEST(RenderAll, WithoutObjectsOrWithoutALibraryDrawsTheTilesOnly) {
 
   // The objects do show otherwise: the picture with them differs.
   const auto withObjects = dir.path() / "objects.png";
-  ASSERT_EQ(RunProgram(KARST_RENDER_PATH, {"region", region.string(), "--objects",
-                                           (dir.path() / "OBJEX.GFF").string(), "-o", withObjects.string()})
+  ASSERT_EQ(RunProgram(KARST_RENDER_PATH, {"region", region.string(), "--objects", (dir.path() / "OBJEX.GFF").string(),
+                                           "-o", withObjects.string()})
                 .exitCode,
             0);
   EXPECT_FALSE(ReadPng(withObjects).pixels == ReadPng(tilesOnly).pixels);
@@ -136,14 +135,17 @@ TEST(RenderAll, WithoutObjectsOrWithoutALibraryDrawsTheTilesOnly) {
 
   // A library with a bitmap but none of the objects: nothing is drawn, each region says so.
   std::filesystem::remove(dir.path() / "objex.gff");
-  dir.Write("OBJEX.GFF", authoring::WriteContainer({{kTagBmp, {{9999, *authoring::WriteFrameSetPayload(
-                                                                           {authoring::EncodeBlankFrame(2, 2)})}}}}));
+  dir.Write("OBJEX.GFF",
+            authoring::WriteContainer(
+                {{kTagBmp, {{9999, *authoring::WriteFrameSetPayload({authoring::EncodeBlankFrame(2, 2)})}}}}));
   const auto noDefinitions = dir.path() / "no-definitions";
-  const ProgramResult warned = RunProgram(KARST_RENDER_PATH, {"all", dir.path().string(), "-o", noDefinitions.string()});
+  const ProgramResult warned =
+      RunProgram(KARST_RENDER_PATH, {"all", dir.path().string(), "-o", noDefinitions.string()});
   ExpectSamePicture(noDefinitions / (regions.front() + ".png"), tilesOnly);
   EXPECT_NE(warned.errorOutput.find(region.string() + ": warning: "), std::string::npos) << warned.errorOutput;
   EXPECT_NE(warned.errorOutput.find("entities not drawn: their object definition or bitmap is missing or empty "
-                                    "(karst-gff check " + region.string() + " names them)"),
+                                    "(karst-gff check " +
+                                    region.string() + " names them)"),
             std::string::npos)
       << warned.errorOutput;
 
@@ -201,12 +203,12 @@ TEST(RenderScale, EveryPixelBecomesASquare) {
   const auto objects = (dir.path() / "OBJEX.GFF").string();
   const auto plain = dir.path() / "plain.png";
   const auto scaled = dir.path() / "scaled.png";
-  ASSERT_EQ(RunProgram(KARST_RENDER_PATH, {"region", region, "--objects", objects, "--view", "100,50", "-o",
-                                           plain.string()})
-                .exitCode,
-            0);
-  ASSERT_EQ(RunProgram(KARST_RENDER_PATH, {"region", region, "--objects", objects, "--view", "100,50", "--scale",
-                                           "3", "-o", scaled.string()})
+  ASSERT_EQ(
+      RunProgram(KARST_RENDER_PATH, {"region", region, "--objects", objects, "--view", "100,50", "-o", plain.string()})
+          .exitCode,
+      0);
+  ASSERT_EQ(RunProgram(KARST_RENDER_PATH, {"region", region, "--objects", objects, "--view", "100,50", "--scale", "3",
+                                           "-o", scaled.string()})
                 .exitCode,
             0);
   const tools::IndexedPng small = ReadPng(plain);
@@ -227,8 +229,8 @@ TEST(RenderScale, EveryPixelBecomesASquare) {
   EXPECT_EQ(mismatches, 0u);
 
   // Scale 1 is the picture as it is; `all` scales the same way.
-  ASSERT_EQ(RunProgram(KARST_RENDER_PATH, {"region", region, "--objects", objects, "--view", "100,50", "--scale",
-                                           "1", "-o", scaled.string()})
+  ASSERT_EQ(RunProgram(KARST_RENDER_PATH, {"region", region, "--objects", objects, "--view", "100,50", "--scale", "1",
+                                           "-o", scaled.string()})
                 .exitCode,
             0);
   EXPECT_TRUE(ReadFileBytes(scaled) == ReadFileBytes(plain));
@@ -269,8 +271,8 @@ TEST(RenderAll, BadUsageExitsTwoAndWritesNothing) {
   EXPECT_FALSE(std::filesystem::exists(out));
 
   // Just fits: scale 16 is accepted (on a view, to keep the picture small).
-  EXPECT_EQ(RunProgram(KARST_RENDER_PATH, {"region", (dir.path() / "RGN01.GFF").string(), "--view", "0,0", "--scale",
-                                           "16", "-o", out})
+  EXPECT_EQ(RunProgram(KARST_RENDER_PATH,
+                       {"region", (dir.path() / "RGN01.GFF").string(), "--view", "0,0", "--scale", "16", "-o", out})
                 .exitCode,
             0);
 

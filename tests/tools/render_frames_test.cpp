@@ -73,8 +73,7 @@ struct World {
          {{3, FrameSetOf({*authoring::EncodeNrmlFrame(tile)})},
           {4, FrameSetOf({*authoring::EncodePlanFrame(tileTwo)})}}},
         {kTagBmp,
-         {{7, FrameSetOf({*authoring::EncodePlnrFrame(bitmap),
-                          *authoring::EncodeNrmlFrame(bitmapSecond), noPixels})}}},
+         {{7, FrameSetOf({*authoring::EncodePlnrFrame(bitmap), *authoring::EncodeNrmlFrame(bitmapSecond), noPixels})}}},
         {kTagCbmp, {{12, FrameSetOf({*authoring::EncodePlnrFrame(compressed)})}}},
     });
   }
@@ -93,19 +92,17 @@ TEST(RenderFrames, EveryFrameBecomesAnIndexedPng) {
   const World world;
   const auto input = dir.Write("OBJEX.GFF", world.Container());
   const auto output = dir.path() / "out";
-  const ProgramResult result =
-      RunProgram(KARST_RENDER_PATH, {"frames", input.string(), "-o", output.string()});
+  const ProgramResult result = RunProgram(KARST_RENDER_PATH, {"frames", input.string(), "-o", output.string()});
   ASSERT_EQ(result.exitCode, 0) << result.errorOutput;
-  EXPECT_EQ(FilesIn(output), (std::set<std::string>{"TILE-3-0.png", "TILE-4-0.png", "BMP-7-0.png",
-                                                    "BMP-7-1.png", "CBMP-12-0.png"}));
+  EXPECT_EQ(FilesIn(output),
+            (std::set<std::string>{"TILE-3-0.png", "TILE-4-0.png", "BMP-7-0.png", "BMP-7-1.png", "CBMP-12-0.png"}));
   ExpectPng(output / "TILE-3-0.png", world.tile);
   ExpectPng(output / "TILE-4-0.png", world.tileTwo);
   ExpectPng(output / "BMP-7-0.png", world.bitmap);
   ExpectPng(output / "BMP-7-1.png", world.bitmapSecond);
   ExpectPng(output / "CBMP-12-0.png", world.compressed);
   // The pixel-less frame is named, with the file it came from.
-  EXPECT_NE(result.errorOutput.find(input.string() + ": BMP-7-2: no pixels (0 x 4), skipped"),
-            std::string::npos)
+  EXPECT_NE(result.errorOutput.find(input.string() + ": BMP-7-2: no pixels (0 x 4), skipped"), std::string::npos)
       << result.errorOutput;
   EXPECT_NE(result.output.find("5 frames written"), std::string::npos) << result.output;
 }
@@ -117,11 +114,9 @@ TEST(RenderFrames, ChunkBeyondTheFileEndFailsButTheOthersAreWritten) {
   bytes.resize(bytes.size() - 3);  // cuts the CBMP payload, the last one
   const auto input = dir.Write("CUT.GFF", bytes);
   const auto output = dir.path() / "out";
-  const ProgramResult result =
-      RunProgram(KARST_RENDER_PATH, {"frames", input.string(), "-o", output.string()});
+  const ProgramResult result = RunProgram(KARST_RENDER_PATH, {"frames", input.string(), "-o", output.string()});
   EXPECT_EQ(result.exitCode, 1);
-  EXPECT_NE(result.errorOutput.find("CBMP-12: payload lies beyond the end of the file"),
-            std::string::npos)
+  EXPECT_NE(result.errorOutput.find("CBMP-12: payload lies beyond the end of the file"), std::string::npos)
       << result.errorOutput;
   EXPECT_EQ(FilesIn(output).size(), 4u);
   ExpectPng(output / "BMP-7-0.png", world.bitmap);
@@ -130,19 +125,15 @@ TEST(RenderFrames, ChunkBeyondTheFileEndFailsButTheOthersAreWritten) {
 TEST(RenderFrames, UnreadableInputsFailNamingTheFile) {
   TempDir dir;
   const auto missing = dir.path() / "MISSING.GFF";
-  ProgramResult result = RunProgram(
-      KARST_RENDER_PATH, {"frames", missing.string(), "-o", (dir.path() / "o").string()});
+  ProgramResult result = RunProgram(KARST_RENDER_PATH, {"frames", missing.string(), "-o", (dir.path() / "o").string()});
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_NE(result.errorOutput.find("karst-render: " + missing.string() + ": "), std::string::npos);
   EXPECT_FALSE(std::filesystem::exists(dir.path() / "o"));
 
-  const auto notGff =
-      dir.Write("NOT.GFF", std::vector<std::uint8_t>{'G', 'F', 'F', 'X', 0, 0, 0, 0});
-  result =
-      RunProgram(KARST_RENDER_PATH, {"frames", notGff.string(), "-o", (dir.path() / "o").string()});
+  const auto notGff = dir.Write("NOT.GFF", std::vector<std::uint8_t>{'G', 'F', 'F', 'X', 0, 0, 0, 0});
+  result = RunProgram(KARST_RENDER_PATH, {"frames", notGff.string(), "-o", (dir.path() / "o").string()});
   EXPECT_EQ(result.exitCode, 1);
-  EXPECT_NE(result.errorOutput.find("karst-render: " + notGff.string() + ": not a GFF container"),
-            std::string::npos);
+  EXPECT_NE(result.errorOutput.find("karst-render: " + notGff.string() + ": not a GFF container"), std::string::npos);
 }
 
 TEST(RenderFrames, UnwritableOutputFails) {
@@ -150,8 +141,7 @@ TEST(RenderFrames, UnwritableOutputFails) {
   const auto input = dir.Write("OBJEX.GFF", World().Container());
   // The output "directory" is a file.
   const auto blocker = dir.Write("blocker", std::vector<std::uint8_t>{1});
-  const ProgramResult result =
-      RunProgram(KARST_RENDER_PATH, {"frames", input.string(), "-o", blocker.string()});
+  const ProgramResult result = RunProgram(KARST_RENDER_PATH, {"frames", input.string(), "-o", blocker.string()});
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_NE(result.errorOutput.find(blocker.string()), std::string::npos) << result.errorOutput;
 }

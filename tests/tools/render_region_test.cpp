@@ -78,8 +78,7 @@ struct Files {
 
   explicit Files(const World& world)
       : region(dir.Write("RGN01.GFF", testing::WriteRegionFile(world.region)).string()),
-        objects(dir.Write("OBJEX.GFF", testing::WriteObjectFile(world.bitmaps, world.objects))
-                    .string()) {}
+        objects(dir.Write("OBJEX.GFF", testing::WriteObjectFile(world.bitmaps, world.objects)).string()) {}
 };
 
 tools::PngPalette ExpectedPalette(const World& world) {
@@ -125,8 +124,7 @@ TEST(RenderRegion, AViewIsTheFrameTheViewerPresents) {
     std::int32_t x;
     std::int32_t y;
   };
-  for (const View& view :
-       {View{"0,0", 0, 0}, View{"390,250", 390, 250}, View{"10000,-5", 10000, -5}}) {
+  for (const View& view : {View{"0,0", 0, 0}, View{"390,250", 390, 250}, View{"10000,-5", 10000, -5}}) {
     const std::string output = (files.dir.path() / "view.png").string();
     const ProgramResult result =
         Render({files.region, "--objects", files.objects, "--view", view.argument, "-o", output});
@@ -203,7 +201,8 @@ TEST(RenderRegion, TheLibraryBesideTheRegionIsUsedAndNamed) {
   const std::string lowerCase = (files.dir.path() / "objex.gff").string();
   const std::string warning = files.region +
                               ": warning: 1 of 5 entities not drawn: their object definition or bitmap is "
-                              "missing or empty (karst-gff check " + files.region + " names them)";
+                              "missing or empty (karst-gff check " +
+                              files.region + " names them)";
   struct Case {
     const char* what;
     std::vector<std::string> options;
@@ -214,7 +213,11 @@ TEST(RenderRegion, TheLibraryBesideTheRegionIsUsedAndNamed) {
   const Case cases[] = {
       {"beside", {}, "OBJEX.GFF", true, "karst-render: objects from " + files.objects + "\n"},
       {"beside, lower case", {}, "objex.gff", true, "karst-render: objects from " + lowerCase + "\n"},
-      {"none beside", {}, "", false, "karst-render: no OBJEX.GFF beside " + files.region + ": drawing the tiles only\n"},
+      {"none beside",
+       {},
+       "",
+       false,
+       "karst-render: no OBJEX.GFF beside " + files.region + ": drawing the tiles only\n"},
       {"--no-objects", {"--no-objects"}, "OBJEX.GFF", false, ""},
   };
   const std::vector<std::uint8_t> library = testing::ReadFileBytes(files.objects);
@@ -244,25 +247,20 @@ TEST(RenderRegion, ErrorsNameTheFileAndTheReason) {
   const std::string missing = (files.dir.path() / "RGN99.GFF").string();
   ProgramResult result = Render({missing, "-o", output});
   EXPECT_EQ(result.exitCode, 1);
-  EXPECT_NE(result.errorOutput.find(missing + ": No such file or directory"), std::string::npos)
-      << result.errorOutput;
+  EXPECT_NE(result.errorOutput.find(missing + ": No such file or directory"), std::string::npos) << result.errorOutput;
 
   world.region.palette.reset();
-  const std::string noPalette =
-      files.dir.Write("RGN02.GFF", testing::WriteRegionFile(world.region)).string();
+  const std::string noPalette = files.dir.Write("RGN02.GFF", testing::WriteRegionFile(world.region)).string();
   result = Render({noPalette, "-o", output});
   EXPECT_EQ(result.exitCode, 1);
-  EXPECT_NE(result.errorOutput.find(noPalette +
-                                    ": the region cannot be shown: no \"PAL \" chunk of 768 bytes"),
+  EXPECT_NE(result.errorOutput.find(noPalette + ": the region cannot be shown: no \"PAL \" chunk of 768 bytes"),
             std::string::npos)
       << result.errorOutput;
 
-  const std::string notGff =
-      files.dir.Write("RGN03.GFF", std::vector<std::uint8_t>{'N', 'O', 'P', 'E'}).string();
+  const std::string notGff = files.dir.Write("RGN03.GFF", std::vector<std::uint8_t>{'N', 'O', 'P', 'E'}).string();
   result = Render({notGff, "-o", output});
   EXPECT_EQ(result.exitCode, 1);
-  EXPECT_NE(result.errorOutput.find(notGff + ": not a GFF container"), std::string::npos)
-      << result.errorOutput;
+  EXPECT_NE(result.errorOutput.find(notGff + ": not a GFF container"), std::string::npos) << result.errorOutput;
 
   // The library given where the region belongs.
   result = Render({files.objects, "-o", output});

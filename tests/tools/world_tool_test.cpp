@@ -21,7 +21,8 @@ TEST(SampleWorldTool, WritesEveryFileIntoANewFolder) {
   ASSERT_EQ(result.exitCode, 0) << result.errorOutput;
   EXPECT_EQ(result.errorOutput, "");
   const std::vector<authoring::WorldFile> expected = authoring::MakeSampleWorld();
-  const auto written = std::distance(std::filesystem::directory_iterator(target), std::filesystem::directory_iterator{});
+  const auto written =
+      std::distance(std::filesystem::directory_iterator(target), std::filesystem::directory_iterator{});
   EXPECT_EQ(written, static_cast<std::ptrdiff_t>(expected.size()));
   for (const authoring::WorldFile& file : expected) {
     EXPECT_TRUE(karst::testing::ReadFileBytes(target / file.name) == file.bytes) << file.name;
@@ -44,7 +45,8 @@ TEST(SampleWorldTool, FailuresNameTheFileAndExitOne) {
   karst::testing::TempDir dir;
   // A plain file where the folder should be.
   const std::filesystem::path blocker = dir.Write("blocker", std::vector<std::uint8_t>{1});
-  karst::testing::ProgramResult result = karst::testing::RunProgram(KARST_SAMPLEWORLD_PATH, {(blocker / "world").string()});
+  karst::testing::ProgramResult result =
+      karst::testing::RunProgram(KARST_SAMPLEWORLD_PATH, {(blocker / "world").string()});
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_NE(result.errorOutput.find(blocker.string()), std::string::npos) << result.errorOutput;
 
@@ -52,7 +54,8 @@ TEST(SampleWorldTool, FailuresNameTheFileAndExitOne) {
   std::filesystem::create_directories(dir.path() / "world" / "RGN02.GFF");
   result = karst::testing::RunProgram(KARST_SAMPLEWORLD_PATH, {(dir.path() / "world").string()});
   EXPECT_EQ(result.exitCode, 1);
-  EXPECT_NE(result.errorOutput.find((dir.path() / "world" / "RGN02.GFF").string()), std::string::npos) << result.errorOutput;
+  EXPECT_NE(result.errorOutput.find((dir.path() / "world" / "RGN02.GFF").string()), std::string::npos)
+      << result.errorOutput;
 }
 
 }  // namespace

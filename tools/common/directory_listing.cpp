@@ -44,8 +44,8 @@ std::string DirectoryListing(std::string_view name, const GffDirectory& director
             (entryCount == 1 ? " entry" : " entries") + "\n";
     if (record.entries) {
       for (const ChunkEntry& entry : *record.entries) {
-        text += "    number " + std::to_string(entry.number) + "  offset " + std::to_string(entry.offset) +
-                "  size " + std::to_string(entry.size) + "\n";
+        text += "    number " + std::to_string(entry.number) + "  offset " + std::to_string(entry.offset) + "  size " +
+                std::to_string(entry.size) + "\n";
       }
     }
   }
@@ -83,9 +83,10 @@ std::vector<std::string> DirectoryWarnings(const GffFile& file) {
     warnings.push_back("index chunk GFFI " + std::to_string(first->number) + " ends " + Bytes(end - size) +
                        " past the end of the file (" + Bytes(size) +
                        "): a record read through it is cut short there, and the records after it are missing" +
-                       (others == 0 ? std::string()
-                                    : " (" + std::to_string(others) + " more index " +
-                                          (others == 1 ? "chunk ends" : "chunks end") + " past the end of the file too)"));
+                       (others == 0
+                            ? std::string()
+                            : " (" + std::to_string(others) + " more index " +
+                                  (others == 1 ? "chunk ends" : "chunks end") + " past the end of the file too)"));
   }
   return warnings;
 }

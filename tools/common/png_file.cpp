@@ -41,8 +41,8 @@ PngPalette GreyPalette() {
 
 std::string WriteIndexedPng(const std::string& target, std::uint32_t width, std::uint32_t height,
                             std::span<const std::uint8_t> pixels, const PngPalette& palette) {
-  if (width == 0 || height == 0 || pixels.size() != std::size_t{width} * height ||
-      width > PNG_UINT_31_MAX || height > PNG_UINT_31_MAX) {
+  if (width == 0 || height == 0 || pixels.size() != std::size_t{width} * height || width > PNG_UINT_31_MAX ||
+      height > PNG_UINT_31_MAX) {
     return "no picture to write";
   }
   // Opened first: a place that cannot be written fails before the compression's work.
@@ -61,8 +61,8 @@ std::string WriteIndexedPng(const std::string& target, std::uint32_t width, std:
   const png_alloc_size_t capacity = PNG_IMAGE_PNG_SIZE_MAX(*image.get());
   const auto buffer = std::make_unique_for_overwrite<std::uint8_t[]>(capacity);
   png_alloc_size_t size = capacity;
-  if (png_image_write_to_memory(image.get(), buffer.get(), &size, 0, pixels.data(),
-                                static_cast<png_int_32>(width), palette.data()) == 0) {
+  if (png_image_write_to_memory(image.get(), buffer.get(), &size, 0, pixels.data(), static_cast<png_int_32>(width),
+                                palette.data()) == 0) {
     return std::string("cannot be encoded: ") + image.get()->message;
   }
   return output.Finish(std::span<const std::uint8_t>(buffer.get(), size));
@@ -71,8 +71,7 @@ std::string WriteIndexedPng(const std::string& target, std::uint32_t width, std:
 std::optional<IndexedPng> ReadIndexedPng(const std::string& path) {
   PngImage image;
   if (png_image_begin_read_from_file(image.get(), path.c_str()) == 0 ||
-      (image.get()->format & PNG_FORMAT_FLAG_COLORMAP) == 0 ||
-      image.get()->colormap_entries > kPaletteEntries) {
+      (image.get()->format & PNG_FORMAT_FLAG_COLORMAP) == 0 || image.get()->colormap_entries > kPaletteEntries) {
     return std::nullopt;
   }
   IndexedPng result;
@@ -80,8 +79,8 @@ std::optional<IndexedPng> ReadIndexedPng(const std::string& path) {
   result.height = image.get()->height;
   result.pixels.resize(std::size_t{result.width} * result.height);
   image.get()->format = PNG_FORMAT_RGB_COLORMAP;
-  if (png_image_finish_read(image.get(), nullptr, result.pixels.data(),
-                            static_cast<png_int_32>(result.width), result.palette.data()) == 0) {
+  if (png_image_finish_read(image.get(), nullptr, result.pixels.data(), static_cast<png_int_32>(result.width),
+                            result.palette.data()) == 0) {
     return std::nullopt;
   }
   return result;

@@ -63,8 +63,7 @@ int CheckFolder(const std::filesystem::path& folder) {
   Report report;
   const LibraryCheck library = CheckLibrary(ObjectLibraryIn(folder.string()));
   report.Add(library.findings);
-  const std::vector<std::string> names =
-      platform::FindFiles((folder / std::string(kRegionFilePattern)).string());
+  const std::vector<std::string> names = platform::FindFiles((folder / std::string(kRegionFilePattern)).string());
   if (names.empty()) {
     report.Add({{folder.string(), "",
                  "no region files (RGN*.GFF): the viewer cannot start (\"Unable to find region files!\")"}});

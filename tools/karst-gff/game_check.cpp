@@ -51,8 +51,7 @@ std::string Extent(const LoadNote& note, std::uint64_t fileSize) {
   if (!note.chunk) {
     return "(" + file;
   }
-  return "(offset " + std::to_string(note.chunk->offset) + ", size " + std::to_string(note.chunk->size) + ", " +
-         file;
+  return "(offset " + std::to_string(note.chunk->offset) + ", size " + std::to_string(note.chunk->size) + ", " + file;
 }
 
 // The viewer's own line for a note, quoted: ("Something peculiar happened!").
@@ -70,8 +69,7 @@ std::string Quoted(const LoadNote& note) {
 std::optional<std::string> Meaning(const LoadNote& note, std::uint64_t fileSize) {
   switch (note.kind) {
     case NoteKind::kIndexedBeforeGffi:
-      return "an indexed record comes before any GFFI record: it and every record after it are dropped " +
-             Quoted(note);
+      return "an indexed record comes before any GFFI record: it and every record after it are dropped " + Quoted(note);
     case NoteKind::kUnknownEncoding:
       return "unknown encoding \"" + TagText(note.detail) + "\": drawn as index 0 " + Quoted(note);
     case NoteKind::kSegmentOverrun:
@@ -140,8 +138,7 @@ void CheckDirectoryExtent(std::span<const std::uint8_t> bytes, const std::string
 
 // Why the viewer's region switch would turn the region away, by the switch's own rule, listed
 // palette, tiles, map.
-void AddRejections(const std::vector<LoadNote>& rejections, const std::string& path,
-                   std::vector<Finding>& findings) {
+void AddRejections(const std::vector<LoadNote>& rejections, const std::string& path, std::vector<Finding>& findings) {
   const auto reject = [&](const std::string& where, const std::string& message) {
     findings.push_back({path, where, message + ": " + std::string(kRegionFails)});
   };
@@ -186,8 +183,8 @@ void CheckTiles(const Region& region, const std::string& path, std::vector<Findi
     if (HasSeveralFrames(tile)) {
       LoadNote line;
       line.kind = NoteKind::kTileWithSeveralFrames;
-      findings.push_back({path, where,
-                          std::to_string(tile.frames.size()) + " frames: only frame 0 is drawn " + Quoted(line)});
+      findings.push_back(
+          {path, where, std::to_string(tile.frames.size()) + " frames: only frame 0 is drawn " + Quoted(line)});
     }
   }
 }
@@ -214,10 +211,9 @@ void CheckMap(const Region& region, const std::string& path, std::vector<Finding
   }
   findings.push_back({path, ChunkLabel(kTagMap, region.mapChunk->number),
                       Plural(beyond, "cell names", "cells name") + " a tile beyond the region's " +
-                          Plural(static_cast<std::size_t>(region.tileCount), "tile", "tiles") +
-                          " (indices up to " + std::to_string(highest) + "; first at column " +
-                          std::to_string(first % kMapColumns) + ", row " +
-                          std::to_string(first / kMapColumns) + "): drawn with tile 0"});
+                          Plural(static_cast<std::size_t>(region.tileCount), "tile", "tiles") + " (indices up to " +
+                          std::to_string(highest) + "; first at column " + std::to_string(first % kMapColumns) +
+                          ", row " + std::to_string(first / kMapColumns) + "): drawn with tile 0"});
 }
 
 // Why the object layer passes an entity over, from the note that says so.
@@ -247,8 +243,9 @@ void CheckEntities(const Region& region, const std::vector<LoadNote>& notes, con
                    const std::string& path, std::vector<Finding>& findings) {
   for (const LoadNote& note : notes) {
     if (note.kind == NoteKind::kEntityTableRejected) {
-      findings.push_back({path, PlaceOf(note), Plural(note.value, "byte", "bytes") +
-                                                   ", not a multiple of 8: no object of the region is drawn"});
+      findings.push_back(
+          {path, PlaceOf(note),
+           Plural(note.value, "byte", "bytes") + ", not a multiple of 8: no object of the region is drawn"});
     }
   }
   if (library == nullptr || !region.entities || !region.entityChunk) {
@@ -303,7 +300,8 @@ LibraryCheck CheckLibrary(const std::string& path) {
   }
   std::optional<std::vector<std::uint8_t>> bytes = ReadWholeFile(path);
   if (!bytes) {
-    result.findings.push_back({path, "", "cannot be read (" + InputProblem(path) + "): " + std::string(kViewerCannotStart)});
+    result.findings.push_back(
+        {path, "", "cannot be read (" + InputProblem(path) + "): " + std::string(kViewerCannotStart)});
     return result;
   }
   const std::uint64_t fileSize = bytes->size();

@@ -7,8 +7,7 @@
 #include "tools/karst-gff/info_command.h"
 
 int main(int argc, char** argv) {
-  CLI::App app("Look inside GFF containers: chunk directories, raw chunk payloads, game-folder checks.",
-               "karst-gff");
+  CLI::App app("Look inside GFF containers: chunk directories, raw chunk payloads, game-folder checks.", "karst-gff");
   app.footer(
       "Examples:\n"
       "  karst-gff info RGN01.GFF --json\n"

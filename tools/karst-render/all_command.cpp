@@ -325,8 +325,7 @@ int RunAll(const AllOptions& options) {
   if (failures.empty()) {
     return kExitSuccess;
   }
-  std::cerr << kTool << ": " << failures.size() << (failures.size() == 1 ? " region" : " regions")
-            << " failed:\n";
+  std::cerr << kTool << ": " << failures.size() << (failures.size() == 1 ? " region" : " regions") << " failed:\n";
   for (const std::string& failure : failures) {
     std::cerr << "  " << failure << "\n";
   }

@@ -73,8 +73,7 @@ bool FrameOutputsAllowed(const std::filesystem::path& directory, const std::vect
     const std::string base = name.substr(0, name.size() - 4);
     const std::size_t dash = base.rfind('-');
     if (dash == std::string::npos || dash + 1 == base.size() ||
-        base.find_first_not_of("0123456789", dash + 1) != std::string::npos ||
-        !stems.contains(base.substr(0, dash))) {
+        base.find_first_not_of("0123456789", dash + 1) != std::string::npos || !stems.contains(base.substr(0, dash))) {
       continue;
     }
     const std::string output = entries->path().string();
@@ -141,8 +140,8 @@ int RunFrames(const FramesOptions& options) {
       const std::string frameName = chunk.stem + "-" + std::to_string(index);
       if (!frame.HasPixels()) {
         ReportError(kTool, options.path,
-                    frameName + ": no pixels (" + std::to_string(frame.width) + " x " +
-                        std::to_string(frame.height) + "), skipped");
+                    frameName + ": no pixels (" + std::to_string(frame.width) + " x " + std::to_string(frame.height) +
+                        "), skipped");
         continue;
       }
       const std::string output = (directory / (frameName + ".png")).string();
@@ -155,8 +154,7 @@ int RunFrames(const FramesOptions& options) {
       ++written;
     }
   }
-  std::cout << written << (written == 1 ? " frame" : " frames") << " written to "
-            << directory.string() << "\n";
+  std::cout << written << (written == 1 ? " frame" : " frames") << " written to " << directory.string() << "\n";
   bool renamedHeading = false;
   for (const ChunkOutput& chunk : chunks) {
     if (chunk.stem == chunk.name) {
@@ -176,8 +174,8 @@ int RunFrames(const FramesOptions& options) {
 
 void AddFramesCommand(CLI::App& app, int& exitCode) {
   auto options = std::make_shared<FramesOptions>();
-  CLI::App* command = app.add_subcommand(
-      "frames", "Write every frame of every TILE, BMP and CBMP chunk as an indexed PNG");
+  CLI::App* command =
+      app.add_subcommand("frames", "Write every frame of every TILE, BMP and CBMP chunk as an indexed PNG");
   command->footer(
       "Each frame becomes DIR/<TAG>-<number>-<frame>.png with a greyscale palette (index i is\n"
       "grey i), e.g. TILE-3-0.png, BMP-7-0.png, CBMP-12-2.png. Frames without pixels are skipped\n"
@@ -189,12 +187,8 @@ void AddFramesCommand(CLI::App& app, int& exitCode) {
       "Examples:\n"
       "  karst-render frames RGN01.GFF -o rgn01-tiles     every tile of a region\n"
       "  karst-render frames OBJEX.GFF -o objects         every object bitmap");
-  command->add_option("file", options->path, "the container to read")
-      ->required()
-      ->type_name("FILE.GFF");
-  command
-      ->add_option("-o,--output", options->outputDirectory,
-                   "the directory to write into (created when missing)")
+  command->add_option("file", options->path, "the container to read")->required()->type_name("FILE.GFF");
+  command->add_option("-o,--output", options->outputDirectory, "the directory to write into (created when missing)")
       ->required()
       ->type_name("DIR");
   command->callback([options, &exitCode] { exitCode = RunFrames(*options); });

@@ -7,8 +7,7 @@
 #include "tools/karst-render/region_command.h"
 
 int main(int argc, char** argv) {
-  CLI::App app("Render the game data as indexed PNG pictures: regions, views, frames.",
-               "karst-render");
+  CLI::App app("Render the game data as indexed PNG pictures: regions, views, frames.", "karst-render");
   app.footer(
       "Examples:\n"
       "  karst-render region RGN01.GFF --objects OBJEX.GFF -o rgn01.png   a whole region\n"

@@ -38,7 +38,8 @@ std::string LibraryFor(const RegionOptions& options) {
   const std::string folder = std::filesystem::path(options.path).parent_path().string();
   std::string beside = platform::LocateFile(folder, kObjectLibraryFileName);
   if (beside.empty()) {
-    std::cerr << kTool << ": no " << kObjectLibraryFileName << " beside " << options.path << ": drawing the tiles only\n";
+    std::cerr << kTool << ": no " << kObjectLibraryFileName << " beside " << options.path
+              << ": drawing the tiles only\n";
   }
   return beside;
 }
@@ -58,12 +59,10 @@ int RunRegion(const RegionOptions& options) {
     return kExitUsage;
   }
   ReserveStandardOutputFor(options.output);
-  const std::optional<ViewOrigin> view =
-      options.view.empty() ? std::nullopt : ParseView(options.view);
+  const std::optional<ViewOrigin> view = options.view.empty() ? std::nullopt : ParseView(options.view);
   // One headless display draws both pictures through the viewer's own layers: a screen of the
   // region's size for the whole region, the viewer's screen for a view.
-  RegionRenderer renderer(view ? RegionRenderer::Frame::kView
-                               : RegionRenderer::Frame::kWholeRegion);
+  RegionRenderer renderer(view ? RegionRenderer::Frame::kView : RegionRenderer::Frame::kWholeRegion);
   std::string error = renderer.SetUp();
   if (!error.empty()) {
     ReportError(kTool, options.path, error);
@@ -105,8 +104,7 @@ int RunRegion(const RegionOptions& options) {
 
 void AddRegionCommand(CLI::App& app, int& exitCode) {
   auto options = std::make_shared<RegionOptions>();
-  CLI::App* command =
-      app.add_subcommand("region", "Draw a region, or one view of it, as an indexed PNG");
+  CLI::App* command = app.add_subcommand("region", "Draw a region, or one view of it, as an indexed PNG");
   command->footer(
       "Without --view: the whole region, 2048 x 1536, every tile and then every object as the\n"
       "viewer draws them, without the name. With --view X,Y: the 640 x 480 frame the viewer shows\n"
@@ -127,23 +125,17 @@ void AddRegionCommand(CLI::App& app, int& exitCode) {
       "  karst-render region RGN01.GFF --view 0,0 --scale 2 -o big.png           1280 x 960\n"
       "  karst-render region RGN01.GFF --no-objects -o ground.png                 tiles only\n"
       "  karst-render region RGN01.GFF -o - | display                            to a pipe");
-  command->add_option("file", options->path, "the region file to draw")
-      ->required()
-      ->type_name("RGN.GFF");
-  CLI::Option* objects =
-      command
-          ->add_option("--objects", options->objectsPath,
-                       "the object library; without it, the OBJEX.GFF beside the region file")
-          ->type_name("OBJEX.GFF");
+  command->add_option("file", options->path, "the region file to draw")->required()->type_name("RGN.GFF");
+  CLI::Option* objects = command
+                             ->add_option("--objects", options->objectsPath,
+                                          "the object library; without it, the OBJEX.GFF beside the region file")
+                             ->type_name("OBJEX.GFF");
   command->add_flag("--no-objects", options->noObjects, "draw the tiles only")->excludes(objects);
-  command
-      ->add_option("--view", options->view,
-                   "the view origin in map pixels; draws one 640 x 480 frame")
+  command->add_option("--view", options->view, "the view origin in map pixels; draws one 640 x 480 frame")
       ->type_name("X,Y")
       ->check(CLI::Validator(
           [](std::string& text) {
-            return ParseView(text) ? std::string()
-                                   : std::string("expected X,Y with two whole numbers");
+            return ParseView(text) ? std::string() : std::string("expected X,Y with two whole numbers");
           },
           "X,Y"));
   command->add_option("--scale", options->scale, "enlarge every pixel to N x N (1 to 16)")

@@ -49,9 +49,10 @@ std::vector<std::string> DifferingGameFiles(const std::filesystem::path& folder,
 }  // namespace
 
 int main(int argc, char** argv) {
-  CLI::App app("Write a small world of our own (region files RGN*.GFF and the object library OBJEX.GFF)\n"
-               "into a folder, so the viewer has something to show.",
-               kToolName);
+  CLI::App app(
+      "Write a small world of our own (region files RGN*.GFF and the object library OBJEX.GFF)\n"
+      "into a folder, so the viewer has something to show.",
+      kToolName);
   std::string folder;
   bool force = false;
   app.add_option("DIR", folder, "Folder to write into; made if it does not exist")->required();
