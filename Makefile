@@ -1,6 +1,6 @@
 # The two commands of the README, and the helpers they share.
-#   make test   installs what is missing, builds, runs every test (also under ASan + UBSan) and
-#               every fuzz target briefly
+#   make test   installs what is missing, builds, checks the layout of the code (clang-format),
+#               runs every test (also under ASan + UBSan) and every fuzz target briefly
 #   make run    installs what is missing, builds, writes the sample world, starts the viewer
 #   make fuzz   builds the libFuzzer targets with clang and runs each for SECONDS (default 60),
 #               or for RUNS executions when RUNS is given
@@ -10,7 +10,7 @@ JOBS ?= $(shell nproc)
 SECONDS ?= 60
 CMAKE_CONFIGURE = cmake -G Ninja -Wno-dev
 
-.PHONY: deps build build-asan test run fuzz fuzz-build fuzz-brief bench
+.PHONY: deps build build-asan test run fuzz fuzz-build fuzz-brief bench format-check
 
 deps:
 	@bash scripts/install-deps.sh
@@ -23,13 +23,18 @@ build-asan: deps
 	@$(CMAKE_CONFIGURE) -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DKARST_SANITIZE=ON -DKARST_BUILD_BENCH=OFF >/dev/null
 	@cmake --build build-asan -j $(JOBS)
 
-test: build build-asan
+test: build build-asan format-check
 	@echo "== tests (release build) =="
 	@ctest --test-dir build --output-on-failure -j $(JOBS)
 	@echo "== tests (AddressSanitizer + UndefinedBehaviorSanitizer) =="
 	@ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --test-dir build-asan --output-on-failure -j $(JOBS)
 	@$(MAKE) --no-print-directory fuzz-brief
+
+# Every C++ file as .clang-format lays it out; nothing is rewritten here.
+format-check: deps
+	@echo "== format (clang-format, .clang-format) =="
+	@git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror
 
 run: build
 	@./build/bin/karst-viewer

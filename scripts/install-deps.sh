@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
+  build-essential cmake ninja-build pkg-config clang clang-format libclang-rt-14-dev
   libsdl2-dev libsdl2-ttf-dev libfontconfig-dev fonts-dejavu-core libpng-dev
   libgtest-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev
   xvfb xdotool x11-apps x11-utils imagemagick
