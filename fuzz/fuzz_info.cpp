@@ -8,6 +8,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "fuzz/fuzz_budget.h"
 #include "gff/gff_file.h"
 #include "tools/common/directory_listing.h"
 #include "tools/common/json_text.h"
@@ -31,6 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!file.OpenBytes(std::vector<std::uint8_t>(data, data + size), karst::LoadReport())) {
     return 0;
   }
+  karst::fuzzing::ShrinkToFuzzBudget(file, size);
   karst::tools::DirectoryWarnings(file);
   const std::string text = karst::tools::JsonText(karst::tools::DirectoryJson(file.directory()));
   if (!PlainText(text, false) || !nlohmann::json::accept(text)) {

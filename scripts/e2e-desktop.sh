@@ -32,20 +32,6 @@ mkdir -p "$game" "$shots" "$work/elsewhere"
 # shellcheck source=scripts/viewer-session.sh
 source "$(dirname "$0")/viewer-session.sh"
 
-cleanup() {
-  session_cleanup
-  if [ "${KEEP_E2E:-0}" = 1 ]; then echo "kept: $work"; else rm -rf "$work"; fi
-}
-trap cleanup EXIT
-
-fail() {
-  echo "FAIL: $*" >&2
-  KEEP_E2E=1
-  exit 1
-}
-
-step() { echo "== $*"; }
-
 step "cmake --install into a fresh prefix"
 cmake --install "$build" --prefix "$prefix" >"$work/install.log" || { cat "$work/install.log" >&2; fail "install"; }
 for program in karst-viewer karst-render karst-gff karst-sampleworld; do

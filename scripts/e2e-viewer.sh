@@ -30,19 +30,6 @@ mkdir -p "$world" "$shots"
 # shellcheck source=scripts/viewer-session.sh
 source "$(dirname "$0")/viewer-session.sh"
 
-cleanup() {
-  session_cleanup
-  if [ "${KEEP_E2E:-0}" = 1 ]; then echo "kept: $work"; else rm -rf "$work"; fi
-}
-trap cleanup EXIT
-
-fail() {
-  echo "FAIL: $*" >&2
-  exit 1
-}
-
-step() { echo "== $*"; }
-
 # The world beside a copy of the viewer, as a user would have it.
 cp "$viewer_binary" "$world/karst-viewer"
 "$sampleworld" "$world"

@@ -19,7 +19,6 @@ seconds=10
 work=$(mktemp -d "${TMPDIR:-/tmp}/karst-cpu-XXXXXX")
 # shellcheck source=scripts/viewer-session.sh
 source "$(dirname "$0")/viewer-session.sh"
-trap 'session_cleanup; rm -rf "$work"' EXIT
 
 mkdir -p "$work/world"
 cp "$viewer_binary" "$work/world/karst-viewer"

@@ -1,6 +1,6 @@
 # Shell functions for running the real viewer in a private Xvfb screen, sourced by the
-# end-to-end test and the CPU measurement. The caller sets `work` (a scratch directory) and
-# calls session_cleanup on exit.
+# end-to-end tests and the CPU measurement. The caller sets `work` (a scratch directory) before
+# sourcing; on exit the session stops and `work` is removed, unless KEEP_E2E=1 or a step failed.
 #   start_xvfb [WxH]       a screen of W x H (default 640x480) on a display number nobody uses;
 #                          exports DISPLAY, sets screen_width and screen_height
 #   start_window_manager   a small window manager on that screen (matchbox)
@@ -8,7 +8,8 @@
 #                          and viewer_window
 #   stop_viewer            asks the viewer to stop, then kills it
 #   stop_xvfb              stops the viewer, the window manager and the screen
-#   session_cleanup        the same, on exit
+#   fail TEXT...           says what failed and exits 1, keeping `work` to look at
+#   step TEXT...           announces the next step
 
 xvfb_pid=
 wm_pid=
@@ -113,4 +114,16 @@ stop_xvfb() {
   if [ -n "$xvfb_pid" ]; then end_process "$xvfb_pid"; xvfb_pid=; fi
 }
 
-session_cleanup() { stop_xvfb; }
+session_cleanup() {
+  stop_xvfb
+  if [ "${KEEP_E2E:-0}" = 1 ]; then echo "kept: $work"; else rm -rf "$work"; fi
+}
+trap session_cleanup EXIT
+
+fail() {
+  echo "FAIL: $*" >&2
+  KEEP_E2E=1
+  exit 1
+}
+
+step() { echo "== $*"; }
