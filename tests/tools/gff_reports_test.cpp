@@ -54,9 +54,9 @@ IndexedImage Image(std::uint32_t width, std::uint32_t height) {
   return image;
 }
 
-// A frame with a tag no decoder knows: width 3, height 2, the tagged marker, "WXYZ", one byte
-// more so that it is not the blank frame's last five bytes.
-const Bytes kUnknownFrame = {3, 0, 2, 0, 255, 'W', 'X', 'Y', 'Z', 0};
+// A frame with a tag no decoder knows, one byte of it outside ASCII: width 3, height 2, the tagged
+// marker, "WXY\x80", one byte more so that it is not the blank frame's last five bytes.
+const Bytes kUnknownFrame = {3, 0, 2, 0, 255, 'W', 'X', 'Y', 0x80, 0};
 
 // What `objects --json` gives for a valid definition made by Definition(bitmapId, seed).
 json Listed(std::uint32_t id, std::uint16_t bitmapId, std::uint16_t seed, json frames, json width, json height,
@@ -104,7 +104,7 @@ TEST(GffObjects, ListsEveryDefinitionInKeyOrderWithItsBitmap) {
       Listed(5, 99, 500, null, null, null, null),  // no BMP 99
       Listed(6, 14, 600, 0, null, null, null),     // no frames
       {{"id", 7}, {"valid", false}},
-      Listed(8, 15, 0xFFFF, 1, 3, 2, "WXYZ"),
+      Listed(8, 15, 0xFFFF, 1, 3, 2, "WXY\u0080"),
   };
   const ProgramResult result = RunProgram(KARST_GFF_PATH, {"objects", library.string(), "--json"});
   ASSERT_EQ(result.exitCode, 0) << result.errorOutput;
@@ -115,7 +115,7 @@ TEST(GffObjects, ListsEveryDefinitionInKeyOrderWithItsBitmap) {
     EXPECT_EQ(listed.at("objects")[i], expected[i]) << "row " << i;
   }
   // The unknown tag is what the viewer would meet: named on standard error.
-  EXPECT_NE(result.errorOutput.find(library.string() + ": warning: BMP 15 frame 0: unknown encoding \"WXYZ\""),
+  EXPECT_NE(result.errorOutput.find(library.string() + ": warning: BMP 15 frame 0: unknown encoding \"WXY\\x80\""),
             std::string::npos)
       << result.errorOutput;
 
@@ -133,7 +133,8 @@ TEST(GffObjects, ListsEveryDefinitionInKeyOrderWithItsBitmap) {
       "         5    500       501       502    503    504     249     250        99     507       -      -  -\n"
       "         6    600       601       602    603    604      93      94        14     607       0      -  -\n"
       "         7  definition not 16 bytes long\n"
-      "         8  65535         0         1      2      3       4       5        15       6       1  3 x 2  WXYZ\n");
+      "         8  65535         0         1      2      3       4       5        15       6       1  3 x 2  "
+      "WXY\\x80\n");
 }
 
 // Files that are no library to list: the reason on standard error, nothing on standard output.

@@ -42,11 +42,12 @@ class Report {
       }
       return;
     }
+    // Tag bytes in a finding (an unknown encoding's) are kept as the characters of their values.
     nlohmann::json list = nlohmann::json::array();
     for (const Finding& finding : findings) {
       list.push_back({{"kind", FindingKindName(finding.kind)},
-                      {"chunk", finding.chunk.empty() ? nlohmann::json() : nlohmann::json(finding.chunk)},
-                      {"text", FindingLine(finding)}});
+                      {"chunk", finding.chunk.empty() ? nlohmann::json() : nlohmann::json(ByteText(finding.chunk))},
+                      {"text", ByteText(FindingLine(finding))}});
     }
     files_.push_back({{"file", file}, {"loads", loads}, {"findings", std::move(list)}});
   }

@@ -65,7 +65,6 @@ nlohmann::json ObjectsJson(const std::string& path, const ObjectLibrary& library
       continue;
     }
     const BitmapSummary bitmap = SummaryOf(library, *definition);
-    const auto orNull = [](const auto& value) { return value ? nlohmann::json(*value) : nlohmann::json(); };
     objects.push_back({
         {"id", id},
         {"valid", true},
@@ -78,7 +77,7 @@ nlohmann::json ObjectsJson(const std::string& path, const ObjectLibrary& library
         {"byte11", definition->byte11},
         {"bitmapId", definition->bitmapId},
         {"word14", definition->word14},
-        {"frames", orNull(bitmap.frames)},
+        {"frames", bitmap.frames ? nlohmann::json(*bitmap.frames) : nlohmann::json()},
         {"width", bitmap.first ? nlohmann::json(bitmap.first->width) : nlohmann::json()},
         {"height", bitmap.first ? nlohmann::json(bitmap.first->height) : nlohmann::json()},
         {"encoding", bitmap.encoding ? nlohmann::json(ByteText(*bitmap.encoding)) : nlohmann::json()},
