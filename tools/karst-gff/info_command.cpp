@@ -24,21 +24,14 @@ struct InfoOptions {
   bool json = false;
 };
 
-// One file's directory: the JSON object, with the file's name under "file", and the listing.
-struct Described {
-  nlohmann::json json;
-  std::string listing;
-};
-
-// Nothing when the file cannot be read or is no container, which is said on standard error,
-// like every warning.
-std::optional<Described> DescribeFile(const std::string& path) {
+// Opens one file for its directory; false when it cannot be read or is no container. Both, and
+// every warning, are said on standard error.
+bool OpenListed(const std::string& path, GffFile& file) {
   const std::string problem = InputProblem(path);
   if (!problem.empty()) {
     ReportError(kTool, path, problem);
-    return std::nullopt;
+    return false;
   }
-  GffFile file;
   std::vector<LoadNote> notes;
   const bool opened = file.Open(path, LoadReport::Into(notes));
   // The lines the viewer prints for the reader's notes are diagnostics here: standard error, so
@@ -50,14 +43,12 @@ std::optional<Described> DescribeFile(const std::string& path) {
   }
   if (!opened) {
     ReportError(kTool, path, "not a GFF container (no \"GFFI\" header, or too short)");
-    return std::nullopt;
+    return false;
   }
   for (const std::string& warning : DirectoryWarnings(file)) {
     ReportError(kTool, path, "warning: " + warning);
   }
-  Described described{DirectoryJson(file.directory()), DirectoryListing(path, file.directory())};
-  described.json["file"] = path;
-  return described;
+  return true;
 }
 
 // Every file in turn; one that cannot be described is left out of the listing or the array,
@@ -67,18 +58,20 @@ int RunInfo(const InfoOptions& options) {
   nlohmann::json array = nlohmann::json::array();
   bool first = true;
   for (const std::string& path : options.paths) {
-    std::optional<Described> described = DescribeFile(path);
-    if (!described) {
+    GffFile file;
+    if (!OpenListed(path, file)) {
       exitCode = kExitFailure;
       continue;
     }
     if (options.json) {
-      array.push_back(std::move(described->json));
+      nlohmann::json described = DirectoryJson(file.directory());
+      described["file"] = path;
+      array.push_back(std::move(described));
       continue;
     }
     // A blank line between files; each listing begins with its file's name. Flushed so that
     // it stays in order with the errors about the files that follow.
-    std::cout << (first ? "" : "\n") << described->listing << std::flush;
+    std::cout << (first ? "" : "\n") << DirectoryListing(path, file.directory()) << std::flush;
     first = false;
   }
   if (options.json && options.paths.size() > 1) {
