@@ -6,8 +6,10 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -18,6 +20,7 @@
 #include "gff/format.h"
 #include "tests/support/run_program.h"
 #include "tests/support/temp_dir.h"
+#include "tools/karst-gff/game_check.h"
 
 namespace karst {
 namespace {
@@ -219,6 +222,17 @@ const Damage kDamages[] = {
      },
      "RGN04.GFF", "RGN04.GFF", "no-map", nullptr},
 };
+
+// Scripts tell findings apart by their kind's name: every kind has its own.
+TEST(GffCheckJson, EveryKindHasANameOfItsOwn) {
+  std::set<std::string_view> names;
+  const auto last = static_cast<int>(tools::FindingKind::kEntityBitmapWithoutPixels);
+  for (int kind = 0; kind <= last; ++kind) {
+    const std::string_view name = tools::FindingKindName(static_cast<tools::FindingKind>(kind));
+    EXPECT_TRUE(names.insert(name).second) << name;
+    EXPECT_EQ(name.find_first_not_of("abcdefghijklmnopqrstuvwxyz-"), std::string_view::npos) << name;
+  }
+}
 
 // Both forms of the check say the same: the JSON's findings, file by file, are the text's lines
 // in order, each line "FILE: " and the finding's text; the exit status is the same.
