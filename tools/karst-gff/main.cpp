@@ -13,10 +13,10 @@ int main(int argc, char** argv) {
       "Examples:\n"
       "  karst-gff info RGN01.GFF --json\n"
       "  karst-gff info RGN01.GFF RGN02.GFF\n"
-      "  karst-gff objects OBJEX.GFF --json\n"
-      "  karst-gff check ~/game --json\n"
       "  karst-gff extract OBJEX.GFF BMP 7 -o bmp7.bin\n"
-      "  karst-gff check ~/game");
+      "  karst-gff check ~/game\n"
+      "  karst-gff check ~/game --json\n"
+      "  karst-gff objects OBJEX.GFF --json");
   app.require_subcommand(1);
   int exitCode = karst::tools::kExitSuccess;
   karst::tools::AddInfoCommand(app, exitCode);
