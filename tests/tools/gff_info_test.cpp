@@ -133,11 +133,12 @@ TEST(GffInfo, AnyTagBytesGiveValidJsonAndPlainText) {
   karst::testing::ProgramResult result = karst::testing::RunProgram(KARST_GFF_PATH, {"info", path.string(), "--json"});
   ASSERT_EQ(result.exitCode, 0) << result.errorOutput;
   EXPECT_EQ(result.output,
-            "{\"types\":["
-            "{\"count\":1,\"entries\":[{\"number\":7,\"offset\":0,\"size\":0}],\"flags\":0,\"indexed\":false,"
-            "\"tag\":\"\\u0080A\\u000a\\\"\",\"tagHex\":\"80410a22\"},"
-            "{\"count\":1,\"entries\":[{\"number\":8,\"offset\":0,\"size\":0}],\"flags\":0,\"indexed\":false,"
-            "\"tag\":\"\\u0000\\u007f\\u00ff\\\\\",\"tagHex\":\"007fff5c\"}]}\n");
+            "{\"file\":\"" + path.string() +
+                "\",\"types\":["
+                "{\"count\":1,\"entries\":[{\"number\":7,\"offset\":0,\"size\":0}],\"flags\":0,\"indexed\":false,"
+                "\"tag\":\"\\u0080A\\u000a\\\"\",\"tagHex\":\"80410a22\"},"
+                "{\"count\":1,\"entries\":[{\"number\":8,\"offset\":0,\"size\":0}],\"flags\":0,\"indexed\":false,"
+                "\"tag\":\"\\u0000\\u007f\\u00ff\\\\\",\"tagHex\":\"007fff5c\"}]}\n");
   const nlohmann::json json = nlohmann::json::parse(result.output);
   EXPECT_EQ(json.at("types")[0].at("tag"), "\u0080A\n\"");
   EXPECT_EQ(result.errorOutput, "karst-gff: " + path.string() + ": It's a GFFI But we don't got no GFFI yet!!\n");

@@ -7,10 +7,13 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "data/region.h"
 #include "platform/files.h"
 #include "tools/common/cli.h"
 #include "tools/common/input_file.h"
+#include "tools/common/json_text.h"
 #include "tools/karst-gff/game_check.h"
 
 namespace karst::tools {
@@ -20,31 +23,57 @@ constexpr const char* kTool = "karst-gff";
 
 struct CheckOptions {
   std::string path;
+  bool json = false;
 };
 
-// What a check found so far, printed as it goes.
+// What a check found: as text, printed as it goes, then a summary; as JSON, one document at the
+// end, {"files":[{"file":..,"loads":..,"findings":[{"kind":..,"chunk":..,"text":..}]}]}.
 class Report {
  public:
-  void Add(const std::vector<Finding>& findings) {
-    for (const Finding& finding : findings) {
-      std::cout << FindingText(finding) << "\n";
-    }
+  explicit Report(bool json) : json_(json) {}
+
+  // One checked file (or the folder, for a finding about the folder) and whether the viewer
+  // would get past it.
+  void AddFile(const std::string& file, bool loads, const std::vector<Finding>& findings) {
     findingCount_ += findings.size();
+    if (!json_) {
+      for (const Finding& finding : findings) {
+        std::cout << FindingText(finding) << "\n";
+      }
+      return;
+    }
+    // Tag bytes in a finding (an unknown encoding's) are kept as the characters of their values.
+    nlohmann::json list = nlohmann::json::array();
+    for (const Finding& finding : findings) {
+      list.push_back({{"kind", FindingKindName(finding.kind)},
+                      {"chunk", finding.chunk.empty() ? nlohmann::json() : nlohmann::json(ByteText(finding.chunk))},
+                      {"text", ByteText(FindingLine(finding))}});
+    }
+    files_.push_back({{"file", file}, {"loads", loads}, {"findings", std::move(list)}});
   }
-  void AddRegion(const RegionCheck& check) {
-    Add(check.findings);
+  void AddRegion(const std::string& file, const RegionCheck& check) {
+    AddFile(file, check.loads, check.findings);
     ++regionCount_;
     if (!check.loads) {
       ++failedCount_;
     }
   }
-  void Summarise() const {
+  // A remark that is no finding: a line of the text; on standard error beside the JSON, which
+  // holds findings alone.
+  void Remark(const std::string& line) const { (json_ ? std::cerr : std::cout) << line << "\n"; }
+  void Finish() const {
+    if (json_) {
+      std::cout << JsonText({{"files", files_}}) << "\n";
+      return;
+    }
     std::cout << regionCount_ << (regionCount_ == 1 ? " region" : " regions") << " checked, " << failedCount_
               << " would not load, " << findingCount_ << (findingCount_ == 1 ? " finding" : " findings") << "\n";
   }
   bool AnyRegionFailed() const { return failedCount_ > 0; }
 
  private:
+  bool json_;
+  nlohmann::json files_ = nlohmann::json::array();
   std::size_t regionCount_ = 0;
   std::size_t failedCount_ = 0;
   std::size_t findingCount_ = 0;
@@ -59,29 +88,32 @@ bool NamedLikeLibrary(const std::filesystem::path& path) {
 }
 
 // The whole folder, as the viewer would meet it: the library first, then every region.
-int CheckFolder(const std::filesystem::path& folder) {
-  Report report;
-  const LibraryCheck library = CheckLibrary(ObjectLibraryIn(folder.string()));
-  report.Add(library.findings);
+int CheckFolder(const std::filesystem::path& folder, bool json) {
+  Report report(json);
+  const std::string libraryPath = ObjectLibraryIn(folder.string());
+  const LibraryCheck library = CheckLibrary(libraryPath);
+  report.AddFile(libraryPath, library.loads, library.findings);
   const std::vector<std::string> names = platform::FindFiles((folder / std::string(kRegionFilePattern)).string());
   if (names.empty()) {
-    report.Add({{folder.string(), "",
-                 "no region files (RGN*.GFF): the viewer cannot start (\"Unable to find region files!\")"}});
+    report.AddFile(folder.string(), false,
+                   {{folder.string(), FindingKind::kNoRegions, "", "",
+                     "no region files (RGN*.GFF): the viewer cannot start (\"Unable to find region files!\")"}});
   }
   for (const std::string& name : names) {
-    report.AddRegion(CheckRegion((folder / name).string(), library.library.get()));
+    const std::string path = (folder / name).string();
+    report.AddRegion(path, CheckRegion(path, library.library.get()));
   }
-  report.Summarise();
+  report.Finish();
   return report.AnyRegionFailed() || !library.loads || names.empty() ? kExitFailure : kExitSuccess;
 }
 
 // One file: the library by itself, or a region against the library beside it.
-int CheckFile(const std::filesystem::path& file) {
-  Report report;
+int CheckFile(const std::filesystem::path& file, bool json) {
+  Report report(json);
   if (NamedLikeLibrary(file) || LooksLikeLibraryFile(file.string())) {
     const LibraryCheck library = CheckLibrary(file.string());
-    report.Add(library.findings);
-    report.Summarise();
+    report.AddFile(file.string(), library.loads, library.findings);
+    report.Finish();
     return library.loads ? kExitSuccess : kExitFailure;
   }
   const std::filesystem::path besideIt = ObjectLibraryIn(file.parent_path().string());
@@ -91,12 +123,12 @@ int CheckFile(const std::filesystem::path& file) {
     library = std::move(CheckLibrary(besideIt.string()).library);
   }
   if (!library) {
-    std::cout << "note: no readable " << kObjectLibraryFileName << " beside " << file.string()
-              << ": the objects of its entities are not checked\n";
+    report.Remark("note: no readable " + std::string(kObjectLibraryFileName) + " beside " + file.string() +
+                  ": the objects of its entities are not checked");
   }
   const RegionCheck region = CheckRegion(file.string(), library.get());
-  report.AddRegion(region);
-  report.Summarise();
+  report.AddRegion(file.string(), region);
+  report.Finish();
   return region.loads ? kExitSuccess : kExitFailure;
 }
 
@@ -104,13 +136,13 @@ int RunCheck(const CheckOptions& options) {
   std::error_code error;
   const std::filesystem::path path(options.path);
   if (std::filesystem::is_directory(path, error)) {
-    return CheckFolder(path);
+    return CheckFolder(path, options.json);
   }
   if (const std::string problem = InputProblem(options.path); !problem.empty()) {
     ReportError(kTool, options.path, problem);
     return kExitFailure;
   }
-  return CheckFile(path);
+  return CheckFile(path, options.json);
 }
 
 }  // namespace
@@ -123,7 +155,11 @@ void AddCheckCommand(CLI::App& app, int& exitCode) {
       "With a folder: its OBJEX.GFF and every RGN*.GFF in it, in the viewer's order. With a file:\n"
       "that file alone, a region (checked against the OBJEX.GFF beside it, if there is one) or the\n"
       "object library. One line per finding, \"FILE: CHUNK: what is wrong: what it does\", then\n"
-      "\"N regions checked, M would not load, K findings\".\n"
+      "\"N regions checked, M would not load, K findings\". With --json, one document instead:\n"
+      "  {\"files\":[{\"file\":\"RGN01.GFF\",\"loads\":true,\n"
+      "             \"findings\":[{\"kind\":\"tile-wrong-size\",\"chunk\":\"TILE 7\",\"text\":...}]}]}\n"
+      "a file's findings with a short fixed name for each kind, the chunk (null when the finding\n"
+      "is about the file) and the text of the finding's line after the file name.\n"
       "\n"
       "Findings: a region that would not load (no container, no palette or one under 768 bytes,\n"
       "no TILE chunk, no map or one under 12288 bytes); chunks that cannot be read; map cells\n"
@@ -136,10 +172,12 @@ void AddCheckCommand(CLI::App& app, int& exitCode) {
       "Examples:\n"
       "  karst-gff check ~/game              the whole folder\n"
       "  karst-gff check ~/game/RGN03.GFF    one region, against ~/game/OBJEX.GFF\n"
-      "  karst-gff check ~/game/OBJEX.GFF    the object library alone");
+      "  karst-gff check ~/game/OBJEX.GFF    the object library alone\n"
+      "  karst-gff check ~/game --json       the findings as JSON");
   command->add_option("path", options->path, "a game folder or one container")
       ->required()
       ->type_name("GAMEDIR|FILE.GFF");
+  command->add_flag("--json", options->json, "print JSON instead of text");
   command->callback([options, &exitCode] { exitCode = RunCheck(*options); });
 }
 

@@ -1,5 +1,5 @@
-// karst-gff check GAMEDIR|FILE.GFF: everything that would keep the viewer from loading a region
-// or drawing it correctly, one line per finding, and a summary.
+// karst-gff check GAMEDIR|FILE.GFF [--json]: everything that would keep the viewer from loading a
+// region or drawing it correctly, one line per finding and a summary, or the findings as JSON.
 #pragma once
 
 #include <CLI/CLI.hpp>

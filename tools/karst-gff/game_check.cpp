@@ -45,6 +45,9 @@ std::string PlaceOf(const LoadNote& note) {
   return place;
 }
 
+// The chunk a note names, "BMP 13"; empty when it names none.
+std::string ChunkOf(const LoadNote& note) { return note.chunk ? ChunkLabel(note.tag, note.chunk->number) : ""; }
+
 // "(offset 40, size 12, file 300 bytes)": where a chunk lies against the file's end.
 std::string Extent(const LoadNote& note, std::uint64_t fileSize) {
   const std::string file = "file " + std::to_string(fileSize) + " bytes)";
@@ -64,31 +67,45 @@ std::string Quoted(const LoadNote& note) {
   return "(\"" + text + "\")";
 }
 
+struct Meaning {
+  FindingKind kind;
+  std::string message;
+};
+
 // What a reading or decoding note means for the picture; nothing for the notes that are named
 // elsewhere (passed-over chunks, the entity table) or that a check never meets.
-std::optional<std::string> Meaning(const LoadNote& note, std::uint64_t fileSize) {
+std::optional<Meaning> MeaningOf(const LoadNote& note, std::uint64_t fileSize) {
   switch (note.kind) {
     case NoteKind::kIndexedBeforeGffi:
-      return "an indexed record comes before any GFFI record: it and every record after it are dropped " + Quoted(note);
+      return Meaning{
+          FindingKind::kIndexedBeforeGffi,
+          "an indexed record comes before any GFFI record: it and every record after it are dropped " + Quoted(note)};
     case NoteKind::kUnknownEncoding:
-      return "unknown encoding \"" + TagText(note.detail) + "\": drawn as index 0 " + Quoted(note);
+      return Meaning{FindingKind::kUnknownEncoding,
+                     "unknown encoding \"" + TagText(note.detail) + "\": drawn as index 0 " + Quoted(note)};
     case NoteKind::kSegmentOverrun:
-      return "an NRML command runs past its segment's pixel count " + Quoted(note);
+      return Meaning{FindingKind::kSegmentOverrun,
+                     "an NRML command runs past its segment's pixel count " + Quoted(note)};
     case NoteKind::kDataRanOut:
-      return "the frame's data ends before the frame does: decoded as far as it goes " + Quoted(note);
+      return Meaning{FindingKind::kDataRanOut,
+                     "the frame's data ends before the frame does: decoded as far as it goes " + Quoted(note)};
     case NoteKind::kFirstRowNotZero:
-      return "the first row is not row 0 " + Quoted(note);
+      return Meaning{FindingKind::kFirstRowNotZero, "the first row is not row 0 " + Quoted(note)};
     case NoteKind::kIndexChunkCutShort:
-      return "index chunk runs past the end of the file " + Extent(note, fileSize) +
-             ": the records indexed by it lose their chunks";
+      return Meaning{FindingKind::kIndexChunkCutShort, "index chunk runs past the end of the file " +
+                                                           Extent(note, fileSize) +
+                                                           ": the records indexed by it lose their chunks"};
     case NoteKind::kChunkOutOfReach:
-      return "lies out of reach " + Extent(note, fileSize) + ": not read";
+      return Meaning{FindingKind::kChunkOutOfReach, "lies out of reach " + Extent(note, fileSize) + ": not read"};
     case NoteKind::kChunkLargerThanFile:
-      return "is larger than the whole file " + Extent(note, fileSize) + ": not read";
+      return Meaning{FindingKind::kChunkLargerThanFile,
+                     "is larger than the whole file " + Extent(note, fileSize) + ": not read"};
     case NoteKind::kChunkOverBudget:
-      return "needs more memory than a load of this file may take " + Extent(note, fileSize) + ": not read";
+      return Meaning{FindingKind::kChunkOverBudget,
+                     "needs more memory than a load of this file may take " + Extent(note, fileSize) + ": not read"};
     case NoteKind::kChunkCutShort:
-      return "runs past the end of the file " + Extent(note, fileSize) + ": the missing bytes read as 0";
+      return Meaning{FindingKind::kChunkCutShort,
+                     "runs past the end of the file " + Extent(note, fileSize) + ": the missing bytes read as 0"};
     default:
       return std::nullopt;
   }
@@ -105,14 +122,14 @@ void AddLoadFindings(const std::vector<LoadNote>& notes, const std::string& path
       ++passedOver;
       continue;
     }
-    const std::optional<std::string> meaning = Meaning(note, fileSize);
+    std::optional<Meaning> meaning = MeaningOf(note, fileSize);
     if (!meaning) {
       continue;
     }
     if (note.kind >= NoteKind::kChunkOutOfReach && note.kind <= NoteKind::kChunkCutShort) {
       failure = findings.size();
     }
-    findings.push_back({path, PlaceOf(note), *meaning});
+    findings.push_back({path, meaning->kind, ChunkOf(note), PlaceOf(note), std::move(meaning->message)});
   }
   if (failure && passedOver > 0) {
     findings[*failure].message +=
@@ -129,7 +146,7 @@ void CheckDirectoryExtent(std::span<const std::uint8_t> bytes, const std::string
   reader.seek(static_cast<std::uint32_t>(position + 4));
   const std::uint32_t length = reader.u32le();
   if (reader.ranOut() || std::uint64_t{position} + length > bytes.size()) {
-    findings.push_back({path, "directory",
+    findings.push_back({path, FindingKind::kDirectoryCutShort, "", "directory",
                         "runs past the end of the file (position " + std::to_string(position) + ", length " +
                             std::to_string(length) + ", file " + std::to_string(bytes.size()) +
                             " bytes): the records it does not hold whole are lost"});
@@ -139,24 +156,31 @@ void CheckDirectoryExtent(std::span<const std::uint8_t> bytes, const std::string
 // Why the viewer's region switch would turn the region away, by the switch's own rule, listed
 // palette, tiles, map.
 void AddRejections(const std::vector<LoadNote>& rejections, const std::string& path, std::vector<Finding>& findings) {
-  const auto reject = [&](const std::string& where, const std::string& message) {
-    findings.push_back({path, where, message + ": " + std::string(kRegionFails)});
+  const auto reject = [&](FindingKind kind, const LoadNote& note, const std::string& message) {
+    const std::string where = note.chunk ? PlaceOf(note) : "";
+    findings.push_back({path, kind, ChunkOf(note), where, message + ": " + std::string(kRegionFails)});
   };
   for (const NoteKind kind : {NoteKind::kPaletteRejected, NoteKind::kTilesRejected, NoteKind::kMapRejected}) {
     for (const LoadNote& note : rejections) {
       if (note.kind != kind) {
         continue;
       }
+      const bool palette = kind == NoteKind::kPaletteRejected;
       if (kind == NoteKind::kTilesRejected) {
-        reject("", note.value == 0 ? "no TILE chunk"
-                                   : std::to_string(note.value) + " tiles, more than the " +
-                                         std::to_string(kMostTilesInStrip) + " a tile strip can hold");
+        if (note.value == 0) {
+          reject(FindingKind::kNoTiles, LoadNote{}, "no TILE chunk");
+        } else {
+          reject(FindingKind::kTooManyTiles, LoadNote{},
+                 std::to_string(note.value) + " tiles, more than the " + std::to_string(kMostTilesInStrip) +
+                     " a tile strip can hold");
+        }
       } else if (!note.chunk) {
-        reject("", "no " + TagName(note.tag) + " chunk");
-      } else if (kind == NoteKind::kPaletteRejected) {
-        reject(PlaceOf(note), Plural(note.value, "byte", "bytes") + ", under the 768 of a palette");
+        reject(palette ? FindingKind::kNoPalette : FindingKind::kNoMap, note, "no " + TagName(note.tag) + " chunk");
+      } else if (palette) {
+        reject(FindingKind::kShortPalette, note, Plural(note.value, "byte", "bytes") + ", under the 768 of a palette");
       } else {
-        reject(PlaceOf(note), Plural(note.value, "byte", "bytes") + ", under the 12288 of a 128 x 96 map");
+        reject(FindingKind::kShortMap, note,
+               Plural(note.value, "byte", "bytes") + ", under the 12288 of a 128 x 96 map");
       }
     }
   }
@@ -167,24 +191,26 @@ void CheckTiles(const Region& region, const std::string& path, std::vector<Findi
   const auto read = std::min(static_cast<std::size_t>(std::max(region.tilesRead, 0)), region.tiles.size());
   for (std::size_t index = 0; index < read; ++index) {
     const FrameSet& tile = region.tiles[index];
-    const std::string where = ChunkLabel(kTagTile, tile.number) + " (tile " + std::to_string(index) + ")";
+    const std::string chunk = ChunkLabel(kTagTile, tile.number);
+    const std::string where = chunk + " (tile " + std::to_string(index) + ")";
     if (tile.frames.empty()) {
-      findings.push_back({path, where, "no frames: drawn as index 0"});
+      findings.push_back({path, FindingKind::kTileWithoutFrames, chunk, where, "no frames: drawn as index 0"});
       continue;
     }
     const Frame& frame = tile.frames.front();
     if (!frame.HasPixels()) {
-      findings.push_back({path, where, "frame 0 has no pixels: drawn as index 0"});
+      findings.push_back(
+          {path, FindingKind::kTileWithoutPixels, chunk, where, "frame 0 has no pixels: drawn as index 0"});
     } else if (frame.width != kTileSize || frame.height != kTileSize) {
-      findings.push_back({path, where,
+      findings.push_back({path, FindingKind::kTileWrongSize, chunk, where,
                           "frame 0 is " + std::to_string(frame.width) + " x " + std::to_string(frame.height) +
                               ", not 16 x 16: only the part inside 16 x 16 is drawn, the rest as index 0"});
     }
     if (HasSeveralFrames(tile)) {
       LoadNote line;
       line.kind = NoteKind::kTileWithSeveralFrames;
-      findings.push_back(
-          {path, where, std::to_string(tile.frames.size()) + " frames: only frame 0 is drawn " + Quoted(line)});
+      findings.push_back({path, FindingKind::kTileSeveralFrames, chunk, where,
+                          std::to_string(tile.frames.size()) + " frames: only frame 0 is drawn " + Quoted(line)});
     }
   }
 }
@@ -209,11 +235,27 @@ void CheckMap(const Region& region, const std::string& path, std::vector<Finding
   if (beyond == 0) {
     return;
   }
-  findings.push_back({path, ChunkLabel(kTagMap, region.mapChunk->number),
+  const std::string chunk = ChunkLabel(kTagMap, region.mapChunk->number);
+  findings.push_back({path, FindingKind::kMapTileOutOfRange, chunk, chunk,
                       Plural(beyond, "cell names", "cells name") + " a tile beyond the region's " +
                           Plural(static_cast<std::size_t>(region.tileCount), "tile", "tiles") + " (indices up to " +
                           std::to_string(highest) + "; first at column " + std::to_string(first % kMapColumns) +
                           ", row " + std::to_string(first / kMapColumns) + "): drawn with tile 0"});
+}
+
+FindingKind EntityFindingKind(NoteKind kind) {
+  switch (kind) {
+    case NoteKind::kEntityWithoutDefinition:
+      return FindingKind::kEntityWithoutDefinition;
+    case NoteKind::kEntityDefinitionWrongSize:
+      return FindingKind::kEntityDefinitionWrongSize;
+    case NoteKind::kEntityWithoutBitmap:
+      return FindingKind::kEntityWithoutBitmap;
+    case NoteKind::kEntityBitmapWithoutFrames:
+      return FindingKind::kEntityBitmapWithoutFrames;
+    default:
+      return FindingKind::kEntityBitmapWithoutPixels;
+  }
 }
 
 // Why the object layer passes an entity over, from the note that says so.
@@ -244,7 +286,7 @@ void CheckEntities(const Region& region, const std::vector<LoadNote>& notes, con
   for (const LoadNote& note : notes) {
     if (note.kind == NoteKind::kEntityTableRejected) {
       findings.push_back(
-          {path, PlaceOf(note),
+          {path, FindingKind::kEntityTableRejected, ChunkOf(note), PlaceOf(note),
            Plural(note.value, "byte", "bytes") + ", not a multiple of 8: no object of the region is drawn"});
     }
   }
@@ -256,6 +298,7 @@ void CheckEntities(const Region& region, const std::vector<LoadNote>& notes, con
   NoteUndrawnEntities(*region.entities, *library, LoadReport::Into(undrawn));
   // One line per problem, however many entities share it.
   struct Group {
+    FindingKind kind = FindingKind::kEntityWithoutDefinition;
     std::size_t count = 0;
     std::size_t firstIndex = 0;
     const Entity* first = nullptr;
@@ -268,6 +311,7 @@ void CheckEntities(const Region& region, const std::vector<LoadNote>& notes, con
     const std::string problem = EntityProblem(note, entity, *library);
     Group& group = groups[problem];
     if (group.count++ == 0) {
+      group.kind = EntityFindingKind(note.kind);
       group.firstIndex = index;
       group.first = &entity;
       order.push_back(problem);
@@ -275,77 +319,152 @@ void CheckEntities(const Region& region, const std::vector<LoadNote>& notes, con
   }
   for (const std::string& problem : order) {
     const Group& group = groups[problem];
-    findings.push_back({path, where,
+    findings.push_back({path, group.kind, where, where,
                         Plural(group.count, "entity names", "entities name") + " " + problem + " (first: entity " +
                             std::to_string(group.firstIndex) + " at " + std::to_string(group.first->x) + ", " +
                             std::to_string(group.first->y) + "): not drawn"});
   }
 }
 
+// Reads the file whole and opens it as a container for a load with `report`: its size, or nothing
+// with the one finding that says why it cannot be loaded and what that means (`consequence`).
+// A directory that the file cuts short is a finding of its own, made before the load's.
+std::optional<std::uint64_t> OpenChecked(const std::string& path, std::string_view consequence,
+                                         const LoadReport& report, GffFile& file, std::vector<Finding>& findings) {
+  std::optional<std::vector<std::uint8_t>> bytes = ReadWholeFile(path);
+  if (!bytes) {
+    findings.push_back({path, FindingKind::kUnreadable, "", "",
+                        "cannot be read (" + InputProblem(path) + "): " + std::string(consequence)});
+    return std::nullopt;
+  }
+  const std::uint64_t fileSize = bytes->size();
+  std::vector<Finding> extent;
+  CheckDirectoryExtent(*bytes, path, extent);
+  if (!file.OpenBytes(std::move(*bytes), report)) {
+    findings.push_back({path, FindingKind::kNotContainer, "", "",
+                        "not a GFF container (no \"GFFI\" header, or too short): " + std::string(consequence)});
+    return std::nullopt;
+  }
+  findings.insert(findings.end(), extent.begin(), extent.end());
+  return fileSize;
+}
+
 }  // namespace
 
-std::string FindingText(const Finding& finding) {
-  if (finding.where.empty()) {
-    return finding.file + ": " + finding.message;
+std::string_view FindingKindName(FindingKind kind) {
+  switch (kind) {
+    case FindingKind::kLibraryMissing:
+      return "library-missing";
+    case FindingKind::kUnreadable:
+      return "unreadable";
+    case FindingKind::kNotContainer:
+      return "not-container";
+    case FindingKind::kNoBitmaps:
+      return "no-bitmaps";
+    case FindingKind::kNoRegions:
+      return "no-regions";
+    case FindingKind::kDirectoryCutShort:
+      return "directory-cut-short";
+    case FindingKind::kIndexedBeforeGffi:
+      return "indexed-before-gffi";
+    case FindingKind::kUnknownEncoding:
+      return "unknown-encoding";
+    case FindingKind::kSegmentOverrun:
+      return "segment-overrun";
+    case FindingKind::kDataRanOut:
+      return "data-ran-out";
+    case FindingKind::kFirstRowNotZero:
+      return "first-row-not-zero";
+    case FindingKind::kIndexChunkCutShort:
+      return "index-chunk-cut-short";
+    case FindingKind::kChunkOutOfReach:
+      return "chunk-out-of-reach";
+    case FindingKind::kChunkLargerThanFile:
+      return "chunk-larger-than-file";
+    case FindingKind::kChunkOverBudget:
+      return "chunk-over-budget";
+    case FindingKind::kChunkCutShort:
+      return "chunk-cut-short";
+    case FindingKind::kNoPalette:
+      return "no-palette";
+    case FindingKind::kShortPalette:
+      return "short-palette";
+    case FindingKind::kNoTiles:
+      return "no-tiles";
+    case FindingKind::kTooManyTiles:
+      return "too-many-tiles";
+    case FindingKind::kNoMap:
+      return "no-map";
+    case FindingKind::kShortMap:
+      return "short-map";
+    case FindingKind::kTileWithoutFrames:
+      return "tile-without-frames";
+    case FindingKind::kTileWithoutPixels:
+      return "tile-without-pixels";
+    case FindingKind::kTileWrongSize:
+      return "tile-wrong-size";
+    case FindingKind::kTileSeveralFrames:
+      return "tile-several-frames";
+    case FindingKind::kMapTileOutOfRange:
+      return "map-tile-out-of-range";
+    case FindingKind::kEntityTableRejected:
+      return "entity-table-rejected";
+    case FindingKind::kEntityWithoutDefinition:
+      return "entity-without-definition";
+    case FindingKind::kEntityDefinitionWrongSize:
+      return "entity-definition-wrong-size";
+    case FindingKind::kEntityWithoutBitmap:
+      return "entity-without-bitmap";
+    case FindingKind::kEntityBitmapWithoutFrames:
+      return "entity-bitmap-without-frames";
+    case FindingKind::kEntityBitmapWithoutPixels:
+      return "entity-bitmap-without-pixels";
   }
-  return finding.file + ": " + finding.where + ": " + finding.message;
+  return "unknown";
 }
+
+std::string FindingLine(const Finding& finding) {
+  return finding.where.empty() ? finding.message : finding.where + ": " + finding.message;
+}
+
+std::string FindingText(const Finding& finding) { return finding.file + ": " + FindingLine(finding); }
 
 LibraryCheck CheckLibrary(const std::string& path) {
   LibraryCheck result;
   std::error_code error;
   if (!std::filesystem::exists(path, error)) {
-    result.findings.push_back({path, "", "missing: " + std::string(kViewerCannotStart)});
-    return result;
-  }
-  std::optional<std::vector<std::uint8_t>> bytes = ReadWholeFile(path);
-  if (!bytes) {
     result.findings.push_back(
-        {path, "", "cannot be read (" + InputProblem(path) + "): " + std::string(kViewerCannotStart)});
+        {path, FindingKind::kLibraryMissing, "", "", "missing: " + std::string(kViewerCannotStart)});
     return result;
   }
-  const std::uint64_t fileSize = bytes->size();
-  std::vector<Finding> extent;
-  CheckDirectoryExtent(*bytes, path, extent);
   std::vector<LoadNote> notes;
   const LoadReport report = LoadReport::Into(notes).ForFile(path);
   GffFile file;
-  if (!file.OpenBytes(std::move(*bytes), report)) {
-    result.findings.push_back(
-        {path, "", "not a GFF container (no \"GFFI\" header, or too short): " + std::string(kViewerCannotStart)});
+  const std::optional<std::uint64_t> fileSize = OpenChecked(path, kViewerCannotStart, report, file, result.findings);
+  if (!fileSize) {
     return result;
   }
   result.library = LoadObjectLibrary(file, report);
-  result.findings = std::move(extent);
-  AddLoadFindings(notes, path, fileSize, result.findings);
+  AddLoadFindings(notes, path, *fileSize, result.findings);
   result.loads = result.library && !result.library->bmpSets.empty();
   if (result.library && !result.loads) {
-    result.findings.push_back({path, "", "no BMP frame set: " + std::string(kViewerCannotStart)});
+    result.findings.push_back(
+        {path, FindingKind::kNoBitmaps, "", "", "no BMP frame set: " + std::string(kViewerCannotStart)});
   }
   return result;
 }
 
 RegionCheck CheckRegion(const std::string& path, const ObjectLibrary* library) {
   RegionCheck result;
-  std::optional<std::vector<std::uint8_t>> bytes = ReadWholeFile(path);
-  if (!bytes) {
-    result.findings.push_back({path, "", "cannot be read (" + InputProblem(path) + "): " + std::string(kRegionFails)});
-    return result;
-  }
-  const std::uint64_t fileSize = bytes->size();
-  std::vector<Finding> extent;
-  CheckDirectoryExtent(*bytes, path, extent);
   std::vector<LoadNote> notes;
   const LoadReport report = LoadReport::Into(notes).ForFile(path);
   GffFile file;
-  if (!file.OpenBytes(std::move(*bytes), report)) {
-    result.findings.push_back(
-        {path, "", "not a GFF container (no \"GFFI\" header, or too short): " + std::string(kRegionFails)});
+  const std::optional<std::uint64_t> fileSize = OpenChecked(path, kRegionFails, report, file, result.findings);
+  if (!fileSize) {
     return result;
   }
   const std::unique_ptr<Region> region = LoadRegion(file, report);
-  result.findings = std::move(extent);
-  AddLoadFindings(notes, path, fileSize, result.findings);
+  AddLoadFindings(notes, path, *fileSize, result.findings);
   result.rejections = RegionRejections(*region);
   result.loads = result.rejections.empty();
   AddRejections(result.rejections, path, result.findings);

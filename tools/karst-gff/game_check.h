@@ -6,8 +6,10 @@
 // (RegionRejections in data/zone.h). Then they look at what the loaders built.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "data/object_library.h"
@@ -15,13 +17,60 @@
 
 namespace karst::tools {
 
-// One problem: the file, the place in it ("TILE 9 frame 0", "MAP 0"; empty for the whole file)
-// and what is wrong, with its consequence.
+// What a finding is about, one value per kind of problem; FindingKindName gives each a short
+// name that machine output keeps from release to release.
+enum class FindingKind : std::uint8_t {
+  kLibraryMissing,
+  kUnreadable,
+  kNotContainer,
+  kNoBitmaps,
+  kNoRegions,
+  kDirectoryCutShort,
+  kIndexedBeforeGffi,
+  kUnknownEncoding,
+  kSegmentOverrun,
+  kDataRanOut,
+  kFirstRowNotZero,
+  kIndexChunkCutShort,
+  kChunkOutOfReach,
+  kChunkLargerThanFile,
+  kChunkOverBudget,
+  kChunkCutShort,
+  kNoPalette,
+  kShortPalette,
+  kNoTiles,
+  kTooManyTiles,
+  kNoMap,
+  kShortMap,
+  kTileWithoutFrames,
+  kTileWithoutPixels,
+  kTileWrongSize,
+  kTileSeveralFrames,
+  kMapTileOutOfRange,
+  kEntityTableRejected,
+  kEntityWithoutDefinition,
+  kEntityDefinitionWrongSize,
+  kEntityWithoutBitmap,
+  kEntityBitmapWithoutFrames,
+  kEntityBitmapWithoutPixels,
+};
+
+// "no-palette", "chunk-cut-short", ...: lower case words joined by hyphens.
+std::string_view FindingKindName(FindingKind kind);
+
+// One problem: the file, the chunk it concerns ("BMP 7"; empty when it is about the file), the
+// place in the file ("TILE 9 frame 0", "MAP 0", "directory"; empty for the whole file) and what
+// is wrong, with its consequence.
 struct Finding {
   std::string file;
+  FindingKind kind = FindingKind::kUnreadable;
+  std::string chunk;
   std::string where;
   std::string message;
 };
+
+// "where: message", or the message alone without a place: the finding as its file's line says it.
+std::string FindingLine(const Finding& finding);
 
 // "file: where: message", or "file: message" without a place.
 std::string FindingText(const Finding& finding);

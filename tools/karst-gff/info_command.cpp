@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "gff/gff_file.h"
 #include "tools/common/cli.h"
 #include "tools/common/directory_listing.h"
@@ -18,39 +20,66 @@ namespace {
 constexpr const char* kTool = "karst-gff";
 
 struct InfoOptions {
-  std::string path;
+  std::vector<std::string> paths;
   bool json = false;
 };
 
-int RunInfo(const InfoOptions& options) {
-  const std::string problem = InputProblem(options.path);
+// Opens one file for its directory; false when it cannot be read or is no container. Both, and
+// every warning, are said on standard error.
+bool OpenListed(const std::string& path, GffFile& file) {
+  const std::string problem = InputProblem(path);
   if (!problem.empty()) {
-    ReportError(kTool, options.path, problem);
-    return kExitFailure;
+    ReportError(kTool, path, problem);
+    return false;
   }
-  GffFile file;
   std::vector<LoadNote> notes;
-  const bool opened = file.Open(options.path, LoadReport::Into(notes));
+  const bool opened = file.Open(path, LoadReport::Into(notes));
   // The lines the viewer prints for the reader's notes are diagnostics here: standard error, so
   // standard output stays the listing or the JSON alone.
   for (const LoadNote& note : notes) {
     if (const std::optional<PrintedLine> line = PrintedLineOf(note)) {
-      ReportError(kTool, options.path, EscapedText(line->text));
+      ReportError(kTool, path, EscapedText(line->text));
     }
   }
   if (!opened) {
-    ReportError(kTool, options.path, "not a GFF container (no \"GFFI\" header, or too short)");
-    return kExitFailure;
+    ReportError(kTool, path, "not a GFF container (no \"GFFI\" header, or too short)");
+    return false;
   }
   for (const std::string& warning : DirectoryWarnings(file)) {
-    ReportError(kTool, options.path, "warning: " + warning);
+    ReportError(kTool, path, "warning: " + warning);
   }
-  if (options.json) {
-    std::cout << JsonText(DirectoryJson(file.directory())) << "\n";
-  } else {
-    std::cout << DirectoryListing(options.path, file.directory());
+  return true;
+}
+
+// Every file in turn; one that cannot be described is left out of the listing or the array,
+// and the run ends with exit status 1 once the others are shown.
+int RunInfo(const InfoOptions& options) {
+  int exitCode = kExitSuccess;
+  nlohmann::json array = nlohmann::json::array();
+  bool first = true;
+  for (const std::string& path : options.paths) {
+    GffFile file;
+    if (!OpenListed(path, file)) {
+      exitCode = kExitFailure;
+      continue;
+    }
+    if (options.json) {
+      nlohmann::json described = DirectoryJson(file.directory());
+      described["file"] = path;
+      array.push_back(std::move(described));
+      continue;
+    }
+    // A blank line between files; each listing begins with its file's name. Flushed so that
+    // it stays in order with the errors about the files that follow.
+    std::cout << (first ? "" : "\n") << DirectoryListing(path, file.directory()) << std::flush;
+    first = false;
   }
-  return kExitSuccess;
+  if (options.json && options.paths.size() > 1) {
+    std::cout << JsonText(array) << "\n";
+  } else if (options.json && !array.empty()) {
+    std::cout << JsonText(array[0]) << "\n";
+  }
+  return exitCode;
 }
 
 }  // namespace
@@ -64,12 +93,18 @@ void AddInfoCommand(CLI::App& app, int& exitCode) {
       "listed as far as it can be read, with a warning on standard error saying how many bytes\n"
       "are missing.\n"
       "\n"
+      "\n"
+      "Several files are shown one after the other, each headed by its name; with --json they give\n"
+      "an array of the objects one file gives. A file that cannot be read is named on standard\n"
+      "error and left out, the others are still shown, and the exit status is then 1.\n"
+      "\n"
       "Examples:\n"
       "  karst-gff info RGN01.GFF            records and entries as text\n"
       "  karst-gff info OBJEX.GFF --json     the same as JSON:\n"
-      "    {\"types\":[{\"count\":3,\"entries\":[{\"number\":9,\"offset\":120,\"size\":300}],\n"
-      "                \"flags\":0,\"indexed\":false,\"tag\":\"TILE\",\"tagHex\":\"54494c45\"}]}");
-  command->add_option("file", options->path, "the container to read")->required();
+      "    {\"file\":\"OBJEX.GFF\",\"types\":[{\"count\":3,\"entries\":[{\"number\":9,\"offset\":120,\n"
+      "     \"size\":300}],\"flags\":0,\"indexed\":false,\"tag\":\"TILE\",\"tagHex\":\"54494c45\"}]}\n"
+      "  karst-gff info RGN*.GFF --json      an array, one object per file");
+  command->add_option("file", options->paths, "the containers to read")->required();
   command->add_flag("--json", options->json, "print JSON instead of text");
   command->callback([options, &exitCode] { exitCode = RunInfo(*options); });
 }

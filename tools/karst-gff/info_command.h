@@ -1,4 +1,4 @@
-// karst-gff info FILE.GFF [--json]: the chunk directory of a container, record by record.
+// karst-gff info FILE.GFF... [--json]: the chunk directory of each container, record by record.
 #pragma once
 
 #include <CLI/CLI.hpp>

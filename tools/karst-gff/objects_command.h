@@ -1,0 +1,12 @@
+// karst-gff objects OBJEX.GFF [--json]: every object definition of a library, with the bitmap
+// that draws it, as an aligned table or as JSON.
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+namespace karst::tools {
+
+// Registers the command; it sets `exitCode` when it runs.
+void AddObjectsCommand(CLI::App& app, int& exitCode);
+
+}  // namespace karst::tools
