@@ -194,11 +194,13 @@ TEST(GffCheck, FindsEveryDrawingFaultInItsOwnRegion) {
   planted.push_back({"RGN05.GFF", noFrames, {"TILE 21 (tile 1): no frames: drawn as index 0"}});
 
   RegionParts unknown;
-  // A 16 x 16 frame whose byte 4 is 255, followed by the tag "ABCD" and nothing else.
-  unknown.tiles[1] = FrameSet({{0x10, 0x00, 0x10, 0x00, 0xFF, 'A', 'B', 'C', 'D'}});
-  planted.push_back({"RGN06.GFF",
-                     unknown,
-                     {"TILE 21 frame 0: unknown encoding \"ABCD\": drawn as index 0 (\"Unknown type: ABCD\")"}});
+  // A 16 x 16 frame whose byte 4 is 255, followed by the tag "A", ESC, "CD" and nothing else: the
+  // escape byte reaches the terminal only as text.
+  unknown.tiles[1] = FrameSet({{0x10, 0x00, 0x10, 0x00, 0xFF, 'A', 0x1B, 'C', 'D'}});
+  planted.push_back(
+      {"RGN06.GFF",
+       unknown,
+       {"TILE 21 frame 0: unknown encoding \"A\\x1BCD\": drawn as index 0 (\"Unknown type: A\\x1BCD\")"}});
 
   RegionParts peculiar;
   peculiar.tiles[0] = FrameSet({{0x10, 0x00, 0x10, 0x00, 0x00,  // 16 x 16, first row 0

@@ -17,6 +17,7 @@
 #include "gff/gff_file.h"
 #include "gff/load_report.h"
 #include "tools/common/input_file.h"
+#include "tools/common/json_text.h"
 #include "tools/karst-gff/chunk_label.h"
 
 namespace karst::tools {
@@ -427,7 +428,7 @@ std::string FindingLine(const Finding& finding) {
   return finding.where.empty() ? finding.message : finding.where + ": " + finding.message;
 }
 
-std::string FindingText(const Finding& finding) { return finding.file + ": " + FindingLine(finding); }
+std::string FindingText(const Finding& finding) { return finding.file + ": " + EscapedText(FindingLine(finding)); }
 
 LibraryCheck CheckLibrary(const std::string& path) {
   LibraryCheck result;

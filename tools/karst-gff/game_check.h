@@ -72,7 +72,8 @@ struct Finding {
 // "where: message", or the message alone without a place: the finding as its file's line says it.
 std::string FindingLine(const Finding& finding);
 
-// "file: where: message", or "file: message" without a place.
+// "file: where: message", or "file: message" without a place, for a terminal: bytes of the game's
+// files in the line (an unknown encoding's tag) that are not printable ASCII are written as \xXX.
 std::string FindingText(const Finding& finding);
 
 struct LibraryCheck {
