@@ -11,7 +11,7 @@ int main(int argc, char** argv) {
   app.footer(
       "Examples:\n"
       "  karst-gff info RGN01.GFF --json\n"
-      "  karst-gff extract OBJEX.GFF BMP 7 -o bmp7.bin\n"
+      "  karst-gff extract OBJEX.GFF BMP 552 -o bmp552.bin\n"
       "  karst-gff check ~/game");
   app.require_subcommand(1);
   int exitCode = karst::tools::kExitSuccess;
