@@ -6,8 +6,8 @@
 #
 # The installed files: the menu entry passes desktop-file-validate, the MIME type is accepted by
 # update-mime-database (glob *.gff in any case, magic "GFFI"), an icon at every size, a man
-# page for every program, the sample world. Then, in Xvfb screens, every picture compared pixel
-# for pixel with the installed karst-render's:
+# page and a shell completion for every program, the sample world. Then, in Xvfb screens,
+# every picture compared pixel for pixel with the installed karst-render's:
 #   karst-viewer GAMEDIR             the folder's first region
 #   karst-viewer GAMEDIR/RGN03.GFF   that region, whose name has descenders: they show in the
 #                                    band's last rows; Backspace steps back to RGN02
@@ -41,6 +41,10 @@ for program in karst-viewer karst-render karst-gff karst-sampleworld; do
   grep -q "^\.TH ${program^^} " "$page" || fail "$program.1 has no title line"
   version=$("$prefix/bin/$program" --version)
   grep -qF "${version#* }" "$page" || fail "$program.1 does not carry the version $version"
+  # Where bash-completion looks for a program's completion, named after it, giving it one.
+  completion=$prefix/share/bash-completion/completions/$program
+  bash -c 'source "$1" && complete -p "$2"' _ "$completion" "$program" >/dev/null 2>&1 ||
+    fail "no shell completion for $program"
 done
 grep -q -- "--window" "$prefix/share/man/man1/karst-viewer.1" || fail "karst-viewer.1 does not explain --window"
 for size in 16 22 24 32 48 64 128 256; do
@@ -50,7 +54,7 @@ done
 for file in RGN01.GFF RGN02.GFF RGN03.GFF RGN04.GFF OBJEX.GFF; do
   [ -f "$prefix/share/karst-viewer/sample-world/$file" ] || fail "no sample world file $file"
 done
-echo "   programs, man pages, icons and the sample world are in place"
+echo "   programs, man pages, completions, icons and the sample world are in place"
 
 step "desktop-file-validate"
 entry=$prefix/share/applications/karst-viewer.desktop

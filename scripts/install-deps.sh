@@ -14,6 +14,8 @@ packages=(
   # The desktop files: man pages made from the programs' --help and --version, the entry checked
   # with desktop-file-validate, the MIME type checked with update-mime-database.
   help2man desktop-file-utils shared-mime-info
+  # The test that runs the README's examples.
+  python3
 )
 
 missing=()

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -62,11 +63,22 @@ StartedProgram::~StartedProgram() {
   }
 }
 
+bool StartedProgram::Reap(int options) {
+  // wait4 gives the resources of this child alone, where getrusage(RUSAGE_CHILDREN) keeps the
+  // largest of every child this process has waited for.
+  struct rusage usage {};
+  if (wait4(pid_, &status_, options, &usage) != pid_) {
+    return false;
+  }
+  peakResidentBytes_ = static_cast<std::uint64_t>(usage.ru_maxrss) * 1024;  // counted in KiB
+  return true;
+}
+
 bool StartedProgram::HasEnded() {
   if (pid_ <= 0 || ended_) {
     return true;
   }
-  ended_ = waitpid(pid_, &status_, WNOHANG) == pid_;
+  ended_ = Reap(WNOHANG);
   return ended_;
 }
 
@@ -81,7 +93,7 @@ ProgramResult StartedProgram::Wait() {
   if (pid_ <= 0) {
     return result;
   }
-  while (!ended_ && waitpid(pid_, &status_, 0) != pid_) {
+  while (!ended_ && !Reap(0)) {
   }
   ended_ = true;
   if (WIFEXITED(status_)) {
@@ -89,6 +101,7 @@ ProgramResult StartedProgram::Wait() {
   } else if (WIFSIGNALED(status_)) {
     result.exitCode = 128 + WTERMSIG(status_);
   }
+  result.peakResidentBytes = peakResidentBytes_;
   result.output = ReadText(dir_.path() / "stdout");
   result.errorOutput = ReadText(dir_.path() / "stderr");
   return result;

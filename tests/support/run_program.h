@@ -3,6 +3,7 @@
 
 #include <sys/types.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,9 @@ struct ProgramResult {
   int exitCode = -1;
   std::string output;
   std::string errorOutput;
+  // The most resident memory the program held at any moment, in bytes, as the system counted it
+  // for that process alone; 0 when it could not run.
+  std::uint64_t peakResidentBytes = 0;
 };
 
 ProgramResult RunProgram(const std::string& program, const std::vector<std::string>& arguments);
@@ -37,10 +41,14 @@ class StartedProgram {
   ProgramResult Wait();
 
  private:
+  // Waits for the program (`options` as waitpid takes them); true once it has ended.
+  bool Reap(int options);
+
   TempDir dir_;
   pid_t pid_ = -1;
   bool ended_ = false;
   int status_ = 0;
+  std::uint64_t peakResidentBytes_ = 0;
 };
 
 bool RunningAsRoot();

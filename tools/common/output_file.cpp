@@ -132,6 +132,15 @@ OutputFile::~OutputFile() {
   }
 }
 
+std::string OutputFile::Write(std::span<const std::uint8_t> bytes) {
+  if (error_.empty()) {
+    if (const std::string failure = file_.Write(bytes); !failure.empty()) {
+      error_ = "cannot be written: " + failure;
+    }
+  }
+  return error_;
+}
+
 std::string OutputFile::Finish(std::span<const std::uint8_t> bytes) {
   if (!error_.empty()) {
     return error_;

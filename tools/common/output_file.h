@@ -36,6 +36,9 @@ class OutputFile {
 
   // Empty when the output is open; else why not, e.g. "cannot be created: Permission denied".
   const std::string& error() const { return error_; }
+  // Writes `bytes` now, for an output made piece by piece before Finish. Empty on success, else
+  // the reason, which sticks: Finish then fails with it and the target stays as it was.
+  std::string Write(std::span<const std::uint8_t> bytes);
   // Writes `bytes` and puts the file in place. Empty on success, else the reason; a target that
   // is replaced is then as it was.
   std::string Finish(std::span<const std::uint8_t> bytes);

@@ -2,8 +2,9 @@
 
 #include <png.h>
 
+#include <algorithm>
+#include <csetjmp>
 #include <cstring>
-#include <memory>
 
 #include "tools/common/output_file.h"
 
@@ -29,6 +30,96 @@ class PngImage {
   png_image image_;
 };
 
+// Where libpng's calls end up: the bytes go to the output, its errors come back here.
+struct EncodeSink {
+  OutputFile& output;
+  std::string error;
+};
+
+void WriteBytes(png_structp png, png_bytep data, std::size_t length) {
+  auto& sink = *static_cast<EncodeSink*>(png_get_io_ptr(png));
+  if (sink.error.empty()) {
+    sink.error = sink.output.Write(std::span<const std::uint8_t>(data, length));
+  }
+}
+
+// The output is flushed once, when it is finished.
+void FlushNothing(png_structp) {}
+
+[[noreturn]] void FailEncoding(png_structp png, png_const_charp message) {
+  auto& sink = *static_cast<EncodeSink*>(png_get_error_ptr(png));
+  if (sink.error.empty()) {
+    sink.error = std::string("cannot be encoded: ") + message;
+  }
+  png_longjmp(png, 1);
+}
+
+void IgnoreWarning(png_structp, png_const_charp) {}
+
+// libpng's write state and its header, destroyed together.
+class PngWriter {
+ public:
+  explicit PngWriter(EncodeSink& sink)
+      : png_(png_create_write_struct(PNG_LIBPNG_VER_STRING, &sink, FailEncoding, IgnoreWarning)),
+        info_(png_ != nullptr ? png_create_info_struct(png_) : nullptr) {
+    if (png_ != nullptr) {
+      png_set_write_fn(png_, &sink, WriteBytes, FlushNothing);
+    }
+  }
+  PngWriter(const PngWriter&) = delete;
+  PngWriter& operator=(const PngWriter&) = delete;
+  ~PngWriter() { png_destroy_write_struct(&png_, &info_); }
+
+  png_structp png() const { return png_; }
+  png_infop info() const { return info_; }
+
+ private:
+  png_structp png_;
+  png_infop info_;
+};
+
+struct ScaledRows {
+  std::uint32_t width = 0;
+  std::uint32_t height = 0;
+  std::span<const std::uint8_t> pixels;
+  std::uint32_t scale = 1;
+  std::uint8_t* enlarged = nullptr;  // room for one enlarged row
+};
+
+// Every row enlarged once, then handed to libpng `scale` times. Stops once a write has failed.
+void WriteRows(png_structp png, const ScaledRows& rows, const EncodeSink& sink) {
+  for (std::uint32_t y = 0; y < rows.height && sink.error.empty(); ++y) {
+    const std::uint8_t* source = rows.pixels.data() + std::size_t{y} * rows.width;
+    for (std::uint32_t x = 0; x < rows.width; ++x) {
+      std::fill_n(rows.enlarged + std::size_t{x} * rows.scale, rows.scale, source[x]);
+    }
+    for (std::uint32_t copy = 0; copy < rows.scale && sink.error.empty(); ++copy) {
+      png_write_row(png, rows.enlarged);
+    }
+  }
+}
+
+// The file as libpng's whole-image writer lays it out (png_image_write with a colour map, no
+// flags): IHDR, sRGB, PLTE, the rows with libpng's default filters and compression, IEND. A
+// libpng error jumps back into this function, which holds nothing that needs destroying.
+bool Encode(const PngWriter& writer, const ScaledRows& rows, const png_color* colours, const EncodeSink& sink) {
+  if (setjmp(png_jmpbuf(writer.png())) != 0) {
+    return false;
+  }
+  png_set_benign_errors(writer.png(), 0);
+  png_set_IHDR(writer.png(), writer.info(), rows.width * rows.scale, rows.height * rows.scale, 8,
+               PNG_COLOR_TYPE_PALETTE, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_BASE, PNG_FILTER_TYPE_BASE);
+  png_set_PLTE(writer.png(), writer.info(), colours, static_cast<int>(kPaletteEntries));
+  png_set_sRGB(writer.png(), writer.info(), PNG_sRGB_INTENT_PERCEPTUAL);
+  png_write_info(writer.png(), writer.info());
+  WriteRows(writer.png(), rows, sink);
+  if (!sink.error.empty()) {
+    return false;
+  }
+  png_write_end(writer.png(), writer.info());
+  return sink.error.empty();
+}
+
 }  // namespace
 
 PngPalette GreyPalette() {
@@ -40,32 +131,32 @@ PngPalette GreyPalette() {
 }
 
 std::string WriteIndexedPng(const std::string& target, std::uint32_t width, std::uint32_t height,
-                            std::span<const std::uint8_t> pixels, const PngPalette& palette) {
-  if (width == 0 || height == 0 || pixels.size() != std::size_t{width} * height || width > PNG_UINT_31_MAX ||
-      height > PNG_UINT_31_MAX) {
+                            std::span<const std::uint8_t> pixels, const PngPalette& palette, std::uint32_t scale) {
+  if (width == 0 || height == 0 || scale == 0 || pixels.size() != std::size_t{width} * height) {
     return "no picture to write";
+  }
+  if (std::uint64_t{width} * scale > PNG_UINT_31_MAX || std::uint64_t{height} * scale > PNG_UINT_31_MAX) {
+    return "too large for a PNG";
   }
   // Opened first: a place that cannot be written fails before the compression's work.
   OutputFile output(target);
   if (!output.error().empty()) {
     return output.error();
   }
-  PngImage image;
-  image.get()->width = width;
-  image.get()->height = height;
-  image.get()->format = PNG_FORMAT_RGB_COLORMAP;
-  // All 256 entries, so libpng keeps 8 bits per pixel.
-  image.get()->colormap_entries = kPaletteEntries;
-  // Room for the largest PNG the image can give: only the pages written are ever touched, so a
-  // single compression pass is enough.
-  const png_alloc_size_t capacity = PNG_IMAGE_PNG_SIZE_MAX(*image.get());
-  const auto buffer = std::make_unique_for_overwrite<std::uint8_t[]>(capacity);
-  png_alloc_size_t size = capacity;
-  if (png_image_write_to_memory(image.get(), buffer.get(), &size, 0, pixels.data(), static_cast<png_int_32>(width),
-                                palette.data()) == 0) {
-    return std::string("cannot be encoded: ") + image.get()->message;
+  EncodeSink sink{output, {}};
+  const PngWriter writer(sink);
+  if (writer.info() == nullptr) {
+    return "cannot be encoded: out of memory";
   }
-  return output.Finish(std::span<const std::uint8_t>(buffer.get(), size));
+  std::array<png_color, kPaletteEntries> colours{};
+  for (std::size_t i = 0; i < colours.size(); ++i) {
+    colours[i] = png_color{palette[3 * i], palette[3 * i + 1], palette[3 * i + 2]};
+  }
+  std::vector<std::uint8_t> enlarged(std::size_t{width} * scale);
+  if (!Encode(writer, ScaledRows{width, height, pixels, scale, enlarged.data()}, colours.data(), sink)) {
+    return sink.error;
+  }
+  return output.Finish({});
 }
 
 std::optional<IndexedPng> ReadIndexedPng(const std::string& path) {

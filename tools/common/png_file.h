@@ -24,11 +24,14 @@ struct IndexedPng {
 // Palette entry i is grey i.
 PngPalette GreyPalette();
 
-// Writes `pixels` (width x height indices) as an 8-bit palette PNG with all 256 colours of
-// `palette` to `target`, as an OutputFile. Empty on success, else the reason (the image is empty,
-// the pixel count does not match, or the file cannot be written).
+// Writes `pixels` (width x height indices), every pixel enlarged to a `scale` x `scale` square,
+// as an 8-bit palette PNG with all 256 colours of `palette` to `target`, as an OutputFile. The
+// enlarged picture is never held whole: each row is enlarged once and encoded `scale` times, so
+// memory stays that of one enlarged row whatever the scale. Empty on success, else the reason
+// (the image is empty, the pixel count does not match, the scale is 0 or the enlarged picture is
+// too large for a PNG, or the file cannot be written).
 std::string WriteIndexedPng(const std::string& target, std::uint32_t width, std::uint32_t height,
-                            std::span<const std::uint8_t> pixels, const PngPalette& palette);
+                            std::span<const std::uint8_t> pixels, const PngPalette& palette, std::uint32_t scale = 1);
 
 // Reads a palette PNG back, indices and palette as stored. Nothing when the file cannot be read
 // or holds no palette image.

@@ -109,10 +109,10 @@ void AddExtractCommand(CLI::App& app, int& exitCode) {
       "holds a GFF container: such an OUT is refused (exit status 2) and nothing is written.\n"
       "\n"
       "Examples:\n"
-      "  karst-gff extract RGN01.GFF PAL 0 -o rgn01.pal        the palette, 768 bytes\n"
-      "  karst-gff extract OBJEX.GFF BMP 7 -o bmp7.bin         a bitmap's frame set\n"
-      "  karst-gff extract RGN01.GFF ETAB 0 -o entities.bin    the entity table\n"
-      "  karst-gff extract RGN01.GFF MAP 0 -o - | xxd          to standard output");
+      "  karst-gff extract RGN01.GFF PAL 3 -o rgn01.pal        the palette, 768 bytes\n"
+      "  karst-gff extract OBJEX.GFF BMP 552 -o bmp552.bin     a bitmap's frame set\n"
+      "  karst-gff extract RGN01.GFF ETAB 5 -o entities.bin    the entity table\n"
+      "  karst-gff extract RGN01.GFF MAP 7 -o - | xxd          to standard output");
   command->add_option("file", options->path, "the container to read")->required()->type_name("FILE.GFF");
   command->add_option("tag", options->tag, "the chunk type, e.g. TILE, BMP, OJFF")
       ->required()

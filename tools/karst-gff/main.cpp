@@ -13,7 +13,7 @@ int main(int argc, char** argv) {
       "Examples:\n"
       "  karst-gff info RGN01.GFF --json\n"
       "  karst-gff info RGN01.GFF RGN02.GFF\n"
-      "  karst-gff extract OBJEX.GFF BMP 7 -o bmp7.bin\n"
+      "  karst-gff extract OBJEX.GFF BMP 552 -o bmp552.bin\n"
       "  karst-gff check ~/game\n"
       "  karst-gff check ~/game --json\n"
       "  karst-gff objects OBJEX.GFF --json");

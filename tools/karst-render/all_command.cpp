@@ -129,7 +129,7 @@ void RenderJobs(const std::vector<RegionJob>& jobs, const std::string& objectsPa
       result.diagnostics = DistinctTexts(renderer.TakeNotes());
       result.entities = renderer.Entities();
       if (drawn) {
-        result.error = WritePicture(job.output, ScalePicture(picture, scale));
+        result.error = WritePicture(job.output, picture, scale);
         result.rendered = result.error.empty();
         result.failedFile = job.output;
       }

@@ -92,7 +92,7 @@ int RunRegion(const RegionOptions& options) {
   if (const std::string warning = UndrawnWarning(options.path, renderer.Entities()); !warning.empty()) {
     ReportError(kTool, options.path, warning);
   }
-  error = WritePicture(options.output, ScalePicture(picture, options.scale));
+  error = WritePicture(options.output, picture, options.scale);
   if (!error.empty()) {
     ReportError(kTool, options.output, error);
     return kExitFailure;

@@ -80,30 +80,8 @@ std::optional<ViewOrigin> ParseView(std::string_view text) {
   return ViewOrigin{*x, *y};
 }
 
-RegionPicture ScalePicture(const RegionPicture& picture, std::uint32_t factor) {
-  if (factor <= 1) {
-    return picture;
-  }
-  RegionPicture scaled;
-  scaled.width = picture.width * factor;
-  scaled.height = picture.height * factor;
-  scaled.palette = picture.palette;
-  scaled.pixels.reserve(std::size_t{scaled.width} * scaled.height);
-  std::vector<std::uint8_t> row(scaled.width);
-  for (std::uint32_t y = 0; y < picture.height; ++y) {
-    const std::uint8_t* source = picture.pixels.data() + std::size_t{y} * picture.width;
-    for (std::uint32_t x = 0; x < picture.width; ++x) {
-      std::fill_n(row.begin() + static_cast<std::ptrdiff_t>(x * factor), factor, source[x]);
-    }
-    for (std::uint32_t copy = 0; copy < factor; ++copy) {
-      scaled.pixels.insert(scaled.pixels.end(), row.begin(), row.end());
-    }
-  }
-  return scaled;
-}
-
-std::string WritePicture(const std::string& path, const RegionPicture& picture) {
-  return WriteIndexedPng(path, picture.width, picture.height, picture.pixels, picture.palette);
+std::string WritePicture(const std::string& path, const RegionPicture& picture, std::uint32_t scale) {
+  return WriteIndexedPng(path, picture.width, picture.height, picture.pixels, picture.palette, scale);
 }
 
 RegionRenderer::RegionRenderer(Frame frame)

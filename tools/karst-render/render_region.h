@@ -37,13 +37,11 @@ struct RegionPicture {
 inline constexpr std::uint32_t kMinScale = 1;
 inline constexpr std::uint32_t kMaxScale = 16;
 
-// Every pixel becomes a `factor` x `factor` square (nearest neighbour); 1 gives the picture as
-// it is. `factor` is 1 to kMaxScale.
-RegionPicture ScalePicture(const RegionPicture& picture, std::uint32_t factor);
-
-// Writes the picture as an indexed PNG, as an OutputFile: a failed or interrupted write leaves
-// no partial file. Empty on success, else the reason.
-std::string WritePicture(const std::string& path, const RegionPicture& picture);
+// Writes the picture as an indexed PNG, every pixel a `scale` x `scale` square (nearest
+// neighbour; `scale` is kMinScale to kMaxScale), as an OutputFile: a failed or interrupted write
+// leaves no partial file. The enlarged picture is written row by row, never held whole. Empty on
+// success, else the reason.
+std::string WritePicture(const std::string& path, const RegionPicture& picture, std::uint32_t scale = 1);
 
 struct EntityCount {
   std::size_t undrawn = 0;
