@@ -5,19 +5,22 @@
 #include "tools/karst-gff/check_command.h"
 #include "tools/karst-gff/extract_command.h"
 #include "tools/karst-gff/info_command.h"
+#include "tools/karst-gff/palette_command.h"
 
 int main(int argc, char** argv) {
   CLI::App app("Look inside GFF containers: chunk directories, raw chunk payloads, game-folder checks.", "karst-gff");
   app.footer(
       "Examples:\n"
       "  karst-gff info RGN01.GFF --json\n"
-      "  karst-gff extract OBJEX.GFF BMP 7 -o bmp7.bin\n"
-      "  karst-gff check ~/game");
+      "  karst-gff extract RGN01.GFF PAL 3 -o rgn01.pal\n"
+      "  karst-gff check ~/game\n"
+      "  karst-gff palette RGN01.GFF -o rgn01.gpl");
   app.require_subcommand(1);
   int exitCode = karst::tools::kExitSuccess;
   karst::tools::AddInfoCommand(app, exitCode);
   karst::tools::AddExtractCommand(app, exitCode);
   karst::tools::AddCheckCommand(app, exitCode);
+  karst::tools::AddPaletteCommand(app, exitCode);
   karst::tools::AddVersionFlag(app);
   const int parsed = karst::tools::ParseCommandLine(app, argc, argv);
   return parsed >= 0 ? parsed : exitCode;
