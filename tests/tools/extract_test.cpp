@@ -196,7 +196,7 @@ TEST(GffExtract, BadUsageExitsTwo) {
 
   const ProgramResult help = RunProgram(KARST_GFF_PATH, {"extract", "--help"});
   EXPECT_EQ(help.exitCode, 0);
-  EXPECT_NE(help.output.find("karst-gff extract OBJEX.GFF BMP 7 -o"), std::string::npos) << help.output;
+  EXPECT_NE(help.output.find("karst-gff extract OBJEX.GFF BMP 552 -o"), std::string::npos) << help.output;
 }
 
 }  // namespace
