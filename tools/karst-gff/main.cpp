@@ -12,7 +12,7 @@ int main(int argc, char** argv) {
   app.footer(
       "Examples:\n"
       "  karst-gff info RGN01.GFF --json\n"
-      "  karst-gff extract RGN01.GFF PAL 3 -o rgn01.pal\n"
+      "  karst-gff extract RGN01.GFF PAL 3 -o rgn01-pal.bin\n"
       "  karst-gff check ~/game\n"
       "  karst-gff palette RGN01.GFF -o rgn01.gpl");
   app.require_subcommand(1);
