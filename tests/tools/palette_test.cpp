@@ -2,11 +2,11 @@
 // colours of `karst-render region`'s picture of the same region, entry 255 included.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -28,79 +28,58 @@ using karst::testing::RunProgram;
 using karst::testing::TempDir;
 using tools::PngPalette;
 
-std::string Text(const std::vector<std::uint8_t>& bytes) { return {bytes.begin(), bytes.end()}; }
+enum class Kind { kGimp, kJasc, kAct, kSwatch };
 
-// "R G B" lines from `first` on, 256 of them, each followed by `label` and its index (nothing
-// when `label` is empty); nothing when a line does not read so.
-std::optional<PngPalette> ColourLines(const std::vector<std::string>& lines, std::size_t first,
-                                      const std::string& label) {
-  if (lines.size() != first + 256) {
+// The colours of a palette text: the `header` lines, then 256 lines "R G B", each followed by
+// `label` and its index when there is a label; every line ends in `lineEnd` and holds no other
+// line break. Nothing when the text is not exactly that.
+std::optional<PngPalette> ReadText(const std::string& text, const std::vector<std::string>& header,
+                                   const std::string& lineEnd, const std::string& label) {
+  std::vector<std::string> lines;
+  for (std::size_t at = 0; at < text.size(); at += lines.back().size() + lineEnd.size()) {
+    const std::size_t end = text.find(lineEnd, at);
+    if (end == std::string::npos) {
+      return std::nullopt;
+    }
+    lines.push_back(text.substr(at, end - at));
+    if (lines.back().find_first_of("\r\n") != std::string::npos) {
+      return std::nullopt;
+    }
+  }
+  if (lines.size() != header.size() + 256 || !std::equal(header.begin(), header.end(), lines.begin())) {
     return std::nullopt;
   }
   PngPalette palette{};
   for (std::size_t i = 0; i < 256; ++i) {
-    unsigned colour[3] = {};
+    const std::string& line = lines[header.size() + i];
     int used = 0;
-    const std::string& line = lines[first + i];
-    if (std::sscanf(line.c_str(), "%u %u %u%n", &colour[0], &colour[1], &colour[2], &used) != 3 ||
+    if (std::sscanf(line.c_str(), "%hhu %hhu %hhu%n", &palette[3 * i], &palette[3 * i + 1], &palette[3 * i + 2],
+                    &used) != 3 ||
         line.substr(static_cast<std::size_t>(used)) != (label.empty() ? "" : label + std::to_string(i))) {
       return std::nullopt;
     }
-    for (std::size_t c = 0; c < 3; ++c) {
-      if (colour[c] > 255) {
+  }
+  return palette;
+}
+
+std::optional<PngPalette> ReadPalette(Kind kind, const std::vector<std::uint8_t>& bytes, const std::string& name) {
+  const std::string text(bytes.begin(), bytes.end());
+  PngPalette palette{};
+  switch (kind) {
+    case Kind::kGimp:
+      return ReadText(text, {"GIMP Palette", "Name: " + name, "Columns: 16", "#"}, "\n", "\tIndex ");
+    case Kind::kJasc:
+      return ReadText(text, {"JASC-PAL", "0100", "256"}, "\r\n", "");
+    case Kind::kAct:
+      if (bytes.size() != palette.size()) {
         return std::nullopt;
       }
-      palette[3 * i + c] = static_cast<std::uint8_t>(colour[c]);
-    }
+      std::copy(bytes.begin(), bytes.end(), palette.begin());
+      return palette;
+    case Kind::kSwatch:
+      break;
   }
-  return palette;
-}
-
-std::vector<std::string> Split(const std::string& text, const std::string& lineEnd) {
-  std::vector<std::string> lines;
-  for (std::size_t at = 0; at < text.size();) {
-    const std::size_t end = text.find(lineEnd, at);
-    if (end == std::string::npos) {
-      return {};  // the last line has no line end
-    }
-    lines.push_back(text.substr(at, end - at));
-    at = end + lineEnd.size();
-  }
-  return lines;
-}
-
-std::optional<PngPalette> ReadGimp(const std::vector<std::uint8_t>& bytes, const std::string& name) {
-  const std::vector<std::string> lines = Split(Text(bytes), "\n");
-  if (lines.size() < 4 || lines[0] != "GIMP Palette" || lines[1] != "Name: " + name || lines[2] != "Columns: 16" ||
-      lines[3] != "#") {
-    return std::nullopt;
-  }
-  return ColourLines(lines, 4, "\tIndex ");
-}
-
-std::optional<PngPalette> ReadJasc(const std::vector<std::uint8_t>& bytes, const std::string&) {
-  const std::string text = Text(bytes);
-  const std::vector<std::string> lines = Split(text, "\r\n");
-  // Every line ends in CRLF: no bare line feed anywhere.
-  if (lines.size() < 3 || lines[0] != "JASC-PAL" || lines[1] != "0100" || lines[2] != "256" ||
-      text.find('\n') != text.find("\r\n") + 1) {
-    return std::nullopt;
-  }
-  for (const std::string& line : lines) {
-    if (line.find_first_of("\r\n") != std::string::npos) {
-      return std::nullopt;
-    }
-  }
-  return ColourLines(lines, 3, "");
-}
-
-std::optional<PngPalette> ReadAct(const std::vector<std::uint8_t>& bytes, const std::string&) {
-  if (bytes.size() != 768) {
-    return std::nullopt;
-  }
-  PngPalette palette{};
-  std::copy(bytes.begin(), bytes.end(), palette.begin());
-  return palette;
+  return std::nullopt;
 }
 
 // Makes colour 255 of the region file's palettes (63, 32, 7), where the sample world's are black.
@@ -129,7 +108,7 @@ struct Region {
 struct Format {
   std::string output;  // "-" reads the standard output
   std::vector<std::string> options;
-  std::optional<PngPalette> (*read)(const std::vector<std::uint8_t>&, const std::string&);
+  Kind kind;
 };
 
 TEST(Palette, EveryFormatHoldsTheColoursOfTheRegionsPicture) {
@@ -140,9 +119,9 @@ TEST(Palette, EveryFormatHoldsTheColoursOfTheRegionsPicture) {
   SetLastColour(dir, "RGN03.GFF");
   const std::vector<Region> regions = {{"RGN01.GFF", "Greenmeadow"}, {"RGN03.GFF", "Mirefen"}};
   const std::vector<Format> formats = {
-      {"out.gpl", {}, ReadGimp},           {"OUT.PAL", {}, ReadJasc},
-      {"-", {"--format", "act"}, ReadAct}, {"swatch", {"--format", "PNG"}, nullptr},
-      {"colours.png", {}, nullptr},
+      {"out.gpl", {}, Kind::kGimp},           {"OUT.PAL", {}, Kind::kJasc},
+      {"-", {"--format", "act"}, Kind::kAct}, {"swatch", {"--format", "PNG"}, Kind::kSwatch},
+      {"colours.png", {}, Kind::kSwatch},
   };
   std::vector<PngPalette> pictures;
   for (const Region& region : regions) {
@@ -160,7 +139,7 @@ TEST(Palette, EveryFormatHoldsTheColoursOfTheRegionsPicture) {
       arguments.insert(arguments.end(), format.options.begin(), format.options.end());
       const ProgramResult result = RunProgram(KARST_GFF_PATH, arguments);
       ASSERT_EQ(result.exitCode, 0) << result.errorOutput;
-      if (format.read == nullptr) {
+      if (format.kind == Kind::kSwatch) {
         const auto swatch = tools::ReadIndexedPng(output.string());
         ASSERT_TRUE(swatch);
         EXPECT_EQ(swatch->width, 16u);
@@ -174,8 +153,8 @@ TEST(Palette, EveryFormatHoldsTheColoursOfTheRegionsPicture) {
       const std::vector<std::uint8_t> bytes =
           format.output == "-" ? std::vector<std::uint8_t>(result.output.begin(), result.output.end())
                                : ReadFileBytes(output);
-      const std::optional<PngPalette> colours = format.read(bytes, region.name);
-      ASSERT_TRUE(colours) << Text(bytes).substr(0, 200);
+      const std::optional<PngPalette> colours = ReadPalette(format.kind, bytes, region.name);
+      ASSERT_TRUE(colours);
       EXPECT_EQ(*colours, expected->palette);
     }
   }
@@ -230,10 +209,6 @@ TEST(Palette, RefusalsAndRegionsWithoutColours) {
     EXPECT_FALSE(std::filesystem::exists(out)) << c.message;
   }
   EXPECT_EQ(ReadFileBytes(whole), authoring::WriteContainer({{kTagPal, {{4, colours}}}}));
-  // 21 becomes floor(21 x 255 / 63) = 85 in every component.
-  const ProgramResult act = RunProgram(KARST_GFF_PATH, {"palette", whole, "-o", "-", "--format", "act"});
-  EXPECT_EQ(act.exitCode, 0);
-  EXPECT_EQ(act.output, std::string(768, static_cast<char>(85)));
 }
 
 }  // namespace

@@ -245,14 +245,6 @@ tools::IndexedPng Cut(tools::IndexedPng& sheet, const nlohmann::json& rect) {
   return part;
 }
 
-void ExpectSame(const tools::IndexedPng& actual, const tools::IndexedPng& expected, const std::string& what) {
-  EXPECT_EQ(actual.width, expected.width) << what;
-  EXPECT_EQ(actual.height, expected.height) << what;
-  EXPECT_EQ(actual.pixels, expected.pixels) << what;
-  EXPECT_EQ(actual.palette, expected.palette) << what;
-  EXPECT_EQ(actual.alpha, expected.alpha) << what;
-}
-
 TEST(RenderFrames, SheetsCutIntoTheColouredFramesWrittenOneByOne) {
   TempDir dir;
   const auto input = dir.Write("OBJEX.GFF", World().Container()).string();
@@ -295,16 +287,19 @@ TEST(RenderFrames, SheetsCutIntoTheColouredFramesWrittenOneByOne) {
       ASSERT_EQ(json["frames"].size(), names.size()) << what;
       for (std::size_t i = 0; i < names.size(); ++i) {
         const nlohmann::json& entry = json["frames"][i];
-        EXPECT_EQ(entry["filename"], names[i]) << what;
-        EXPECT_EQ(entry["rotated"], false);
-        EXPECT_EQ(entry["trimmed"], false);
-        EXPECT_EQ(entry["spriteSourceSize"],
-                  (nlohmann::json{{"x", 0}, {"y", 0}, {"w", entry["frame"]["w"]}, {"h", entry["frame"]["h"]}}));
-        EXPECT_EQ(entry["sourceSize"], (nlohmann::json{{"w", entry["frame"]["w"]}, {"h", entry["frame"]["h"]}}));
+        const nlohmann::json& w = entry["frame"]["w"];
+        const nlohmann::json& h = entry["frame"]["h"];
+        EXPECT_EQ(entry, (nlohmann::json{{"filename", names[i]},
+                                         {"frame", entry["frame"]},
+                                         {"rotated", false},
+                                         {"trimmed", false},
+                                         {"spriteSourceSize", {{"x", 0}, {"y", 0}, {"w", w}, {"h", h}}},
+                                         {"sourceSize", {{"w", w}, {"h", h}}}}))
+            << what;
         const tools::IndexedPng frame = Read(single / (names[i] + ".png"));
-        ExpectSame(Cut(picture, entry["frame"]), frame, what + " " + names[i]);
+        EXPECT_EQ(Cut(picture, entry["frame"]), frame) << what << " " << names[i];
         if (scale != 1) {
-          ExpectSame(frame, Enlarged(Read(dir.path() / "single1" / (names[i] + ".png")), scale), names[i]);
+          EXPECT_EQ(frame, Enlarged(Read(dir.path() / "single1" / (names[i] + ".png")), scale)) << names[i];
         }
       }
       // Nothing but index 0 outside the frames' rectangles.

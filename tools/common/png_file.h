@@ -28,6 +28,8 @@ struct IndexedPng {
   std::vector<std::uint8_t> pixels;  // width x height indices, row after row from the top
   PngPalette palette{};
   std::array<std::uint8_t, 256> alpha{};  // each entry's opacity; 255 for all without a tRNS chunk
+
+  bool operator==(const IndexedPng&) const = default;
 };
 
 // Palette entry i is grey i.
