@@ -2,10 +2,16 @@
 // back from its PNG pixel for pixel.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <filesystem>
+#include <optional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include <nlohmann/json.hpp>
 
 #include "authoring/container_writer.h"
 #include "authoring/frame_encoders.h"
@@ -32,6 +38,12 @@ IndexedImage Gradient(std::uint32_t width, std::uint32_t height, std::uint32_t s
   return image;
 }
 
+std::array<std::uint8_t, 256> Opaque() {
+  std::array<std::uint8_t, 256> alpha{};
+  alpha.fill(255);
+  return alpha;
+}
+
 std::vector<std::uint8_t> FrameSetOf(const std::vector<std::vector<std::uint8_t>>& frames) {
   return *authoring::WriteFrameSetPayload(frames);
 }
@@ -51,6 +63,7 @@ void ExpectPng(const std::filesystem::path& path, const IndexedImage& image) {
   EXPECT_EQ(png->height, image.height) << path;
   EXPECT_EQ(png->pixels, image.pixels) << path;
   EXPECT_EQ(png->palette, tools::GreyPalette()) << path;
+  EXPECT_EQ(png->alpha, Opaque()) << path;
   // An 8-bit palette image: IHDR bit depth 8 (byte 24) and colour type 3 (byte 25).
   const std::vector<std::uint8_t> bytes = karst::testing::ReadFileBytes(path);
   ASSERT_GT(bytes.size(), 25u);
@@ -73,7 +86,8 @@ struct World {
          {{3, FrameSetOf({*authoring::EncodeNrmlFrame(tile)})},
           {4, FrameSetOf({*authoring::EncodePlanFrame(tileTwo)})}}},
         {kTagBmp,
-         {{7, FrameSetOf({*authoring::EncodePlnrFrame(bitmap), *authoring::EncodeNrmlFrame(bitmapSecond), noPixels})}}},
+         {{7, FrameSetOf({*authoring::EncodePlnrFrame(bitmap), *authoring::EncodeNrmlFrame(bitmapSecond), noPixels})},
+          {9, FrameSetOf({noPixels})}}},
         {kTagCbmp, {{12, FrameSetOf({*authoring::EncodePlnrFrame(compressed)})}}},
     });
   }
@@ -156,6 +170,181 @@ TEST(RenderFrames, BadUsageExitsWithTwoAndHelpShowsExamples) {
   EXPECT_EQ(help.exitCode, 0);
   EXPECT_NE(help.output.find("Examples:"), std::string::npos) << help.output;
   EXPECT_NE(help.output.find("karst-render frames OBJEX.GFF -o"), std::string::npos) << help.output;
+}
+
+// A region file whose only chunk is a palette: colour i is (i, 2i, 3i) in 6 bits, mod 64.
+std::vector<std::uint8_t> PaletteRegion() {
+  std::vector<std::uint8_t> palette(768);
+  for (std::size_t i = 0; i < palette.size(); ++i) {
+    palette[i] = static_cast<std::uint8_t>((i / 3) * (i % 3 + 1) % 64);
+  }
+  return authoring::WriteContainer({{kTagPal, {{3, palette}}}});
+}
+
+tools::PngPalette ConvertedPaletteRegion() {
+  tools::PngPalette colours{};
+  for (std::size_t i = 0; i < colours.size(); ++i) {
+    colours[i] = static_cast<std::uint8_t>((i / 3) * (i % 3 + 1) % 64 * 255 / 63);
+  }
+  return colours;
+}
+
+// Object bitmaps show the background through index 0 alone; tiles are opaque.
+std::array<std::uint8_t, 256> AlphaOf(const std::string& stem) {
+  std::array<std::uint8_t, 256> alpha = Opaque();
+  if (!stem.starts_with("TILE")) {
+    alpha[0] = 0;
+  }
+  return alpha;
+}
+
+// The length and first byte of the file's tRNS chunk; nothing without one.
+std::optional<std::pair<std::uint32_t, std::uint8_t>> TransparencyChunk(const std::filesystem::path& path) {
+  const std::vector<std::uint8_t> bytes = karst::testing::ReadFileBytes(path);
+  const std::string text(bytes.begin(), bytes.end());
+  const std::size_t at = text.find("tRNS");
+  if (at == std::string::npos || at < 4 || at + 4 >= bytes.size()) {
+    return std::nullopt;
+  }
+  const std::uint32_t length = std::uint32_t{bytes[at - 4]} << 24 | std::uint32_t{bytes[at - 3]} << 16 |
+                               std::uint32_t{bytes[at - 2]} << 8 | bytes[at - 1];
+  return std::make_pair(length, bytes[at + 4]);
+}
+
+tools::IndexedPng Read(const std::filesystem::path& path) {
+  std::optional<tools::IndexedPng> png = tools::ReadIndexedPng(path.string());
+  EXPECT_TRUE(png) << path;
+  return png.value_or(tools::IndexedPng{});
+}
+
+// Every pixel of `png` made a scale x scale square.
+tools::IndexedPng Enlarged(const tools::IndexedPng& png, std::uint32_t scale) {
+  tools::IndexedPng large = png;
+  large.width *= scale;
+  large.height *= scale;
+  large.pixels.clear();
+  for (std::uint32_t y = 0; y < large.height; ++y) {
+    for (std::uint32_t x = 0; x < large.width; ++x) {
+      large.pixels.push_back(png.pixels[(y / scale) * png.width + x / scale]);
+    }
+  }
+  return large;
+}
+
+// The rectangle's pixels, cut out of `sheet`, and 0 left in their place.
+tools::IndexedPng Cut(tools::IndexedPng& sheet, const nlohmann::json& rect) {
+  tools::IndexedPng part{
+      rect["w"].get<std::uint32_t>(), rect["h"].get<std::uint32_t>(), {}, sheet.palette, sheet.alpha};
+  const auto left = rect["x"].get<std::uint32_t>();
+  const auto top = rect["y"].get<std::uint32_t>();
+  for (std::uint32_t y = top; y < top + part.height; ++y) {
+    for (std::uint32_t x = left; x < left + part.width; ++x) {
+      part.pixels.push_back(std::exchange(sheet.pixels.at(std::size_t{y} * sheet.width + x), std::uint8_t{0}));
+    }
+  }
+  return part;
+}
+
+TEST(RenderFrames, SheetsCutIntoTheColouredFramesWrittenOneByOne) {
+  TempDir dir;
+  const auto input = dir.Write("OBJEX.GFF", World().Container()).string();
+  const auto region = dir.Write("RGN01.GFF", PaletteRegion()).string();
+  const std::vector<std::pair<std::string, std::vector<std::string>>> sheets = {
+      {"TILE-3", {"TILE-3-0"}},
+      {"TILE-4", {"TILE-4-0"}},
+      {"BMP-7", {"BMP-7-0", "BMP-7-1"}},
+      {"CBMP-12", {"CBMP-12-0"}},
+  };
+  for (const std::uint32_t scale : {1u, 3u}) {
+    const std::string factor = std::to_string(scale);
+    const auto single = dir.path() / ("single" + factor);
+    const auto sheet = dir.path() / ("sheet" + factor);
+    const ProgramResult frames =
+        RunProgram(KARST_RENDER_PATH, {"frames", input, "--palette", region, "--scale", factor, "-o", single.string()});
+    ASSERT_EQ(frames.exitCode, 0) << frames.errorOutput;
+    const ProgramResult sheeted = RunProgram(
+        KARST_RENDER_PATH, {"frames", input, "--palette", region, "--scale", factor, "--sheet", "-o", sheet.string()});
+    ASSERT_EQ(sheeted.exitCode, 0) << sheeted.errorOutput;
+    EXPECT_NE(sheeted.output.find("4 sheets written"), std::string::npos) << sheeted.output;
+    EXPECT_NE(sheeted.output.find("no sheet, as no frame has pixels: BMP-9\n"), std::string::npos) << sheeted.output;
+    EXPECT_EQ(FilesIn(sheet).size(), 2 * sheets.size());
+    for (const auto& [stem, names] : sheets) {
+      const std::string what = stem + " x" + factor;
+      tools::IndexedPng picture = Read(sheet / (stem + ".png"));
+      EXPECT_EQ(picture.palette, ConvertedPaletteRegion()) << what;
+      EXPECT_EQ(picture.alpha, AlphaOf(stem)) << what;
+      // Object pictures carry a tRNS chunk of one entry, 0; tiles none.
+      for (const auto& file : {sheet / (stem + ".png"), single / (names[0] + ".png")}) {
+        const auto transparency = TransparencyChunk(file);
+        using Chunk = std::pair<std::uint32_t, std::uint8_t>;
+        EXPECT_EQ(transparency, stem.starts_with("TILE") ? std::optional<Chunk>() : std::optional<Chunk>({1, 0}))
+            << file;
+      }
+      const nlohmann::json json = nlohmann::json::parse(karst::testing::ReadFileBytes(sheet / (stem + ".json")));
+      EXPECT_EQ(json["meta"]["image"], stem + ".png") << what;
+      EXPECT_EQ(json["meta"]["scale"], factor) << what;
+      EXPECT_EQ(json["meta"]["size"], (nlohmann::json{{"w", picture.width}, {"h", picture.height}})) << what;
+      ASSERT_EQ(json["frames"].size(), names.size()) << what;
+      for (std::size_t i = 0; i < names.size(); ++i) {
+        const nlohmann::json& entry = json["frames"][i];
+        const nlohmann::json& w = entry["frame"]["w"];
+        const nlohmann::json& h = entry["frame"]["h"];
+        EXPECT_EQ(entry, (nlohmann::json{{"filename", names[i]},
+                                         {"frame", entry["frame"]},
+                                         {"rotated", false},
+                                         {"trimmed", false},
+                                         {"spriteSourceSize", {{"x", 0}, {"y", 0}, {"w", w}, {"h", h}}},
+                                         {"sourceSize", {{"w", w}, {"h", h}}}}))
+            << what;
+        const tools::IndexedPng frame = Read(single / (names[i] + ".png"));
+        EXPECT_EQ(Cut(picture, entry["frame"]), frame) << what << " " << names[i];
+        if (scale != 1) {
+          EXPECT_EQ(frame, Enlarged(Read(dir.path() / "single1" / (names[i] + ".png")), scale)) << names[i];
+        }
+      }
+      // Nothing but index 0 outside the frames' rectangles.
+      EXPECT_EQ(std::count(picture.pixels.begin(), picture.pixels.end(), 0), std::ssize(picture.pixels)) << what;
+    }
+  }
+}
+
+TEST(RenderFrames, PicturesPastTheSizeBoundAreRefusedNamingTheChunk) {
+  TempDir dir;
+  // Two frames of 65535 x 1, the widest a frame can be.
+  const IndexedImage wide = Gradient(65535, 1, 1);
+  const auto input =
+      dir.Write("WIDE.GFF",
+                authoring::WriteContainer(
+                    {{kTagBmp,
+                      {{5, FrameSetOf({*authoring::EncodePlanFrame(wide), authoring::EncodeBlankFrame(65535, 1)})}}}}))
+          .string();
+  struct Case {
+    std::vector<std::string> options;
+    int exitCode;
+    std::string written;  // the picture made, or the message that refuses it
+  };
+  const std::vector<Case> cases = {
+      {{"--sheet", "--scale", "7"}, 0, "BMP-5.png"},
+      {{"--sheet", "--scale", "8"},
+       1,
+       input + ": BMP-5: a sheet of 1048560 x 8 pixels would pass the largest picture written (1000000 pixels a "
+               "side, 256 Mi pixels in all); not written"},
+      {{"--scale", "15"}, 0, "BMP-5-1.png"},
+      {{"--scale", "16"}, 1, "BMP-5-0.png: 1048560 x 16 pixels would pass the largest picture written"},
+  };
+  for (const Case& c : cases) {
+    const auto output = dir.path() / ("out" + c.options.back() + c.options.front());
+    std::vector<std::string> arguments = {"frames", input, "-o", output.string()};
+    arguments.insert(arguments.end(), c.options.begin(), c.options.end());
+    const ProgramResult result = RunProgram(KARST_RENDER_PATH, arguments);
+    EXPECT_EQ(result.exitCode, c.exitCode) << c.written << result.errorOutput;
+    if (c.exitCode == 0) {
+      EXPECT_TRUE(std::filesystem::exists(output / c.written)) << c.written;
+    } else {
+      EXPECT_NE(result.errorOutput.find(c.written), std::string::npos) << result.errorOutput;
+      EXPECT_TRUE(FilesIn(output).empty()) << c.written;
+    }
+  }
 }
 
 }  // namespace

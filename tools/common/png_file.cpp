@@ -3,6 +3,7 @@
 #include <png.h>
 
 #include <algorithm>
+#include <array>
 #include <csetjmp>
 #include <cstring>
 
@@ -100,9 +101,10 @@ void WriteRows(png_structp png, const ScaledRows& rows, const EncodeSink& sink) 
 }
 
 // The file as libpng's whole-image writer lays it out (png_image_write with a colour map, no
-// flags): IHDR, sRGB, PLTE, the rows with libpng's default filters and compression, IEND. A
-// libpng error jumps back into this function, which holds nothing that needs destroying.
-bool Encode(const PngWriter& writer, const ScaledRows& rows, const png_color* colours, const EncodeSink& sink) {
+// flags): IHDR, sRGB, PLTE (then tRNS when index 0 shows through), the rows with libpng's default filters and
+// compression, IEND. A libpng error jumps back into this function, which holds nothing that needs destroying.
+bool Encode(const PngWriter& writer, const ScaledRows& rows, const png_color* colours, PngTransparency transparency,
+            const EncodeSink& sink) {
   if (setjmp(png_jmpbuf(writer.png())) != 0) {
     return false;
   }
@@ -110,6 +112,10 @@ bool Encode(const PngWriter& writer, const ScaledRows& rows, const png_color* co
   png_set_IHDR(writer.png(), writer.info(), rows.width * rows.scale, rows.height * rows.scale, 8,
                PNG_COLOR_TYPE_PALETTE, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_BASE, PNG_FILTER_TYPE_BASE);
   png_set_PLTE(writer.png(), writer.info(), colours, static_cast<int>(kPaletteEntries));
+  if (transparency == PngTransparency::kIndexZero) {
+    png_byte clear = 0;
+    png_set_tRNS(writer.png(), writer.info(), &clear, 1, nullptr);
+  }
   png_set_sRGB(writer.png(), writer.info(), PNG_sRGB_INTENT_PERCEPTUAL);
   png_write_info(writer.png(), writer.info());
   WriteRows(writer.png(), rows, sink);
@@ -131,7 +137,8 @@ PngPalette GreyPalette() {
 }
 
 std::string WriteIndexedPng(const std::string& target, std::uint32_t width, std::uint32_t height,
-                            std::span<const std::uint8_t> pixels, const PngPalette& palette, std::uint32_t scale) {
+                            std::span<const std::uint8_t> pixels, const PngPalette& palette, std::uint32_t scale,
+                            PngTransparency transparency) {
   if (width == 0 || height == 0 || scale == 0 || pixels.size() != std::size_t{width} * height) {
     return "no picture to write";
   }
@@ -153,7 +160,7 @@ std::string WriteIndexedPng(const std::string& target, std::uint32_t width, std:
     colours[i] = png_color{palette[3 * i], palette[3 * i + 1], palette[3 * i + 2]};
   }
   std::vector<std::uint8_t> enlarged(std::size_t{width} * scale);
-  if (!Encode(writer, ScaledRows{width, height, pixels, scale, enlarged.data()}, colours.data(), sink)) {
+  if (!Encode(writer, ScaledRows{width, height, pixels, scale, enlarged.data()}, colours.data(), transparency, sink)) {
     return sink.error;
   }
   return output.Finish({});
@@ -169,10 +176,21 @@ std::optional<IndexedPng> ReadIndexedPng(const std::string& path) {
   result.width = image.get()->width;
   result.height = image.get()->height;
   result.pixels.resize(std::size_t{result.width} * result.height);
-  image.get()->format = PNG_FORMAT_RGB_COLORMAP;
+  // A tRNS chunk gives the image an alpha channel; read with it, nothing is composed over a
+  // background and the indices stay as stored.
+  std::array<std::uint8_t, kPaletteEntries * 4> colormap{};
+  colormap.fill(255);
+  const bool alpha = (image.get()->format & PNG_FORMAT_FLAG_ALPHA) != 0;
+  image.get()->format = alpha ? PNG_FORMAT_RGBA_COLORMAP : PNG_FORMAT_RGB_COLORMAP;
   if (png_image_finish_read(image.get(), nullptr, result.pixels.data(), static_cast<png_int_32>(result.width),
-                            result.palette.data()) == 0) {
+                            colormap.data()) == 0) {
     return std::nullopt;
+  }
+  const std::size_t channels = alpha ? 4 : 3;
+  for (std::size_t i = 0; i < kPaletteEntries; ++i) {
+    std::copy_n(colormap.begin() + static_cast<std::ptrdiff_t>(channels * i), 3,
+                result.palette.begin() + static_cast<std::ptrdiff_t>(3 * i));
+    result.alpha[i] = alpha ? colormap[channels * i + 3] : 255;
   }
   return result;
 }

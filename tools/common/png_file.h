@@ -14,11 +14,22 @@ namespace karst::tools {
 // 256 colours, red, green and blue for each.
 using PngPalette = std::array<std::uint8_t, 256 * 3>;
 
+// Which palette entries a picture lets the background show through.
+enum class PngTransparency {
+  kOpaque,
+  // Index 0 only, as the object layer's colour key leaves it out: a tRNS chunk of one entry,
+  // alpha 0.
+  kIndexZero,
+};
+
 struct IndexedPng {
   std::uint32_t width = 0;
   std::uint32_t height = 0;
   std::vector<std::uint8_t> pixels;  // width x height indices, row after row from the top
   PngPalette palette{};
+  std::array<std::uint8_t, 256> alpha{};  // each entry's opacity; 255 for all without a tRNS chunk
+
+  bool operator==(const IndexedPng&) const = default;
 };
 
 // Palette entry i is grey i.
@@ -29,9 +40,11 @@ PngPalette GreyPalette();
 // enlarged picture is never held whole: each row is enlarged once and encoded `scale` times, so
 // memory stays that of one enlarged row whatever the scale. Empty on success, else the reason
 // (the image is empty, the pixel count does not match, the scale is 0 or the enlarged picture is
-// too large for a PNG, or the file cannot be written).
+// too large for a PNG, or the file cannot be written). With PngTransparency::kIndexZero a tRNS
+// chunk of one entry makes index 0 transparent.
 std::string WriteIndexedPng(const std::string& target, std::uint32_t width, std::uint32_t height,
-                            std::span<const std::uint8_t> pixels, const PngPalette& palette, std::uint32_t scale = 1);
+                            std::span<const std::uint8_t> pixels, const PngPalette& palette, std::uint32_t scale = 1,
+                            PngTransparency transparency = PngTransparency::kOpaque);
 
 // Reads a palette PNG back, indices and palette as stored. Nothing when the file cannot be read
 // or holds no palette image.

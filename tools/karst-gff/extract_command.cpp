@@ -107,9 +107,10 @@ void AddExtractCommand(CLI::App& app, int& exitCode) {
       "The first chunk with that tag and number in directory order is taken. OUT is written\n"
       "whole or not at all; - is the standard output. OUT is never the input nor any file that\n"
       "holds a GFF container: such an OUT is refused (exit status 2) and nothing is written.\n"
+      "A palette comes out raw, 6-bit values; \"karst-gff palette\" writes its colours.\n"
       "\n"
       "Examples:\n"
-      "  karst-gff extract RGN01.GFF PAL 3 -o rgn01.pal        the palette, 768 bytes\n"
+      "  karst-gff extract RGN01.GFF PAL 3 -o rgn01-pal.bin    the palette, 768 bytes\n"
       "  karst-gff extract OBJEX.GFF BMP 552 -o bmp552.bin     a bitmap's frame set\n"
       "  karst-gff extract RGN01.GFF ETAB 5 -o entities.bin    the entity table\n"
       "  karst-gff extract RGN01.GFF MAP 7 -o - | xxd          to standard output");

@@ -6,6 +6,7 @@
 #include "tools/karst-gff/extract_command.h"
 #include "tools/karst-gff/info_command.h"
 #include "tools/karst-gff/objects_command.h"
+#include "tools/karst-gff/palette_command.h"
 
 int main(int argc, char** argv) {
   CLI::App app("Look inside GFF containers: chunk directories, raw chunk payloads, game-folder checks.", "karst-gff");
@@ -13,16 +14,17 @@ int main(int argc, char** argv) {
       "Examples:\n"
       "  karst-gff info RGN01.GFF --json\n"
       "  karst-gff info RGN01.GFF RGN02.GFF\n"
-      "  karst-gff extract OBJEX.GFF BMP 552 -o bmp552.bin\n"
-      "  karst-gff check ~/game\n"
+      "  karst-gff extract RGN01.GFF PAL 3 -o rgn01-pal.bin\n"
       "  karst-gff check ~/game --json\n"
-      "  karst-gff objects OBJEX.GFF --json");
+      "  karst-gff objects OBJEX.GFF --json\n"
+      "  karst-gff palette RGN01.GFF -o rgn01.gpl");
   app.require_subcommand(1);
   int exitCode = karst::tools::kExitSuccess;
   karst::tools::AddInfoCommand(app, exitCode);
   karst::tools::AddExtractCommand(app, exitCode);
   karst::tools::AddCheckCommand(app, exitCode);
   karst::tools::AddObjectsCommand(app, exitCode);
+  karst::tools::AddPaletteCommand(app, exitCode);
   karst::tools::AddVersionFlag(app);
   const int parsed = karst::tools::ParseCommandLine(app, argc, argv);
   return parsed >= 0 ? parsed : exitCode;

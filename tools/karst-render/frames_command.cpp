@@ -1,5 +1,6 @@
 #include "tools/karst-render/frames_command.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <iostream>
@@ -17,9 +18,13 @@
 #include "gff/gff_file.h"
 #include "tools/common/cli.h"
 #include "tools/common/input_file.h"
+#include "tools/common/json_text.h"
 #include "tools/common/output_checks.h"
+#include "tools/common/output_file.h"
 #include "tools/common/png_file.h"
+#include "tools/common/region_palette.h"
 #include "tools/common/unique_names.h"
+#include "tools/karst-render/render_region.h"
 
 namespace karst::tools {
 namespace {
@@ -29,9 +34,18 @@ constexpr const char* kTool = "karst-render";
 struct FramesOptions {
   std::string path;
   std::string outputDirectory;
+  std::string palettePath;
+  std::uint32_t scale = 1;
+  bool sheet = false;
 };
 
-// One chunk whose frames are written: as <stem>-<frame>.png, the stem TAG-number, made unique.
+// The largest picture written: libpng's limit on a side, which readers apply by default too, and
+// a bound on the bytes held for one picture, checked before they are allocated.
+constexpr std::uint64_t kMostPictureSide = 1'000'000;
+constexpr std::uint64_t kMostPicturePixels = std::uint64_t{256} << 20;
+
+// One chunk whose frames are written: as <stem>-<frame>.png, or as the sheet <stem>.png with
+// <stem>.json; the stem TAG-number, made unique.
 struct ChunkOutput {
   Tag tag;
   const ChunkEntry* entry;
@@ -54,11 +68,27 @@ std::vector<ChunkOutput> PlanOutputs(const GffDirectory& directory) {
   return chunks;
 }
 
-// Checks every entry already in `directory` that a frame would be written over: named
-// <stem>-<digits>.png for a planned stem, without regard to case, as a file system may ignore
-// it. False after reporting the first refused one.
-bool FrameOutputsAllowed(const std::filesystem::path& directory, const std::vector<ChunkOutput>& chunks,
-                         const InputFiles& inputs) {
+// Whether `name` (in lower case) is one a planned stem writes: <stem>-<digits>.png for frames,
+// <stem>.png and <stem>.json for sheets.
+bool IsPlannedName(const std::string& name, const std::set<std::string>& stems, bool sheet) {
+  if (sheet) {
+    const std::size_t dot = name.rfind('.');
+    return dot != std::string::npos && (name.substr(dot) == ".png" || name.substr(dot) == ".json") &&
+           stems.contains(name.substr(0, dot));
+  }
+  if (!name.ends_with(".png")) {
+    return false;
+  }
+  const std::string base = name.substr(0, name.size() - 4);
+  const std::size_t dash = base.rfind('-');
+  return dash != std::string::npos && dash + 1 != base.size() &&
+         base.find_first_not_of("0123456789", dash + 1) == std::string::npos && stems.contains(base.substr(0, dash));
+}
+
+// Checks every entry already in `directory` that an output would be written over, found without
+// regard to case, as a file system may ignore it. False after reporting the first refused one.
+bool OutputsAllowed(const std::filesystem::path& directory, const std::vector<ChunkOutput>& chunks, bool sheet,
+                    const InputFiles& inputs) {
   std::set<std::string> stems;
   for (const ChunkOutput& chunk : chunks) {
     stems.insert(FoldCase(chunk.stem));
@@ -66,14 +96,7 @@ bool FrameOutputsAllowed(const std::filesystem::path& directory, const std::vect
   std::error_code error;
   std::filesystem::directory_iterator entries(directory, error);
   for (; !error && entries != std::filesystem::directory_iterator(); entries.increment(error)) {
-    const std::string name = FoldCase(entries->path().filename().string());
-    if (!name.ends_with(".png")) {
-      continue;
-    }
-    const std::string base = name.substr(0, name.size() - 4);
-    const std::size_t dash = base.rfind('-');
-    if (dash == std::string::npos || dash + 1 == base.size() ||
-        base.find_first_not_of("0123456789", dash + 1) != std::string::npos || !stems.contains(base.substr(0, dash))) {
+    if (!IsPlannedName(FoldCase(entries->path().filename().string()), stems, sheet)) {
       continue;
     }
     const std::string output = entries->path().string();
@@ -81,6 +104,141 @@ bool FrameOutputsAllowed(const std::filesystem::path& directory, const std::vect
       ReportError(kTool, output, refusal);
       return false;
     }
+  }
+  return true;
+}
+
+// Why a picture of width x height enlarged `scale` times is not made; empty when it may be.
+std::string SizeRefusal(std::uint64_t width, std::uint64_t height, std::uint32_t scale) {
+  const std::uint64_t scaledWidth = width * scale;
+  const std::uint64_t scaledHeight = height * scale;
+  if (scaledWidth <= kMostPictureSide && scaledHeight <= kMostPictureSide &&
+      scaledWidth * scaledHeight <= kMostPicturePixels) {
+    return {};
+  }
+  return std::to_string(scaledWidth) + " x " + std::to_string(scaledHeight) +
+         " pixels would pass the largest picture written (" + std::to_string(kMostPictureSide) + " pixels a side, " +
+         std::to_string(kMostPicturePixels >> 20) + " Mi pixels in all); not written";
+}
+
+// What every picture of a run shares: the colours, which of them show through, the scale.
+struct PictureStyle {
+  PngPalette palette;
+  bool coloured = false;
+  std::uint32_t scale = 1;
+
+  // Object bitmaps are drawn with colour key 0, tiles opaque; greyscale pictures keep every
+  // index visible, as they always have.
+  PngTransparency TransparencyFor(const Tag& tag) const {
+    return coloured && !SameTag(tag, kTagTile) ? PngTransparency::kIndexZero : PngTransparency::kOpaque;
+  }
+};
+
+struct NamedFrame {
+  std::string name;  // <stem>-<frame>
+  const Frame* frame;
+};
+
+// The frames of one chunk that have pixels, each with its name; the others are named on
+// standard error and left out.
+std::vector<NamedFrame> DrawableFrames(const FrameSet& frameSet, const ChunkOutput& chunk, const std::string& path) {
+  std::vector<NamedFrame> drawable;
+  for (std::size_t index = 0; index < frameSet.frames.size(); ++index) {
+    const Frame& frame = frameSet.frames[index];
+    const std::string frameName = chunk.stem + "-" + std::to_string(index);
+    if (!frame.HasPixels()) {
+      ReportError(kTool, path,
+                  frameName + ": no pixels (" + std::to_string(frame.width) + " x " + std::to_string(frame.height) +
+                      "), skipped");
+      continue;
+    }
+    drawable.push_back({frameName, &frame});
+  }
+  return drawable;
+}
+
+// Writes each frame as its own picture. Counts the pictures written; false when one failed.
+bool WriteFrames(const std::vector<NamedFrame>& frames, const ChunkOutput& chunk,
+                 const std::filesystem::path& directory, const PictureStyle& style, int& written) {
+  bool ok = true;
+  for (const auto& [frameName, frame] : frames) {
+    const std::string output = (directory / (frameName + ".png")).string();
+    std::string failure = SizeRefusal(frame->width, frame->height, style.scale);
+    if (failure.empty()) {
+      failure = WriteIndexedPng(output, frame->width, frame->height, frame->pixels, style.palette, style.scale,
+                                style.TransparencyFor(chunk.tag));
+    }
+    if (!failure.empty()) {
+      ReportError(kTool, output, failure);
+      ok = false;
+      continue;
+    }
+    ++written;
+  }
+  return ok;
+}
+
+// The sprite-sheet description of `frames` laid left to right, top aligned, in the sheet's
+// pixels after scaling.
+nlohmann::json SheetJson(const std::vector<NamedFrame>& frames, const std::string& image, std::uint64_t width,
+                         std::uint64_t height, std::uint32_t scale) {
+  nlohmann::json entries = nlohmann::json::array();
+  std::uint64_t x = 0;
+  for (const auto& [frameName, frame] : frames) {
+    const std::uint64_t w = std::uint64_t{frame->width} * scale;
+    const std::uint64_t h = std::uint64_t{frame->height} * scale;
+    entries.push_back({{"filename", frameName},
+                       {"frame", {{"x", x}, {"y", 0}, {"w", w}, {"h", h}}},
+                       {"rotated", false},
+                       {"trimmed", false},
+                       {"spriteSourceSize", {{"x", 0}, {"y", 0}, {"w", w}, {"h", h}}},
+                       {"sourceSize", {{"w", w}, {"h", h}}}});
+    x += w;
+  }
+  return {
+      {"frames", entries},
+      {"meta",
+       {{"image", image}, {"size", {{"w", width * scale}, {"h", height * scale}}}, {"scale", std::to_string(scale)}}}};
+}
+
+// Writes the chunk's frames as one sheet and its description. False when either failed.
+bool WriteSheet(const std::vector<NamedFrame>& frames, const ChunkOutput& chunk, const std::filesystem::path& directory,
+                const PictureStyle& style, const std::string& path) {
+  std::uint64_t width = 0;
+  std::uint64_t height = 0;
+  for (const NamedFrame& entry : frames) {
+    width += entry.frame->width;
+    height = std::max<std::uint64_t>(height, entry.frame->height);
+  }
+  const std::string image = chunk.stem + ".png";
+  if (const std::string refusal = SizeRefusal(width, height, style.scale); !refusal.empty()) {
+    ReportError(kTool, path, chunk.stem + ": a sheet of " + refusal);
+    return false;
+  }
+  RegionPicture sheet{static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height),
+                      std::vector<std::uint8_t>(width * height), style.palette};
+  std::size_t left = 0;
+  for (const NamedFrame& entry : frames) {
+    const Frame& frame = *entry.frame;
+    for (std::size_t y = 0; y < frame.height; ++y) {
+      std::copy_n(frame.pixels.begin() + static_cast<std::ptrdiff_t>(y * frame.width), frame.width,
+                  sheet.pixels.begin() + static_cast<std::ptrdiff_t>(y * width + left));
+    }
+    left += frame.width;
+  }
+  const std::string output = (directory / image).string();
+  if (const std::string failure = WriteIndexedPng(output, sheet.width, sheet.height, sheet.pixels, sheet.palette,
+                                                  style.scale, style.TransparencyFor(chunk.tag));
+      !failure.empty()) {
+    ReportError(kTool, output, failure);
+    return false;
+  }
+  const std::string text = JsonText(SheetJson(frames, image, width, height, style.scale));
+  const std::vector<std::uint8_t> bytes(text.begin(), text.end());
+  const std::string description = (directory / (chunk.stem + ".json")).string();
+  if (const std::string failure = WriteOutput(description, bytes); !failure.empty()) {
+    ReportError(kTool, description, failure);
+    return false;
   }
   return true;
 }
@@ -102,15 +260,25 @@ int RunFrames(const FramesOptions& options) {
     ReportError(kTool, options.path, "not a GFF container (no \"GFFI\" header, or too short)");
     return kExitFailure;
   }
-  const InputFiles inputs({options.path});
+  const InputFiles inputs({options.path, options.palettePath});
   if (const std::string refusal = RefuseOutputFolder(options.outputDirectory, inputs); !refusal.empty()) {
     ReportError(kTool, options.outputDirectory, refusal);
     return kExitUsage;
   }
   const std::filesystem::path directory(options.outputDirectory);
   const std::vector<ChunkOutput> chunks = PlanOutputs(file.directory());
-  if (!FrameOutputsAllowed(directory, chunks, inputs)) {
+  if (!OutputsAllowed(directory, chunks, options.sheet, inputs)) {
     return kExitUsage;
+  }
+  PictureStyle style{GreyPalette(), !options.palettePath.empty(), options.scale};
+  if (style.coloured) {
+    std::string reason;
+    const std::optional<RegionColours> colours = ReadRegionColours(options.palettePath, reason);
+    if (!colours) {
+      ReportError(kTool, options.palettePath, reason);
+      return kExitFailure;
+    }
+    style.palette = colours->palette;
   }
   std::error_code error;
   std::filesystem::create_directories(directory, error);
@@ -119,9 +287,9 @@ int RunFrames(const FramesOptions& options) {
     return kExitFailure;
   }
 
-  const PngPalette palette = GreyPalette();
   int written = 0;
   bool failed = false;
+  std::vector<std::string> withoutSheet;
   for (const ChunkOutput& chunk : chunks) {
     const ChunkEntry& entry = *chunk.entry;
     if (std::uint64_t{entry.offset} + entry.size > bytes->size()) {
@@ -135,26 +303,26 @@ int RunFrames(const FramesOptions& options) {
     AllocationBudget budget = AllocationBudget::ForFileOfSize(payload.size());
     FrameSet frameSet;
     DecodeFrameSet(frameSet, payload, budget, PrintedNotes().ForChunk(chunk.tag, entry));
-    for (std::size_t index = 0; index < frameSet.frames.size(); ++index) {
-      const Frame& frame = frameSet.frames[index];
-      const std::string frameName = chunk.stem + "-" + std::to_string(index);
-      if (!frame.HasPixels()) {
-        ReportError(kTool, options.path,
-                    frameName + ": no pixels (" + std::to_string(frame.width) + " x " + std::to_string(frame.height) +
-                        "), skipped");
-        continue;
-      }
-      const std::string output = (directory / (frameName + ".png")).string();
-      if (const std::string failure = WriteIndexedPng(output, frame.width, frame.height, frame.pixels, palette);
-          !failure.empty()) {
-        ReportError(kTool, output, failure);
-        failed = true;
-        continue;
-      }
+    const auto frames = DrawableFrames(frameSet, chunk, options.path);
+    if (!options.sheet) {
+      failed = !WriteFrames(frames, chunk, directory, style, written) || failed;
+    } else if (frames.empty()) {
+      withoutSheet.push_back(chunk.stem);
+    } else if (WriteSheet(frames, chunk, directory, style, options.path)) {
       ++written;
+    } else {
+      failed = true;
     }
   }
-  std::cout << written << (written == 1 ? " frame" : " frames") << " written to " << directory.string() << "\n";
+  const char* unit = options.sheet ? (written == 1 ? " sheet" : " sheets") : (written == 1 ? " frame" : " frames");
+  std::cout << written << unit << " written to " << directory.string() << "\n";
+  if (!withoutSheet.empty()) {
+    std::cout << "no sheet, as no frame has pixels:";
+    for (const std::string& stem : withoutSheet) {
+      std::cout << " " << stem;
+    }
+    std::cout << "\n";
+  }
   bool renamedHeading = false;
   for (const ChunkOutput& chunk : chunks) {
     if (chunk.stem == chunk.name) {
@@ -165,7 +333,7 @@ int RunFrames(const FramesOptions& options) {
       renamedHeading = true;
     }
     std::cout << "  " << chunk.name << " at offset " << chunk.entry->offset << " -> "
-              << (directory / (chunk.stem + "-<frame>.png")).string() << "\n";
+              << (directory / (chunk.stem + (options.sheet ? ".png" : "-<frame>.png"))).string() << "\n";
   }
   return failed ? kExitFailure : kExitSuccess;
 }
@@ -177,20 +345,37 @@ void AddFramesCommand(CLI::App& app, int& exitCode) {
   CLI::App* command =
       app.add_subcommand("frames", "Write every frame of every TILE, BMP and CBMP chunk as an indexed PNG");
   command->footer(
-      "Each frame becomes DIR/<TAG>-<number>-<frame>.png with a greyscale palette (index i is\n"
-      "grey i), e.g. TILE-3-0.png, BMP-7-0.png, CBMP-12-2.png. Frames without pixels are skipped\n"
-      "and named on standard error. A later chunk with the same tag and number as an earlier one\n"
-      "gets -2, -3, ... after its number (BMP-7-2-0.png, ...); the summary names each one. A\n"
-      "picture that would be the input or any file holding a GFF container is refused (exit\n"
-      "status 2) and nothing is written.\n"
+      "Each frame becomes DIR/<TAG>-<number>-<frame>.png, e.g. TILE-3-0.png, BMP-7-0.png,\n"
+      "CBMP-12-2.png, with a greyscale palette (index i is grey i). With --palette the colours are\n"
+      "those of the region RGN.GFF as the viewer shows them, and index 0 of BMP and CBMP frames is\n"
+      "transparent, as the object layer draws them; tiles stay opaque. --scale N makes every pixel\n"
+      "an N x N square. Frames without pixels are skipped and named on standard error.\n"
+      "\n"
+      "With --sheet each chunk becomes one picture, DIR/<TAG>-<number>.png, its frames left to\n"
+      "right, top aligned, the rest index 0, and DIR/<TAG>-<number>.json, the frames' rectangles\n"
+      "in the JSON-array sprite-sheet layout game engines read. A chunk without a frame that has\n"
+      "pixels gets no sheet; the summary names it. A picture wider or higher than 1000000 pixels,\n"
+      "or of more than 256 Mi pixels, is refused, naming the chunk or frame.\n"
+      "\n"
+      "A later chunk with the same tag and number as an earlier one gets -2, -3, ... after its\n"
+      "number (BMP-7-2-0.png, ...); the summary names each one. A picture that would be an input\n"
+      "or any file holding a GFF container is refused (exit status 2) and nothing is written.\n"
       "\n"
       "Examples:\n"
-      "  karst-render frames RGN01.GFF -o rgn01-tiles     every tile of a region\n"
-      "  karst-render frames OBJEX.GFF -o objects         every object bitmap");
+      "  karst-render frames RGN01.GFF -o rgn01-tiles                 every tile of a region\n"
+      "  karst-render frames OBJEX.GFF -o objects                     every object bitmap\n"
+      "  karst-render frames OBJEX.GFF --palette RGN01.GFF -o colour  in colour, see-through\n"
+      "  karst-render frames OBJEX.GFF --palette RGN01.GFF --scale 2 --sheet -o sheets");
   command->add_option("file", options->path, "the container to read")->required()->type_name("FILE.GFF");
   command->add_option("-o,--output", options->outputDirectory, "the directory to write into (created when missing)")
       ->required()
       ->type_name("DIR");
+  command->add_option("--palette", options->palettePath, "the region whose colours the pictures get")
+      ->type_name("RGN.GFF");
+  command->add_option("--scale", options->scale, "enlarge every pixel to N x N (1 to 16)")
+      ->type_name("N")
+      ->check(CLI::Range(kMinScale, kMaxScale));
+  command->add_flag("--sheet", options->sheet, "one picture and one JSON description per chunk");
   command->callback([options, &exitCode] { exitCode = RunFrames(*options); });
 }
 

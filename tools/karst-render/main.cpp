@@ -12,6 +12,7 @@ int main(int argc, char** argv) {
       "Examples:\n"
       "  karst-render region RGN01.GFF --objects OBJEX.GFF -o rgn01.png   a whole region\n"
       "  karst-render frames OBJEX.GFF -o objects     every object bitmap as its own PNG\n"
+      "  karst-render frames OBJEX.GFF --palette RGN01.GFF --sheet -o sheets   sprite sheets in colour\n"
       "  karst-render all ~/game -o pictures          every region of a game folder");
   app.require_subcommand(1);
   int exitCode = karst::tools::kExitSuccess;

@@ -12,6 +12,7 @@
 #include "data/zone.h"
 #include "gff/format.h"
 #include "tools/common/input_file.h"
+#include "tools/common/region_palette.h"
 
 namespace karst::tools {
 namespace {
@@ -26,17 +27,6 @@ std::optional<std::int32_t> ParseInt(std::string_view text) {
     return std::nullopt;
   }
   return value;
-}
-
-PngPalette PaletteOf(const platform::Surface& primary) {
-  const platform::PaletteTable entries = primary.paletteEntries();
-  PngPalette palette{};
-  for (std::size_t i = 0; i < entries.size(); ++i) {
-    palette[3 * i] = entries[i].red;
-    palette[3 * i + 1] = entries[i].green;
-    palette[3 * i + 2] = entries[i].blue;
-  }
-  return palette;
 }
 
 // Why the viewer would not show a region, as the error says it.
@@ -151,7 +141,7 @@ bool RegionRenderer::Render(const std::string& path, const ViewOrigin& view, Reg
   }
   picture.width = static_cast<std::uint32_t>(display_.screenWidth);
   picture.height = static_cast<std::uint32_t>(display_.screenHeight);
-  picture.palette = PaletteOf(*display_.primary);
+  picture.palette = PngPaletteOf(display_.primary->paletteEntries());
   return true;
 }
 

@@ -1,0 +1,90 @@
+#include "tools/common/region_palette.h"
+
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+#include "data/region.h"
+#include "data/zone.h"
+#include "gff/format.h"
+#include "gff/load_report.h"
+#include "tools/common/input_file.h"
+
+namespace karst::tools {
+namespace {
+
+// Why the loader could not read a chunk whole; empty for the notes that say nothing of that.
+std::string UnreadReason(NoteKind kind) {
+  switch (kind) {
+    case NoteKind::kChunkPassedOver:
+      return "an earlier chunk could not be read, so it was passed over";
+    case NoteKind::kChunkOutOfReach:
+      return "its position lies beyond the end of the file";
+    case NoteKind::kChunkLargerThanFile:
+      return "it claims more bytes than the whole file holds";
+    case NoteKind::kChunkOverBudget:
+      return "it is too large to load";
+    case NoteKind::kChunkCutShort:
+      return "it runs past the end of the file";
+    default:
+      return {};
+  }
+}
+
+std::string PaletteLabel(const ChunkEntry& chunk) { return "\"PAL \" chunk " + std::to_string(chunk.number); }
+
+}  // namespace
+
+PngPalette PngPaletteOf(const platform::PaletteTable& entries) {
+  PngPalette palette{};
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    palette[3 * i] = entries[i].red;
+    palette[3 * i + 1] = entries[i].green;
+    palette[3 * i + 2] = entries[i].blue;
+  }
+  return palette;
+}
+
+std::optional<RegionColours> ReadRegionColours(const std::string& path, std::string& error) {
+  if (std::string problem = InputProblem(path); !problem.empty()) {
+    error = std::move(problem);
+    return std::nullopt;
+  }
+  std::vector<LoadNote> notes;
+  const std::unique_ptr<Region> region = LoadRegion(path, LoadReport::Into(notes));
+  if (region == nullptr) {
+    error = "not a GFF container (no \"GFFI\" header, or too short)";
+    return std::nullopt;
+  }
+  // A palette chunk the loader could not read whole is either missing from the region or kept
+  // as zeros that would pass for its colours; a later chunk that was read replaces it.
+  for (const LoadNote& note : notes) {
+    const std::string reason = UnreadReason(note.kind);
+    if (!reason.empty() && SameTag(note.tag, kTagPal) && note.chunk &&
+        (!region->paletteChunk ||
+         (note.chunk->number == region->paletteChunk->number && note.chunk->offset == region->paletteChunk->offset))) {
+      error = "the " + PaletteLabel(*note.chunk) + " cannot be read whole: " + reason;
+      return std::nullopt;
+    }
+  }
+  for (const LoadNote& rejection : RegionRejections(*region)) {
+    if (rejection.kind != NoteKind::kPaletteRejected) {
+      continue;
+    }
+    if (!rejection.chunk) {
+      error = LooksLikeLibraryFile(path) ? "an object library, not a region: it has no palette"
+                                         : "no \"PAL \" chunk: the region has no colours";
+    } else {
+      error = "the " + PaletteLabel(*rejection.chunk) + " holds " + std::to_string(rejection.value) +
+              " bytes, fewer than the 768 of 256 colours";
+    }
+    return std::nullopt;
+  }
+  RegionColours colours;
+  colours.palette = PngPaletteOf(ConvertPalette(*region->paletteData));
+  colours.name =
+      region->name && !region->name->empty() ? *region->name : std::filesystem::path(path).filename().string();
+  return colours;
+}
+
+}  // namespace karst::tools

@@ -1,0 +1,181 @@
+#include "tools/karst-gff/palette_command.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tools/common/cli.h"
+#include "tools/common/json_text.h"
+#include "tools/common/output_checks.h"
+#include "tools/common/output_file.h"
+#include "tools/common/png_file.h"
+#include "tools/common/region_palette.h"
+#include "tools/common/unique_names.h"
+
+namespace karst::tools {
+namespace {
+
+constexpr const char* kTool = "karst-gff";
+constexpr const char* kAcceptedFormats = "gpl, pal, act or png";
+constexpr std::uint32_t kSwatchSide = 16;
+
+enum class PaletteFormat { kGimp, kJasc, kAct, kSwatch };
+
+struct PaletteOptions {
+  std::string path;
+  std::string output;
+  std::string format;
+};
+
+std::optional<PaletteFormat> FormatNamed(const std::string& name) {
+  const std::string folded = FoldCase(name);
+  if (folded == "gpl") {
+    return PaletteFormat::kGimp;
+  }
+  if (folded == "pal") {
+    return PaletteFormat::kJasc;
+  }
+  if (folded == "act") {
+    return PaletteFormat::kAct;
+  }
+  if (folded == "png") {
+    return PaletteFormat::kSwatch;
+  }
+  return std::nullopt;
+}
+
+// --format when given, else OUT's extension; nothing when neither names a format.
+std::optional<PaletteFormat> ChosenFormat(const PaletteOptions& options) {
+  if (!options.format.empty()) {
+    return FormatNamed(options.format);
+  }
+  if (options.output == kStandardOutputName) {
+    return std::nullopt;
+  }
+  const std::string extension = std::filesystem::path(options.output).extension().string();
+  return extension.empty() ? std::nullopt : FormatNamed(extension.substr(1));
+}
+
+struct Colour {
+  unsigned red;
+  unsigned green;
+  unsigned blue;
+};
+
+Colour ColourAt(const PngPalette& palette, std::size_t index) {
+  return {palette[3 * index], palette[3 * index + 1], palette[3 * index + 2]};
+}
+
+std::vector<std::uint8_t> Bytes(const std::string& text) { return {text.begin(), text.end()}; }
+
+// GIMP's palette text, numbers right-aligned as GIMP writes them. The name is one line of
+// printable ASCII whatever bytes the region's name holds.
+std::vector<std::uint8_t> GimpPalette(const RegionColours& colours) {
+  std::string text = "GIMP Palette\nName: " + EscapedText(colours.name) + "\nColumns: 16\n#\n";
+  for (std::size_t i = 0; i < 256; ++i) {
+    const Colour colour = ColourAt(colours.palette, i);
+    char line[32];
+    std::snprintf(line, sizeof line, "%3u %3u %3u\tIndex %zu\n", colour.red, colour.green, colour.blue, i);
+    text += line;
+  }
+  return Bytes(text);
+}
+
+// JASC palette text, with the CRLF line ends the paint programs that read it write.
+std::vector<std::uint8_t> JascPalette(const PngPalette& palette) {
+  std::string text = "JASC-PAL\r\n0100\r\n256\r\n";
+  for (std::size_t i = 0; i < 256; ++i) {
+    const Colour colour = ColourAt(palette, i);
+    char line[32];
+    std::snprintf(line, sizeof line, "%u %u %u\r\n", colour.red, colour.green, colour.blue);
+    text += line;
+  }
+  return Bytes(text);
+}
+
+std::string WritePalette(const std::string& target, PaletteFormat format, const RegionColours& colours) {
+  switch (format) {
+    case PaletteFormat::kGimp:
+      return WriteOutput(target, GimpPalette(colours));
+    case PaletteFormat::kJasc:
+      return WriteOutput(target, JascPalette(colours.palette));
+    case PaletteFormat::kAct:
+      // The colour table alone, 768 bytes: without the optional count trailer every entry counts.
+      return WriteOutput(target, colours.palette);
+    case PaletteFormat::kSwatch: {
+      std::vector<std::uint8_t> pixels(kSwatchSide * kSwatchSide);
+      for (std::size_t i = 0; i < pixels.size(); ++i) {
+        pixels[i] = static_cast<std::uint8_t>(i);
+      }
+      return WriteIndexedPng(target, kSwatchSide, kSwatchSide, pixels, colours.palette);
+    }
+  }
+  return "unknown format";
+}
+
+int RunPalette(const PaletteOptions& options) {
+  const std::optional<PaletteFormat> format = ChosenFormat(options);
+  if (!format) {
+    ReportError(kTool, options.output,
+                std::string("cannot tell which palette format to write: name OUT .gpl, .pal, .act or .png, or give "
+                            "--format ") +
+                    kAcceptedFormats);
+    return kExitUsage;
+  }
+  const InputFiles inputs({options.path});
+  if (const std::string refusal = RefuseOutput(options.output, inputs); !refusal.empty()) {
+    ReportError(kTool, options.output, refusal);
+    return kExitUsage;
+  }
+  ReserveStandardOutputFor(options.output);
+  std::string error;
+  const std::optional<RegionColours> colours = ReadRegionColours(options.path, error);
+  if (!colours) {
+    ReportError(kTool, options.path, error);
+    return kExitFailure;
+  }
+  if (const std::string failure = WritePalette(options.output, *format, *colours); !failure.empty()) {
+    ReportError(kTool, options.output, failure);
+    return kExitFailure;
+  }
+  return kExitSuccess;
+}
+
+}  // namespace
+
+void AddPaletteCommand(CLI::App& app, int& exitCode) {
+  auto options = std::make_shared<PaletteOptions>();
+  CLI::App* command = app.add_subcommand("palette", "Write a region's 256 colours as a palette file");
+  command->footer(
+      "The colours are the region's own, converted from its \"PAL \" chunk as the viewer shows\n"
+      "them, all 256 (entry 255 included). The format follows OUT's extension, in any case, or\n"
+      "--format, which -o - and names without one need:\n"
+      "  gpl   GIMP palette (text; Name: the region's name, 16 columns)\n"
+      "  pal   JASC palette (text, CRLF line ends)\n"
+      "  act   Adobe colour table (768 bytes: red, green, blue of each colour)\n"
+      "  png   a 16 x 16 indexed swatch, one pixel per colour in index order\n"
+      "A region without a \"PAL \" chunk of 768 bytes is an error (exit status 1). OUT is written\n"
+      "whole or not at all; one that is the input or holds a GFF container is refused (exit\n"
+      "status 2) and nothing is written.\n"
+      "\n"
+      "Examples:\n"
+      "  karst-gff palette RGN01.GFF -o rgn01.gpl                    for GIMP, Krita, Inkscape\n"
+      "  karst-gff palette RGN01.GFF -o rgn01.pal                    JASC palette\n"
+      "  karst-gff palette RGN01.GFF -o - --format act | xxd | head  to standard output");
+  command->add_option("file", options->path, "the region file to read")->required()->type_name("RGN.GFF");
+  command->add_option("-o,--output", options->output, "the palette file to write; - for standard output")
+      ->required()
+      ->type_name("OUT");
+  command->add_option("--format", options->format, "gpl, pal, act or png; without it, OUT's extension")
+      ->type_name("FORMAT")
+      ->check([](const std::string& text) {
+        return FormatNamed(text) ? std::string() : std::string("expected ") + kAcceptedFormats;
+      });
+  command->callback([options, &exitCode] { exitCode = RunPalette(*options); });
+}
+
+}  // namespace karst::tools
