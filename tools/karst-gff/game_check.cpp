@@ -254,6 +254,8 @@ FindingKind EntityFindingKind(NoteKind kind) {
       return FindingKind::kEntityWithoutBitmap;
     case NoteKind::kEntityBitmapWithoutFrames:
       return FindingKind::kEntityBitmapWithoutFrames;
+    case NoteKind::kEntityBitmapTooLarge:
+      return FindingKind::kEntityBitmapTooLarge;
     default:
       return FindingKind::kEntityBitmapWithoutPixels;
   }
@@ -277,6 +279,9 @@ std::string EntityProblem(const LoadNote& note, const Entity& entity, const Obje
       return object + ", whose " + bitmap + " the library does not have (no " + chunk + ")";
     case NoteKind::kEntityBitmapWithoutFrames:
       return object + ", whose " + bitmap + " (" + chunk + ") has no frames";
+    case NoteKind::kEntityBitmapTooLarge:
+      return object + ", whose " + bitmap + " (" + chunk + ") has a frame 0 wider or taller than " +
+             std::to_string(kLargestObjectSide) + " pixels";
     default:
       return object + ", whose " + bitmap + " (" + chunk + ") has no pixels in frame 0";
   }
@@ -420,6 +425,8 @@ std::string_view FindingKindName(FindingKind kind) {
       return "entity-bitmap-without-frames";
     case FindingKind::kEntityBitmapWithoutPixels:
       return "entity-bitmap-without-pixels";
+    case FindingKind::kEntityBitmapTooLarge:
+      return "entity-bitmap-too-large";
   }
   return "unknown";
 }

@@ -53,6 +53,7 @@ enum class FindingKind : std::uint8_t {
   kEntityWithoutBitmap,
   kEntityBitmapWithoutFrames,
   kEntityBitmapWithoutPixels,
+  kEntityBitmapTooLarge,
 };
 
 // "no-palette", "chunk-cut-short", ...: lower case words joined by hyphens.

@@ -3,13 +3,15 @@
 
 #include "tools/common/cli.h"
 #include "tools/karst-gff/check_command.h"
+#include "tools/karst-gff/entity_commands.h"
 #include "tools/karst-gff/extract_command.h"
 #include "tools/karst-gff/info_command.h"
 #include "tools/karst-gff/objects_command.h"
 #include "tools/karst-gff/palette_command.h"
 
 int main(int argc, char** argv) {
-  CLI::App app("Look inside GFF containers: chunk directories, raw chunk payloads, game-folder checks.", "karst-gff");
+  CLI::App app("Look inside GFF containers: chunk directories, raw chunk payloads, game-folder checks, entities.",
+               "karst-gff");
   app.footer(
       "Examples:\n"
       "  karst-gff info RGN01.GFF --json\n"
@@ -17,7 +19,9 @@ int main(int argc, char** argv) {
       "  karst-gff extract RGN01.GFF PAL 3 -o rgn01-pal.bin\n"
       "  karst-gff check ~/game --json\n"
       "  karst-gff objects OBJEX.GFF --json\n"
-      "  karst-gff palette RGN01.GFF -o rgn01.gpl");
+      "  karst-gff palette RGN01.GFF -o rgn01.gpl\n"
+      "  karst-gff entities RGN01.GFF\n"
+      "  karst-gff find ~/game --object 158");
   app.require_subcommand(1);
   int exitCode = karst::tools::kExitSuccess;
   karst::tools::AddInfoCommand(app, exitCode);
@@ -25,6 +29,8 @@ int main(int argc, char** argv) {
   karst::tools::AddCheckCommand(app, exitCode);
   karst::tools::AddObjectsCommand(app, exitCode);
   karst::tools::AddPaletteCommand(app, exitCode);
+  karst::tools::AddEntitiesCommand(app, exitCode);
+  karst::tools::AddFindCommand(app, exitCode);
   karst::tools::AddVersionFlag(app);
   const int parsed = karst::tools::ParseCommandLine(app, argc, argv);
   return parsed >= 0 ? parsed : exitCode;
