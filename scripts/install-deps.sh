@@ -14,6 +14,9 @@ packages=(
   # The desktop files: man pages made from the programs' --help and --version, the entry checked
   # with desktop-file-validate, the MIME type checked with update-mime-database.
   help2man desktop-file-utils shared-mime-info
+  # The atlas's browser test: headless Chromium driven through Selenium, its screenshots read
+  # with Pillow.
+  chromium chromium-driver python3-selenium python3-pil
 )
 
 missing=()
