@@ -10,10 +10,28 @@
 
 #include "data/object_library.h"
 #include "data/region.h"
+#include "data/zone.h"
 #include "gff/gff_file.h"
 #include "platform/files.h"
 
 namespace karst::tools {
+namespace {
+
+// Why the viewer would not show a region, as the error says it.
+std::string RejectionText(const LoadNote& rejection) {
+  switch (rejection.kind) {
+    case NoteKind::kMapRejected:
+      return "no \"MAP \" chunk of 12288 bytes";
+    case NoteKind::kPaletteRejected:
+      return "no \"PAL \" chunk of 768 bytes";
+    default:
+      return rejection.value == 0 ? "no \"TILE\" chunk"
+                                  : std::to_string(rejection.value) + " tiles, more than the " +
+                                        std::to_string(kMostTilesInStrip) + " a tile strip can hold";
+  }
+}
+
+}  // namespace
 
 std::string ObjectLibraryIn(const std::string& folder) {
   const std::string found = platform::LocateFile(folder, kObjectLibraryFileName);
@@ -58,6 +76,43 @@ std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::string& path) 
     return std::nullopt;
   }
   return bytes;
+}
+
+std::unique_ptr<Region> ReadRegionInput(const std::string& path, const LoadReport& report, std::string& error) {
+  if (std::string problem = InputProblem(path); !problem.empty()) {
+    error = std::move(problem);
+    return nullptr;
+  }
+  std::unique_ptr<Region> region = LoadRegion(path, report);
+  if (region == nullptr) {
+    error = "not a GFF container (no \"GFFI\" header, or too short)";
+    return nullptr;
+  }
+  // Looked at before any display is asked, so the reason can be named; the viewer would say
+  // "Error loading zone!".
+  if (const std::vector<LoadNote> rejections = RegionRejections(*region); !rejections.empty()) {
+    error = LooksLikeLibraryFile(path) ? "an object library, not a region: it has no palette, tiles or map"
+                                       : "the region cannot be shown: " + RejectionText(rejections.front());
+    return nullptr;
+  }
+  return region;
+}
+
+std::unique_ptr<ObjectLibrary> ReadLibraryInput(const std::string& path, const LoadReport& report, std::string& error) {
+  if (std::string problem = InputProblem(path); !problem.empty()) {
+    error = std::move(problem);
+    return nullptr;
+  }
+  std::unique_ptr<ObjectLibrary> library = LoadObjectLibrary(path, report);
+  if (library == nullptr) {
+    error = "not a GFF container (no \"GFFI\" header, or too short)";
+    return nullptr;
+  }
+  if (library->bmpSets.empty()) {
+    error = "no \"BMP \" frame sets: the viewer would not start with it";
+    return nullptr;
+  }
+  return library;
 }
 
 }  // namespace karst::tools

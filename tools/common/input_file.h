@@ -2,9 +2,14 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "data/object_library.h"
+#include "data/region.h"
+#include "gff/load_report.h"
 
 namespace karst::tools {
 
@@ -23,5 +28,16 @@ std::string ObjectLibraryIn(const std::string& folder);
 
 // The file's bytes; nothing when it cannot be opened or read (a directory included).
 std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::string& path);
+
+// Reads a region file as the viewer's region switch takes it, its notes going to `report`. Null,
+// with the reason in `error`, when the file cannot be read, is no container, or would be turned
+// away ("the region cannot be shown: no \"PAL \" chunk of 768 bytes"; an object library is named
+// as such).
+std::unique_ptr<Region> ReadRegionInput(const std::string& path, const LoadReport& report, std::string& error);
+
+// Reads an object library as the picture tools draw with it, its notes going to `report`. Null,
+// with the reason in `error`, when the file cannot be read, is no container, or has no "BMP "
+// frame set: the viewer would not start with it, and the pictures are drawn without objects.
+std::unique_ptr<ObjectLibrary> ReadLibraryInput(const std::string& path, const LoadReport& report, std::string& error);
 
 }  // namespace karst::tools

@@ -9,7 +9,6 @@
 
 #include "data/object_library.h"
 #include "data/region.h"
-#include "data/zone.h"
 #include "gff/format.h"
 #include "tools/common/input_file.h"
 
@@ -37,20 +36,6 @@ PngPalette PaletteOf(const platform::Surface& primary) {
     palette[3 * i + 2] = entries[i].blue;
   }
   return palette;
-}
-
-// Why the viewer would not show a region, as the error says it.
-std::string RejectionText(const LoadNote& rejection) {
-  switch (rejection.kind) {
-    case NoteKind::kMapRejected:
-      return "no \"MAP \" chunk of 12288 bytes";
-    case NoteKind::kPaletteRejected:
-      return "no \"PAL \" chunk of 768 bytes";
-    default:
-      return rejection.value == 0 ? "no \"TILE\" chunk"
-                                  : std::to_string(rejection.value) + " tiles, more than the " +
-                                        std::to_string(kMostTilesInStrip) + " a tile strip can hold";
-  }
 }
 
 std::vector<std::uint8_t> PixelsOf(const platform::Surface& surface) {
@@ -123,35 +108,16 @@ std::string RegionRenderer::SetUp() {
 }
 
 std::string RegionRenderer::LoadObjects(const std::string& path) {
-  if (std::string problem = InputProblem(path); !problem.empty()) {
-    return problem;
-  }
-  if (display_.LoadObjects(path) == 1) {
-    return {};
-  }
-  const bool container = display_.objects != nullptr;
-  display_.objects.reset();
-  display_.objectSurfaces.clear();
-  return container ? "no \"BMP \" frame sets: the viewer would not start with it"
-                   : "not a GFF container (no \"GFFI\" header, or too short)";
+  std::string error;
+  // A library the viewer would not start with draws nothing: the renderer keeps none.
+  display_.UseObjectLibrary(ReadLibraryInput(path, display_.report, error));
+  return error;
 }
 
 bool RegionRenderer::Render(const std::string& path, const ViewOrigin& view, RegionPicture& picture,
                             std::string& error) {
-  if (std::string problem = InputProblem(path); !problem.empty()) {
-    error = std::move(problem);
-    return false;
-  }
-  std::unique_ptr<Region> region = LoadRegion(path, display_.report);
+  std::unique_ptr<Region> region = ReadRegionInput(path, display_.report, error);
   if (region == nullptr) {
-    error = "not a GFF container (no \"GFFI\" header, or too short)";
-    return false;
-  }
-  // Looked at before the display is asked, so the reason can be named; the viewer would say
-  // "Error loading zone!".
-  if (const std::vector<LoadNote> rejections = RegionRejections(*region); !rejections.empty()) {
-    error = LooksLikeLibraryFile(path) ? "an object library, not a region: it has no palette, tiles or map"
-                                       : "the region cannot be shown: " + RejectionText(rejections.front());
     return false;
   }
   // Every picture carries all 256 colours of its own region, as the viewer's first region does;

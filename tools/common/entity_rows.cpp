@@ -1,0 +1,145 @@
+#include "tools/common/entity_rows.h"
+
+#include <algorithm>
+
+#include <nlohmann/json.hpp>
+
+#include "gff/format.h"
+#include "tools/common/json_text.h"
+
+namespace karst::tools {
+namespace {
+
+constexpr std::uint32_t kMirroredFlag = 0x80;
+
+EntityReason ReasonOf(ObjectDrawing drawing) {
+  switch (drawing) {
+    case ObjectDrawing::kDrawn:
+      return EntityReason::kDrawn;
+    case ObjectDrawing::kNoDefinition:
+      return EntityReason::kNoDefinition;
+    case ObjectDrawing::kWrongSizeDefinition:
+      return EntityReason::kWrongSizeDefinition;
+    case ObjectDrawing::kNoBitmap:
+    case ObjectDrawing::kNoFrames:
+      return EntityReason::kNoBitmap;
+    case ObjectDrawing::kNoPixels:
+      return EntityReason::kNoPixels;
+  }
+  return EntityReason::kNoDefinition;
+}
+
+// The bitmap and rectangle of `row`'s object, and whether it is drawn, by the layer's rules.
+void PlaceObject(EntityRow& row, const ObjectLibrary& library) {
+  row.reason = ReasonOf(DrawingOf(library, row.objectId));
+  // Chunk numbers are keys taken as signed 32-bit values.
+  const auto definition = library.objectDefs.find(static_cast<std::int32_t>(row.objectId));
+  if (definition == library.objectDefs.end() || definition->second == nullptr) {
+    return;
+  }
+  row.bitmapId = definition->second->bitmapId;
+  const Frame* frame = DrawingFrame(library, *definition->second);
+  if (frame == nullptr) {
+    return;
+  }
+  // Every field is at most 16 bits wide, so none of this leaves the 32-bit range.
+  const EntityRectangle rectangle{
+      static_cast<std::int32_t>(row.x) - static_cast<std::int32_t>(definition->second->hotspotX),
+      static_cast<std::int32_t>(row.y) - static_cast<std::int32_t>(definition->second->hotspotY) -
+          static_cast<std::int32_t>(row.z),
+      static_cast<std::int32_t>(frame->width), static_cast<std::int32_t>(frame->height)};
+  row.rectangle = rectangle;
+  if (!InsideRegion(rectangle)) {
+    row.reason = EntityReason::kOutsideRegion;
+  }
+}
+
+nlohmann::json RowJson(const EntityRow& row) {
+  nlohmann::json json{{"index", row.index},
+                      {"x", row.x},
+                      {"y", row.y},
+                      {"z", row.z},
+                      {"flags", row.flags},
+                      {"mirrored", row.mirrored},
+                      {"objectId", row.objectId},
+                      {"bitmapId", nullptr},
+                      {"left", nullptr},
+                      {"top", nullptr},
+                      {"width", nullptr},
+                      {"height", nullptr},
+                      {"drawn", row.drawn()}};
+  if (row.bitmapId) {
+    json["bitmapId"] = *row.bitmapId;
+  }
+  if (row.rectangle) {
+    json["left"] = row.rectangle->left;
+    json["top"] = row.rectangle->top;
+    json["width"] = row.rectangle->width;
+    json["height"] = row.rectangle->height;
+  }
+  if (!row.drawn()) {
+    json["reason"] = ReasonText(row.reason);
+  }
+  return json;
+}
+
+}  // namespace
+
+std::string_view ReasonText(EntityReason reason) {
+  switch (reason) {
+    case EntityReason::kDrawn:
+      return "";
+    case EntityReason::kNoLibrary:
+      return "no object library";
+    case EntityReason::kNoDefinition:
+      return "no definition";
+    case EntityReason::kWrongSizeDefinition:
+      return "wrong-size definition";
+    case EntityReason::kNoBitmap:
+      return "no bitmap";
+    case EntityReason::kNoPixels:
+      return "no pixels";
+    case EntityReason::kOutsideRegion:
+      return "outside the region";
+  }
+  return "";
+}
+
+bool InsideRegion(const EntityRectangle& rectangle) {
+  // Sums in 64 bits: the rectangle's far edges may lie beyond the 32-bit range of its fields.
+  const std::int64_t right = std::int64_t{rectangle.left} + rectangle.width;
+  const std::int64_t bottom = std::int64_t{rectangle.top} + rectangle.height;
+  return rectangle.left < kRegionWidth && right > 0 && rectangle.top < kRegionHeight && bottom > 0;
+}
+
+std::vector<EntityRow> EntityRows(const Region& region, const ObjectLibrary* library) {
+  std::vector<EntityRow> rows;
+  if (!region.entities || region.entityCount <= 0) {
+    return rows;
+  }
+  const std::size_t count = std::min(region.entities->size(), static_cast<std::size_t>(region.entityCount));
+  rows.reserve(count);
+  for (std::size_t index = 0; index < count; ++index) {
+    const Entity& entity = (*region.entities)[index];
+    EntityRow row{index,           entity.x,
+                  entity.y,        entity.z,
+                  entity.flags,    (entity.flags & kMirroredFlag) != 0,
+                  entity.objectId, std::nullopt,
+                  std::nullopt,    EntityReason::kNoLibrary};
+    if (library != nullptr) {
+      PlaceObject(row, *library);
+    }
+    rows.push_back(row);
+  }
+  return rows;
+}
+
+std::string EntityRowsJson(std::string_view file, std::span<const EntityRow> rows) {
+  nlohmann::json entities = nlohmann::json::array();
+  for (const EntityRow& row : rows) {
+    entities.push_back(RowJson(row));
+  }
+  return JsonText(nlohmann::json{{"file", std::string(file)}, {"entities", std::move(entities)}});
+}
+
+}  // namespace karst::tools

@@ -1,0 +1,331 @@
+#include "tools/karst-gff/entity_commands.h"
+
+#include <array>
+#include <cctype>
+#include <cstdint>
+#include <filesystem>
+#include <iostream>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "data/object_library.h"
+#include "data/region.h"
+#include "gff/load_report.h"
+#include "platform/files.h"
+#include "tools/common/cli.h"
+#include "tools/common/entity_rows.h"
+#include "tools/common/input_file.h"
+#include "tools/common/json_text.h"
+#include "tools/karst-gff/text_table.h"
+
+namespace karst::tools {
+namespace {
+
+constexpr const char* kTool = "karst-gff";
+
+// The viewer's lines for what the loads met are diagnostics here: standard error, so standard
+// output stays the table or the JSON alone.
+void ReportNotes(std::vector<LoadNote>& notes) {
+  for (const LoadNote& note : notes) {
+    if (const std::optional<PrintedLine> line = PrintedLineOf(note)) {
+      std::string_view text = line->text;
+      while (!text.empty() && text.back() == '\n') {
+        text.remove_suffix(1);
+      }
+      ReportError(kTool, note.file, EscapedText(text));
+    }
+  }
+  notes.clear();
+}
+
+std::string NumberOrDash(const std::optional<std::int64_t>& value) { return value ? std::to_string(*value) : "-"; }
+
+struct EntitiesOptions {
+  std::string path;
+  std::string objectsPath;
+  bool json = false;
+};
+
+std::string EntityTable(const std::vector<EntityRow>& rows) {
+  constexpr Align kNumber = Align::kRight;
+  constexpr std::array kColumns{kNumber, kNumber, kNumber, kNumber, kNumber,      kNumber,     kNumber,
+                                kNumber, kNumber, kNumber, kNumber, Align::kLeft, Align::kLeft};
+  std::vector<std::vector<std::string>> cells{
+      {"index", "x", "y", "z", "flags", "object", "bitmap", "left", "top", "width", "height", "mirrored", "drawn"}};
+  for (const EntityRow& row : rows) {
+    const auto& rectangle = row.rectangle;
+    cells.push_back({std::to_string(row.index), std::to_string(row.x), std::to_string(row.y), std::to_string(row.z),
+                     std::to_string(row.flags), std::to_string(row.objectId),
+                     NumberOrDash(row.bitmapId ? std::optional<std::int64_t>(*row.bitmapId) : std::nullopt),
+                     NumberOrDash(rectangle ? std::optional<std::int64_t>(rectangle->left) : std::nullopt),
+                     NumberOrDash(rectangle ? std::optional<std::int64_t>(rectangle->top) : std::nullopt),
+                     NumberOrDash(rectangle ? std::optional<std::int64_t>(rectangle->width) : std::nullopt),
+                     NumberOrDash(rectangle ? std::optional<std::int64_t>(rectangle->height) : std::nullopt),
+                     row.mirrored ? "yes" : "no",
+                     row.drawn() ? std::string("yes") : "no: " + std::string(ReasonText(row.reason))});
+  }
+  return AlignedTable(kColumns, cells);
+}
+
+int RunEntities(const EntitiesOptions& options) {
+  std::vector<LoadNote> notes;
+  const LoadReport report = LoadReport::Into(notes);
+  // The viewer loads its objects before its first region. The library named on the command line
+  // must be usable; the one found beside the region only lends its objects when it is.
+  const bool named = !options.objectsPath.empty();
+  const std::string libraryPath =
+      named ? options.objectsPath
+            : platform::LocateFile(std::filesystem::path(options.path).parent_path().string(), kObjectLibraryFileName);
+  std::unique_ptr<ObjectLibrary> library;
+  if (libraryPath.empty()) {
+    ReportError(kTool, options.path,
+                std::string("no ") + kObjectLibraryFileName + " beside it: no object is drawn (\"no object library\")");
+  } else {
+    std::string error;
+    library = ReadLibraryInput(libraryPath, report, error);
+    ReportNotes(notes);
+    if (library == nullptr && named) {
+      ReportError(kTool, libraryPath, error);
+      return kExitFailure;
+    }
+    if (library == nullptr) {
+      ReportError(kTool, libraryPath, error + ": no object is drawn (\"no object library\")");
+    } else if (!named) {
+      std::cerr << kTool << ": objects from " << libraryPath << "\n";
+    }
+  }
+  std::string error;
+  const std::unique_ptr<Region> region = ReadRegionInput(options.path, report, error);
+  ReportNotes(notes);
+  if (region == nullptr) {
+    ReportError(kTool, options.path, error);
+    return kExitFailure;
+  }
+  const std::vector<EntityRow> rows = EntityRows(*region, library.get());
+  if (options.json) {
+    std::cout << EntityRowsJson(std::filesystem::path(options.path).filename().string(), rows) << "\n";
+  } else {
+    std::cout << EntityTable(rows);
+  }
+  return kExitSuccess;
+}
+
+struct FindOptions {
+  std::string folder;
+  std::optional<std::uint32_t> object;
+  std::optional<std::uint32_t> bitmap;
+  std::optional<std::string> name;
+  bool json = false;
+};
+
+struct EntityMatch {
+  std::string file;
+  EntityRow row;
+};
+
+struct NameMatch {
+  std::string file;
+  std::string name;
+};
+
+// Whether `text` holds `part`, ASCII letters matched without regard to case; other bytes (the
+// names' code page is not known) only match themselves.
+bool ContainsIgnoringCase(std::string_view text, std::string_view part) {
+  const auto fold = [](char c) { return std::tolower(static_cast<unsigned char>(c)); };
+  for (std::size_t at = 0; at + part.size() <= text.size(); ++at) {
+    std::size_t i = 0;
+    while (i < part.size() && fold(text[at + i]) == fold(part[i])) {
+      ++i;
+    }
+    if (i == part.size()) {
+      return true;
+    }
+  }
+  return false;
+}
+
+bool Matches(const FindOptions& options, const EntityRow& row) {
+  if (options.object) {
+    return row.objectId == *options.object;
+  }
+  return row.bitmapId && *row.bitmapId == *options.bitmap;
+}
+
+void PrintEntityMatches(const std::vector<EntityMatch>& matches, bool json) {
+  if (json) {
+    nlohmann::json list = nlohmann::json::array();
+    for (const auto& [file, row] : matches) {
+      list.push_back({{"file", file},
+                      {"index", row.index},
+                      {"x", row.x},
+                      {"y", row.y},
+                      {"objectId", row.objectId},
+                      {"bitmapId", row.bitmapId ? nlohmann::json(*row.bitmapId) : nlohmann::json(nullptr)}});
+    }
+    std::cout << JsonText({{"matches", std::move(list)}}) << "\n";
+    return;
+  }
+  constexpr Align kNumber = Align::kRight;
+  constexpr std::array kColumns{Align::kLeft, kNumber, kNumber, kNumber, kNumber, kNumber};
+  std::vector<std::vector<std::string>> cells{{"file", "index", "x", "y", "object", "bitmap"}};
+  for (const auto& [file, row] : matches) {
+    cells.push_back({EscapedText(file), std::to_string(row.index), std::to_string(row.x), std::to_string(row.y),
+                     std::to_string(row.objectId),
+                     NumberOrDash(row.bitmapId ? std::optional<std::int64_t>(*row.bitmapId) : std::nullopt)});
+  }
+  std::cout << AlignedTable(kColumns, cells);
+}
+
+void PrintNameMatches(const std::vector<NameMatch>& matches, bool json) {
+  if (json) {
+    nlohmann::json list = nlohmann::json::array();
+    for (const auto& [file, name] : matches) {
+      list.push_back({{"file", file}, {"name", ByteText(name)}});
+    }
+    std::cout << JsonText({{"matches", std::move(list)}}) << "\n";
+    return;
+  }
+  constexpr std::array kColumns{Align::kLeft, Align::kLeft};
+  std::vector<std::vector<std::string>> cells{{"file", "name"}};
+  for (const auto& [file, name] : matches) {
+    cells.push_back({EscapedText(file), EscapedText(name)});
+  }
+  std::cout << AlignedTable(kColumns, cells);
+}
+
+int RunFind(const FindOptions& options) {
+  const std::filesystem::path folder(options.folder);
+  std::error_code code;
+  if (!std::filesystem::is_directory(folder, code)) {
+    const std::string problem = InputProblem(options.folder);
+    ReportError(kTool, options.folder, problem.empty() ? "not a folder" : problem);
+    return kExitFailure;
+  }
+  const std::vector<std::string> names = platform::FindFiles((folder / std::string(kRegionFilePattern)).string());
+  if (names.empty()) {
+    ReportError(kTool, options.folder, "no region files (RGN*.GFF)");
+    return kExitFailure;
+  }
+  std::vector<LoadNote> notes;
+  const LoadReport report = LoadReport::Into(notes);
+  std::unique_ptr<ObjectLibrary> library;
+  if (!options.name) {
+    const std::string libraryPath = ObjectLibraryIn(folder.string());
+    std::string error;
+    library = ReadLibraryInput(libraryPath, report, error);
+    ReportNotes(notes);
+    if (library == nullptr && options.bitmap) {
+      ReportError(kTool, libraryPath, error + ": the bitmap numbers come from it");
+      return kExitFailure;
+    }
+    if (library == nullptr) {
+      ReportError(kTool, libraryPath, error + ": the matches have no bitmap numbers");
+    }
+  }
+  std::vector<EntityMatch> entityMatches;
+  std::vector<NameMatch> nameMatches;
+  bool everyRegionRead = true;
+  for (const std::string& name : names) {
+    const std::string path = (folder / name).string();
+    std::string error;
+    const std::unique_ptr<Region> region = ReadRegionInput(path, report, error);
+    ReportNotes(notes);
+    if (region == nullptr) {
+      ReportError(kTool, path, error + ": not searched");
+      everyRegionRead = false;
+      continue;
+    }
+    if (options.name) {
+      if (region->name && ContainsIgnoringCase(*region->name, *options.name)) {
+        nameMatches.push_back({name, *region->name});
+      }
+      continue;
+    }
+    for (const EntityRow& row : EntityRows(*region, library.get())) {
+      if (Matches(options, row)) {
+        entityMatches.push_back({name, row});
+      }
+    }
+  }
+  if (!options.json && entityMatches.empty() && nameMatches.empty()) {
+    ReportError(kTool, options.folder, "no matches");
+  } else if (options.name) {
+    PrintNameMatches(nameMatches, options.json);
+  } else {
+    PrintEntityMatches(entityMatches, options.json);
+  }
+  return everyRegionRead ? kExitSuccess : kExitFailure;
+}
+
+}  // namespace
+
+void AddEntitiesCommand(CLI::App& app, int& exitCode) {
+  auto options = std::make_shared<EntitiesOptions>();
+  CLI::App* command =
+      app.add_subcommand("entities", "List every entity of a region with the bitmap and rectangle it is drawn with");
+  command->footer(
+      "One row per entity the object layer walks, in table order: its position, lift (z), flags,\n"
+      "object and, from the object library, its bitmap and the rectangle of the whole-region\n"
+      "picture it covers (left, top, width, height, before clipping: it may begin at negative\n"
+      "coordinates or end beyond 2048 x 1536). An entity that leaves no pixel in the picture says\n"
+      "why: no object library, no definition, wrong-size definition, no bitmap, no pixels, or\n"
+      "outside the region (a rectangle that only touches an edge from outside is outside).\n"
+      "\n"
+      "The objects come from --objects, or else from the OBJEX.GFF beside the region file (in any\n"
+      "case), which is named on standard error. A region the viewer would not show is an error.\n"
+      "\n"
+      "Examples:\n"
+      "  karst-gff entities RGN01.GFF                          the table\n"
+      "  karst-gff entities RGN01.GFF --objects OBJEX.GFF --json\n"
+      "    {\"entities\":[{\"bitmapId\":554,\"drawn\":true,\"flags\":128,\"height\":56,\"index\":0,\"left\":1303,\n"
+      "      \"mirrored\":true,\"objectId\":158,\"top\":-42,\"width\":32,\"x\":1319,\"y\":12,\"z\":0}],\n"
+      "     \"file\":\"RGN01.GFF\"}");
+  command->add_option("file", options->path, "the region file")->required()->type_name("RGN.GFF");
+  command
+      ->add_option("--objects", options->objectsPath,
+                   "the object library; without it, the OBJEX.GFF beside the region file")
+      ->type_name("OBJEX.GFF");
+  command->add_flag("--json", options->json, "print JSON instead of text");
+  command->callback([options, &exitCode] { exitCode = RunEntities(*options); });
+}
+
+void AddFindCommand(CLI::App& app, int& exitCode) {
+  auto options = std::make_shared<FindOptions>();
+  CLI::App* command =
+      app.add_subcommand("find", "Find where a game folder places an object or a bitmap, or which regions bear a name");
+  command->footer(
+      "Searches every RGN*.GFF of the folder in the viewer's order. --object and --bitmap list\n"
+      "every entity placing that object, or an object drawn with that bitmap (bitmap numbers\n"
+      "come from the folder's OBJEX.GFF), in table order; --name lists the regions whose name\n"
+      "holds TEXT, letters matched without regard to case.\n"
+      "\n"
+      "A region that cannot be read or that the viewer would not show is named on standard error\n"
+      "and the others are still searched. Exit status: 0 whether or not anything matched; 1 when\n"
+      "the folder has no region files, --bitmap has no object library, or a region was not\n"
+      "searched.\n"
+      "\n"
+      "Examples:\n"
+      "  karst-gff find ~/game --object 158\n"
+      "  karst-gff find ~/game --bitmap 555 --json\n"
+      "    {\"matches\":[{\"bitmapId\":555,\"file\":\"RGN01.GFF\",\"index\":2,\"objectId\":187,\"x\":983,\"y\":18}]}\n"
+      "  karst-gff find ~/game --name town\n"
+      "  karst-gff find ~/game --name town --json\n"
+      "    {\"matches\":[{\"file\":\"RGN04.GFF\",\"name\":\"Old Town\"}]}");
+  command->add_option("folder", options->folder, "the game folder")->required()->type_name("GAMEDIR");
+  CLI::Option_group* search = command->add_option_group("search", "what to look for, exactly one of");
+  search->add_option("--object", options->object, "entities placing object N (its OJFF chunk number)")->type_name("N");
+  search->add_option("--bitmap", options->bitmap, "entities whose object is drawn with bitmap N (a BMP chunk number)")
+      ->type_name("N");
+  search->add_option("--name", options->name, "regions whose name holds TEXT, case ignored")->type_name("TEXT");
+  search->require_option(1);
+  command->add_flag("--json", options->json, "print JSON instead of text");
+  command->callback([options, &exitCode] { exitCode = RunFind(*options); });
+}
+
+}  // namespace karst::tools
