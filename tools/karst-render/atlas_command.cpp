@@ -10,12 +10,16 @@
 #include <span>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
+#include "data/object_library.h"
+#include "data/region.h"
 #include "platform/terminal.h"
 #include "tools/common/cli.h"
+#include "tools/common/entity_rows.h"
 #include "tools/common/input_file.h"
 #include "tools/common/json_text.h"
 #include "tools/common/output_checks.h"
@@ -59,6 +63,7 @@ struct JobResult {
   std::uint32_t width = 0;
   std::uint32_t height = 0;
   std::vector<std::string> files;  // what was written, relative to the site
+  std::vector<EntityRow> rows;
 };
 
 std::span<const std::uint8_t> BytesOf(const std::string& text) {
@@ -106,18 +111,47 @@ std::string WritePictures(const std::filesystem::path& site, const RegionJob& jo
   return {};
 }
 
-// One worker: its own displays, so nothing it draws is shared: one with the folder's library for
-// the maps, one without for the ground pictures. Takes the next region until none is left.
+// The region's entity rows, as karst-gff entities gives them, as JSON and as the page's script.
+// Empty on success, else the reason, with `failedFile` set.
+std::string WriteData(const std::filesystem::path& site, const RegionJob& job, const ObjectLibrary* library,
+                      JobResult& result) {
+  std::vector<LoadNote> quiet;  // the renderer has reported what this load meets
+  std::string error;
+  const std::unique_ptr<Region> region = ReadRegionInput(job.input, LoadReport::Into(quiet), error);
+  if (region == nullptr) {
+    return error;
+  }
+  result.rows = EntityRows(*region, library);
+  // Byte for byte what karst-gff entities --json prints, line end included.
+  const std::string json = EntityRowsJson(std::filesystem::path(job.input).filename().string(), result.rows) + "\n";
+  const std::string script = ScriptCall("region", {JsonText(job.name), json.substr(0, json.size() - 1)});
+  for (const auto& [file, text] : {std::pair{&job.json, &json}, std::pair{&job.script, &script}}) {
+    error = WriteSiteFile(site, *file, BytesOf(*text), result.files);
+    if (!error.empty()) {
+      result.failedFile = (site / *file).string();
+      return error;
+    }
+  }
+  return {};
+}
+
+// One worker: its own displays and library, so nothing it reads or draws is shared: one display
+// with the folder's library for the maps, one without for the ground pictures. Takes the next
+// region until none is left.
 void DrawRegions(const std::vector<RegionJob>& jobs, const std::filesystem::path& site, const std::string& objectsPath,
                  std::atomic<std::size_t>& next, ResultBoard<JobResult>& board) {
   RegionRenderer withObjects(RegionRenderer::Frame::kWholeRegion);
   RegionRenderer ground(RegionRenderer::Frame::kWholeRegion);
+  std::unique_ptr<ObjectLibrary> library;
   std::string setUpError = withObjects.SetUp();
   if (setUpError.empty() && !objectsPath.empty()) {
     setUpError = ground.SetUp();
     // The main thread has loaded the library once already and reported what it found.
     withObjects.LoadObjects(objectsPath);
     withObjects.TakeNotes();
+    std::vector<LoadNote> quiet;
+    std::string ignored;
+    library = ReadLibraryInput(objectsPath, LoadReport::Into(quiet), ignored);
   }
   for (std::size_t index = next++; index < jobs.size(); index = next++) {
     const RegionJob& job = jobs[index];
@@ -136,6 +170,9 @@ void DrawRegions(const std::vector<RegionJob>& jobs, const std::filesystem::path
       ground.TakeNotes();
       if (groundDrawn) {
         result.error = WritePictures(site, job, map, objectsPath.empty() ? nullptr : &tiles, result);
+      }
+      if (groundDrawn && result.error.empty()) {
+        result.error = WriteData(site, job, library.get(), result);
         result.written = result.error.empty();
       }
     } else {
@@ -155,11 +192,17 @@ std::string IndexScript(const std::vector<RegionJob>& jobs, const std::vector<Jo
       failed.push_back({{"file", file}, {"reason", results[i].error}});
       continue;
     }
+    // What the search looks through: [index, objectId, bitmapId, x, y] of every entity.
+    nlohmann::json rows = nlohmann::json::array();
+    for (const EntityRow& row : results[i].rows) {
+      rows.push_back(
+          {row.index, row.objectId, row.bitmapId ? nlohmann::json(*row.bitmapId) : nlohmann::json(), row.x, row.y});
+    }
     regions.push_back({{"name", jobs[i].name},
                        {"file", file},
                        {"width", results[i].width},
                        {"height", results[i].height},
-                       {"undrawn", results[i].entities.undrawn}});
+                       {"rows", rows}});
   }
   const nlohmann::json index = {{"regions", regions}, {"failed", failed}, {"objects", objects}};
   return ScriptCall("index", {JsonText(index)});

@@ -99,7 +99,7 @@ const karstAtlas = (function () {
     for (let row = first.y; row <= last.y; ++row) {
       context.fillRect(o.x + first.x * side, o.y + row * side, (last.x - first.x) * side, 1);
     }
-    if (side < 32) {
+    if (side < 64) {
       return;
     }
     context.font = "10px sans-serif";
@@ -185,7 +185,7 @@ const karstAtlas = (function () {
     const table = document.createElement("table");
     const fields = ["index", "x", "y", "z", "mirrored", "objectId", "bitmapId"];
     const cells = fields.map((field) => [field, row[field] === null ? "none" : String(row[field])]);
-    cells.push(["drawn", row.drawn ? "yes" : "no: " + row.why]);
+    cells.push(["drawn", row.drawn ? "yes" : "no: " + row.reason]);
     for (const [field, value] of cells) {
       const line = table.insertRow();
       line.insertCell().textContent = field;
@@ -249,6 +249,15 @@ const karstAtlas = (function () {
     return zoom;
   }
 
+  function cannotLoad(name) {
+    showIndex();
+    const found = $("found");
+    found.replaceChildren();
+    const item = document.createElement("li");
+    item.textContent = "The data of " + name + " could not be loaded: is data/" + name + ".js missing?";
+    found.appendChild(item);
+  }
+
   function showIndex() {
     current = null;
     $("map").hidden = true;
@@ -262,7 +271,9 @@ const karstAtlas = (function () {
     if (!(name in loaded)) {
       const script = document.createElement("script");
       script.src = "data/" + encodeURIComponent(name) + ".js";
-      script.onload = () => openRegion(name, wanted);
+      // A script that is missing, or names another region, must not be asked for again and again.
+      script.onload = () => (name in loaded ? openRegion(name, wanted) : cannotLoad(name));
+      script.onerror = () => cannotLoad(name);
       document.head.appendChild(script);
       return;
     }
@@ -299,8 +310,13 @@ const karstAtlas = (function () {
   // "#REGION/X/Y/ZOOM", or "#REGION" for the whole region; anything else is the index.
   function route() {
     const parts = location.hash.slice(1).split("/");
-    const name = decodeURIComponent(parts[0]);
-    if (site === null || regionIndex(name) < 0) {
+    let name = null;
+    try {
+      name = decodeURIComponent(parts[0]);
+    } catch (error) {
+      // A mangled address: the index.
+    }
+    if (site === null || name === null || regionIndex(name) < 0) {
       showIndex();
       return;
     }
@@ -319,12 +335,15 @@ const karstAtlas = (function () {
     if (index < 0 || index >= site.regions.length) {
       return;
     }
-    // Like the viewer: the next region from its top-left corner, at the same zoom.
+    // Like the viewer: the next region from its top-left corner, at the same zoom; centred when
+    // the whole of it fits on screen.
+    const meta = site.regions[index];
     const s = scale();
     const c = centre();
-    const meta = site.regions[index];
-    location.hash = encodeURIComponent(meta.name) + "/" + Math.min(Math.ceil(c.x / s), meta.width - 1) + "/" +
-      Math.min(Math.ceil(c.y / s), meta.height - 1) + "/" + view.zoom;
+    const fits = meta.width * s <= canvas.width && meta.height * s <= canvas.height;
+    const x = fits ? Math.floor(meta.width / 2) : Math.min(Math.ceil(c.x / s), meta.width - 1);
+    const y = fits ? Math.floor(meta.height / 2) : Math.min(Math.ceil(c.y / s), meta.height - 1);
+    location.hash = encodeURIComponent(meta.name) + "/" + x + "/" + y + "/" + view.zoom;
   }
 
   function onKey(event) {
@@ -445,8 +464,13 @@ const karstAtlas = (function () {
         draw();
       });
     }
-    $("zoomIn").addEventListener("click", () => setView(view.x, view.y, view.zoom + 1));
-    $("zoomOut").addEventListener("click", () => setView(view.x, view.y, view.zoom - 1));
+    // The controls give the focus back, so that Space steps regions rather than pressing them.
+    for (const [id, by] of [["zoomIn", 1], ["zoomOut", -1]]) {
+      $(id).addEventListener("click", () => {
+        $(id).blur();
+        setView(view.x, view.y, view.zoom + by);
+      });
+    }
     canvas.addEventListener("mousedown", (event) => {
       drag = { x: event.clientX, y: event.clientY, view: view, moved: false };
     });
