@@ -50,6 +50,7 @@ TEST(AtlasMarker, KeepsOnlyLinesThatStayInsideTheSite) {
 TEST(AtlasMarker, ReadsBackWhatItWroteAndNothingElse) {
   const std::vector<std::string> files = {"index.html", "maps/RGN01.png", "thumbs/RGN01.png"};
   EXPECT_EQ(ParseMarker(MarkerText(files)), files);
+  EXPECT_EQ(ParseMarker(MarkerText({files[2], files[0], files[1], files[0]})), files);
   // The last line may lack its line end.
   std::string text = MarkerText(files);
   text.pop_back();

@@ -363,18 +363,23 @@ int RunAtlas(const AtlasOptions& options) {
   }
   progress.Finish();
 
-  std::string siteError;
+  const std::string indexScript = IndexScript(jobs, results, !objectsPath.empty());
+  std::vector<std::pair<std::string, std::span<const std::uint8_t>>> pages{{kIndexData, BytesOf(indexScript)}};
   for (const PageFile& page : AtlasPageFiles()) {
-    if (siteError.empty()) {
-      siteError = WriteSiteFile(site, std::string(page.name), page.bytes, written);
-      refused = (site / page.name).string();
+    pages.emplace_back(page.name, page.bytes);
+  }
+  std::string siteError;
+  std::string failedPath;
+  for (const auto& [file, bytes] : pages) {
+    siteError = WriteSiteFile(site, file, bytes, written);
+    if (!siteError.empty()) {
+      failedPath = (site / file).string();
+      break;
     }
   }
-  if (siteError.empty()) {
-    siteError = WriteSiteFile(site, kIndexData, BytesOf(IndexScript(jobs, results, !objectsPath.empty())), written);
-    refused = (site / kIndexData).string();
-  }
-  const std::vector<std::string> kept = RemoveStale(site, earlier.files, std::set(written.begin(), written.end()));
+  // Without its pages the new site is unfinished: the earlier files stay, and stay listed.
+  const std::vector<std::string> kept =
+      siteError.empty() ? RemoveStale(site, earlier.files, std::set(written.begin(), written.end())) : earlier.files;
   std::vector<std::string> ours = written;
   ours.insert(ours.end(), kept.begin(), kept.end());
   if (const std::string markerError = WriteOutput(markerPath, BytesOf(MarkerText(ours))); !markerError.empty()) {
@@ -382,7 +387,7 @@ int RunAtlas(const AtlasOptions& options) {
     return kExitFailure;
   }
   if (!siteError.empty()) {
-    ReportError(kTool, refused, siteError);
+    ReportError(kTool, failedPath, siteError);
     return kExitFailure;
   }
 

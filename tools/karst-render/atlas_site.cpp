@@ -1,6 +1,7 @@
 #include "tools/karst-render/atlas_site.h"
 
 #include <filesystem>
+#include <set>
 #include <system_error>
 
 #include "tools/common/input_file.h"
@@ -34,7 +35,7 @@ bool SafeSitePath(std::string_view line) {
 std::string MarkerText(const std::vector<std::string>& files) {
   std::string text(kMarkerFirstLine);
   text += "\n";
-  for (const std::string& file : files) {
+  for (const std::string& file : std::set<std::string>(files.begin(), files.end())) {
     text += file + "\n";
   }
   return text;

@@ -17,7 +17,8 @@ namespace karst::tools {
 // The marker's name inside the site.
 inline constexpr const char* kAtlasMarkerName = ".karst-atlas";
 
-// The marker's text: its first line, then every file of the site, one a line, relative to it.
+// The marker's text: its first line, then every file of the site relative to it, one a line, each
+// once, in byte order.
 std::string MarkerText(const std::vector<std::string>& files);
 
 // The files a marker lists; nothing when the text is no marker of ours. A line that could lead

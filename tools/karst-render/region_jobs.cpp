@@ -40,26 +40,18 @@ std::vector<std::string> FindRegionFiles(const char* tool, const std::string& fo
 }
 
 std::string UsableLibrary(const char* tool, const std::string& folder) {
-  const std::filesystem::path path = ObjectLibraryIn(folder);
-  if (const std::string problem = InputProblem(path.string()); !problem.empty()) {
-    ReportError(tool, path.string(), problem + ": the regions are drawn without objects");
-    return {};
-  }
+  const std::string path = ObjectLibraryIn(folder);
   std::vector<LoadNote> notes;
-  const std::unique_ptr<ObjectLibrary> library = LoadObjectLibrary(path.string(), LoadReport::Into(notes));
+  std::string error;
+  const std::unique_ptr<ObjectLibrary> library = ReadLibraryInput(path, LoadReport::Into(notes), error);
   for (const std::string& line : DistinctTexts(notes)) {
-    std::cout << path.string() << ": " << line << "\n";
+    std::cout << path << ": " << line << "\n";
   }
   if (library == nullptr) {
-    ReportError(tool, path.string(),
-                "not a GFF container (no \"GFFI\" header, or too short): the regions are drawn without objects");
+    ReportError(tool, path, error + ": the regions are drawn without objects");
     return {};
   }
-  if (library->bmpSets.empty()) {
-    ReportError(tool, path.string(), "no \"BMP \" frame sets: the regions are drawn without objects");
-    return {};
-  }
-  return path.string();
+  return path;
 }
 
 std::vector<std::string> DistinctTexts(const std::vector<LoadNote>& notes) {
