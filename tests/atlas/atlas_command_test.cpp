@@ -155,13 +155,17 @@ TEST(Atlas, ReplacesAnEarlierAtlasRemovingOnlyItsOwnFiles) {
   const fs::path site = dir.path() / "site";
   ASSERT_EQ(RunProgram(KARST_RENDER_PATH, {"atlas", world.string(), "-o", site.string()}).exitCode, 0);
   // Since then: RGN04 left the game, someone added notes beside the site's files and put a game
-  // file where one of ours was; the marker was edited to name a file outside the site.
+  // file where one of ours was; the marker was edited to name a file outside the site, and one
+  // behind a link to a folder elsewhere.
   fs::remove(world / "RGN04.GFF");
   dir.Write("site/notes.txt", Bytes("mine"));
   dir.Write("outside.txt", Bytes("mine"));
   const std::vector<std::uint8_t> container = authoring::WriteContainer({{kTagPal, {{0, {1, 2, 3}}}}});
   dir.Write("site/thumbs/RGN04.png", container);
-  dir.Write("site/.karst-atlas", Bytes(Text(site / ".karst-atlas") + "../outside.txt\n"));
+  dir.Write("site/.karst-atlas", Bytes(Text(site / ".karst-atlas") + "../outside.txt\n" + "linked/RGN04.png\n"));
+  fs::create_directory(dir.path() / "elsewhere");
+  dir.Write("elsewhere/RGN04.png", Bytes("mine"));
+  fs::create_directory_symlink(dir.path() / "elsewhere", site / "linked");
 
   const ProgramResult result = RunProgram(KARST_RENDER_PATH, {"atlas", world.string(), "-o", site.string()});
   EXPECT_EQ(result.exitCode, 0) << result.errorOutput;
@@ -175,6 +179,7 @@ TEST(Atlas, ReplacesAnEarlierAtlasRemovingOnlyItsOwnFiles) {
   EXPECT_EQ(FilesUnder(site), expected);
   EXPECT_EQ(ReadFileBytes(site / "thumbs/RGN04.png"), container);
   EXPECT_TRUE(fs::exists(dir.path() / "outside.txt"));
+  EXPECT_TRUE(fs::exists(dir.path() / "elsewhere/RGN04.png"));
   EXPECT_NE(result.errorOutput.find("thumbs/RGN04.png: left in place"), std::string::npos) << result.errorOutput;
   EXPECT_EQ(Text(site / "data/index.js").find("RGN04"), std::string::npos);
 }

@@ -222,7 +222,8 @@ std::string RefuseSiteFiles(const std::filesystem::path& site, const std::vector
 }
 
 // Removes the files of the earlier site that this one no longer has. A file that holds a GFF
-// container now is left where it is, and stays listed: whoever put it there wants it. Returns the
+// container now, or is reached through a folder that became a link, is left where it is, and
+// stays listed: whoever put it there wants it. Returns the
 // files that are still ours after all.
 std::vector<std::string> RemoveStale(const std::filesystem::path& site, const std::vector<std::string>& earlier,
                                      const std::set<std::string>& current) {
@@ -237,8 +238,12 @@ std::vector<std::string> RemoveStale(const std::filesystem::path& site, const st
     if (status.type() == std::filesystem::file_type::not_found) {
       continue;
     }
-    const bool plain =
-        status.type() == std::filesystem::file_type::regular || status.type() == std::filesystem::file_type::symlink;
+    // Through a folder that is now a link, the file would be someone else's, outside the site.
+    const bool inRealFolder =
+        path.parent_path() == site ||
+        std::filesystem::symlink_status(path.parent_path(), error).type() == std::filesystem::file_type::directory;
+    const bool plain = inRealFolder && (status.type() == std::filesystem::file_type::regular ||
+                                        status.type() == std::filesystem::file_type::symlink);
     if (!plain || !RefuseOutput(path.string(), InputFiles({})).empty() || !std::filesystem::remove(path, error)) {
       ReportError(kTool, path.string(), "left in place: it is no longer part of the atlas");
       kept.push_back(file);
