@@ -283,7 +283,9 @@ const karstAtlas = (function () {
       image.src = file + "/" + encodeURIComponent(name) + ".png";
       return image;
     };
-    current = { meta: meta, rows: loaded[name], map: picture("maps"), ground: site.objects ? picture("ground") : null };
+    if (current === null || current.meta.name !== name) {
+      current = { meta: meta, rows: loaded[name], map: picture("maps"), ground: site.objects ? picture("ground") : null };
+    }
     $("index").hidden = true;
     $("map").hidden = false;
     $("popup").hidden = true;
