@@ -118,6 +118,11 @@ ObjectDrawing BitmapDrawing(const ObjectLibrary& library, const ObjectDef& defin
   if (!frameSet->second->frames[0].HasPixels()) {
     return ObjectDrawing::kNoPixels;
   }
+  // The object layer draws from a surface, and no surface is made for such a frame.
+  if (frameSet->second->frames[0].width > kLargestObjectSide ||
+      frameSet->second->frames[0].height > kLargestObjectSide) {
+    return ObjectDrawing::kTooLarge;
+  }
   *frame = &frameSet->second->frames[0];
   return ObjectDrawing::kDrawn;
 }
@@ -158,6 +163,9 @@ std::size_t NoteUndrawnEntities(std::span<const Entity> entities, const ObjectLi
         break;
       case ObjectDrawing::kNoFrames:
         kind = NoteKind::kEntityBitmapWithoutFrames;
+        break;
+      case ObjectDrawing::kTooLarge:
+        kind = NoteKind::kEntityBitmapTooLarge;
         break;
       default:
         break;

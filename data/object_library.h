@@ -34,6 +34,7 @@
 #include "gff/frame_set.h"
 #include "gff/gff_file.h"
 #include "gff/load_report.h"
+#include "platform/ddraw.h"
 
 namespace karst {
 
@@ -73,8 +74,13 @@ std::unique_ptr<ObjectLibrary> LoadObjectLibrary(GffFile& file, const LoadReport
 // The definition in a 16-byte OJFF payload from chunk `number`; null for any other size.
 std::unique_ptr<ObjectDef> ParseObjectDef(std::span<const std::uint8_t> payload, std::uint32_t number);
 
+// The widest and tallest frame 0 an object surface holds: a surface has two spare columns and
+// rows beyond the frame, and no surface side may exceed platform::kLargestSurfaceSide.
+inline constexpr std::uint32_t kLargestObjectSide = platform::kLargestSurfaceSide - 2;
+
 // Whether the object an entity names can be drawn, and if not, why. An object is drawn from
-// frame 0 of the BMP frame set its definition names, and only when that frame has pixels.
+// frame 0 of the BMP frame set its definition names, and only when that frame has pixels and
+// fits an object surface.
 enum class ObjectDrawing {
   kDrawn,
   kNoDefinition,         // no OJFF chunk under the entity's objectId
@@ -82,6 +88,7 @@ enum class ObjectDrawing {
   kNoBitmap,             // no BMP frame set under the definition's bitmapId
   kNoFrames,             // a BMP frame set without frames
   kNoPixels,             // frame 0 has no pixels
+  kTooLarge,             // frame 0 is wider or taller than kLargestObjectSide
 };
 
 ObjectDrawing DrawingOf(const ObjectLibrary& library, std::uint32_t objectId);
@@ -89,7 +96,7 @@ ObjectDrawing DrawingOf(const ObjectLibrary& library, std::uint32_t objectId);
 struct Entity;
 
 // Notes every entity of `entities` that the object layer passes over, with its index as the
-// note's value and its kind saying why (kEntityWithoutDefinition ... kEntityBitmapWithoutPixels).
+// note's value and its kind saying why (kEntityWithoutDefinition ... kEntityBitmapTooLarge).
 // Returns how many there were.
 std::size_t NoteUndrawnEntities(std::span<const Entity> entities, const ObjectLibrary& library,
                                 const LoadReport& report);

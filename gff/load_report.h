@@ -50,6 +50,7 @@ enum class NoteKind : std::uint8_t {
   kEntityWithoutBitmap,
   kEntityBitmapWithoutFrames,
   kEntityBitmapWithoutPixels,
+  kEntityBitmapTooLarge,
 };
 
 struct LoadNote {

@@ -282,23 +282,28 @@ TEST(UndrawnEntities, EachIsNotedWithItsIndexAndWhy) {
   library.objectDefs[3] = definition(99);  // no such bitmap
   library.objectDefs[4] = definition(11);  // a set without frames
   library.objectDefs[5] = definition(12);  // frame 0 without pixels
+  library.objectDefs[6] = definition(13);  // frame 0 one column wider than a surface holds
   library.bmpSets[10] = std::make_unique<FrameSet>();
   library.bmpSets[10]->frames.resize(1);
   library.bmpSets[10]->frames[0].pixels = {1};
   library.bmpSets[11] = std::make_unique<FrameSet>();
   library.bmpSets[12] = std::make_unique<FrameSet>();
   library.bmpSets[12]->frames.resize(1);
+  library.bmpSets[13] = std::make_unique<FrameSet>();
+  library.bmpSets[13]->frames.resize(1);
+  library.bmpSets[13]->frames[0].width = kLargestObjectSide + 1;
+  library.bmpSets[13]->frames[0].height = 1;
+  library.bmpSets[13]->frames[0].pixels.resize(kLargestObjectSide + 1, 1);
   std::vector<Entity> entities;
-  for (const std::uint32_t objectId : {1u, 2u, 3u, 1u, 4u, 5u, 77u}) {
+  for (const std::uint32_t objectId : {1u, 2u, 3u, 1u, 4u, 5u, 77u, 6u}) {
     entities.push_back(Entity{0, 0, 0, 0, objectId});
   }
   std::vector<LoadNote> notes;
-  EXPECT_EQ(NoteUndrawnEntities(entities, library, LoadReport::Into(notes)), 5u);
-  const std::vector<std::pair<std::uint64_t, NoteKind>> expected = {{1, NoteKind::kEntityDefinitionWrongSize},
-                                                                    {2, NoteKind::kEntityWithoutBitmap},
-                                                                    {4, NoteKind::kEntityBitmapWithoutFrames},
-                                                                    {5, NoteKind::kEntityBitmapWithoutPixels},
-                                                                    {6, NoteKind::kEntityWithoutDefinition}};
+  EXPECT_EQ(NoteUndrawnEntities(entities, library, LoadReport::Into(notes)), 6u);
+  const std::vector<std::pair<std::uint64_t, NoteKind>> expected = {
+      {1, NoteKind::kEntityDefinitionWrongSize}, {2, NoteKind::kEntityWithoutBitmap},
+      {4, NoteKind::kEntityBitmapWithoutFrames}, {5, NoteKind::kEntityBitmapWithoutPixels},
+      {6, NoteKind::kEntityWithoutDefinition},   {7, NoteKind::kEntityBitmapTooLarge}};
   ASSERT_EQ(notes.size(), expected.size());
   for (std::size_t i = 0; i < expected.size(); ++i) {
     EXPECT_EQ(notes[i].value, expected[i].first) << i;

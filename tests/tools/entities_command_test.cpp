@@ -14,6 +14,7 @@
 
 #include "authoring/container_writer.h"
 #include "authoring/frame_encoders.h"
+#include "data/object_library.h"
 #include "gff/format.h"
 #include "tests/support/region_picture.h"
 #include "tests/support/run_program.h"
@@ -36,23 +37,32 @@ authoring::IndexedImage Bitmap() {
   return image;
 }
 
+// One row of `width` pixels, none transparent.
+authoring::IndexedImage Wide(std::uint32_t width) { return {width, 1, std::vector<std::uint8_t>(width, 250)}; }
+
 // Object 1: hotspot (4, 6), bitmap 10 (8 x 6); object 6: hotspot (100, 100), bitmap 10. Object 2
-// is 15 bytes; 3, 4 and 5 name a missing bitmap, one without frames and one of a 0 x 0 frame.
+// is 15 bytes; 3, 4 and 5 name a missing bitmap, one without frames and one of a 0 x 0 frame;
+// 7 and 8 one a column wider than an object surface holds and one that just fits.
 Bytes Library() {
   const auto object = [](std::uint32_t number, std::uint16_t hotspotX, std::uint16_t hotspotY, std::uint16_t bitmap) {
     return authoring::ChunkSpec{number, testing::ObjectPayload({number, hotspotX, hotspotY, bitmap})};
   };
-  return authoring::WriteContainer({{kTagOjff,
-                                     {object(1, 4, 6, 10),
-                                      {2, Bytes(15, 0)},
-                                      object(3, 0, 0, 11),
-                                      object(4, 0, 0, 12),
-                                      object(5, 0, 0, 13),
-                                      object(6, 100, 100, 10)}},
-                                    {kTagBmp,
-                                     {{10, *authoring::WriteFrameSetPayload({*authoring::EncodeNrmlFrame(Bitmap())})},
-                                      {12, *authoring::WriteFrameSetPayload({})},
-                                      {13, *authoring::WriteFrameSetPayload({authoring::EncodeBlankFrame(0, 0)})}}}});
+  return authoring::WriteContainer(
+      {{kTagOjff,
+        {object(1, 4, 6, 10),
+         {2, Bytes(15, 0)},
+         object(3, 0, 0, 11),
+         object(4, 0, 0, 12),
+         object(5, 0, 0, 13),
+         object(6, 100, 100, 10),
+         object(7, 0, 0, 14),
+         object(8, 0, 0, 15)}},
+       {kTagBmp,
+        {{10, *authoring::WriteFrameSetPayload({*authoring::EncodeNrmlFrame(Bitmap())})},
+         {12, *authoring::WriteFrameSetPayload({})},
+         {13, *authoring::WriteFrameSetPayload({authoring::EncodeBlankFrame(0, 0)})},
+         {14, *authoring::WriteFrameSetPayload({*authoring::EncodePlanFrame(Wide(kLargestObjectSide + 1))})},
+         {15, *authoring::WriteFrameSetPayload({*authoring::EncodePlanFrame(Wide(kLargestObjectSide))})}}}});
 }
 
 struct Expected {
@@ -87,6 +97,8 @@ const std::vector<Expected> kEntities = {
     {"missing bitmap", {300, 500, 0, 0, 3}, 11, std::nullopt, "no bitmap"},
     {"bitmap without frames", {300, 500, 0, 0, 4}, 12, std::nullopt, "no bitmap"},
     {"bitmap without pixels", {300, 500, 0, 0, 5}, 13, std::nullopt, "no pixels"},
+    {"bitmap too wide for a surface", {0, 1000, 0, 0, 7}, 14, std::nullopt, "too large to draw"},
+    {"bitmap as wide as a surface holds", {0, 1100, 0, 0, 8}, 15, {{0, 1100, 65534, 1}}, nullptr},
 };
 
 struct Files {
@@ -185,7 +197,7 @@ TEST(EntitiesCommand, DrawnRectanglesAreWhereTheRendererDrawsObjects) {
     }
     EXPECT_GT(inside, 0u) << "entity " << row["index"];
   }
-  EXPECT_EQ(drawnRows, 12u);
+  EXPECT_EQ(drawnRows, 13u);
   EXPECT_EQ(std::count(blanked.begin(), blanked.end(), true), 0);
 }
 

@@ -25,6 +25,8 @@ EntityReason ReasonOf(ObjectDrawing drawing) {
       return EntityReason::kNoBitmap;
     case ObjectDrawing::kNoPixels:
       return EntityReason::kNoPixels;
+    case ObjectDrawing::kTooLarge:
+      return EntityReason::kTooLarge;
   }
   return EntityReason::kNoDefinition;
 }
@@ -99,6 +101,8 @@ std::string_view ReasonText(EntityReason reason) {
       return "no bitmap";
     case EntityReason::kNoPixels:
       return "no pixels";
+    case EntityReason::kTooLarge:
+      return "too large to draw";
     case EntityReason::kOutsideRegion:
       return "outside the region";
   }

@@ -28,6 +28,7 @@ enum class EntityReason {
   kWrongSizeDefinition,  // an OJFF chunk that is not 16 bytes long
   kNoBitmap,             // no BMP frame set under the definition's bitmapId, or one without frames
   kNoPixels,             // frame 0 of the bitmap has no pixels
+  kTooLarge,             // frame 0 is larger than an object surface can be
   kOutsideRegion,        // no pixel of the rectangle lies inside the region
 };
 

@@ -44,7 +44,8 @@ void ReportNotes(std::vector<LoadNote>& notes) {
   notes.clear();
 }
 
-std::string NumberOrDash(const std::optional<std::int64_t>& value) { return value ? std::to_string(*value) : "-"; }
+// A bitmap number, or "-" where there is none.
+std::string BitmapCell(const std::optional<std::uint32_t>& value) { return value ? std::to_string(*value) : "-"; }
 
 struct EntitiesOptions {
   std::string path;
@@ -59,15 +60,13 @@ std::string EntityTable(const std::vector<EntityRow>& rows) {
   std::vector<std::vector<std::string>> cells{
       {"index", "x", "y", "z", "flags", "object", "bitmap", "left", "top", "width", "height", "mirrored", "drawn"}};
   for (const EntityRow& row : rows) {
-    const auto& rectangle = row.rectangle;
+    const auto side = [&row](std::int32_t EntityRectangle::*field) {
+      return row.rectangle ? std::to_string((*row.rectangle).*field) : std::string("-");
+    };
     cells.push_back({std::to_string(row.index), std::to_string(row.x), std::to_string(row.y), std::to_string(row.z),
-                     std::to_string(row.flags), std::to_string(row.objectId),
-                     NumberOrDash(row.bitmapId ? std::optional<std::int64_t>(*row.bitmapId) : std::nullopt),
-                     NumberOrDash(rectangle ? std::optional<std::int64_t>(rectangle->left) : std::nullopt),
-                     NumberOrDash(rectangle ? std::optional<std::int64_t>(rectangle->top) : std::nullopt),
-                     NumberOrDash(rectangle ? std::optional<std::int64_t>(rectangle->width) : std::nullopt),
-                     NumberOrDash(rectangle ? std::optional<std::int64_t>(rectangle->height) : std::nullopt),
-                     row.mirrored ? "yes" : "no",
+                     std::to_string(row.flags), std::to_string(row.objectId), BitmapCell(row.bitmapId),
+                     side(&EntityRectangle::left), side(&EntityRectangle::top), side(&EntityRectangle::width),
+                     side(&EntityRectangle::height), row.mirrored ? "yes" : "no",
                      row.drawn() ? std::string("yes") : "no: " + std::string(ReasonText(row.reason))});
   }
   return AlignedTable(kColumns, cells);
@@ -176,8 +175,7 @@ void PrintEntityMatches(const std::vector<EntityMatch>& matches, bool json) {
   std::vector<std::vector<std::string>> cells{{"file", "index", "x", "y", "object", "bitmap"}};
   for (const auto& [file, row] : matches) {
     cells.push_back({EscapedText(file), std::to_string(row.index), std::to_string(row.x), std::to_string(row.y),
-                     std::to_string(row.objectId),
-                     NumberOrDash(row.bitmapId ? std::optional<std::int64_t>(*row.bitmapId) : std::nullopt)});
+                     std::to_string(row.objectId), BitmapCell(row.bitmapId)});
   }
   std::cout << AlignedTable(kColumns, cells);
 }
@@ -274,8 +272,9 @@ void AddEntitiesCommand(CLI::App& app, int& exitCode) {
       "object and, from the object library, its bitmap and the rectangle of the whole-region\n"
       "picture it covers (left, top, width, height, before clipping: it may begin at negative\n"
       "coordinates or end beyond 2048 x 1536). An entity that leaves no pixel in the picture says\n"
-      "why: no object library, no definition, wrong-size definition, no bitmap, no pixels, or\n"
-      "outside the region (a rectangle that only touches an edge from outside is outside).\n"
+      "why: no object library, no definition, wrong-size definition, no bitmap, no pixels, too\n"
+      "large to draw (wider or taller than 65534), or outside the region (a rectangle that only\n"
+      "touches an edge from outside is outside).\n"
       "\n"
       "The objects come from --objects, or else from the OBJEX.GFF beside the region file (in any\n"
       "case), which is named on standard error. A region the viewer would not show is an error.\n"

@@ -234,6 +234,9 @@ std::string EntityProblem(const LoadNote& note, const Entity& entity, const Obje
       return object + ", whose " + bitmap + " the library does not have (no " + chunk + ")";
     case NoteKind::kEntityBitmapWithoutFrames:
       return object + ", whose " + bitmap + " (" + chunk + ") has no frames";
+    case NoteKind::kEntityBitmapTooLarge:
+      return object + ", whose " + bitmap + " (" + chunk + ") has a frame 0 wider or taller than " +
+             std::to_string(kLargestObjectSide) + " pixels";
     default:
       return object + ", whose " + bitmap + " (" + chunk + ") has no pixels in frame 0";
   }
