@@ -82,11 +82,7 @@ int RunAll(const AllOptions& options) {
   if (names.empty()) {
     return kExitFailure;
   }
-  std::vector<std::string> inputPaths{ObjectLibraryIn(folder.string())};
-  for (const std::string& name : names) {
-    inputPaths.push_back((folder / name).string());
-  }
-  const InputFiles inputs(inputPaths);
+  const InputFiles inputs = FolderInputs(options.folder, names);
   if (const std::string refusal = RefuseOutputFolder(options.output, inputs); !refusal.empty()) {
     ReportError(kTool, options.output, refusal);
     return kExitUsage;
@@ -152,22 +148,11 @@ int RunAll(const AllOptions& options) {
   }
   progress.Finish();
 
-  std::cout << "rendered " << jobs.size() - failures.size() << " of " << jobs.size()
-            << (jobs.size() == 1 ? " region" : " regions") << " into " << outputFolder.string() << "\n";
-  if (!renamed.empty()) {
-    std::cout << "renamed, as their names differ from earlier ones only in case:\n";
-    for (const std::size_t index : renamed) {
-      std::cout << "  " << names[index] << " -> " << jobs[index].output << "\n";
-    }
+  FolderSummary summary{"rendered", outputFolder.string(), jobs.size(), {}, failures, ""};
+  for (const std::size_t index : renamed) {
+    summary.renamed.push_back(names[index] + " -> " + jobs[index].output);
   }
-  if (failures.empty()) {
-    return kExitSuccess;
-  }
-  std::cerr << kTool << ": " << failures.size() << (failures.size() == 1 ? " region" : " regions") << " failed:\n";
-  for (const std::string& failure : failures) {
-    std::cerr << "  " << failure << "\n";
-  }
-  return kExitFailure;
+  return ReportSummary(kTool, summary);
 }
 
 }  // namespace

@@ -258,11 +258,7 @@ int RunAtlas(const AtlasOptions& options) {
   if (names.empty()) {
     return kExitFailure;
   }
-  std::vector<std::string> inputPaths{ObjectLibraryIn(folder.string())};
-  for (const std::string& name : names) {
-    inputPaths.push_back((folder / name).string());
-  }
-  const InputFiles inputs(inputPaths);
+  const InputFiles inputs = FolderInputs(options.folder, names);
   if (const std::string refusal = RefuseOutputFolder(options.output, inputs); !refusal.empty()) {
     ReportError(kTool, options.output, refusal);
     return kExitUsage;
@@ -396,23 +392,12 @@ int RunAtlas(const AtlasOptions& options) {
     return kExitFailure;
   }
 
-  std::cout << "mapped " << jobs.size() - failures.size() << " of " << jobs.size()
-            << (jobs.size() == 1 ? " region" : " regions") << " into " << (site / "index.html").string() << "\n";
-  if (!renamed.empty()) {
-    std::cout << "renamed, as their names differ from earlier ones only in case:\n";
-    for (const std::size_t index : renamed) {
-      std::cout << "  " << names[index] << " -> " << jobs[index].name << "\n";
-    }
+  FolderSummary summary{"mapped", (site / "index.html").string(), jobs.size(), {},
+                        failures, " (listed on the index page)"};
+  for (const std::size_t index : renamed) {
+    summary.renamed.push_back(names[index] + " -> " + jobs[index].name);
   }
-  if (failures.empty()) {
-    return kExitSuccess;
-  }
-  std::cerr << kTool << ": " << failures.size() << (failures.size() == 1 ? " region" : " regions")
-            << " failed (listed on the index page):\n";
-  for (const std::string& failure : failures) {
-    std::cerr << "  " << failure << "\n";
-  }
-  return kExitFailure;
+  return ReportSummary(kTool, summary);
 }
 
 }  // namespace

@@ -39,6 +39,35 @@ std::vector<std::string> FindRegionFiles(const char* tool, const std::string& fo
   return names;
 }
 
+InputFiles FolderInputs(const std::string& folder, const std::vector<std::string>& names) {
+  std::vector<std::string> paths{ObjectLibraryIn(folder)};
+  for (const std::string& name : names) {
+    paths.push_back((std::filesystem::path(folder) / name).string());
+  }
+  return InputFiles(paths);
+}
+
+int ReportSummary(const char* tool, const FolderSummary& summary) {
+  const std::size_t done = summary.regions - summary.failures.size();
+  std::cout << summary.verb << " " << done << " of " << summary.regions
+            << (summary.regions == 1 ? " region" : " regions") << " into " << summary.destination << "\n";
+  if (!summary.renamed.empty()) {
+    std::cout << "renamed, as their names differ from earlier ones only in case:\n";
+    for (const std::string& line : summary.renamed) {
+      std::cout << "  " << line << "\n";
+    }
+  }
+  if (summary.failures.empty()) {
+    return kExitSuccess;
+  }
+  std::cerr << tool << ": " << summary.failures.size() << (summary.failures.size() == 1 ? " region" : " regions")
+            << " failed" << summary.failuresNote << ":\n";
+  for (const std::string& failure : summary.failures) {
+    std::cerr << "  " << failure << "\n";
+  }
+  return kExitFailure;
+}
+
 std::string UsableLibrary(const char* tool, const std::string& folder) {
   const std::string path = ObjectLibraryIn(folder);
   std::vector<LoadNote> notes;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "gff/load_report.h"
+#include "tools/common/output_checks.h"
 
 namespace karst::tools {
 
@@ -20,6 +21,25 @@ inline constexpr std::uint32_t kMaxJobs = 16;
 // The region files of `folder` (RGN*.GFF, any case), in the viewer's order. Empty, with the
 // problem reported on standard error as `tool`'s, when the folder cannot be read or holds none.
 std::vector<std::string> FindRegionFiles(const char* tool, const std::string& folder);
+
+// What a run over the folder reads: its library and the region files `names`, so that no output
+// can be one of them.
+InputFiles FolderInputs(const std::string& folder, const std::vector<std::string>& names);
+
+// The summary that ends a run over a folder: how many regions were done and into where, each
+// region renamed as "RGN01.gff -> what it became", and every failure (on standard error, with
+// `failuresNote` after the count).
+struct FolderSummary {
+  std::string verb;  // "rendered", "mapped"
+  std::string destination;
+  std::size_t regions = 0;
+  std::vector<std::string> renamed;
+  std::vector<std::string> failures;
+  std::string failuresNote;
+};
+
+// Prints the summary; the exit status: 1 when some region failed, else 0.
+int ReportSummary(const char* tool, const FolderSummary& summary);
 
 // The folder's library when the viewer could start with it; empty otherwise, with the reason
 // reported. Its decoder lines are printed once, here.
