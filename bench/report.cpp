@@ -2,7 +2,7 @@
 // and prints the medians, the ratios between figures of one run and the goals they are held
 // to, as Markdown tables.
 //
-//   karst-bench-report FRAME.json DECODE.json ZONE.json [VIEWER-CPU.json]
+//   karst-bench-report FRAME.json DECODE.json ZONE.json [ATLAS.json] [VIEWER-CPU.json]
 #include <nlohmann/json.hpp>
 
 #include <cstdio>
@@ -106,6 +106,10 @@ int main(int argc, char** argv) {
       {"BM_DecodePlnr", "decode PLNR (the same images)"},
       {"BM_LoadZoneFirstFrame", "LoadZone + first PresentFrame, densest sample region"},
       {"BM_ReadRegionBytes", "reading the same region file's bytes"},
+      {"BM_AtlasSample/jobs:1", "karst-render atlas, sample world (4 regions), 1 job, wall clock"},
+      {"BM_AtlasSample/jobs:2", "karst-render atlas, sample world, 2 jobs, wall clock"},
+      {"BM_AtlasForty/jobs:1", "karst-render atlas, 40 regions, 1 job, wall clock"},
+      {"BM_AtlasForty/jobs:2", "karst-render atlas, 40 regions, 2 jobs, wall clock"},
   };
   std::printf("| benchmark | what | median time | pixels/s |\n|---|---|---:|---:|\n");
   for (const Row& row : rows) {
@@ -148,6 +152,8 @@ int main(int argc, char** argv) {
   rateGoal("NRML decoding", "BM_DecodeNrml", 1e9);
   rateGoal("PLAN decoding", "BM_DecodePlan", 1e9);
   rateGoal("PLNR decoding", "BM_DecodePlnr", 0.5e9);
+  ratioGoal("atlas of the sample world, 2 jobs / 1 job", "BM_AtlasSample/jobs:2", "BM_AtlasSample/jobs:1", 0.6, true);
+  ratioGoal("atlas of 40 regions, 2 jobs / 1 job", "BM_AtlasForty/jobs:2", "BM_AtlasForty/jobs:1", 0.6, true);
   if (cpu) {
     auto cpuGoal = [&](const char* what, double percent, double target) {
       std::printf("| %s (%.0f s) | %.2f %% of a core | <= %.0f %% | %s |\n", what, cpu->seconds, percent, target,

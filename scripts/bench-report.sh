@@ -18,13 +18,17 @@ for program in frame decode zone; do
     --benchmark_out="$out_dir/$program.json" >&2
 done
 
+echo "== karst-render atlas ==" >&2
+"$(dirname "$0")/atlas-bench.sh" "$build_dir/bin/karst-render" "$build_dir/bin/karst-sampleworld" \
+  "$out_dir/atlas.json" "$repetitions"
+
 echo "== the viewer's CPU under Xvfb ==" >&2
 "$(dirname "$0")/viewer-cpu.sh" "$build_dir/bin/karst-viewer" "$build_dir/bin/karst-sampleworld" \
   "$out_dir/viewer-cpu.json" >&2
 
 echo
 echo "Machine: $(lscpu | sed -n 's/^Model name: *//p' | head -1), $(nproc) cores"
-echo "Command: make bench ($repetitions repetitions, medians of CPU time)"
+echo "Command: make bench ($repetitions repetitions, medians of CPU time; the atlas by the wall clock)"
 echo
 "$build_dir/bench/karst-bench-report" "$out_dir/frame.json" "$out_dir/decode.json" "$out_dir/zone.json" \
-  "$out_dir/viewer-cpu.json"
+  "$out_dir/atlas.json" "$out_dir/viewer-cpu.json"

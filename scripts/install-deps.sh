@@ -16,6 +16,9 @@ packages=(
   help2man desktop-file-utils shared-mime-info
   # The test that runs the README's examples.
   python3
+  # The atlas's browser test: headless Chromium driven through Selenium, its screenshots read
+  # with Pillow.
+  chromium chromium-driver python3-selenium python3-pil
 )
 
 missing=()

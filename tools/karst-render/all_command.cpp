@@ -1,35 +1,26 @@
 #include "tools/karst-render/all_command.h"
 
-#include <algorithm>
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <filesystem>
 #include <iostream>
-#include <map>
 #include <memory>
-#include <mutex>
-#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "data/object_library.h"
-#include "data/region.h"
-#include "platform/files.h"
 #include "platform/terminal.h"
 #include "tools/common/cli.h"
 #include "tools/common/input_file.h"
 #include "tools/common/output_checks.h"
 #include "tools/common/unique_names.h"
+#include "tools/karst-render/region_jobs.h"
 #include "tools/karst-render/render_region.h"
 
 namespace karst::tools {
 namespace {
 
 constexpr const char* kTool = "karst-render";
-constexpr std::uint32_t kMaxJobs = 16;
-constexpr std::size_t kBarWidth = 30;
 
 struct AllOptions {
   std::string folder;
@@ -52,63 +43,10 @@ struct JobResult {
   EntityCount entities;
 };
 
-// Where the workers leave their results; the main thread takes them in region order, so what is
-// printed does not depend on which worker finished first.
-class ResultBoard {
- public:
-  explicit ResultBoard(std::size_t count) : results_(count) {}
-
-  void Post(std::size_t index, JobResult result) {
-    {
-      const std::lock_guard<std::mutex> lock(mutex_);
-      results_[index] = std::move(result);
-    }
-    posted_.notify_all();
-  }
-
-  JobResult WaitFor(std::size_t index) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    posted_.wait(lock, [&] { return results_[index].has_value(); });
-    return std::move(*results_[index]);
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable posted_;
-  std::vector<std::optional<JobResult>> results_;
-};
-
-// The lines the viewer prints for the notes, each distinct one once with how often it came, in
-// the order they first came: the tile strip alone repeats its line for every row of every tile
-// with several frames.
-std::vector<std::string> DistinctTexts(const std::vector<LoadNote>& notes) {
-  std::vector<std::string> order;
-  std::map<std::string, std::size_t> counts;
-  for (const LoadNote& note : notes) {
-    const std::optional<PrintedLine> line = PrintedLineOf(note);
-    if (!line) {
-      continue;
-    }
-    std::string text = line->text;
-    while (!text.empty() && text.back() == '\n') {
-      text.pop_back();
-    }
-    if (counts[text]++ == 0) {
-      order.push_back(text);
-    }
-  }
-  std::vector<std::string> lines;
-  for (const std::string& text : order) {
-    const std::size_t count = counts[text];
-    lines.push_back(count == 1 ? text : text + " (" + std::to_string(count) + " times)");
-  }
-  return lines;
-}
-
 // One worker: its own display, library and surfaces, so nothing it writes is shared. Takes the
 // next region until none is left.
 void RenderJobs(const std::vector<RegionJob>& jobs, const std::string& objectsPath, std::uint32_t scale,
-                std::atomic<std::size_t>& next, ResultBoard& board) {
+                std::atomic<std::size_t>& next, ResultBoard<JobResult>& board) {
   RegionRenderer renderer(RegionRenderer::Frame::kWholeRegion);
   const std::string setUpError = renderer.SetUp();
   if (setUpError.empty() && !objectsPath.empty()) {
@@ -138,118 +76,13 @@ void RenderJobs(const std::vector<RegionJob>& jobs, const std::string& objectsPa
   }
 }
 
-// A bar that redraws itself on standard error when that is a terminal; plain lines otherwise.
-class Progress {
- public:
-  Progress(bool bar, std::size_t total) : bar_(bar), total_(total) { Draw(); }
-
-  // A line of its own, above the bar.
-  void Print(std::ostream& stream, const std::string& line) {
-    Clear();
-    stream << line << "\n";
-    stream.flush();
-    Draw();
-  }
-
-  void Done(const std::string& name) {
-    ++done_;
-    last_ = name;
-    Draw();
-  }
-
-  void Finish() {
-    if (bar_ && drawn_) {
-      std::cerr << "\n";
-    }
-    drawn_ = false;
-  }
-
-  bool bar() const { return bar_; }
-
- private:
-  void Clear() {
-    if (bar_ && drawn_) {
-      std::cerr << "\r\x1b[K";
-      std::cerr.flush();
-    }
-  }
-
-  void Draw() {
-    if (!bar_) {
-      return;
-    }
-    const std::size_t filled = total_ == 0 ? kBarWidth : done_ * kBarWidth / total_;
-    std::string line = "[";
-    for (std::size_t i = 0; i < kBarWidth; ++i) {
-      line += i < filled ? '=' : (i == filled ? '>' : ' ');
-    }
-    line += "] " + std::to_string(done_) + "/" + std::to_string(total_) + " " + last_;
-    std::cerr << "\r\x1b[K" << line;
-    std::cerr.flush();
-    drawn_ = true;
-  }
-
-  bool bar_;
-  std::size_t total_;
-  std::size_t done_ = 0;
-  std::string last_;
-  bool drawn_ = false;
-};
-
-// The folder's library when the viewer could start with it; empty otherwise, with the reason
-// reported. Its decoder lines are printed once, here.
-std::string UsableLibrary(const std::filesystem::path& folder) {
-  const std::filesystem::path path = ObjectLibraryIn(folder.string());
-  if (const std::string problem = InputProblem(path.string()); !problem.empty()) {
-    ReportError(kTool, path.string(), problem + ": the regions are drawn without objects");
-    return {};
-  }
-  std::vector<LoadNote> notes;
-  const std::unique_ptr<ObjectLibrary> library = LoadObjectLibrary(path.string(), LoadReport::Into(notes));
-  for (const std::string& line : DistinctTexts(notes)) {
-    std::cout << path.string() << ": " << line << "\n";
-  }
-  if (library == nullptr) {
-    ReportError(kTool, path.string(),
-                "not a GFF container (no \"GFFI\" header, or too short): the regions are drawn without objects");
-    return {};
-  }
-  if (library->bmpSets.empty()) {
-    ReportError(kTool, path.string(), "no \"BMP \" frame sets: the regions are drawn without objects");
-    return {};
-  }
-  return path.string();
-}
-
-std::uint32_t WorkerCount(const AllOptions& options, std::size_t jobCount) {
-  std::uint32_t workers = options.jobs;
-  if (workers == 0) {
-    workers = std::max(1u, std::min(std::thread::hardware_concurrency(), kMaxJobs));
-  }
-  return static_cast<std::uint32_t>(std::min<std::size_t>(workers, jobCount));
-}
-
 int RunAll(const AllOptions& options) {
   const std::filesystem::path folder(options.folder);
-  std::error_code error;
-  if (!std::filesystem::is_directory(folder, error)) {
-    const bool exists = std::filesystem::exists(folder, error);
-    ReportError(kTool, options.folder,
-                (exists ? std::make_error_code(std::errc::not_a_directory)
-                        : std::make_error_code(std::errc::no_such_file_or_directory))
-                    .message());
-    return kExitFailure;
-  }
-  const std::vector<std::string> names = platform::FindFiles((folder / std::string(kRegionFilePattern)).string());
+  const std::vector<std::string> names = FindRegionFiles(kTool, options.folder);
   if (names.empty()) {
-    ReportError(kTool, options.folder, "no region files (RGN*.GFF)");
     return kExitFailure;
   }
-  std::vector<std::string> inputPaths{ObjectLibraryIn(folder.string())};
-  for (const std::string& name : names) {
-    inputPaths.push_back((folder / name).string());
-  }
-  const InputFiles inputs(inputPaths);
+  const InputFiles inputs = FolderInputs(options.folder, names);
   if (const std::string refusal = RefuseOutputFolder(options.output, inputs); !refusal.empty()) {
     ReportError(kTool, options.output, refusal);
     return kExitUsage;
@@ -272,17 +105,18 @@ int RunAll(const AllOptions& options) {
     }
     jobs.push_back({(folder / name).string(), output});
   }
+  std::error_code error;
   std::filesystem::create_directories(outputFolder, error);
   if (error) {
     ReportError(kTool, options.output, "cannot create the directory: " + error.message());
     return kExitFailure;
   }
-  const std::string objectsPath = options.noObjects ? std::string() : UsableLibrary(folder);
+  const std::string objectsPath = options.noObjects ? std::string() : UsableLibrary(kTool, folder.string());
 
-  ResultBoard board(jobs.size());
+  ResultBoard<JobResult> board(jobs.size());
   std::atomic<std::size_t> next{0};
   std::vector<std::thread> workers;
-  const std::uint32_t workerCount = WorkerCount(options, jobs.size());
+  const std::uint32_t workerCount = WorkerCount(options.jobs, jobs.size());
   for (std::uint32_t i = 0; i < workerCount; ++i) {
     workers.emplace_back(RenderJobs, std::cref(jobs), std::cref(objectsPath), options.scale, std::ref(next),
                          std::ref(board));
@@ -314,22 +148,11 @@ int RunAll(const AllOptions& options) {
   }
   progress.Finish();
 
-  std::cout << "rendered " << jobs.size() - failures.size() << " of " << jobs.size()
-            << (jobs.size() == 1 ? " region" : " regions") << " into " << outputFolder.string() << "\n";
-  if (!renamed.empty()) {
-    std::cout << "renamed, as their names differ from earlier ones only in case:\n";
-    for (const std::size_t index : renamed) {
-      std::cout << "  " << names[index] << " -> " << jobs[index].output << "\n";
-    }
+  FolderSummary summary{"rendered", outputFolder.string(), jobs.size(), {}, failures, ""};
+  for (const std::size_t index : renamed) {
+    summary.renamed.push_back(names[index] + " -> " + jobs[index].output);
   }
-  if (failures.empty()) {
-    return kExitSuccess;
-  }
-  std::cerr << kTool << ": " << failures.size() << (failures.size() == 1 ? " region" : " regions") << " failed:\n";
-  for (const std::string& failure : failures) {
-    std::cerr << "  " << failure << "\n";
-  }
-  return kExitFailure;
+  return ReportSummary(kTool, summary);
 }
 
 }  // namespace

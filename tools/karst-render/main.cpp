@@ -3,6 +3,7 @@
 
 #include "tools/common/cli.h"
 #include "tools/karst-render/all_command.h"
+#include "tools/karst-render/atlas_command.h"
 #include "tools/karst-render/frames_command.h"
 #include "tools/karst-render/region_command.h"
 
@@ -19,6 +20,7 @@ int main(int argc, char** argv) {
   karst::tools::AddRegionCommand(app, exitCode);
   karst::tools::AddFramesCommand(app, exitCode);
   karst::tools::AddAllCommand(app, exitCode);
+  karst::tools::AddAtlasCommand(app, exitCode);
   karst::tools::AddVersionFlag(app);
   const int parsed = karst::tools::ParseCommandLine(app, argc, argv);
   return parsed >= 0 ? parsed : exitCode;

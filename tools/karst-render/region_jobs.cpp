@@ -1,0 +1,162 @@
+#include "tools/karst-render/region_jobs.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <iostream>
+#include <map>
+#include <memory>
+#include <system_error>
+#include <thread>
+
+#include "data/object_library.h"
+#include "data/region.h"
+#include "platform/files.h"
+#include "tools/common/cli.h"
+#include "tools/common/input_file.h"
+
+namespace karst::tools {
+namespace {
+
+constexpr std::size_t kBarWidth = 30;
+
+}  // namespace
+
+std::vector<std::string> FindRegionFiles(const char* tool, const std::string& folder) {
+  const std::filesystem::path path(folder);
+  std::error_code error;
+  if (!std::filesystem::is_directory(path, error)) {
+    const bool exists = std::filesystem::exists(path, error);
+    ReportError(tool, folder,
+                (exists ? std::make_error_code(std::errc::not_a_directory)
+                        : std::make_error_code(std::errc::no_such_file_or_directory))
+                    .message());
+    return {};
+  }
+  std::vector<std::string> names = platform::FindFiles((path / std::string(kRegionFilePattern)).string());
+  if (names.empty()) {
+    ReportError(tool, folder, "no region files (RGN*.GFF)");
+  }
+  return names;
+}
+
+InputFiles FolderInputs(const std::string& folder, const std::vector<std::string>& names) {
+  std::vector<std::string> paths{ObjectLibraryIn(folder)};
+  for (const std::string& name : names) {
+    paths.push_back((std::filesystem::path(folder) / name).string());
+  }
+  return InputFiles(paths);
+}
+
+int ReportSummary(const char* tool, const FolderSummary& summary) {
+  const std::size_t done = summary.regions - summary.failures.size();
+  std::cout << summary.verb << " " << done << " of " << summary.regions
+            << (summary.regions == 1 ? " region" : " regions") << " into " << summary.destination << "\n";
+  if (!summary.renamed.empty()) {
+    std::cout << "renamed, as their names differ from earlier ones only in case:\n";
+    for (const std::string& line : summary.renamed) {
+      std::cout << "  " << line << "\n";
+    }
+  }
+  if (summary.failures.empty()) {
+    return kExitSuccess;
+  }
+  std::cerr << tool << ": " << summary.failures.size() << (summary.failures.size() == 1 ? " region" : " regions")
+            << " failed" << summary.failuresNote << ":\n";
+  for (const std::string& failure : summary.failures) {
+    std::cerr << "  " << failure << "\n";
+  }
+  return kExitFailure;
+}
+
+std::string UsableLibrary(const char* tool, const std::string& folder) {
+  const std::string path = ObjectLibraryIn(folder);
+  std::vector<LoadNote> notes;
+  std::string error;
+  const std::unique_ptr<ObjectLibrary> library = ReadLibraryInput(path, LoadReport::Into(notes), error);
+  for (const std::string& line : DistinctTexts(notes)) {
+    std::cout << path << ": " << line << "\n";
+  }
+  if (library == nullptr) {
+    ReportError(tool, path, error + ": the regions are drawn without objects");
+    return {};
+  }
+  return path;
+}
+
+std::vector<std::string> DistinctTexts(const std::vector<LoadNote>& notes) {
+  std::vector<std::string> order;
+  std::map<std::string, std::size_t> counts;
+  for (const LoadNote& note : notes) {
+    const std::optional<PrintedLine> line = PrintedLineOf(note);
+    if (!line) {
+      continue;
+    }
+    std::string text = line->text;
+    while (!text.empty() && text.back() == '\n') {
+      text.pop_back();
+    }
+    if (counts[text]++ == 0) {
+      order.push_back(text);
+    }
+  }
+  std::vector<std::string> lines;
+  for (const std::string& text : order) {
+    const std::size_t count = counts[text];
+    lines.push_back(count == 1 ? text : text + " (" + std::to_string(count) + " times)");
+  }
+  return lines;
+}
+
+std::uint32_t WorkerCount(std::uint32_t requested, std::size_t jobCount) {
+  std::uint32_t workers = requested;
+  if (workers == 0) {
+    workers = std::max(1u, std::min(std::thread::hardware_concurrency(), kMaxJobs));
+  }
+  return static_cast<std::uint32_t>(std::min<std::size_t>(workers, jobCount));
+}
+
+Progress::Progress(bool bar, std::size_t total) : bar_(bar), total_(total) { Draw(); }
+
+void Progress::Print(std::ostream& stream, const std::string& line) {
+  Clear();
+  stream << line << "\n";
+  stream.flush();
+  Draw();
+}
+
+void Progress::Done(const std::string& name) {
+  ++done_;
+  last_ = name;
+  Draw();
+}
+
+void Progress::Finish() {
+  if (bar_ && drawn_) {
+    std::cerr << "\n";
+  }
+  drawn_ = false;
+}
+
+void Progress::Clear() {
+  if (bar_ && drawn_) {
+    std::cerr << "\r\x1b[K";
+    std::cerr.flush();
+  }
+}
+
+void Progress::Draw() {
+  if (!bar_) {
+    return;
+  }
+  const std::size_t filled = total_ == 0 ? kBarWidth : done_ * kBarWidth / total_;
+  std::string line = "[";
+  for (std::size_t i = 0; i < kBarWidth; ++i) {
+    line += i < filled ? '=' : (i == filled ? '>' : ' ');
+  }
+  line += "] " + std::to_string(done_) + "/" + std::to_string(total_) + " " + last_;
+  std::cerr << "\r\x1b[K" << line;
+  std::cerr.flush();
+  drawn_ = true;
+}
+
+}  // namespace karst::tools
