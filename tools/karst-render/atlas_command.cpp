@@ -64,6 +64,7 @@ struct JobResult {
   std::uint32_t height = 0;
   std::vector<std::string> files;  // what was written, relative to the site
   std::vector<EntityRow> rows;
+  std::string title;  // the region's own name, its bytes as they stand
 };
 
 std::span<const std::uint8_t> BytesOf(const std::string& text) {
@@ -122,6 +123,7 @@ std::string WriteData(const std::filesystem::path& site, const RegionJob& job, c
     return error;
   }
   result.rows = EntityRows(*region, library);
+  result.title = region->name.value_or("");
   // Byte for byte what karst-gff entities --json prints, line end included.
   const std::string json = EntityRowsJson(std::filesystem::path(job.input).filename().string(), result.rows) + "\n";
   const std::string script = ScriptCall("region", {JsonText(job.name), json.substr(0, json.size() - 1)});
@@ -199,6 +201,7 @@ std::string IndexScript(const std::vector<RegionJob>& jobs, const std::vector<Jo
           {row.index, row.objectId, row.bitmapId ? nlohmann::json(*row.bitmapId) : nlohmann::json(), row.x, row.y});
     }
     regions.push_back({{"name", jobs[i].name},
+                       {"title", ByteText(results[i].title)},
                        {"file", file},
                        {"width", results[i].width},
                        {"height", results[i].height},

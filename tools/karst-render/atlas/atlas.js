@@ -289,8 +289,8 @@ const karstAtlas = (function () {
     $("index").hidden = true;
     $("map").hidden = false;
     $("popup").hidden = true;
-    $("title").textContent = name;
-    document.title = name + " - Atlas";
+    $("title").textContent = label(meta);
+    document.title = label(meta) + " - Atlas";
     resize();
     if (wanted === null) {
       const zoom = fittingZoom(meta);
@@ -399,8 +399,8 @@ const karstAtlas = (function () {
     }
     const lower = text.toLowerCase();
     for (const region of site.regions) {
-      if (region.name.toLowerCase().includes(lower) || region.file.toLowerCase().includes(lower)) {
-        found.appendChild(link("Region " + region.name, "#" + encodeURIComponent(region.name)));
+      if ([region.name, region.file, region.title].some((text) => text.toLowerCase().includes(lower))) {
+        found.appendChild(link("Region " + label(region), "#" + encodeURIComponent(region.name)));
       }
     }
     if (!/^[0-9]+$/.test(text)) {
@@ -429,6 +429,11 @@ const karstAtlas = (function () {
     }
   }
 
+  // "RGN04 - Old Town": the file's name, then the region's own when it has one.
+  function label(region) {
+    return region.title === "" ? region.name : region.name + " - " + region.title;
+  }
+
   function fillIndex() {
     const list = $("regions");
     for (const region of site.regions) {
@@ -437,7 +442,7 @@ const karstAtlas = (function () {
       image.src = "thumbs/" + encodeURIComponent(region.name) + ".png";
       image.alt = "";
       const caption = document.createElement("span");
-      caption.textContent = region.name;
+      caption.textContent = label(region);
       item.firstChild.append(image, caption);
       list.appendChild(item);
     }
