@@ -143,10 +143,11 @@ TEST(RenderAll, WithoutObjectsOrWithoutALibraryDrawsTheTilesOnly) {
       RunProgram(KARST_RENDER_PATH, {"all", dir.path().string(), "-o", noDefinitions.string()});
   ExpectSamePicture(noDefinitions / (regions.front() + ".png"), tilesOnly);
   EXPECT_NE(warned.errorOutput.find(region.string() + ": warning: "), std::string::npos) << warned.errorOutput;
-  EXPECT_NE(warned.errorOutput.find("entities not drawn: their object definition or bitmap is missing or empty "
-                                    "(karst-gff check " +
-                                    region.string() + " names them)"),
-            std::string::npos)
+  EXPECT_NE(
+      warned.errorOutput.find("entities not drawn: their object definition or bitmap is missing, empty or too large "
+                              "(karst-gff check " +
+                              region.string() + " names them)"),
+      std::string::npos)
       << warned.errorOutput;
 
   // A folder without its library: said once, and the regions are drawn without objects.

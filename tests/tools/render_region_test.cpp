@@ -201,7 +201,7 @@ TEST(RenderRegion, TheLibraryBesideTheRegionIsUsedAndNamed) {
   const std::string lowerCase = (files.dir.path() / "objex.gff").string();
   const std::string warning = files.region +
                               ": warning: 1 of 5 entities not drawn: their object definition or bitmap is "
-                              "missing or empty (karst-gff check " +
+                              "missing, empty or too large (karst-gff check " +
                               files.region + " names them)";
   struct Case {
     const char* what;

@@ -117,7 +117,7 @@ std::string UndrawnWarning(const std::string& regionPath, const EntityCount& cou
   }
   return "warning: " + std::to_string(count.undrawn) + " of " + std::to_string(count.total) +
          (count.total == 1 ? " entity" : " entities") +
-         " not drawn: their object definition or bitmap is missing or empty (karst-gff check " + regionPath +
+         " not drawn: their object definition or bitmap is missing, empty or too large (karst-gff check " + regionPath +
          " names them)";
 }
 

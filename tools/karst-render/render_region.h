@@ -71,7 +71,7 @@ class RegionRenderer {
 
   // After a Render with an object library loaded: how many entities of the region the object
   // layer passes over because their object cannot be drawn (a missing or wrong-size definition,
-  // a missing or empty bitmap), and how many the region has. Both 0 without a library.
+  // a missing, empty or too large bitmap), and how many the region has. Both 0 without a library.
   EntityCount Entities() const;
 
   // What the loads since the last call met, in order: the renderer's display collects the notes
