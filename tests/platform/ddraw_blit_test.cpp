@@ -222,15 +222,11 @@ TEST_F(BltTest, OverlappingBlitWithinOneSurfaceReadsThePixelsBefore) {
   EXPECT_EQ(Picture(*dest_)[0], "fedcbaef");
 }
 
-// Which fast row loops a comparison holds against the plain blit: the ones `Blt` picks for this
-// processor (the widest vectors it has) or the baseline ones every processor runs.
-enum class FastLoops { Chosen, Baseline };
-
 // The fast blit against the plain one over random surfaces, rectangles, clips, keys and flags:
 // same result code and the same bytes everywhere, the bytes behind each row included. Sources
 // are up to `maxWidth` pixels wide, destinations a little wider, so rows of every length class
 // appear: under 8, 8 to 15, whole blocks of 16 and of 64, and blocks with a ragged end.
-void CompareRandomBlits(std::uint32_t seed, int rounds, int maxWidth, FastLoops loops) {
+void CompareRandomBlits(std::uint32_t seed, int rounds, int maxWidth, Vectors vectors) {
   testing::CleanFaults faults;
   std::mt19937 random(seed);
   auto between = [&random](int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); };
@@ -328,9 +324,7 @@ void CompareRandomBlits(std::uint32_t seed, int rounds, int maxWidth, FastLoops 
     const BltFx* effects = between(0, 25) == 0 ? nullptr : &fx;
 
     const int fastResult =
-        loops == FastLoops::Chosen
-            ? fast->Blt(wholeDest ? nullptr : &to, fastSource, wholeSource ? nullptr : &from, flags, effects)
-            : BltBaseline(*fast, wholeDest ? nullptr : &to, fastSource, wholeSource ? nullptr : &from, flags, effects);
+        BltWith(vectors, *fast, wholeDest ? nullptr : &to, fastSource, wholeSource ? nullptr : &from, flags, effects);
     const int plainResult =
         BltReference(*plain, wholeDest ? nullptr : &to, plainSource, wholeSource ? nullptr : &from, flags, effects);
     ASSERT_EQ(fastResult != 0, plainResult != 0);
@@ -341,18 +335,14 @@ void CompareRandomBlits(std::uint32_t seed, int rounds, int maxWidth, FastLoops 
   EXPECT_GT(drawn, rounds / 2);
 }
 
-TEST(BltEquivalenceTest, FastPathMatchesReferenceBitForBit) {
-  CompareRandomBlits(20240611, 4000, 37, FastLoops::Chosen);
-}
-
-TEST(BltEquivalenceTest, FastPathMatchesReferenceOnWideRows) { CompareRandomBlits(7, 1500, 150, FastLoops::Chosen); }
-
-TEST(BltEquivalenceTest, BaselinePathMatchesReferenceBitForBit) {
-  CompareRandomBlits(20240611, 4000, 37, FastLoops::Baseline);
-}
-
-TEST(BltEquivalenceTest, BaselinePathMatchesReferenceOnWideRows) {
-  CompareRandomBlits(7, 1500, 150, FastLoops::Baseline);
+// Every row loop this processor can run, from the baseline to the widest: narrow rows of every
+// length class, and rows of several wide blocks.
+TEST(BltEquivalenceTest, EveryPathMatchesReferenceBitForBit) {
+  for (const Vectors vectors : AvailableVectors()) {
+    SCOPED_TRACE(VectorsName(vectors));
+    CompareRandomBlits(20240611, 4000, 37, vectors);
+    CompareRandomBlits(7, 1500, 150, vectors);
+  }
 }
 
 }  // namespace
