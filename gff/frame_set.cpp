@@ -73,37 +73,44 @@ void FillRun(std::uint8_t* to, std::uint8_t value, std::size_t count) {
   }
 }
 
-// A segment whose bytes are all in the payload, however its commands run, is decoded without a
-// check per command: into a scratch row, every run in whole 16-byte blocks (what a block writes
-// past its run's end, the next run or nothing covers), and then copied to the pixels once,
-// clipped. A segment of n pixels has at most n commands covering at most n + 127 pixels, so it
-// reads at most 2n + 127 bytes, and a last copy block at most 15 beyond.
+// A segment's commands are decoded into a scratch row while each command's bytes, rounded up
+// to whole 16-byte blocks, are in the payload: every run is written in whole blocks (what a
+// block writes past its run's end, the next run or nothing covers) and the row is copied to the
+// pixels once, clipped. The commands the payload's end comes too close to are left to the
+// checked loop. The scratch row holds the longest segment (255 pixels) and a last run of 128
+// that starts at its last pixel, in blocks.
 constexpr std::size_t kLongestRun = 128;
+constexpr std::size_t kSegmentHeaderSize = 4;
 constexpr std::size_t kSegmentScratch = 255 + kLongestRun + kRunBlock;
 
-bool SegmentFitsPayload(unsigned count, std::size_t remaining) {
-  return remaining >= 2 * std::size_t{count} + kLongestRun + kRunBlock;
-}
-
-// Decodes the commands of a segment of `count` pixels from `in` into `scratch`; returns how
-// many pixels they cover and leaves `in` after the last command.
-std::size_t DecodeSegment(const std::uint8_t*& in, unsigned count, std::uint8_t* scratch) {
+// Decodes the commands of a segment of `count` pixels from `in` into `scratch`, up to the first
+// command whose blocks would reach past `end`; returns how many pixels they cover and leaves
+// `in` after the last command decoded.
+std::size_t DecodeSegment(const std::uint8_t*& in, const std::uint8_t* end, unsigned count, std::uint8_t* scratch) {
   std::uint8_t* out = scratch;
-  const std::uint8_t* const end = scratch + count;
-  while (out < end) {
-    const unsigned command = *in++;
+  const std::uint8_t* const last = scratch + count;
+  while (out < last) {
+    const auto left = static_cast<std::size_t>(end - in);
+    if (left < 2) {
+      break;
+    }
+    const unsigned command = in[0];
     const std::size_t length = (command >> 1) + 1;
     if ((command & 1) != 0) {
       std::uint8_t block[kRunBlock];
-      std::memset(block, *in++, sizeof block);
+      std::memset(block, in[1], sizeof block);
       for (std::size_t at = 0; at < length; at += kRunBlock) {
         std::memcpy(out + at, block, kRunBlock);
       }
+      in += 2;
     } else {
-      for (std::size_t at = 0; at < length; at += kRunBlock) {
-        std::memcpy(out + at, in + at, kRunBlock);
+      if (left <= ((length + kRunBlock - 1) & ~(kRunBlock - 1))) {
+        break;
       }
-      in += length;
+      for (std::size_t at = 0; at < length; at += kRunBlock) {
+        std::memcpy(out + at, in + 1 + at, kRunBlock);
+      }
+      in += 1 + length;
     }
     out += length;
   }
@@ -429,24 +436,22 @@ void DecodeNrml(Frame& frame, std::span<const std::uint8_t> payload, std::size_t
     report.Note(NoteKind::kFirstRowNotZero, row);
   }
   while (row != kEndOfFrameRow) {
-    const unsigned x = reader.u8();
-    const unsigned last = reader.u8();
-    const unsigned count = reader.u8();
-    reader.skip(1);  // the header's fourth byte, not used
-    if (reader.ranOut()) {
+    if (reader.remaining() < kSegmentHeaderSize) {
       report.Note(NoteKind::kDataRanOut);
       return;
     }
+    // The header's fourth byte is not used.
+    const std::span<const std::uint8_t> header = reader.take(kSegmentHeaderSize);
+    const unsigned x = header[0];
+    const unsigned last = header[1];
+    const unsigned count = header[2];
     const std::uint64_t start = std::uint64_t{row} * frame.width + x;
-    std::size_t done = 0;
-    if (SegmentFitsPayload(count, reader.remaining())) {
-      const std::uint8_t* const from = payload.data() + reader.position();
-      const std::uint8_t* in = from;
-      done = DecodeSegment(in, count, scratch);
-      reader.skip(static_cast<std::size_t>(in - from));
-      PixelCursor(frame.pixels, start).Copy(std::span<const std::uint8_t>(scratch, done));
-    }
+    const std::uint8_t* const from = payload.data() + reader.position();
+    const std::uint8_t* in = from;
+    std::size_t done = DecodeSegment(in, payload.data() + payload.size(), count, scratch);
+    reader.skip(static_cast<std::size_t>(in - from));
     PixelCursor cursor(frame.pixels, start);
+    cursor.Copy(std::span<const std::uint8_t>(scratch, done));
     while (done < count) {
       // A command is carried out only when all of its bytes are in the payload.
       if (reader.remaining() < 2) {

@@ -184,6 +184,31 @@ TEST(FrameFastPathTest, DecodersMatchThePlainWayOnWholeCutAndCorruptedFrames) {
   EXPECT_GT(compared, 500);
 }
 
+// A copy near the payload's end is read in whole 16-byte blocks only while those are in the
+// payload, else byte by byte: runs of 1 to 33 pixels followed by 0 to 17 bytes, across that
+// boundary, give exactly the run's pixels and no note.
+TEST(FrameFastPathTest, CopiesNearThePayloadsEndGiveTheirPixels) {
+  for (unsigned length = 1; length <= 33; length += (length < 18 ? 1 : 15)) {
+    for (std::size_t padding = 0; padding <= 17; ++padding) {
+      SCOPED_TRACE(testing::Message() << length << " pixels, " << padding << " bytes after");
+      // 40 x 1, row 0: one segment (x 0, last of its row, `length` pixels) of one copy command,
+      // then the end-of-frame row byte. Commands copy at most 128, so 33 is one command.
+      std::vector<std::uint8_t> data = {40, 0, 1, 0, 0, 0, 128, static_cast<std::uint8_t>(length), 0};
+      data.push_back(static_cast<std::uint8_t>((length - 1) << 1));
+      std::vector<std::uint8_t> expected(40, 0);
+      for (unsigned i = 0; i < length; ++i) {
+        expected[i] = static_cast<std::uint8_t>(100 + i);
+        data.push_back(expected[i]);
+      }
+      data.push_back(kEndOfFrameRow);
+      data.insert(data.end(), padding, 0xEE);
+      const frame_tests::DecodedFrame decoded = DecodeFrameAt(data);
+      EXPECT_EQ(decoded.frame.pixels, expected);
+      EXPECT_TRUE(decoded.notes.empty());
+    }
+  }
+}
+
 // The boundary of the last code: a stream with room for exactly n codes gives n pixels, one bit
 // less gives n - 1; the rest stays 0.
 TEST(FrameFastPathTest, LastCodeNeedsAllItsBits) {
