@@ -6,7 +6,7 @@
 #endif
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #include <immintrin.h>
-#define KARST_BLIT_AVX512 1
+#define KARST_BLIT_WIDE 1
 #define KARST_TARGET_AVX512 __attribute__((target("avx512f,avx512bw,avx512vbmi,bmi2")))
 #define KARST_TARGET_AVX2 __attribute__((target("avx2")))
 #endif
@@ -161,7 +161,7 @@ void DrawRows(const std::uint8_t* in, std::int32_t inPitch, std::uint8_t* out, s
   }
 }
 
-#if defined(KARST_BLIT_AVX512)
+#if defined(KARST_BLIT_WIDE)
 // 64 pixels a step with AVX-512 where the processor has it. The row's end is a lane mask, not an
 // overlapping block, and a keyed pixel is a lane left out of the masked store, so the
 // destination is never read. Mirrored, a step's pixels are loaded in source order (lanes past
@@ -203,8 +203,6 @@ KARST_TARGET_AVX512 void DrawWideRows(const std::uint8_t* in, std::int32_t inPit
     out += outPitch;
   }
 }
-
-#endif
 
 // 32 pixels a step with AVX2 where the processor has it but not AVX-512, in blocks as the
 // baseline loops draw them: a ragged row's last block overlaps the one before it and is worked
@@ -258,6 +256,7 @@ KARST_TARGET_AVX2 void DrawAvx2Rows(const std::uint8_t* in, std::int32_t inPitch
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + last), tail);
   }
 }
+#endif
 
 using RowDrawer = void (*)(const std::uint8_t*, std::int32_t, std::uint8_t*, std::int32_t, std::int32_t, std::int32_t,
                            std::uint8_t, std::uint8_t);
@@ -265,7 +264,7 @@ using RowDrawer = void (*)(const std::uint8_t*, std::int32_t, std::uint8_t*, std
 // Keyed and mirrored rows gain from the wide loops. A plain copy (every tile) does not: its
 // blocks are plain loads and stores already, so it keeps the baseline loops everywhere.
 RowDrawer ChooseRows(bool mirrored, bool keyed, Vectors vectors) {
-#if defined(KARST_BLIT_AVX512)
+#if defined(KARST_BLIT_WIDE)
   if (mirrored || keyed) {
     if (vectors == Vectors::Avx512) {
       if (mirrored) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/ddraw.h"
+#include "platform/vector_paths.h"
 
 struct SDL_Window;
 struct SDL_Renderer;
