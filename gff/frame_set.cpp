@@ -63,13 +63,8 @@ void CopyRun(std::uint8_t* to, const std::uint8_t* from, std::size_t count) {
 void FillRun(std::uint8_t* to, std::uint8_t value, std::size_t count) {
   std::uint8_t block[kRunBlock];
   std::memset(block, value, sizeof block);
-  if (count >= 8) {
-    CopyRun(to, block, std::min(count, kRunBlock));
-    for (std::size_t at = kRunBlock; at < count; at += kRunBlock) {
-      CopyRun(to + at, block, std::min(count - at, kRunBlock));
-    }
-  } else {
-    CopyRun(to, block, count);
+  for (std::size_t at = 0; at < count; at += kRunBlock) {
+    CopyRun(to + at, block, std::min(count - at, kRunBlock));
   }
 }
 
