@@ -338,7 +338,9 @@ int Surface::Blt(const Rect* destRect, const Surface* source, const Rect* source
   if (ShouldFail("Blt")) {
     return 1;
   }
-  return DrawBlt(destRect, source, sourceRect, flags, fx, BlitVectors(ChosenVectors()));
+  // Decided once: every blit would otherwise ask two functions of another file.
+  static const Vectors vectors = BlitVectors(ChosenVectors());
+  return DrawBlt(destRect, source, sourceRect, flags, fx, vectors);
 }
 
 int BltWith(Vectors vectors, Surface& dest, const Rect* destRect, const Surface* source, const Rect* sourceRect,
