@@ -4,7 +4,9 @@
 #   make run    installs what is missing, builds, writes the sample world, starts the viewer
 #   make fuzz   builds the libFuzzer targets with clang and runs each for SECONDS (default 60),
 #               or for RUNS executions when RUNS is given
-#   make bench  builds a Release tree without sanitizers and prints benchmark figures and ratios
+#   make bench  builds a Release tree without sanitizers and prints benchmark figures and ratios,
+#               the single-threaded ones pinned to one core (KARST_BENCH_CPU), with the processor
+#               and the vector code chosen on it (KARST_VECTORS=avx2|sse2|plain narrows it)
 
 JOBS ?= $(shell nproc)
 SECONDS ?= 60

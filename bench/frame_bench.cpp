@@ -12,6 +12,7 @@
 #include "data/region.h"
 #include "display/display_surface.h"
 #include "platform/ddraw_presenter.h"
+#include "platform/vector_paths.h"
 
 namespace karst::bench {
 namespace {
@@ -129,4 +130,18 @@ BENCHMARK(BM_FrameMemcpy);
 }  // namespace
 }  // namespace karst::bench
 
-BENCHMARK_MAIN();
+// The vector code the blits and the conversion chose on this processor goes into the output's
+// context, for the report to name.
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+    return 1;
+  }
+  namespace platform = karst::platform;
+  const platform::Vectors chosen = platform::ChosenVectors();
+  benchmark::AddCustomContext("blit_vectors", platform::VectorsName(platform::BlitVectors(chosen)));
+  benchmark::AddCustomContext("conversion_vectors", platform::VectorsName(platform::ConversionVectors(chosen)));
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

@@ -35,8 +35,10 @@ struct ViewerCpu {
 };
 
 // Median figures by benchmark name; without repetitions, the single run. A file of the viewer's
-// CPU figures fills `cpu` instead.
-bool ReadFigures(const char* path, std::map<std::string, Figure>& figures, std::optional<ViewerCpu>& cpu) {
+// CPU figures fills `cpu` instead. The programs' own context entries (which vector code they
+// chose) go into `context`.
+bool ReadFigures(const char* path, std::map<std::string, Figure>& figures, std::optional<ViewerCpu>& cpu,
+                 std::map<std::string, std::string>& context) {
   std::ifstream file(path);
   const json document = json::parse(file, nullptr, false);
   if (!document.is_discarded() && document.contains("edge_scrolling_percent")) {
@@ -47,6 +49,13 @@ bool ReadFigures(const char* path, std::map<std::string, Figure>& figures, std::
   if (document.is_discarded() || !document.contains("benchmarks")) {
     std::fprintf(stderr, "karst-bench-report: %s is no benchmark JSON output\n", path);
     return false;
+  }
+  if (document.contains("context") && document["context"].is_object()) {
+    for (const auto& [key, value] : document["context"].items()) {
+      if (value.is_string()) {
+        context[key] = value.get<std::string>();
+      }
+    }
   }
   for (const json& run : document["benchmarks"]) {
     const std::string runType = run.value("run_type", "iteration");
@@ -80,10 +89,15 @@ std::string Time(double nanoseconds) {
 int main(int argc, char** argv) {
   std::map<std::string, Figure> figures;
   std::optional<ViewerCpu> cpu;
+  std::map<std::string, std::string> context;
   for (int i = 1; i < argc; ++i) {
-    if (!ReadFigures(argv[i], figures, cpu)) {
+    if (!ReadFigures(argv[i], figures, cpu, context)) {
       return 1;
     }
+  }
+  if (context.contains("blit_vectors")) {
+    std::printf("Fast paths: keyed and mirrored blits %s, 8-to-32 conversion %s; decoders the same C++ everywhere\n\n",
+                context["blit_vectors"].c_str(), context["conversion_vectors"].c_str());
   }
   auto find = [&figures](const std::string& name) -> std::optional<Figure> {
     const auto it = figures.find(name);
@@ -104,7 +118,8 @@ int main(int argc, char** argv) {
       {"BM_DecodeNrml", "decode NRML (sample world tiles and objects)"},
       {"BM_DecodePlan", "decode PLAN (the same images)"},
       {"BM_DecodePlnr", "decode PLNR (the same images)"},
-      {"BM_LoadZoneFirstFrame", "LoadZone + first PresentFrame, densest sample region"},
+      {"BM_LoadZone", "LoadZone alone, densest sample region"},
+      {"BM_FirstFrame", "the first PresentFrame after that LoadZone"},
       {"BM_ReadRegionBytes", "reading the same region file's bytes"},
       {"BM_AtlasSample/jobs:1", "karst-render atlas, sample world (4 regions), 1 job, wall clock"},
       {"BM_AtlasSample/jobs:2", "karst-render atlas, sample world, 2 jobs, wall clock"},
@@ -133,25 +148,24 @@ int main(int argc, char** argv) {
     const bool met = atMost ? ratio <= target : ratio >= target;
     std::printf("| %s | %.2f x | %s %.2f x | %s |\n", what, ratio, atMost ? "<=" : ">=", target, met ? "yes" : "no");
   };
-  auto timeGoal = [&](const char* what, const char* name, double targetNanoseconds) {
-    if (const auto figure = find(name)) {
-      std::printf("| %s | %s | <= %s | %s |\n", what, Time(figure->nanoseconds).c_str(),
-                  Time(targetNanoseconds).c_str(), figure->nanoseconds <= targetNanoseconds ? "yes" : "no");
-    }
-  };
   auto rateGoal = [&](const char* what, const char* name, double targetPerSecond) {
     if (const auto figure = find(name)) {
       std::printf("| %s | %.2f Gpixel/s | >= %.1f Gpixel/s | %s |\n", what, figure->itemsPerSecond / 1e9,
                   targetPerSecond / 1e9, figure->itemsPerSecond >= targetPerSecond ? "yes" : "no");
     }
   };
-  ratioGoal("compose / memcpy of the 32-bit frame", "BM_Compose", "BM_FrameMemcpy", 4.0, true);
+  ratioGoal("compose / memcpy of the 32-bit frame", "BM_Compose", "BM_FrameMemcpy", 3.0, true);
   ratioGoal("compose / SDL2 peer", "BM_Compose", "BM_SdlPeerCompose", 1.0 / 3.0, true);
-  timeGoal("LoadZone + first frame", "BM_LoadZoneFirstFrame", 2e6);
-  ratioGoal("LoadZone + first frame / reading the file", "BM_LoadZoneFirstFrame", "BM_ReadRegionBytes", 20.0, true);
-  rateGoal("NRML decoding", "BM_DecodeNrml", 1e9);
-  rateGoal("PLAN decoding", "BM_DecodePlan", 1e9);
-  rateGoal("PLNR decoding", "BM_DecodePlnr", 0.5e9);
+  if (const auto load = find("BM_LoadZone"), frame = find("BM_FirstFrame"); load && frame) {
+    const double both = load->nanoseconds + frame->nanoseconds;
+    std::printf("| LoadZone + first frame | %s | <= %s | %s |\n", Time(both).c_str(), Time(2e6).c_str(),
+                both <= 2e6 ? "yes" : "no");
+  }
+  ratioGoal("LoadZone / reading the file", "BM_LoadZone", "BM_ReadRegionBytes", 20.0, true);
+  ratioGoal("first frame after LoadZone / memcpy of the 32-bit frame", "BM_FirstFrame", "BM_FrameMemcpy", 3.0, true);
+  rateGoal("NRML decoding", "BM_DecodeNrml", 1.2e9);
+  rateGoal("PLAN decoding", "BM_DecodePlan", 1.2e9);
+  rateGoal("PLNR decoding", "BM_DecodePlnr", 0.8e9);
   ratioGoal("atlas of the sample world, 2 jobs / 1 job", "BM_AtlasSample/jobs:2", "BM_AtlasSample/jobs:1", 0.6, true);
   ratioGoal("atlas of 40 regions, 2 jobs / 1 job", "BM_AtlasForty/jobs:2", "BM_AtlasForty/jobs:1", 0.6, true);
   if (cpu) {

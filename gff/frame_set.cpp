@@ -1,6 +1,7 @@
 #include "gff/frame_set.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -24,8 +25,10 @@ bool AllocatePixels(Frame& frame, AllocationBudget& budget) {
   return true;
 }
 
-// Copies and fills of exactly `count` bytes. Most NRML runs are short, where a library call
-// costs more than the bytes: up to 16 bytes they are two overlapping stores of 8 or 4 bytes.
+// Copies and fills of exactly `count` bytes, in the caller's code: NRML runs and segments are
+// short, where a library call costs more than the bytes and its choice of loop differs from one
+// processor to the next. Up to 16 bytes they are two overlapping stores of 8 or 4 bytes; above,
+// 16-byte blocks and a last block that overlaps the one before it.
 template <typename Word>
 void CopyOverlapping(std::uint8_t* to, const std::uint8_t* from, std::size_t count) {
   Word head = 0;
@@ -36,32 +39,77 @@ void CopyOverlapping(std::uint8_t* to, const std::uint8_t* from, std::size_t cou
   std::memcpy(to + count - sizeof tail, &tail, sizeof tail);
 }
 
+constexpr std::size_t kRunBlock = 16;
+
+// Up to 3 bytes: the first, the middle and the last, which covers 1, 2 and 3 alike. `count`
+// is at least 1.
 void CopyRun(std::uint8_t* to, const std::uint8_t* from, std::size_t count) {
-  if (count >= 8 && count <= 16) {
-    CopyOverlapping<std::uint64_t>(to, from, count);
-  } else if (count >= 4 && count < 8) {
-    CopyOverlapping<std::uint32_t>(to, from, count);
-  } else if (count < 4) {
-    for (std::size_t i = 0; i < count; ++i) {
-      to[i] = from[i];
+  if (count > kRunBlock) {
+    for (std::size_t at = 0; at + kRunBlock < count; at += kRunBlock) {
+      std::memcpy(to + at, from + at, kRunBlock);
     }
+    std::memcpy(to + count - kRunBlock, from + count - kRunBlock, kRunBlock);
+  } else if (count >= 8) {
+    CopyOverlapping<std::uint64_t>(to, from, count);
+  } else if (count >= 4) {
+    CopyOverlapping<std::uint32_t>(to, from, count);
   } else {
-    std::memcpy(to, from, count);
+    to[0] = from[0];
+    to[count / 2] = from[count / 2];
+    to[count - 1] = from[count - 1];
   }
 }
 
 void FillRun(std::uint8_t* to, std::uint8_t value, std::size_t count) {
-  if (count >= 8 && count <= 16) {
-    const std::uint64_t eight = 0x0101010101010101ull * value;
-    std::memcpy(to, &eight, 8);
-    std::memcpy(to + count - 8, &eight, 8);
-  } else if (count < 8) {
-    for (std::size_t i = 0; i < count; ++i) {
-      to[i] = value;
-    }
-  } else {
-    std::memset(to, value, count);
+  std::uint8_t block[kRunBlock];
+  std::memset(block, value, sizeof block);
+  for (std::size_t at = 0; at < count; at += kRunBlock) {
+    CopyRun(to + at, block, std::min(count - at, kRunBlock));
   }
+}
+
+// A segment's commands are decoded into a scratch row while each command's bytes, rounded up
+// to whole 16-byte blocks, are in the payload: every run is written in whole blocks (what a
+// block writes past its run's end, the next run or nothing covers) and the row is copied to the
+// pixels once, clipped. The commands the payload's end comes too close to are left to the
+// checked loop. The scratch row holds the longest segment (255 pixels) and a last run of 128
+// that starts at its last pixel, in blocks.
+constexpr std::size_t kLongestRun = 128;
+constexpr std::size_t kSegmentHeaderSize = 4;
+constexpr std::size_t kSegmentScratch = 255 + kLongestRun + kRunBlock;
+
+// Decodes the commands of a segment of `count` pixels from `in` into `scratch`, up to the first
+// command whose blocks would reach past `end`; returns how many pixels they cover and leaves
+// `in` after the last command decoded.
+std::size_t DecodeSegment(const std::uint8_t*& in, const std::uint8_t* end, unsigned count, std::uint8_t* scratch) {
+  std::uint8_t* out = scratch;
+  const std::uint8_t* const last = scratch + count;
+  while (out < last) {
+    const auto left = static_cast<std::size_t>(end - in);
+    if (left < 2) {
+      break;
+    }
+    const unsigned command = in[0];
+    const std::size_t length = (command >> 1) + 1;
+    if ((command & 1) != 0) {
+      std::uint8_t block[kRunBlock];
+      std::memset(block, in[1], sizeof block);
+      for (std::size_t at = 0; at < length; at += kRunBlock) {
+        std::memcpy(out + at, block, kRunBlock);
+      }
+      in += 2;
+    } else {
+      if (left <= ((length + kRunBlock - 1) & ~(kRunBlock - 1))) {
+        break;
+      }
+      for (std::size_t at = 0; at < length; at += kRunBlock) {
+        std::memcpy(out + at, in + 1 + at, kRunBlock);
+      }
+      in += 1 + length;
+    }
+    out += length;
+  }
+  return static_cast<std::size_t>(out - scratch);
 }
 
 // The NRML write position: writes that fall outside the pixels are dropped. Runs are written
@@ -141,6 +189,148 @@ class CodeReader {
   std::uint32_t accumulator_ = 0;
   unsigned bits_ = 0;
 };
+
+// Codes of a fixed width, eight at a time: eight B-bit codes are exactly B bytes, so a group
+// starts on a byte and is one 8-byte big-endian load, shifted apart by constants. Groups are
+// taken while the load stays within the stream; `rest()` reads the codes after the last group.
+template <unsigned kWidth>
+class CodeGroups {
+ public:
+  static_assert(kWidth >= 1 && kWidth <= kMaxCodeWidth);
+  static constexpr std::size_t kCodes = 8;
+
+  explicit CodeGroups(std::span<const std::uint8_t> stream)
+      : stream_(stream), groups_(stream.size() < sizeof(std::uint64_t) ? 0 : (stream.size() - 8) / kWidth + 1) {}
+
+  // How many groups there are in all.
+  std::size_t groups() const { return groups_; }
+
+  // The codes of group `group` (below `groups()`) into `codes`.
+  void Read(std::size_t group, std::uint8_t* codes) const {
+    std::uint64_t word = 0;
+    std::memcpy(&word, stream_.data() + group * kWidth, sizeof word);
+    word = ToBigEndian(word);
+    for (unsigned k = 0; k < kCodes; ++k) {
+      codes[k] = static_cast<std::uint8_t>((word >> (64 - kWidth * (k + 1))) & ((1u << kWidth) - 1));
+    }
+  }
+
+  // The codes after the first `used` groups.
+  CodeReader rest(std::size_t used) const { return CodeReader(stream_.subspan(used * kWidth), kWidth); }
+
+ private:
+  static std::uint64_t ToBigEndian(std::uint64_t word) {
+    if constexpr (std::endian::native == std::endian::little) {
+      return __builtin_bswap64(word);
+    } else {
+      return word;
+    }
+  }
+
+  std::span<const std::uint8_t> stream_;
+  std::size_t groups_;
+};
+
+// PLAN's codes through the map into `count` pixels, which the stream holds codes for.
+template <unsigned kWidth>
+void MapCodes(std::span<const std::uint8_t> stream, const std::uint8_t* map, std::uint8_t* pixels, std::size_t count) {
+  const CodeGroups<kWidth> groups(stream);
+  const std::size_t whole = std::min(groups.groups(), count / CodeGroups<kWidth>::kCodes);
+  for (std::size_t group = 0; group < whole; ++group) {
+    std::uint8_t codes[CodeGroups<kWidth>::kCodes];
+    groups.Read(group, codes);
+    for (std::size_t k = 0; k < CodeGroups<kWidth>::kCodes; ++k) {
+      pixels[k] = map[codes[k]];
+    }
+    pixels += CodeGroups<kWidth>::kCodes;
+  }
+  CodeReader codes = groups.rest(whole);
+  for (std::size_t i = whole * CodeGroups<kWidth>::kCodes; i < count; ++i) {
+    *pixels++ = map[codes.Next()];
+  }
+}
+
+// PLNR's escapes and runs over the frame's pixels, as far as the codes go.
+class RunWriter {
+ public:
+  RunWriter(std::vector<std::uint8_t>& pixels, const std::uint8_t* map)
+      : pixels_(pixels.data()), total_(pixels.size()), map_(map) {}
+
+  bool full() const { return filled_ == total_; }
+
+  // One code; only while not `full()`.
+  void Put(unsigned code) {
+    if (!escaped_) {
+      if (code == 0) {
+        escaped_ = true;
+        return;
+      }
+      last_ = map_[code];
+      pixels_[filled_++] = last_;
+      return;
+    }
+    escaped_ = false;
+    if (code == 0) {
+      last_ = map_[0];
+      pixels_[filled_++] = last_;
+      return;
+    }
+    // A run that would pass the frame's end is cut at its last pixel.
+    const std::size_t run = std::min<std::size_t>(code + 2, total_ - filled_);
+    std::fill_n(pixels_ + filled_, run, last_);
+    filled_ += run;
+  }
+
+ private:
+  std::uint8_t* pixels_;
+  std::size_t total_;
+  const std::uint8_t* map_;
+  std::size_t filled_ = 0;
+  // The byte value 0 before any pixel, not colour map entry 0.
+  std::uint8_t last_ = 0;
+  bool escaped_ = false;
+};
+
+template <unsigned kWidth>
+void RunCodes(std::span<const std::uint8_t> stream, RunWriter& writer) {
+  const CodeGroups<kWidth> groups(stream);
+  std::size_t group = 0;
+  for (; group < groups.groups() && !writer.full(); ++group) {
+    std::uint8_t codes[CodeGroups<kWidth>::kCodes];
+    groups.Read(group, codes);
+    for (std::size_t k = 0; k < CodeGroups<kWidth>::kCodes && !writer.full(); ++k) {
+      writer.Put(codes[k]);
+    }
+  }
+  CodeReader codes = groups.rest(group);
+  unsigned code = 0;
+  while (!writer.full() && codes.Read(code)) {
+    writer.Put(code);
+  }
+}
+
+// Calls `decode.template operator()<B>()` for the code width B, 1 to 8.
+template <typename Decode>
+void ForCodeWidth(unsigned width, Decode decode) {
+  switch (width) {
+    case 1:
+      return decode.template operator()<1>();
+    case 2:
+      return decode.template operator()<2>();
+    case 3:
+      return decode.template operator()<3>();
+    case 4:
+      return decode.template operator()<4>();
+    case 5:
+      return decode.template operator()<5>();
+    case 6:
+      return decode.template operator()<6>();
+    case 7:
+      return decode.template operator()<7>();
+    default:
+      return decode.template operator()<8>();
+  }
+}
 
 // The parts that PLAN and PLNR share: the code width, the colour map and the pixel buffer. False
 // when the frame gets no codes decoded: a code width above 8 (the pixels stay zero), or the budget
@@ -235,21 +425,28 @@ void DecodeNrml(Frame& frame, std::span<const std::uint8_t> payload, std::size_t
   ByteReader reader(payload);
   reader.seek(position);
   reader.skip(kFrameHeaderSize - 1);
+  std::uint8_t scratch[kSegmentScratch];
   unsigned row = reader.u8();
   if (row != 0 && row != kEndOfFrameRow) {
     report.Note(NoteKind::kFirstRowNotZero, row);
   }
   while (row != kEndOfFrameRow) {
-    const unsigned x = reader.u8();
-    const unsigned last = reader.u8();
-    const unsigned count = reader.u8();
-    reader.skip(1);  // the header's fourth byte, not used
-    if (reader.ranOut()) {
+    if (reader.remaining() < kSegmentHeaderSize) {
       report.Note(NoteKind::kDataRanOut);
       return;
     }
-    PixelCursor cursor(frame.pixels, std::uint64_t{row} * frame.width + x);
-    unsigned done = 0;
+    // The header's fourth byte is not used.
+    const std::span<const std::uint8_t> header = reader.take(kSegmentHeaderSize);
+    const unsigned x = header[0];
+    const unsigned last = header[1];
+    const unsigned count = header[2];
+    const std::uint64_t start = std::uint64_t{row} * frame.width + x;
+    const std::uint8_t* const from = payload.data() + reader.position();
+    const std::uint8_t* in = from;
+    std::size_t done = DecodeSegment(in, payload.data() + payload.size(), count, scratch);
+    reader.skip(static_cast<std::size_t>(in - from));
+    PixelCursor cursor(frame.pixels, start);
+    cursor.Copy(std::span<const std::uint8_t>(scratch, done));
     while (done < count) {
       // A command is carried out only when all of its bytes are in the payload.
       if (reader.remaining() < 2) {
@@ -289,14 +486,16 @@ void DecodePlan(Frame& frame, std::span<const std::uint8_t> payload, std::size_t
   if (!PreparePlanar(frame, payload, position, budget, codeWidth, stream)) {
     return;
   }
-  CodeReader codes(stream, codeWidth);
-  // Pixels past the last whole code stay 0.
-  const std::size_t count = std::min(frame.pixels.size(), codes.available());
   const std::uint8_t* map = frame.colourMap.data();
   std::uint8_t* pixels = frame.pixels.data();
-  for (std::size_t i = 0; i < count; ++i) {
-    pixels[i] = map[codes.Next()];
+  if (codeWidth == 0) {
+    // Every code is 0 and there is no end to them.
+    std::fill(frame.pixels.begin(), frame.pixels.end(), map[0]);
+    return;
   }
+  // Pixels past the last whole code stay 0.
+  const std::size_t count = std::min(frame.pixels.size(), CodeReader(stream, codeWidth).available());
+  ForCodeWidth(codeWidth, [&]<unsigned kWidth>() { MapCodes<kWidth>(stream, map, pixels, count); });
 }
 
 void DecodePlnr(Frame& frame, std::span<const std::uint8_t> payload, std::size_t position, AllocationBudget& budget,
@@ -306,37 +505,15 @@ void DecodePlnr(Frame& frame, std::span<const std::uint8_t> payload, std::size_t
   if (!PreparePlanar(frame, payload, position, budget, codeWidth, stream)) {
     return;
   }
-  CodeReader codes(stream, codeWidth);
-  const std::size_t total = frame.pixels.size();
-  std::size_t filled = 0;
-  // The byte value 0 before any pixel, not colour map entry 0.
-  std::uint8_t last = 0;
-  bool escaped = false;
-  while (filled < total) {
-    unsigned code = 0;
-    if (!codes.Read(code)) {
-      return;
+  RunWriter writer(frame.pixels, frame.colourMap.data());
+  if (codeWidth == 0) {
+    // Every code is 0, without end: escape, one pixel of map entry 0, and again.
+    while (!writer.full()) {
+      writer.Put(0);
     }
-    if (!escaped) {
-      if (code == 0) {
-        escaped = true;
-        continue;
-      }
-      last = frame.colourMap[code];
-      frame.pixels[filled++] = last;
-      continue;
-    }
-    escaped = false;
-    if (code == 0) {
-      last = frame.colourMap[0];
-      frame.pixels[filled++] = last;
-      continue;
-    }
-    // A run that would pass the frame's end is cut at its last pixel.
-    const std::size_t run = std::min<std::size_t>(code + 2, total - filled);
-    std::fill_n(frame.pixels.begin() + static_cast<std::ptrdiff_t>(filled), run, last);
-    filled += run;
+    return;
   }
+  ForCodeWidth(codeWidth, [&]<unsigned kWidth>() { RunCodes<kWidth>(stream, writer); });
 }
 
 }  // namespace karst

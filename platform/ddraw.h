@@ -26,6 +26,8 @@
 #include <memory>
 #include <vector>
 
+#include "platform/vector_paths.h"
+
 namespace karst::platform {
 
 class Window;
@@ -240,7 +242,7 @@ class Surface {
   friend class DirectDraw;
   friend class DeviceContext;
   friend int BltReference(Surface&, const Rect*, const Surface*, const Rect*, std::uint32_t, const BltFx*);
-  friend int BltBaseline(Surface&, const Rect*, const Surface*, const Rect*, std::uint32_t, const BltFx*);
+  friend int BltWith(Vectors, Surface&, const Rect*, const Surface*, const Rect*, std::uint32_t, const BltFx*);
 
   enum class Access { Free, Locked, Context };
 
@@ -263,10 +265,9 @@ class Surface {
   int PlanBlt(const Rect* destRect, const Surface* source, const Rect* sourceRect, std::uint32_t flags, const BltFx* fx,
               BltPlan& plan) const;
 
-  // Which row loops draw a blit: the widest vectors the processor has, or the baseline (SSE2).
-  enum class RowLoops { Widest, Baseline };
+  // `vectors`: which row loops draw the blit.
   int DrawBlt(const Rect* destRect, const Surface* source, const Rect* sourceRect, std::uint32_t flags, const BltFx* fx,
-              RowLoops loops);
+              Vectors vectors);
 
   void MakeFlippingPrimary(std::unique_ptr<Surface> backBuffer, std::unique_ptr<Presenter> presenter);
   const PaletteTable* drawingPalette() const;
@@ -297,11 +298,11 @@ class Surface {
 int BltReference(Surface& dest, const Rect* destRect, const Surface* source, const Rect* sourceRect,
                  std::uint32_t flags, const BltFx* fx);
 
-// `Surface::Blt` drawn with the baseline (SSE2) row loops even where the processor has wider
-// vectors, so that both loops are held against BltReference wherever the tests run. It does not
-// consult the fault switch.
-int BltBaseline(Surface& dest, const Rect* destRect, const Surface* source, const Rect* sourceRect, std::uint32_t flags,
-                const BltFx* fx);
+// `Surface::Blt` drawn with the row loops of `vectors` (one of AvailableVectors()) whatever
+// KARST_VECTORS says, so that every path is held against BltReference wherever the tests run.
+// It does not consult the fault switch.
+int BltWith(Vectors vectors, Surface& dest, const Rect* destRect, const Surface* source, const Rect* sourceRect,
+            std::uint32_t flags, const BltFx* fx);
 
 // The DirectDraw object: the display mode and the window it presents into.
 class DirectDraw {

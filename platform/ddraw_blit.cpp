@@ -6,12 +6,14 @@
 #endif
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #include <immintrin.h>
-#define KARST_BLIT_AVX512 1
+#define KARST_BLIT_WIDE 1
 #define KARST_TARGET_AVX512 __attribute__((target("avx512f,avx512bw,avx512vbmi,bmi2")))
+#define KARST_TARGET_AVX2 __attribute__((target("avx2")))
 #endif
 
 #include "platform/ddraw.h"
 #include "platform/fault_injection.h"
+#include "platform/vector_paths.h"
 
 namespace karst::platform {
 namespace {
@@ -136,6 +138,15 @@ void DrawBlockRows(const std::uint8_t* in, std::int32_t inPitch, std::uint8_t* o
 template <bool kMirrored, bool kKeyed>
 void DrawRows(const std::uint8_t* in, std::int32_t inPitch, std::uint8_t* out, std::int32_t outPitch,
               std::int32_t columns, std::int32_t rows, std::uint8_t low, std::uint8_t span) {
+  if constexpr (!kMirrored && !kKeyed) {
+    // A plain copy exactly one block wide, as every whole tile is: one load and one store a row.
+    if (columns == kBlock) {
+      for (std::int32_t y = 0; y < rows; ++y, in += inPitch, out += outPitch) {
+        std::memcpy(out, in, kBlock);
+      }
+      return;
+    }
+  }
   if (columns >= kBlock) {
     DrawBlockRows<kMirrored, kKeyed, kBlock>(in, inPitch, out, outPitch, columns, rows, low, span);
   } else if (columns >= kHalfBlock) {
@@ -150,7 +161,7 @@ void DrawRows(const std::uint8_t* in, std::int32_t inPitch, std::uint8_t* out, s
   }
 }
 
-#if defined(KARST_BLIT_AVX512)
+#if defined(KARST_BLIT_WIDE)
 // 64 pixels a step with AVX-512 where the processor has it. The row's end is a lane mask, not an
 // overlapping block, and a keyed pixel is a lane left out of the masked store, so the
 // destination is never read. Mirrored, a step's pixels are loaded in source order (lanes past
@@ -193,10 +204,57 @@ KARST_TARGET_AVX512 void DrawWideRows(const std::uint8_t* in, std::int32_t inPit
   }
 }
 
-bool HasWideBlits() {
-  static const bool has = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-                          __builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("bmi2");
-  return has;
+// 32 pixels a step with AVX2 where the processor has it but not AVX-512, in blocks as the
+// baseline loops draw them: a ragged row's last block overlaps the one before it and is worked
+// out before the row is drawn. Mirrored, a block is reversed by a byte shuffle within each
+// 128-bit half and a swap of the halves; keyed, a transparent pixel is blended back to the old
+// one. Rows narrower than a block take the baseline loops.
+constexpr std::int32_t kAvx2Block = 32;
+
+// The AVX2 block of destination column `x`, drawn over the row's destination `to`.
+template <bool kMirrored, bool kKeyed>
+KARST_TARGET_AVX2 inline __m256i Avx2Block(const std::uint8_t* from, std::int32_t x, const std::uint8_t* to,
+                                           __m256i lows, __m256i spans, __m256i reverse) {
+  __m256i pixels;
+  if constexpr (kMirrored) {
+    pixels = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from - x - (kAvx2Block - 1)));
+    pixels = _mm256_permute4x64_epi64(_mm256_shuffle_epi8(pixels, reverse), 0x4E);
+  } else {
+    pixels = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + x));
+  }
+  if constexpr (kKeyed) {
+    const __m256i old = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(to + x));
+    const __m256i transparent =
+        _mm256_cmpeq_epi8(_mm256_subs_epu8(_mm256_sub_epi8(pixels, lows), spans), _mm256_setzero_si256());
+    pixels = _mm256_blendv_epi8(pixels, old, transparent);
+  }
+  return pixels;
+}
+
+template <bool kMirrored, bool kKeyed>
+KARST_TARGET_AVX2 void DrawAvx2Rows(const std::uint8_t* in, std::int32_t inPitch, std::uint8_t* out,
+                                    std::int32_t outPitch, std::int32_t columns, std::int32_t rows, std::uint8_t low,
+                                    std::uint8_t span) {
+  constexpr std::int32_t kStep = kAvx2Block;
+  if (columns < kStep) {
+    DrawRows<kMirrored, kKeyed>(in, inPitch, out, outPitch, columns, rows, low, span);
+    return;
+  }
+  const __m256i lows = _mm256_set1_epi8(static_cast<char>(low));
+  const __m256i spans = _mm256_set1_epi8(static_cast<char>(span));
+  const __m256i reverse = _mm256_setr_epi8(15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0, 15, 14, 13, 12, 11, 10,
+                                           9, 8, 7, 6, 5, 4, 3, 2, 1, 0);
+  // The last block of every row is worked out first and stored last, whether it overlaps the
+  // one before it or not.
+  const std::int32_t last = columns - kStep;
+  for (std::int32_t y = 0; y < rows; ++y, in += inPitch, out += outPitch) {
+    const __m256i tail = Avx2Block<kMirrored, kKeyed>(in, last, out, lows, spans, reverse);
+    for (std::int32_t x = 0; x < last; x += kStep) {
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x),
+                          Avx2Block<kMirrored, kKeyed>(in, x, out, lows, spans, reverse));
+    }
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + last), tail);
+  }
 }
 #endif
 
@@ -205,16 +263,24 @@ using RowDrawer = void (*)(const std::uint8_t*, std::int32_t, std::uint8_t*, std
 
 // Keyed and mirrored rows gain from the wide loops. A plain copy (every tile) does not: its
 // blocks are plain loads and stores already, so it keeps the baseline loops everywhere.
-RowDrawer ChooseRows(bool mirrored, bool keyed, bool widest) {
-#if defined(KARST_BLIT_AVX512)
-  if (widest && (mirrored || keyed) && HasWideBlits()) {
-    if (mirrored) {
-      return keyed ? DrawWideRows<true, true> : DrawWideRows<true, false>;
+RowDrawer ChooseRows(bool mirrored, bool keyed, Vectors vectors) {
+#if defined(KARST_BLIT_WIDE)
+  if (mirrored || keyed) {
+    if (vectors == Vectors::Avx512) {
+      if (mirrored) {
+        return keyed ? DrawWideRows<true, true> : DrawWideRows<true, false>;
+      }
+      return DrawWideRows<false, true>;
     }
-    return DrawWideRows<false, true>;
+    if (vectors == Vectors::Avx2) {
+      if (mirrored) {
+        return keyed ? DrawAvx2Rows<true, true> : DrawAvx2Rows<true, false>;
+      }
+      return DrawAvx2Rows<false, true>;
+    }
   }
 #else
-  (void)widest;
+  (void)vectors;
 #endif
   if (mirrored) {
     return keyed ? DrawRows<true, true> : DrawRows<true, false>;
@@ -272,16 +338,18 @@ int Surface::Blt(const Rect* destRect, const Surface* source, const Rect* source
   if (ShouldFail("Blt")) {
     return 1;
   }
-  return DrawBlt(destRect, source, sourceRect, flags, fx, RowLoops::Widest);
+  // Decided once: every blit would otherwise ask two functions of another file.
+  static const Vectors vectors = BlitVectors(ChosenVectors());
+  return DrawBlt(destRect, source, sourceRect, flags, fx, vectors);
 }
 
-int BltBaseline(Surface& dest, const Rect* destRect, const Surface* source, const Rect* sourceRect, std::uint32_t flags,
-                const BltFx* fx) {
-  return dest.DrawBlt(destRect, source, sourceRect, flags, fx, Surface::RowLoops::Baseline);
+int BltWith(Vectors vectors, Surface& dest, const Rect* destRect, const Surface* source, const Rect* sourceRect,
+            std::uint32_t flags, const BltFx* fx) {
+  return dest.DrawBlt(destRect, source, sourceRect, flags, fx, BlitVectors(vectors));
 }
 
 int Surface::DrawBlt(const Rect* destRect, const Surface* source, const Rect* sourceRect, std::uint32_t flags,
-                     const BltFx* fx, RowLoops loops) {
+                     const BltFx* fx, Vectors vectors) {
   BltPlan plan{};
   if (PlanBlt(destRect, source, sourceRect, flags, fx, plan) != 0) {
     return 1;
@@ -319,7 +387,7 @@ int Surface::DrawBlt(const Rect* destRect, const Surface* source, const Rect* so
   const auto keyLow = static_cast<std::uint8_t>(plan.keyLow);
   const auto keySpan = static_cast<std::uint8_t>(std::min<std::uint32_t>(plan.keyHigh, 0xFF) - plan.keyLow);
 
-  const RowDrawer draw = ChooseRows(plan.mirrored, keyed, loops == RowLoops::Widest);
+  const RowDrawer draw = ChooseRows(plan.mirrored, keyed, vectors);
   draw(in, source->pitch_, out, pitch_, columns, rows, keyLow, keySpan);
   return 0;
 }

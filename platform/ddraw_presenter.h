@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/ddraw.h"
+#include "platform/vector_paths.h"
 
 struct SDL_Window;
 struct SDL_Renderer;
@@ -22,10 +23,15 @@ using ColourTable = std::array<std::uint32_t, 256>;
 ColourTable MakeColourTable(const PaletteTable& palette);
 
 // Converts `height` rows of 8-bit indices into 32-bit colours through `colours`, whose alpha
-// bytes are all 0xFF (as MakeColourTable makes them). Uses wide vector code where the processor
-// has it, with results equal to ConvertFramePlain's.
+// bytes are all 0xFF (as MakeColourTable makes them). Uses the vector code ChosenVectors() names,
+// with results equal to ConvertFramePlain's.
 void ConvertFrame(const std::uint8_t* source, std::int32_t sourcePitch, std::uint32_t* dest,
                   std::int32_t destPitchInPixels, std::int32_t width, std::int32_t height, const ColourTable& colours);
+
+// The same with the code for `vectors`, one of AvailableVectors(), whatever KARST_VECTORS says.
+void ConvertFrameWith(Vectors vectors, const std::uint8_t* source, std::int32_t sourcePitch, std::uint32_t* dest,
+                      std::int32_t destPitchInPixels, std::int32_t width, std::int32_t height,
+                      const ColourTable& colours);
 
 // The same conversion one table lookup at a time on every processor.
 void ConvertFramePlain(const std::uint8_t* source, std::int32_t sourcePitch, std::uint32_t* dest,

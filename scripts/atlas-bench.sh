@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # How long `karst-render atlas` takes over the sample world and over a folder of 40 regions made
 # from it, with one job and with two: the median wall-clock time of REPETITIONS runs each, written
-# to OUT in the benchmark programs' JSON form (milliseconds) for the report.
+# to OUT in the benchmark programs' JSON form (milliseconds) for the report. With KARST_BENCH_CPU
+# set, the one-job runs are pinned to that core; the two-job runs never are.
 #
 #   atlas-bench.sh KARST_RENDER KARST_SAMPLEWORLD OUT [REPETITIONS]
 set -euo pipefail
@@ -32,7 +33,11 @@ median_ms() {
     rm -rf "$work/site"
     local start end
     start=$(date +%s%N)
-    "$render" atlas "$1" -o "$work/site" -j "$2" >/dev/null
+    if [ "$2" = 1 ] && [ -n "${KARST_BENCH_CPU:-}" ]; then
+      taskset -c "$KARST_BENCH_CPU" "$render" atlas "$1" -o "$work/site" -j 1 >/dev/null
+    else
+      "$render" atlas "$1" -o "$work/site" -j "$2" >/dev/null
+    fi
     end=$(date +%s%N)
     times+=($(((end - start) / 1000)))
   done

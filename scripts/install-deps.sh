@@ -19,6 +19,8 @@ packages=(
   # The atlas's browser test: headless Chromium driven through Selenium, its screenshots read
   # with Pillow.
   chromium chromium-driver python3-selenium python3-pil
+  # make bench pins its single-threaded figures to one core with taskset.
+  util-linux
 )
 
 missing=()

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <random>
+#include <string_view>
 #include <vector>
 
 #include "authoring/frame_encoders.h"
@@ -182,6 +183,112 @@ TEST(FrameFastPathTest, DecodersMatchThePlainWayOnWholeCutAndCorruptedFrames) {
     ++compared;
   }
   EXPECT_GT(compared, 500);
+}
+
+// Commands near the payload's end are decoded in whole 16-byte blocks only while those are in
+// the payload, else one by one: fills and copies of 1 to 33 pixels followed by 0 to 17 bytes,
+// across that boundary, give exactly the run's pixels and no note.
+TEST(FrameFastPathTest, RunsNearThePayloadsEndGiveTheirPixels) {
+  for (const bool fill : {false, true}) {
+    for (unsigned length = 1; length <= 33; length += (length < 18 ? 1 : 15)) {
+      for (std::size_t padding = 0; padding <= 17; ++padding) {
+        SCOPED_TRACE(testing::Message() << (fill ? "fill of " : "copy of ") << length << ", " << padding << " after");
+        // 40 x 1, row 0: one segment (x 0, last of its row, `length` pixels) of one command, then
+        // the end-of-frame row byte.
+        std::vector<std::uint8_t> data = {40, 0, 1, 0, 0, 0, 128, static_cast<std::uint8_t>(length), 0};
+        data.push_back(static_cast<std::uint8_t>(((length - 1) << 1) | (fill ? 1 : 0)));
+        std::vector<std::uint8_t> expected(40, 0);
+        for (unsigned i = 0; i < length; ++i) {
+          expected[i] = static_cast<std::uint8_t>(fill ? 77 : 100 + i);
+          if (!fill || i == 0) {
+            data.push_back(expected[i]);
+          }
+        }
+        data.push_back(kEndOfFrameRow);
+        data.resize(data.size() + padding, 0xEE);
+        const frame_tests::DecodedFrame decoded = DecodeFrameAt(data);
+        EXPECT_EQ(decoded.frame.pixels, expected);
+        EXPECT_TRUE(decoded.notes.empty());
+      }
+    }
+  }
+}
+
+// A segment whose last command runs past its pixel count writes the whole command and is noted;
+// one that ends on its count is not. Far from the payload's end, so decoded in blocks.
+TEST(FrameFastPathTest, ASegmentsLastRunMayPassItsCount) {
+  struct Case {
+    unsigned count;
+    std::vector<std::uint8_t> commands;
+    std::vector<std::uint8_t> pixels;  // the first of the frame's 20; the rest stay 0
+    bool overrun;
+  };
+  // 15, 5: a fill of 8 fives; 0, 6: a copy of one 6.
+  const Case cases[] = {
+      {7, {15, 5}, {5, 5, 5, 5, 5, 5, 5, 5}, true},
+      {8, {15, 5}, {5, 5, 5, 5, 5, 5, 5, 5}, false},
+      {9, {15, 5, 0, 6}, {5, 5, 5, 5, 5, 5, 5, 5, 6}, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.count);
+    // 20 x 1: one segment of `count` pixels, the end-of-frame row byte, 40 bytes of padding.
+    std::vector<std::uint8_t> data = {20, 0, 1, 0, 0, 0, 128, static_cast<std::uint8_t>(c.count), 0};
+    data.insert(data.end(), c.commands.begin(), c.commands.end());
+    data.push_back(kEndOfFrameRow);
+    for (int i = 0; i < 40; ++i) {
+      data.push_back(0xEE);
+    }
+    std::vector<std::uint8_t> expected = c.pixels;
+    expected.resize(20, 0);
+    const frame_tests::DecodedFrame decoded = DecodeFrameAt(data);
+    EXPECT_EQ(decoded.frame.pixels, expected);
+    ASSERT_EQ(decoded.notes.size(), c.overrun ? 1u : 0u);
+    if (c.overrun) {
+      EXPECT_EQ(decoded.notes[0].kind, NoteKind::kSegmentOverrun);
+    }
+  }
+}
+
+// Every code width, over frames whose pixel counts sit on either side of a group of eight codes
+// and of the last group an 8-byte load can take: PLAN's pixels are exactly the map's entries
+// of the codes, PLNR's those of the plain way.
+TEST(FrameFastPathTest, EveryCodeWidthAcrossGroupBoundaries) {
+  for (unsigned width = 1; width <= 8; ++width) {
+    for (const std::uint32_t pixels : {1u, 7u, 8u, 9u, 15u, 16u, 17u, 63u, 64u, 65u, 200u}) {
+      SCOPED_TRACE(testing::Message() << width << "-bit codes, " << pixels << " pixels");
+      const unsigned entries = 1u << width;
+      std::vector<unsigned> codes(pixels);
+      for (std::uint32_t i = 0; i < pixels; ++i) {
+        codes[i] = (i * 37 + i / 5) % entries;
+      }
+      std::vector<std::uint8_t> stream((pixels * width + 7) / 8, 0);
+      for (std::uint32_t i = 0; i < pixels; ++i) {
+        for (unsigned b = 0; b < width; ++b) {
+          const std::uint64_t bit = std::uint64_t{i} * width + b;
+          if ((codes[i] >> (width - 1 - b)) & 1) {
+            stream[bit / 8] = static_cast<std::uint8_t>(stream[bit / 8] | (0x80 >> (bit % 8)));
+          }
+        }
+      }
+      for (const bool runs : {false, true}) {
+        // `pixels` x 1, the tag, the code width, the map (entry v is 200 - v), the stream.
+        std::vector<std::uint8_t> data = {static_cast<std::uint8_t>(pixels), 0, 1, 0, 255};
+        for (const char letter : std::string_view(runs ? "PLNR" : "PLAN")) {
+          data.push_back(static_cast<std::uint8_t>(letter));
+        }
+        data.push_back(static_cast<std::uint8_t>(width));
+        for (unsigned v = 0; v < entries; ++v) {
+          data.push_back(static_cast<std::uint8_t>(200 - v));
+        }
+        data.insert(data.end(), stream.begin(), stream.end());
+        std::vector<std::uint8_t> expected(pixels);
+        for (std::uint32_t i = 0; i < pixels; ++i) {
+          expected[i] = static_cast<std::uint8_t>(200 - codes[i]);
+        }
+        EXPECT_EQ(DecodeFrameAt(data).frame.pixels, runs ? PlainPlanar(data, pixels, true) : expected);
+      }
+    }
+  }
 }
 
 // The boundary of the last code: a stream with room for exactly n codes gives n pixels, one bit

@@ -222,15 +222,11 @@ TEST_F(BltTest, OverlappingBlitWithinOneSurfaceReadsThePixelsBefore) {
   EXPECT_EQ(Picture(*dest_)[0], "fedcbaef");
 }
 
-// Which fast row loops a comparison holds against the plain blit: the ones `Blt` picks for this
-// processor (the widest vectors it has) or the baseline ones every processor runs.
-enum class FastLoops { Chosen, Baseline };
-
 // The fast blit against the plain one over random surfaces, rectangles, clips, keys and flags:
 // same result code and the same bytes everywhere, the bytes behind each row included. Sources
 // are up to `maxWidth` pixels wide, destinations a little wider, so rows of every length class
 // appear: under 8, 8 to 15, whole blocks of 16 and of 64, and blocks with a ragged end.
-void CompareRandomBlits(std::uint32_t seed, int rounds, int maxWidth, FastLoops loops) {
+void CompareRandomBlits(std::uint32_t seed, int rounds, int maxWidth, Vectors vectors) {
   testing::CleanFaults faults;
   std::mt19937 random(seed);
   auto between = [&random](int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); };
@@ -328,9 +324,7 @@ void CompareRandomBlits(std::uint32_t seed, int rounds, int maxWidth, FastLoops 
     const BltFx* effects = between(0, 25) == 0 ? nullptr : &fx;
 
     const int fastResult =
-        loops == FastLoops::Chosen
-            ? fast->Blt(wholeDest ? nullptr : &to, fastSource, wholeSource ? nullptr : &from, flags, effects)
-            : BltBaseline(*fast, wholeDest ? nullptr : &to, fastSource, wholeSource ? nullptr : &from, flags, effects);
+        BltWith(vectors, *fast, wholeDest ? nullptr : &to, fastSource, wholeSource ? nullptr : &from, flags, effects);
     const int plainResult =
         BltReference(*plain, wholeDest ? nullptr : &to, plainSource, wholeSource ? nullptr : &from, flags, effects);
     ASSERT_EQ(fastResult != 0, plainResult != 0);
@@ -341,18 +335,43 @@ void CompareRandomBlits(std::uint32_t seed, int rounds, int maxWidth, FastLoops 
   EXPECT_GT(drawn, rounds / 2);
 }
 
-TEST(BltEquivalenceTest, FastPathMatchesReferenceBitForBit) {
-  CompareRandomBlits(20240611, 4000, 37, FastLoops::Chosen);
+// Rows one pixel either side of every block size (8, 16, 32, 64), plain, keyed, mirrored and
+// both, through every row loop this processor can run: the same bytes as the plain blit.
+TEST(BltEquivalenceTest, RowsEitherSideOfEveryBlockSize) {
+  auto ddraw = MakeHeadless(80, 2);
+  for (const Vectors vectors : AvailableVectors()) {
+    for (const int width : {7, 8, 9, 15, 16, 17, 31, 32, 33, 63, 64, 65}) {
+      for (const std::uint32_t flags : {kPlain, kKeyed, kMirrored, kKeyedMirrored}) {
+        SCOPED_TRACE(::testing::Message() << VectorsName(vectors) << ", " << width << " wide, flags " << flags);
+        // Source: letters with every fifth pixel the key '.'; destinations: a row of '#'.
+        std::string row;
+        for (int x = 0; x < width; ++x) {
+          row += x % 5 == 2 ? '.' : static_cast<char>('a' + x % 26);
+        }
+        auto source = MakeSurface(*ddraw, static_cast<std::uint32_t>(width), 2);
+        auto fast = MakeSurface(*ddraw, 80, 2);
+        auto plain = MakeSurface(*ddraw, 80, 2);
+        testing::Paint(*source, {row, row});
+        testing::Fill(*fast, '#');
+        testing::Fill(*plain, '#');
+        ASSERT_EQ(source->SetColorKey(DDCKEY_SRCBLT, '.', '.'), 0);
+        const Rect to{3, 0, 3 + width, 2};
+        ASSERT_EQ(BltWith(vectors, *fast, &to, source.get(), nullptr, flags, &kMirror), 0);
+        ASSERT_EQ(BltReference(*plain, &to, source.get(), nullptr, flags, &kMirror), 0);
+        EXPECT_EQ(Bytes(*fast), Bytes(*plain));
+      }
+    }
+  }
 }
 
-TEST(BltEquivalenceTest, FastPathMatchesReferenceOnWideRows) { CompareRandomBlits(7, 1500, 150, FastLoops::Chosen); }
-
-TEST(BltEquivalenceTest, BaselinePathMatchesReferenceBitForBit) {
-  CompareRandomBlits(20240611, 4000, 37, FastLoops::Baseline);
-}
-
-TEST(BltEquivalenceTest, BaselinePathMatchesReferenceOnWideRows) {
-  CompareRandomBlits(7, 1500, 150, FastLoops::Baseline);
+// Every row loop this processor can run, from the baseline to the widest: narrow rows of every
+// length class, and rows of several wide blocks.
+TEST(BltEquivalenceTest, EveryPathMatchesReferenceBitForBit) {
+  for (const Vectors vectors : AvailableVectors()) {
+    SCOPED_TRACE(VectorsName(vectors));
+    CompareRandomBlits(20240611, 4000, 37, vectors);
+    CompareRandomBlits(7, 1500, 150, vectors);
+  }
 }
 
 }  // namespace

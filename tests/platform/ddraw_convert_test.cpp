@@ -1,5 +1,5 @@
-// The frame conversion to 32 bits: the wide path (where the processor has it) against the plain
-// table lookup, over random indices, palettes, widths and pitches, and a known pixel.
+// The frame conversion to 32 bits: every wide path the processor has against the plain table
+// lookup, over random indices, palettes, widths and pitches, and a known pixel.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -49,12 +49,16 @@ TEST(ConvertFrameTest, MatchesThePlainLookupBitForBit) {
       index = static_cast<std::uint8_t>(random());
     }
     // The bytes between rows are never written: both outputs start with the same marker.
-    std::vector<std::uint32_t> fast(static_cast<std::size_t>(destPitch * height), 0x5A5A5A5Au);
-    std::vector<std::uint32_t> plain = fast;
-    ConvertFrame(source.data(), sourcePitch, fast.data(), destPitch, width, height, colours);
+    const std::vector<std::uint32_t> marked(static_cast<std::size_t>(destPitch * height), 0x5A5A5A5Au);
+    std::vector<std::uint32_t> plain = marked;
     ConvertFramePlain(source.data(), sourcePitch, plain.data(), destPitch, width, height, colours);
-    ASSERT_EQ(fast, plain);
     EXPECT_EQ(plain[0], colours[source[0]]);
+    for (const Vectors vectors : AvailableVectors()) {
+      SCOPED_TRACE(VectorsName(vectors));
+      std::vector<std::uint32_t> wide = marked;
+      ConvertFrameWith(vectors, source.data(), sourcePitch, wide.data(), destPitch, width, height, colours);
+      ASSERT_EQ(wide, plain);
+    }
   }
 }
 
