@@ -144,6 +144,21 @@ build_googletest() {
   cross_cmake "$sources_dir/googletest" "$deps/build/googletest" -DBUILD_GMOCK=OFF -Dgtest_force_shared_crt=OFF
 }
 
+# The header-only libraries are Debian's own packages, reached through the prefix so that the
+# cross compiler never searches /usr/include.
+link_header_only() {
+  local folder
+  for folder in nlohmann CLI; do
+    if [ ! -d "/usr/include/$folder" ]; then
+      echo "missing /usr/include/$folder (scripts/install-deps.sh installs it)"
+      return 1
+    fi
+    mkdir -p "$prefix/include"
+    ln -sfn "/usr/include/$folder" "$prefix/include/$folder"
+  done
+}
+
+step header-only link_header_only
 step zlib build_zlib
 step libpng build_libpng
 step freetype build_freetype
