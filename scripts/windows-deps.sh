@@ -53,10 +53,14 @@ Acquire::Languages "none";
 EOF
 export APT_CONFIG=$apt_dir/apt.conf
 
-# Fails with the library's name and its log; the end of the log is shown too.
+# Fails with the library's name and its log; the end of the log is shown too. A step done is
+# stamped, so that a run after a failure goes on where it stopped.
 step() {
   local library=$1 log=$logs/$1.log
   shift
+  if [ -f "$prefix/.done-$library" ]; then
+    return 0
+  fi
   echo "windows-deps: $library"
   # In the background so that set -e stops the step at its first failing command.
   ("$@") >"$log" 2>&1 &
@@ -65,6 +69,7 @@ step() {
     echo "windows-deps: FAILED: $library (log: $log)" >&2
     exit 1
   fi
+  touch "$prefix/.done-$library"
 }
 
 # Unpacks the source package once into sources/<package>, patched as Debian ships it.
@@ -137,6 +142,24 @@ build_sdl2_ttf() {
   cross_cmake "$sources_dir/libsdl2-ttf" "$deps/build/sdl2-ttf" \
     -DSDL2TTF_VENDORED=OFF -DSDL2TTF_HARFBUZZ=OFF -DSDL2TTF_SAMPLES=OFF \
     -DSDL2_DIR="$prefix/lib/cmake/SDL2"
+  # Its build writes a .pc file only for a shared library; the static one gets the same.
+  local header=$prefix/include/SDL2/SDL_ttf.h version
+  version=$(sed -n 's/^#define SDL_TTF_MAJOR_VERSION *\([0-9]*\)/\1/p' "$header").$(
+    sed -n 's/^#define SDL_TTF_MINOR_VERSION *\([0-9]*\)/\1/p' "$header").$(
+    sed -n 's/^#define SDL_TTF_PATCHLEVEL *\([0-9]*\)/\1/p' "$header")
+  cat >"$prefix/lib/pkgconfig/SDL2_ttf.pc" <<PC
+prefix=$prefix
+libdir=\${prefix}/lib
+includedir=\${prefix}/include
+
+Name: SDL2_ttf
+Description: TrueType font rendering for SDL2, with FreeType
+Version: $version
+Requires: sdl2
+Requires.private: freetype2
+Libs: -L\${libdir} -lSDL2_ttf
+Cflags: -I\${includedir}/SDL2
+PC
 }
 
 build_googletest() {
