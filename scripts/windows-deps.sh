@@ -114,7 +114,7 @@ build_zlib() {
   (cd "$deps/build/zlib" &&
     CHOST=$host CC=$host-gcc-posix AR=$host-ar RANLIB=$host-ranlib CFLAGS=-O2 \
       ./configure --static --prefix="$prefix" &&
-    make -j "$jobs" libz.a && make install-libs)
+    make -j "$jobs" libz.a && make install)
 }
 
 build_libpng() {
