@@ -105,7 +105,7 @@ class TemporaryFileRegistration {
 // Puts `from` in the place of `to`, replacing what is there at once (rename on POSIX,
 // MoveFileExW with MOVEFILE_REPLACE_EXISTING on Windows). Empty on success, else the system's
 // reason.
-std::string ReplaceFile(const std::string& from, const std::string& to);
+std::string RenameOver(const std::string& from, const std::string& to);
 
 // Why the file at `path` cannot be opened for reading, as the system says it (what the mode
 // bits, access lists and mounts together allow); empty when it can.

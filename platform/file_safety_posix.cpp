@@ -185,7 +185,7 @@ std::string ClaimStandardOutput() {
   return claimError;
 }
 
-std::string ReplaceFile(const std::string& from, const std::string& to) {
+std::string RenameOver(const std::string& from, const std::string& to) {
   return std::rename(from.c_str(), to.c_str()) == 0 ? std::string() : Reason(errno);
 }
 

@@ -172,7 +172,7 @@ std::string ClaimStandardOutput() {
   return claimError;
 }
 
-std::string ReplaceFile(const std::string& from, const std::string& to) {
+std::string RenameOver(const std::string& from, const std::string& to) {
   return MoveFileExW(NativePath(from).c_str(), NativePath(to).c_str(), MOVEFILE_REPLACE_EXISTING) != 0
              ? std::string()
              : Reason(GetLastError());

@@ -159,7 +159,7 @@ std::string OutputFile::Finish(std::span<const std::uint8_t> bytes) {
   if (temporary_.empty()) {
     return {};
   }
-  if (const std::string error = platform::ReplaceFile(temporary_, target_); !error.empty()) {
+  if (const std::string error = platform::RenameOver(temporary_, target_); !error.empty()) {
     return "cannot be written: " + error;
   }
   placed_ = true;
