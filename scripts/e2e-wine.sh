@@ -45,6 +45,7 @@ diff -r "$work/pictures-linux" "$work/pictures-windows" >&2 ||
 echo "   $count files, byte for byte the same"
 
 step "karst-viewer.exe, 640 x 480, no window manager"
+"$wine_run" --wait
 start_xvfb 640x480 || fail "no screen"
 picture_geometry
 start_viewer "$world" || fail "the viewer did not start"
