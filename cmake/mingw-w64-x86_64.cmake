@@ -29,8 +29,6 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-# Only static archives: the sysroot's import libraries (libz.dll.a and the like) would pull in DLLs.
-set(CMAKE_FIND_LIBRARY_SUFFIXES .a)
 
 # pkg-config reads the prefix's .pc files and nothing else.
 set(ENV{PKG_CONFIG_LIBDIR} ${KARST_WINDOWS_PREFIX}/lib/pkgconfig)
