@@ -13,7 +13,7 @@ deps=${KARST_WINDOWS_DEPS:-$root/build-windows/deps}
 mkdir -p "$deps"
 deps=$(cd "$deps" && pwd)
 prefix=$deps/prefix
-stamp=$deps/prefix/.complete
+stamp=$prefix/.complete
 jobs=${JOBS:-2}
 host=x86_64-w64-mingw32
 
@@ -27,11 +27,12 @@ suite=$(. /etc/os-release && echo "${VERSION_CODENAME:-bookworm}")
 apt_dir=$deps/apt
 sources_dir=$deps/sources
 logs=$deps/logs
-mkdir -p "$apt_dir"/etc/apt.conf.d "$apt_dir"/lists/partial "$apt_dir"/cache/archives/partial "$apt_dir"/etc/sources.list.d \
-  "$apt_dir"/etc/preferences.d "$apt_dir"/etc/trusted.gpg.d "$sources_dir" "$logs" "$prefix"
+mkdir -p "$apt_dir"/etc/apt.conf.d "$apt_dir"/etc/sources.list.d "$apt_dir"/etc/preferences.d \
+  "$apt_dir"/etc/trusted.gpg.d "$apt_dir"/lists/partial "$apt_dir"/cache/archives/partial "$sources_dir" \
+  "$logs" "$prefix"
 echo "deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] http://deb.debian.org/debian $suite main" \
   >"$apt_dir"/etc/sources.list
-# Downloads run as root here, so apt's usual drop to the _apt user would find our folders closed.
+# Run as root, apt would download as the _apt user, who cannot write into these folders.
 cat >"$apt_dir"/apt.conf <<EOF
 Dir::Etc "$apt_dir/etc";
 Dir::Etc::SourceList "$apt_dir/etc/sources.list";
