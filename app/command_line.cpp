@@ -29,7 +29,7 @@ std::optional<int> ParseScale(std::string_view text) {
 }
 
 std::string WithSeparator(std::string folder) {
-  if (folder.empty() || folder.back() != platform::kPathSeparator) {
+  if (folder.empty() || !platform::IsPathSeparator(folder.back())) {
     folder.push_back(platform::kPathSeparator);
   }
   return folder;

@@ -23,8 +23,6 @@ bool NameLess(const std::string& a, const std::string& b) {
   return a < b;
 }
 
-bool IsSeparator(char c) { return c == kPathSeparator || c == '/'; }
-
 }  // namespace
 
 bool WildcardMatch(std::string_view pattern, std::string_view name) {
@@ -55,7 +53,7 @@ bool WildcardMatch(std::string_view pattern, std::string_view name) {
 
 std::size_t LastSeparator(std::string_view searchString) {
   for (std::size_t i = searchString.size(); i > 0; --i) {
-    if (IsSeparator(searchString[i - 1])) {
+    if (IsPathSeparator(searchString[i - 1])) {
       return i - 1;
     }
   }
@@ -75,7 +73,7 @@ std::string LocateFile(std::string_view directory, std::string_view name) {
     return {};
   }
   std::string prefix(directory);
-  if (!prefix.empty() && !IsSeparator(prefix.back())) {
+  if (!prefix.empty() && !IsPathSeparator(prefix.back())) {
     prefix += kPathSeparator;
   }
   const std::vector<std::string> names = FindFiles(prefix.empty() ? std::string(name) : prefix + std::string(name));

@@ -18,6 +18,9 @@ inline constexpr char kPathSeparator = '\\';
 inline constexpr char kPathSeparator = '/';
 #endif
 
+// True for a character that separates a path's parts: '/', and the platform's own.
+constexpr bool IsPathSeparator(char c) { return c == '/' || c == kPathSeparator; }
+
 // Writes the full path of the running program, zero-terminated, into `buffer`. Returns the
 // path's length, or 0 when it cannot be read or does not fit the buffer with its zero byte.
 std::size_t GetModuleFileName(std::span<char> buffer);

@@ -7,9 +7,22 @@
 #include "platform/paths.h"
 
 namespace karst::tools {
+namespace {
+
+// CLI11 takes "/name" for an option on Windows; ours are "--name" everywhere, and a word that
+// begins with '/' is a path.
+void OnlyDashOptions(CLI::App& app) {
+  app.allow_windows_style_options(false);
+  for (CLI::App* subcommand : app.get_subcommands({})) {
+    OnlyDashOptions(*subcommand);
+  }
+}
+
+}  // namespace
 
 int ParseCommandLine(CLI::App& app, int argc, char** argv) {
   std::vector<std::string> words = platform::BeginConsoleTool(argc, argv);
+  OnlyDashOptions(app);
   std::vector<char*> wordPointers;
   for (std::string& word : words) {
     wordPointers.push_back(word.data());
