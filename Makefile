@@ -7,12 +7,15 @@
 #   make bench  builds a Release tree without sanitizers and prints benchmark figures and ratios,
 #               the single-threaded ones pinned to one core (KARST_BENCH_CPU), with the processor
 #               and the vector code chosen on it (KARST_VECTORS=avx2|sse2|plain narrows it)
+#   make windows  cross-builds the four programs for 64-bit Windows into build-windows/bin and packs
+#               build-windows/karst-<version>-windows-x64.zip
 
 JOBS ?= $(shell nproc)
 SECONDS ?= 60
 CMAKE_CONFIGURE = cmake -G Ninja -Wno-dev
 
-.PHONY: deps build build-asan test run fuzz fuzz-build fuzz-brief bench format-check
+.PHONY: deps build build-asan test run fuzz fuzz-build fuzz-brief bench format-check windows-deps \
+        windows-configure windows test-windows
 
 deps:
 	@bash scripts/install-deps.sh
@@ -32,6 +35,7 @@ test: build build-asan format-check
 	@ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --test-dir build-asan --output-on-failure -j $(JOBS)
 	@$(MAKE) --no-print-directory fuzz-brief
+	@$(MAKE) --no-print-directory test-windows
 
 # Every C++ file as .clang-format lays it out; nothing is rewritten here.
 format-check: deps
@@ -98,3 +102,35 @@ bench: deps
 	@$(CMAKE_CONFIGURE) -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DKARST_SANITIZE=OFF -DKARST_BUILD_BENCH=ON >/dev/null
 	@cmake --build build-bench -j $(JOBS) --target benchmarks karst-viewer karst-sampleworld
 	@bash scripts/bench-report.sh build-bench $(BENCH_REPETITIONS)
+
+# The Windows build: mingw-w64 (posix threads) with cmake/mingw-w64-x86_64.cmake, against static
+# libraries that scripts/windows-deps.sh builds once from Debian's source packages.
+WINDOWS_PROGRAMS = karst-viewer karst-render karst-gff karst-sampleworld
+WINDOWS_LAUNCHERS = $(if $(shell command -v ccache),-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+
+windows-deps: deps
+	@bash scripts/windows-deps.sh
+
+windows-configure: windows-deps
+	@$(CMAKE_CONFIGURE) -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+	  -DCMAKE_BUILD_TYPE=Release $(WINDOWS_LAUNCHERS) >/dev/null
+
+# The sample world in the zip is written by the Linux build's karst-sampleworld.
+windows: windows-configure
+	@cmake --build build-windows -j $(JOBS) --target $(WINDOWS_PROGRAMS)
+	@echo "== the programs' DLLs =="
+	@bash scripts/check-windows-imports.sh $(WINDOWS_PROGRAMS:%=build-windows/bin/%.exe)
+	@$(CMAKE_CONFIGURE) -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake --build build -j $(JOBS) --target karst-sampleworld
+	@bash scripts/windows-zip.sh build-windows build/bin/karst-sampleworld
+
+# Part of make test: the Windows build's tests under wine64 (ctest runs them through
+# scripts/wine-run.sh), then the viewer and karst-render under Wine against the Linux build's
+# pictures.
+test-windows: windows
+	@cmake --build build-windows -j $(JOBS)
+	@cmake --build build -j $(JOBS) --target karst-render
+	@echo "== tests (Windows build, under Wine) =="
+	@ctest --test-dir build-windows --output-on-failure -j $(JOBS)
+	@echo "== the Windows programs under Wine =="
+	@bash scripts/e2e-wine.sh build-windows/bin build/bin

@@ -6,6 +6,7 @@
 
 #include "app/region_files.h"
 #include "platform/files.h"
+#include "platform/paths.h"
 
 namespace karst {
 namespace {
@@ -28,7 +29,7 @@ std::optional<int> ParseScale(std::string_view text) {
 }
 
 std::string WithSeparator(std::string folder) {
-  if (folder.empty() || folder.back() != platform::kPathSeparator) {
+  if (folder.empty() || !platform::IsPathSeparator(folder.back())) {
     folder.push_back(platform::kPathSeparator);
   }
   return folder;
@@ -155,7 +156,7 @@ int WindowScaleFor(int width, int height) {
 
 StartPoint StartPointFor(const std::string& path) {
   std::error_code error;
-  const std::filesystem::file_status status = std::filesystem::status(path, error);
+  const std::filesystem::file_status status = std::filesystem::status(platform::NativePath(path), error);
   if (std::filesystem::is_directory(status) || !std::filesystem::exists(status)) {
     return StartPoint{WithSeparator(path), {}};
   }
@@ -170,14 +171,14 @@ StartPoint StartPointFor(const std::string& path) {
 std::string SampleWorldFolder(const std::string& programFolder) {
   // The program's folder comes resolved, without links, so ".." may be taken away by name.
   const std::filesystem::path folder =
-      std::filesystem::path(WithSeparator(programFolder)) / ".." / "share" / "karst-viewer" / "sample-world" / "";
-  return folder.lexically_normal().string();
+      platform::NativePath(WithSeparator(programFolder)) / ".." / "share" / "karst-viewer" / "sample-world" / "";
+  return platform::PathText(folder.lexically_normal());
 }
 
 std::string NoRegionFilesLine(const std::string& folder) {
   std::string line = std::string(kProgramName) + ": no region files (RGN*.GFF) in " + folder;
   std::error_code error;
-  std::filesystem::directory_iterator listing(folder, error);
+  std::filesystem::directory_iterator listing(platform::NativePath(folder), error);
   if (error) {
     line += ": " + error.message();
   }

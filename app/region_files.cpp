@@ -28,7 +28,7 @@ std::optional<std::string> DirectoryOf(std::optional<std::string_view> path) {
 std::unique_ptr<RegionList> FindRegionFiles(std::string_view directory, std::string_view pattern) {
   auto list = std::make_unique<RegionList>();
   std::string search(directory);
-  if (search.empty() || search.back() != platform::kPathSeparator) {
+  if (search.empty() || !platform::IsPathSeparator(search.back())) {
     search.push_back(platform::kPathSeparator);
   }
   search.append(pattern);
@@ -50,7 +50,7 @@ const RegionList::Node* EntryNamed(const RegionList& list, std::string_view file
     for (const RegionList::Node* node = list.head(); node != nullptr; node = node->next.get()) {
       const std::string_view path = *node->data;
       if (path.size() > fileName.size() && path.ends_with(fileName) &&
-          path[path.size() - fileName.size() - 1] == platform::kPathSeparator) {
+          platform::IsPathSeparator(path[path.size() - fileName.size() - 1])) {
         return node;
       }
     }

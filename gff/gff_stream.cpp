@@ -6,11 +6,12 @@
 #include <utility>
 
 #include "gff/byte_reader.h"
+#include "platform/paths.h"
 
 namespace karst {
 
 std::optional<GffStream> GffStream::OpenFile(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
+  std::ifstream file(platform::NativePath(path), std::ios::binary);
   if (!file.is_open()) {
     return std::nullopt;
   }

@@ -10,9 +10,4 @@ void WriteOutputLine(std::string_view text) {
   std::fflush(stdout);
 }
 
-void WriteDebugText(std::string_view text) {
-  std::fwrite(text.data(), 1, text.size(), stderr);
-  std::fflush(stderr);
-}
-
 }  // namespace karst::platform

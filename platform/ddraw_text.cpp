@@ -1,9 +1,9 @@
 #include <SDL.h>
 #include <SDL_ttf.h>
-#include <fontconfig/fontconfig.h>
 
 #include <algorithm>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -11,6 +11,7 @@
 
 #include "platform/ddraw.h"
 #include "platform/fault_injection.h"
+#include "platform/font_file.h"
 
 namespace karst::platform {
 namespace {
@@ -19,32 +20,9 @@ namespace {
 // font's size is the largest whose real ascent and descent fit these rows together.
 constexpr int kTextRows = 15;
 
-struct PatternDeleter {
-  void operator()(FcPattern* pattern) const { FcPatternDestroy(pattern); }
-};
-using PatternPtr = std::unique_ptr<FcPattern, PatternDeleter>;
-
 struct SdlSurfaceDeleter {
   void operator()(SDL_Surface* surface) const { SDL_FreeSurface(surface); }
 };
-
-// The file of the font the system uses for "sans-serif", or empty when it has none.
-std::string FindSansSerifFont() {
-  PatternPtr pattern(FcPatternCreate());
-  if (pattern == nullptr ||
-      !FcPatternAddString(pattern.get(), FC_FAMILY, reinterpret_cast<const FcChar8*>("sans-serif")) ||
-      !FcConfigSubstitute(nullptr, pattern.get(), FcMatchPattern)) {
-    return {};
-  }
-  FcDefaultSubstitute(pattern.get());
-  FcResult result = FcResultNoMatch;
-  const PatternPtr match(FcFontMatch(nullptr, pattern.get(), &result));
-  FcChar8* file = nullptr;
-  if (match == nullptr || FcPatternGetString(match.get(), FC_FILE, 0, &file) != FcResultMatch) {
-    return {};
-  }
-  return reinterpret_cast<const char*>(file);
-}
 
 // How far the glyphs a text can hold (printable Latin-1) reach above and below the baseline at
 // the font's size: at least the ascent and descent the font declares, and as far as any glyph
@@ -105,8 +83,6 @@ class SystemFont {
     if (ttfStarted_) {
       TTF_Quit();
     }
-    // Fontconfig keeps its configuration until told to let go.
-    FcFini();
   }
   SystemFont(const SystemFont&) = delete;
   SystemFont& operator=(const SystemFont&) = delete;

@@ -1,6 +1,7 @@
 // What the tools need from the system to keep a user's files safe: what a path leads to (its
 // kind, device and inode), files opened for writing that give the system's reason when they
-// fail, temporary files that an interrupted process removes, and whether a process still runs.
+// fail, temporary files that an interrupted process removes, replacing a file by another, and
+// whether a process still runs. Paths are path strings as platform/paths.h describes them.
 #pragma once
 
 #include <cstdint>
@@ -13,6 +14,7 @@ namespace karst::platform {
 enum class FileKind { kMissing, kRegular, kDirectory, kCharacterDevice, kBlockDevice, kFifo, kSocket, kOther };
 
 // Which file a path leads to: equal identities are the same file, whatever names lead to it.
+// On Windows the device is the volume's serial number and the inode the file's index on it.
 struct FileIdentity {
   std::uint64_t device = 0;
   std::uint64_t inode = 0;
@@ -26,15 +28,18 @@ struct FileInfo {
 };
 
 // What `path` leads to, symbolic links followed. kMissing when nothing can be found there (no
-// such entry, a dangling link, a folder that cannot be searched).
+// such entry, a dangling link, a folder that cannot be searched). On Windows the devices (NUL,
+// CON, COM1, ...) are character devices under any name that reaches them, and a named pipe a
+// FIFO.
 FileInfo InspectPath(const std::string& path);
 
-// A file open for writing, closed when it goes. Opening any of them first sets up the signal
-// handling of TemporaryFileRegistration and ignores SIGPIPE, so a reader that goes away gives
-// "Broken pipe" as a reason instead of ending the process.
+// A file open for writing, closed when it goes. Opening any of them first sets up the handling
+// of interruptions of TemporaryFileRegistration and, on POSIX, ignores SIGPIPE, so a reader that
+// goes away gives "Broken pipe" as a reason instead of ending the process.
 class WritableFile {
  public:
-  // Creates `path`, which must not exist yet, with permissions 0666 less the umask.
+  // Creates `path`, which must not exist yet, with permissions 0666 less the umask (on Windows
+  // those the folder hands down).
   static WritableFile CreateNew(const std::string& path);
   // Opens what is at `path` as it is, creating and truncating nothing: a device or FIFO is
   // opened, a socket connected to.
@@ -50,7 +55,7 @@ class WritableFile {
   WritableFile& operator=(const WritableFile&) = delete;
   ~WritableFile();
 
-  bool is_open() const { return descriptor_ >= 0; }
+  bool is_open() const { return handle_ != kClosed; }
   // Why it could not be opened, e.g. "Permission denied"; empty when open.
   const std::string& error() const { return error_; }
   // Writes all of `bytes`. Empty on success, else the system's reason.
@@ -60,9 +65,13 @@ class WritableFile {
   std::string Close();
 
  private:
-  WritableFile(int descriptor, std::string error) : descriptor_(descriptor), error_(std::move(error)) {}
+  // A file descriptor on POSIX, a HANDLE on Windows; kClosed (-1, INVALID_HANDLE_VALUE there)
+  // when nothing is open.
+  static constexpr std::intptr_t kClosed = -1;
 
-  int descriptor_ = -1;
+  WritableFile(std::intptr_t handle, std::string error) : handle_(handle), error_(std::move(error)) {}
+
+  std::intptr_t handle_ = kClosed;
   std::string error_;
 };
 
@@ -74,8 +83,9 @@ std::string ClaimStandardOutput();
 // Registers a temporary file for removal should the process be interrupted: on SIGINT, SIGTERM
 // or SIGHUP (the terminal closed) every registered file is unlinked, and the process then ends
 // as the signal would have ended it (a shell sees 128 + the signal). A signal the process was
-// started ignoring stays ignored. Registrations may come from any thread; the handler only
-// reads a fixed table.
+// started ignoring stays ignored. On Windows the same happens on Ctrl-C, Ctrl-Break and the
+// console's closing, through a console control handler. Registrations may come from any
+// thread; the handler only reads a fixed table.
 class TemporaryFileRegistration {
  public:
   // Registers `path`, before the file is created. Not registered (registered() is false) when
@@ -91,6 +101,18 @@ class TemporaryFileRegistration {
  private:
   int slot_ = -1;
 };
+
+// Puts `from` in the place of `to`, replacing what is there at once (rename on POSIX,
+// MoveFileExW with MOVEFILE_REPLACE_EXISTING on Windows). Empty on success, else the system's
+// reason.
+std::string RenameOver(const std::string& from, const std::string& to);
+
+// Why the file at `path` cannot be opened for reading, as the system says it (what the mode
+// bits, access lists and mounts together allow); empty when it can.
+std::string ReadableFileProblem(const std::string& path);
+
+// Removes the file at `path`; nothing when there is none.
+void RemoveFile(const std::string& path);
 
 int CurrentProcessId();
 

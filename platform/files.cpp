@@ -1,11 +1,9 @@
 #include "platform/files.h"
 
-#include <dirent.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
-#include <memory>
+
+#include "platform/directory_search.h"
 
 namespace karst::platform {
 namespace {
@@ -25,25 +23,7 @@ bool NameLess(const std::string& a, const std::string& b) {
   return a < b;
 }
 
-struct DirectoryCloser {
-  void operator()(DIR* directory) const { closedir(directory); }
-};
-
 }  // namespace
-
-std::size_t GetModuleFileName(std::span<char> buffer) {
-  if (buffer.empty()) {
-    return 0;
-  }
-  std::fill(buffer.begin(), buffer.end(), '\0');
-  const ssize_t length = readlink("/proc/self/exe", buffer.data(), buffer.size());
-  // A path that fills the whole buffer may have been cut: no room is left for its zero byte.
-  if (length <= 0 || static_cast<std::size_t>(length) >= buffer.size()) {
-    std::fill(buffer.begin(), buffer.end(), '\0');
-    return 0;
-  }
-  return static_cast<std::size_t>(length);
-}
 
 bool WildcardMatch(std::string_view pattern, std::string_view name) {
   // Iterative matching with one backtrack point: linear in practice, never exponential.
@@ -71,36 +51,29 @@ bool WildcardMatch(std::string_view pattern, std::string_view name) {
   return p == pattern.size();
 }
 
-std::vector<std::string> FindFiles(std::string_view searchString) {
-  const std::size_t cut = searchString.rfind(kPathSeparator);
-  std::string directory = ".";
-  std::string_view pattern = searchString;
-  if (cut != std::string_view::npos) {
-    directory = std::string(searchString.substr(0, cut + 1));
-    pattern = searchString.substr(cut + 1);
-  }
-
-  std::vector<std::string> names;
-  const std::unique_ptr<DIR, DirectoryCloser> handle(opendir(directory.c_str()));
-  if (!handle) {
-    return names;
-  }
-  while (const dirent* entry = readdir(handle.get())) {
-    if (WildcardMatch(pattern, entry->d_name)) {
-      names.emplace_back(entry->d_name);
+std::size_t LastSeparator(std::string_view searchString) {
+  for (std::size_t i = searchString.size(); i > 0; --i) {
+    if (IsPathSeparator(searchString[i - 1])) {
+      return i - 1;
     }
   }
+  return std::string_view::npos;
+}
+
+std::vector<std::string> SortedMatches(std::string_view pattern, std::vector<std::string> names) {
+  std::erase_if(names, [pattern](const std::string& name) { return !WildcardMatch(pattern, name); });
   std::sort(names.begin(), names.end(), NameLess);
   return names;
 }
 
 std::string LocateFile(std::string_view directory, std::string_view name) {
   // A name with wildcard characters would match other names; it is no file name of ours.
-  if (name.empty() || name.find_first_of("*?/") != std::string_view::npos) {
+  if (name.empty() || name.find_first_of("*?/") != std::string_view::npos ||
+      name.find(kPathSeparator) != std::string_view::npos) {
     return {};
   }
   std::string prefix(directory);
-  if (!prefix.empty() && prefix.back() != kPathSeparator) {
+  if (!prefix.empty() && !IsPathSeparator(prefix.back())) {
     prefix += kPathSeparator;
   }
   const std::vector<std::string> names = FindFiles(prefix.empty() ? std::string(name) : prefix + std::string(name));

@@ -10,8 +10,16 @@
 
 namespace karst::platform {
 
-// The path separator of this platform.
+// The path separator of this platform. Windows also takes '/', and FindFiles and LocateFile
+// split a search string at either there.
+#ifdef _WIN32
+inline constexpr char kPathSeparator = '\\';
+#else
 inline constexpr char kPathSeparator = '/';
+#endif
+
+// True for a character that separates a path's parts: '/', and the platform's own.
+constexpr bool IsPathSeparator(char c) { return c == '/' || c == kPathSeparator; }
 
 // Writes the full path of the running program, zero-terminated, into `buffer`. Returns the
 // path's length, or 0 when it cannot be read or does not fit the buffer with its zero byte.

@@ -1,7 +1,5 @@
 #include "platform/message_box.h"
 
-#include <SDL.h>
-
 #include "platform/channels.h"
 #include "platform/fault_injection.h"
 #include "platform/native_window.h"
@@ -32,9 +30,7 @@ int MessageBox(Window* owner, const char* text, const char* caption, std::uint32
     capture.boxes.push_back(CapturedMessageBox{owner, shownText, shownCaption, type});
     return IDOK;
   }
-  // The display step can be failed on its own, so the fallback is testable on any machine.
-  if (ShouldFail("SDL_ShowSimpleMessageBox") ||
-      SDL_ShowSimpleMessageBox(0, shownCaption.c_str(), shownText.c_str(), NativeWindow(owner)) != 0) {
+  if (!ShowNativeMessageBox(owner, shownText, shownCaption)) {
     WriteDebugText(shownCaption + ": " + shownText + "\n");
   }
   return IDOK;

@@ -2,6 +2,8 @@
 // window handle. Only platform/ code includes this header.
 #pragma once
 
+#include <string>
+
 struct SDL_Window;
 
 namespace karst::platform {
@@ -25,5 +27,10 @@ SDL_Window* OpenNativeWindow(Window* window);
 // The picture a display shows in `window`, `width` x `height` pixels: mouse positions are
 // reported in its pixels and clamped into it. Nothing for a handle that is no window.
 void SetPictureSize(Window* window, int width, int height);
+
+// Shows a modal box with `caption`, `text` and an OK button, owned by `owner`'s window where
+// there is one, and returns once it is closed: SDL's box on POSIX, MessageBoxA on Windows.
+// False when no box can be shown.
+bool ShowNativeMessageBox(const Window* owner, const std::string& text, const std::string& caption);
 
 }  // namespace karst::platform

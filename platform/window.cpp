@@ -165,6 +165,9 @@ bool StartVideo() {
   if (system.videoStarted) {
     return true;
   }
+  // SDL does not take over main() (SDL_MAIN_HANDLED where it would, on Windows): it is told here
+  // that main has run.
+  SDL_SetMainReady();
   // A full-screen window on the desktop must stay up when the user switches to another program.
   SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
   const char* requested = SDL_getenv("SDL_VIDEODRIVER");

@@ -37,58 +37,6 @@ cp "$viewer_binary" "$world/karst-viewer"
 grep -q RGN01.GFF "$work/files-before" || fail "the sample world has no RGN01.GFF"
 grep -q RGN02.GFF "$work/files-before" || fail "the sample world has no RGN02.GFF"
 
-# Where the 640 x 480 picture lies on the screen: scaled by the largest whole number that fits,
-# centred.
-picture_geometry() {
-  local across=$((screen_width / 640)) down=$((screen_height / 480))
-  local scale=$((across < down ? across : down))
-  picture_width=$((640 * scale))
-  picture_height=$((480 * scale))
-  picture_left=$(((screen_width - picture_width) / 2))
-  picture_top=$(((screen_height - picture_height) / 2))
-}
-
-# The picture on the screen, cropped and scaled back to 640 x 480, as raw RGB bytes. Fails when
-# anything beside the picture is not black.
-screen_rgb() {
-  xwd -root -silent > "$shots/screen.xwd"
-  local right=$((picture_left + picture_width - 1)) bottom=$((picture_top + picture_height - 1))
-  convert "xwd:$shots/screen.xwd" \
-    -crop "${picture_width}x${picture_height}+${picture_left}+${picture_top}" +repage \
-    -sample 640x480 -depth 8 "rgb:$1"
-  local border
-  border=$(convert "xwd:$shots/screen.xwd" -fill black \
-    -draw "rectangle $picture_left,$picture_top $right,$bottom" -format '%[max]' info:)
-  [ "$border" = 0 ]
-}
-
-# What the viewer shows for region $1 with the view at $2 (X,Y), as raw RGB bytes.
-expected_rgb() {
-  local png=$shots/expected-$(basename "$1" .GFF)-${2/,/-}.png
-  [ -f "$png" ] || "$render" region "$world/$1" --objects "$world/OBJEX.GFF" --view "$2" -o "$png"
-  convert "$png" -depth 8 "rgb:$3"
-}
-
-# Waits until the screen shows region $1 at view $2, for up to 5 seconds.
-expect_view() {
-  local label=$1 region=$2 view=$3
-  expected_rgb "$region" "$view" "$shots/$label.expected.rgb"
-  for _ in $(seq 50); do
-    if screen_rgb "$shots/$label.rgb" &&
-      cmp -s "$shots/$label.rgb" "$shots/$label.expected.rgb"; then
-      echo "   $label: the screen is $region at $view"
-      return 0
-    fi
-    sleep 0.1
-  done
-  local differing
-  differing=$(compare -metric AE -size 640x480 -depth 8 "rgb:$shots/$label.rgb" \
-    "rgb:$shots/$label.expected.rgb" null: 2>&1 || true)
-  KEEP_E2E=1
-  screen_rgb "$shots/$label.rgb" || fail "$label: the screen beside the picture is not black"
-  fail "$label: the screen is not $region at $view ($differing pixels differ)"
-}
-
 # Rests the mouse at screen position $2,$3 for half a second, then moves it to the middle: the
 # view of RGN01 must have gone from $4,$5 by whole 10-pixel steps of $6,$7 (-1, 0 or 1 each way,
 # clamped to the region) and then stay. Sets scrolled_x and scrolled_y to where it went.
@@ -119,20 +67,6 @@ expect_edge_scroll() {
   done
   KEEP_E2E=1
   fail "$label: after resting at $2,$3 the screen is no view $x0,$y0 + 10k x ($dx,$dy)"
-}
-
-# Escape, then the viewer must end with exit code 0 within 10 seconds.
-expect_exit_after() {
-  xdotool key "$1"
-  local status=0
-  for _ in $(seq 100); do
-    kill -0 "$viewer_pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  kill -0 "$viewer_pid" 2>/dev/null && fail "the viewer still runs after $1"
-  wait "$viewer_pid" || status=$?
-  viewer_pid=
-  [ "$status" -eq 0 ] || { cat "$work/viewer.err" >&2; fail "exit code $status after $1"; }
 }
 
 step "640 x 480, no window manager"
@@ -185,20 +119,7 @@ cp "$world/karst-viewer" "$world/RGN01.GFF" "$world/OBJEX.GFF" "$broken/"
 printf 'no container' > "$broken/RGN02.GFF"
 start_viewer "$broken" || fail "the viewer did not start beside a broken second region"
 xdotool key space
-# SDL names the box in UTF-8 only, which xdotool's name search does not read: the box is found
-# in the window tree instead, and must be on screen.
-box=
-for _ in $(seq 100); do
-  box=$(xwininfo -root -tree | awk '$2 == "\"Error!\":" { print $1; exit }')
-  [ -n "$box" ] && xwininfo -id "$box" | grep -q "Map State: IsViewable" && break
-  box=
-  sleep 0.1
-done
-if [ -z "$box" ]; then
-  cat "$work/viewer.err" >&2
-  fail "no \"Error!\" box window after Space to a broken region"
-fi
-echo "   box: window $box \"Error!\""
+expect_error_box
 xdotool windowfocus --sync "$box"
 expect_exit_after Return
 if grep -q "Error loading zone!" "$work/viewer.err"; then

@@ -21,6 +21,11 @@ packages=(
   chromium chromium-driver python3-selenium python3-pil
   # make bench pins its single-threaded figures to one core with taskset.
   util-linux
+  # The Windows build (make windows): the mingw-w64 cross compilers with posix threads, dpkg-dev
+  # to unpack the dependencies' Debian source packages, ccache for the cross build, zip for the
+  # release; wine64 runs the Windows tests and programs.
+  gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
+  dpkg-dev ccache zip unzip wine64
 )
 
 missing=()

@@ -4,13 +4,21 @@
 #   start_xvfb [WxH]       a screen of W x H (default 640x480) on a display number nobody uses;
 #                          exports DISPLAY, sets screen_width and screen_height
 #   start_window_manager   a small window manager on that screen (matchbox)
-#   start_viewer DIR [ARG...]  runs DIR/karst-viewer with the arguments given; sets viewer_pid
-#                          and viewer_window
+#   start_viewer DIR [ARG...]  runs DIR/karst-viewer (DIR/$viewer_program, through the command
+#                          in the array viewer_runner when the caller sets one) with the
+#                          arguments given; sets viewer_pid and viewer_window
+#   picture_geometry       where the 640 x 480 picture lies on the screen
+#   expect_view LABEL REGION X,Y   waits until the screen shows REGION of $world at that view,
+#                          as $render draws it (pictures kept in $shots)
+#   expect_exit_after KEY  presses KEY; the viewer must end with exit code 0
+#   expect_error_box       waits for the "Error!" box on screen; sets box
 #   stop_viewer            asks the viewer to stop, then kills it
 #   stop_xvfb              stops the viewer, the window manager and the screen
 #   fail TEXT...           says what failed and exits 1, keeping `work` to look at
 #   step TEXT...           announces the next step
 
+viewer_program=${viewer_program:-karst-viewer}
+[ -n "${viewer_runner+set}" ] || viewer_runner=()
 xvfb_pid=
 wm_pid=
 viewer_pid=
@@ -57,7 +65,8 @@ start_viewer() {
   # libraries behind SDL keep allocations until exit and are unloaded before the report, so they
   # cannot be suppressed by name. The in-process tests check our own code for leaks.
   ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0" \
-    env -u SDL_VIDEODRIVER -u SDL_AUDIODRIVER "$1/karst-viewer" "${@:2}" >"$work/viewer.out" 2>"$work/viewer.err" &
+    env -u SDL_VIDEODRIVER -u SDL_AUDIODRIVER "${viewer_runner[@]}" "$1/$viewer_program" "${@:2}" \
+    >"$work/viewer.out" 2>"$work/viewer.err" &
   viewer_pid=$!
   # SDL makes its window again when it changes renderer during start-up, so the window counts
   # as found once the same one is seen three times in a row, 0.2 s apart (a search also fails
@@ -86,6 +95,90 @@ start_viewer() {
   xdotool mousemove $((x - 20)) $((y - 20))
   xdotool mousemove "$x" "$y"
   xdotool windowfocus --sync "$viewer_window"
+}
+
+# Where the 640 x 480 picture lies on the screen: scaled by the largest whole number that fits,
+# centred.
+picture_geometry() {
+  local across=$((screen_width / 640)) down=$((screen_height / 480))
+  local scale=$((across < down ? across : down))
+  picture_width=$((640 * scale))
+  picture_height=$((480 * scale))
+  picture_left=$(((screen_width - picture_width) / 2))
+  picture_top=$(((screen_height - picture_height) / 2))
+}
+
+# The picture on the screen, cropped and scaled back to 640 x 480, as raw RGB bytes. Fails when
+# anything beside the picture is not black.
+screen_rgb() {
+  xwd -root -silent > "$shots/screen.xwd"
+  local right=$((picture_left + picture_width - 1)) bottom=$((picture_top + picture_height - 1))
+  convert "xwd:$shots/screen.xwd" \
+    -crop "${picture_width}x${picture_height}+${picture_left}+${picture_top}" +repage \
+    -sample 640x480 -depth 8 "rgb:$1"
+  local border
+  border=$(convert "xwd:$shots/screen.xwd" -fill black \
+    -draw "rectangle $picture_left,$picture_top $right,$bottom" -format '%[max]' info:)
+  [ "$border" = 0 ]
+}
+
+# What the viewer shows for region $1 with the view at $2 (X,Y), as raw RGB bytes.
+expected_rgb() {
+  local png=$shots/expected-$(basename "$1" .GFF)-${2/,/-}.png
+  [ -f "$png" ] || "$render" region "$world/$1" --objects "$world/OBJEX.GFF" --view "$2" -o "$png"
+  convert "$png" -depth 8 "rgb:$3"
+}
+
+# Waits until the screen shows region $1 at view $2, for up to 5 seconds.
+expect_view() {
+  local label=$1 region=$2 view=$3
+  expected_rgb "$region" "$view" "$shots/$label.expected.rgb"
+  for _ in $(seq 50); do
+    if screen_rgb "$shots/$label.rgb" &&
+      cmp -s "$shots/$label.rgb" "$shots/$label.expected.rgb"; then
+      echo "   $label: the screen is $region at $view"
+      return 0
+    fi
+    sleep 0.1
+  done
+  local differing
+  differing=$(compare -metric AE -size 640x480 -depth 8 "rgb:$shots/$label.rgb" \
+    "rgb:$shots/$label.expected.rgb" null: 2>&1 || true)
+  KEEP_E2E=1
+  screen_rgb "$shots/$label.rgb" || fail "$label: the screen beside the picture is not black"
+  fail "$label: the screen is not $region at $view ($differing pixels differ)"
+}
+
+# Escape, then the viewer must end with exit code 0 within 10 seconds.
+expect_exit_after() {
+  xdotool key "$1"
+  local status=0
+  for _ in $(seq 100); do
+    kill -0 "$viewer_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  kill -0 "$viewer_pid" 2>/dev/null && fail "the viewer still runs after $1"
+  wait "$viewer_pid" || status=$?
+  viewer_pid=
+  [ "$status" -eq 0 ] || { cat "$work/viewer.err" >&2; fail "exit code $status after $1"; }
+}
+
+# Waits up to 10 seconds for the "Error!" box as a window on screen; sets `box` to its id.
+# SDL names the box in UTF-8 only, which xdotool's name search does not read: the box is found
+# in the window tree instead, and must be on screen.
+expect_error_box() {
+  box=
+  for _ in $(seq 100); do
+    box=$(xwininfo -root -tree | awk '$2 == "\"Error!\":" { print $1; exit }')
+    [ -n "$box" ] && xwininfo -id "$box" | grep -q "Map State: IsViewable" && break
+    box=
+    sleep 0.1
+  done
+  if [ -z "$box" ]; then
+    cat "$work/viewer.err" >&2
+    fail "no \"Error!\" box window after Space to a broken region"
+  fi
+  echo "   box: window $box \"Error!\""
 }
 
 # A viewer left running after a failure is stopped before its screen goes away: asked first,

@@ -24,7 +24,7 @@ TEST_F(KeyTest, SpaceAndBackspaceStepThroughTheRegionsInOrder) {
   EXPECT_EQ(flips(), 2u);
   Press(SDLK_SPACE);
   EXPECT_EQ(app().currentEntry, third);
-  EXPECT_EQ(currentPath(), world.path() + "/RGN03.GFF");
+  EXPECT_EQ(currentPath(), world.path() + platform::kPathSeparator + "RGN03.GFF");
   EXPECT_EQ(flips(), 3u);
   Press(SDLK_BACKSPACE);
   EXPECT_EQ(app().currentEntry, second);

@@ -36,7 +36,7 @@ TEST_F(StartUpTest, AGoodWorldShowsItsFirstRegionAtTheOrigin) {
   ASSERT_NE(app().regionList, nullptr);
   EXPECT_EQ(app().regionList->count(), 3);
   EXPECT_EQ(app().currentEntry, app().regionList->head());
-  EXPECT_EQ(currentPath(), world.path() + "/RGN01.GFF");
+  EXPECT_EQ(currentPath(), world.path() + platform::kPathSeparator + "RGN01.GFF");
   ASSERT_NE(app().display, nullptr);
   EXPECT_EQ(app().display->window, app().mainWindow);
   EXPECT_EQ(app().display->screenWidth, 640);
@@ -247,13 +247,13 @@ TEST_F(StartUpTest, ANamedRegionComesFirstAndBackspaceStepsBack) {
   StartOptions start;
   start.firstRegion = "RGN03.GFF";
   ASSERT_TRUE(StartViewer(platform::GetModuleHandle(nullptr), world.path(), start));
-  EXPECT_EQ(currentPath(), world.path() + "/RGN03.GFF");
+  EXPECT_EQ(currentPath(), world.path() + platform::kPathSeparator + "RGN03.GFF");
   EXPECT_EQ(flips(), 1u);
   Press(SDLK_BACKSPACE);
-  EXPECT_EQ(currentPath(), world.path() + "/RGN02.GFF");
+  EXPECT_EQ(currentPath(), world.path() + platform::kPathSeparator + "RGN02.GFF");
   Press(SDLK_SPACE);
   Press(SDLK_SPACE);
-  EXPECT_EQ(currentPath(), world.path() + "/RGN03.GFF") << "nothing after the last";
+  EXPECT_EQ(currentPath(), world.path() + platform::kPathSeparator + "RGN03.GFF") << "nothing after the last";
   EXPECT_EQ(QuitWithEscape(), 0);
 }
 

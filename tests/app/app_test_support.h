@@ -19,6 +19,7 @@
 #include "authoring/frame_encoders.h"
 #include "gff/format.h"
 #include "platform/fault_injection.h"
+#include "platform/files.h"
 #include "platform/message_box.h"
 #include "platform/window.h"
 #include "tests/platform/window_test_support.h"
@@ -98,7 +99,7 @@ class TestWorld {
   }
 
   // The working path as the viewer forms it: the folder and its separator.
-  std::string path() const { return dir_.path().string() + "/"; }
+  std::string path() const { return dir_.path().string() + platform::kPathSeparator; }
   void Write(const std::string& name, const std::vector<std::uint8_t>& bytes) const { dir_.Write(name, bytes); }
   void Remove(const std::string& name) const { std::filesystem::remove(dir_.path() / name); }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/region_files.h"
+#include "platform/files.h"
 #include "tests/support/temp_dir.h"
 
 namespace karst {
@@ -34,8 +35,8 @@ TEST(FindWorkingPath, IsTheDirectoryOfThisProgram) {
   const std::optional<std::string> path = FindWorkingPath();
   ASSERT_TRUE(path.has_value());
   ASSERT_FALSE(path->empty());
-  EXPECT_EQ(path->back(), '/');
-  EXPECT_TRUE(std::filesystem::exists(*path + "test_app"));
+  EXPECT_EQ(path->back(), platform::kPathSeparator);
+  EXPECT_TRUE(std::filesystem::exists(*path + "test_app") || std::filesystem::exists(*path + "test_app.exe"));
 }
 
 TEST(FindRegionFiles, ListsMatchesInNameOrderAsFullPaths) {
@@ -44,13 +45,15 @@ TEST(FindRegionFiles, ListsMatchesInNameOrderAsFullPaths) {
     dir.Write(name, {});
   }
   std::filesystem::create_directory(dir.path() / "RGN05.GFF");  // listed like a file
-  const std::string directory = dir.path().string() + "/";
+  const std::string directory = dir.path().string() + platform::kPathSeparator;
+  const std::string separator(1, platform::kPathSeparator);
   const std::unique_ptr<RegionList> list = FindRegionFiles(directory, kRegionFilePattern);
   ASSERT_NE(list, nullptr);
   // The separator is always added, so a directory ending in one gives two in a row.
   EXPECT_EQ(Paths(*list),
-            (std::vector<std::string>{directory + "/RGN.GFF", directory + "/RGN01.GFF", directory + "/rgn02.gff",
-                                      directory + "/RGN05.GFF", directory + "/RGNX.GFF"}));
+            (std::vector<std::string>{directory + separator + "RGN.GFF", directory + separator + "RGN01.GFF",
+                                      directory + separator + "rgn02.gff", directory + separator + "RGN05.GFF",
+                                      directory + separator + "RGNX.GFF"}));
   EXPECT_EQ(list->count(), 5);
   EXPECT_TRUE(std::filesystem::exists(list->head()->data.operator*()));
 }
@@ -59,7 +62,7 @@ TEST(FindRegionFiles, DirectoryWithoutSeparatorGetsOne) {
   karst::testing::TempDir dir;
   dir.Write("RGN01.GFF", {});
   const std::unique_ptr<RegionList> list = FindRegionFiles(dir.path().string(), kRegionFilePattern);
-  EXPECT_EQ(Paths(*list), std::vector<std::string>{dir.path().string() + "/RGN01.GFF"});
+  EXPECT_EQ(Paths(*list), std::vector<std::string>{dir.path().string() + platform::kPathSeparator + "RGN01.GFF"});
   // One node: no neighbours either way.
   EXPECT_EQ(list->head(), list->tail());
   EXPECT_EQ(list->head()->next, nullptr);

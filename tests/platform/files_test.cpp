@@ -83,7 +83,7 @@ TEST(GetModuleFileName, ReadsThisProgramAndRefusesAShortBuffer) {
   const std::size_t length = GetModuleFileName(buffer);
   ASSERT_GT(length, 0u);
   EXPECT_EQ(buffer[length], '\0');
-  EXPECT_EQ(std::filesystem::path(buffer.data()).filename(), "test_platform");
+  EXPECT_EQ(std::filesystem::path(buffer.data()).stem(), "test_platform");
   // A buffer that cannot hold the path and its zero byte gives 0, not a cut path.
   std::vector<char> tight(length);
   EXPECT_EQ(GetModuleFileName(tight), 0u);

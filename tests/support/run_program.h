@@ -1,4 +1,6 @@
 // Runs one of our programs as a child process and collects what it printed and its exit code.
+// On Windows (CreateProcessW, the standard streams redirected to files) only RunProgram runs
+// programs; the tests that start one in the background, or as another user, are POSIX ones.
 #pragma once
 
 #include <sys/types.h>
@@ -24,7 +26,7 @@ struct ProgramResult {
 
 ProgramResult RunProgram(const std::string& program, const std::vector<std::string>& arguments);
 
-// A program started in the background, standard input from /dev/null, its output collected in
+// POSIX only: a program started in the background, standard input from /dev/null, its output collected in
 // files. SIGINT, SIGTERM and SIGHUP have their default actions in it, whatever this process
 // ignores. Killed and waited for when it goes before it was waited for.
 class StartedProgram {
@@ -51,11 +53,12 @@ class StartedProgram {
   std::uint64_t peakResidentBytes_ = 0;
 };
 
+// Always false on Windows, which has no root.
 bool RunningAsRoot();
 
 // `program` with `arguments`, run as the unprivileged user nobody (group nogroup, no other
 // groups) through setpriv, from a copy in a folder that user can enter: the build tree may lie
-// where only root may. The caller must be root.
+// where only root may. The caller must be root; on Windows the program is not run (exit code -1).
 ProgramResult RunProgramAsNobody(const std::string& program, const std::vector<std::string>& arguments);
 
 }  // namespace karst::testing

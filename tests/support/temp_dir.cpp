@@ -1,7 +1,9 @@
 #include "tests/support/temp_dir.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <random>
 #include <system_error>
 
 #include "authoring/sample_world.h"
@@ -9,11 +11,19 @@
 namespace karst::testing {
 
 TempDir::TempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "karst-test-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) {
-    std::abort();
+  // A fresh name each try; create_directory fails on one that exists, so no two tests share one.
+  std::random_device entropy;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    char name[32];
+    std::snprintf(name, sizeof name, "karst-test-%08x", static_cast<unsigned>(entropy()));
+    const std::filesystem::path candidate = std::filesystem::temp_directory_path() / name;
+    std::error_code error;
+    if (std::filesystem::create_directory(candidate, error)) {
+      path_ = candidate;
+      return;
+    }
   }
-  path_ = pattern;
+  std::abort();
 }
 
 TempDir::~TempDir() {

@@ -13,6 +13,7 @@
 #include "gff/format.h"
 #include "tests/support/run_program.h"
 #include "tests/support/temp_dir.h"
+#include "tools/common/json_text.h"
 
 namespace karst {
 namespace {
@@ -133,8 +134,8 @@ TEST(GffInfo, AnyTagBytesGiveValidJsonAndPlainText) {
   karst::testing::ProgramResult result = karst::testing::RunProgram(KARST_GFF_PATH, {"info", path.string(), "--json"});
   ASSERT_EQ(result.exitCode, 0) << result.errorOutput;
   EXPECT_EQ(result.output,
-            "{\"file\":\"" + path.string() +
-                "\",\"types\":["
+            "{\"file\":" + tools::JsonText(path.string()) +
+                ",\"types\":["
                 "{\"count\":1,\"entries\":[{\"number\":7,\"offset\":0,\"size\":0}],\"flags\":0,\"indexed\":false,"
                 "\"tag\":\"\\u0080A\\u000a\\\"\",\"tagHex\":\"80410a22\"},"
                 "{\"count\":1,\"entries\":[{\"number\":8,\"offset\":0,\"size\":0}],\"flags\":0,\"indexed\":false,"

@@ -15,9 +15,9 @@ inline constexpr int kExitUsage = 2;
 // Gives the program --version, which prints one line, "name version", and exits with 0.
 void AddVersionFlag(CLI::App& app);
 
-// Parses the command line. Returns -1 when the program should go on with its command;
-// otherwise the exit code: 0 after --help or --version, 2 after a usage error (printed with a
-// hint).
+// Parses the command line, read as platform::BeginConsoleTool gives it (which also makes the
+// standard streams binary and the path strings UTF-8 on Windows). Returns -1 when the program should go on with its
+// command; otherwise the exit code: 0 after --help or --version, 2 after a usage error (printed with a hint).
 int ParseCommandLine(CLI::App& app, int argc, char** argv);
 
 // "tool: file: message" on standard error.

@@ -1,18 +1,17 @@
 #include "tools/common/input_file.h"
 
-#include <cerrno>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <memory>
 #include <system_error>
 
 #include "data/object_library.h"
 #include "data/region.h"
 #include "data/zone.h"
 #include "gff/gff_file.h"
+#include "platform/file_safety.h"
 #include "platform/files.h"
+#include "platform/paths.h"
 
 namespace karst::tools {
 namespace {
@@ -35,7 +34,7 @@ std::string RejectionText(const LoadNote& rejection) {
 
 std::string ObjectLibraryIn(const std::string& folder) {
   const std::string found = platform::LocateFile(folder, kObjectLibraryFileName);
-  return found.empty() ? (std::filesystem::path(folder) / kObjectLibraryFileName).string() : found;
+  return found.empty() ? platform::PathText(platform::NativePath(folder) / kObjectLibraryFileName) : found;
 }
 
 bool LooksLikeLibraryFile(const std::string& path) {
@@ -45,7 +44,7 @@ bool LooksLikeLibraryFile(const std::string& path) {
 
 std::string InputProblem(const std::string& path) {
   std::error_code error;
-  const std::filesystem::file_status status = std::filesystem::status(path, error);
+  const std::filesystem::file_status status = std::filesystem::status(platform::NativePath(path), error);
   if (status.type() == std::filesystem::file_type::not_found) {
     return std::make_error_code(std::errc::no_such_file_or_directory).message();
   }
@@ -53,21 +52,15 @@ std::string InputProblem(const std::string& path) {
     return std::make_error_code(std::errc::is_a_directory).message();
   }
   // Opening says what the mode bits, access lists and mounts together allow.
-  errno = 0;
-  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
-  if (!file) {
-    const int reason = errno != 0 ? errno : EIO;
-    return std::generic_category().message(reason);
-  }
-  return {};
+  return platform::ReadableFileProblem(path);
 }
 
 std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::string& path) {
   std::error_code error;
-  if (!std::filesystem::is_regular_file(path, error)) {
+  if (!std::filesystem::is_regular_file(platform::NativePath(path), error)) {
     return std::nullopt;
   }
-  std::ifstream input(path, std::ios::binary);
+  std::ifstream input(platform::NativePath(path), std::ios::binary);
   if (!input) {
     return std::nullopt;
   }

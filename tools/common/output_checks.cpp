@@ -3,6 +3,7 @@
 #include <array>
 #include <fstream>
 
+#include "platform/paths.h"
 #include "tools/common/output_file.h"
 
 namespace karst::tools {
@@ -12,7 +13,7 @@ constexpr std::array<char, 4> kContainerMagic = {'G', 'F', 'F', 'I'};
 
 bool HoldsContainer(const std::string& path) {
   std::array<char, 4> head{};
-  std::ifstream file(path, std::ios::binary);
+  std::ifstream file(platform::NativePath(path), std::ios::binary);
   return file.read(head.data(), head.size()) && head == kContainerMagic;
 }
 

@@ -2,10 +2,13 @@
 
 #include <charconv>
 #include <cstdio>
+#include <filesystem>
 #include <mutex>
 #include <random>
 #include <set>
 #include <system_error>
+
+#include "platform/paths.h"
 
 namespace karst::tools {
 namespace {
@@ -16,14 +19,14 @@ constexpr std::size_t kRandomDigits = 8;
 // within the 255 bytes a file name may have.
 constexpr std::size_t kMostNameBytes = 200;
 
-std::filesystem::path TemporaryPathFor(const std::filesystem::path& target) {
+std::string TemporaryPathFor(const std::filesystem::path& target) {
   std::random_device entropy;
   char suffix[32];
   std::snprintf(suffix, sizeof suffix, ".%d.%08x", platform::CurrentProcessId(), static_cast<unsigned>(entropy()));
   // Appended piece by piece: GCC 12 at -O3 warns about a chain of string additions here.
   std::string name = ".";
-  name.append(target.filename().string().substr(0, kMostNameBytes)).append(suffix).append(kTemporarySuffix);
-  return target.parent_path() / name;
+  name.append(platform::PathText(target.filename()).substr(0, kMostNameBytes)).append(suffix).append(kTemporarySuffix);
+  return platform::PathText(target.parent_path() / platform::NativePath(name));
 }
 
 bool IsHexDigits(std::string_view text) {
@@ -71,7 +74,7 @@ void RemoveAbandonedTemporaries(const std::filesystem::path& directory) {
   std::error_code error;
   std::filesystem::directory_iterator entries(directory.empty() ? "." : directory, error);
   for (; !error && entries != std::filesystem::directory_iterator(); entries.increment(error)) {
-    const std::optional<int> owner = TemporaryFileOwner(entries->path().filename().string());
+    const std::optional<int> owner = TemporaryFileOwner(platform::PathText(entries->path().filename()));
     std::error_code ignored;
     if (owner && *owner != platform::CurrentProcessId() && !platform::ProcessExists(*owner) &&
         entries->symlink_status(ignored).type() == std::filesystem::file_type::regular) {
@@ -108,15 +111,16 @@ OutputFile::OutputFile(const std::string& target) : target_(target) {
     }
     return;
   }
-  RemoveAbandonedTemporaries(std::filesystem::path(target).parent_path());
-  const std::filesystem::path temporary = TemporaryPathFor(target);
+  const std::filesystem::path targetPath = platform::NativePath(target);
+  RemoveAbandonedTemporaries(targetPath.parent_path());
+  const std::string temporary = TemporaryPathFor(targetPath);
   // Registered before it exists, so no moment passes in which an interruption would leave it.
-  registration_.emplace(temporary.string());
+  registration_.emplace(temporary);
   if (!registration_->registered()) {
     error_ = "cannot be created: too many files are being written at once";
     return;
   }
-  file_ = platform::WritableFile::CreateNew(temporary.string());
+  file_ = platform::WritableFile::CreateNew(temporary);
   if (!file_.is_open()) {
     error_ = "cannot be created: " + file_.error();
     return;
@@ -127,8 +131,7 @@ OutputFile::OutputFile(const std::string& target) : target_(target) {
 OutputFile::~OutputFile() {
   file_.Close();
   if (!temporary_.empty() && !placed_) {
-    std::error_code ignored;
-    std::filesystem::remove(temporary_, ignored);
+    platform::RemoveFile(temporary_);
   }
 }
 
@@ -156,10 +159,8 @@ std::string OutputFile::Finish(std::span<const std::uint8_t> bytes) {
   if (temporary_.empty()) {
     return {};
   }
-  std::error_code error;
-  std::filesystem::rename(temporary_, target_, error);
-  if (error) {
-    return "cannot be written: " + error.message();
+  if (const std::string error = platform::RenameOver(temporary_, target_); !error.empty()) {
+    return "cannot be written: " + error;
   }
   placed_ = true;
   return {};

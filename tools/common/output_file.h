@@ -14,7 +14,6 @@
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
 #include <optional>
 #include <span>
 #include <string>
@@ -45,7 +44,7 @@ class OutputFile {
 
  private:
   std::string target_;
-  std::filesystem::path temporary_;  // empty when the target is written directly
+  std::string temporary_;  // empty when the target is written directly
   std::optional<platform::TemporaryFileRegistration> registration_;
   platform::WritableFile file_;
   std::string error_;

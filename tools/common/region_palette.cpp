@@ -8,6 +8,7 @@
 #include "data/zone.h"
 #include "gff/format.h"
 #include "gff/load_report.h"
+#include "platform/paths.h"
 #include "tools/common/input_file.h"
 
 namespace karst::tools {
@@ -82,8 +83,8 @@ std::optional<RegionColours> ReadRegionColours(const std::string& path, std::str
   }
   RegionColours colours;
   colours.palette = PngPaletteOf(ConvertPalette(*region->paletteData));
-  colours.name =
-      region->name && !region->name->empty() ? *region->name : std::filesystem::path(path).filename().string();
+  colours.name = region->name && !region->name->empty() ? *region->name
+                                                        : platform::PathText(platform::NativePath(path).filename());
   return colours;
 }
 

@@ -11,6 +11,7 @@
 
 #include "data/region.h"
 #include "platform/files.h"
+#include "platform/paths.h"
 #include "tools/common/cli.h"
 #include "tools/common/input_file.h"
 #include "tools/common/json_text.h"
@@ -80,7 +81,7 @@ class Report {
 };
 
 bool NamedLikeLibrary(const std::filesystem::path& path) {
-  std::string name = path.filename().string();
+  std::string name = platform::PathText(path.filename());
   for (char& c : name) {
     c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   }
@@ -90,17 +91,18 @@ bool NamedLikeLibrary(const std::filesystem::path& path) {
 // The whole folder, as the viewer would meet it: the library first, then every region.
 int CheckFolder(const std::filesystem::path& folder, bool json) {
   Report report(json);
-  const std::string libraryPath = ObjectLibraryIn(folder.string());
+  const std::string libraryPath = ObjectLibraryIn(platform::PathText(folder));
   const LibraryCheck library = CheckLibrary(libraryPath);
   report.AddFile(libraryPath, library.loads, library.findings);
-  const std::vector<std::string> names = platform::FindFiles((folder / std::string(kRegionFilePattern)).string());
+  const std::vector<std::string> names =
+      platform::FindFiles(platform::PathText(folder / std::string(kRegionFilePattern)));
   if (names.empty()) {
-    report.AddFile(folder.string(), false,
-                   {{folder.string(), FindingKind::kNoRegions, "", "",
+    report.AddFile(platform::PathText(folder), false,
+                   {{platform::PathText(folder), FindingKind::kNoRegions, "", "",
                      "no region files (RGN*.GFF): the viewer cannot start (\"Unable to find region files!\")"}});
   }
   for (const std::string& name : names) {
-    const std::string path = (folder / name).string();
+    const std::string path = platform::PathText(folder / platform::NativePath(name));
     report.AddRegion(path, CheckRegion(path, library.library.get()));
   }
   report.Finish();
@@ -110,31 +112,31 @@ int CheckFolder(const std::filesystem::path& folder, bool json) {
 // One file: the library by itself, or a region against the library beside it.
 int CheckFile(const std::filesystem::path& file, bool json) {
   Report report(json);
-  if (NamedLikeLibrary(file) || LooksLikeLibraryFile(file.string())) {
-    const LibraryCheck library = CheckLibrary(file.string());
-    report.AddFile(file.string(), library.loads, library.findings);
+  if (NamedLikeLibrary(file) || LooksLikeLibraryFile(platform::PathText(file))) {
+    const LibraryCheck library = CheckLibrary(platform::PathText(file));
+    report.AddFile(platform::PathText(file), library.loads, library.findings);
     report.Finish();
     return library.loads ? kExitSuccess : kExitFailure;
   }
-  const std::filesystem::path besideIt = ObjectLibraryIn(file.parent_path().string());
+  const std::string besideIt = ObjectLibraryIn(platform::PathText(file.parent_path()));
   std::error_code error;
   std::unique_ptr<ObjectLibrary> library;
-  if (std::filesystem::exists(besideIt, error)) {
-    library = std::move(CheckLibrary(besideIt.string()).library);
+  if (std::filesystem::exists(platform::NativePath(besideIt), error)) {
+    library = std::move(CheckLibrary(besideIt).library);
   }
   if (!library) {
-    report.Remark("note: no readable " + std::string(kObjectLibraryFileName) + " beside " + file.string() +
+    report.Remark("note: no readable " + std::string(kObjectLibraryFileName) + " beside " + platform::PathText(file) +
                   ": the objects of its entities are not checked");
   }
-  const RegionCheck region = CheckRegion(file.string(), library.get());
-  report.AddRegion(file.string(), region);
+  const RegionCheck region = CheckRegion(platform::PathText(file), library.get());
+  report.AddRegion(platform::PathText(file), region);
   report.Finish();
   return region.loads ? kExitSuccess : kExitFailure;
 }
 
 int RunCheck(const CheckOptions& options) {
   std::error_code error;
-  const std::filesystem::path path(options.path);
+  const std::filesystem::path path = platform::NativePath(options.path);
   if (std::filesystem::is_directory(path, error)) {
     return CheckFolder(path, options.json);
   }

@@ -18,6 +18,7 @@
 #include "data/region.h"
 #include "gff/load_report.h"
 #include "platform/files.h"
+#include "platform/paths.h"
 #include "tools/common/cli.h"
 #include "tools/common/entity_rows.h"
 #include "tools/common/input_file.h"
@@ -80,7 +81,8 @@ int RunEntities(const EntitiesOptions& options) {
   const bool named = !options.objectsPath.empty();
   const std::string libraryPath =
       named ? options.objectsPath
-            : platform::LocateFile(std::filesystem::path(options.path).parent_path().string(), kObjectLibraryFileName);
+            : platform::LocateFile(platform::PathText(platform::NativePath(options.path).parent_path()),
+                                   kObjectLibraryFileName);
   std::unique_ptr<ObjectLibrary> library;
   if (libraryPath.empty()) {
     ReportError(kTool, options.path,
@@ -108,7 +110,7 @@ int RunEntities(const EntitiesOptions& options) {
   }
   const std::vector<EntityRow> rows = EntityRows(*region, library.get());
   if (options.json) {
-    std::cout << EntityRowsJson(std::filesystem::path(options.path).filename().string(), rows) << "\n";
+    std::cout << EntityRowsJson(platform::PathText(platform::NativePath(options.path).filename()), rows) << "\n";
   } else {
     std::cout << EntityTable(rows);
   }
@@ -198,14 +200,15 @@ void PrintNameMatches(const std::vector<NameMatch>& matches, bool json) {
 }
 
 int RunFind(const FindOptions& options) {
-  const std::filesystem::path folder(options.folder);
+  const std::filesystem::path folder = platform::NativePath(options.folder);
   std::error_code code;
   if (!std::filesystem::is_directory(folder, code)) {
     const std::string problem = InputProblem(options.folder);
     ReportError(kTool, options.folder, problem.empty() ? "not a folder" : problem);
     return kExitFailure;
   }
-  const std::vector<std::string> names = platform::FindFiles((folder / std::string(kRegionFilePattern)).string());
+  const std::vector<std::string> names =
+      platform::FindFiles(platform::PathText(folder / std::string(kRegionFilePattern)));
   if (names.empty()) {
     ReportError(kTool, options.folder, "no region files (RGN*.GFF)");
     return kExitFailure;
@@ -214,7 +217,7 @@ int RunFind(const FindOptions& options) {
   const LoadReport report = LoadReport::Into(notes);
   std::unique_ptr<ObjectLibrary> library;
   if (!options.name) {
-    const std::string libraryPath = ObjectLibraryIn(folder.string());
+    const std::string libraryPath = ObjectLibraryIn(platform::PathText(folder));
     std::string error;
     library = ReadLibraryInput(libraryPath, report, error);
     ReportNotes(notes);
@@ -230,7 +233,7 @@ int RunFind(const FindOptions& options) {
   std::vector<NameMatch> nameMatches;
   bool everyRegionRead = true;
   for (const std::string& name : names) {
-    const std::string path = (folder / name).string();
+    const std::string path = platform::PathText(folder / platform::NativePath(name));
     std::string error;
     const std::unique_ptr<Region> region = ReadRegionInput(path, report, error);
     ReportNotes(notes);

@@ -16,6 +16,7 @@
 #include "gff/frame_set.h"
 #include "gff/gff_file.h"
 #include "gff/load_report.h"
+#include "platform/paths.h"
 #include "tools/common/input_file.h"
 #include "tools/common/json_text.h"
 #include "tools/karst-gff/chunk_label.h"
@@ -440,7 +441,7 @@ std::string FindingText(const Finding& finding) { return finding.file + ": " + E
 LibraryCheck CheckLibrary(const std::string& path) {
   LibraryCheck result;
   std::error_code error;
-  if (!std::filesystem::exists(path, error)) {
+  if (!std::filesystem::exists(platform::NativePath(path), error)) {
     result.findings.push_back(
         {path, FindingKind::kLibraryMissing, "", "", "missing: " + std::string(kViewerCannotStart)});
     return result;

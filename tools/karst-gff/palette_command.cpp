@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/paths.h"
 #include "tools/common/cli.h"
 #include "tools/common/json_text.h"
 #include "tools/common/output_checks.h"
@@ -56,7 +57,7 @@ std::optional<PaletteFormat> ChosenFormat(const PaletteOptions& options) {
   if (options.output == kStandardOutputName) {
     return std::nullopt;
   }
-  const std::string extension = std::filesystem::path(options.output).extension().string();
+  const std::string extension = platform::PathText(platform::NativePath(options.output).extension());
   return extension.empty() ? std::nullopt : FormatNamed(extension.substr(1));
 }
 

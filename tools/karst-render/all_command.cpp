@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/paths.h"
 #include "platform/terminal.h"
 #include "tools/common/cli.h"
 #include "tools/common/input_file.h"
@@ -77,7 +78,7 @@ void RenderJobs(const std::vector<RegionJob>& jobs, const std::string& objectsPa
 }
 
 int RunAll(const AllOptions& options) {
-  const std::filesystem::path folder(options.folder);
+  const std::filesystem::path folder = platform::NativePath(options.folder);
   const std::vector<std::string> names = FindRegionFiles(kTool, options.folder);
   if (names.empty()) {
     return kExitFailure;
@@ -88,22 +89,22 @@ int RunAll(const AllOptions& options) {
     return kExitUsage;
   }
   // Every output is known, and checked, before the first is written.
-  const std::filesystem::path outputFolder(options.output);
+  const std::filesystem::path outputFolder = platform::NativePath(options.output);
   std::vector<RegionJob> jobs;
   std::vector<std::size_t> renamed;
   UniqueNames pictureNames;
   for (const std::string& name : names) {
-    const std::string stem = std::filesystem::path(name).stem().string();
+    const std::string stem = platform::PathText(platform::NativePath(name).stem());
     const std::string unique = pictureNames.Claim(stem);
     if (unique != stem) {
       renamed.push_back(jobs.size());
     }
-    const std::string output = (outputFolder / (unique + ".png")).string();
+    const std::string output = platform::PathText(outputFolder / platform::NativePath(unique + ".png"));
     if (const std::string refusal = RefuseOutput(output, inputs); !refusal.empty()) {
       ReportError(kTool, output, refusal);
       return kExitUsage;
     }
-    jobs.push_back({(folder / name).string(), output});
+    jobs.push_back({platform::PathText(folder / platform::NativePath(name)), output});
   }
   std::error_code error;
   std::filesystem::create_directories(outputFolder, error);
@@ -111,7 +112,7 @@ int RunAll(const AllOptions& options) {
     ReportError(kTool, options.output, "cannot create the directory: " + error.message());
     return kExitFailure;
   }
-  const std::string objectsPath = options.noObjects ? std::string() : UsableLibrary(kTool, folder.string());
+  const std::string objectsPath = options.noObjects ? std::string() : UsableLibrary(kTool, platform::PathText(folder));
 
   ResultBoard<JobResult> board(jobs.size());
   std::atomic<std::size_t> next{0};
@@ -148,7 +149,7 @@ int RunAll(const AllOptions& options) {
   }
   progress.Finish();
 
-  FolderSummary summary{"rendered", outputFolder.string(), jobs.size(), {}, failures, ""};
+  FolderSummary summary{"rendered", platform::PathText(outputFolder), jobs.size(), {}, failures, ""};
   for (const std::size_t index : renamed) {
     summary.renamed.push_back(names[index] + " -> " + jobs[index].output);
   }

@@ -17,6 +17,7 @@
 
 #include "data/object_library.h"
 #include "data/region.h"
+#include "platform/paths.h"
 #include "platform/terminal.h"
 #include "tools/common/cli.h"
 #include "tools/common/entity_rows.h"
@@ -74,7 +75,7 @@ std::span<const std::uint8_t> BytesOf(const std::string& text) {
 // Writes one file of the site and notes it as written. Empty on success, else the reason.
 std::string WriteSiteFile(const std::filesystem::path& site, const std::string& file,
                           std::span<const std::uint8_t> bytes, std::vector<std::string>& written) {
-  std::string error = WriteOutput((site / file).string(), bytes);
+  std::string error = WriteOutput(platform::PathText(site / platform::NativePath(file)), bytes);
   if (error.empty()) {
     written.push_back(file);
   }
@@ -83,7 +84,7 @@ std::string WriteSiteFile(const std::filesystem::path& site, const std::string& 
 
 std::string WriteSitePicture(const std::filesystem::path& site, const std::string& file, const RegionPicture& picture,
                              std::vector<std::string>& written) {
-  std::string error = WritePicture((site / file).string(), picture);
+  std::string error = WritePicture(platform::PathText(site / platform::NativePath(file)), picture);
   if (error.empty()) {
     written.push_back(file);
   }
@@ -105,7 +106,7 @@ std::string WritePictures(const std::filesystem::path& site, const RegionJob& jo
   }
   for (const Picture& picture : pictures) {
     if (std::string error = WriteSitePicture(site, picture.file, picture.picture, result.files); !error.empty()) {
-      result.failedFile = (site / picture.file).string();
+      result.failedFile = platform::PathText(site / platform::NativePath(picture.file));
       return error;
     }
   }
@@ -125,12 +126,13 @@ std::string WriteData(const std::filesystem::path& site, const RegionJob& job, c
   result.rows = EntityRows(*region, library);
   result.title = region->name.value_or("");
   // Byte for byte what karst-gff entities --json prints, line end included.
-  const std::string json = EntityRowsJson(std::filesystem::path(job.input).filename().string(), result.rows) + "\n";
+  const std::string json =
+      EntityRowsJson(platform::PathText(platform::NativePath(job.input).filename()), result.rows) + "\n";
   const std::string script = ScriptCall("region", {JsonText(job.name), json.substr(0, json.size() - 1)});
   for (const auto& [file, text] : {std::pair{&job.json, &json}, std::pair{&job.script, &script}}) {
     error = WriteSiteFile(site, *file, BytesOf(*text), result.files);
     if (!error.empty()) {
-      result.failedFile = (site / *file).string();
+      result.failedFile = platform::PathText(site / platform::NativePath(*file));
       return error;
     }
   }
@@ -189,7 +191,7 @@ std::string IndexScript(const std::vector<RegionJob>& jobs, const std::vector<Jo
   nlohmann::json regions = nlohmann::json::array();
   nlohmann::json failed = nlohmann::json::array();
   for (std::size_t i = 0; i < jobs.size(); ++i) {
-    const std::string file = std::filesystem::path(jobs[i].input).filename().string();
+    const std::string file = platform::PathText(platform::NativePath(jobs[i].input).filename());
     if (!results[i].written) {
       failed.push_back({{"file", file}, {"reason", results[i].error}});
       continue;
@@ -216,8 +218,9 @@ std::string IndexScript(const std::vector<RegionJob>& jobs, const std::vector<Jo
 std::string RefuseSiteFiles(const std::filesystem::path& site, const std::vector<std::string>& files,
                             const InputFiles& inputs, std::string& refused) {
   for (const std::string& file : files) {
-    if (std::string refusal = RefuseOutput((site / file).string(), inputs); !refusal.empty()) {
-      refused = (site / file).string();
+    if (std::string refusal = RefuseOutput(platform::PathText(site / platform::NativePath(file)), inputs);
+        !refusal.empty()) {
+      refused = platform::PathText(site / platform::NativePath(file));
       return refusal;
     }
   }
@@ -235,7 +238,7 @@ std::vector<std::string> RemoveStale(const std::filesystem::path& site, const st
     if (current.contains(file)) {
       continue;
     }
-    const std::filesystem::path path = site / file;
+    const std::filesystem::path path = site / platform::NativePath(file);
     std::error_code error;
     const std::filesystem::file_status status = std::filesystem::symlink_status(path, error);
     if (status.type() == std::filesystem::file_type::not_found) {
@@ -247,8 +250,9 @@ std::vector<std::string> RemoveStale(const std::filesystem::path& site, const st
         std::filesystem::symlink_status(path.parent_path(), error).type() == std::filesystem::file_type::directory;
     const bool plain = inRealFolder && (status.type() == std::filesystem::file_type::regular ||
                                         status.type() == std::filesystem::file_type::symlink);
-    if (!plain || !RefuseOutput(path.string(), InputFiles({})).empty() || !std::filesystem::remove(path, error)) {
-      ReportError(kTool, path.string(), "left in place: it is no longer part of the atlas");
+    if (!plain || !RefuseOutput(platform::PathText(path), InputFiles({})).empty() ||
+        !std::filesystem::remove(path, error)) {
+      ReportError(kTool, platform::PathText(path), "left in place: it is no longer part of the atlas");
       kept.push_back(file);
     }
   }
@@ -256,7 +260,7 @@ std::vector<std::string> RemoveStale(const std::filesystem::path& site, const st
 }
 
 int RunAtlas(const AtlasOptions& options) {
-  const std::filesystem::path folder(options.folder);
+  const std::filesystem::path folder = platform::NativePath(options.folder);
   const std::vector<std::string> names = FindRegionFiles(kTool, options.folder);
   if (names.empty()) {
     return kExitFailure;
@@ -275,10 +279,10 @@ int RunAtlas(const AtlasOptions& options) {
     ReportError(kTool, options.output, earlier.reason);
     return kExitFailure;
   }
-  const std::string objectsPath = options.noObjects ? std::string() : UsableLibrary(kTool, folder.string());
+  const std::string objectsPath = options.noObjects ? std::string() : UsableLibrary(kTool, platform::PathText(folder));
 
   // Every file is known, and checked, before the first is written.
-  const std::filesystem::path site(options.output);
+  const std::filesystem::path site = platform::NativePath(options.output);
   std::vector<RegionJob> jobs;
   std::vector<std::size_t> renamed;
   std::vector<std::string> planned{kIndexData};
@@ -287,14 +291,17 @@ int RunAtlas(const AtlasOptions& options) {
   }
   UniqueNames siteNames;
   for (const std::string& name : names) {
-    const std::string stem = std::filesystem::path(name).stem().string();
+    const std::string stem = platform::PathText(platform::NativePath(name).stem());
     const std::string unique = siteNames.Claim(stem);
     if (unique != stem) {
       renamed.push_back(jobs.size());
     }
-    RegionJob job{(folder / name).string(),    unique,
-                  "maps/" + unique + ".png",   objectsPath.empty() ? std::string() : "ground/" + unique + ".png",
-                  "thumbs/" + unique + ".png", "data/" + unique + ".json",
+    RegionJob job{platform::PathText(folder / platform::NativePath(name)),
+                  unique,
+                  "maps/" + unique + ".png",
+                  objectsPath.empty() ? std::string() : "ground/" + unique + ".png",
+                  "thumbs/" + unique + ".png",
+                  "data/" + unique + ".json",
                   "data/" + unique + ".js"};
     for (const std::string* file : {&job.map, &job.ground, &job.thumbnail, &job.json, &job.script}) {
       if (!file->empty()) {
@@ -313,9 +320,10 @@ int RunAtlas(const AtlasOptions& options) {
     if (objectsPath.empty() && std::string_view(subfolder) == "ground") {
       continue;
     }
-    std::filesystem::create_directories(site / subfolder, error);
+    std::filesystem::create_directories(site / platform::NativePath(subfolder), error);
     if (error) {
-      ReportError(kTool, (site / subfolder).string(), "cannot create the directory: " + error.message());
+      ReportError(kTool, platform::PathText(site / platform::NativePath(subfolder)),
+                  "cannot create the directory: " + error.message());
       return kExitFailure;
     }
   }
@@ -323,7 +331,7 @@ int RunAtlas(const AtlasOptions& options) {
   // interrupted run leaves a site that the next run may replace whole.
   std::vector<std::string> claimed = earlier.files;
   claimed.insert(claimed.end(), planned.begin(), planned.end());
-  const std::string markerPath = (site / kAtlasMarkerName).string();
+  const std::string markerPath = platform::PathText(site / kAtlasMarkerName);
   if (const std::string markerError = WriteOutput(markerPath, BytesOf(MarkerText(claimed))); !markerError.empty()) {
     ReportError(kTool, markerPath, markerError);
     return kExitFailure;
@@ -353,7 +361,8 @@ int RunAtlas(const AtlasOptions& options) {
     written.insert(written.end(), result.files.begin(), result.files.end());
     if (result.written) {
       if (!progress.bar()) {
-        progress.Print(std::cout, "mapped " + names[index] + " -> " + (site / jobs[index].map).string());
+        progress.Print(std::cout, "mapped " + names[index] + " -> " +
+                                      platform::PathText(site / platform::NativePath(jobs[index].map)));
       }
     } else {
       const std::string failure = result.failedFile + ": " + result.error;
@@ -377,7 +386,7 @@ int RunAtlas(const AtlasOptions& options) {
   for (const auto& [file, bytes] : pages) {
     siteError = WriteSiteFile(site, file, bytes, written);
     if (!siteError.empty()) {
-      failedPath = (site / file).string();
+      failedPath = platform::PathText(site / platform::NativePath(file));
       break;
     }
   }
@@ -395,8 +404,8 @@ int RunAtlas(const AtlasOptions& options) {
     return kExitFailure;
   }
 
-  FolderSummary summary{"mapped", (site / "index.html").string(), jobs.size(), {},
-                        failures, " (listed on the index page)"};
+  FolderSummary summary{
+      "mapped", platform::PathText(site / "index.html"), jobs.size(), {}, failures, " (listed on the index page)"};
   for (const std::size_t index : renamed) {
     summary.renamed.push_back(names[index] + " -> " + jobs[index].name);
   }

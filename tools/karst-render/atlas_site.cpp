@@ -4,6 +4,7 @@
 #include <set>
 #include <system_error>
 
+#include "platform/paths.h"
 #include "tools/common/input_file.h"
 
 namespace karst::tools {
@@ -61,7 +62,7 @@ std::optional<std::vector<std::string>> ParseMarker(std::string_view text) {
 
 SiteFolder InspectSiteFolder(const std::string& site) {
   SiteFolder folder;
-  const std::filesystem::path path(site);
+  const std::filesystem::path path = platform::NativePath(site);
   std::error_code error;
   const std::filesystem::file_status status = std::filesystem::symlink_status(path, error);
   if (status.type() == std::filesystem::file_type::not_found) {
@@ -82,7 +83,7 @@ SiteFolder InspectSiteFolder(const std::string& site) {
     folder.kind = SiteFolder::Kind::kEmpty;
     return folder;
   }
-  const std::optional<std::vector<std::uint8_t>> marker = ReadWholeFile((path / kAtlasMarkerName).string());
+  const std::optional<std::vector<std::uint8_t>> marker = ReadWholeFile(platform::PathText(path / kAtlasMarkerName));
   const std::optional<std::vector<std::string>> files =
       marker ? ParseMarker(std::string_view(reinterpret_cast<const char*>(marker->data()), marker->size()))
              : std::nullopt;

@@ -16,6 +16,7 @@
 #include "gff/format.h"
 #include "gff/frame_set.h"
 #include "gff/gff_file.h"
+#include "platform/paths.h"
 #include "tools/common/cli.h"
 #include "tools/common/input_file.h"
 #include "tools/common/json_text.h"
@@ -96,10 +97,10 @@ bool OutputsAllowed(const std::filesystem::path& directory, const std::vector<Ch
   std::error_code error;
   std::filesystem::directory_iterator entries(directory, error);
   for (; !error && entries != std::filesystem::directory_iterator(); entries.increment(error)) {
-    if (!IsPlannedName(FoldCase(entries->path().filename().string()), stems, sheet)) {
+    if (!IsPlannedName(FoldCase(platform::PathText(entries->path().filename())), stems, sheet)) {
       continue;
     }
-    const std::string output = entries->path().string();
+    const std::string output = platform::PathText(entries->path());
     if (const std::string refusal = RefuseOutput(output, inputs); !refusal.empty()) {
       ReportError(kTool, output, refusal);
       return false;
@@ -162,7 +163,7 @@ bool WriteFrames(const std::vector<NamedFrame>& frames, const ChunkOutput& chunk
                  const std::filesystem::path& directory, const PictureStyle& style, int& written) {
   bool ok = true;
   for (const auto& [frameName, frame] : frames) {
-    const std::string output = (directory / (frameName + ".png")).string();
+    const std::string output = platform::PathText(directory / platform::NativePath(frameName + ".png"));
     std::string failure = SizeRefusal(frame->width, frame->height, style.scale);
     if (failure.empty()) {
       failure = WriteIndexedPng(output, frame->width, frame->height, frame->pixels, style.palette, style.scale,
@@ -226,7 +227,7 @@ bool WriteSheet(const std::vector<NamedFrame>& frames, const ChunkOutput& chunk,
     }
     left += frame.width;
   }
-  const std::string output = (directory / image).string();
+  const std::string output = platform::PathText(directory / platform::NativePath(image));
   if (const std::string failure = WriteIndexedPng(output, sheet.width, sheet.height, sheet.pixels, sheet.palette,
                                                   style.scale, style.TransparencyFor(chunk.tag));
       !failure.empty()) {
@@ -235,7 +236,7 @@ bool WriteSheet(const std::vector<NamedFrame>& frames, const ChunkOutput& chunk,
   }
   const std::string text = JsonText(SheetJson(frames, image, width, height, style.scale));
   const std::vector<std::uint8_t> bytes(text.begin(), text.end());
-  const std::string description = (directory / (chunk.stem + ".json")).string();
+  const std::string description = platform::PathText(directory / platform::NativePath(chunk.stem + ".json"));
   if (const std::string failure = WriteOutput(description, bytes); !failure.empty()) {
     ReportError(kTool, description, failure);
     return false;
@@ -265,7 +266,7 @@ int RunFrames(const FramesOptions& options) {
     ReportError(kTool, options.outputDirectory, refusal);
     return kExitUsage;
   }
-  const std::filesystem::path directory(options.outputDirectory);
+  const std::filesystem::path directory = platform::NativePath(options.outputDirectory);
   const std::vector<ChunkOutput> chunks = PlanOutputs(file.directory());
   if (!OutputsAllowed(directory, chunks, options.sheet, inputs)) {
     return kExitUsage;
@@ -315,7 +316,7 @@ int RunFrames(const FramesOptions& options) {
     }
   }
   const char* unit = options.sheet ? (written == 1 ? " sheet" : " sheets") : (written == 1 ? " frame" : " frames");
-  std::cout << written << unit << " written to " << directory.string() << "\n";
+  std::cout << written << unit << " written to " << platform::PathText(directory) << "\n";
   if (!withoutSheet.empty()) {
     std::cout << "no sheet, as no frame has pixels:";
     for (const std::string& stem : withoutSheet) {
@@ -333,7 +334,9 @@ int RunFrames(const FramesOptions& options) {
       renamedHeading = true;
     }
     std::cout << "  " << chunk.name << " at offset " << chunk.entry->offset << " -> "
-              << (directory / (chunk.stem + (options.sheet ? ".png" : "-<frame>.png"))).string() << "\n";
+              << platform::PathText(directory /
+                                    platform::NativePath(chunk.stem + (options.sheet ? ".png" : "-<frame>.png")))
+              << "\n";
   }
   return failed ? kExitFailure : kExitSuccess;
 }

@@ -10,6 +10,7 @@
 #include "data/region.h"
 #include "display/printed_notes.h"
 #include "platform/files.h"
+#include "platform/paths.h"
 #include "tools/common/cli.h"
 #include "tools/common/output_checks.h"
 #include "tools/common/output_file.h"
@@ -35,7 +36,7 @@ std::string LibraryFor(const RegionOptions& options) {
   if (options.noObjects || !options.objectsPath.empty()) {
     return options.objectsPath;
   }
-  const std::string folder = std::filesystem::path(options.path).parent_path().string();
+  const std::string folder = platform::PathText(platform::NativePath(options.path).parent_path());
   std::string beside = platform::LocateFile(folder, kObjectLibraryFileName);
   if (beside.empty()) {
     std::cerr << kTool << ": no " << kObjectLibraryFileName << " beside " << options.path

@@ -11,6 +11,7 @@
 #include "data/object_library.h"
 #include "data/region.h"
 #include "platform/files.h"
+#include "platform/paths.h"
 #include "tools/common/cli.h"
 #include "tools/common/input_file.h"
 
@@ -22,7 +23,7 @@ constexpr std::size_t kBarWidth = 30;
 }  // namespace
 
 std::vector<std::string> FindRegionFiles(const char* tool, const std::string& folder) {
-  const std::filesystem::path path(folder);
+  const std::filesystem::path path = platform::NativePath(folder);
   std::error_code error;
   if (!std::filesystem::is_directory(path, error)) {
     const bool exists = std::filesystem::exists(path, error);
@@ -32,7 +33,7 @@ std::vector<std::string> FindRegionFiles(const char* tool, const std::string& fo
                     .message());
     return {};
   }
-  std::vector<std::string> names = platform::FindFiles((path / std::string(kRegionFilePattern)).string());
+  std::vector<std::string> names = platform::FindFiles(platform::PathText(path / std::string(kRegionFilePattern)));
   if (names.empty()) {
     ReportError(tool, folder, "no region files (RGN*.GFF)");
   }
@@ -42,7 +43,7 @@ std::vector<std::string> FindRegionFiles(const char* tool, const std::string& fo
 InputFiles FolderInputs(const std::string& folder, const std::vector<std::string>& names) {
   std::vector<std::string> paths{ObjectLibraryIn(folder)};
   for (const std::string& name : names) {
-    paths.push_back((std::filesystem::path(folder) / name).string());
+    paths.push_back(platform::PathText(platform::NativePath(folder) / platform::NativePath(name)));
   }
   return InputFiles(paths);
 }

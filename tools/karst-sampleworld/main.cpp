@@ -11,6 +11,7 @@
 
 #include "authoring/sample_world.h"
 #include "platform/files.h"
+#include "platform/paths.h"
 #include "tools/common/cli.h"
 #include "tools/common/input_file.h"
 #include "tools/common/output_file.h"
@@ -26,20 +27,21 @@ std::vector<std::string> DifferingGameFiles(const std::filesystem::path& folder,
                                             const std::vector<karst::authoring::WorldFile>& world) {
   std::vector<std::string> differing;
   for (const char* pattern : {"RGN*.GFF", karst::authoring::kObjectLibraryFileName}) {
-    for (const std::string& name : karst::platform::FindFiles((folder / pattern).string())) {
-      const std::filesystem::path path = folder / name;
+    for (const std::string& name : karst::platform::FindFiles(karst::platform::PathText(folder / pattern))) {
+      const std::filesystem::path path = folder / karst::platform::NativePath(name);
       std::error_code error;
       if (std::filesystem::is_directory(path, error)) {
         continue;
       }
       // Only regular files are read: a device or FIFO reads as nothing and differs.
-      const std::optional<std::vector<std::uint8_t>> bytes = karst::tools::ReadWholeFile(path.string());
+      const std::optional<std::vector<std::uint8_t>> bytes =
+          karst::tools::ReadWholeFile(karst::platform::PathText(path));
       bool same = false;
       for (const karst::authoring::WorldFile& file : world) {
         same = same || (karst::tools::FoldCase(file.name) == karst::tools::FoldCase(name) && bytes == file.bytes);
       }
       if (!same) {
-        differing.push_back(path.string());
+        differing.push_back(karst::platform::PathText(path));
       }
     }
   }
@@ -70,7 +72,7 @@ int main(int argc, char** argv) {
     return parsed;
   }
   const std::vector<karst::authoring::WorldFile> world = karst::authoring::MakeSampleWorld();
-  const std::vector<std::string> differing = DifferingGameFiles(folder, world);
+  const std::vector<std::string> differing = DifferingGameFiles(karst::platform::NativePath(folder), world);
   if (!differing.empty() && !force) {
     std::string names;
     for (const std::string& path : differing) {
@@ -82,15 +84,16 @@ int main(int argc, char** argv) {
     return karst::tools::kExitUsage;
   }
   std::error_code error;
-  std::filesystem::create_directories(folder, error);
+  std::filesystem::create_directories(karst::platform::NativePath(folder), error);
   if (error) {
     karst::tools::ReportError(kToolName, folder, "cannot make the folder: " + error.message());
     return karst::tools::kExitFailure;
   }
   for (const karst::authoring::WorldFile& file : world) {
-    const std::filesystem::path path = std::filesystem::path(folder) / file.name;
-    if (const std::string failure = karst::tools::WriteOutput(path.string(), file.bytes); !failure.empty()) {
-      karst::tools::ReportError(kToolName, path.string(), failure);
+    const std::filesystem::path path = karst::platform::NativePath(folder) / file.name;
+    if (const std::string failure = karst::tools::WriteOutput(karst::platform::PathText(path), file.bytes);
+        !failure.empty()) {
+      karst::tools::ReportError(kToolName, karst::platform::PathText(path), failure);
       return karst::tools::kExitFailure;
     }
   }

@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# Packs the Windows release: build-windows/karst-<version>-windows-x64.zip holding one folder of
+# that name with the four programs, the sample world beside them (the viewer shows the world
+# beside itself when started without arguments), the font the viewer draws its text with, the
+# README and the licences of everything linked into the programs or shipped with them.
+#   windows-zip.sh BUILD_WINDOWS KARST_SAMPLEWORLD
+# BUILD_WINDOWS is the configured and built Windows tree (its bin/ holds the .exe files);
+# KARST_SAMPLEWORLD is a program that writes the sample world (the Linux build's).
+set -euo pipefail
+
+if [ $# -ne 2 ]; then
+  echo "usage: $0 BUILD_WINDOWS KARST_SAMPLEWORLD" >&2
+  exit 2
+fi
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=$(cd "$1" && pwd)
+sampleworld=$2
+deps=${KARST_WINDOWS_DEPS:-$root/build-windows/deps}
+sources=$deps/sources
+programs=(karst-viewer karst-render karst-gff karst-sampleworld)
+font=/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf
+
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+if [ -z "$version" ]; then
+  echo "no project version in $build/CMakeCache.txt" >&2
+  exit 1
+fi
+name=karst-$version-windows-x64
+stage=$build/package/$name
+rm -rf "$build/package"
+mkdir -p "$stage/licenses"
+
+for program in "${programs[@]}"; do
+  cp "$build/bin/$program.exe" "$stage/"
+done
+"$sampleworld" "$stage" >/dev/null
+cp "$root/README.md" "$stage/"
+cp "$font" "$stage/DejaVuSans.ttf"
+
+# One folder per component: the upstream licence files and Debian's copyright file of the source
+# package the library was built from, or of the Debian package that provided it.
+licence_from_source() {
+  local component=$1 package=$2 file
+  shift 2
+  mkdir -p "$stage/licenses/$component"
+  cp "$sources/$package/debian/copyright" "$stage/licenses/$component/debian-copyright.txt"
+  for file in "$@"; do
+    cp "$sources/$package/$file" "$stage/licenses/$component/$(basename "$file")"
+  done
+}
+licence_from_package() {
+  local component=$1 package=$2
+  mkdir -p "$stage/licenses/$component"
+  cp "/usr/share/doc/$package/copyright" "$stage/licenses/$component/debian-copyright.txt"
+}
+licence_from_source SDL2 libsdl2 LICENSE.txt
+licence_from_source SDL2_ttf libsdl2-ttf LICENSE.txt
+licence_from_source FreeType freetype LICENSE.TXT docs/FTL.TXT
+licence_from_source libpng libpng1.6 LICENSE
+licence_from_source zlib zlib LICENSE
+# The C and C++ runtime (libgcc, libstdc++ under the GCC Runtime Library Exception) and the
+# mingw-w64 runtime with winpthreads, linked statically into every program.
+licence_from_package gcc-runtime gcc-mingw-w64-base
+licence_from_package mingw-w64-runtime mingw-w64-common
+licence_from_package nlohmann-json nlohmann-json3-dev
+licence_from_package CLI11 libcli11-dev
+licence_from_package DejaVu-fonts fonts-dejavu-core
+
+# Windows's text tools want CR LF line ends.
+find "$stage/licenses" -type f -exec sed -i 's/\r\?$/\r/' {} +
+sed -i 's/\r\?$/\r/' "$stage/README.md"
+
+zip_file=$build/$name.zip
+rm -f "$zip_file"
+(cd "$build/package" && zip -q -r -X "$zip_file" "$name")
+echo "$zip_file"
+unzip -l "$zip_file"
