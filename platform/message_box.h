@@ -1,9 +1,10 @@
-// The stand-in for MessageBoxA: a modal box with one OK button.
+// MessageBoxA: a modal box with one OK button.
 //
-// The box is shown by SDL, owned by `owner`'s window where there is one. Where no display can
-// show it (no X server, or a video driver without message boxes), "caption: text" and a line
-// feed go to standard error instead, so the message is never lost. Tests switch on capture:
-// every box is then recorded and nothing is shown.
+// On Windows the box is MessageBoxA's own, elsewhere SDL's, owned by `owner`'s window where there
+// is one. Where no display can show it (no X server, or a video driver without message boxes),
+// "caption: text" and a line feed go to the debug channel (standard error) instead, so the
+// message is never lost. Tests switch on capture: every box is then recorded and nothing is
+// shown.
 #pragma once
 
 #include <cstdint>
