@@ -131,6 +131,8 @@ test-windows: windows
 	@cmake --build build-windows -j $(JOBS)
 	@cmake --build build -j $(JOBS) --target karst-render
 	@echo "== tests (Windows build, under Wine) =="
-	@ctest --test-dir build-windows --output-on-failure -j $(JOBS)
+	@# A test that fails under Wine gets one more run: a process Wine failed to start once, with
+	@# both cores busy, was seen to fail a test that passed on every run after. A second failure stands.
+	@ctest --test-dir build-windows --output-on-failure -j $(JOBS) --repeat until-pass:2
 	@echo "== the Windows programs under Wine =="
 	@bash scripts/e2e-wine.sh build-windows/bin build/bin

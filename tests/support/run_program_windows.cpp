@@ -1,4 +1,5 @@
 #include <filesystem>
+#include <string>
 
 #include "tests/support/run_program.h"
 
@@ -77,6 +78,8 @@ ProgramResult RunProgram(const std::string& program, const std::vector<std::stri
   CloseHandle(output);
   CloseHandle(errorOutput);
   if (started == 0) {
+    // Named, so that a failure to start is told apart from a run that ended with -1.
+    result.errorOutput = "CreateProcessW failed with error " + std::to_string(GetLastError());
     return result;
   }
   WaitForSingleObject(process.hProcess, INFINITE);
