@@ -154,12 +154,23 @@ KARST_TARGET_VBMI void ConvertFrameVbmi(const std::uint8_t* source, std::int32_t
   }
 }
 
-// 8 pixels a step with AVX2 where the processor has it but not AVX-512 VBMI: the colours are
-// looked up one by one, as in the plain loop, but gathered into one 32-byte store by inserts
+// 16 pixels a step with AVX2 where the processor has it but not AVX-512 VBMI: the colours are
+// looked up one by one, as in the plain loop, but gathered into 32-byte stores by inserts
 // instead of being paired by shifts. The gather instruction would do the lookups in one, but on
 // some processors (AMD's before Zen 4, Intel's under the Gather Data Sampling fix) it costs more
 // than the eight loads.
 #define KARST_TARGET_AVX2 __attribute__((target("avx2")))
+
+// The colours of four indices in one register. The indices are read as a 32-bit word, whose
+// bytes come out of the register's low and second-lowest byte with one instruction each.
+KARST_TARGET_AVX2 inline __m128i FourColours(const std::uint8_t* in, const std::uint32_t* table) {
+  std::uint32_t four = 0;
+  std::memcpy(&four, in, sizeof four);
+  __m128i colours = _mm_cvtsi32_si128(static_cast<int>(table[four & 0xFF]));
+  colours = _mm_insert_epi32(colours, static_cast<int>(table[(four >> 8) & 0xFF]), 1);
+  colours = _mm_insert_epi32(colours, static_cast<int>(table[(four >> 16) & 0xFF]), 2);
+  return _mm_insert_epi32(colours, static_cast<int>(table[four >> 24]), 3);
+}
 
 KARST_TARGET_AVX2 void ConvertFrameAvx2(const std::uint8_t* source, std::int32_t sourcePitch, std::uint32_t* dest,
                                         std::int32_t destPitchInPixels, std::int32_t width, std::int32_t height,
@@ -169,19 +180,11 @@ KARST_TARGET_AVX2 void ConvertFrameAvx2(const std::uint8_t* source, std::int32_t
     const std::uint8_t* in = source + static_cast<std::ptrdiff_t>(y) * sourcePitch;
     std::uint32_t* out = dest + static_cast<std::ptrdiff_t>(y) * destPitchInPixels;
     std::int32_t x = 0;
-    for (; x + 8 <= width; x += 8) {
-      std::uint64_t indices = 0;
-      std::memcpy(&indices, in + x, sizeof indices);
-      auto colour = [&](int k) { return static_cast<int>(table[(indices >> (8 * k)) & 0xFF]); };
-      __m128i low = _mm_cvtsi32_si128(colour(0));
-      low = _mm_insert_epi32(low, colour(1), 1);
-      low = _mm_insert_epi32(low, colour(2), 2);
-      low = _mm_insert_epi32(low, colour(3), 3);
-      __m128i high = _mm_cvtsi32_si128(colour(4));
-      high = _mm_insert_epi32(high, colour(5), 1);
-      high = _mm_insert_epi32(high, colour(6), 2);
-      high = _mm_insert_epi32(high, colour(7), 3);
-      _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x), _mm256_set_m128i(high, low));
+    for (; x + 16 <= width; x += 16) {
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x),
+                          _mm256_set_m128i(FourColours(in + x + 4, table), FourColours(in + x, table)));
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x + 8),
+                          _mm256_set_m128i(FourColours(in + x + 12, table), FourColours(in + x + 8, table)));
     }
     ConvertRow(in + x, out + x, width - x, colours.data());
   }
