@@ -336,26 +336,30 @@ void CompareRandomBlits(std::uint32_t seed, int rounds, int maxWidth, Vectors ve
 }
 
 // Rows one pixel either side of every block size (8, 16, 32, 64), plain, keyed, mirrored and
-// both, through every row loop this processor can run: the same bytes as the plain blit.
+// both, through every row loop this processor can run: the same bytes as the plain blit. Five
+// rows: the plain copy of a whole tile's width draws four rows a step and then the rest.
 TEST(BltEquivalenceTest, RowsEitherSideOfEveryBlockSize) {
-  auto ddraw = MakeHeadless(80, 2);
+  auto ddraw = MakeHeadless(80, 5);
   for (const Vectors vectors : AvailableVectors()) {
     for (const int width : {7, 8, 9, 15, 16, 17, 31, 32, 33, 63, 64, 65}) {
       for (const std::uint32_t flags : {kPlain, kKeyed, kMirrored, kKeyedMirrored}) {
         SCOPED_TRACE(::testing::Message() << VectorsName(vectors) << ", " << width << " wide, flags " << flags);
-        // Source: letters with every fifth pixel the key '.'; destinations: a row of '#'.
-        std::string row;
-        for (int x = 0; x < width; ++x) {
-          row += x % 5 == 2 ? '.' : static_cast<char>('a' + x % 26);
+        // Source: letters, each row's shifted by one, with every fifth pixel the key '.';
+        // destinations: rows of '#'.
+        std::vector<std::string> rows(5);
+        for (int y = 0; y < 5; ++y) {
+          for (int x = 0; x < width; ++x) {
+            rows[y] += x % 5 == 2 ? '.' : static_cast<char>('a' + (x + y) % 26);
+          }
         }
-        auto source = MakeSurface(*ddraw, static_cast<std::uint32_t>(width), 2);
-        auto fast = MakeSurface(*ddraw, 80, 2);
-        auto plain = MakeSurface(*ddraw, 80, 2);
-        testing::Paint(*source, {row, row});
+        auto source = MakeSurface(*ddraw, static_cast<std::uint32_t>(width), 5);
+        auto fast = MakeSurface(*ddraw, 80, 5);
+        auto plain = MakeSurface(*ddraw, 80, 5);
+        testing::Paint(*source, rows);
         testing::Fill(*fast, '#');
         testing::Fill(*plain, '#');
         ASSERT_EQ(source->SetColorKey(DDCKEY_SRCBLT, '.', '.'), 0);
-        const Rect to{3, 0, 3 + width, 2};
+        const Rect to{3, 0, 3 + width, 5};
         ASSERT_EQ(BltWith(vectors, *fast, &to, source.get(), nullptr, flags, &kMirror), 0);
         ASSERT_EQ(BltReference(*plain, &to, source.get(), nullptr, flags, &kMirror), 0);
         EXPECT_EQ(Bytes(*fast), Bytes(*plain));
