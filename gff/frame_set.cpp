@@ -207,12 +207,22 @@ class CodeGroups {
 
   // The codes of group `group` (below `groups()`) into `codes`.
   void Read(std::size_t group, std::uint8_t* codes) const {
+    const std::uint64_t word = Word(group);
+    for (unsigned k = 0; k < kCodes; ++k) {
+      codes[k] = static_cast<std::uint8_t>(Code(word, k));
+    }
+  }
+
+  // The bits of group `group` (below `groups()`), its first code in the highest bits.
+  std::uint64_t Word(std::size_t group) const {
     std::uint64_t word = 0;
     std::memcpy(&word, stream_.data() + group * kWidth, sizeof word);
-    word = ToBigEndian(word);
-    for (unsigned k = 0; k < kCodes; ++k) {
-      codes[k] = static_cast<std::uint8_t>((word >> (64 - kWidth * (k + 1))) & ((1u << kWidth) - 1));
-    }
+    return ToBigEndian(word);
+  }
+
+  // Code `k` of a group's bits.
+  static unsigned Code(std::uint64_t word, unsigned k) {
+    return static_cast<unsigned>(word >> (64 - kWidth * (k + 1))) & ((1u << kWidth) - 1);
   }
 
   // The codes after the first `used` groups.
@@ -250,58 +260,145 @@ void MapCodes(std::span<const std::uint8_t> stream, const std::uint8_t* map, std
   }
 }
 
-// PLNR's escapes and runs over the frame's pixels, as far as the codes go.
+// Where PLNR decoding stands between codes: the pixels written, the last pixel value written
+// (the byte 0 before any pixel, not colour map entry 0), and whether the code before was the
+// escape.
+struct RunState {
+  std::size_t filled = 0;
+  std::uint8_t last = 0;
+  bool escaped = false;
+};
+
+// PLNR's escapes and runs over the frame's pixels, one code at a time, exactly: a run that
+// would pass the frame's end is cut at its last pixel.
 class RunWriter {
  public:
-  RunWriter(std::vector<std::uint8_t>& pixels, const std::uint8_t* map)
-      : pixels_(pixels.data()), total_(pixels.size()), map_(map) {}
+  RunWriter(std::vector<std::uint8_t>& pixels, const std::uint8_t* map, const RunState& state)
+      : pixels_(pixels.data()), total_(pixels.size()), map_(map), state_(state) {}
 
-  bool full() const { return filled_ == total_; }
+  bool full() const { return state_.filled == total_; }
 
   // One code; only while not `full()`.
   void Put(unsigned code) {
-    if (!escaped_) {
+    if (!state_.escaped) {
       if (code == 0) {
-        escaped_ = true;
+        state_.escaped = true;
         return;
       }
-      last_ = map_[code];
-      pixels_[filled_++] = last_;
+      state_.last = map_[code];
+      pixels_[state_.filled++] = state_.last;
       return;
     }
-    escaped_ = false;
+    state_.escaped = false;
     if (code == 0) {
-      last_ = map_[0];
-      pixels_[filled_++] = last_;
+      state_.last = map_[0];
+      pixels_[state_.filled++] = state_.last;
       return;
     }
-    // A run that would pass the frame's end is cut at its last pixel.
-    const std::size_t run = std::min<std::size_t>(code + 2, total_ - filled_);
-    std::fill_n(pixels_ + filled_, run, last_);
-    filled_ += run;
+    const std::size_t run = std::min<std::size_t>(code + 2, total_ - state_.filled);
+    std::fill_n(pixels_ + state_.filled, run, state_.last);
+    state_.filled += run;
   }
 
  private:
   std::uint8_t* pixels_;
   std::size_t total_;
   const std::uint8_t* map_;
-  std::size_t filled_ = 0;
-  // The byte value 0 before any pixel, not colour map entry 0.
-  std::uint8_t last_ = 0;
-  bool escaped_ = false;
+  RunState state_;
 };
 
+// Eight bytes as one word, in the host's order.
+void StoreWord(std::uint8_t* to, std::uint64_t word) { std::memcpy(to, &word, sizeof word); }
+
+constexpr std::uint64_t kEveryByte = 0x0101010101010101;
+
+// PLNR's codes a group at a time, straight into a buffer with room for a group's `kReach`
+// bytes: a run is written as whole words of its value, as many as the longest run needs (code
+// widths above 5 loop for runs longer than 40), and what those write past its end, the
+// following codes write again, so at most `kSpill` bytes past the last pixel are written.
 template <unsigned kWidth>
-void RunCodes(std::span<const std::uint8_t> stream, RunWriter& writer) {
-  const CodeGroups<kWidth> groups(stream);
-  std::size_t group = 0;
-  for (; group < groups.groups() && !writer.full(); ++group) {
-    std::uint8_t codes[CodeGroups<kWidth>::kCodes];
-    groups.Read(group, codes);
-    for (std::size_t k = 0; k < CodeGroups<kWidth>::kCodes && !writer.full(); ++k) {
-      writer.Put(codes[k]);
+class RunGroups {
+ public:
+  static constexpr std::size_t kLongestRun = (std::size_t{1} << kWidth) + 1;
+  static constexpr std::size_t kRunWords = std::min<std::size_t>((kLongestRun + 7) / 8, 5);
+  static constexpr std::size_t kSpill = 8 * kRunWords;
+  static constexpr std::size_t kReach = CodeGroups<kWidth>::kCodes * kLongestRun + kSpill;
+
+  RunGroups(const CodeGroups<kWidth>& groups, const std::uint8_t* map) : groups_(groups), map_(map) {}
+
+  // Decodes whole groups from `group` on into `out`, which stands for pixel `state.filled`,
+  // while a group is left and its reach stays before `limit`; `state.filled` may end past the
+  // frame's last pixel. Returns the next group.
+  std::size_t Decode(std::size_t group, std::uint8_t* out, const std::uint8_t* limit, RunState& state) const {
+    const std::uint8_t* const start = out;
+    unsigned last = state.last;
+    unsigned escaped = state.escaped ? 1 : 0;
+    for (; group < groups_.groups() && static_cast<std::size_t>(limit - out) >= kReach; ++group) {
+      const std::uint64_t bits = groups_.Word(group);
+      for (unsigned k = 0; k < CodeGroups<kWidth>::kCodes; ++k) {
+        const unsigned code = CodeGroups<kWidth>::Code(bits, k);
+        if (escaped != 0) {
+          escaped = 0;
+          if (code == 0) {
+            last = map_[0];
+            *out++ = static_cast<std::uint8_t>(last);
+          } else {
+            const std::size_t count = code + 2;
+            const std::uint64_t word = last * kEveryByte;
+            for (std::size_t w = 0; w < kRunWords; ++w) {
+              StoreWord(out + 8 * w, word);
+            }
+            if constexpr (kLongestRun > kSpill) {
+              for (std::size_t at = kSpill; at < count; at += 8) {
+                StoreWord(out + at, word);
+              }
+            }
+            out += count;
+          }
+        } else if (code == 0) {
+          escaped = 1;
+        } else {
+          last = map_[code];
+          *out++ = static_cast<std::uint8_t>(last);
+        }
+      }
     }
+    state.filled += static_cast<std::size_t>(out - start);
+    state.last = static_cast<std::uint8_t>(last);
+    state.escaped = escaped != 0;
+    return group;
   }
+
+ private:
+  const CodeGroups<kWidth>& groups_;
+  const std::uint8_t* map_;
+};
+
+// PLNR's codes over the frame's pixels, as far as they go. Groups are decoded straight into the
+// pixels while their reach stays inside; the frame's last stretch, where it would not, through a
+// scratch with room for it, of which the pixels take what lies inside the frame; the codes after
+// the last group one by one, exactly, after what the words wrote past the last pixel decoded in
+// groups is zeroed again.
+template <unsigned kWidth>
+void RunCodes(std::span<const std::uint8_t> stream, const std::uint8_t* map, std::vector<std::uint8_t>& pixels) {
+  using Groups = RunGroups<kWidth>;
+  const CodeGroups<kWidth> groups(stream);
+  const Groups runs(groups, map);
+  const std::size_t total = pixels.size();
+  RunState state;
+  std::size_t group = runs.Decode(0, pixels.data(), pixels.data() + total, state);
+  if (group < groups.groups() && state.filled < total) {
+    std::uint8_t scratch[2 * Groups::kReach];
+    const std::size_t from = state.filled;
+    const std::size_t left = total - from;
+    group = runs.Decode(group, scratch, scratch + left + Groups::kReach, state);
+    const std::size_t taken = std::min(state.filled - from, left);
+    std::copy_n(scratch, taken, pixels.data() + from);
+    state.filled = from + taken;
+  }
+  std::fill(pixels.begin() + static_cast<std::ptrdiff_t>(state.filled),
+            pixels.begin() + static_cast<std::ptrdiff_t>(std::min(total, state.filled + Groups::kSpill)), 0);
+  RunWriter writer(pixels, map, state);
   CodeReader codes = groups.rest(group);
   unsigned code = 0;
   while (!writer.full() && codes.Read(code)) {
@@ -505,15 +602,15 @@ void DecodePlnr(Frame& frame, std::span<const std::uint8_t> payload, std::size_t
   if (!PreparePlanar(frame, payload, position, budget, codeWidth, stream)) {
     return;
   }
-  RunWriter writer(frame.pixels, frame.colourMap.data());
   if (codeWidth == 0) {
+    RunWriter writer(frame.pixels, frame.colourMap.data(), RunState{});
     // Every code is 0, without end: escape, one pixel of map entry 0, and again.
     while (!writer.full()) {
       writer.Put(0);
     }
     return;
   }
-  ForCodeWidth(codeWidth, [&]<unsigned kWidth>() { RunCodes<kWidth>(stream, writer); });
+  ForCodeWidth(codeWidth, [&]<unsigned kWidth>() { RunCodes<kWidth>(stream, frame.colourMap.data(), frame.pixels); });
 }
 
 }  // namespace karst
