@@ -68,6 +68,11 @@ void FillRun(std::uint8_t* to, std::uint8_t value, std::size_t count) {
   }
 }
 
+// Eight bytes as one word, in the host's order.
+void StoreWord(std::uint8_t* to, std::uint64_t word) { std::memcpy(to, &word, sizeof word); }
+
+constexpr std::uint64_t kEveryByte = 0x0101010101010101;
+
 // A segment's commands are decoded into a scratch row while each command's bytes, rounded up
 // to whole 16-byte blocks, are in the payload: every run is written in whole blocks (what a
 // block writes past its run's end, the next run or nothing covers) and the row is copied to the
@@ -86,24 +91,28 @@ std::size_t DecodeSegment(const std::uint8_t*& in, const std::uint8_t* end, unsi
   const std::uint8_t* const last = scratch + count;
   while (out < last) {
     const auto left = static_cast<std::size_t>(end - in);
-    if (left < 2) {
+    if (left <= kRunBlock) {
       break;
     }
     const unsigned command = in[0];
     const std::size_t length = (command >> 1) + 1;
     if ((command & 1) != 0) {
-      std::uint8_t block[kRunBlock];
-      std::memset(block, in[1], sizeof block);
-      for (std::size_t at = 0; at < length; at += kRunBlock) {
-        std::memcpy(out + at, block, kRunBlock);
+      const std::uint64_t word = in[1] * kEveryByte;
+      StoreWord(out, word);
+      StoreWord(out + 8, word);
+      for (std::size_t at = kRunBlock; at < length; at += 8) {
+        StoreWord(out + at, word);
       }
       in += 2;
     } else {
-      if (left <= ((length + kRunBlock - 1) & ~(kRunBlock - 1))) {
-        break;
-      }
-      for (std::size_t at = 0; at < length; at += kRunBlock) {
-        std::memcpy(out + at, in + 1 + at, kRunBlock);
+      std::memcpy(out, in + 1, kRunBlock);
+      if (length > kRunBlock) {
+        if (left <= ((length + kRunBlock - 1) & ~(kRunBlock - 1))) {
+          break;
+        }
+        for (std::size_t at = kRunBlock; at < length; at += kRunBlock) {
+          std::memcpy(out + at, in + 1 + at, kRunBlock);
+        }
       }
       in += 1 + length;
     }
@@ -116,14 +125,15 @@ std::size_t DecodeSegment(const std::uint8_t*& in, const std::uint8_t* end, unsi
 // whole, clipped to the pixels.
 class PixelCursor {
  public:
-  PixelCursor(std::vector<std::uint8_t>& pixels, std::uint64_t start) : pixels_(pixels), index_(start) {}
+  PixelCursor(std::vector<std::uint8_t>& pixels, std::uint64_t start)
+      : pixels_(pixels.data()), size_(pixels.size()), index_(start) {}
 
   void Fill(std::uint8_t value, unsigned count) {
     const std::size_t from = Clipped(index_);
     const std::size_t to = Clipped(index_ + count);
     // A frame without pixels has no buffer to point into.
     if (to > from) {
-      FillRun(pixels_.data() + from, value, to - from);
+      FillRun(pixels_ + from, value, to - from);
     }
     index_ += count;
   }
@@ -132,17 +142,19 @@ class PixelCursor {
     const std::size_t from = Clipped(index_);
     const std::size_t to = Clipped(index_ + run.size());
     if (to > from) {
-      CopyRun(pixels_.data() + from, run.data(), to - from);
+      CopyRun(pixels_ + from, run.data(), to - from);
     }
     index_ += run.size();
   }
 
  private:
   std::size_t Clipped(std::uint64_t index) const {
-    return static_cast<std::size_t>(std::min<std::uint64_t>(index, pixels_.size()));
+    return static_cast<std::size_t>(std::min<std::uint64_t>(index, size_));
   }
 
-  std::vector<std::uint8_t>& pixels_;
+  // The buffer as plain values: stores through a byte pointer could otherwise change them.
+  std::uint8_t* pixels_;
+  std::size_t size_;
   std::uint64_t index_;
 };
 
@@ -306,11 +318,6 @@ class RunWriter {
   const std::uint8_t* map_;
   RunState state_;
 };
-
-// Eight bytes as one word, in the host's order.
-void StoreWord(std::uint8_t* to, std::uint64_t word) { std::memcpy(to, &word, sizeof word); }
-
-constexpr std::uint64_t kEveryByte = 0x0101010101010101;
 
 // PLNR's codes a group at a time, straight into a buffer with room for a group's `kReach`
 // bytes: a run is written as whole words of its value, as many as the longest run needs (code
@@ -522,44 +529,46 @@ void DecodeNrml(Frame& frame, std::span<const std::uint8_t> payload, std::size_t
   ByteReader reader(payload);
   reader.seek(position);
   reader.skip(kFrameHeaderSize - 1);
-  std::uint8_t scratch[kSegmentScratch];
   unsigned row = reader.u8();
   if (row != 0 && row != kEndOfFrameRow) {
     report.Note(NoteKind::kFirstRowNotZero, row);
   }
+  // From here on every read is checked against `end` where it is made.
+  const std::uint8_t* in = payload.data() + reader.position();
+  const std::uint8_t* const end = payload.data() + payload.size();
+  std::uint8_t scratch[kSegmentScratch];
   while (row != kEndOfFrameRow) {
-    if (reader.remaining() < kSegmentHeaderSize) {
+    if (static_cast<std::size_t>(end - in) < kSegmentHeaderSize) {
       report.Note(NoteKind::kDataRanOut);
       return;
     }
     // The header's fourth byte is not used.
-    const std::span<const std::uint8_t> header = reader.take(kSegmentHeaderSize);
-    const unsigned x = header[0];
-    const unsigned last = header[1];
-    const unsigned count = header[2];
-    const std::uint64_t start = std::uint64_t{row} * frame.width + x;
-    const std::uint8_t* const from = payload.data() + reader.position();
-    const std::uint8_t* in = from;
-    std::size_t done = DecodeSegment(in, payload.data() + payload.size(), count, scratch);
-    reader.skip(static_cast<std::size_t>(in - from));
-    PixelCursor cursor(frame.pixels, start);
+    const unsigned x = in[0];
+    const unsigned last = in[1];
+    const unsigned count = in[2];
+    in += kSegmentHeaderSize;
+    std::size_t done = DecodeSegment(in, end, count, scratch);
+    PixelCursor cursor(frame.pixels, std::uint64_t{row} * frame.width + x);
     cursor.Copy(std::span<const std::uint8_t>(scratch, done));
     while (done < count) {
       // A command is carried out only when all of its bytes are in the payload.
-      if (reader.remaining() < 2) {
+      const auto left = static_cast<std::size_t>(end - in);
+      if (left < 2) {
         report.Note(NoteKind::kDataRanOut);
         return;
       }
-      const unsigned command = reader.u8();
+      const unsigned command = in[0];
       const unsigned length = (command >> 1) + 1;
       if ((command & 1) != 0) {
-        cursor.Fill(reader.u8(), length);
+        cursor.Fill(in[1], length);
+        in += 2;
       } else {
-        if (reader.remaining() < length) {
+        if (left - 1 < length) {
           report.Note(NoteKind::kDataRanOut);
           return;
         }
-        cursor.Copy(reader.take(length));
+        cursor.Copy(std::span<const std::uint8_t>(in + 1, length));
+        in += 1 + length;
       }
       done += length;
     }
@@ -568,11 +577,11 @@ void DecodeNrml(Frame& frame, std::span<const std::uint8_t> payload, std::size_t
     } else if (last < kLastSegmentOfRow) {
       continue;
     }
-    row = reader.u8();
-    if (reader.ranOut()) {
+    if (in == end) {
       report.Note(NoteKind::kDataRanOut);
       return;
     }
+    row = *in++;
   }
 }
 
