@@ -125,7 +125,7 @@ std::size_t DecodeSegment(const std::uint8_t*& in, const std::uint8_t* end, unsi
 // whole, clipped to the pixels.
 class PixelCursor {
  public:
-  PixelCursor(std::vector<std::uint8_t>& pixels, std::uint64_t start)
+  PixelCursor(std::span<std::uint8_t> pixels, std::uint64_t start)
       : pixels_(pixels.data()), size_(pixels.size()), index_(start) {}
 
   void Fill(std::uint8_t value, unsigned count) {
@@ -152,7 +152,6 @@ class PixelCursor {
     return static_cast<std::size_t>(std::min<std::uint64_t>(index, size_));
   }
 
-  // The buffer as plain values: stores through a byte pointer could otherwise change them.
   std::uint8_t* pixels_;
   std::size_t size_;
   std::uint64_t index_;
@@ -536,6 +535,9 @@ void DecodeNrml(Frame& frame, std::span<const std::uint8_t> payload, std::size_t
   // From here on every read is checked against `end` where it is made.
   const std::uint8_t* in = payload.data() + reader.position();
   const std::uint8_t* const end = payload.data() + payload.size();
+  // The frame's fields as plain values: a store through a byte pointer could change them.
+  const std::span<std::uint8_t> pixels(frame.pixels);
+  const std::uint32_t width = frame.width;
   std::uint8_t scratch[kSegmentScratch];
   while (row != kEndOfFrameRow) {
     if (static_cast<std::size_t>(end - in) < kSegmentHeaderSize) {
@@ -548,7 +550,7 @@ void DecodeNrml(Frame& frame, std::span<const std::uint8_t> payload, std::size_t
     const unsigned count = in[2];
     in += kSegmentHeaderSize;
     std::size_t done = DecodeSegment(in, end, count, scratch);
-    PixelCursor cursor(frame.pixels, std::uint64_t{row} * frame.width + x);
+    PixelCursor cursor(pixels, std::uint64_t{row} * width + x);
     cursor.Copy(std::span<const std::uint8_t>(scratch, done));
     while (done < count) {
       // A command is carried out only when all of its bytes are in the payload.
