@@ -73,12 +73,13 @@ void StoreWord(std::uint8_t* to, std::uint64_t word) { std::memcpy(to, &word, si
 
 constexpr std::uint64_t kEveryByte = 0x0101010101010101;
 
-// A segment's commands are decoded into a scratch row while each command's bytes, rounded up
-// to whole 16-byte blocks, are in the payload: every run is written in whole blocks (what a
-// block writes past its run's end, the next run or nothing covers) and the row is copied to the
-// pixels once, clipped. The commands the payload's end comes too close to are left to the
-// checked loop. The scratch row holds the longest segment (255 pixels) and a last run of 128
-// that starts at its last pixel, in blocks.
+// A segment's commands are decoded into a scratch row while a whole 16-byte block after the
+// command byte, and every block of a longer copy, is in the payload: every run is written in
+// whole blocks, a fill's as 8-byte words of its value (what a block writes past its run's end,
+// the next run or nothing covers), and the row is copied to the pixels once, clipped. The
+// commands the payload's end comes too close to are left to the checked loop. The scratch row
+// holds the longest segment (255 pixels) and a last run of 128 that starts at its last pixel,
+// in blocks.
 constexpr std::size_t kLongestRun = 128;
 constexpr std::size_t kSegmentHeaderSize = 4;
 constexpr std::size_t kSegmentScratch = 255 + kLongestRun + kRunBlock;
