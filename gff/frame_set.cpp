@@ -139,6 +139,24 @@ class PixelCursor {
     index_ += count;
   }
 
+  // Copies a scratch row of `count` pixels that can be read in whole 16-byte blocks. Where the
+  // pixels have a block's room after the run, it goes in whole blocks too, and the bytes they
+  // wrote past its end are put back.
+  void CopyBlocks(const std::uint8_t* row, std::size_t count) {
+    if (index_ + count + kRunBlock > size_) {
+      Copy(std::span<const std::uint8_t>(row, count));
+      return;
+    }
+    std::uint8_t* const to = pixels_ + index_;
+    std::uint8_t after[kRunBlock];
+    std::memcpy(after, to + count, sizeof after);
+    for (std::size_t at = 0; at < count; at += kRunBlock) {
+      std::memcpy(to + at, row + at, kRunBlock);
+    }
+    std::memcpy(to + count, after, sizeof after);
+    index_ += count;
+  }
+
   void Copy(std::span<const std::uint8_t> run) {
     const std::size_t from = Clipped(index_);
     const std::size_t to = Clipped(index_ + run.size());
@@ -552,7 +570,7 @@ void DecodeNrml(Frame& frame, std::span<const std::uint8_t> payload, std::size_t
     in += kSegmentHeaderSize;
     std::size_t done = DecodeSegment(in, end, count, scratch);
     PixelCursor cursor(pixels, std::uint64_t{row} * width + x);
-    cursor.Copy(std::span<const std::uint8_t>(scratch, done));
+    cursor.CopyBlocks(scratch, done);
     while (done < count) {
       // A command is carried out only when all of its bytes are in the payload.
       const auto left = static_cast<std::size_t>(end - in);
