@@ -214,6 +214,31 @@ TEST(FrameFastPathTest, RunsNearThePayloadsEndGiveTheirPixels) {
   }
 }
 
+// A segment decoded in blocks goes into the pixels in whole blocks where a block's room follows
+// it, and the bytes past its end keep what was there: a second segment of a row, ending at
+// every column on either side of the first one's pixels and of the frame's last 16, leaves the
+// first one's pixels as the plain way does.
+TEST(FrameFastPathTest, ASegmentsBlocksKeepThePixelsAfterIt) {
+  for (const unsigned count : {1u, 5u, 16u, 17u, 33u}) {
+    for (unsigned end = count; end <= 40; ++end) {
+      SCOPED_TRACE(testing::Message() << count << " pixels ending at " << end);
+      // 40 x 1, row 0: a fill of 20 sevens at column 20, then `count` pixels 100, 101, ... (a
+      // copy) ending at column `end`, the end-of-frame row byte and 20 bytes of padding.
+      std::vector<std::uint8_t> data = {40, 0, 1, 0, 0, 20, 0, 20, 0, 39, 7};
+      data.insert(data.end(), {static_cast<std::uint8_t>(end - count), 128, static_cast<std::uint8_t>(count), 0});
+      data.push_back(static_cast<std::uint8_t>((count - 1) << 1));
+      for (unsigned i = 0; i < count; ++i) {
+        data.push_back(static_cast<std::uint8_t>(100 + i));
+      }
+      data.push_back(kEndOfFrameRow);
+      data.resize(data.size() + 20, 0xEE);
+      const frame_tests::DecodedFrame decoded = DecodeFrameAt(data);
+      EXPECT_EQ(decoded.frame.pixels, PlainNrml(data, 40, 40));
+      EXPECT_TRUE(decoded.notes.empty());
+    }
+  }
+}
+
 // A segment whose last command runs past its pixel count writes the whole command and is noted;
 // one that ends on its count is not. Far from the payload's end, so decoded in blocks.
 TEST(FrameFastPathTest, ASegmentsLastRunMayPassItsCount) {
