@@ -90,11 +90,9 @@ constexpr std::size_t kSegmentScratch = 255 + kLongestRun + kRunBlock;
 std::size_t DecodeSegment(const std::uint8_t*& in, const std::uint8_t* end, unsigned count, std::uint8_t* scratch) {
   std::uint8_t* out = scratch;
   const std::uint8_t* const last = scratch + count;
-  while (out < last) {
-    const auto left = static_cast<std::size_t>(end - in);
-    if (left <= kRunBlock) {
-      break;
-    }
+  // A command is taken here while a whole block after its command byte is in the payload.
+  const std::uint8_t* const blocksEnd = static_cast<std::size_t>(end - in) > kRunBlock ? end - kRunBlock : in;
+  while (out < last && in < blocksEnd) {
     const unsigned command = in[0];
     const std::size_t length = (command >> 1) + 1;
     if ((command & 1) != 0) {
@@ -108,7 +106,7 @@ std::size_t DecodeSegment(const std::uint8_t*& in, const std::uint8_t* end, unsi
     } else {
       std::memcpy(out, in + 1, kRunBlock);
       if (length > kRunBlock) {
-        if (left <= ((length + kRunBlock - 1) & ~(kRunBlock - 1))) {
+        if (static_cast<std::size_t>(end - in) <= ((length + kRunBlock - 1) & ~(kRunBlock - 1))) {
           break;
         }
         for (std::size_t at = kRunBlock; at < length; at += kRunBlock) {
