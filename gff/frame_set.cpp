@@ -76,7 +76,7 @@ constexpr std::uint64_t kEveryByte = 0x0101010101010101;
 // A segment's commands are decoded into a scratch row while a whole 16-byte block after the
 // command byte, and every block of a longer copy, is in the payload: every run is written in
 // whole blocks, a fill's as 8-byte words of its value (what a block writes past its run's end,
-// the next run or nothing covers), and the row is copied to the pixels once, clipped. The
+// the next run or nothing covers), and the row is copied to the pixels once (see CopyBlocks). The
 // commands the payload's end comes too close to are left to the checked loop. The scratch row
 // holds the longest segment (255 pixels) and a last run of 128 that starts at its last pixel,
 // in blocks.
