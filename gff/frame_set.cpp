@@ -68,12 +68,18 @@ void FillRun(std::uint8_t* to, std::uint8_t value, std::size_t count) {
   }
 }
 
-// A segment's commands are decoded into a scratch row while each command's bytes, rounded up
-// to whole 16-byte blocks, are in the payload: every run is written in whole blocks (what a
-// block writes past its run's end, the next run or nothing covers) and the row is copied to the
-// pixels once, clipped. The commands the payload's end comes too close to are left to the
-// checked loop. The scratch row holds the longest segment (255 pixels) and a last run of 128
-// that starts at its last pixel, in blocks.
+// Eight bytes as one word, in the host's order.
+void StoreWord(std::uint8_t* to, std::uint64_t word) { std::memcpy(to, &word, sizeof word); }
+
+constexpr std::uint64_t kEveryByte = 0x0101010101010101;
+
+// A segment's commands are decoded into a scratch row while a whole 16-byte block after the
+// command byte, and every block of a longer copy, is in the payload: every run is written in
+// whole blocks, a fill's as 8-byte words of its value (what a block writes past its run's end,
+// the next run or nothing covers), and the row is copied to the pixels once (see CopyBlocks). The
+// commands the payload's end comes too close to are left to the checked loop. The scratch row
+// holds the longest segment (255 pixels) and a last run of 128 that starts at its last pixel,
+// in blocks.
 constexpr std::size_t kLongestRun = 128;
 constexpr std::size_t kSegmentHeaderSize = 4;
 constexpr std::size_t kSegmentScratch = 255 + kLongestRun + kRunBlock;
@@ -84,26 +90,28 @@ constexpr std::size_t kSegmentScratch = 255 + kLongestRun + kRunBlock;
 std::size_t DecodeSegment(const std::uint8_t*& in, const std::uint8_t* end, unsigned count, std::uint8_t* scratch) {
   std::uint8_t* out = scratch;
   const std::uint8_t* const last = scratch + count;
-  while (out < last) {
-    const auto left = static_cast<std::size_t>(end - in);
-    if (left < 2) {
-      break;
-    }
+  // A command is taken here while a whole block after its command byte is in the payload.
+  const std::uint8_t* const blocksEnd = static_cast<std::size_t>(end - in) > kRunBlock ? end - kRunBlock : in;
+  while (out < last && in < blocksEnd) {
     const unsigned command = in[0];
     const std::size_t length = (command >> 1) + 1;
     if ((command & 1) != 0) {
-      std::uint8_t block[kRunBlock];
-      std::memset(block, in[1], sizeof block);
-      for (std::size_t at = 0; at < length; at += kRunBlock) {
-        std::memcpy(out + at, block, kRunBlock);
+      const std::uint64_t word = in[1] * kEveryByte;
+      StoreWord(out, word);
+      StoreWord(out + 8, word);
+      for (std::size_t at = kRunBlock; at < length; at += 8) {
+        StoreWord(out + at, word);
       }
       in += 2;
     } else {
-      if (left <= ((length + kRunBlock - 1) & ~(kRunBlock - 1))) {
-        break;
-      }
-      for (std::size_t at = 0; at < length; at += kRunBlock) {
-        std::memcpy(out + at, in + 1 + at, kRunBlock);
+      std::memcpy(out, in + 1, kRunBlock);
+      if (length > kRunBlock) {
+        if (static_cast<std::size_t>(end - in) <= ((length + kRunBlock - 1) & ~(kRunBlock - 1))) {
+          break;
+        }
+        for (std::size_t at = kRunBlock; at < length; at += kRunBlock) {
+          std::memcpy(out + at, in + 1 + at, kRunBlock);
+        }
       }
       in += 1 + length;
     }
@@ -116,15 +124,34 @@ std::size_t DecodeSegment(const std::uint8_t*& in, const std::uint8_t* end, unsi
 // whole, clipped to the pixels.
 class PixelCursor {
  public:
-  PixelCursor(std::vector<std::uint8_t>& pixels, std::uint64_t start) : pixels_(pixels), index_(start) {}
+  PixelCursor(std::span<std::uint8_t> pixels, std::uint64_t start)
+      : pixels_(pixels.data()), size_(pixels.size()), index_(start) {}
 
   void Fill(std::uint8_t value, unsigned count) {
     const std::size_t from = Clipped(index_);
     const std::size_t to = Clipped(index_ + count);
     // A frame without pixels has no buffer to point into.
     if (to > from) {
-      FillRun(pixels_.data() + from, value, to - from);
+      FillRun(pixels_ + from, value, to - from);
     }
+    index_ += count;
+  }
+
+  // Copies a scratch row of `count` pixels that can be read in whole 16-byte blocks. Where the
+  // pixels have a block's room after the run, it goes in whole blocks too, and the bytes they
+  // wrote past its end are put back.
+  void CopyBlocks(const std::uint8_t* row, std::size_t count) {
+    if (index_ + count + kRunBlock > size_) {
+      Copy(std::span<const std::uint8_t>(row, count));
+      return;
+    }
+    std::uint8_t* const to = pixels_ + index_;
+    std::uint8_t after[kRunBlock];
+    std::memcpy(after, to + count, sizeof after);
+    for (std::size_t at = 0; at < count; at += kRunBlock) {
+      std::memcpy(to + at, row + at, kRunBlock);
+    }
+    std::memcpy(to + count, after, sizeof after);
     index_ += count;
   }
 
@@ -132,17 +159,18 @@ class PixelCursor {
     const std::size_t from = Clipped(index_);
     const std::size_t to = Clipped(index_ + run.size());
     if (to > from) {
-      CopyRun(pixels_.data() + from, run.data(), to - from);
+      CopyRun(pixels_ + from, run.data(), to - from);
     }
     index_ += run.size();
   }
 
  private:
   std::size_t Clipped(std::uint64_t index) const {
-    return static_cast<std::size_t>(std::min<std::uint64_t>(index, pixels_.size()));
+    return static_cast<std::size_t>(std::min<std::uint64_t>(index, size_));
   }
 
-  std::vector<std::uint8_t>& pixels_;
+  std::uint8_t* pixels_;
+  std::size_t size_;
   std::uint64_t index_;
 };
 
@@ -207,12 +235,22 @@ class CodeGroups {
 
   // The codes of group `group` (below `groups()`) into `codes`.
   void Read(std::size_t group, std::uint8_t* codes) const {
+    const std::uint64_t word = Word(group);
+    for (unsigned k = 0; k < kCodes; ++k) {
+      codes[k] = static_cast<std::uint8_t>(Code(word, k));
+    }
+  }
+
+  // The bits of group `group` (below `groups()`), its first code in the highest bits.
+  std::uint64_t Word(std::size_t group) const {
     std::uint64_t word = 0;
     std::memcpy(&word, stream_.data() + group * kWidth, sizeof word);
-    word = ToBigEndian(word);
-    for (unsigned k = 0; k < kCodes; ++k) {
-      codes[k] = static_cast<std::uint8_t>((word >> (64 - kWidth * (k + 1))) & ((1u << kWidth) - 1));
-    }
+    return ToBigEndian(word);
+  }
+
+  // Code `k` of a group's bits.
+  static unsigned Code(std::uint64_t word, unsigned k) {
+    return static_cast<unsigned>(word >> (64 - kWidth * (k + 1))) & ((1u << kWidth) - 1);
   }
 
   // The codes after the first `used` groups.
@@ -250,58 +288,140 @@ void MapCodes(std::span<const std::uint8_t> stream, const std::uint8_t* map, std
   }
 }
 
-// PLNR's escapes and runs over the frame's pixels, as far as the codes go.
+// Where PLNR decoding stands between codes: the pixels written, the last pixel value written
+// (the byte 0 before any pixel, not colour map entry 0), and whether the code before was the
+// escape.
+struct RunState {
+  std::size_t filled = 0;
+  std::uint8_t last = 0;
+  bool escaped = false;
+};
+
+// PLNR's escapes and runs over the frame's pixels, one code at a time, exactly: a run that
+// would pass the frame's end is cut at its last pixel.
 class RunWriter {
  public:
-  RunWriter(std::vector<std::uint8_t>& pixels, const std::uint8_t* map)
-      : pixels_(pixels.data()), total_(pixels.size()), map_(map) {}
+  RunWriter(std::vector<std::uint8_t>& pixels, const std::uint8_t* map, const RunState& state)
+      : pixels_(pixels.data()), total_(pixels.size()), map_(map), state_(state) {}
 
-  bool full() const { return filled_ == total_; }
+  bool full() const { return state_.filled == total_; }
 
   // One code; only while not `full()`.
   void Put(unsigned code) {
-    if (!escaped_) {
+    if (!state_.escaped) {
       if (code == 0) {
-        escaped_ = true;
+        state_.escaped = true;
         return;
       }
-      last_ = map_[code];
-      pixels_[filled_++] = last_;
+      state_.last = map_[code];
+      pixels_[state_.filled++] = state_.last;
       return;
     }
-    escaped_ = false;
+    state_.escaped = false;
     if (code == 0) {
-      last_ = map_[0];
-      pixels_[filled_++] = last_;
+      state_.last = map_[0];
+      pixels_[state_.filled++] = state_.last;
       return;
     }
-    // A run that would pass the frame's end is cut at its last pixel.
-    const std::size_t run = std::min<std::size_t>(code + 2, total_ - filled_);
-    std::fill_n(pixels_ + filled_, run, last_);
-    filled_ += run;
+    const std::size_t run = std::min<std::size_t>(code + 2, total_ - state_.filled);
+    std::fill_n(pixels_ + state_.filled, run, state_.last);
+    state_.filled += run;
   }
 
  private:
   std::uint8_t* pixels_;
   std::size_t total_;
   const std::uint8_t* map_;
-  std::size_t filled_ = 0;
-  // The byte value 0 before any pixel, not colour map entry 0.
-  std::uint8_t last_ = 0;
-  bool escaped_ = false;
+  RunState state_;
 };
 
+// PLNR's codes a group at a time, straight into a buffer with room for a group's `kReach`
+// bytes: a run is written as whole words of its value, as many as the longest run needs (code
+// widths above 5 loop for runs longer than 40), and what those write past its end, the
+// following codes write again, so at most `kSpill` bytes past the last pixel are written.
 template <unsigned kWidth>
-void RunCodes(std::span<const std::uint8_t> stream, RunWriter& writer) {
-  const CodeGroups<kWidth> groups(stream);
-  std::size_t group = 0;
-  for (; group < groups.groups() && !writer.full(); ++group) {
-    std::uint8_t codes[CodeGroups<kWidth>::kCodes];
-    groups.Read(group, codes);
-    for (std::size_t k = 0; k < CodeGroups<kWidth>::kCodes && !writer.full(); ++k) {
-      writer.Put(codes[k]);
+class RunGroups {
+ public:
+  static constexpr std::size_t kLongestRun = (std::size_t{1} << kWidth) + 1;
+  static constexpr std::size_t kRunWords = std::min<std::size_t>((kLongestRun + 7) / 8, 5);
+  static constexpr std::size_t kSpill = 8 * kRunWords;
+  static constexpr std::size_t kReach = CodeGroups<kWidth>::kCodes * kLongestRun + kSpill;
+
+  RunGroups(const CodeGroups<kWidth>& groups, const std::uint8_t* map) : groups_(groups), map_(map) {}
+
+  // Decodes whole groups from `group` on into `out`, which stands for pixel `state.filled`,
+  // while a group is left and its reach stays before `limit`; `state.filled` may end past the
+  // frame's last pixel. Returns the next group.
+  std::size_t Decode(std::size_t group, std::uint8_t* out, const std::uint8_t* limit, RunState& state) const {
+    const std::uint8_t* const start = out;
+    unsigned last = state.last;
+    unsigned escaped = state.escaped ? 1 : 0;
+    for (; group < groups_.groups() && static_cast<std::size_t>(limit - out) >= kReach; ++group) {
+      const std::uint64_t bits = groups_.Word(group);
+      for (unsigned k = 0; k < CodeGroups<kWidth>::kCodes; ++k) {
+        const unsigned code = CodeGroups<kWidth>::Code(bits, k);
+        if (escaped != 0) {
+          escaped = 0;
+          if (code == 0) {
+            last = map_[0];
+            *out++ = static_cast<std::uint8_t>(last);
+          } else {
+            const std::size_t count = code + 2;
+            const std::uint64_t word = last * kEveryByte;
+            for (std::size_t w = 0; w < kRunWords; ++w) {
+              StoreWord(out + 8 * w, word);
+            }
+            if constexpr (kLongestRun > kSpill) {
+              for (std::size_t at = kSpill; at < count; at += 8) {
+                StoreWord(out + at, word);
+              }
+            }
+            out += count;
+          }
+        } else if (code == 0) {
+          escaped = 1;
+        } else {
+          last = map_[code];
+          *out++ = static_cast<std::uint8_t>(last);
+        }
+      }
     }
+    state.filled += static_cast<std::size_t>(out - start);
+    state.last = static_cast<std::uint8_t>(last);
+    state.escaped = escaped != 0;
+    return group;
   }
+
+ private:
+  const CodeGroups<kWidth>& groups_;
+  const std::uint8_t* map_;
+};
+
+// PLNR's codes over the frame's pixels, as far as they go. Groups are decoded straight into the
+// pixels while their reach stays inside; the frame's last stretch, where it would not, through a
+// scratch with room for it, of which the pixels take what lies inside the frame; the codes after
+// the last group one by one, exactly, after what the words wrote past the last pixel decoded in
+// groups is zeroed again.
+template <unsigned kWidth>
+void RunCodes(std::span<const std::uint8_t> stream, const std::uint8_t* map, std::vector<std::uint8_t>& pixels) {
+  using Groups = RunGroups<kWidth>;
+  const CodeGroups<kWidth> groups(stream);
+  const Groups runs(groups, map);
+  const std::size_t total = pixels.size();
+  RunState state;
+  std::size_t group = runs.Decode(0, pixels.data(), pixels.data() + total, state);
+  if (group < groups.groups() && state.filled < total) {
+    std::uint8_t scratch[2 * Groups::kReach];
+    const std::size_t from = state.filled;
+    const std::size_t left = total - from;
+    group = runs.Decode(group, scratch, scratch + left + Groups::kReach, state);
+    const std::size_t taken = std::min(state.filled - from, left);
+    std::copy_n(scratch, taken, pixels.data() + from);
+    state.filled = from + taken;
+  }
+  std::fill(pixels.begin() + static_cast<std::ptrdiff_t>(state.filled),
+            pixels.begin() + static_cast<std::ptrdiff_t>(std::min(total, state.filled + Groups::kSpill)), 0);
+  RunWriter writer(pixels, map, state);
   CodeReader codes = groups.rest(group);
   unsigned code = 0;
   while (!writer.full() && codes.Read(code)) {
@@ -425,44 +545,49 @@ void DecodeNrml(Frame& frame, std::span<const std::uint8_t> payload, std::size_t
   ByteReader reader(payload);
   reader.seek(position);
   reader.skip(kFrameHeaderSize - 1);
-  std::uint8_t scratch[kSegmentScratch];
   unsigned row = reader.u8();
   if (row != 0 && row != kEndOfFrameRow) {
     report.Note(NoteKind::kFirstRowNotZero, row);
   }
+  // From here on every read is checked against `end` where it is made.
+  const std::uint8_t* in = payload.data() + reader.position();
+  const std::uint8_t* const end = payload.data() + payload.size();
+  // The frame's fields as plain values: a store through a byte pointer could change them.
+  const std::span<std::uint8_t> pixels(frame.pixels);
+  const std::uint32_t width = frame.width;
+  std::uint8_t scratch[kSegmentScratch];
   while (row != kEndOfFrameRow) {
-    if (reader.remaining() < kSegmentHeaderSize) {
+    if (static_cast<std::size_t>(end - in) < kSegmentHeaderSize) {
       report.Note(NoteKind::kDataRanOut);
       return;
     }
     // The header's fourth byte is not used.
-    const std::span<const std::uint8_t> header = reader.take(kSegmentHeaderSize);
-    const unsigned x = header[0];
-    const unsigned last = header[1];
-    const unsigned count = header[2];
-    const std::uint64_t start = std::uint64_t{row} * frame.width + x;
-    const std::uint8_t* const from = payload.data() + reader.position();
-    const std::uint8_t* in = from;
-    std::size_t done = DecodeSegment(in, payload.data() + payload.size(), count, scratch);
-    reader.skip(static_cast<std::size_t>(in - from));
-    PixelCursor cursor(frame.pixels, start);
-    cursor.Copy(std::span<const std::uint8_t>(scratch, done));
+    const unsigned x = in[0];
+    const unsigned last = in[1];
+    const unsigned count = in[2];
+    in += kSegmentHeaderSize;
+    std::size_t done = DecodeSegment(in, end, count, scratch);
+    PixelCursor cursor(pixels, std::uint64_t{row} * width + x);
+    cursor.CopyBlocks(scratch, done);
     while (done < count) {
       // A command is carried out only when all of its bytes are in the payload.
-      if (reader.remaining() < 2) {
+      const auto left = static_cast<std::size_t>(end - in);
+      if (left < 2) {
         report.Note(NoteKind::kDataRanOut);
         return;
       }
-      const unsigned command = reader.u8();
+      const unsigned command = in[0];
       const unsigned length = (command >> 1) + 1;
       if ((command & 1) != 0) {
-        cursor.Fill(reader.u8(), length);
+        cursor.Fill(in[1], length);
+        in += 2;
       } else {
-        if (reader.remaining() < length) {
+        if (left - 1 < length) {
           report.Note(NoteKind::kDataRanOut);
           return;
         }
-        cursor.Copy(reader.take(length));
+        cursor.Copy(std::span<const std::uint8_t>(in + 1, length));
+        in += 1 + length;
       }
       done += length;
     }
@@ -471,11 +596,11 @@ void DecodeNrml(Frame& frame, std::span<const std::uint8_t> payload, std::size_t
     } else if (last < kLastSegmentOfRow) {
       continue;
     }
-    row = reader.u8();
-    if (reader.ranOut()) {
+    if (in == end) {
       report.Note(NoteKind::kDataRanOut);
       return;
     }
+    row = *in++;
   }
 }
 
@@ -505,15 +630,15 @@ void DecodePlnr(Frame& frame, std::span<const std::uint8_t> payload, std::size_t
   if (!PreparePlanar(frame, payload, position, budget, codeWidth, stream)) {
     return;
   }
-  RunWriter writer(frame.pixels, frame.colourMap.data());
   if (codeWidth == 0) {
+    RunWriter writer(frame.pixels, frame.colourMap.data(), RunState{});
     // Every code is 0, without end: escape, one pixel of map entry 0, and again.
     while (!writer.full()) {
       writer.Put(0);
     }
     return;
   }
-  ForCodeWidth(codeWidth, [&]<unsigned kWidth>() { RunCodes<kWidth>(stream, writer); });
+  ForCodeWidth(codeWidth, [&]<unsigned kWidth>() { RunCodes<kWidth>(stream, frame.colourMap.data(), frame.pixels); });
 }
 
 }  // namespace karst

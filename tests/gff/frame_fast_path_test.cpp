@@ -214,6 +214,31 @@ TEST(FrameFastPathTest, RunsNearThePayloadsEndGiveTheirPixels) {
   }
 }
 
+// A segment decoded in blocks goes into the pixels in whole blocks where a block's room follows
+// it, and the bytes past its end keep what was there: a second segment of a row, ending at
+// every column on either side of the first one's pixels and of the frame's last 16, leaves the
+// first one's pixels as the plain way does.
+TEST(FrameFastPathTest, ASegmentsBlocksKeepThePixelsAfterIt) {
+  for (const unsigned count : {1u, 5u, 16u, 17u, 33u}) {
+    for (unsigned end = count; end <= 40; ++end) {
+      SCOPED_TRACE(testing::Message() << count << " pixels ending at " << end);
+      // 40 x 1, row 0: a fill of 20 sevens at column 20, then `count` pixels 100, 101, ... (a
+      // copy) ending at column `end`, the end-of-frame row byte and 20 bytes of padding.
+      std::vector<std::uint8_t> data = {40, 0, 1, 0, 0, 20, 0, 20, 0, 39, 7};
+      data.insert(data.end(), {static_cast<std::uint8_t>(end - count), 128, static_cast<std::uint8_t>(count), 0});
+      data.push_back(static_cast<std::uint8_t>((count - 1) << 1));
+      for (unsigned i = 0; i < count; ++i) {
+        data.push_back(static_cast<std::uint8_t>(100 + i));
+      }
+      data.push_back(kEndOfFrameRow);
+      data.resize(data.size() + 20, 0xEE);
+      const frame_tests::DecodedFrame decoded = DecodeFrameAt(data);
+      EXPECT_EQ(decoded.frame.pixels, PlainNrml(data, 40, 40));
+      EXPECT_TRUE(decoded.notes.empty());
+    }
+  }
+}
+
 // A segment whose last command runs past its pixel count writes the whole command and is noted;
 // one that ends on its count is not. Far from the payload's end, so decoded in blocks.
 TEST(FrameFastPathTest, ASegmentsLastRunMayPassItsCount) {
@@ -286,6 +311,73 @@ TEST(FrameFastPathTest, EveryCodeWidthAcrossGroupBoundaries) {
           expected[i] = static_cast<std::uint8_t>(200 - codes[i]);
         }
         EXPECT_EQ(DecodeFrameAt(data).frame.pixels, runs ? PlainPlanar(data, pixels, true) : expected);
+      }
+    }
+  }
+}
+
+// PLNR frames of every code width whose codes are mostly the longest runs, so that where the
+// decoder stops writing groups straight into the pixels falls anywhere: frames from a few
+// pixels to thousands, their streams cut at every length (every few bytes in the longest), with
+// codes left over past the frame's end or none. The pixels are those of the plain way, and
+// nothing is left written past the last pixel a cut stream reaches.
+TEST(FrameFastPathTest, PlnrRunsAcrossThePixelsEndAndTheStreamsEnd) {
+  std::uint32_t seed = 12345;
+  auto next = [&seed](unsigned below) {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 16) % below;
+  };
+  for (unsigned width = 1; width <= 8; ++width) {
+    const unsigned entries = 1u << width;
+    for (const std::uint32_t pixels : {3u, 40u, 161u, 700u, 2300u, 4400u}) {
+      SCOPED_TRACE(testing::Message() << width << "-bit codes, " << pixels << " pixels");
+      // Codes for about the frame's pixels and a few more: runs of the longest kind, other
+      // runs, escaped zeros and single pixels.
+      std::vector<unsigned> codes;
+      for (std::uint64_t covered = 0; covered < pixels + 40;) {
+        const unsigned kind = next(8);
+        const unsigned code = 1 + next(entries - 1 > 0 ? entries - 1 : 1);
+        if (kind < 3) {
+          codes.insert(codes.end(), {0, entries - 1});
+          covered += entries + 1;
+        } else if (kind < 5) {
+          codes.insert(codes.end(), {0, code});
+          covered += code + 2;
+        } else if (kind == 5) {
+          codes.insert(codes.end(), {0, 0});
+          covered += 1;
+        } else {
+          codes.push_back(code);
+          covered += 1;
+        }
+      }
+      std::vector<std::uint8_t> data = {static_cast<std::uint8_t>(pixels & 0xFF),
+                                        static_cast<std::uint8_t>(pixels >> 8),
+                                        1,
+                                        0,
+                                        255,
+                                        'P',
+                                        'L',
+                                        'N',
+                                        'R',
+                                        static_cast<std::uint8_t>(width)};
+      for (unsigned v = 0; v < entries; ++v) {
+        data.push_back(static_cast<std::uint8_t>(200 - v));
+      }
+      const std::size_t header = data.size();
+      data.resize(header + (codes.size() * width + 7) / 8, 0);
+      for (std::size_t i = 0; i < codes.size(); ++i) {
+        for (unsigned b = 0; b < width; ++b) {
+          const std::uint64_t bit = std::uint64_t{i} * width + b;
+          if ((codes[i] >> (width - 1 - b)) & 1) {
+            data[header + bit / 8] = static_cast<std::uint8_t>(data[header + bit / 8] | (0x80 >> (bit % 8)));
+          }
+        }
+      }
+      const std::size_t stride = pixels > 1000 ? 7 : 1;
+      for (std::size_t size = header; size <= data.size(); size += (data.size() - size <= 16 ? 1 : stride)) {
+        const std::vector<std::uint8_t> cut(data.begin(), data.begin() + static_cast<std::ptrdiff_t>(size));
+        ASSERT_EQ(DecodeFrameAt(cut).frame.pixels, PlainPlanar(cut, pixels, true)) << size << " bytes";
       }
     }
   }
