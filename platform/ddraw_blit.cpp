@@ -154,12 +154,6 @@ inline void CopyBlockRows(const std::uint8_t* in, std::int32_t inPitch, std::uin
 template <bool kMirrored, bool kKeyed>
 void DrawRows(const std::uint8_t* in, std::int32_t inPitch, std::uint8_t* out, std::int32_t outPitch,
               std::int32_t columns, std::int32_t rows, std::uint8_t low, std::uint8_t span) {
-  if constexpr (!kMirrored && !kKeyed) {
-    if (columns == kBlock) {
-      CopyBlockRows(in, inPitch, out, outPitch, rows);
-      return;
-    }
-  }
   if (columns >= kBlock) {
     DrawBlockRows<kMirrored, kKeyed, kBlock>(in, inPitch, out, outPitch, columns, rows, low, span);
   } else if (columns >= kHalfBlock) {
