@@ -1,6 +1,8 @@
 # The two commands of the README, and the helpers they share.
 #   make test   installs what is missing, builds, checks the layout of the code (clang-format),
-#               runs every test (also under ASan + UBSan) and every fuzz target briefly
+#               runs every test (also under ASan + UBSan), every fuzz target briefly and the
+#               Windows build's tests under Wine, and ends with the time each stage took
+#               (scripts/test-all.sh)
 #   make run    installs what is missing, builds, writes the sample world, starts the viewer
 #   make fuzz   builds the libFuzzer targets with clang and runs each for SECONDS (default 60),
 #               or for RUNS executions when RUNS is given
@@ -9,33 +11,52 @@
 #               and the vector code chosen on it (KARST_VECTORS=avx2|sse2|plain narrows it)
 #   make windows  cross-builds the four programs for 64-bit Windows into build-windows/bin and packs
 #               build-windows/karst-<version>-windows-x64.zip
+#
+# Every tree compiles through ccache, its folder in the cache that every clone on the machine
+# shares: $(KARST_CACHE), by default ~/.cache/karst (the Windows dependencies are kept there
+# too, scripts/windows-deps.sh). KARST_NO_CACHE=1 builds without any cache.
 
 JOBS ?= $(shell nproc)
 SECONDS ?= 60
 CMAKE_CONFIGURE = cmake -G Ninja -Wno-dev
+KARST_CACHE ?= $(HOME)/.cache/karst
+ifeq ($(KARST_NO_CACHE),1)
+CACHE_OPTIONS = -DKARST_CCACHE_DIR=
+else
+CACHE_OPTIONS = -DKARST_CCACHE_DIR=$(abspath $(KARST_CACHE))/ccache
+endif
+export KARST_CACHE
 
 .PHONY: deps build build-asan test run fuzz fuzz-build fuzz-brief bench format-check windows-deps \
-        windows-configure windows test-windows
+        windows-configure windows test-windows test-windows-units test-windows-e2e test-release test-asan
 
 deps:
 	@bash scripts/install-deps.sh
 
+# The release tree: GCC, optimised, with debug information; the benchmarks have a tree of their own.
 build: deps
-	@$(CMAKE_CONFIGURE) -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@$(CMAKE_CONFIGURE) -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKARST_BUILD_BENCH=OFF $(CACHE_OPTIONS) >/dev/null
 	@cmake --build build -j $(JOBS)
 
+# One clang tree for the sanitizers and the fuzzers: every target compiled with ASan + UBSan and
+# the fuzzer's coverage instrumentation, the tests run against it, the fuzz targets linked with
+# libFuzzer in the same tree.
 build-asan: deps
-	@$(CMAKE_CONFIGURE) -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DKARST_SANITIZE=ON -DKARST_BUILD_BENCH=OFF >/dev/null
+	@CC=clang CXX=clang++ $(CMAKE_CONFIGURE) -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug "-DCMAKE_C_FLAGS_DEBUG=-O1 -g" \
+	  "-DCMAKE_CXX_FLAGS_DEBUG=-O1 -g" -DKARST_SANITIZE=ON -DKARST_FUZZ=ON -DKARST_BUILD_BENCH=OFF $(CACHE_OPTIONS) >/dev/null
 	@cmake --build build-asan -j $(JOBS)
 
-test: build build-asan format-check
+test:
+	@bash scripts/test-all.sh
+
+test-release: build
 	@echo "== tests (release build) =="
 	@ctest --test-dir build --output-on-failure -j $(JOBS)
+
+test-asan: build-asan
 	@echo "== tests (AddressSanitizer + UndefinedBehaviorSanitizer) =="
 	@ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --test-dir build-asan --output-on-failure -j $(JOBS)
-	@$(MAKE) --no-print-directory fuzz-brief
-	@$(MAKE) --no-print-directory test-windows
 
 # Every C++ file as .clang-format lays it out; nothing is rewritten here.
 format-check: deps
@@ -62,20 +83,18 @@ endif
 FUZZ_OPTIONS = -rss_limit_mb=2560 -timeout=25 -malloc_limit_mb=$(FUZZ_MALLOC_LIMIT_MB) -dict=fuzz/gff.dict \
                -close_fd_mask=3 -print_final_stats=1
 
-# Two campaigns may run at once (scripts/fuzz-campaign.sh): the tree is configured and built
-# under a lock.
+# The fuzz targets are built in the sanitizer tree. Two campaigns may run at once
+# (scripts/fuzz-campaign.sh): the tree is configured and built under a lock.
 fuzz-build: deps
-	@mkdir -p build-fuzz/artifacts
-	@flock build-fuzz/.build-lock sh -c 'CC=clang CXX=clang++ $(CMAKE_CONFIGURE) -S . -B build-fuzz \
-	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKARST_FUZZ=ON -DKARST_BUILD_BENCH=OFF >/dev/null && \
-	  cmake --build build-fuzz -j $(JOBS) --target fuzzers'
+	@mkdir -p build-asan/artifacts
+	@flock build-asan/.build-lock $(MAKE) --no-print-directory build-asan
 
 fuzz: fuzz-build
-	@./build-fuzz/bin/write_seeds build-fuzz/corpus
+	@./build-asan/bin/write_seeds build-asan/corpus
 	@set -e; for target in $(FUZZ_TARGETS); do \
 	  echo "== $$target ($(FUZZ_LENGTH_TEXT)) =="; \
-	  ./build-fuzz/bin/$$target $(FUZZ_LENGTH) $(FUZZ_OPTIONS) \
-	    -artifact_prefix=build-fuzz/artifacts/$$target- build-fuzz/corpus/$$target; \
+	  ./build-asan/bin/$$target $(FUZZ_LENGTH) $(FUZZ_OPTIONS) \
+	    -artifact_prefix=build-asan/artifacts/$$target- build-asan/corpus/$$target; \
 	done
 
 # Part of make test: every target briefly, a fixed number of executions from a fixed random
@@ -84,14 +103,14 @@ FUZZ_BRIEF_RUNS = 4000
 
 fuzz-brief: fuzz-build
 	@echo "== fuzz targets, $(FUZZ_BRIEF_RUNS) executions each (libFuzzer, clang, ASan + UBSan) =="
-	@rm -rf build-fuzz/brief && ./build-fuzz/bin/write_seeds build-fuzz/brief >/dev/null
+	@rm -rf build-asan/brief && ./build-asan/bin/write_seeds build-asan/brief >/dev/null
 	@set -e; for target in $(FUZZ_TARGETS); do \
-	  log=build-fuzz/brief/$$target.log; \
-	  if ./build-fuzz/bin/$$target -runs=$(FUZZ_BRIEF_RUNS) -seed=1 $(FUZZ_OPTIONS) \
-	       -artifact_prefix=build-fuzz/artifacts/$$target- build-fuzz/brief/$$target >$$log 2>&1; then \
+	  log=build-asan/brief/$$target.log; \
+	  if ./build-asan/bin/$$target -runs=$(FUZZ_BRIEF_RUNS) -seed=1 $(FUZZ_OPTIONS) \
+	       -artifact_prefix=build-asan/artifacts/$$target- build-asan/brief/$$target >$$log 2>&1; then \
 	    echo "   $$target: $$(sed -n 's/^stat::number_of_executed_units: *//p' $$log) executions, no finding"; \
 	  else \
-	    tail -n 60 $$log; echo "FAIL: $$target (the input is in build-fuzz/artifacts/)"; exit 1; \
+	    tail -n 60 $$log; echo "FAIL: $$target (the input is in build-asan/artifacts/)"; exit 1; \
 	  fi; \
 	done
 
@@ -106,35 +125,41 @@ bench: deps
 	@bash scripts/bench-report.sh build-bench $(BENCH_REPETITIONS)
 
 # The Windows build: mingw-w64 (posix threads) with cmake/mingw-w64-x86_64.cmake, against static
-# libraries that scripts/windows-deps.sh builds once from Debian's source packages.
+# libraries that scripts/windows-deps.sh builds from Debian's source packages, once for every
+# clone on the machine.
 WINDOWS_PROGRAMS = karst-viewer karst-render karst-gff karst-sampleworld
-WINDOWS_LAUNCHERS = $(if $(shell command -v ccache),-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 
 windows-deps: deps
-	@bash scripts/windows-deps.sh
+	@bash scripts/windows-deps.sh >/dev/null
 
-windows-configure: windows-deps
-	@$(CMAKE_CONFIGURE) -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
-	  -DCMAKE_BUILD_TYPE=Release $(WINDOWS_LAUNCHERS) >/dev/null
+windows-configure: deps
+	@deps=$$(bash scripts/windows-deps.sh) && \
+	  $(CMAKE_CONFIGURE) -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+	  -DKARST_WINDOWS_DEPS=$$deps -DCMAKE_BUILD_TYPE=Release $(CACHE_OPTIONS) >/dev/null
 
 # The sample world in the zip is written by the Linux build's karst-sampleworld.
 windows: windows-configure
 	@cmake --build build-windows -j $(JOBS) --target $(WINDOWS_PROGRAMS)
 	@echo "== the programs' DLLs =="
 	@bash scripts/check-windows-imports.sh $(WINDOWS_PROGRAMS:%=build-windows/bin/%.exe)
-	@$(CMAKE_CONFIGURE) -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@$(CMAKE_CONFIGURE) -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKARST_BUILD_BENCH=OFF $(CACHE_OPTIONS) >/dev/null
 	@cmake --build build -j $(JOBS) --target karst-sampleworld
 	@bash scripts/windows-zip.sh build-windows build/bin/karst-sampleworld
 
-# Part of make test: the Windows build's tests under wine64 (ctest runs them through
-# scripts/wine-run.sh), then the viewer and karst-render under Wine against the Linux build's
-# pictures.
-test-windows: windows
+# Part of make test: the Windows build's tests under wine64, each test program in one Wine
+# process (scripts/wine-run.sh --test, which starts a program once more only when Wine could not
+# start it, and counts that in build-windows/wine-retries.txt), then the viewer and karst-render
+# under Wine against the Linux build's pictures.
+test-windows: test-windows-units test-windows-e2e
+
+test-windows-units: windows
 	@cmake --build build-windows -j $(JOBS)
-	@cmake --build build -j $(JOBS) --target karst-render
 	@echo "== tests (Windows build, under Wine) =="
-	@# A test that fails under Wine gets one more run: a process Wine failed to start once, with
-	@# both cores busy, was seen to fail a test that passed on every run after. A second failure stands.
-	@ctest --test-dir build-windows --output-on-failure -j $(JOBS) --repeat until-pass:2
+	@rm -f build-windows/wine-retries.txt
+	@KARST_WINE_RETRIES=$(CURDIR)/build-windows/wine-retries.txt ctest --test-dir build-windows --output-on-failure -j $(JOBS)
+	@echo "   Wine start retries: $$(cat build-windows/wine-retries.txt 2>/dev/null | wc -l)"
+
+test-windows-e2e: windows
+	@cmake --build build -j $(JOBS) --target karst-render
 	@echo "== the Windows programs under Wine =="
 	@bash scripts/e2e-wine.sh build-windows/bin build/bin

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # A fuzzing campaign that can be stopped and resumed: runs `make fuzz RUNS=CHUNK` for one target
 # again and again on its kept corpus until the executions of the finished runs add up to TOTAL.
-# Each finished run is appended to build-fuzz/campaign/TARGET.log (time, executions, total); a
+# Each finished run is appended to build-asan/campaign/TARGET.log (time, executions, total); a
 # run stopped before its end counts nothing. A finding stops the campaign (the input is in
-# build-fuzz/artifacts/) with the fuzzer's exit code.
+# build-asan/artifacts/) with the fuzzer's exit code.
 #
 #   scripts/fuzz-campaign.sh TARGET TOTAL [CHUNK]      e.g. fuzz_compose 10000000 100000
 set -euo pipefail
@@ -16,8 +16,8 @@ target=$1
 total=$2
 chunk=${3:-1000000}
 cd "$(dirname "$0")/.."
-log=build-fuzz/campaign/$target.log
-mkdir -p build-fuzz/campaign
+log=build-asan/campaign/$target.log
+mkdir -p build-asan/campaign
 
 done_so_far() {
   if [ -f "$log" ]; then awk '{ sum += $2 } END { print sum + 0 }' "$log"; else echo 0; fi

@@ -1,35 +1,32 @@
 #!/usr/bin/env bash
-# Builds the libraries the Windows programs link, once: zlib, libpng, FreeType, SDL2, SDL2_ttf and
-# GoogleTest, cross-compiled as static libraries with Debian's mingw-w64 (posix threads) from
-# Debian's own source packages, into <deps>/prefix. <deps> is build-windows/deps, or
-# $KARST_WINDOWS_DEPS. The sources come through apt with a configuration of its own under
-# <deps>/apt (its own sources list, lists, state and cache): the machine's apt setup is only read
-# for its keyring, never changed. A stamp makes every later run return at once; <deps>/READY says
-# that a complete set is there.
+# The libraries the Windows programs link: zlib, libpng, FreeType, SDL2, SDL2_ttf and GoogleTest,
+# cross-compiled as static libraries with Debian's mingw-w64 (posix threads) from Debian's own
+# source packages into <folder>/prefix, the licence files of their sources kept in
+# <folder>/sources.
+#   windows-deps.sh              prints <folder>, building it first when the cache lacks it
+#   windows-deps.sh --fill DIR   builds into the empty folder DIR (what the cache runs)
+# <folder> is kept in the cache every clone shares (scripts/cache-lib.sh) under a key of what
+# goes into it: the Debian source versions, the cross compilers' versions, and this script's and
+# the toolchain file's own text. The sources come through apt with a configuration of its own
+# in the cache (its own sources list, lists and state, the lists read again once a day): the
+# machine's apt setup is only read for its keyring, never changed.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-deps=${KARST_WINDOWS_DEPS:-$root/build-windows/deps}
-mkdir -p "$deps"
-deps=$(cd "$deps" && pwd)
-prefix=$deps/prefix
-stamp=$prefix/.complete
+# shellcheck source=scripts/cache-lib.sh
+source "$root/scripts/cache-lib.sh"
 jobs=${JOBS:-2}
 host=x86_64-w64-mingw32
-
-if [ -f "$stamp" ]; then
-  exit 0
-fi
+libraries=(zlib libpng1.6 freetype libsdl2 libsdl2-ttf googletest)
 
 # The machine's suite (bookworm here): the sources must be those of the installed packages' release.
 suite=$(. /etc/os-release && echo "${VERSION_CODENAME:-bookworm}")
 
-apt_dir=$deps/apt
-sources_dir=$deps/sources
-logs=$deps/logs
+# apt's own configuration and lists for the sources, shared by every fill.
+apt_dir=$(karst_cache_root)/windows-deps-apt
 mkdir -p "$apt_dir"/etc/apt.conf.d "$apt_dir"/etc/sources.list.d "$apt_dir"/etc/preferences.d \
-  "$apt_dir"/etc/trusted.gpg.d "$apt_dir"/lists/partial "$apt_dir"/cache/archives/partial "$sources_dir" \
-  "$logs" "$prefix"
+  "$apt_dir"/etc/trusted.gpg.d "$apt_dir"/lists/partial "$apt_dir"/cache/archives/partial
+apt_dir=$(cd "$apt_dir" && pwd)
 echo "deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] http://deb.debian.org/debian $suite main" \
   >"$apt_dir"/etc/sources.list
 # Run as root, apt would download as the _apt user, who cannot write into these folders.
@@ -54,14 +51,51 @@ Acquire::Languages "none";
 EOF
 export APT_CONFIG=$apt_dir/apt.conf
 
-# Fails with the library's name and its log; the end of the log is shown too. A step done is
-# stamped, so that a run after a failure goes on where it stopped.
+if [ "${1:-}" != --fill ]; then
+  # The lists are read again once a day (a newer source version makes a new key); a machine
+  # that cannot reach the archive goes on with the lists it has.
+  (
+    flock 9
+    stamp=$apt_dir/lists/.updated
+    if [ -z "$(find "$stamp" -mmin -1440 2>/dev/null)" ]; then
+      if apt-get update -q >"$apt_dir/update.log" 2>&1; then
+        touch "$stamp"
+      elif [ -f "$stamp" ]; then
+        echo "windows-deps: the source lists could not be read again; using those of $(date -r "$stamp")" >&2
+      else
+        cat "$apt_dir/update.log" >&2
+        echo "windows-deps: FAILED: the source lists (apt-get update)" >&2
+        exit 1
+      fi
+    fi
+  ) 9>"$apt_dir.lock"
+  key_text="suite $suite"$'\n'
+  for library in "${libraries[@]}"; do
+    version=$(apt-cache showsrc --only-source "$library" | sed -n 's/^Version: //p' | sort -V | tail -n 1)
+    if [ -z "$version" ]; then
+      echo "windows-deps: FAILED: no source package $library in the lists" >&2
+      exit 1
+    fi
+    key_text+="$library $version"$'\n'
+  done
+  key_text+="$(dpkg-query -W -f='${Package} ${Version}\n' gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix \
+    binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev)"$'\n'
+  key_text+="$(sha256sum "$root/scripts/windows-deps.sh" "$root/cmake/mingw-w64-x86_64.cmake" | cut -d' ' -f1)"
+  cached_folder windows-deps "$key_text" bash "$root/scripts/windows-deps.sh" --fill
+  exit
+fi
+
+deps=$2
+prefix=$deps/prefix
+sources_dir=$deps/sources
+logs=$deps/logs
+mkdir -p "$sources_dir" "$logs" "$prefix"
+
+# Fails with the library's name and its log; the end of the log is shown too. A fill that
+# fails is not sealed, and the next run starts it again from nothing.
 step() {
   local library=$1 log=$logs/$1.log
   shift
-  if [ -f "$prefix/.done-$library" ]; then
-    return 0
-  fi
   echo "windows-deps: $library"
   # In the background so that set -e stops the step at its first failing command.
   ("$@") >"$log" 2>&1 &
@@ -70,16 +104,11 @@ step() {
     echo "windows-deps: FAILED: $library (log: $log)" >&2
     exit 1
   fi
-  touch "$prefix/.done-$library"
 }
 
-# Unpacks the source package once into sources/<package>, patched as Debian ships it.
+# Unpacks the source package into sources/<package>, patched as Debian ships it.
 fetch() {
   local package=$1
-  if [ -d "$sources_dir/$package" ]; then
-    return 0
-  fi
-  rm -rf "$sources_dir/$package.tmp"
   mkdir -p "$sources_dir/$package.tmp"
   (cd "$sources_dir/$package.tmp" && apt-get source -q --only-source "$package")
   local tree
@@ -104,8 +133,6 @@ cross_cmake() {
   cmake --build "$build" -j "$jobs"
   cmake --install "$build"
 }
-
-step apt-update apt-get update -q
 
 build_zlib() {
   fetch zlib
@@ -190,6 +217,9 @@ step sdl2 build_sdl2
 step sdl2-ttf build_sdl2_ttf
 step googletest build_googletest
 
-touch "$stamp"
-touch "$deps/READY"
+# Only what the release needs of the sources stays: Debian's copyright files and the licences.
+find "$sources_dir" -mindepth 2 \( -type f -o -type l \) ! -path "$sources_dir/*/debian/copyright" \
+  ! -regex "$sources_dir/[^/]*/LICEN[CS]E[^/]*" ! -path "$sources_dir/freetype/docs/FTL.TXT" -delete
+find "$sources_dir" -depth -mindepth 1 -type d -empty -delete
+rm -rf "$deps/build"
 echo "windows-deps: done ($prefix)"

@@ -15,7 +15,12 @@ fi
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "$1" && pwd)
 sampleworld=$2
-deps=${KARST_WINDOWS_DEPS:-$root/build-windows/deps}
+# The dependencies' folder the tree was configured with (scripts/windows-deps.sh prints it).
+deps=${KARST_WINDOWS_DEPS:-$(sed -n 's/^KARST_WINDOWS_DEPS:[A-Z]*=//p' "$build/CMakeCache.txt")}
+if [ -z "$deps" ]; then
+  echo "no KARST_WINDOWS_DEPS in $build/CMakeCache.txt" >&2
+  exit 1
+fi
 sources=$deps/sources
 programs=(karst-viewer karst-render karst-gff karst-sampleworld)
 font=/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf

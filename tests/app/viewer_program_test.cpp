@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tests/app/app_test_support.h"
+#include "tests/support/built_programs.h"
 #include "tests/support/run_program.h"
 
 namespace karst::app_tests {
@@ -28,7 +29,7 @@ class ViewerWithoutDisplay : public ::testing::TestWithParam<Session> {};
 TEST_P(ViewerWithoutDisplay, SaysTheDisplayCannotBeSetUpAndEndsWithZero) {
   const TestWorld world;
   const std::filesystem::path viewer = std::filesystem::path(world.path()) / "karst-viewer";
-  std::filesystem::copy_file(KARST_VIEWER_PATH, viewer);
+  std::filesystem::copy_file(karst::testing::BuiltProgram("karst-viewer"), viewer);
 
   // No driver is asked for, so the viewer picks one itself; a viewer that waits after all is
   // killed after 60 seconds, which shows as exit code -1.
@@ -77,7 +78,7 @@ const std::string kUsage =
 TEST_P(ViewerCommandLine, ExitCodeAndTexts) {
   const testing::TempDir dir;
   std::vector<std::string> arguments{
-      "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", "-u", "SDL_VIDEODRIVER", KARST_VIEWER_PATH};
+      "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", "-u", "SDL_VIDEODRIVER", karst::testing::BuiltProgram("karst-viewer")};
   for (const std::string& argument : GetParam().arguments) {
     arguments.push_back(argument == "MISSING" ? (dir.path() / "missing").string() : argument);
   }

@@ -12,6 +12,7 @@
 #include "authoring/container_writer.h"
 #include "authoring/sample_world.h"
 #include "gff/format.h"
+#include "tests/support/built_programs.h"
 #include "tests/support/run_program.h"
 #include "tests/support/temp_dir.h"
 #include "tools/common/png_file.h"
@@ -81,7 +82,8 @@ TEST(Atlas, WritesTheSiteAndListsTheBrokenRegion) {
   TempDir dir;
   const fs::path world = WriteWorld(dir);
   const fs::path site = dir.path() / "site";
-  const ProgramResult result = RunProgram(KARST_RENDER_PATH, {"atlas", world.string(), "-o", site.string(), "-j", "2"});
+  const ProgramResult result = RunProgram(karst::testing::BuiltProgram("karst-render"),
+                                          {"atlas", world.string(), "-o", site.string(), "-j", "2"});
   EXPECT_EQ(result.exitCode, 1) << result.errorOutput;
   EXPECT_NE(result.output.find("mapped 4 of 5 regions into " + (site / "index.html").string()), std::string::npos)
       << result.output;
@@ -93,16 +95,21 @@ TEST(Atlas, WritesTheSiteAndListsTheBrokenRegion) {
   // karst-gff entities prints, and the script the same text.
   for (const std::string& region : kRegions) {
     const fs::path input = world / (region + ".GFF");
-    const ProgramResult entities = RunProgram(KARST_GFF_PATH, {"entities", input.string(), "--json"});
+    const ProgramResult entities =
+        RunProgram(karst::testing::BuiltProgram("karst-gff"), {"entities", input.string(), "--json"});
     ASSERT_EQ(entities.exitCode, 0) << entities.errorOutput;
     EXPECT_EQ(Text(site / "data" / (region + ".json")), entities.output) << region;
     EXPECT_EQ(Text(site / "data" / (region + ".js")),
               "karstAtlas.region(\"" + region + "\"," + entities.output.substr(0, entities.output.size() - 1) + ");\n");
     const fs::path with = dir.path() / "with.png";
     const fs::path without = dir.path() / "without.png";
-    ASSERT_EQ(RunProgram(KARST_RENDER_PATH, {"region", input.string(), "-o", with.string()}).exitCode, 0);
-    ASSERT_EQ(
-        RunProgram(KARST_RENDER_PATH, {"region", input.string(), "--no-objects", "-o", without.string()}).exitCode, 0);
+    ASSERT_EQ(RunProgram(karst::testing::BuiltProgram("karst-render"), {"region", input.string(), "-o", with.string()})
+                  .exitCode,
+              0);
+    ASSERT_EQ(RunProgram(karst::testing::BuiltProgram("karst-render"),
+                         {"region", input.string(), "--no-objects", "-o", without.string()})
+                  .exitCode,
+              0);
     EXPECT_TRUE(SamePixels(site / "maps" / (region + ".png"), with)) << region;
     EXPECT_TRUE(SamePixels(site / "ground" / (region + ".png"), without)) << region;
     EXPECT_FALSE(SamePixels(with, without)) << region;
@@ -114,8 +121,8 @@ TEST(Atlas, WithoutObjectsTheMapsAreTheGround) {
   const fs::path world = WriteWorld(dir);
   fs::remove(world / "RGN05.GFF");
   const fs::path site = dir.path() / "site";
-  const ProgramResult result =
-      RunProgram(KARST_RENDER_PATH, {"atlas", world.string(), "-o", site.string(), "--no-objects"});
+  const ProgramResult result = RunProgram(karst::testing::BuiltProgram("karst-render"),
+                                          {"atlas", world.string(), "-o", site.string(), "--no-objects"});
   EXPECT_EQ(result.exitCode, 0) << result.errorOutput;
   EXPECT_EQ(FilesUnder(site), SiteFiles(false));
   EXPECT_NE(Text(site / "data/index.js").find("\"objects\":false"), std::string::npos);
@@ -137,14 +144,16 @@ TEST(Atlas, RefusesAFolderThatIsNeitherEmptyNorAnAtlas) {
       dir.Write(entry.name + "/.karst-atlas", Bytes(entry.marker));
     }
     const std::set<std::string> before = FilesUnder(site);
-    const ProgramResult result = RunProgram(KARST_RENDER_PATH, {"atlas", world.string(), "-o", site.string()});
+    const ProgramResult result =
+        RunProgram(karst::testing::BuiltProgram("karst-render"), {"atlas", world.string(), "-o", site.string()});
     EXPECT_EQ(result.exitCode, 2) << entry.name;
     EXPECT_NE(result.errorOutput.find(site.string() + ": holds files and is no atlas of ours"), std::string::npos)
         << result.errorOutput;
     EXPECT_EQ(FilesUnder(site), before) << entry.name;
   }
   // The game folder itself is such a folder.
-  const ProgramResult intoWorld = RunProgram(KARST_RENDER_PATH, {"atlas", world.string(), "-o", world.string()});
+  const ProgramResult intoWorld =
+      RunProgram(karst::testing::BuiltProgram("karst-render"), {"atlas", world.string(), "-o", world.string()});
   EXPECT_EQ(intoWorld.exitCode, 2);
 }
 
@@ -153,7 +162,9 @@ TEST(Atlas, ReplacesAnEarlierAtlasRemovingOnlyItsOwnFiles) {
   const fs::path world = WriteWorld(dir);
   fs::remove(world / "RGN05.GFF");
   const fs::path site = dir.path() / "site";
-  ASSERT_EQ(RunProgram(KARST_RENDER_PATH, {"atlas", world.string(), "-o", site.string()}).exitCode, 0);
+  ASSERT_EQ(
+      RunProgram(karst::testing::BuiltProgram("karst-render"), {"atlas", world.string(), "-o", site.string()}).exitCode,
+      0);
   // Since then: RGN04 left the game, someone added notes beside the site's files and put a game
   // file where one of ours was; the marker was edited to name a file outside the site, and one
   // behind a link to a folder elsewhere.
@@ -167,7 +178,8 @@ TEST(Atlas, ReplacesAnEarlierAtlasRemovingOnlyItsOwnFiles) {
   dir.Write("elsewhere/RGN04.png", Bytes("mine"));
   fs::create_directory_symlink(dir.path() / "elsewhere", site / "linked");
 
-  const ProgramResult result = RunProgram(KARST_RENDER_PATH, {"atlas", world.string(), "-o", site.string()});
+  const ProgramResult result =
+      RunProgram(karst::testing::BuiltProgram("karst-render"), {"atlas", world.string(), "-o", site.string()});
   EXPECT_EQ(result.exitCode, 0) << result.errorOutput;
   std::set<std::string> expected = SiteFiles(true);
   for (const std::string gone :

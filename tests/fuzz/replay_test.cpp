@@ -14,6 +14,7 @@
 
 #include "fuzz/fuzz_seeds.h"
 #include "platform/message_box.h"
+#include "tests/support/built_programs.h"
 #include "tests/support/temp_dir.h"
 
 using FuzzEntry = int (*)(const std::uint8_t*, std::size_t);
@@ -114,7 +115,7 @@ TEST_P(ReplayTest, CutAndFlippedSeeds) {
 }
 
 TEST_P(ReplayTest, RegressionInputs) {
-  for (const std::filesystem::path& input : FilesIn(std::filesystem::path(KARST_FUZZ_REGRESSIONS) / GetParam().name)) {
+  for (const std::filesystem::path& input : FilesIn(karst::testing::SourcePath("fuzz/regressions") / GetParam().name)) {
     SCOPED_TRACE(input.filename().string());
     Replay(GetParam(), testing::ReadFileBytes(input));
   }
@@ -132,7 +133,7 @@ TEST(InfoListing, EveryInputOfEveryCorpus) {
       SCOPED_TRACE(corpus.target + "/" + seed.name);
       Replay(info, seed.bytes);
     }
-    for (const std::filesystem::path& input : FilesIn(std::filesystem::path(KARST_FUZZ_REGRESSIONS) / corpus.target)) {
+    for (const std::filesystem::path& input : FilesIn(karst::testing::SourcePath("fuzz/regressions") / corpus.target)) {
       SCOPED_TRACE(input.string());
       Replay(info, testing::ReadFileBytes(input));
     }

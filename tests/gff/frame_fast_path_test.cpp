@@ -192,7 +192,7 @@ TEST(FrameFastPathTest, RunsNearThePayloadsEndGiveTheirPixels) {
   for (const bool fill : {false, true}) {
     for (unsigned length = 1; length <= 33; length += (length < 18 ? 1 : 15)) {
       for (std::size_t padding = 0; padding <= 17; ++padding) {
-        SCOPED_TRACE(testing::Message() << (fill ? "fill of " : "copy of ") << length << ", " << padding << " after");
+        SCOPED_TRACE(::testing::Message() << (fill ? "fill of " : "copy of ") << length << ", " << padding << " after");
         // 40 x 1, row 0: one segment (x 0, last of its row, `length` pixels) of one command, then
         // the end-of-frame row byte.
         std::vector<std::uint8_t> data = {40, 0, 1, 0, 0, 0, 128, static_cast<std::uint8_t>(length), 0};
@@ -221,7 +221,7 @@ TEST(FrameFastPathTest, RunsNearThePayloadsEndGiveTheirPixels) {
 TEST(FrameFastPathTest, ASegmentsBlocksKeepThePixelsAfterIt) {
   for (const unsigned count : {1u, 5u, 16u, 17u, 33u}) {
     for (unsigned end = count; end <= 40; ++end) {
-      SCOPED_TRACE(testing::Message() << count << " pixels ending at " << end);
+      SCOPED_TRACE(::testing::Message() << count << " pixels ending at " << end);
       // 40 x 1, row 0: a fill of 20 sevens at column 20, then `count` pixels 100, 101, ... (a
       // copy) ending at column `end`, the end-of-frame row byte and 20 bytes of padding.
       std::vector<std::uint8_t> data = {40, 0, 1, 0, 0, 20, 0, 20, 0, 39, 7};
@@ -280,7 +280,7 @@ TEST(FrameFastPathTest, ASegmentsLastRunMayPassItsCount) {
 TEST(FrameFastPathTest, EveryCodeWidthAcrossGroupBoundaries) {
   for (unsigned width = 1; width <= 8; ++width) {
     for (const std::uint32_t pixels : {1u, 7u, 8u, 9u, 15u, 16u, 17u, 63u, 64u, 65u, 200u}) {
-      SCOPED_TRACE(testing::Message() << width << "-bit codes, " << pixels << " pixels");
+      SCOPED_TRACE(::testing::Message() << width << "-bit codes, " << pixels << " pixels");
       const unsigned entries = 1u << width;
       std::vector<unsigned> codes(pixels);
       for (std::uint32_t i = 0; i < pixels; ++i) {
@@ -330,7 +330,7 @@ TEST(FrameFastPathTest, PlnrRunsAcrossThePixelsEndAndTheStreamsEnd) {
   for (unsigned width = 1; width <= 8; ++width) {
     const unsigned entries = 1u << width;
     for (const std::uint32_t pixels : {3u, 40u, 161u, 700u, 2300u, 4400u}) {
-      SCOPED_TRACE(testing::Message() << width << "-bit codes, " << pixels << " pixels");
+      SCOPED_TRACE(::testing::Message() << width << "-bit codes, " << pixels << " pixels");
       // Codes for about the frame's pixels and a few more: runs of the longest kind, other
       // runs, escaped zeros and single pixels.
       std::vector<unsigned> codes;

@@ -52,6 +52,14 @@ std::vector<std::uint8_t> ReadFileBytes(const std::filesystem::path& path) {
   return bytes;
 }
 
+std::set<std::string> FileNamesIn(const std::filesystem::path& directory) {
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(directory)) {
+    names.insert(entry.path().filename().string());
+  }
+  return names;
+}
+
 void WriteSampleWorld(const std::filesystem::path& folder) {
   std::filesystem::create_directories(folder);
   for (const authoring::WorldFile& file : authoring::MakeSampleWorld()) {

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <set>
 #include <span>
 #include <string>
 #include <vector>
@@ -25,6 +26,9 @@ class TempDir {
 };
 
 std::vector<std::uint8_t> ReadFileBytes(const std::filesystem::path& path);
+
+// The names of the entries of `directory`, sorted.
+std::set<std::string> FileNamesIn(const std::filesystem::path& directory);
 
 // Writes the sample world's files into `folder`, made when missing.
 void WriteSampleWorld(const std::filesystem::path& folder);

@@ -69,13 +69,13 @@ Parts With(void (*change)(Parts&)) {
   return parts;
 }
 
-struct World {
+struct AgreementWorld {
   const char* what;
   Bytes file;
   std::optional<NoteKind> rejection;  // the switch's reason; none when the region loads
 };
 
-std::vector<World> Worlds() {
+std::vector<AgreementWorld> Worlds() {
   const Bytes clean = Write(Parts{});
   return {
       {"clean", clean, std::nullopt},
@@ -114,7 +114,7 @@ bool IsRejection(const LoadNote& note) {
 TEST(CheckAgreement, TheCheckSaysWhatTheRegionSwitchDoes) {
   testing::TempDir dir;
   platform::CaptureMessageBoxes(true);
-  for (const World& world : Worlds()) {
+  for (const AgreementWorld& world : Worlds()) {
     const std::string path = dir.Write("RGN01.GFF", world.file).string();
     const bool container = std::string(world.what) != "no container";
 

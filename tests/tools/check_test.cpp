@@ -13,6 +13,7 @@
 #include "authoring/frame_encoders.h"
 #include "authoring/sample_world.h"
 #include "gff/format.h"
+#include "tests/support/built_programs.h"
 #include "tests/support/run_program.h"
 #include "tests/support/temp_dir.h"
 
@@ -36,9 +37,9 @@ IndexedImage Image(std::uint32_t width, std::uint32_t height, std::uint8_t seed)
 
 Bytes Nrml(const IndexedImage& image) { return *authoring::EncodeNrmlFrame(image); }
 
-Bytes FrameSet(const std::vector<Bytes>& frames) { return *authoring::WriteFrameSetPayload(frames); }
+Bytes FrameSetBytes(const std::vector<Bytes>& frames) { return *authoring::WriteFrameSetPayload(frames); }
 
-Bytes Tile(std::uint8_t seed) { return FrameSet({Nrml(Image(16, 16, seed))}); }
+Bytes Tile(std::uint8_t seed) { return FrameSetBytes({Nrml(Image(16, 16, seed))}); }
 
 // The parts of a region file, clean unless a test changes one; a missing value leaves the chunk
 // out. Tiles are TILE 20, 21, ...; every other chunk is number 0.
@@ -108,16 +109,16 @@ Bytes FaultyLibrary() {
         {5, ObjectDef(12)},
         {6, ObjectDef(13)}}},
       {kTagBmp,
-       {{10, FrameSet({Nrml(Image(8, 8, 3))})},
-        {11, FrameSet({})},
-        {12, FrameSet({authoring::EncodeBlankFrame(0, 4)})},
-        {13, FrameSet({Nrml(Image(8, 8, 3)), peculiar})}}},
+       {{10, FrameSetBytes({Nrml(Image(8, 8, 3))})},
+        {11, FrameSetBytes({})},
+        {12, FrameSetBytes({authoring::EncodeBlankFrame(0, 4)})},
+        {13, FrameSetBytes({Nrml(Image(8, 8, 3)), peculiar})}}},
   });
 }
 
 Bytes CleanLibrary() {
   return authoring::WriteContainer(
-      {{kTagOjff, {{1, ObjectDef(10)}}}, {kTagBmp, {{10, FrameSet({Nrml(Image(8, 8, 3))})}}}});
+      {{kTagOjff, {{1, ObjectDef(10)}}}, {kTagBmp, {{10, FrameSetBytes({Nrml(Image(8, 8, 3))})}}}});
 }
 
 std::vector<std::string> Lines(const std::string& text) {
@@ -140,7 +141,9 @@ std::vector<std::string> LinesAbout(const std::string& output, const std::filesy
   return found;
 }
 
-ProgramResult Check(const std::filesystem::path& path) { return RunProgram(KARST_GFF_PATH, {"check", path.string()}); }
+ProgramResult Check(const std::filesystem::path& path) {
+  return RunProgram(karst::testing::BuiltProgram("karst-gff"), {"check", path.string()});
+}
 
 // Gives the length field of a chunk's directory entry a new value. The entry is found by its
 // tag, which the test makes sure occurs only in the directory.
@@ -177,55 +180,55 @@ TEST(GffCheck, FindsEveryDrawingFaultInItsOwnRegion) {
                       "5, row 3): drawn with tile 0"}});
 
   RegionParts narrow;
-  narrow.tiles[1] = FrameSet({Nrml(Image(8, 16, 4))});
+  narrow.tiles[1] = FrameSetBytes({Nrml(Image(8, 16, 4))});
   planted.push_back({"RGN03.GFF",
                      narrow,
                      {"TILE 21 (tile 1): frame 0 is 8 x 16, not 16 x 16: only the part inside 16 x 16 is drawn, "
                       "the rest as index 0"}});
 
   RegionParts twoFrames;
-  twoFrames.tiles[0] = FrameSet({Nrml(Image(16, 16, 4)), Nrml(Image(16, 16, 5))});
+  twoFrames.tiles[0] = FrameSetBytes({Nrml(Image(16, 16, 4)), Nrml(Image(16, 16, 5))});
   planted.push_back({"RGN04.GFF",
                      twoFrames,
                      {"TILE 20 (tile 0): 2 frames: only frame 0 is drawn (\"Tile with more than one frame!\")"}});
 
   RegionParts noFrames;
-  noFrames.tiles[1] = FrameSet({});
+  noFrames.tiles[1] = FrameSetBytes({});
   planted.push_back({"RGN05.GFF", noFrames, {"TILE 21 (tile 1): no frames: drawn as index 0"}});
 
   RegionParts unknown;
   // A 16 x 16 frame whose byte 4 is 255, followed by the tag "A", ESC, "CD" and nothing else: the
   // escape byte reaches the terminal only as text.
-  unknown.tiles[1] = FrameSet({{0x10, 0x00, 0x10, 0x00, 0xFF, 'A', 0x1B, 'C', 'D'}});
+  unknown.tiles[1] = FrameSetBytes({{0x10, 0x00, 0x10, 0x00, 0xFF, 'A', 0x1B, 'C', 'D'}});
   planted.push_back(
       {"RGN06.GFF",
        unknown,
        {"TILE 21 frame 0: unknown encoding \"A\\x1BCD\": drawn as index 0 (\"Unknown type: A\\x1BCD\")"}});
 
   RegionParts peculiar;
-  peculiar.tiles[0] = FrameSet({{0x10, 0x00, 0x10, 0x00, 0x00,  // 16 x 16, first row 0
-                                 0x00, 0x80, 0x03, 0x00,        // x 0, last segment, n 3
-                                 0x03, 0x09, 0x05, 0x09,        // fill 2, fill 3: 5 pixels
-                                 0xFF}});                       // end of frame
+  peculiar.tiles[0] = FrameSetBytes({{0x10, 0x00, 0x10, 0x00, 0x00,  // 16 x 16, first row 0
+                                      0x00, 0x80, 0x03, 0x00,        // x 0, last segment, n 3
+                                      0x03, 0x09, 0x05, 0x09,        // fill 2, fill 3: 5 pixels
+                                      0xFF}});                       // end of frame
   planted.push_back({"RGN07.GFF",
                      peculiar,
                      {"TILE 20 frame 0: an NRML command runs past its segment's pixel count (\"Something "
                       "peculiar happened!\")"}});
 
   RegionParts outOfData;
-  outOfData.tiles[0] = FrameSet({{0x10, 0x00, 0x10, 0x00, 0x00,  // 16 x 16, first row 0
-                                  0x00, 0x80, 0x10, 0x00,        // x 0, last segment, n 16
-                                  0x1F}});                       // fill 16, its value byte missing
+  outOfData.tiles[0] = FrameSetBytes({{0x10, 0x00, 0x10, 0x00, 0x00,  // 16 x 16, first row 0
+                                       0x00, 0x80, 0x10, 0x00,        // x 0, last segment, n 16
+                                       0x1F}});                       // fill 16, its value byte missing
   planted.push_back({"RGN08.GFF",
                      outOfData,
                      {"TILE 20 frame 0: the frame's data ends before the frame does: decoded as far as it goes "
                       "(\"We ran outta space!\")"}});
 
   RegionParts secondRow;
-  secondRow.tiles[1] = FrameSet({{0x10, 0x00, 0x10, 0x00, 0x01,  // 16 x 16, first row 1
-                                  0x00, 0x80, 0x01, 0x00,        // x 0, last segment, n 1
-                                  0x01, 0x05,                    // fill 1 x 5
-                                  0xFF}});                       // end of frame
+  secondRow.tiles[1] = FrameSetBytes({{0x10, 0x00, 0x10, 0x00, 0x01,  // 16 x 16, first row 1
+                                       0x00, 0x80, 0x01, 0x00,        // x 0, last segment, n 1
+                                       0x01, 0x05,                    // fill 1 x 5
+                                       0xFF}});                       // end of frame
   planted.push_back(
       {"RGN09.GFF", secondRow, {"TILE 21 frame 0: the first row is not row 0 (\"Y offset: 1 is different!\")"}});
 
@@ -463,9 +466,9 @@ TEST(GffCheck, AFileIsCheckedAloneAgainstTheLibraryBesideIt) {
 }
 
 TEST(GffCheck, BadUsageExitsTwoAndAMissingPathOne) {
-  EXPECT_EQ(RunProgram(KARST_GFF_PATH, {"check"}).exitCode, 2);
-  EXPECT_EQ(RunProgram(KARST_GFF_PATH, {"check", "a", "b"}).exitCode, 2);
-  EXPECT_EQ(RunProgram(KARST_GFF_PATH, {"check", "a", "--bogus"}).exitCode, 2);
+  EXPECT_EQ(RunProgram(karst::testing::BuiltProgram("karst-gff"), {"check"}).exitCode, 2);
+  EXPECT_EQ(RunProgram(karst::testing::BuiltProgram("karst-gff"), {"check", "a", "b"}).exitCode, 2);
+  EXPECT_EQ(RunProgram(karst::testing::BuiltProgram("karst-gff"), {"check", "a", "--bogus"}).exitCode, 2);
   TempDir dir;
   const auto missing = dir.path() / "nowhere";
   const ProgramResult result = Check(missing);
@@ -473,7 +476,7 @@ TEST(GffCheck, BadUsageExitsTwoAndAMissingPathOne) {
   EXPECT_NE(result.errorOutput.find("karst-gff: " + missing.string() + ": No such file or directory"),
             std::string::npos);
   EXPECT_EQ(result.output, "");
-  const ProgramResult help = RunProgram(KARST_GFF_PATH, {"check", "--help"});
+  const ProgramResult help = RunProgram(karst::testing::BuiltProgram("karst-gff"), {"check", "--help"});
   EXPECT_EQ(help.exitCode, 0);
   EXPECT_NE(help.output.find("karst-gff check ~/game"), std::string::npos);
 }

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/file_safety.h"
+#include "tests/support/built_programs.h"
 #include "tests/support/fifo_reader.h"
 #include "tests/support/run_program.h"
 #include "tests/support/temp_dir.h"
@@ -57,7 +58,8 @@ TEST(SpecialOutputs, DevicesAndFifosAreWrittenAndStayWhatTheyWere) {
   const std::string game = dir.path().string();
   const std::string frameName = [&] {
     const TempDir scratch;
-    RunProgram(KARST_RENDER_PATH, {"frames", game + "/OBJEX.GFF", "-o", scratch.path().string()});
+    RunProgram(karst::testing::BuiltProgram("karst-render"),
+               {"frames", game + "/OBJEX.GFF", "-o", scratch.path().string()});
     return fs::directory_iterator(scratch.path())->path().filename().string();
   }();
 
@@ -67,11 +69,13 @@ TEST(SpecialOutputs, DevicesAndFifosAreWrittenAndStayWhatTheyWere) {
     std::string linkName;                // empty: OUT is the special file; else OUT is a folder with this link to it
   };
   const std::vector<Writer> writers = {
-      {KARST_RENDER_PATH, {"region", game + "/RGN01.GFF", "--objects", game + "/OBJEX.GFF", "-o", "OUT"}, ""},
-      {KARST_GFF_PATH, {"extract", game + "/RGN01.GFF", "MAP", "7", "-o", "OUT"}, ""},
-      {KARST_RENDER_PATH, {"all", game, "-o", "OUT"}, "RGN01.png"},
-      {KARST_RENDER_PATH, {"frames", game + "/OBJEX.GFF", "-o", "OUT"}, frameName},
-      {KARST_SAMPLEWORLD_PATH, {"--force", "OUT"}, "RGN01.GFF"},
+      {karst::testing::BuiltProgram("karst-render"),
+       {"region", game + "/RGN01.GFF", "--objects", game + "/OBJEX.GFF", "-o", "OUT"},
+       ""},
+      {karst::testing::BuiltProgram("karst-gff"), {"extract", game + "/RGN01.GFF", "MAP", "7", "-o", "OUT"}, ""},
+      {karst::testing::BuiltProgram("karst-render"), {"all", game, "-o", "OUT"}, "RGN01.png"},
+      {karst::testing::BuiltProgram("karst-render"), {"frames", game + "/OBJEX.GFF", "-o", "OUT"}, frameName},
+      {karst::testing::BuiltProgram("karst-sampleworld"), {"--force", "OUT"}, "RGN01.GFF"},
   };
   enum class Target { kNull, kFull, kFifo };
   for (const Writer& writer : writers) {
@@ -126,7 +130,7 @@ TEST(SpecialOutputs, AnInterruptedRunRemovesItsTemporaryFilesAndEndsAsTheSignalW
   for (const int signalNumber : {SIGTERM, SIGINT, SIGHUP}) {
     const fs::path output = dir.path() / ("pictures-" + std::to_string(signalNumber));
     // Large pictures, one at a time: a temporary file stays for seconds while one is compressed.
-    karst::testing::StartedProgram run(KARST_RENDER_PATH,
+    karst::testing::StartedProgram run(karst::testing::BuiltProgram("karst-render"),
                                        {"all", dir.path().string(), "--scale", "16", "-j", "1", "-o", output.string()});
     bool seen = false;
     while (!seen && !run.HasEnded()) {
@@ -146,7 +150,7 @@ TEST(SpecialOutputs, ARunRemovesOnlyTheTemporaryFilesOfRunsThatNoLongerExist) {
   const TempDir dir;
   karst::testing::WriteSampleWorld(dir.path());
   // A process id that is free: a child that has been waited for.
-  karst::testing::StartedProgram ended(KARST_SAMPLEWORLD_PATH, {"--help"});
+  karst::testing::StartedProgram ended(karst::testing::BuiltProgram("karst-sampleworld"), {"--help"});
   ended.Wait();
   ASSERT_FALSE(platform::ProcessExists(ended.pid()));
   const std::string gone = std::to_string(ended.pid());
@@ -171,8 +175,9 @@ TEST(SpecialOutputs, ARunRemovesOnlyTheTemporaryFilesOfRunsThatNoLongerExist) {
   for (const Leftover& leftover : leftovers) {
     std::ofstream(pictures / leftover.name) << "left over";
   }
-  const ProgramResult result = RunProgram(
-      KARST_RENDER_PATH, {"region", (dir.path() / "RGN01.GFF").string(), "-o", (pictures / "picture.png").string()});
+  const ProgramResult result =
+      RunProgram(karst::testing::BuiltProgram("karst-render"),
+                 {"region", (dir.path() / "RGN01.GFF").string(), "-o", (pictures / "picture.png").string()});
   EXPECT_EQ(result.exitCode, 0) << result.errorOutput;
   for (const Leftover& leftover : leftovers) {
     EXPECT_EQ(fs::exists(pictures / leftover.name), !leftover.removed) << leftover.name;

@@ -16,6 +16,7 @@
 #include "authoring/frame_encoders.h"
 #include "data/object_library.h"
 #include "gff/format.h"
+#include "tests/support/built_programs.h"
 #include "tests/support/region_picture.h"
 #include "tests/support/run_program.h"
 #include "tests/support/temp_dir.h"
@@ -122,7 +123,7 @@ struct Files {
 };
 
 nlohmann::json EntitiesJson(const std::vector<std::string>& arguments) {
-  const testing::ProgramResult result = RunProgram(KARST_GFF_PATH, arguments);
+  const testing::ProgramResult result = RunProgram(karst::testing::BuiltProgram("karst-gff"), arguments);
   EXPECT_EQ(result.exitCode, 0) << result.errorOutput;
   return nlohmann::json::parse(result.output, nullptr, false);
 }
@@ -163,10 +164,14 @@ TEST(EntitiesCommand, DrawnRectanglesAreWhereTheRendererDrawsObjects) {
   const Files files;
   const std::string withObjects = (files.dir.path() / "objects.png").string();
   const std::string tilesOnly = (files.dir.path() / "tiles.png").string();
-  ASSERT_EQ(
-      RunProgram(KARST_RENDER_PATH, {"region", files.region, "--objects", files.library, "-o", withObjects}).exitCode,
-      0);
-  ASSERT_EQ(RunProgram(KARST_RENDER_PATH, {"region", files.region, "--no-objects", "-o", tilesOnly}).exitCode, 0);
+  ASSERT_EQ(RunProgram(karst::testing::BuiltProgram("karst-render"),
+                       {"region", files.region, "--objects", files.library, "-o", withObjects})
+                .exitCode,
+            0);
+  ASSERT_EQ(RunProgram(karst::testing::BuiltProgram("karst-render"),
+                       {"region", files.region, "--no-objects", "-o", tilesOnly})
+                .exitCode,
+            0);
   const auto drawn = tools::ReadIndexedPng(withObjects);
   const auto ground = tools::ReadIndexedPng(tilesOnly);
   ASSERT_TRUE(drawn && ground);
@@ -237,7 +242,7 @@ TEST(EntitiesCommand, LibraryAndRegionFailures) {
        ""},
   };
   for (const Case& c : cases) {
-    const testing::ProgramResult result = RunProgram(KARST_GFF_PATH, c.arguments);
+    const testing::ProgramResult result = RunProgram(karst::testing::BuiltProgram("karst-gff"), c.arguments);
     EXPECT_EQ(result.exitCode, c.exitCode) << c.arguments[1];
     // A failed run prints nothing on standard output.
     EXPECT_EQ(result.output.substr(0, c.exitCode == 0 ? c.output.size() : std::string::npos), c.output)

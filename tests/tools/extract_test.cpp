@@ -9,6 +9,7 @@
 
 #include "authoring/container_writer.h"
 #include "gff/format.h"
+#include "tests/support/built_programs.h"
 #include "tests/support/run_program.h"
 #include "tests/support/temp_dir.h"
 
@@ -49,7 +50,8 @@ struct Payloads {
 
 ProgramResult Extract(const std::filesystem::path& file, const std::string& tag, const std::string& number,
                       const std::filesystem::path& output) {
-  return RunProgram(KARST_GFF_PATH, {"extract", file.string(), tag, number, "-o", output.string()});
+  return RunProgram(karst::testing::BuiltProgram("karst-gff"),
+                    {"extract", file.string(), tag, number, "-o", output.string()});
 }
 
 std::size_t EntriesIn(const std::filesystem::path& directory) {
@@ -186,15 +188,17 @@ TEST(GffExtract, BadUsageExitsTwo) {
       {"extract", input.string(), "BMP", "-o", out},
   };
   for (const auto& usage : usages) {
-    const ProgramResult result = RunProgram(KARST_GFF_PATH, usage);
+    const ProgramResult result = RunProgram(karst::testing::BuiltProgram("karst-gff"), usage);
     EXPECT_EQ(result.exitCode, 2) << usage[2] << " " << usage[3];
     EXPECT_NE(result.errorOutput, "");
   }
   EXPECT_FALSE(std::filesystem::exists(out));
   // Just fits: four characters is a tag.
-  EXPECT_EQ(RunProgram(KARST_GFF_PATH, {"extract", input.string(), "OJFF", "3", "-o", out}).exitCode, 0);
+  EXPECT_EQ(RunProgram(karst::testing::BuiltProgram("karst-gff"), {"extract", input.string(), "OJFF", "3", "-o", out})
+                .exitCode,
+            0);
 
-  const ProgramResult help = RunProgram(KARST_GFF_PATH, {"extract", "--help"});
+  const ProgramResult help = RunProgram(karst::testing::BuiltProgram("karst-gff"), {"extract", "--help"});
   EXPECT_EQ(help.exitCode, 0);
   EXPECT_NE(help.output.find("karst-gff extract OBJEX.GFF BMP 552 -o"), std::string::npos) << help.output;
 }

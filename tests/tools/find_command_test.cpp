@@ -14,6 +14,7 @@
 
 #include "data/object_library.h"
 #include "data/region.h"
+#include "tests/support/built_programs.h"
 #include "tests/support/run_program.h"
 #include "tests/support/temp_dir.h"
 
@@ -50,7 +51,7 @@ nlohmann::json ExpectedMatches(const std::filesystem::path& folder, std::uint32_
 }
 
 nlohmann::json FindJson(const std::vector<std::string>& arguments) {
-  const testing::ProgramResult result = RunProgram(KARST_GFF_PATH, arguments);
+  const testing::ProgramResult result = RunProgram(karst::testing::BuiltProgram("karst-gff"), arguments);
   EXPECT_EQ(result.exitCode, 0) << result.errorOutput;
   const nlohmann::json json = nlohmann::json::parse(result.output, nullptr, false);
   EXPECT_TRUE(json.is_object()) << result.output;
@@ -123,7 +124,7 @@ TEST(FindCommand, BrokenRegionsMissingLibrariesAndUsage) {
       {{"find", world.path().string(), "--object", "1", "--bitmap", "2"}, 2, "", "Exactly 1 option"},
   };
   for (const Case& c : cases) {
-    const testing::ProgramResult result = RunProgram(KARST_GFF_PATH, c.arguments);
+    const testing::ProgramResult result = RunProgram(karst::testing::BuiltProgram("karst-gff"), c.arguments);
     EXPECT_EQ(result.exitCode, c.exitCode) << result.errorOutput;
     EXPECT_EQ(result.output, c.output);
     EXPECT_NE(result.errorOutput.find(c.error), std::string::npos) << result.errorOutput;

@@ -11,6 +11,7 @@
 #include "authoring/byte_writer.h"
 #include "authoring/container_writer.h"
 #include "gff/format.h"
+#include "tests/support/built_programs.h"
 #include "tests/support/run_program.h"
 #include "tests/support/temp_dir.h"
 #include "tools/common/json_text.h"
@@ -26,7 +27,7 @@ TEST(GffInfo, JsonListsExactlyTheRecordsAndEntriesInOrder) {
                                                {kTagRnme, {{0, {'h', 'i'}}}, false, 0x8001},
                                            }));
   const karst::testing::ProgramResult result =
-      karst::testing::RunProgram(KARST_GFF_PATH, {"info", path.string(), "--json"});
+      karst::testing::RunProgram(karst::testing::BuiltProgram("karst-gff"), {"info", path.string(), "--json"});
   ASSERT_EQ(result.exitCode, 0) << result.errorOutput;
   const nlohmann::json json = nlohmann::json::parse(result.output);
   const nlohmann::json& types = json.at("types");
@@ -68,7 +69,8 @@ TEST(GffInfo, TextShowsTheSameRecords) {
   karst::testing::TempDir dir;
   const auto path =
       dir.Write("OBJEX.GFF", authoring::WriteContainer({{kTagOjff, {{3, std::vector<std::uint8_t>(16)}}}}));
-  const karst::testing::ProgramResult result = karst::testing::RunProgram(KARST_GFF_PATH, {"info", path.string()});
+  const karst::testing::ProgramResult result =
+      karst::testing::RunProgram(karst::testing::BuiltProgram("karst-gff"), {"info", path.string()});
   ASSERT_EQ(result.exitCode, 0);
   EXPECT_NE(result.output.find("1 chunk type record"), std::string::npos) << result.output;
   EXPECT_NE(result.output.find("\"OJFF\"  count 1  flags 0x0000  plain  1 entry"), std::string::npos) << result.output;
@@ -78,22 +80,24 @@ TEST(GffInfo, TextShowsTheSameRecords) {
 TEST(GffInfo, ErrorsNameTheFileAndBadUsageExitsTwo) {
   karst::testing::TempDir dir;
   const auto notContainer = dir.Write("NOTGFF.GFF", std::array<std::uint8_t, 20>{'G', 'F', 'F', 'X'});
-  karst::testing::ProgramResult result = karst::testing::RunProgram(KARST_GFF_PATH, {"info", notContainer.string()});
+  karst::testing::ProgramResult result =
+      karst::testing::RunProgram(karst::testing::BuiltProgram("karst-gff"), {"info", notContainer.string()});
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_NE(result.errorOutput.find(notContainer.string()), std::string::npos) << result.errorOutput;
   EXPECT_EQ(result.output, "");
 
   const std::string missing = (dir.path() / "MISSING.GFF").string();
-  result = karst::testing::RunProgram(KARST_GFF_PATH, {"info", missing});
+  result = karst::testing::RunProgram(karst::testing::BuiltProgram("karst-gff"), {"info", missing});
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_NE(result.errorOutput.find(missing), std::string::npos);
 
-  EXPECT_EQ(karst::testing::RunProgram(KARST_GFF_PATH, {}).exitCode, 2);
-  EXPECT_EQ(karst::testing::RunProgram(KARST_GFF_PATH, {"info"}).exitCode, 2);
-  EXPECT_EQ(karst::testing::RunProgram(KARST_GFF_PATH, {"frobnicate"}).exitCode, 2);
-  EXPECT_EQ(karst::testing::RunProgram(KARST_GFF_PATH, {"info", missing, "--bogus"}).exitCode, 2);
+  EXPECT_EQ(karst::testing::RunProgram(karst::testing::BuiltProgram("karst-gff"), {}).exitCode, 2);
+  EXPECT_EQ(karst::testing::RunProgram(karst::testing::BuiltProgram("karst-gff"), {"info"}).exitCode, 2);
+  EXPECT_EQ(karst::testing::RunProgram(karst::testing::BuiltProgram("karst-gff"), {"frobnicate"}).exitCode, 2);
+  EXPECT_EQ(
+      karst::testing::RunProgram(karst::testing::BuiltProgram("karst-gff"), {"info", missing, "--bogus"}).exitCode, 2);
 
-  result = karst::testing::RunProgram(KARST_GFF_PATH, {"info", "--help"});
+  result = karst::testing::RunProgram(karst::testing::BuiltProgram("karst-gff"), {"info", "--help"});
   EXPECT_EQ(result.exitCode, 0);
   EXPECT_NE(result.output.find("Examples:"), std::string::npos);
 }
@@ -131,7 +135,8 @@ TEST(GffInfo, AnyTagBytesGiveValidJsonAndPlainText) {
   karst::testing::TempDir dir;
   const auto path = dir.Write("ODD.GFF", bytes.data());
 
-  karst::testing::ProgramResult result = karst::testing::RunProgram(KARST_GFF_PATH, {"info", path.string(), "--json"});
+  karst::testing::ProgramResult result =
+      karst::testing::RunProgram(karst::testing::BuiltProgram("karst-gff"), {"info", path.string(), "--json"});
   ASSERT_EQ(result.exitCode, 0) << result.errorOutput;
   EXPECT_EQ(result.output,
             "{\"file\":" + tools::JsonText(path.string()) +
@@ -144,7 +149,7 @@ TEST(GffInfo, AnyTagBytesGiveValidJsonAndPlainText) {
   EXPECT_EQ(json.at("types")[0].at("tag"), "\u0080A\n\"");
   EXPECT_EQ(result.errorOutput, "karst-gff: " + path.string() + ": It's a GFFI But we don't got no GFFI yet!!\n");
 
-  result = karst::testing::RunProgram(KARST_GFF_PATH, {"info", path.string()});
+  result = karst::testing::RunProgram(karst::testing::BuiltProgram("karst-gff"), {"info", path.string()});
   ASSERT_EQ(result.exitCode, 0);
   EXPECT_NE(result.output.find("\"\\x80A\\x0A\"\"  count 1"), std::string::npos) << result.output;
   EXPECT_NE(result.output.find("\"\\x00\\x7F\\xFF\\\"  count 1"), std::string::npos) << result.output;
@@ -184,7 +189,8 @@ TEST(GffInfo, WarnsWhenTheFileCutsTheDirectoryShort) {
   karst::testing::TempDir dir;
   for (const Case& c : cases) {
     const auto path = dir.Write("CUT.GFF", c.bytes);
-    const karst::testing::ProgramResult result = karst::testing::RunProgram(KARST_GFF_PATH, {"info", path.string()});
+    const karst::testing::ProgramResult result =
+        karst::testing::RunProgram(karst::testing::BuiltProgram("karst-gff"), {"info", path.string()});
     EXPECT_EQ(result.exitCode, 0) << c.name;
     if (c.warning.empty()) {
       EXPECT_EQ(result.errorOutput, "") << c.name;
@@ -211,11 +217,11 @@ TEST(InputErrors, EveryToolGivesTheSystemsReason) {
     std::vector<std::string> after;   // and after it
   };
   const Case cases[] = {
-      {KARST_GFF_PATH, {"info"}, {}},
-      {KARST_GFF_PATH, {"extract"}, {"PAL", "0", "-o", out}},
-      {KARST_GFF_PATH, {"check"}, {}},
-      {KARST_RENDER_PATH, {"region"}, {"--no-objects", "-o", out}},
-      {KARST_RENDER_PATH, {"frames"}, {"-o", out}},
+      {karst::testing::BuiltProgram("karst-gff"), {"info"}, {}},
+      {karst::testing::BuiltProgram("karst-gff"), {"extract"}, {"PAL", "0", "-o", out}},
+      {karst::testing::BuiltProgram("karst-gff"), {"check"}, {}},
+      {karst::testing::BuiltProgram("karst-render"), {"region"}, {"--no-objects", "-o", out}},
+      {karst::testing::BuiltProgram("karst-render"), {"frames"}, {"-o", out}},
   };
   struct Input {
     std::string path;

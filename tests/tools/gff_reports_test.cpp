@@ -18,6 +18,7 @@
 #include "authoring/container_writer.h"
 #include "authoring/frame_encoders.h"
 #include "gff/format.h"
+#include "tests/support/built_programs.h"
 #include "tests/support/run_program.h"
 #include "tests/support/temp_dir.h"
 #include "tools/karst-gff/game_check.h"
@@ -109,7 +110,8 @@ TEST(GffObjects, ListsEveryDefinitionInKeyOrderWithItsBitmap) {
       {{"id", 7}, {"valid", false}},
       Listed(8, 15, 0xFFFF, 1, 3, 2, "WXY\u0080"),
   };
-  const ProgramResult result = RunProgram(KARST_GFF_PATH, {"objects", library.string(), "--json"});
+  const ProgramResult result =
+      RunProgram(karst::testing::BuiltProgram("karst-gff"), {"objects", library.string(), "--json"});
   ASSERT_EQ(result.exitCode, 0) << result.errorOutput;
   const json listed = json::parse(result.output);
   EXPECT_EQ(listed.at("file"), library.string());
@@ -122,7 +124,7 @@ TEST(GffObjects, ListsEveryDefinitionInKeyOrderWithItsBitmap) {
             std::string::npos)
       << result.errorOutput;
 
-  const ProgramResult text = RunProgram(KARST_GFF_PATH, {"objects", library.string()});
+  const ProgramResult text = RunProgram(karst::testing::BuiltProgram("karst-gff"), {"objects", library.string()});
   ASSERT_EQ(text.exitCode, 0);
   EXPECT_EQ(
       text.output,
@@ -159,7 +161,7 @@ TEST(GffObjects, RefusesWhatIsNoLibrary) {
   };
   for (const Case& c : cases) {
     const std::string path = c.name.empty() ? (dir.path() / "NONE.GFF").string() : dir.Write(c.name, c.bytes).string();
-    const ProgramResult result = RunProgram(KARST_GFF_PATH, {"objects", path, "--json"});
+    const ProgramResult result = RunProgram(karst::testing::BuiltProgram("karst-gff"), {"objects", path, "--json"});
     EXPECT_EQ(result.exitCode, 1) << path;
     EXPECT_EQ(result.output, "") << path;
     EXPECT_EQ(result.errorOutput, "karst-gff: " + path + ": " + c.reason + "\n");
@@ -243,8 +245,8 @@ TEST(GffCheckJson, AgreesWithTheTextFindingForFinding) {
     karst::testing::WriteSampleWorld(folder);
     damage.damage(folder);
     const std::string checked = (std::string(damage.checked).empty() ? folder : folder / damage.checked).string();
-    const ProgramResult text = RunProgram(KARST_GFF_PATH, {"check", checked});
-    const ProgramResult machine = RunProgram(KARST_GFF_PATH, {"check", checked, "--json"});
+    const ProgramResult text = RunProgram(karst::testing::BuiltProgram("karst-gff"), {"check", checked});
+    const ProgramResult machine = RunProgram(karst::testing::BuiltProgram("karst-gff"), {"check", checked, "--json"});
     EXPECT_EQ(machine.exitCode, text.exitCode) << damage.what;
     std::vector<std::string> lines = Lines(text.output);
     ASSERT_FALSE(lines.empty()) << damage.what;
@@ -282,7 +284,7 @@ TEST(GffInfo, SeveralFilesOneMissing) {
   const std::string missing = (dir.path() / "NONE.GFF").string();
   const std::string missingLine = "karst-gff: " + missing + ": No such file or directory\n";
 
-  ProgramResult result = RunProgram(KARST_GFF_PATH, {"info", first, missing, second});
+  ProgramResult result = RunProgram(karst::testing::BuiltProgram("karst-gff"), {"info", first, missing, second});
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_EQ(result.errorOutput, missingLine);
   const std::vector<std::string> lines = Lines(result.output);
@@ -307,7 +309,7 @@ TEST(GffInfo, SeveralFilesOneMissing) {
     std::vector<std::string> arguments = {"info"};
     arguments.insert(arguments.end(), c.files.begin(), c.files.end());
     arguments.push_back("--json");
-    result = RunProgram(KARST_GFF_PATH, arguments);
+    result = RunProgram(karst::testing::BuiltProgram("karst-gff"), arguments);
     EXPECT_EQ(result.exitCode, c.exitCode) << c.files.size();
     const json described = json::parse(result.output);
     ASSERT_EQ(described.is_array(), c.array) << result.output;

@@ -16,6 +16,7 @@
 #include "authoring/frame_encoders.h"
 #include "authoring/sample_world.h"
 #include "gff/format.h"
+#include "tests/support/built_programs.h"
 #include "tests/support/run_program.h"
 #include "tests/support/temp_dir.h"
 #include "tools/common/png_file.h"
@@ -60,7 +61,8 @@ std::map<std::string, std::string> Snapshot(const fs::path& root) {
 // The name of one frame `frames` writes for `container`.
 std::string AFrameName(const fs::path& container) {
   const TempDir scratch;
-  RunProgram(KARST_RENDER_PATH, {"frames", container.string(), "-o", scratch.path().string()});
+  RunProgram(karst::testing::BuiltProgram("karst-render"),
+             {"frames", container.string(), "-o", scratch.path().string()});
   return fs::directory_iterator(scratch.path())->path().filename().string();
 }
 
@@ -90,8 +92,8 @@ TEST(OutputSafety, AnOutputThatIsAnInputOrHoldsAContainerIsRefusedAndNothingChan
     std::string output;  // the path the message names first
     std::string reason;  // the rest of the line
   };
-  const std::string render = KARST_RENDER_PATH;
-  const std::string gff = KARST_GFF_PATH;
+  const std::string render = karst::testing::BuiltProgram("karst-render");
+  const std::string gff = karst::testing::BuiltProgram("karst-gff");
   const std::vector<Case> cases = {
       {render, {"region", region, "--objects", library, "-o", region}, region, sameAs + region},
       {render, {"region", region, "--objects", library, "-o", library}, library, sameAs + library},
@@ -142,7 +144,7 @@ TEST(OutputSafety, TheSampleWorldWritesOverNoOtherGameFilesWithoutForce) {
     karst::testing::WriteSampleWorld(dir.path());
     dir.Write(folderCase.file, folderCase.bytes);
     const std::map<std::string, std::string> before = Snapshot(dir.path());
-    ProgramResult result = RunProgram(KARST_SAMPLEWORLD_PATH, {dir.path().string()});
+    ProgramResult result = RunProgram(karst::testing::BuiltProgram("karst-sampleworld"), {dir.path().string()});
     if (!folderCase.refused) {
       EXPECT_EQ(result.exitCode, 0) << folderCase.file << ": " << result.errorOutput;
       continue;
@@ -154,7 +156,7 @@ TEST(OutputSafety, TheSampleWorldWritesOverNoOtherGameFilesWithoutForce) {
     EXPECT_TRUE(Snapshot(dir.path()) == before) << folderCase.file;
 
     // --force writes the world's files and leaves the others alone.
-    result = RunProgram(KARST_SAMPLEWORLD_PATH, {"--force", dir.path().string()});
+    result = RunProgram(karst::testing::BuiltProgram("karst-sampleworld"), {"--force", dir.path().string()});
     EXPECT_EQ(result.exitCode, 0) << result.errorOutput;
     EXPECT_TRUE(ReadFileBytes(dir.path() / "RGN01.GFF") == WorldFileBytes("RGN01.GFF")) << folderCase.file;
     if (folderCase.file != "RGN01.GFF") {
@@ -171,7 +173,8 @@ TEST(OutputSafety, RegionNamesThatDifferOnlyInCaseGiveOnePictureEach) {
   dir.Write("game/RGN01.GFF", WorldFileBytes("RGN01.GFF"));
   dir.Write("game/RGN01.gff", WorldFileBytes("RGN02.GFF"));
   const fs::path out = dir.path() / "out";
-  const ProgramResult result = RunProgram(KARST_RENDER_PATH, {"all", game.string(), "-o", out.string()});
+  const ProgramResult result =
+      RunProgram(karst::testing::BuiltProgram("karst-render"), {"all", game.string(), "-o", out.string()});
   EXPECT_EQ(result.exitCode, 0) << result.errorOutput;
   EXPECT_NE(result.output.find("rendered 2 of 2 regions into " + out.string() +
                                "\nrenamed, as their names differ from earlier ones only in case:\n  RGN01.gff -> " +
@@ -180,7 +183,7 @@ TEST(OutputSafety, RegionNamesThatDifferOnlyInCaseGiveOnePictureEach) {
       << result.output;
   for (const auto& [region, picture] : {std::pair{"RGN01.GFF", "RGN01.png"}, std::pair{"RGN01.gff", "RGN01-2.png"}}) {
     const fs::path single = dir.path() / "single.png";
-    RunProgram(KARST_RENDER_PATH,
+    RunProgram(karst::testing::BuiltProgram("karst-render"),
                {"region", (game / region).string(), "--objects", (game / "OBJEX.GFF").string(), "-o", single.string()});
     EXPECT_TRUE(ReadFileBytes(out / picture) == ReadFileBytes(single)) << picture;
   }
@@ -199,7 +202,8 @@ TEST(OutputSafety, ChunksWithTheSameTagAndNumberGiveFramesOfTheirOwn) {
                                                       {kTagBmp, {{7, frameSet(40)}}},
                                                   }));
   const fs::path out = dir.path() / "out";
-  const ProgramResult result = RunProgram(KARST_RENDER_PATH, {"frames", container.string(), "-o", out.string()});
+  const ProgramResult result =
+      RunProgram(karst::testing::BuiltProgram("karst-render"), {"frames", container.string(), "-o", out.string()});
   EXPECT_EQ(result.exitCode, 0) << result.errorOutput;
   for (const auto& [name, value] : {std::pair{"BMP-7-0.png", 10}, std::pair{"BMP-7-2-0.png", 20},
                                     std::pair{"BMP-8-0.png", 30}, std::pair{"BMP-7-3-0.png", 40}}) {
@@ -238,11 +242,13 @@ TEST(OutputSafety, DashIsTheStandardOutputForTheCommandsWithOneOutput) {
     std::string diagnostics;  // on standard error
   };
   const std::vector<Case> cases = {
-      {{"region", region}, KARST_RENDER_PATH, "karst-render: objects from " + objects + "\n"},
+      {{"region", region},
+       karst::testing::BuiltProgram("karst-render"),
+       "karst-render: objects from " + objects + "\n"},
       {{"region", odd, "--view", "0,0"},
-       KARST_RENDER_PATH,
+       karst::testing::BuiltProgram("karst-render"),
        "karst-render: objects from " + objects + "\nUnknown type: QQQQ\n"},
-      {{"extract", region, "MAP", "7"}, KARST_GFF_PATH, ""},
+      {{"extract", region, "MAP", "7"}, karst::testing::BuiltProgram("karst-gff"), ""},
   };
   for (const Case& dashCase : cases) {
     std::vector<std::string> toFile = dashCase.arguments;
@@ -258,8 +264,8 @@ TEST(OutputSafety, DashIsTheStandardOutputForTheCommandsWithOneOutput) {
     EXPECT_FALSE(fs::exists("-"));
   }
   for (const std::string command : {"all", "frames"}) {
-    const ProgramResult result =
-        RunProgram(KARST_RENDER_PATH, {command, command == "all" ? dir.path().string() : region, "-o", "-"});
+    const ProgramResult result = RunProgram(karst::testing::BuiltProgram("karst-render"),
+                                            {command, command == "all" ? dir.path().string() : region, "-o", "-"});
     EXPECT_EQ(result.exitCode, 2) << command;
     EXPECT_EQ(result.errorOutput,
               "karst-render: -: a folder is needed: the standard output takes one file only (./- names a folder "
@@ -292,9 +298,9 @@ TEST(OutputSafety, OutputsThatCannotBeWrittenSayWhy) {
     std::string path;    // named on the first line of standard error
     std::string reason;  // the rest of that line
   };
-  const std::string render = KARST_RENDER_PATH;
-  const std::string gff = KARST_GFF_PATH;
-  const std::string world = KARST_SAMPLEWORLD_PATH;
+  const std::string render = karst::testing::BuiltProgram("karst-render");
+  const std::string gff = karst::testing::BuiltProgram("karst-gff");
+  const std::string world = karst::testing::BuiltProgram("karst-sampleworld");
   const std::vector<Case> cases = {
       {true, render, {"region", region, "--no-objects", "-o", in("a.png")}, in("a.png"), denied},
       {true, gff, {"extract", region, "PAL", "3", "-o", in("a.pal")}, in("a.pal"), denied},

@@ -15,6 +15,7 @@
 #include "gff/gff_directory.h"
 #include "gff/gff_file.h"
 #include "gff/load_report.h"
+#include "tests/support/built_programs.h"
 #include "tests/support/run_program.h"
 #include "tests/support/temp_dir.h"
 #include "tools/common/png_file.h"
@@ -100,7 +101,7 @@ void SetLastColour(const TempDir& dir, const std::string& file) {
   dir.Write(file, bytes);
 }
 
-struct Region {
+struct NamedRegion {
   std::string file;
   std::string name;
 };
@@ -117,17 +118,19 @@ TEST(Palette, EveryFormatHoldsTheColoursOfTheRegionsPicture) {
   // The later region's entry 255 differs from the first one's, which a viewer showing both in
   // turn would keep: the file must hold the region's own.
   SetLastColour(dir, "RGN03.GFF");
-  const std::vector<Region> regions = {{"RGN01.GFF", "Greenmeadow"}, {"RGN03.GFF", "Mirefen"}};
+  const std::vector<NamedRegion> regions = {{"RGN01.GFF", "Greenmeadow"}, {"RGN03.GFF", "Mirefen"}};
   const std::vector<Format> formats = {
       {"out.gpl", {}, Kind::kGimp},           {"OUT.PAL", {}, Kind::kJasc},
       {"-", {"--format", "act"}, Kind::kAct}, {"swatch", {"--format", "PNG"}, Kind::kSwatch},
       {"colours.png", {}, Kind::kSwatch},
   };
   std::vector<PngPalette> pictures;
-  for (const Region& region : regions) {
+  for (const NamedRegion& region : regions) {
     const std::filesystem::path file = dir.path() / region.file;
     const std::filesystem::path picture = dir.path() / (region.file + ".png");
-    ASSERT_EQ(RunProgram(KARST_RENDER_PATH, {"region", file.string(), "--no-objects", "-o", picture.string()}).exitCode,
+    ASSERT_EQ(RunProgram(karst::testing::BuiltProgram("karst-render"),
+                         {"region", file.string(), "--no-objects", "-o", picture.string()})
+                  .exitCode,
               0);
     const auto expected = tools::ReadIndexedPng(picture.string());
     ASSERT_TRUE(expected);
@@ -137,7 +140,7 @@ TEST(Palette, EveryFormatHoldsTheColoursOfTheRegionsPicture) {
       const std::filesystem::path output = format.output == "-" ? "-" : dir.path() / format.output;
       std::vector<std::string> arguments = {"palette", file.string(), "-o", output.string()};
       arguments.insert(arguments.end(), format.options.begin(), format.options.end());
-      const ProgramResult result = RunProgram(KARST_GFF_PATH, arguments);
+      const ProgramResult result = RunProgram(karst::testing::BuiltProgram("karst-gff"), arguments);
       ASSERT_EQ(result.exitCode, 0) << result.errorOutput;
       if (format.kind == Kind::kSwatch) {
         const auto swatch = tools::ReadIndexedPng(output.string());
@@ -203,7 +206,7 @@ TEST(Palette, RefusalsAndRegionsWithoutColours) {
   for (const Case& c : cases) {
     std::vector<std::string> arguments = {"palette"};
     arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
-    const ProgramResult result = RunProgram(KARST_GFF_PATH, arguments);
+    const ProgramResult result = RunProgram(karst::testing::BuiltProgram("karst-gff"), arguments);
     EXPECT_EQ(result.exitCode, c.exitCode) << c.message;
     EXPECT_NE(result.errorOutput.find(c.message), std::string::npos) << result.errorOutput;
     EXPECT_FALSE(std::filesystem::exists(out)) << c.message;

@@ -13,6 +13,7 @@
 #include "authoring/frame_encoders.h"
 #include "authoring/sample_world.h"
 #include "gff/format.h"
+#include "tests/support/built_programs.h"
 #include "tests/support/run_program.h"
 #include "tests/support/temp_dir.h"
 #include "tools/common/png_file.h"
@@ -20,6 +21,7 @@
 namespace karst {
 namespace {
 
+using karst::testing::FileNamesIn;
 using karst::testing::ProgramResult;
 using karst::testing::ReadFileBytes;
 using karst::testing::RunProgram;
@@ -36,14 +38,6 @@ std::vector<std::string> WriteWorld(const TempDir& dir) {
   }
   dir.Write("RGN05.GFF", authoring::WriteContainer({{kTagPal, {{0, std::vector<std::uint8_t>(768, 7)}}}}));
   return regions;
-}
-
-std::set<std::string> FilesIn(const std::filesystem::path& directory) {
-  std::set<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(directory)) {
-    names.insert(entry.path().filename().string());
-  }
-  return names;
 }
 
 tools::IndexedPng ReadPng(const std::filesystem::path& path) {
@@ -65,20 +59,21 @@ TEST(RenderAll, WritesEveryGoodRegionAsRegionDoesAndReportsTheBrokenOne) {
   TempDir dir;
   const std::vector<std::string> regions = WriteWorld(dir);
   const auto output = dir.path() / "pictures";
-  const ProgramResult result = RunProgram(KARST_RENDER_PATH, {"all", dir.path().string(), "-o", output.string()});
+  const ProgramResult result =
+      RunProgram(karst::testing::BuiltProgram("karst-render"), {"all", dir.path().string(), "-o", output.string()});
   // Only the broken region makes it fail.
   EXPECT_EQ(result.exitCode, 1) << result.errorOutput;
   std::set<std::string> expectedFiles;
   for (const std::string& region : regions) {
     expectedFiles.insert(region + ".png");
   }
-  EXPECT_EQ(FilesIn(output), expectedFiles);
+  EXPECT_EQ(FileNamesIn(output), expectedFiles);
 
   const auto single = dir.path() / "single.png";
   for (const std::string& region : regions) {
     const auto input = dir.path() / (region + ".GFF");
     const ProgramResult one =
-        RunProgram(KARST_RENDER_PATH,
+        RunProgram(karst::testing::BuiltProgram("karst-render"),
                    {"region", input.string(), "--objects", (dir.path() / "OBJEX.GFF").string(), "-o", single.string()});
     ASSERT_EQ(one.exitCode, 0) << one.errorOutput;
     ExpectSamePicture(output / (region + ".png"), single);
@@ -100,8 +95,14 @@ TEST(RenderAll, PicturesDoNotDependOnTheNumberOfThreads) {
   const std::vector<std::string> regions = WriteWorld(dir);
   const auto one = dir.path() / "one";
   const auto two = dir.path() / "two";
-  ASSERT_EQ(RunProgram(KARST_RENDER_PATH, {"all", dir.path().string(), "-o", one.string(), "--jobs", "1"}).exitCode, 1);
-  ASSERT_EQ(RunProgram(KARST_RENDER_PATH, {"all", dir.path().string(), "-o", two.string(), "-j", "2"}).exitCode, 1);
+  ASSERT_EQ(RunProgram(karst::testing::BuiltProgram("karst-render"),
+                       {"all", dir.path().string(), "-o", one.string(), "--jobs", "1"})
+                .exitCode,
+            1);
+  ASSERT_EQ(RunProgram(karst::testing::BuiltProgram("karst-render"),
+                       {"all", dir.path().string(), "-o", two.string(), "-j", "2"})
+                .exitCode,
+            1);
   for (const std::string& region : regions) {
     EXPECT_TRUE(ReadFileBytes(one / (region + ".png")) == ReadFileBytes(two / (region + ".png"))) << region;
   }
@@ -112,17 +113,21 @@ TEST(RenderAll, WithoutObjectsOrWithoutALibraryDrawsTheTilesOnly) {
   const std::vector<std::string> regions = WriteWorld(dir);
   const auto region = dir.path() / (regions.front() + ".GFF");
   const auto tilesOnly = dir.path() / "tiles.png";
-  ASSERT_EQ(
-      RunProgram(KARST_RENDER_PATH, {"region", region.string(), "--no-objects", "-o", tilesOnly.string()}).exitCode, 0);
+  ASSERT_EQ(RunProgram(karst::testing::BuiltProgram("karst-render"),
+                       {"region", region.string(), "--no-objects", "-o", tilesOnly.string()})
+                .exitCode,
+            0);
 
   const auto noObjects = dir.path() / "no-objects";
-  RunProgram(KARST_RENDER_PATH, {"all", dir.path().string(), "-o", noObjects.string(), "--no-objects"});
+  RunProgram(karst::testing::BuiltProgram("karst-render"),
+             {"all", dir.path().string(), "-o", noObjects.string(), "--no-objects"});
   ExpectSamePicture(noObjects / (regions.front() + ".png"), tilesOnly);
 
   // The objects do show otherwise: the picture with them differs.
   const auto withObjects = dir.path() / "objects.png";
-  ASSERT_EQ(RunProgram(KARST_RENDER_PATH, {"region", region.string(), "--objects", (dir.path() / "OBJEX.GFF").string(),
-                                           "-o", withObjects.string()})
+  ASSERT_EQ(RunProgram(karst::testing::BuiltProgram("karst-render"),
+                       {"region", region.string(), "--objects", (dir.path() / "OBJEX.GFF").string(), "-o",
+                        withObjects.string()})
                 .exitCode,
             0);
   EXPECT_FALSE(ReadPng(withObjects).pixels == ReadPng(tilesOnly).pixels);
@@ -130,7 +135,7 @@ TEST(RenderAll, WithoutObjectsOrWithoutALibraryDrawsTheTilesOnly) {
   // The library is found whatever the case of its name.
   std::filesystem::rename(dir.path() / "OBJEX.GFF", dir.path() / "objex.gff");
   const auto lowerCase = dir.path() / "lower-case";
-  RunProgram(KARST_RENDER_PATH, {"all", dir.path().string(), "-o", lowerCase.string()});
+  RunProgram(karst::testing::BuiltProgram("karst-render"), {"all", dir.path().string(), "-o", lowerCase.string()});
   ExpectSamePicture(lowerCase / (regions.front() + ".png"), withObjects);
 
   // A library with a bitmap but none of the objects: nothing is drawn, each region says so.
@@ -139,8 +144,8 @@ TEST(RenderAll, WithoutObjectsOrWithoutALibraryDrawsTheTilesOnly) {
             authoring::WriteContainer(
                 {{kTagBmp, {{9999, *authoring::WriteFrameSetPayload({authoring::EncodeBlankFrame(2, 2)})}}}}));
   const auto noDefinitions = dir.path() / "no-definitions";
-  const ProgramResult warned =
-      RunProgram(KARST_RENDER_PATH, {"all", dir.path().string(), "-o", noDefinitions.string()});
+  const ProgramResult warned = RunProgram(karst::testing::BuiltProgram("karst-render"),
+                                          {"all", dir.path().string(), "-o", noDefinitions.string()});
   ExpectSamePicture(noDefinitions / (regions.front() + ".png"), tilesOnly);
   EXPECT_NE(warned.errorOutput.find(region.string() + ": warning: "), std::string::npos) << warned.errorOutput;
   EXPECT_NE(
@@ -153,7 +158,8 @@ TEST(RenderAll, WithoutObjectsOrWithoutALibraryDrawsTheTilesOnly) {
   // A folder without its library: said once, and the regions are drawn without objects.
   std::filesystem::remove(dir.path() / "OBJEX.GFF");
   const auto noLibrary = dir.path() / "no-library";
-  const ProgramResult result = RunProgram(KARST_RENDER_PATH, {"all", dir.path().string(), "-o", noLibrary.string()});
+  const ProgramResult result =
+      RunProgram(karst::testing::BuiltProgram("karst-render"), {"all", dir.path().string(), "-o", noLibrary.string()});
   EXPECT_EQ(result.exitCode, 1);  // RGN05.GFF still
   EXPECT_NE(result.errorOutput.find((dir.path() / "OBJEX.GFF").string() +
                                     ": No such file or directory: the regions are drawn without objects"),
@@ -167,10 +173,11 @@ TEST(RenderAll, AFolderOfGoodRegionsSucceeds) {
   WriteWorld(dir);
   std::filesystem::remove(dir.path() / "RGN05.GFF");
   const auto output = dir.path() / "out";
-  const ProgramResult result = RunProgram(KARST_RENDER_PATH, {"all", dir.path().string(), "-o", output.string()});
+  const ProgramResult result =
+      RunProgram(karst::testing::BuiltProgram("karst-render"), {"all", dir.path().string(), "-o", output.string()});
   EXPECT_EQ(result.exitCode, 0) << result.errorOutput;
   EXPECT_EQ(result.errorOutput, "");
-  EXPECT_EQ(FilesIn(output).size(), 4u);
+  EXPECT_EQ(FileNamesIn(output).size(), 4u);
 }
 
 TEST(RenderAll, DecoderLinesAreNamedWithTheirRegionOnce) {
@@ -183,8 +190,8 @@ TEST(RenderAll, DecoderLinesAreNamedWithTheirRegionOnce) {
                              {kTagMap, {{0, std::vector<std::uint8_t>(kMapBytes, 0)}}},
                          }));
   const auto output = dir.path() / "out";
-  const ProgramResult result =
-      RunProgram(KARST_RENDER_PATH, {"all", dir.path().string(), "-o", output.string(), "--no-objects"});
+  const ProgramResult result = RunProgram(karst::testing::BuiltProgram("karst-render"),
+                                          {"all", dir.path().string(), "-o", output.string(), "--no-objects"});
   EXPECT_EQ(result.exitCode, 0) << result.errorOutput;
   // The tile strip sends its line once for each of the tile's 16 rows.
   EXPECT_NE(result.output.find((dir.path() / "RGN01.GFF").string() + ": Tile with more than one frame! (16 times)\n"),
@@ -204,12 +211,12 @@ TEST(RenderScale, EveryPixelBecomesASquare) {
   const auto objects = (dir.path() / "OBJEX.GFF").string();
   const auto plain = dir.path() / "plain.png";
   const auto scaled = dir.path() / "scaled.png";
-  ASSERT_EQ(
-      RunProgram(KARST_RENDER_PATH, {"region", region, "--objects", objects, "--view", "100,50", "-o", plain.string()})
-          .exitCode,
-      0);
-  ASSERT_EQ(RunProgram(KARST_RENDER_PATH, {"region", region, "--objects", objects, "--view", "100,50", "--scale", "3",
-                                           "-o", scaled.string()})
+  ASSERT_EQ(RunProgram(karst::testing::BuiltProgram("karst-render"),
+                       {"region", region, "--objects", objects, "--view", "100,50", "-o", plain.string()})
+                .exitCode,
+            0);
+  ASSERT_EQ(RunProgram(karst::testing::BuiltProgram("karst-render"), {"region", region, "--objects", objects, "--view",
+                                                                      "100,50", "--scale", "3", "-o", scaled.string()})
                 .exitCode,
             0);
   const tools::IndexedPng small = ReadPng(plain);
@@ -230,15 +237,19 @@ TEST(RenderScale, EveryPixelBecomesASquare) {
   EXPECT_EQ(mismatches, 0u);
 
   // Scale 1 is the picture as it is; `all` scales the same way.
-  ASSERT_EQ(RunProgram(KARST_RENDER_PATH, {"region", region, "--objects", objects, "--view", "100,50", "--scale", "1",
-                                           "-o", scaled.string()})
+  ASSERT_EQ(RunProgram(karst::testing::BuiltProgram("karst-render"), {"region", region, "--objects", objects, "--view",
+                                                                      "100,50", "--scale", "1", "-o", scaled.string()})
                 .exitCode,
             0);
   EXPECT_TRUE(ReadFileBytes(scaled) == ReadFileBytes(plain));
   const auto whole = dir.path() / "whole.png";
-  ASSERT_EQ(RunProgram(KARST_RENDER_PATH, {"region", region, "--objects", objects, "-o", whole.string()}).exitCode, 0);
+  ASSERT_EQ(RunProgram(karst::testing::BuiltProgram("karst-render"),
+                       {"region", region, "--objects", objects, "-o", whole.string()})
+                .exitCode,
+            0);
   const auto twice = dir.path() / "twice";
-  RunProgram(KARST_RENDER_PATH, {"all", dir.path().string(), "-o", twice.string(), "--scale", "2"});
+  RunProgram(karst::testing::BuiltProgram("karst-render"),
+             {"all", dir.path().string(), "-o", twice.string(), "--scale", "2"});
   const tools::IndexedPng original = ReadPng(whole);
   const tools::IndexedPng doubled = ReadPng(twice / (regions.back() + ".png"));
   ASSERT_EQ(doubled.width, 4096u);
@@ -267,25 +278,25 @@ TEST(RenderAll, BadUsageExitsTwoAndWritesNothing) {
        (dir.path() / "OBJEX.GFF").string()},
   };
   for (const auto& usage : usages) {
-    EXPECT_EQ(RunProgram(KARST_RENDER_PATH, usage).exitCode, 2) << usage.back();
+    EXPECT_EQ(RunProgram(karst::testing::BuiltProgram("karst-render"), usage).exitCode, 2) << usage.back();
   }
   EXPECT_FALSE(std::filesystem::exists(out));
 
   // Just fits: scale 16 is accepted (on a view, to keep the picture small).
-  EXPECT_EQ(RunProgram(KARST_RENDER_PATH,
+  EXPECT_EQ(RunProgram(karst::testing::BuiltProgram("karst-render"),
                        {"region", (dir.path() / "RGN01.GFF").string(), "--view", "0,0", "--scale", "16", "-o", out})
                 .exitCode,
             0);
 
   const auto missing = dir.path() / "nowhere";
-  const ProgramResult result =
-      RunProgram(KARST_RENDER_PATH, {"all", missing.string(), "-o", (dir.path() / "o2").string()});
+  const ProgramResult result = RunProgram(karst::testing::BuiltProgram("karst-render"),
+                                          {"all", missing.string(), "-o", (dir.path() / "o2").string()});
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_NE(result.errorOutput.find("karst-render: " + missing.string() + ": No such file or directory"),
             std::string::npos);
   EXPECT_FALSE(std::filesystem::exists(dir.path() / "o2"));
 
-  const ProgramResult help = RunProgram(KARST_RENDER_PATH, {"all", "--help"});
+  const ProgramResult help = RunProgram(karst::testing::BuiltProgram("karst-render"), {"all", "--help"});
   EXPECT_EQ(help.exitCode, 0);
   EXPECT_NE(help.output.find("karst-render all ~/game -o pictures"), std::string::npos) << help.output;
 }

@@ -16,6 +16,7 @@
 #include "authoring/container_writer.h"
 #include "authoring/frame_encoders.h"
 #include "gff/format.h"
+#include "tests/support/built_programs.h"
 #include "tests/support/run_program.h"
 #include "tests/support/temp_dir.h"
 #include "tools/common/png_file.h"
@@ -24,6 +25,7 @@ namespace karst {
 namespace {
 
 using authoring::IndexedImage;
+using karst::testing::FileNamesIn;
 using karst::testing::ProgramResult;
 using karst::testing::RunProgram;
 using karst::testing::TempDir;
@@ -48,14 +50,6 @@ std::vector<std::uint8_t> FrameSetOf(const std::vector<std::vector<std::uint8_t>
   return *authoring::WriteFrameSetPayload(frames);
 }
 
-std::set<std::string> FilesIn(const std::filesystem::path& directory) {
-  std::set<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(directory)) {
-    names.insert(entry.path().filename().string());
-  }
-  return names;
-}
-
 void ExpectPng(const std::filesystem::path& path, const IndexedImage& image) {
   const auto png = tools::ReadIndexedPng(path.string());
   ASSERT_TRUE(png) << path;
@@ -71,7 +65,7 @@ void ExpectPng(const std::filesystem::path& path, const IndexedImage& image) {
   EXPECT_EQ(bytes[25], 3);
 }
 
-struct World {
+struct LibraryWorld {
   IndexedImage tile = Gradient(16, 16, 3);
   IndexedImage tileTwo = Gradient(16, 16, 5);
   IndexedImage bitmap = Gradient(40, 30, 11);
@@ -103,12 +97,13 @@ struct World {
 
 TEST(RenderFrames, EveryFrameBecomesAnIndexedPng) {
   TempDir dir;
-  const World world;
+  const LibraryWorld world;
   const auto input = dir.Write("OBJEX.GFF", world.Container());
   const auto output = dir.path() / "out";
-  const ProgramResult result = RunProgram(KARST_RENDER_PATH, {"frames", input.string(), "-o", output.string()});
+  const ProgramResult result =
+      RunProgram(karst::testing::BuiltProgram("karst-render"), {"frames", input.string(), "-o", output.string()});
   ASSERT_EQ(result.exitCode, 0) << result.errorOutput;
-  EXPECT_EQ(FilesIn(output),
+  EXPECT_EQ(FileNamesIn(output),
             (std::set<std::string>{"TILE-3-0.png", "TILE-4-0.png", "BMP-7-0.png", "BMP-7-1.png", "CBMP-12-0.png"}));
   ExpectPng(output / "TILE-3-0.png", world.tile);
   ExpectPng(output / "TILE-4-0.png", world.tileTwo);
@@ -123,50 +118,54 @@ TEST(RenderFrames, EveryFrameBecomesAnIndexedPng) {
 
 TEST(RenderFrames, ChunkBeyondTheFileEndFailsButTheOthersAreWritten) {
   TempDir dir;
-  const World world;
+  const LibraryWorld world;
   std::vector<std::uint8_t> bytes = world.Container();
   bytes.resize(bytes.size() - 3);  // cuts the CBMP payload, the last one
   const auto input = dir.Write("CUT.GFF", bytes);
   const auto output = dir.path() / "out";
-  const ProgramResult result = RunProgram(KARST_RENDER_PATH, {"frames", input.string(), "-o", output.string()});
+  const ProgramResult result =
+      RunProgram(karst::testing::BuiltProgram("karst-render"), {"frames", input.string(), "-o", output.string()});
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_NE(result.errorOutput.find("CBMP-12: payload lies beyond the end of the file"), std::string::npos)
       << result.errorOutput;
-  EXPECT_EQ(FilesIn(output).size(), 4u);
+  EXPECT_EQ(FileNamesIn(output).size(), 4u);
   ExpectPng(output / "BMP-7-0.png", world.bitmap);
 }
 
 TEST(RenderFrames, UnreadableInputsFailNamingTheFile) {
   TempDir dir;
   const auto missing = dir.path() / "MISSING.GFF";
-  ProgramResult result = RunProgram(KARST_RENDER_PATH, {"frames", missing.string(), "-o", (dir.path() / "o").string()});
+  ProgramResult result = RunProgram(karst::testing::BuiltProgram("karst-render"),
+                                    {"frames", missing.string(), "-o", (dir.path() / "o").string()});
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_NE(result.errorOutput.find("karst-render: " + missing.string() + ": "), std::string::npos);
   EXPECT_FALSE(std::filesystem::exists(dir.path() / "o"));
 
   const auto notGff = dir.Write("NOT.GFF", std::vector<std::uint8_t>{'G', 'F', 'F', 'X', 0, 0, 0, 0});
-  result = RunProgram(KARST_RENDER_PATH, {"frames", notGff.string(), "-o", (dir.path() / "o").string()});
+  result = RunProgram(karst::testing::BuiltProgram("karst-render"),
+                      {"frames", notGff.string(), "-o", (dir.path() / "o").string()});
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_NE(result.errorOutput.find("karst-render: " + notGff.string() + ": not a GFF container"), std::string::npos);
 }
 
 TEST(RenderFrames, UnwritableOutputFails) {
   TempDir dir;
-  const auto input = dir.Write("OBJEX.GFF", World().Container());
+  const auto input = dir.Write("OBJEX.GFF", LibraryWorld().Container());
   // The output "directory" is a file.
   const auto blocker = dir.Write("blocker", std::vector<std::uint8_t>{1});
-  const ProgramResult result = RunProgram(KARST_RENDER_PATH, {"frames", input.string(), "-o", blocker.string()});
+  const ProgramResult result =
+      RunProgram(karst::testing::BuiltProgram("karst-render"), {"frames", input.string(), "-o", blocker.string()});
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_NE(result.errorOutput.find(blocker.string()), std::string::npos) << result.errorOutput;
 }
 
 TEST(RenderFrames, BadUsageExitsWithTwoAndHelpShowsExamples) {
-  EXPECT_EQ(RunProgram(KARST_RENDER_PATH, {}).exitCode, 2);
-  EXPECT_EQ(RunProgram(KARST_RENDER_PATH, {"frames"}).exitCode, 2);
-  EXPECT_EQ(RunProgram(KARST_RENDER_PATH, {"frames", "A.GFF"}).exitCode, 2);
-  EXPECT_EQ(RunProgram(KARST_RENDER_PATH, {"frames", "A.GFF", "-o"}).exitCode, 2);
-  EXPECT_EQ(RunProgram(KARST_RENDER_PATH, {"pictures", "A.GFF"}).exitCode, 2);
-  const ProgramResult help = RunProgram(KARST_RENDER_PATH, {"frames", "--help"});
+  EXPECT_EQ(RunProgram(karst::testing::BuiltProgram("karst-render"), {}).exitCode, 2);
+  EXPECT_EQ(RunProgram(karst::testing::BuiltProgram("karst-render"), {"frames"}).exitCode, 2);
+  EXPECT_EQ(RunProgram(karst::testing::BuiltProgram("karst-render"), {"frames", "A.GFF"}).exitCode, 2);
+  EXPECT_EQ(RunProgram(karst::testing::BuiltProgram("karst-render"), {"frames", "A.GFF", "-o"}).exitCode, 2);
+  EXPECT_EQ(RunProgram(karst::testing::BuiltProgram("karst-render"), {"pictures", "A.GFF"}).exitCode, 2);
+  const ProgramResult help = RunProgram(karst::testing::BuiltProgram("karst-render"), {"frames", "--help"});
   EXPECT_EQ(help.exitCode, 0);
   EXPECT_NE(help.output.find("Examples:"), std::string::npos) << help.output;
   EXPECT_NE(help.output.find("karst-render frames OBJEX.GFF -o"), std::string::npos) << help.output;
@@ -247,7 +246,7 @@ tools::IndexedPng Cut(tools::IndexedPng& sheet, const nlohmann::json& rect) {
 
 TEST(RenderFrames, SheetsCutIntoTheColouredFramesWrittenOneByOne) {
   TempDir dir;
-  const auto input = dir.Write("OBJEX.GFF", World().Container()).string();
+  const auto input = dir.Write("OBJEX.GFF", LibraryWorld().Container()).string();
   const auto region = dir.Write("RGN01.GFF", PaletteRegion()).string();
   const std::vector<std::pair<std::string, std::vector<std::string>>> sheets = {
       {"TILE-3", {"TILE-3-0"}},
@@ -260,14 +259,16 @@ TEST(RenderFrames, SheetsCutIntoTheColouredFramesWrittenOneByOne) {
     const auto single = dir.path() / ("single" + factor);
     const auto sheet = dir.path() / ("sheet" + factor);
     const ProgramResult frames =
-        RunProgram(KARST_RENDER_PATH, {"frames", input, "--palette", region, "--scale", factor, "-o", single.string()});
+        RunProgram(karst::testing::BuiltProgram("karst-render"),
+                   {"frames", input, "--palette", region, "--scale", factor, "-o", single.string()});
     ASSERT_EQ(frames.exitCode, 0) << frames.errorOutput;
-    const ProgramResult sheeted = RunProgram(
-        KARST_RENDER_PATH, {"frames", input, "--palette", region, "--scale", factor, "--sheet", "-o", sheet.string()});
+    const ProgramResult sheeted =
+        RunProgram(karst::testing::BuiltProgram("karst-render"),
+                   {"frames", input, "--palette", region, "--scale", factor, "--sheet", "-o", sheet.string()});
     ASSERT_EQ(sheeted.exitCode, 0) << sheeted.errorOutput;
     EXPECT_NE(sheeted.output.find("4 sheets written"), std::string::npos) << sheeted.output;
     EXPECT_NE(sheeted.output.find("no sheet, as no frame has pixels: BMP-9\n"), std::string::npos) << sheeted.output;
-    EXPECT_EQ(FilesIn(sheet).size(), 2 * sheets.size());
+    EXPECT_EQ(FileNamesIn(sheet).size(), 2 * sheets.size());
     for (const auto& [stem, names] : sheets) {
       const std::string what = stem + " x" + factor;
       tools::IndexedPng picture = Read(sheet / (stem + ".png"));
@@ -280,13 +281,13 @@ TEST(RenderFrames, SheetsCutIntoTheColouredFramesWrittenOneByOne) {
         EXPECT_EQ(transparency, stem.starts_with("TILE") ? std::optional<Chunk>() : std::optional<Chunk>({1, 0}))
             << file;
       }
-      const nlohmann::json json = nlohmann::json::parse(karst::testing::ReadFileBytes(sheet / (stem + ".json")));
-      EXPECT_EQ(json["meta"]["image"], stem + ".png") << what;
-      EXPECT_EQ(json["meta"]["scale"], factor) << what;
-      EXPECT_EQ(json["meta"]["size"], (nlohmann::json{{"w", picture.width}, {"h", picture.height}})) << what;
-      ASSERT_EQ(json["frames"].size(), names.size()) << what;
+      const nlohmann::json sheetJson = nlohmann::json::parse(karst::testing::ReadFileBytes(sheet / (stem + ".json")));
+      EXPECT_EQ(sheetJson["meta"]["image"], stem + ".png") << what;
+      EXPECT_EQ(sheetJson["meta"]["scale"], factor) << what;
+      EXPECT_EQ(sheetJson["meta"]["size"], (nlohmann::json{{"w", picture.width}, {"h", picture.height}})) << what;
+      ASSERT_EQ(sheetJson["frames"].size(), names.size()) << what;
       for (std::size_t i = 0; i < names.size(); ++i) {
-        const nlohmann::json& entry = json["frames"][i];
+        const nlohmann::json& entry = sheetJson["frames"][i];
         const nlohmann::json& w = entry["frame"]["w"];
         const nlohmann::json& h = entry["frame"]["h"];
         EXPECT_EQ(entry, (nlohmann::json{{"filename", names[i]},
@@ -336,13 +337,13 @@ TEST(RenderFrames, PicturesPastTheSizeBoundAreRefusedNamingTheChunk) {
     const auto output = dir.path() / ("out" + c.options.back() + c.options.front());
     std::vector<std::string> arguments = {"frames", input, "-o", output.string()};
     arguments.insert(arguments.end(), c.options.begin(), c.options.end());
-    const ProgramResult result = RunProgram(KARST_RENDER_PATH, arguments);
+    const ProgramResult result = RunProgram(karst::testing::BuiltProgram("karst-render"), arguments);
     EXPECT_EQ(result.exitCode, c.exitCode) << c.written << result.errorOutput;
     if (c.exitCode == 0) {
       EXPECT_TRUE(std::filesystem::exists(output / c.written)) << c.written;
     } else {
       EXPECT_NE(result.errorOutput.find(c.written), std::string::npos) << result.errorOutput;
-      EXPECT_TRUE(FilesIn(output).empty()) << c.written;
+      EXPECT_TRUE(FileNamesIn(output).empty()) << c.written;
     }
   }
 }

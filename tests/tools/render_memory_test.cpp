@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/built_programs.h"
 #include "tests/support/run_program.h"
 #include "tests/support/temp_dir.h"
 
@@ -61,8 +62,9 @@ TEST(RenderMemory, AnyScaleStaysWithinTheBound) {
     const std::string scale = std::to_string(c.scale);
     const ProgramResult result =
         c.command == "region"
-            ? RunProgram(KARST_RENDER_PATH, {"region", region, "--scale", scale, "-o", (out / "RGN01.png").string()})
-            : RunProgram(KARST_RENDER_PATH,
+            ? RunProgram(karst::testing::BuiltProgram("karst-render"),
+                         {"region", region, "--scale", scale, "-o", (out / "RGN01.png").string()})
+            : RunProgram(karst::testing::BuiltProgram("karst-render"),
                          {"all", (dir.path() / "game").string(), "--scale", scale, "-j", "1", "-o", out.string()});
     ASSERT_EQ(result.exitCode, 0) << c.command << " " << scale << ": " << result.errorOutput;
     EXPECT_EQ(PngSize(out / "RGN01.png"), (std::array<std::uint32_t, 2>{2048 * c.scale, 1536 * c.scale}))

@@ -9,6 +9,7 @@
 
 #include "display/display_surface.h"
 #include "platform/message_box.h"
+#include "tests/support/built_programs.h"
 #include "tests/support/region_picture.h"
 #include "tests/support/run_program.h"
 #include "tests/support/temp_dir.h"
@@ -39,12 +40,12 @@ testing::IndexedImage Bitmap(std::uint32_t width, std::uint32_t height, std::uin
 // A palette of distinct colours with black at 0 and white at 255, four tiles, a map that uses
 // them and one index beyond them, a name, and objects at the region's corners and edges, one
 // mirrored and one lifted.
-struct World {
+struct RegionWorld {
   RegionSpec region;
   std::vector<BitmapRecord> bitmaps{{3, Bitmap(40, 30, 50)}, {8, Bitmap(17, 64, 120)}};
   std::vector<ObjectRecord> objects{{1, 20, 29, 3}, {2, 8, 60, 8}};
 
-  World() {
+  RegionWorld() {
     std::vector<std::uint8_t> palette(768);
     for (std::size_t i = 0; i < palette.size(); ++i) {
       palette[i] = static_cast<std::uint8_t>((i * 7 + i / 3) % 62 + 1);
@@ -76,12 +77,12 @@ struct Files {
   std::string region;
   std::string objects;
 
-  explicit Files(const World& world)
+  explicit Files(const RegionWorld& world)
       : region(dir.Write("RGN01.GFF", testing::WriteRegionFile(world.region)).string()),
         objects(dir.Write("OBJEX.GFF", testing::WriteObjectFile(world.bitmaps, world.objects)).string()) {}
 };
 
-tools::PngPalette ExpectedPalette(const World& world) {
+tools::PngPalette ExpectedPalette(const RegionWorld& world) {
   tools::PngPalette palette{};
   for (std::size_t i = 0; i < palette.size(); ++i) {
     const std::uint32_t six = (*world.region.palette)[i];
@@ -113,11 +114,11 @@ std::vector<std::uint8_t> PresentedFrame(const Files& files, std::int32_t x, std
 ProgramResult Render(const std::vector<std::string>& arguments) {
   std::vector<std::string> all{"region"};
   all.insert(all.end(), arguments.begin(), arguments.end());
-  return RunProgram(KARST_RENDER_PATH, all);
+  return RunProgram(karst::testing::BuiltProgram("karst-render"), all);
 }
 
 TEST(RenderRegion, AViewIsTheFrameTheViewerPresents) {
-  const World world;
+  const RegionWorld world;
   const Files files(world);
   struct View {
     std::string argument;
@@ -139,7 +140,7 @@ TEST(RenderRegion, AViewIsTheFrameTheViewerPresents) {
 }
 
 TEST(RenderRegion, AViewShowsTheNameBand) {
-  const World world;
+  const RegionWorld world;
   const Files files(world);
   const std::string output = (files.dir.path() / "view.png").string();
   ASSERT_EQ(Render({files.region, "--no-objects", "--view", "0,0", "-o", output}).exitCode, 0);
@@ -162,7 +163,7 @@ TEST(RenderRegion, AViewShowsTheNameBand) {
 }
 
 TEST(RenderRegion, TheWholeRegionIsTheTilesAndThenTheObjects) {
-  const World world;
+  const RegionWorld world;
   const Files files(world);
   const std::string output = (files.dir.path() / "whole.png").string();
   const ProgramResult result = Render({files.region, "--objects", files.objects, "-o", output});
@@ -180,7 +181,7 @@ TEST(RenderRegion, TheWholeRegionIsTheTilesAndThenTheObjects) {
 }
 
 TEST(RenderRegion, WithoutObjectsOnlyTheTiles) {
-  const World world;
+  const RegionWorld world;
   const Files files(world);
   const std::string output = (files.dir.path() / "ground.png").string();
   ASSERT_EQ(Render({files.region, "--no-objects", "-o", output}).exitCode, 0);
@@ -193,7 +194,7 @@ TEST(RenderRegion, WithoutObjectsOnlyTheTiles) {
 // named; without one the tiles alone are drawn, and said so. The entity naming object 99 is not
 // drawn: a warning counts it and points to the check, and the exit code stays 0.
 TEST(RenderRegion, TheLibraryBesideTheRegionIsUsedAndNamed) {
-  const World world;
+  const RegionWorld world;
   const Files files(world);
   Picture withObjects = testing::ComposeTiles(world.region, 0, 0, 2048, 1536);
   testing::ComposeObjects(withObjects, world.region, world.bitmaps, world.objects, 0, 0);
@@ -240,7 +241,7 @@ TEST(RenderRegion, TheLibraryBesideTheRegionIsUsedAndNamed) {
 }
 
 TEST(RenderRegion, ErrorsNameTheFileAndTheReason) {
-  World world;
+  RegionWorld world;
   const Files files(world);
   const std::string output = (files.dir.path() / "out.png").string();
 
@@ -276,7 +277,7 @@ TEST(RenderRegion, ErrorsNameTheFileAndTheReason) {
 }
 
 TEST(RenderRegion, ABadViewIsAUsageError) {
-  const World world;
+  const RegionWorld world;
   const Files files(world);
   const std::string output = (files.dir.path() / "out.png").string();
   for (const std::string view : {"12", "1,2,3", "x,4", "5,", "99999999999,0"}) {

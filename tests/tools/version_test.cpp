@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/built_programs.h"
 #include "tests/support/run_program.h"
 
 namespace karst::tools {
@@ -12,13 +13,13 @@ namespace {
 
 struct Tool {
   const char* name;
-  const char* path;
+  std::string path;
 };
 
 TEST(ToolVersion, OneLineNameAndVersionForEveryTool) {
-  for (const Tool& tool : std::vector<Tool>{{"karst-gff", KARST_GFF_PATH},
-                                            {"karst-render", KARST_RENDER_PATH},
-                                            {"karst-sampleworld", KARST_SAMPLEWORLD_PATH}}) {
+  for (const Tool& tool : std::vector<Tool>{{"karst-gff", karst::testing::BuiltProgram("karst-gff")},
+                                            {"karst-render", karst::testing::BuiltProgram("karst-render")},
+                                            {"karst-sampleworld", karst::testing::BuiltProgram("karst-sampleworld")}}) {
     for (const std::vector<std::string>& arguments :
          std::vector<std::vector<std::string>>{{"--version"}, {"--version", "--bogus"}}) {
       const testing::ProgramResult result = testing::RunProgram(tool.path, arguments);
@@ -31,7 +32,8 @@ TEST(ToolVersion, OneLineNameAndVersionForEveryTool) {
     EXPECT_NE(help.output.find("--version"), std::string::npos) << tool.name;
   }
   // After "--" it is an argument like any other: here a subcommand that does not exist.
-  const testing::ProgramResult afterEnd = testing::RunProgram(KARST_GFF_PATH, {"--", "--version"});
+  const testing::ProgramResult afterEnd =
+      testing::RunProgram(karst::testing::BuiltProgram("karst-gff"), {"--", "--version"});
   EXPECT_EQ(afterEnd.exitCode, 2);
   EXPECT_EQ(afterEnd.output, "");
 }

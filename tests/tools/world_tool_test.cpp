@@ -8,6 +8,7 @@
 #include <string>
 
 #include "authoring/sample_world.h"
+#include "tests/support/built_programs.h"
 #include "tests/support/run_program.h"
 #include "tests/support/temp_dir.h"
 
@@ -17,7 +18,8 @@ namespace {
 TEST(SampleWorldTool, WritesEveryFileIntoANewFolder) {
   karst::testing::TempDir dir;
   const std::filesystem::path target = dir.path() / "new" / "world";
-  const karst::testing::ProgramResult result = karst::testing::RunProgram(KARST_SAMPLEWORLD_PATH, {target.string()});
+  const karst::testing::ProgramResult result =
+      karst::testing::RunProgram(karst::testing::BuiltProgram("karst-sampleworld"), {target.string()});
   ASSERT_EQ(result.exitCode, 0) << result.errorOutput;
   EXPECT_EQ(result.errorOutput, "");
   const std::vector<authoring::WorldFile> expected = authoring::MakeSampleWorld();
@@ -30,15 +32,17 @@ TEST(SampleWorldTool, WritesEveryFileIntoANewFolder) {
 }
 
 TEST(SampleWorldTool, HelpShowsAnExample) {
-  const karst::testing::ProgramResult result = karst::testing::RunProgram(KARST_SAMPLEWORLD_PATH, {"--help"});
+  const karst::testing::ProgramResult result =
+      karst::testing::RunProgram(karst::testing::BuiltProgram("karst-sampleworld"), {"--help"});
   EXPECT_EQ(result.exitCode, 0);
   EXPECT_NE(result.output.find("karst-sampleworld build/bin"), std::string::npos) << result.output;
 }
 
 TEST(SampleWorldTool, BadUsageExitsTwo) {
-  EXPECT_EQ(karst::testing::RunProgram(KARST_SAMPLEWORLD_PATH, {}).exitCode, 2);
-  EXPECT_EQ(karst::testing::RunProgram(KARST_SAMPLEWORLD_PATH, {"a", "b"}).exitCode, 2);
-  EXPECT_EQ(karst::testing::RunProgram(KARST_SAMPLEWORLD_PATH, {"--colour", "x"}).exitCode, 2);
+  EXPECT_EQ(karst::testing::RunProgram(karst::testing::BuiltProgram("karst-sampleworld"), {}).exitCode, 2);
+  EXPECT_EQ(karst::testing::RunProgram(karst::testing::BuiltProgram("karst-sampleworld"), {"a", "b"}).exitCode, 2);
+  EXPECT_EQ(karst::testing::RunProgram(karst::testing::BuiltProgram("karst-sampleworld"), {"--colour", "x"}).exitCode,
+            2);
 }
 
 TEST(SampleWorldTool, FailuresNameTheFileAndExitOne) {
@@ -46,13 +50,14 @@ TEST(SampleWorldTool, FailuresNameTheFileAndExitOne) {
   // A plain file where the folder should be.
   const std::filesystem::path blocker = dir.Write("blocker", std::vector<std::uint8_t>{1});
   karst::testing::ProgramResult result =
-      karst::testing::RunProgram(KARST_SAMPLEWORLD_PATH, {(blocker / "world").string()});
+      karst::testing::RunProgram(karst::testing::BuiltProgram("karst-sampleworld"), {(blocker / "world").string()});
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_NE(result.errorOutput.find(blocker.string()), std::string::npos) << result.errorOutput;
 
   // A folder in place of one of the files.
   std::filesystem::create_directories(dir.path() / "world" / "RGN02.GFF");
-  result = karst::testing::RunProgram(KARST_SAMPLEWORLD_PATH, {(dir.path() / "world").string()});
+  result =
+      karst::testing::RunProgram(karst::testing::BuiltProgram("karst-sampleworld"), {(dir.path() / "world").string()});
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_NE(result.errorOutput.find((dir.path() / "world" / "RGN02.GFF").string()), std::string::npos)
       << result.errorOutput;
