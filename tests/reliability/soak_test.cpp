@@ -21,7 +21,7 @@
 namespace karst::reliability_tests {
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__)
+#ifdef KARST_SANITIZED_BUILD
 constexpr bool kSanitized = true;
 constexpr int kRegionSwitches = 300;
 #else
