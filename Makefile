@@ -150,16 +150,18 @@ windows: windows-configure
 # process (scripts/wine-run.sh --test, which starts a program once more only when Wine could not
 # start it, and counts that in build-windows/wine-retries.txt), then the viewer and karst-render
 # under Wine against the Linux build's pictures.
-test-windows: test-windows-units test-windows-e2e
+test-windows: windows
+	@$(MAKE) --no-print-directory test-windows-units test-windows-e2e
 
-test-windows-units: windows
+# The two parts of test-windows, each on a tree that make windows built.
+test-windows-units:
 	@cmake --build build-windows -j $(JOBS)
 	@echo "== tests (Windows build, under Wine) =="
 	@rm -f build-windows/wine-retries.txt
 	@KARST_WINE_RETRIES=$(CURDIR)/build-windows/wine-retries.txt ctest --test-dir build-windows --output-on-failure -j $(JOBS)
 	@echo "   Wine start retries: $$(cat build-windows/wine-retries.txt 2>/dev/null | wc -l)"
 
-test-windows-e2e: windows
+test-windows-e2e:
 	@cmake --build build -j $(JOBS) --target karst-render
 	@echo "== the Windows programs under Wine =="
 	@bash scripts/e2e-wine.sh build-windows/bin build/bin

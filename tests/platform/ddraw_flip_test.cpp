@@ -13,6 +13,7 @@ using testing::MakeHeadless;
 using testing::MakePrimary;
 using testing::Paint;
 using testing::Picture;
+using testing::PushWindowEvent;
 
 // Index i shows red i, green 2i, blue 255 - i.
 PaletteTable Ramp() {
@@ -176,14 +177,6 @@ TEST(FlipWindowedTest, PresentsIntoTheWindowPacedToTheRefresh) {
     EXPECT_TRUE(primary->presentedFrame().empty());
   }
   EXPECT_EQ(DestroyWindow(window), 1);
-}
-
-void PushWindowEvent(Window* window, Uint8 windowEvent) {
-  SDL_Event event{};
-  event.type = SDL_WINDOWEVENT;
-  event.window.windowID = SDL_GetWindowID(NativeWindow(window));
-  event.window.event = windowEvent;
-  SDL_PushEvent(&event);
 }
 
 // Uncovering the window paints the last frame again at once; the viewer itself draws nothing

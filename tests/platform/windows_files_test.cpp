@@ -32,7 +32,7 @@ void WriteText(const std::string& path, const std::string& text) {
 }
 
 std::string ReadText(const std::string& path) {
-  const std::vector<std::uint8_t> bytes = testing::ReadFileBytes(NativePath(path));
+  const std::vector<std::uint8_t> bytes = karst::testing::ReadFileBytes(NativePath(path));
   return std::string(bytes.begin(), bytes.end());
 }
 
@@ -40,7 +40,7 @@ class WindowsFiles : public ::testing::Test {
  protected:
   void SetUp() override { BeginConsoleTool(0, nullptr); }
 
-  testing::TempDir dir_;
+  karst::testing::TempDir dir_;
   std::string folder_ = Utf8(dir_.path()) + "\\Welt \xC3\xA9\xE2\x82\xAC";  // "Welt é€"
 };
 

@@ -26,6 +26,9 @@ struct ProgramResult {
 
 ProgramResult RunProgram(const std::string& program, const std::vector<std::string>& arguments);
 
+// The lines of a program's output, without their line ends.
+std::vector<std::string> OutputLines(const std::string& text);
+
 // POSIX only: a program started in the background, standard input from /dev/null, its output collected in
 // files. SIGINT, SIGTERM and SIGHUP have their default actions in it, whatever this process
 // ignores. Killed and waited for when it goes before it was waited for.

@@ -22,6 +22,7 @@ namespace {
 
 using authoring::ChunkTypeSpec;
 using authoring::IndexedImage;
+using karst::testing::OutputLines;
 using karst::testing::ProgramResult;
 using karst::testing::RunProgram;
 using karst::testing::TempDir;
@@ -121,19 +122,10 @@ Bytes CleanLibrary() {
       {{kTagOjff, {{1, ObjectDef(10)}}}, {kTagBmp, {{10, FrameSetBytes({Nrml(Image(8, 8, 3))})}}}});
 }
 
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream stream(text);
-  for (std::string line; std::getline(stream, line);) {
-    lines.push_back(line);
-  }
-  return lines;
-}
-
 // The lines that name `file`.
 std::vector<std::string> LinesAbout(const std::string& output, const std::filesystem::path& file) {
   std::vector<std::string> found;
-  for (const std::string& line : Lines(output)) {
+  for (const std::string& line : OutputLines(output)) {
     if (line.rfind(file.string() + ": ", 0) == 0) {
       found.push_back(line.substr(file.string().size() + 2));
     }
@@ -307,7 +299,7 @@ TEST(GffCheck, FindsEveryDrawingFaultInItsOwnRegion) {
   EXPECT_EQ(LinesAbout(result.output, library),
             (std::vector<std::string>{"BMP 13 frame 1: an NRML command runs past its segment's pixel count "
                                       "(\"Something peculiar happened!\")"}));
-  EXPECT_EQ(Lines(result.output).back(), "16 regions checked, 0 would not load, 16 findings");
+  EXPECT_EQ(OutputLines(result.output).back(), "16 regions checked, 0 would not load, 16 findings");
 }
 
 TEST(GffCheck, RegionsTheViewerWouldRejectFailTheCheck) {
@@ -355,7 +347,7 @@ TEST(GffCheck, RegionsTheViewerWouldRejectFailTheCheck) {
   for (std::size_t i = 0; i < paths.size(); ++i) {
     EXPECT_EQ(LinesAbout(result.output, paths[i]), regions[i].findings) << regions[i].file;
   }
-  EXPECT_EQ(Lines(result.output).back(), "8 regions checked, 6 would not load, 6 findings");
+  EXPECT_EQ(OutputLines(result.output).back(), "8 regions checked, 6 would not load, 6 findings");
 }
 
 TEST(GffCheck, AFileCutShortIsNamedWhereTheCutFalls) {
@@ -406,7 +398,7 @@ TEST(GffCheck, ALibraryTheViewerCannotStartWithFailsTheCheck) {
   EXPECT_EQ(LinesAbout(result.output, library),
             (std::vector<std::string>{"missing: the viewer cannot start (\"Unable to initialize DirectDraw and load "
                                       "object data!\")"}));
-  EXPECT_EQ(Lines(result.output).back(), "1 region checked, 0 would not load, 1 finding");
+  EXPECT_EQ(OutputLines(result.output).back(), "1 region checked, 0 would not load, 1 finding");
 
   // A library without a "BMP " frame set.
   dir.Write("OBJEX.GFF", authoring::WriteContainer({{kTagOjff, {{1, ObjectDef(10)}}}}));
@@ -444,10 +436,10 @@ TEST(GffCheck, AFileIsCheckedAloneAgainstTheLibraryBesideIt) {
   // The library by its name, and by its content under another name.
   result = Check(dir.path() / "OBJEX.GFF");
   EXPECT_EQ(result.exitCode, 0);
-  EXPECT_EQ(Lines(result.output).size(), 2u) << result.output;
-  EXPECT_EQ(Lines(result.output).back(), "0 regions checked, 0 would not load, 1 finding");
+  EXPECT_EQ(OutputLines(result.output).size(), 2u) << result.output;
+  EXPECT_EQ(OutputLines(result.output).back(), "0 regions checked, 0 would not load, 1 finding");
   const auto renamed = dir.Write("LIBRARY.GFF", FaultyLibrary());
-  EXPECT_EQ(Lines(Check(renamed).output).back(), "0 regions checked, 0 would not load, 1 finding");
+  EXPECT_EQ(OutputLines(Check(renamed).output).back(), "0 regions checked, 0 would not load, 1 finding");
 
   // Without a library beside it the entities are not checked, and that is said.
   TempDir alone;
@@ -455,14 +447,14 @@ TEST(GffCheck, AFileIsCheckedAloneAgainstTheLibraryBesideIt) {
   result = Check(lonely);
   EXPECT_EQ(result.exitCode, 0);
   EXPECT_NE(result.output.find("note: no readable OBJEX.GFF beside " + lonely.string()), std::string::npos);
-  EXPECT_EQ(Lines(result.output).back(), "1 region checked, 0 would not load, 0 findings");
+  EXPECT_EQ(OutputLines(result.output).back(), "1 region checked, 0 would not load, 0 findings");
 
   // A region that would not load fails the check.
   RegionParts broken;
   broken.tiles.clear();
   result = Check(alone.Write("RGN02.GFF", broken.Write()));
   EXPECT_EQ(result.exitCode, 1);
-  EXPECT_EQ(Lines(result.output).back(), "1 region checked, 1 would not load, 1 finding");
+  EXPECT_EQ(OutputLines(result.output).back(), "1 region checked, 1 would not load, 1 finding");
 }
 
 TEST(GffCheck, BadUsageExitsTwoAndAMissingPathOne) {

@@ -27,6 +27,7 @@ namespace karst {
 namespace {
 
 using authoring::IndexedImage;
+using karst::testing::OutputLines;
 using karst::testing::ProgramResult;
 using karst::testing::RunProgram;
 using karst::testing::TempDir;
@@ -168,15 +169,6 @@ TEST(GffObjects, RefusesWhatIsNoLibrary) {
   }
 }
 
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream stream(text);
-  for (std::string line; std::getline(stream, line);) {
-    lines.push_back(line);
-  }
-  return lines;
-}
-
 void Cut(const std::filesystem::path& file, std::uintmax_t size) { std::filesystem::resize_file(file, size); }
 
 void CutInHalf(const std::filesystem::path& file) { Cut(file, std::filesystem::file_size(file) / 2); }
@@ -248,7 +240,7 @@ TEST(GffCheckJson, AgreesWithTheTextFindingForFinding) {
     const ProgramResult text = RunProgram(karst::testing::BuiltProgram("karst-gff"), {"check", checked});
     const ProgramResult machine = RunProgram(karst::testing::BuiltProgram("karst-gff"), {"check", checked, "--json"});
     EXPECT_EQ(machine.exitCode, text.exitCode) << damage.what;
-    std::vector<std::string> lines = Lines(text.output);
+    std::vector<std::string> lines = OutputLines(text.output);
     ASSERT_FALSE(lines.empty()) << damage.what;
     lines.pop_back();  // the summary
     std::erase_if(lines, [](const std::string& line) { return line.rfind("note: ", 0) == 0; });
@@ -287,7 +279,7 @@ TEST(GffInfo, SeveralFilesOneMissing) {
   ProgramResult result = RunProgram(karst::testing::BuiltProgram("karst-gff"), {"info", first, missing, second});
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_EQ(result.errorOutput, missingLine);
-  const std::vector<std::string> lines = Lines(result.output);
+  const std::vector<std::string> lines = OutputLines(result.output);
   ASSERT_EQ(lines.size(), 7u) << result.output;
   EXPECT_EQ(lines[0], first + ": 1 chunk type record");
   EXPECT_EQ(lines[3], "");

@@ -72,12 +72,12 @@ struct RegionWorld {
   }
 };
 
-struct Files {
+struct RegionFiles {
   TempDir dir;
   std::string region;
   std::string objects;
 
-  explicit Files(const RegionWorld& world)
+  explicit RegionFiles(const RegionWorld& world)
       : region(dir.Write("RGN01.GFF", testing::WriteRegionFile(world.region)).string()),
         objects(dir.Write("OBJEX.GFF", testing::WriteObjectFile(world.bitmaps, world.objects)).string()) {}
 };
@@ -92,7 +92,7 @@ tools::PngPalette ExpectedPalette(const RegionWorld& world) {
 }
 
 // The frame the viewer presents at the view, from a display in this process.
-std::vector<std::uint8_t> PresentedFrame(const Files& files, std::int32_t x, std::int32_t y) {
+std::vector<std::uint8_t> PresentedFrame(const RegionFiles& files, std::int32_t x, std::int32_t y) {
   platform::CaptureMessageBoxes(true);
   DisplaySurface display(nullptr, 480, 640, 8, 0);
   EXPECT_EQ(display.InitDirectDraw(), 1);
@@ -119,7 +119,7 @@ ProgramResult Render(const std::vector<std::string>& arguments) {
 
 TEST(RenderRegion, AViewIsTheFrameTheViewerPresents) {
   const RegionWorld world;
-  const Files files(world);
+  const RegionFiles files(world);
   struct View {
     std::string argument;
     std::int32_t x;
@@ -141,7 +141,7 @@ TEST(RenderRegion, AViewIsTheFrameTheViewerPresents) {
 
 TEST(RenderRegion, AViewShowsTheNameBand) {
   const RegionWorld world;
-  const Files files(world);
+  const RegionFiles files(world);
   const std::string output = (files.dir.path() / "view.png").string();
   ASSERT_EQ(Render({files.region, "--no-objects", "--view", "0,0", "-o", output}).exitCode, 0);
   const auto png = tools::ReadIndexedPng(output);
@@ -164,7 +164,7 @@ TEST(RenderRegion, AViewShowsTheNameBand) {
 
 TEST(RenderRegion, TheWholeRegionIsTheTilesAndThenTheObjects) {
   const RegionWorld world;
-  const Files files(world);
+  const RegionFiles files(world);
   const std::string output = (files.dir.path() / "whole.png").string();
   const ProgramResult result = Render({files.region, "--objects", files.objects, "-o", output});
   ASSERT_EQ(result.exitCode, 0) << result.errorOutput;
@@ -182,7 +182,7 @@ TEST(RenderRegion, TheWholeRegionIsTheTilesAndThenTheObjects) {
 
 TEST(RenderRegion, WithoutObjectsOnlyTheTiles) {
   const RegionWorld world;
-  const Files files(world);
+  const RegionFiles files(world);
   const std::string output = (files.dir.path() / "ground.png").string();
   ASSERT_EQ(Render({files.region, "--no-objects", "-o", output}).exitCode, 0);
   const auto png = tools::ReadIndexedPng(output);
@@ -195,7 +195,7 @@ TEST(RenderRegion, WithoutObjectsOnlyTheTiles) {
 // drawn: a warning counts it and points to the check, and the exit code stays 0.
 TEST(RenderRegion, TheLibraryBesideTheRegionIsUsedAndNamed) {
   const RegionWorld world;
-  const Files files(world);
+  const RegionFiles files(world);
   Picture withObjects = testing::ComposeTiles(world.region, 0, 0, 2048, 1536);
   testing::ComposeObjects(withObjects, world.region, world.bitmaps, world.objects, 0, 0);
   const std::vector<std::uint8_t> tilesOnly = testing::ComposeTiles(world.region, 0, 0, 2048, 1536).pixels;
@@ -242,7 +242,7 @@ TEST(RenderRegion, TheLibraryBesideTheRegionIsUsedAndNamed) {
 
 TEST(RenderRegion, ErrorsNameTheFileAndTheReason) {
   RegionWorld world;
-  const Files files(world);
+  const RegionFiles files(world);
   const std::string output = (files.dir.path() / "out.png").string();
 
   const std::string missing = (files.dir.path() / "RGN99.GFF").string();
@@ -278,7 +278,7 @@ TEST(RenderRegion, ErrorsNameTheFileAndTheReason) {
 
 TEST(RenderRegion, ABadViewIsAUsageError) {
   const RegionWorld world;
-  const Files files(world);
+  const RegionFiles files(world);
   const std::string output = (files.dir.path() / "out.png").string();
   for (const std::string view : {"12", "1,2,3", "x,4", "5,", "99999999999,0"}) {
     const ProgramResult result = Render({files.region, "--view", view, "-o", output});
