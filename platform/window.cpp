@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/display_errors.h"
 #include "platform/fault_injection.h"
 #include "platform/native_window.h"
 
@@ -170,6 +171,7 @@ bool StartVideo() {
   SDL_SetMainReady();
   // A full-screen window on the desktop must stay up when the user switches to another program.
   SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
+  DropLateWakeupErrors();
   const char* requested = SDL_getenv("SDL_VIDEODRIVER");
   int started = 0;
   if (requested != nullptr && requested[0] != '\0') {

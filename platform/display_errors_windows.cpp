@@ -1,0 +1,7 @@
+#include "platform/display_errors.h"
+
+namespace karst::platform {
+
+void DropLateWakeupErrors() {}
+
+}  // namespace karst::platform
