@@ -3,8 +3,8 @@
 # that names everything that went into it: a new clone finds what an earlier one built, and any
 # change to what goes in builds anew. Sourced by the scripts that fill such folders.
 #
-# The root is $KARST_CACHE, or ~/.cache/karst. With KARST_NO_CACHE=1 nothing is kept: every
-# folder is built afresh inside the clone (build-nocache/NAME) and never used again.
+# The root is $KARST_CACHE, or ~/.cache/karst. With KARST_NO_CACHE=1 nothing is shared: the
+# folders are built inside the clone (build-nocache/), as every clone's own.
 #
 #   cached_folder NAME KEY_TEXT BUILDER [ARG...]
 #     Prints the path of a complete folder for KEY_TEXT. The folder is <root>/NAME/<key>, <key>
@@ -43,9 +43,6 @@ cached_folder() {
   root=$(cd "$root" && pwd) || return 1
   key=$(printf '%s\n' "$key_text" | sha256sum | cut -c1-16)
   folder=$root/$key
-  if [ "${KARST_NO_CACHE:-}" = 1 ]; then
-    rm -rf "$folder" || return 1
-  fi
   # Every step is checked by hand: the callers take the path from a command substitution,
   # where set -e does not hold. The lock goes with the process, however it ends.
   exec {lock}>"$folder.lock" || return 1
