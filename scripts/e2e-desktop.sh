@@ -5,9 +5,10 @@
 #   e2e-desktop.sh BUILD_DIR
 #
 # The installed files: the menu entry passes desktop-file-validate, the MIME type is accepted by
-# update-mime-database (glob *.gff in any case, magic "GFFI"), an icon at every size, a man
-# page and a shell completion for every program, the sample world. Then, in Xvfb screens,
-# every picture compared pixel for pixel with the installed karst-render's:
+# update-mime-database (glob *.gff in any case, magic "GFFI"), xdg-mime opens GFF files with the
+# viewer but not folders, an icon at every size, a man page and a shell completion for every
+# program, the sample world. Then, in Xvfb screens, every picture compared pixel for pixel with
+# the installed karst-render's:
 #   karst-viewer GAMEDIR             the folder's first region
 #   karst-viewer GAMEDIR/RGN03.GFF   that region, whose name has descenders: they show in the
 #                                    band's last rows; Backspace steps back to RGN02
@@ -73,6 +74,17 @@ XDG_DATA_HOME=$work update-mime-database "$work/mime" >"$work/mime.log" 2>&1 || 
 grep -qx '50:application/x-karst-gff:\*\.gff' "$work/mime/globs2" || fail "no case-insensitive *.gff glob"
 grep -q 'GFFI' "$work/mime/magic" || fail "no GFFI magic"
 echo "   *.gff in any case, magic GFFI"
+
+step "the handlers the entry claims"
+# A desktop that knows only the prefix's programs, so no other handler hides a claim of ours.
+update-desktop-database "$prefix/share/applications"
+query_default() {
+  env -u XDG_CURRENT_DESKTOP -u DESKTOP_SESSION XDG_DATA_HOME="$work/xdg-data" XDG_DATA_DIRS="$prefix/share" \
+    XDG_CONFIG_HOME="$work/xdg-config" XDG_CONFIG_DIRS="$work/xdg-config" xdg-mime query default "$1"
+}
+[ "$(query_default application/x-karst-gff)" = karst-viewer.desktop ] || fail "the entry does not open GFF files"
+[ "$(query_default inode/directory)" != karst-viewer.desktop ] || fail "the entry claims every folder"
+echo "   GFF files open with the viewer; folders do not"
 
 step "a game folder of our own"
 "$prefix/bin/karst-sampleworld" "$game"
