@@ -121,6 +121,45 @@ TEST(OutputSafety, AnOutputThatIsAnInputOrHoldsAContainerIsRefusedAndNothingChan
   }
 }
 
+TEST(OutputSafety, AnOutputNamedLikeAGameFileIsRefusedAndNothingIsWritten) {
+  const TempDir dir;
+  const fs::path game = dir.path();
+  karst::testing::WriteSampleWorld(game);
+  fs::rename(game / "OBJEX.GFF", game / "objex.gff");
+  const std::string region = (game / "RGN01.GFF").string();
+  const auto at = [&](const std::string& name) { return (game / name).string(); };
+  struct Case {
+    std::string program;
+    std::vector<std::string> arguments;  // the output last
+  };
+  const std::string render = KARST_RENDER_PATH;
+  const std::string gff = KARST_GFF_PATH;
+  const std::vector<Case> cases = {
+      {render, {"region", region, "-o", at("OBJEX.GFF")}},
+      {render, {"region", region, "--no-objects", "-o", at("rgn09.gff")}},
+      {render, {"region", region, "--no-objects", "-o", at("RGN.GFF")}},
+      {gff, {"palette", region, "--format", "gpl", "-o", at("Rgn05.Gff")}},
+      {gff, {"extract", region, "PAL", "3", "-o", at("Objex.Gff")}},
+      {render, {"all", game.string(), "-o", at("RGN07.GFF")}},
+      {render, {"frames", region, "-o", at("rgn08.gff/")}},
+      {render, {"atlas", game.string(), "-o", at("RGN06.GFF")}},
+  };
+  const std::map<std::string, std::string> before = Snapshot(game);
+  for (const Case& refused : cases) {
+    const ProgramResult result = RunProgram(refused.program, refused.arguments);
+    EXPECT_EQ(result.exitCode, 2) << refused.arguments.back();
+    EXPECT_EQ(result.errorOutput, fs::path(refused.program).filename().string() + ": " + refused.arguments.back() +
+                                      ": has a game file's name (RGN*.GFF or OBJEX.GFF, in any case): the viewer "
+                                      "and the tools would take it for one; nothing written\n");
+    EXPECT_TRUE(Snapshot(game) == before) << refused.arguments.back();
+  }
+  // Names the viewer and the tools pass by.
+  for (const std::string name : {"RGN01.GFF.bin", "XRGN01.GFF", "OBJEX.GFF.bak"}) {
+    const ProgramResult result = RunProgram(gff, {"extract", region, "PAL", "3", "-o", at(name)});
+    EXPECT_EQ(result.exitCode, 0) << name << ": " << result.errorOutput;
+  }
+}
+
 TEST(OutputSafety, TheSampleWorldWritesOverNoOtherGameFilesWithoutForce) {
   Bytes changed = WorldFileBytes("RGN01.GFF");
   changed.back() ^= 1;
