@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <utility>
 
+#include "data/file_problems.h"
 #include "display/printed_notes.h"
 #include "platform/files.h"
 #include "platform/message_box.h"
@@ -73,6 +74,16 @@ int DesktopWindowScale() {
   return platform::GetWorkArea(width, height) == 1 ? WindowScaleFor(width, height) : 1;
 }
 
+// Why the region at `path` could not be shown, on standard error: what is wrong with the file,
+// or else that the display turned its palette or tiles away.
+void SayWhyRegionFailed(const std::string& path) {
+  std::string problem = RegionProblem(path);
+  if (problem.empty()) {
+    problem = "the display could not take its palette or tiles";
+  }
+  std::fputs(FileProblemLine(path, problem).c_str(), stderr);
+}
+
 // Backspace and Space: the neighbouring entry becomes current before its load is tried, so a
 // failed load leaves it current while the program ends.
 void StepTo(MapViewerApp& app, const RegionList::Node* entry) {
@@ -83,6 +94,9 @@ void StepTo(MapViewerApp& app, const RegionList::Node* entry) {
   if (app.display->LoadZone(entry->data->c_str())) {
     app.display->PresentFrame();
     return;
+  }
+  if (app.namedFolder) {
+    SayWhyRegionFailed(*entry->data);
   }
   platform::MessageBox(app.mainWindow, kZoneFailed, kZoneCaption, platform::MB_OK);
   platform::DestroyWindow(app.mainWindow);
@@ -128,9 +142,12 @@ bool StartViewer(platform::InstanceHandle instance, std::optional<std::string> w
     platform::MessageBox(nullptr, kNoWorkingPath, kStartUpCaption, platform::MB_OK);
     return false;
   }
-  app.regionList = FindRegionFiles(*app.workingPath, kRegionFilePattern);
+  app.regionList = start.missingFile.empty() ? FindRegionFiles(*app.workingPath, kRegionFilePattern)
+                                             : std::make_unique<RegionList>();
   if (app.regionList->empty()) {
-    if (start.namedFolder) {
+    if (!start.missingFile.empty()) {
+      std::fputs(MissingFileLine(start.missingFile).c_str(), stderr);
+    } else if (start.namedFolder) {
       std::fputs(NoRegionFilesLine(*app.workingPath).c_str(), stderr);
     }
     platform::MessageBox(nullptr, kNoRegionFiles, kStartUpCaption, platform::MB_OK);
@@ -141,6 +158,7 @@ bool StartViewer(platform::InstanceHandle instance, std::optional<std::string> w
   app.currentEntry = EntryNamed(*app.regionList, start.firstRegion);
 
   app.windowed = start.window;
+  app.namedFolder = start.namedFolder;
   int windowScale = 0;
   if (start.window) {
     windowScale = start.windowScale != 0 ? start.windowScale : DesktopWindowScale();
@@ -162,10 +180,23 @@ bool StartViewer(platform::InstanceHandle instance, std::optional<std::string> w
     // Found without regard to case, as on the game's own platform; when there is none, the
     // load fails on the name as it is spelt.
     std::string objectLibraryPath = platform::LocateFile(*app.workingPath, kObjectLibraryFileName);
-    if (objectLibraryPath.empty()) {
+    const bool libraryFound = !objectLibraryPath.empty();
+    if (!libraryFound) {
       objectLibraryPath = *app.workingPath + kObjectLibraryFileName;
     }
-    ready = app.display->LoadObjects(objectLibraryPath) == 1 && app.display->LoadZone(app.currentEntry->data->c_str());
+    if (app.display->LoadObjects(objectLibraryPath) != 1) {
+      ready = false;
+      if (start.namedFolder) {
+        const std::string line = libraryFound ? FileProblemLine(objectLibraryPath, LibraryProblem(objectLibraryPath))
+                                              : NoObjectLibraryLine(*app.workingPath);
+        std::fputs(line.c_str(), stderr);
+      }
+    } else if (!app.display->LoadZone(app.currentEntry->data->c_str())) {
+      ready = false;
+      if (start.namedFolder) {
+        SayWhyRegionFailed(*app.currentEntry->data);
+      }
+    }
   }
   if (ready) {
     app.display->PresentFrame();

@@ -273,6 +273,81 @@ TEST_F(StartUpTest, OnlyANamedFolderWithoutRegionsIsNamedOnStandardError) {
   }
 }
 
+// A run given a path names the file that kept the viewer from starting, and why, in the words of
+// `karst-gff check`; without a path it says nothing more. The boxes stay as they are.
+TEST_F(StartUpTest, ARunGivenAPathNamesTheFileThatFailedStartUpAndWhy) {
+  const std::string cannotStart =
+      ": the viewer cannot start (\"Unable to initialize DirectDraw and load object data!\")\n";
+  struct Case {
+    const char* label;
+    std::string file;  // written over, or removed when `bytes` is empty and the file is the library
+    std::vector<std::uint8_t> bytes;
+    const char* failingCall;  // armed before the start; empty: none
+    std::string line;         // after "karst-viewer: ", the folder standing for DIR/
+  };
+  const std::vector<Case> cases = {
+      {"no library", "OBJEX.GFF", {}, "", "no object library (OBJEX.GFF) in DIR/\n"},
+      {"library no container", "OBJEX.GFF", Text("no container"), "",
+       "DIR/OBJEX.GFF: not a GFF container (no \"GFFI\" header, or too short)" + cannotStart},
+      {"library without bitmaps", "OBJEX.GFF", authoring::WriteContainer({Type(kTagOjff, {{1, Text("x")}})}), "",
+       "DIR/OBJEX.GFF: no BMP frame set" + cannotStart},
+      {"region without palette", "RGN01.GFF",
+       authoring::WriteContainer(
+           {Type(kTagTile, {{1, PlainTile(1)}}), Type(kTagMap, {{1, std::vector<std::uint8_t>(kMapBytes)}})}),
+       "", "DIR/RGN01.GFF: no PAL chunk: the region would not load\n"},
+      {"region with a short map", "RGN01.GFF",
+       authoring::WriteContainer({Type(kTagPal, {{1, std::vector<std::uint8_t>(kPaletteBytes)}}),
+                                  Type(kTagTile, {{1, PlainTile(1)}}),
+                                  Type(kTagMap, {{4, std::vector<std::uint8_t>(100)}})}),
+       "", "DIR/RGN01.GFF: MAP 4: 100 bytes, under the 12288 of a 128 x 96 map: the region would not load\n"},
+      {"display refuses the palette",
+       "",
+       {},
+       "CreatePalette",
+       "DIR/RGN01.GFF: the display could not take its palette or tiles\n"},
+  };
+  for (const Case& c : cases) {
+    for (const bool named : {false, true}) {
+      SCOPED_TRACE(std::string(c.label) + (named ? ", named" : ""));
+      Reset();
+      TestWorld world;
+      if (c.file == "OBJEX.GFF" && c.bytes.empty()) {
+        world.Remove(c.file);
+      } else if (!c.file.empty()) {
+        world.Write(c.file, c.bytes);
+      }
+      if (*c.failingCall != '\0') {
+        platform::FailCall(c.failingCall);
+      }
+      StartOptions start;
+      start.namedFolder = named;
+      ::testing::internal::CaptureStderr();
+      EXPECT_EQ(RunViewer(platform::GetModuleHandle(nullptr), world.path(), start), 0);
+      const std::string errors = ::testing::internal::GetCapturedStderr();
+      std::string line = "karst-viewer: " + c.line;
+      line.replace(line.find("DIR/"), 4, world.path());
+      EXPECT_EQ(errors, named ? line : "");
+      ExpectStartUpFailure(app(), CapturedMessageBoxes());
+    }
+  }
+}
+
+TEST_F(StartUpTest, ARunGivenAPathNamesARegionReachedWithSpaceThatCannotBeShown) {
+  TestWorld world;
+  world.Write("RGN02.GFF", Text("GFF? no, just text"));
+  StartOptions start;
+  start.namedFolder = true;
+  ASSERT_TRUE(StartViewer(platform::GetModuleHandle(nullptr), world.path(), start));
+  ::testing::internal::CaptureStderr();
+  Press(SDLK_SPACE);
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+            "karst-viewer: " + world.path() +
+                "RGN02.GFF: not a GFF container (no \"GFFI\" header, or too short): the region would not load\n");
+  ASSERT_EQ(CapturedMessageBoxes().size(), 1u);
+  EXPECT_EQ(CapturedMessageBoxes()[0].text, "Error loading zone!");
+  EXPECT_EQ(RunMessageLoop(), 0);
+}
+
 // --window: a framed, resizable window of 640N x 480N, the display not exclusive.
 TEST_F(StartUpTest, AWindowHasAFrameTheScaledSizeAndNoFullScreen) {
   TestWorld world;

@@ -142,19 +142,28 @@ TEST(StartPointTest, AFolderItselfAFileItsFolderAndNameAMissingPathAsAFolder) {
   const testing::TempDir dir;
   const std::string folder = dir.path().string();
   dir.Write("RGN03.GFF", std::vector<std::uint8_t>{1});
+  dir.Write("rgn04.gff", std::vector<std::uint8_t>{1});
   struct Case {
     std::string path;
     std::string folder;
     std::string firstRegion;
+    bool missingFile = false;
   };
   for (const Case& c : std::vector<Case>{{folder, folder + "/", ""},
                                          {folder + "/", folder + "/", ""},
                                          {folder + "/RGN03.GFF", folder + "/", "RGN03.GFF"},
                                          {folder + "/missing", folder + "/missing/", ""},
-                                         {folder + "/RGN03.GFF/", folder + "/RGN03.GFF/", ""}}) {
+                                         {folder + "/RGN03.GFF/", folder + "/RGN03.GFF/", ""},
+                                         // Named in another case: as the folder spells it.
+                                         {folder + "/RGN04.GFF", folder + "/", "rgn04.gff"},
+                                         {folder + "/Rgn03.gff", folder + "/", "RGN03.GFF"},
+                                         // Not there in any case: a missing file, not a folder.
+                                         {folder + "/RGN05.GFF", folder + "/", "RGN05.GFF", true},
+                                         {folder + "/nowhere/rgn01.gff", folder + "/nowhere/", "rgn01.gff", true}}) {
     const StartPoint point = StartPointFor(c.path);
     EXPECT_EQ(point.folder, c.folder) << c.path;
     EXPECT_EQ(point.firstRegion, c.firstRegion) << c.path;
+    EXPECT_EQ(point.missingFile, c.missingFile) << c.path;
   }
 }
 
