@@ -117,8 +117,8 @@ std::string ViewerHelp() {
          "Options:\n"
          "  --window        show the viewer in a normal window of 640N x 480N pixels that can\n"
          "                  be moved, resized and closed, instead of the whole screen\n"
-         "  --scale N       the window's scale N, 1 to 8 (default: the largest that fits the\n"
-         "                  desktop); needs --window\n"
+         "  --scale N       the window's scale N, 1 to 8 (default, and at most: the largest that\n"
+         "                  fits the desktop); needs --window\n"
          "  --sample-world  without GAMEDIR or REGIONFILE, show the sample world installed with\n"
          "                  the viewer (PREFIX/share/karst-viewer/sample-world)\n"
          "  -h, --help      print this help and exit\n"
@@ -156,6 +156,13 @@ int WindowScaleFor(int width, int height) {
     }
   }
   return kSmallestWindowScale;
+}
+
+std::string WindowScaleReducedLine(int asked, int taken, int width, int height) {
+  const auto size = [](int w, int h) { return std::to_string(w) + " x " + std::to_string(h); };
+  return std::string(kProgramName) + ": --scale " + std::to_string(asked) + ": a " +
+         size(kPictureWidth * asked, kPictureHeight * asked) + " window does not fit the screen (" +
+         size(width, height) + " free): scale " + std::to_string(taken) + " instead\n";
 }
 
 StartPoint StartPointFor(const std::string& path) {

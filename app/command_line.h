@@ -59,6 +59,10 @@ std::string ViewerVersion();
 // 1 when none does.
 int WindowScaleFor(int width, int height);
 
+// The line on standard error for a --scale whose window does not fit the desktop's free area of
+// `width` x `height`, and the scale taken instead.
+std::string WindowScaleReducedLine(int asked, int taken, int width, int height);
+
 // Where the viewer looks for its data and which region it shows first.
 struct StartPoint {
   // The folder searched for region files and the object library, ending in a separator.

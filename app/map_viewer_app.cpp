@@ -67,11 +67,25 @@ bool DoIdleWork(MapViewerApp& app) {
   return worked;
 }
 
-// The largest window scale that fits the desktop's free area; 1 where it cannot be asked.
-int DesktopWindowScale() {
+// The window's scale: the one asked for, or the largest that fits the desktop's free area (1
+// where that cannot be asked). An asked scale whose window would not fit is reduced to that
+// largest, and standard error says so: a window larger than the screen would reach past its
+// edges, its title bar out of reach.
+int WindowScale(int asked) {
   int width = 0;
   int height = 0;
-  return platform::GetWorkArea(width, height) == 1 ? WindowScaleFor(width, height) : 1;
+  if (platform::GetWorkArea(width, height) != 1) {
+    return asked != 0 ? asked : 1;
+  }
+  const int fitting = WindowScaleFor(width, height);
+  if (asked == 0) {
+    return fitting;
+  }
+  if (asked <= fitting) {
+    return asked;
+  }
+  std::fputs(WindowScaleReducedLine(asked, fitting, width, height).c_str(), stderr);
+  return fitting;
 }
 
 // Why the region at `path` could not be shown, on standard error: what is wrong with the file,
@@ -161,7 +175,7 @@ bool StartViewer(platform::InstanceHandle instance, std::optional<std::string> w
   app.namedFolder = start.namedFolder;
   int windowScale = 0;
   if (start.window) {
-    windowScale = start.windowScale != 0 ? start.windowScale : DesktopWindowScale();
+    windowScale = WindowScale(start.windowScale);
   }
   app.mainWindow = CreateMainWindow(kViewerTitle, instance, windowScale);
   if (app.mainWindow == nullptr) {

@@ -348,12 +348,17 @@ TEST_F(StartUpTest, ARunGivenAPathNamesARegionReachedWithSpaceThatCannotBeShown)
   EXPECT_EQ(RunMessageLoop(), 0);
 }
 
-// --window: a framed, resizable window of 640N x 480N, the display not exclusive.
+// --window: a framed, resizable window of 640N x 480N, the display not exclusive. N is given: the
+// largest the desktop holds, as a larger one is reduced to it.
 TEST_F(StartUpTest, AWindowHasAFrameTheScaledSizeAndNoFullScreen) {
+  int desktopWidth = 0;
+  int desktopHeight = 0;
+  ASSERT_EQ(platform::GetWorkArea(desktopWidth, desktopHeight), 1);
+  const int scale = WindowScaleFor(desktopWidth, desktopHeight);
   TestWorld world;
   StartOptions start;
   start.window = true;
-  start.windowScale = 2;
+  start.windowScale = scale;
   ASSERT_TRUE(StartViewer(platform::GetModuleHandle(nullptr), world.path(), start));
   EXPECT_EQ(app().display->nonExclusive, 1u);
   EXPECT_EQ(app().display->screenWidth, 640);
@@ -367,7 +372,7 @@ TEST_F(StartUpTest, AWindowHasAFrameTheScaledSizeAndNoFullScreen) {
   int width = 0;
   int height = 0;
   SDL_GetWindowSize(native, &width, &height);
-  EXPECT_EQ(std::make_pair(width, height), std::make_pair(1280, 960));
+  EXPECT_EQ(std::make_pair(width, height), std::make_pair(640 * scale, 480 * scale));
   // The mouse is reported in the picture's pixels, clamped into it.
   platform::testing::PushMouse(app().mainWindow, 5000, 5000);
   DispatchWaiting();
@@ -376,6 +381,32 @@ TEST_F(StartUpTest, AWindowHasAFrameTheScaledSizeAndNoFullScreen) {
   platform::testing::PushWindowEvent(app().mainWindow, SDL_WINDOWEVENT_CLOSE);
   EXPECT_EQ(RunMessageLoop(), 0);
   ExpectReleased(app());
+}
+
+// A scale whose window does not fit the desktop is reduced to the largest that does, and said.
+TEST_F(StartUpTest, AWindowScaleThatDoesNotFitTheDesktopIsReduced) {
+  int desktopWidth = 0;
+  int desktopHeight = 0;
+  ASSERT_EQ(platform::GetWorkArea(desktopWidth, desktopHeight), 1);
+  const int fitting = WindowScaleFor(desktopWidth, desktopHeight);
+  ASSERT_LT(fitting, kLargestWindowScale) << "the desktop takes every scale";
+  for (const int asked : {fitting, fitting + 1, kLargestWindowScale}) {
+    SCOPED_TRACE(asked);
+    Reset();
+    TestWorld world;
+    StartOptions start;
+    start.window = true;
+    start.windowScale = asked;
+    ::testing::internal::CaptureStderr();
+    ASSERT_TRUE(StartViewer(platform::GetModuleHandle(nullptr), world.path(), start));
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              asked == fitting ? "" : WindowScaleReducedLine(asked, fitting, desktopWidth, desktopHeight));
+    int width = 0;
+    int height = 0;
+    SDL_GetWindowSize(platform::NativeWindow(app().mainWindow), &width, &height);
+    EXPECT_EQ(std::make_pair(width, height), std::make_pair(640 * fitting, 480 * fitting));
+    EXPECT_EQ(QuitWithEscape(), 0);
+  }
 }
 
 TEST_F(StartUpTest, AWindowWithoutAScaleTakesTheLargestThatFitsTheDesktop) {

@@ -184,6 +184,11 @@ TEST(SampleWorldTest, ItLiesUnderShareBesideBin) {
   EXPECT_EQ(SampleWorldFolder("/"), "/share/karst-viewer/sample-world/");
 }
 
+TEST(WindowScaleReducedLineTest, SaysWhatWasAskedWhatFitsAndWhatIsTaken) {
+  EXPECT_EQ(WindowScaleReducedLine(2, 1, 640, 480),
+            "karst-viewer: --scale 2: a 1280 x 960 window does not fit the screen (640 x 480 free): scale 1 instead\n");
+}
+
 TEST(NoRegionFilesLineTest, NamesTheFolderAndWhyItCouldNotBeRead) {
   const testing::TempDir dir;
   const std::string folder = dir.path().string() + "/";
