@@ -4,6 +4,7 @@
 // commands with one output, and every output that cannot be written says why.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -355,6 +356,33 @@ TEST(OutputSafety, OutputsThatCannotBeWrittenSayWhy) {
   }
   EXPECT_TRUE(fs::is_empty(locked));
   EXPECT_TRUE(fs::is_empty(folder));
+}
+
+// A folder that takes no file is one error before any work, not one for every picture.
+TEST(OutputSafety, AFolderThatTakesNoFileIsOneErrorBeforeAnyWork) {
+  if (!karst::testing::RunningAsRoot()) {
+    GTEST_SKIP() << "needs root, to run the tools as nobody in a folder nobody may not write";
+  }
+  const TempDir dir;
+  fs::permissions(dir.path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                  fs::perms::others_read | fs::perms::others_exec);
+  const fs::path game = dir.path() / "game";
+  karst::testing::WriteSampleWorld(game);
+  const fs::path locked = dir.path() / "locked";  // root's, 0755: nobody cannot write in it
+  fs::create_directories(locked);
+  for (const std::vector<std::string>& arguments :
+       {std::vector<std::string>{"frames", (game / "RGN01.GFF").string(), "-o", locked.string()},
+        std::vector<std::string>{"frames", (game / "OBJEX.GFF").string(), "--sheet", "-o", locked.string()},
+        std::vector<std::string>{"all", game.string(), "-o", locked.string()},
+        std::vector<std::string>{"atlas", game.string(), "-o", locked.string()}}) {
+    const ProgramResult result = karst::testing::RunProgramAsNobody(KARST_RENDER_PATH, arguments);
+    EXPECT_EQ(result.exitCode, 1) << arguments[0] << "\n" << result.errorOutput;
+    EXPECT_EQ(std::count(result.errorOutput.begin(), result.errorOutput.end(), '\n'), 1) << result.errorOutput;
+    EXPECT_NE(result.errorOutput.find("karst-render: " + locked.string() + "/"), std::string::npos);
+    EXPECT_NE(result.errorOutput.find(": Permission denied\n"), std::string::npos) << result.errorOutput;
+    EXPECT_EQ(result.output, "") << arguments[0];
+  }
+  EXPECT_TRUE(fs::is_empty(locked));
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "tools/common/cli.h"
 #include "tools/common/input_file.h"
 #include "tools/common/output_checks.h"
+#include "tools/common/output_file.h"
 #include "tools/common/unique_names.h"
 #include "tools/karst-render/region_jobs.h"
 #include "tools/karst-render/render_region.h"
@@ -110,6 +111,10 @@ int RunAll(const AllOptions& options) {
   std::filesystem::create_directories(outputFolder, error);
   if (error) {
     ReportError(kTool, options.output, "cannot create the directory: " + error.message());
+    return kExitFailure;
+  }
+  if (const std::string problem = FirstOutputProblem(jobs.front().output); !problem.empty()) {
+    ReportError(kTool, jobs.front().output, problem);
     return kExitFailure;
   }
   const std::string objectsPath = options.noObjects ? std::string() : UsableLibrary(kTool, platform::PathText(folder));
