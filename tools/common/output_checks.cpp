@@ -84,4 +84,15 @@ std::string RefuseOutputFolder(const std::string& folder, const InputFiles& inpu
   return RefuseOutput(folder, inputs);
 }
 
+std::string RefuseNonPngName(const std::string& output) {
+  if (output == kStandardOutputName) {
+    return {};
+  }
+  const std::string extension = platform::PathText(platform::NativePath(output).extension());
+  if (extension.empty() || platform::WildcardMatch(".png", extension)) {
+    return {};
+  }
+  return "ends in " + extension + ", but what is written is a PNG picture: name it .png; nothing written";
+}
+
 }  // namespace karst::tools

@@ -40,4 +40,9 @@ std::string RefuseOutput(const std::string& output, const InputFiles& inputs);
 // like a region file would be listed among the regions.
 std::string RefuseOutputFolder(const std::string& folder, const InputFiles& inputs);
 
+// Why a PNG picture must not be written under the name `output`: it ends in another extension
+// ("out.jpg" would hold a PNG that nothing reading it as JPEG can open). Empty for ".png" in any
+// case, for a name without an extension, and for "-".
+std::string RefuseNonPngName(const std::string& output);
+
 }  // namespace karst::tools

@@ -434,14 +434,14 @@ void AddAtlasCommand(CLI::App& app, int& exitCode) {
       "  karst-render atlas ~/game -o site                 open site/index.html in a browser\n"
       "  karst-render atlas ~/game -o site --no-objects    the tiles only\n"
       "  karst-render atlas ~/game -o site -j 2            two regions drawn at once");
-  command->add_option("folder", options->folder, "the game folder")->required()->type_name("GAMEDIR");
+  command->add_option("GAMEDIR", options->folder, "the game folder")->required()->type_name("");
   command->add_option("-o,--output", options->output, "the site's folder (created when missing)")
       ->required()
       ->type_name("SITE");
   command->add_flag("--no-objects", options->noObjects, "draw the tiles only");
   command->add_option("-j,--jobs", options->jobs, "regions drawn at once (default: one per core)")
-      ->type_name("N")
-      ->check(CLI::Range(1u, kMaxJobs));
+      ->check(CLI::Range(1u, kMaxJobs))
+      ->option_text("N (1 to 16)");
   command->callback([options, &exitCode] { exitCode = RunAtlas(*options); });
 }
 

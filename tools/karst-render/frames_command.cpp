@@ -389,15 +389,15 @@ void AddFramesCommand(CLI::App& app, int& exitCode) {
       "  karst-render frames OBJEX.GFF -o objects                     every object bitmap\n"
       "  karst-render frames OBJEX.GFF --palette RGN01.GFF -o colour  in colour, see-through\n"
       "  karst-render frames OBJEX.GFF --palette RGN01.GFF --scale 2 --sheet -o sheets");
-  command->add_option("file", options->path, "the container to read")->required()->type_name("FILE.GFF");
+  command->add_option("FILE.GFF", options->path, "the container to read")->required()->type_name("");
   command->add_option("-o,--output", options->outputDirectory, "the directory to write into (created when missing)")
       ->required()
       ->type_name("DIR");
   command->add_option("--palette", options->palettePath, "the region whose colours the pictures get")
       ->type_name("RGN.GFF");
-  command->add_option("--scale", options->scale, "enlarge every pixel to N x N (1 to 16)")
-      ->type_name("N")
-      ->check(CLI::Range(kMinScale, kMaxScale));
+  command->add_option("--scale", options->scale, "enlarge every pixel to N x N")
+      ->check(CLI::Range(kMinScale, kMaxScale))
+      ->option_text("N (1 to 16)");
   command->add_flag("--sheet", options->sheet, "one picture and one JSON description per chunk");
   command->callback([options, &exitCode] { exitCode = RunFrames(*options); });
 }
