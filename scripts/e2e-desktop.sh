@@ -6,9 +6,9 @@
 #
 # The installed files: the menu entry passes desktop-file-validate, the MIME type is accepted by
 # update-mime-database (glob *.gff in any case, magic "GFFI"), xdg-mime opens GFF files with the
-# viewer but not folders, an icon at every size, a man page and a shell completion for every
-# program, the sample world. Then, in Xvfb screens, every picture compared pixel for pixel with
-# the installed karst-render's:
+# viewer but not folders, an icon at every size (the town hall cut out), a man page and a shell
+# completion for every program, the sample world. Then, in Xvfb screens, every picture compared
+# pixel for pixel with the installed karst-render's:
 #   karst-viewer GAMEDIR             the folder's first region
 #   karst-viewer GAMEDIR/RGN03.GFF   that region, whose name has descenders: they show in the
 #                                    band's last rows; Backspace steps back to RGN02
@@ -51,6 +51,19 @@ grep -q -- "--window" "$prefix/share/man/man1/karst-viewer.1" || fail "karst-vie
 for size in 16 22 24 32 48 64 128 256; do
   icon=$prefix/share/icons/hicolor/${size}x${size}/apps/karst-viewer.png
   [ "$(identify -format '%wx%h' "$icon")" = "${size}x${size}" ] || fail "no ${size}x${size} icon"
+done
+# The town hall alone: every pixel either the building's or wholly transparent, the corners
+# transparent, and the building at least half the icon's width and height.
+for size in 16 48; do
+  icon=$prefix/share/icons/hicolor/${size}x${size}/apps/karst-viewer.png
+  [ "$(convert "$icon" -alpha extract -format '%k' info:)" = 2 ] || fail "the ${size}x${size} icon is not cut out"
+  for corner in 0,0 $((size - 1)),0 0,$((size - 1)) $((size - 1)),$((size - 1)); do
+    [ "$(convert "$icon" -alpha extract -format "%[fx:p{$corner}]" info:)" = 0 ] ||
+      fail "the ${size}x${size} icon's corner $corner is not transparent"
+  done
+  read -r width height < <(convert "$icon" -alpha extract -trim -format '%w %h\n' info:)
+  [ $((2 * width)) -ge "$size" ] && [ $((2 * height)) -ge "$size" ] ||
+    fail "the building fills only $width x $height of the ${size}x${size} icon"
 done
 for file in RGN01.GFF RGN02.GFF RGN03.GFF RGN04.GFF OBJEX.GFF; do
   [ -f "$prefix/share/karst-viewer/sample-world/$file" ] || fail "no sample world file $file"
