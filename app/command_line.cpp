@@ -37,6 +37,9 @@ std::string WithSeparator(std::string folder) {
   return folder;
 }
 
+// A path as the viewer's lines print it: on Windows with one kind of separator.
+std::string Shown(const std::string& path) { return platform::PathText(platform::NativePath(path)); }
+
 ParsedCommandLine UsageError(std::string error) {
   ParsedCommandLine parsed;
   parsed.action = CommandLineAction::kUsageError;
@@ -198,7 +201,7 @@ std::string SampleWorldFolder(const std::string& programFolder) {
 }
 
 std::string NoRegionFilesLine(const std::string& folder) {
-  std::string line = std::string(kProgramName) + ": no region files (RGN*.GFF) in " + folder;
+  std::string line = std::string(kProgramName) + ": no region files (RGN*.GFF) in " + Shown(folder);
   std::error_code error;
   std::filesystem::directory_iterator listing(platform::NativePath(folder), error);
   if (error) {
@@ -208,11 +211,11 @@ std::string NoRegionFilesLine(const std::string& folder) {
 }
 
 std::string MissingFileLine(const std::string& path) {
-  return std::string(kProgramName) + ": " + path + ": no such file (names matched without regard to case)\n";
+  return std::string(kProgramName) + ": " + Shown(path) + ": no such file (names matched without regard to case)\n";
 }
 
 std::string NoObjectLibraryLine(const std::string& folder) {
-  return std::string(kProgramName) + ": no object library (" + kObjectLibraryFileName + ") in " + folder + "\n";
+  return std::string(kProgramName) + ": no object library (" + kObjectLibraryFileName + ") in " + Shown(folder) + "\n";
 }
 
 std::string FileProblemLine(const std::string& file, const std::string& problem) {

@@ -12,6 +12,7 @@
 
 #include "app/command_line.h"
 #include "app/region_files.h"
+#include "platform/files.h"
 #include "tests/support/temp_dir.h"
 
 namespace karst {
@@ -192,9 +193,11 @@ TEST(WindowScaleReducedLineTest, SaysWhatWasAskedWhatFitsAndWhatIsTaken) {
 TEST(NoRegionFilesLineTest, NamesTheFolderAndWhyItCouldNotBeRead) {
   const testing::TempDir dir;
   const std::string folder = dir.path().string() + "/";
-  EXPECT_EQ(NoRegionFilesLine(folder), "karst-viewer: no region files (RGN*.GFF) in " + folder + "\n");
-  EXPECT_EQ(NoRegionFilesLine(folder + "missing/"),
-            "karst-viewer: no region files (RGN*.GFF) in " + folder + "missing/: No such file or directory\n");
+  // Printed with the system's own separator throughout.
+  const std::string shown = dir.path().string() + platform::kPathSeparator;
+  EXPECT_EQ(NoRegionFilesLine(folder), "karst-viewer: no region files (RGN*.GFF) in " + shown + "\n");
+  EXPECT_EQ(NoRegionFilesLine(folder + "missing/"), "karst-viewer: no region files (RGN*.GFF) in " + shown + "missing" +
+                                                        platform::kPathSeparator + ": No such file or directory\n");
 }
 
 TEST(EntryNamedTest, TheWholeFileNameAfterTheSeparatorElseTheFirst) {
