@@ -3,11 +3,11 @@
 #   e2e-wine.sh WINDOWS_BIN LINUX_BIN
 # WINDOWS_BIN holds the .exe files, LINUX_BIN the Linux karst-render and karst-sampleworld.
 # karst-render.exe all writes pictures byte for byte the same as the Linux karst-render all.
-# karst-viewer.exe, beside the sample world and its font, in a 640 x 480 Xvfb screen without a
-# window manager: the screen is the first region at (0, 0) pixel for pixel as the Linux
-# karst-render --view 0,0 draws it; Space shows the second; Escape ends it with exit code 0; a
-# second region that cannot be shown brings up the "Error!" box as a window, and Return on it
-# ends the program with exit code 0.
+# karst-viewer.exe, copied alone beside the sample world (no font file: it carries its own), in a
+# 640 x 480 Xvfb screen without a window manager: the screen is the first region at (0, 0), name
+# included, pixel for pixel as the Linux karst-render --view 0,0 draws it; Space shows the
+# second; Escape ends it with exit code 0; a second region that cannot be shown brings up the
+# "Error!" box as a window, and Return on it ends the program with exit code 0.
 set -euo pipefail
 
 if [ $# -ne 2 ]; then
@@ -30,7 +30,6 @@ viewer_runner=("$wine_run")
 source "$scripts/viewer-session.sh"
 
 cp "$windows_bin/karst-viewer.exe" "$world/"
-cp /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf "$world/"
 "$linux_bin/karst-sampleworld" "$world" >/dev/null
 
 # Relative paths: the Windows program sees them as they are, below Wine's drive for /.
@@ -57,7 +56,7 @@ expect_exit_after Escape
 step "karst-viewer.exe, a message box"
 broken=$work/broken
 mkdir -p "$broken"
-cp "$world/karst-viewer.exe" "$world/DejaVuSans.ttf" "$world/RGN01.GFF" "$world/OBJEX.GFF" "$broken/"
+cp "$world/karst-viewer.exe" "$world/RGN01.GFF" "$world/OBJEX.GFF" "$broken/"
 printf 'no container' >"$broken/RGN02.GFF"
 start_viewer "$broken" || fail "the viewer did not start beside a broken second region"
 xdotool key space
@@ -65,4 +64,5 @@ expect_error_box
 xdotool windowfocus --sync "$box"
 expect_exit_after Return
 stop_xvfb
+
 echo "PASS"
