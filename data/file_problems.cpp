@@ -1,7 +1,9 @@
 #include "data/file_problems.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <string>
 #include <system_error>
 #include <vector>
 
