@@ -12,6 +12,8 @@ namespace karst {
 namespace {
 
 constexpr char kProgramName[] = "karst-viewer";
+// Names a file the command line may name as a region to start at.
+constexpr std::string_view kGffFilePattern = "*.GFF";
 constexpr int kPictureWidth = 640;
 constexpr int kPictureHeight = 480;
 
@@ -34,6 +36,9 @@ std::string WithSeparator(std::string folder) {
   }
   return folder;
 }
+
+// A path as the viewer's lines print it: on Windows with one kind of separator.
+std::string Shown(const std::string& path) { return platform::PathText(platform::NativePath(path)); }
 
 ParsedCommandLine UsageError(std::string error) {
   ParsedCommandLine parsed;
@@ -115,8 +120,8 @@ std::string ViewerHelp() {
          "Options:\n"
          "  --window        show the viewer in a normal window of 640N x 480N pixels that can\n"
          "                  be moved, resized and closed, instead of the whole screen\n"
-         "  --scale N       the window's scale N, 1 to 8 (default: the largest that fits the\n"
-         "                  desktop); needs --window\n"
+         "  --scale N       the window's scale N, 1 to 8 (default, and at most: the largest that\n"
+         "                  fits the desktop); needs --window\n"
          "  --sample-world  without GAMEDIR or REGIONFILE, show the sample world installed with\n"
          "                  the viewer (PREFIX/share/karst-viewer/sample-world)\n"
          "  -h, --help      print this help and exit\n"
@@ -133,8 +138,10 @@ std::string ViewerHelp() {
          "The viewer only reads: it never writes, moves, renames or deletes a file, in the game\n"
          "folder or anywhere else, and keeps no settings. A folder without region files, or one\n"
          "that cannot be read, is named on standard error with the message \"Unable to find\n"
-         "region files!\". The exit status is 0 whenever the viewer ran, 2 for a bad command\n"
-         "line.\n"
+         "region files!\"; so is a REGIONFILE that is not there, in any case. An object library\n"
+         "or region that cannot be used is named on standard error with the reason, in the\n"
+         "words of \"karst-gff check\", besides its message. The exit status is 0 whenever the\n"
+         "viewer ran, 2 for a bad command line.\n"
          "\n"
          "Examples:\n"
          "  karst-viewer ~/game                  the first region of ~/game, full screen\n"
@@ -154,18 +161,36 @@ int WindowScaleFor(int width, int height) {
   return kSmallestWindowScale;
 }
 
+std::string WindowScaleReducedLine(int asked, int taken, int width, int height) {
+  const auto size = [](int w, int h) { return std::to_string(w) + " x " + std::to_string(h); };
+  return std::string(kProgramName) + ": --scale " + std::to_string(asked) + ": a " +
+         size(kPictureWidth * asked, kPictureHeight * asked) + " window does not fit the screen (" +
+         size(width, height) + " free): scale " + std::to_string(taken) + " instead\n";
+}
+
 StartPoint StartPointFor(const std::string& path) {
   std::error_code error;
   const std::filesystem::file_status status = std::filesystem::status(platform::NativePath(path), error);
-  if (std::filesystem::is_directory(status) || !std::filesystem::exists(status)) {
+  if (std::filesystem::is_directory(status)) {
     return StartPoint{WithSeparator(path), {}};
   }
+  const bool exists = std::filesystem::exists(status);
   const std::string folder = DirectoryOf(path).value_or(std::string());
-  if (folder == path) {
-    // A bare file name: the file lies in the current folder.
-    return StartPoint{std::string(".") + platform::kPathSeparator, path};
+  // A bare file name lies in the current folder.
+  StartPoint point = folder == path ? StartPoint{std::string(".") + platform::kPathSeparator, path}
+                                    : StartPoint{folder, path.substr(folder.size())};
+  if (!platform::WildcardMatch(kGffFilePattern, point.firstRegion)) {
+    return exists ? point : StartPoint{WithSeparator(path), {}};
   }
-  return StartPoint{folder, path.substr(folder.size())};
+  // Found as the folder's region files are found, without regard to case, and named as the
+  // folder spells it, so the region list has it.
+  const std::string found = platform::LocateFile(point.folder, point.firstRegion);
+  if (found.empty()) {
+    point.missingFile = !exists;
+    return point;
+  }
+  point.firstRegion = found.substr(DirectoryOf(found).value_or(std::string()).size());
+  return point;
 }
 
 std::string SampleWorldFolder(const std::string& programFolder) {
@@ -176,13 +201,28 @@ std::string SampleWorldFolder(const std::string& programFolder) {
 }
 
 std::string NoRegionFilesLine(const std::string& folder) {
-  std::string line = std::string(kProgramName) + ": no region files (RGN*.GFF) in " + folder;
+  std::string line = std::string(kProgramName) + ": no region files (RGN*.GFF) in " + Shown(folder);
   std::error_code error;
   std::filesystem::directory_iterator listing(platform::NativePath(folder), error);
   if (error) {
     line += ": " + error.message();
   }
   return line + "\n";
+}
+
+std::string MissingFileLine(const std::string& path) {
+  return std::string(kProgramName) + ": " + Shown(path) + ": no such file (names matched without regard to case)\n";
+}
+
+std::string NoObjectLibraryLine(const std::string& folder) {
+  return std::string(kProgramName) + ": no object library (" + kObjectLibraryFileName + ") in " + Shown(folder) + "\n";
+}
+
+std::string FileProblemLine(const std::string& file, const std::string& problem) {
+  // The region list joins the folder and the name with a separator of its own; the line names the
+  // file as a user would.
+  const std::string name = platform::PathText(platform::NativePath(file).lexically_normal());
+  return std::string(kProgramName) + ": " + name + ": " + problem + "\n";
 }
 
 }  // namespace karst

@@ -59,17 +59,25 @@ std::string ViewerVersion();
 // 1 when none does.
 int WindowScaleFor(int width, int height);
 
+// The line on standard error for a --scale whose window does not fit the desktop's free area of
+// `width` x `height`, and the scale taken instead.
+std::string WindowScaleReducedLine(int asked, int taken, int width, int height);
+
 // Where the viewer looks for its data and which region it shows first.
 struct StartPoint {
   // The folder searched for region files and the object library, ending in a separator.
   std::string folder;
   // The file name of the region to show first; empty: the first of the list.
   std::string firstRegion;
+  // The path named a GFF file that is not there, in any case: nothing is shown.
+  bool missingFile = false;
 };
 
 // The start point for a path given on the command line: a folder is searched itself; any other
-// file that exists, its folder, starting at that file; a path that does not exist is searched
-// as a folder (and holds no region files).
+// file that exists, its folder, starting at that file. A file named like a GFF file (*.GFF) is
+// found in its folder without regard to case, as the folder's region files are, and the start
+// names it as the folder spells it; when there is none, in any case, it is a missing file. Any
+// other path that does not exist is searched as a folder (and holds no region files).
 StartPoint StartPointFor(const std::string& path);
 
 // The folder the sample world is installed in, for the program in `programFolder`:
@@ -79,5 +87,14 @@ std::string SampleWorldFolder(const std::string& programFolder);
 // The line on standard error for a folder, named on the command line, that held no region
 // files: which folder was searched and, where it could not be read, why.
 std::string NoRegionFilesLine(const std::string& folder);
+
+// The line on standard error for a GFF file named on the command line that is not there.
+std::string MissingFileLine(const std::string& path);
+
+// The line on standard error for a folder, named on the command line, without an object library.
+std::string NoObjectLibraryLine(const std::string& folder);
+
+// The line on standard error for a file the viewer cannot use: "karst-viewer: FILE: problem".
+std::string FileProblemLine(const std::string& file, const std::string& problem);
 
 }  // namespace karst

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <utility>
 
+#include "data/file_problems.h"
 #include "display/printed_notes.h"
 #include "platform/files.h"
 #include "platform/message_box.h"
@@ -66,11 +67,35 @@ bool DoIdleWork(MapViewerApp& app) {
   return worked;
 }
 
-// The largest window scale that fits the desktop's free area; 1 where it cannot be asked.
-int DesktopWindowScale() {
+// The window's scale: the one asked for, or the largest that fits the desktop's free area (1
+// where that cannot be asked). An asked scale whose window would not fit is reduced to that
+// largest, and standard error says so: a window larger than the screen would reach past its
+// edges, its title bar out of reach.
+int WindowScale(int asked) {
   int width = 0;
   int height = 0;
-  return platform::GetWorkArea(width, height) == 1 ? WindowScaleFor(width, height) : 1;
+  if (platform::GetWorkArea(width, height) != 1) {
+    return asked != 0 ? asked : 1;
+  }
+  const int fitting = WindowScaleFor(width, height);
+  if (asked == 0) {
+    return fitting;
+  }
+  if (asked <= fitting) {
+    return asked;
+  }
+  std::fputs(WindowScaleReducedLine(asked, fitting, width, height).c_str(), stderr);
+  return fitting;
+}
+
+// Why the region at `path` could not be shown, on standard error: what is wrong with the file,
+// or else that the display turned its palette or tiles away.
+void SayWhyRegionFailed(const std::string& path) {
+  std::string problem = RegionProblem(path);
+  if (problem.empty()) {
+    problem = "the display could not take its palette or tiles";
+  }
+  std::fputs(FileProblemLine(path, problem).c_str(), stderr);
 }
 
 // Backspace and Space: the neighbouring entry becomes current before its load is tried, so a
@@ -83,6 +108,9 @@ void StepTo(MapViewerApp& app, const RegionList::Node* entry) {
   if (app.display->LoadZone(entry->data->c_str())) {
     app.display->PresentFrame();
     return;
+  }
+  if (app.namedFolder) {
+    SayWhyRegionFailed(*entry->data);
   }
   platform::MessageBox(app.mainWindow, kZoneFailed, kZoneCaption, platform::MB_OK);
   platform::DestroyWindow(app.mainWindow);
@@ -128,9 +156,12 @@ bool StartViewer(platform::InstanceHandle instance, std::optional<std::string> w
     platform::MessageBox(nullptr, kNoWorkingPath, kStartUpCaption, platform::MB_OK);
     return false;
   }
-  app.regionList = FindRegionFiles(*app.workingPath, kRegionFilePattern);
+  app.regionList = start.missingFile.empty() ? FindRegionFiles(*app.workingPath, kRegionFilePattern)
+                                             : std::make_unique<RegionList>();
   if (app.regionList->empty()) {
-    if (start.namedFolder) {
+    if (!start.missingFile.empty()) {
+      std::fputs(MissingFileLine(start.missingFile).c_str(), stderr);
+    } else if (start.namedFolder) {
       std::fputs(NoRegionFilesLine(*app.workingPath).c_str(), stderr);
     }
     platform::MessageBox(nullptr, kNoRegionFiles, kStartUpCaption, platform::MB_OK);
@@ -141,9 +172,10 @@ bool StartViewer(platform::InstanceHandle instance, std::optional<std::string> w
   app.currentEntry = EntryNamed(*app.regionList, start.firstRegion);
 
   app.windowed = start.window;
+  app.namedFolder = start.namedFolder;
   int windowScale = 0;
   if (start.window) {
-    windowScale = start.windowScale != 0 ? start.windowScale : DesktopWindowScale();
+    windowScale = WindowScale(start.windowScale);
   }
   app.mainWindow = CreateMainWindow(kViewerTitle, instance, windowScale);
   if (app.mainWindow == nullptr) {
@@ -162,10 +194,23 @@ bool StartViewer(platform::InstanceHandle instance, std::optional<std::string> w
     // Found without regard to case, as on the game's own platform; when there is none, the
     // load fails on the name as it is spelt.
     std::string objectLibraryPath = platform::LocateFile(*app.workingPath, kObjectLibraryFileName);
-    if (objectLibraryPath.empty()) {
+    const bool libraryFound = !objectLibraryPath.empty();
+    if (!libraryFound) {
       objectLibraryPath = *app.workingPath + kObjectLibraryFileName;
     }
-    ready = app.display->LoadObjects(objectLibraryPath) == 1 && app.display->LoadZone(app.currentEntry->data->c_str());
+    if (app.display->LoadObjects(objectLibraryPath) != 1) {
+      ready = false;
+      if (start.namedFolder) {
+        const std::string line = libraryFound ? FileProblemLine(objectLibraryPath, LibraryProblem(objectLibraryPath))
+                                              : NoObjectLibraryLine(*app.workingPath);
+        std::fputs(line.c_str(), stderr);
+      }
+    } else if (!app.display->LoadZone(app.currentEntry->data->c_str())) {
+      ready = false;
+      if (start.namedFolder) {
+        SayWhyRegionFailed(*app.currentEntry->data);
+      }
+    }
   }
   if (ready) {
     app.display->PresentFrame();

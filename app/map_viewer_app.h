@@ -39,6 +39,9 @@ struct MapViewerApp {
   // is inside: since its last WM_MOUSEMOVE, no WM_MOUSELEAVE came.
   bool windowed = false;
   bool mouseInside = false;
+  // The folder was named on the command line: a region reached with Space or Backspace that
+  // cannot be shown is named on standard error, with the reason, before its message box.
+  bool namedFolder = false;
 };
 
 // How the shell starts beyond its working path, from the command line. The defaults are the
@@ -46,9 +49,13 @@ struct MapViewerApp {
 struct StartOptions {
   // The file name of the region shown first; empty, or none of the list: the list's first.
   std::string firstRegion;
-  // The folder was named on the command line: when it holds no region files, a line on
-  // standard error names it, besides the message box.
+  // The folder was named on the command line: when it holds no region files, or start-up
+  // fails on its object library or first region, a line on standard error names the folder or
+  // file and why, besides the message box.
   bool namedFolder = false;
+  // A GFF file named on the command line that is not there: the start ends with the message of
+  // a folder without region files, and a line on standard error names the file.
+  std::string missingFile;
   // A window of 640 windowScale x 480 windowScale instead of the whole screen; 0: the largest
   // scale that fits the desktop.
   bool window = false;

@@ -14,6 +14,9 @@ int ViewerMain(platform::InstanceHandle instance, const ViewerOptions& options) 
     workingPath = point.folder;
     start.firstRegion = point.firstRegion;
     start.namedFolder = true;
+    if (point.missingFile) {
+      start.missingFile = *options.path;
+    }
   } else {
     workingPath = FindWorkingPath();
     if (workingPath && options.sampleWorld) {

@@ -291,6 +291,11 @@ int Presenter::Create(SDL_Window* window, std::int32_t width, std::int32_t heigh
     if (made->texture_ == nullptr || SDL_SetTextureScaleMode(made->texture_.get(), SDL_ScaleModeNearest) != 0) {
       return 1;
     }
+    // SDL turns the mouse's window pixels into the picture's as each motion event is queued, from
+    // here on. A motion queued before, as when the window appeared under a resting pointer (on
+    // Windows), is in window pixels: taken for picture pixels it would rest at the picture's
+    // right or bottom edge and scroll the view away. The next motion gives the position.
+    SDL_FlushEvent(SDL_MOUSEMOTION);
     made->nextRefresh_ = SDL_GetPerformanceCounter() + SDL_GetPerformanceFrequency() / kRefreshRate;
     made->windowId_ = SDL_GetWindowID(window);
     SDL_AddEventWatch(&Presenter::WatchWindowEvents, made.get());

@@ -47,11 +47,20 @@ int RowsAboveAndBelowBaseline(TTF_Font* font) {
   return above + below;
 }
 
+// The font's data for one opening, which SDL_ttf closes with the font; null when it cannot be
+// read.
+SDL_RWops* FontData(const FontSource& source) {
+  if (!source.bytes.empty()) {
+    return SDL_RWFromConstMem(source.bytes.data(), static_cast<int>(source.bytes.size()));
+  }
+  return SDL_RWFromFile(source.path.c_str(), "rb");
+}
+
 // The font at the largest pixel size whose glyphs fit `kTextRows` rows; null when none does or
-// the file cannot be opened.
-TTF_Font* OpenFittingFont(const std::string& path) {
+// the font cannot be read.
+TTF_Font* OpenFittingFont(const FontSource& source) {
   for (int size = kTextRows; size > 0; --size) {
-    TTF_Font* font = TTF_OpenFont(path.c_str(), size);
+    TTF_Font* font = TTF_OpenFontRW(FontData(source), 1, size);
     if (font == nullptr) {
       return nullptr;
     }
@@ -69,12 +78,12 @@ TTF_Font* OpenFittingFont(const std::string& path) {
 class SystemFont {
  public:
   SystemFont() {
-    const std::string path = FindSansSerifFont();
-    if (path.empty() || TTF_Init() != 0) {
+    const FontSource source = FindSansSerifFont();
+    if (source.empty() || TTF_Init() != 0) {
       return;
     }
     ttfStarted_ = true;
-    font_ = OpenFittingFont(path);
+    font_ = OpenFittingFont(source);
   }
   ~SystemFont() {
     if (font_ != nullptr) {

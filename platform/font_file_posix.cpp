@@ -31,11 +31,11 @@ std::string MatchSansSerif() {
 
 }  // namespace
 
-std::string FindSansSerifFont() {
-  std::string file = MatchSansSerif();
+FontSource FindSansSerifFont() {
+  FontSource font{MatchSansSerif(), {}};
   // Fontconfig keeps its configuration until told to let go; the one answer is all we need.
   FcFini();
-  return file;
+  return font;
 }
 
 }  // namespace karst::platform

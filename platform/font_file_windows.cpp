@@ -1,28 +1,25 @@
-#include <array>
-#include <string_view>
+#include <cstdint>
 
 #include "platform/font_file.h"
-#include "platform/text_encoding.h"
 
-#include "platform/windows_api.h"
+// DejaVu Sans, taken into the program whole by the assembler at build time (KARST_FONT_FILE names
+// the file): the program needs no font beside it, wherever it is copied.
+asm(".section .rdata,\"dr\"\n"
+    ".globl karst_sans_serif_font\n"
+    "karst_sans_serif_font:\n"
+    ".incbin \"" KARST_FONT_FILE
+    "\"\n"
+    ".globl karst_sans_serif_font_end\n"
+    "karst_sans_serif_font_end:\n"
+    ".text\n");
+
+extern "C" const std::uint8_t karst_sans_serif_font[];
+extern "C" const std::uint8_t karst_sans_serif_font_end[];
 
 namespace karst::platform {
 
-std::string FindSansSerifFont() {
-  constexpr std::wstring_view kFontFile = L"DejaVuSans.ttf";
-  // Wide and given to SDL as UTF-8, so the program's folder may have any name here.
-  std::array<wchar_t, 32768> buffer{};
-  const DWORD length = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-  if (length == 0 || length >= buffer.size()) {
-    return {};
-  }
-  std::wstring path(buffer.data(), length);
-  path.erase(path.find_last_of(L"\\/") + 1);
-  path += kFontFile;
-  if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
-    return {};
-  }
-  return BytesFromWide(path, CP_UTF8);
+FontSource FindSansSerifFont() {
+  return FontSource{{}, std::span<const std::uint8_t>(karst_sans_serif_font, karst_sans_serif_font_end)};
 }
 
 }  // namespace karst::platform

@@ -18,7 +18,8 @@ namespace karst::platform {
 // through here (std::filesystem on Windows would take the bytes as neither encoding).
 std::filesystem::path NativePath(std::string_view text);
 
-// The path string of a file-system path, NativePath's inverse.
+// The path string of a file-system path, NativePath's inverse; on Windows with the system's own
+// separator throughout.
 std::string PathText(const std::filesystem::path& path);
 
 // A console tool's start: returns the words of its command line, the program's name first

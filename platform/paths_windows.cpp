@@ -29,7 +29,11 @@ std::filesystem::path NativePath(std::string_view text) {
   return std::filesystem::path(WideFromBytes(text, pathCodePage.load()));
 }
 
-std::string PathText(const std::filesystem::path& path) { return BytesFromWide(path.native(), pathCodePage.load()); }
+// One kind of separator, the system's own, whichever the parts were joined or given with: a path
+// a message prints reads "site\maps\RGN04.png", not "site\maps/RGN04.png".
+std::string PathText(const std::filesystem::path& path) {
+  return BytesFromWide(std::filesystem::path(path).make_preferred().native(), pathCodePage.load());
+}
 
 std::vector<std::string> BeginConsoleTool(int argc, char** argv) {
   _setmode(_fileno(stdout), _O_BINARY);

@@ -5,9 +5,10 @@
 #   e2e-desktop.sh BUILD_DIR
 #
 # The installed files: the menu entry passes desktop-file-validate, the MIME type is accepted by
-# update-mime-database (glob *.gff in any case, magic "GFFI"), an icon at every size, a man
-# page and a shell completion for every program, the sample world. Then, in Xvfb screens,
-# every picture compared pixel for pixel with the installed karst-render's:
+# update-mime-database (glob *.gff in any case, magic "GFFI"), xdg-mime opens GFF files with the
+# viewer but not folders, an icon at every size (the town hall cut out), a man page and a shell
+# completion for every program, the sample world. Then, in Xvfb screens, every picture compared
+# pixel for pixel with the installed karst-render's:
 #   karst-viewer GAMEDIR             the folder's first region
 #   karst-viewer GAMEDIR/RGN03.GFF   that region, whose name has descenders: they show in the
 #                                    band's last rows; Backspace steps back to RGN02
@@ -51,6 +52,19 @@ for size in 16 22 24 32 48 64 128 256; do
   icon=$prefix/share/icons/hicolor/${size}x${size}/apps/karst-viewer.png
   [ "$(identify -format '%wx%h' "$icon")" = "${size}x${size}" ] || fail "no ${size}x${size} icon"
 done
+# The town hall alone: every pixel either the building's or wholly transparent, the corners
+# transparent, and the building at least half the icon's width and height.
+for size in 16 48; do
+  icon=$prefix/share/icons/hicolor/${size}x${size}/apps/karst-viewer.png
+  [ "$(convert "$icon" -alpha extract -format '%k' info:)" = 2 ] || fail "the ${size}x${size} icon is not cut out"
+  for corner in 0,0 $((size - 1)),0 0,$((size - 1)) $((size - 1)),$((size - 1)); do
+    [ "$(convert "$icon" -alpha extract -format "%[fx:p{$corner}]" info:)" = 0 ] ||
+      fail "the ${size}x${size} icon's corner $corner is not transparent"
+  done
+  read -r width height < <(convert "$icon" -alpha extract -trim -format '%w %h\n' info:)
+  [ $((2 * width)) -ge "$size" ] && [ $((2 * height)) -ge "$size" ] ||
+    fail "the building fills only $width x $height of the ${size}x${size} icon"
+done
 for file in RGN01.GFF RGN02.GFF RGN03.GFF RGN04.GFF OBJEX.GFF; do
   [ -f "$prefix/share/karst-viewer/sample-world/$file" ] || fail "no sample world file $file"
 done
@@ -73,6 +87,17 @@ XDG_DATA_HOME=$work update-mime-database "$work/mime" >"$work/mime.log" 2>&1 || 
 grep -qx '50:application/x-karst-gff:\*\.gff' "$work/mime/globs2" || fail "no case-insensitive *.gff glob"
 grep -q 'GFFI' "$work/mime/magic" || fail "no GFFI magic"
 echo "   *.gff in any case, magic GFFI"
+
+step "the handlers the entry claims"
+# A desktop that knows only the prefix's programs, so no other handler hides a claim of ours.
+update-desktop-database "$prefix/share/applications"
+query_default() {
+  env -u XDG_CURRENT_DESKTOP -u DESKTOP_SESSION XDG_DATA_HOME="$work/xdg-data" XDG_DATA_DIRS="$prefix/share" \
+    XDG_CONFIG_HOME="$work/xdg-config" XDG_CONFIG_DIRS="$work/xdg-config" xdg-mime query default "$1"
+}
+[ "$(query_default application/x-karst-gff)" = karst-viewer.desktop ] || fail "the entry does not open GFF files"
+[ "$(query_default inode/directory)" != karst-viewer.desktop ] || fail "the entry claims every folder"
+echo "   GFF files open with the viewer; folders do not"
 
 step "a game folder of our own"
 "$prefix/bin/karst-sampleworld" "$game"

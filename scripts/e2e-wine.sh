@@ -3,11 +3,15 @@
 #   e2e-wine.sh WINDOWS_BIN LINUX_BIN
 # WINDOWS_BIN holds the .exe files, LINUX_BIN the Linux karst-render and karst-sampleworld.
 # karst-render.exe all writes pictures byte for byte the same as the Linux karst-render all.
-# karst-viewer.exe, beside the sample world and its font, in a 640 x 480 Xvfb screen without a
-# window manager: the screen is the first region at (0, 0) pixel for pixel as the Linux
-# karst-render --view 0,0 draws it; Space shows the second; Escape ends it with exit code 0; a
-# second region that cannot be shown brings up the "Error!" box as a window, and Return on it
-# ends the program with exit code 0.
+# karst-viewer.exe, copied alone beside the sample world (no font file: it carries its own), in a
+# 640 x 480 Xvfb screen without a window manager: the screen is the first region at (0, 0), name
+# included, pixel for pixel as the Linux karst-render --view 0,0 draws it; Space shows the
+# second; Escape ends it with exit code 0; a second region that cannot be shown brings up the
+# "Error!" box as a window, and Return on it ends the program with exit code 0. On a 1280 x 1024
+# screen, the pointer resting at its centre before the start and moved by one pixel once the
+# window is there, the view stays at (0, 0) and the viewer's processes (the program and its
+# wineserver) use under 5 % of a core over 3 seconds; resting at the right edge, the view moves
+# at the display's pace.
 set -euo pipefail
 
 if [ $# -ne 2 ]; then
@@ -30,7 +34,6 @@ viewer_runner=("$wine_run")
 source "$scripts/viewer-session.sh"
 
 cp "$windows_bin/karst-viewer.exe" "$world/"
-cp /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf "$world/"
 "$linux_bin/karst-sampleworld" "$world" >/dev/null
 
 # Relative paths: the Windows program sees them as they are, below Wine's drive for /.
@@ -57,12 +60,61 @@ expect_exit_after Escape
 step "karst-viewer.exe, a message box"
 broken=$work/broken
 mkdir -p "$broken"
-cp "$world/karst-viewer.exe" "$world/DejaVuSans.ttf" "$world/RGN01.GFF" "$world/OBJEX.GFF" "$broken/"
+cp "$world/karst-viewer.exe" "$world/RGN01.GFF" "$world/OBJEX.GFF" "$broken/"
 printf 'no container' >"$broken/RGN02.GFF"
 start_viewer "$broken" || fail "the viewer did not start beside a broken second region"
 xdotool key space
 expect_error_box
 xdotool windowfocus --sync "$box"
 expect_exit_after Return
+stop_xvfb
+
+step "karst-viewer.exe, 1280 x 1024, the pointer resting at the centre from the start"
+"$wine_run" --wait
+start_xvfb 1280x1024 || fail "no screen"
+picture_geometry
+xdotool mousemove $((screen_width / 2)) $((screen_height / 2))
+nudge_pointer=1 start_viewer "$world" || fail "the viewer did not start"
+expect_view centre RGN01.GFF 0,0
+# The viewer's processes: the program, and the wineserver that carries out its calls, which
+# works in a folder named after the prefix's device and inode. (Wine's own services, such as the
+# device host polling its buses, keep their pace whatever the program does.)
+prefix=$(cd "${WINEPREFIX:-$scripts/../build-windows/wine}" && pwd)
+server=server-$(stat -c '%D' "$prefix")-$(printf '%x' "$(stat -c '%i' "$prefix")")
+wine_ticks() {
+  local total=0 stat_line pid folder
+  for pid in $(ls /proc | grep -E '^[0-9]+$'); do
+    folder=$(readlink "/proc/$pid/cwd" 2>/dev/null) || continue
+    if [ "$pid" = "$viewer_pid" ] || [[ "$folder" == */"$server" ]]; then
+      stat_line=$(cat "/proc/$pid/stat" 2>/dev/null) || continue
+      total=$((total + $(awk '{ print $14 + $15 }' <<<"$stat_line")))
+    fi
+  done
+  echo "$total"
+}
+before=$(wine_ticks)
+sleep 3
+used=$(($(wine_ticks) - before))
+# 5 % of a core over 3 seconds.
+limit=$(($(getconf CLK_TCK) * 3 * 5 / 100))
+[ "$used" -lt "$limit" ] || fail "the viewer's processes used $used clock ticks in 3 s at rest (less than $limit wanted)"
+expect_view still RGN01.GFF 0,0
+echo "   $used clock ticks in 3 s at rest"
+# The right edge: 10 pixels a presented frame, frames no faster than the display's 60 a second,
+# so a second there (and the time the pointer takes to come back) moves the view well below 900.
+xdotool mousemove $((screen_width - 1)) $((screen_height / 2))
+sleep 1
+xdotool mousemove $((screen_width / 2)) $((screen_height / 2))
+sleep 0.5
+screen_rgb "$shots/edge.rgb" || fail "the screen beside the picture is not black"
+moved=
+for x in $(seq 0 10 1400); do
+  expected_rgb RGN01.GFF "$x,0" "$shots/edge.expected.rgb"
+  cmp -s "$shots/edge.rgb" "$shots/edge.expected.rgb" && { moved=$x; break; }
+done
+[ -n "$moved" ] || fail "after a second at the right edge the view is at no X of row 0"
+[ "$moved" -gt 0 ] && [ "$moved" -le 900 ] || fail "a second at the right edge moved the view by $moved pixels"
+echo "   a second at the right edge moved the view by $moved pixels"
+expect_exit_after Escape
 stop_xvfb
 echo "PASS"

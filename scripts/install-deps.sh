@@ -12,8 +12,9 @@ packages=(
   # end-to-end test shows the viewer's boxes and runs it with and without a window manager.
   xfonts-base matchbox-window-manager
   # The desktop files: man pages made from the programs' --help and --version, the entry checked
-  # with desktop-file-validate, the MIME type checked with update-mime-database.
-  help2man desktop-file-utils shared-mime-info
+  # with desktop-file-validate, the MIME type checked with update-mime-database, the handlers the
+  # entry claims asked of xdg-mime.
+  help2man desktop-file-utils shared-mime-info xdg-utils
   # The test that runs the README's examples.
   python3
   # The atlas's browser test: headless Chromium driven through Selenium, its screenshots read

@@ -6,7 +6,8 @@
 #   start_window_manager   a small window manager on that screen (matchbox)
 #   start_viewer DIR [ARG...]  runs DIR/karst-viewer (DIR/$viewer_program, through the command
 #                          in the array viewer_runner when the caller sets one) with the
-#                          arguments given; sets viewer_pid and viewer_window
+#                          arguments given; sets viewer_pid and viewer_window (nudge_pointer=1:
+#                          the pointer moves by one pixel only once the window is there)
 #   picture_geometry       where the 640 x 480 picture lies on the screen
 #   expect_view LABEL REGION X,Y   waits until the screen shows REGION of $world at that view,
 #                          as $render draws it (pictures kept in $shots)
@@ -90,10 +91,17 @@ start_viewer() {
   fi
   # A motion event in the middle of the screen first, so the viewer does not take the pointer
   # to rest at (0, 0) (two moves: a move to where the pointer already is makes no event); then
-  # the keyboard focus, which makes the viewer active.
-  local x=$((screen_width / 2)) y=$((screen_height / 2))
-  xdotool mousemove $((x - 20)) $((y - 20))
-  xdotool mousemove "$x" "$y"
+  # the keyboard focus, which makes the viewer active. With nudge_pointer=1 the pointer stays
+  # where the caller put it before the start, but for one pixel to the right.
+  if [ "${nudge_pointer:-0}" = 1 ]; then
+    local X Y SCREEN WINDOW
+    eval "$(xdotool getmouselocation --shell)"
+    xdotool mousemove $((X + 1)) "$Y"
+  else
+    local x=$((screen_width / 2)) y=$((screen_height / 2))
+    xdotool mousemove $((x - 20)) $((y - 20))
+    xdotool mousemove "$x" "$y"
+  fi
   xdotool windowfocus --sync "$viewer_window"
 }
 

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Packs the Windows release: build-windows/karst-<version>-windows-x64.zip holding one folder of
 # that name with the four programs, the sample world beside them (the viewer shows the world
-# beside itself when started without arguments), the font the viewer draws its text with, the
-# README and the licences of everything linked into the programs or shipped with them.
+# beside itself when started without arguments), the README and the licences of everything built
+# into the programs (the viewer carries the font it draws its text with) or shipped with them.
 #   windows-zip.sh BUILD_WINDOWS KARST_SAMPLEWORLD
 # BUILD_WINDOWS is the configured and built Windows tree (its bin/ holds the .exe files);
 # KARST_SAMPLEWORLD is a program that writes the sample world (the Linux build's).
@@ -23,7 +23,6 @@ if [ -z "$deps" ]; then
 fi
 sources=$deps/sources
 programs=(karst-viewer karst-render karst-gff karst-sampleworld)
-font=/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf
 
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 if [ -z "$version" ]; then
@@ -40,7 +39,6 @@ for program in "${programs[@]}"; do
 done
 "$sampleworld" "$stage" >/dev/null
 cp "$root/README.md" "$stage/"
-cp "$font" "$stage/DejaVuSans.ttf"
 
 # One folder per component: the upstream licence files and Debian's copyright file of the source
 # package the library was built from, or of the Debian package that provided it.

@@ -273,12 +273,92 @@ TEST_F(StartUpTest, OnlyANamedFolderWithoutRegionsIsNamedOnStandardError) {
   }
 }
 
-// --window: a framed, resizable window of 640N x 480N, the display not exclusive.
+// A run given a path names the file that kept the viewer from starting, and why, in the words of
+// `karst-gff check`; without a path it says nothing more. The boxes stay as they are.
+TEST_F(StartUpTest, ARunGivenAPathNamesTheFileThatFailedStartUpAndWhy) {
+  const std::string cannotStart =
+      ": the viewer cannot start (\"Unable to initialize DirectDraw and load object data!\")\n";
+  struct Case {
+    const char* label;
+    std::string file;  // written over, or removed when `bytes` is empty and the file is the library
+    std::vector<std::uint8_t> bytes;
+    const char* failingCall;  // armed before the start; empty: none
+    std::string line;         // after "karst-viewer: ", the folder standing for DIR/
+  };
+  const std::vector<Case> cases = {
+      {"no library", "OBJEX.GFF", {}, "", "no object library (OBJEX.GFF) in DIR/\n"},
+      {"library no container", "OBJEX.GFF", Text("no container"), "",
+       "DIR/OBJEX.GFF: not a GFF container (no \"GFFI\" header, or too short)" + cannotStart},
+      {"library without bitmaps", "OBJEX.GFF", authoring::WriteContainer({Type(kTagOjff, {{1, Text("x")}})}), "",
+       "DIR/OBJEX.GFF: no BMP frame set" + cannotStart},
+      {"region without palette", "RGN01.GFF",
+       authoring::WriteContainer(
+           {Type(kTagTile, {{1, PlainTile(1)}}), Type(kTagMap, {{1, std::vector<std::uint8_t>(kMapBytes)}})}),
+       "", "DIR/RGN01.GFF: no PAL chunk: the region would not load\n"},
+      {"region with a short map", "RGN01.GFF",
+       authoring::WriteContainer({Type(kTagPal, {{1, std::vector<std::uint8_t>(kPaletteBytes)}}),
+                                  Type(kTagTile, {{1, PlainTile(1)}}),
+                                  Type(kTagMap, {{4, std::vector<std::uint8_t>(100)}})}),
+       "", "DIR/RGN01.GFF: MAP 4: 100 bytes, under the 12288 of a 128 x 96 map: the region would not load\n"},
+      {"display refuses the palette",
+       "",
+       {},
+       "CreatePalette",
+       "DIR/RGN01.GFF: the display could not take its palette or tiles\n"},
+  };
+  for (const Case& c : cases) {
+    for (const bool named : {false, true}) {
+      SCOPED_TRACE(std::string(c.label) + (named ? ", named" : ""));
+      Reset();
+      TestWorld world;
+      if (c.file == "OBJEX.GFF" && c.bytes.empty()) {
+        world.Remove(c.file);
+      } else if (!c.file.empty()) {
+        world.Write(c.file, c.bytes);
+      }
+      if (*c.failingCall != '\0') {
+        platform::FailCall(c.failingCall);
+      }
+      StartOptions start;
+      start.namedFolder = named;
+      ::testing::internal::CaptureStderr();
+      EXPECT_EQ(RunViewer(platform::GetModuleHandle(nullptr), world.path(), start), 0);
+      const std::string errors = ::testing::internal::GetCapturedStderr();
+      std::string line = "karst-viewer: " + c.line;
+      line.replace(line.find("DIR/"), 4, world.path());
+      EXPECT_EQ(errors, named ? line : "");
+      ExpectStartUpFailure(app(), CapturedMessageBoxes());
+    }
+  }
+}
+
+TEST_F(StartUpTest, ARunGivenAPathNamesARegionReachedWithSpaceThatCannotBeShown) {
+  TestWorld world;
+  world.Write("RGN02.GFF", Text("GFF? no, just text"));
+  StartOptions start;
+  start.namedFolder = true;
+  ASSERT_TRUE(StartViewer(platform::GetModuleHandle(nullptr), world.path(), start));
+  ::testing::internal::CaptureStderr();
+  Press(SDLK_SPACE);
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+            "karst-viewer: " + world.path() +
+                "RGN02.GFF: not a GFF container (no \"GFFI\" header, or too short): the region would not load\n");
+  ASSERT_EQ(CapturedMessageBoxes().size(), 1u);
+  EXPECT_EQ(CapturedMessageBoxes()[0].text, "Error loading zone!");
+  EXPECT_EQ(RunMessageLoop(), 0);
+}
+
+// --window: a framed, resizable window of 640N x 480N, the display not exclusive. N is given: the
+// largest the desktop holds, as a larger one is reduced to it.
 TEST_F(StartUpTest, AWindowHasAFrameTheScaledSizeAndNoFullScreen) {
+  int desktopWidth = 0;
+  int desktopHeight = 0;
+  ASSERT_EQ(platform::GetWorkArea(desktopWidth, desktopHeight), 1);
+  const int scale = WindowScaleFor(desktopWidth, desktopHeight);
   TestWorld world;
   StartOptions start;
   start.window = true;
-  start.windowScale = 2;
+  start.windowScale = scale;
   ASSERT_TRUE(StartViewer(platform::GetModuleHandle(nullptr), world.path(), start));
   EXPECT_EQ(app().display->nonExclusive, 1u);
   EXPECT_EQ(app().display->screenWidth, 640);
@@ -292,7 +372,7 @@ TEST_F(StartUpTest, AWindowHasAFrameTheScaledSizeAndNoFullScreen) {
   int width = 0;
   int height = 0;
   SDL_GetWindowSize(native, &width, &height);
-  EXPECT_EQ(std::make_pair(width, height), std::make_pair(1280, 960));
+  EXPECT_EQ(std::make_pair(width, height), std::make_pair(640 * scale, 480 * scale));
   // The mouse is reported in the picture's pixels, clamped into it.
   platform::testing::PushMouse(app().mainWindow, 5000, 5000);
   DispatchWaiting();
@@ -301,6 +381,32 @@ TEST_F(StartUpTest, AWindowHasAFrameTheScaledSizeAndNoFullScreen) {
   platform::testing::PushWindowEvent(app().mainWindow, SDL_WINDOWEVENT_CLOSE);
   EXPECT_EQ(RunMessageLoop(), 0);
   ExpectReleased(app());
+}
+
+// A scale whose window does not fit the desktop is reduced to the largest that does, and said.
+TEST_F(StartUpTest, AWindowScaleThatDoesNotFitTheDesktopIsReduced) {
+  int desktopWidth = 0;
+  int desktopHeight = 0;
+  ASSERT_EQ(platform::GetWorkArea(desktopWidth, desktopHeight), 1);
+  const int fitting = WindowScaleFor(desktopWidth, desktopHeight);
+  ASSERT_LT(fitting, kLargestWindowScale) << "the desktop takes every scale";
+  for (const int asked : {fitting, fitting + 1, kLargestWindowScale}) {
+    SCOPED_TRACE(asked);
+    Reset();
+    TestWorld world;
+    StartOptions start;
+    start.window = true;
+    start.windowScale = asked;
+    ::testing::internal::CaptureStderr();
+    ASSERT_TRUE(StartViewer(platform::GetModuleHandle(nullptr), world.path(), start));
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              asked == fitting ? "" : WindowScaleReducedLine(asked, fitting, desktopWidth, desktopHeight));
+    int width = 0;
+    int height = 0;
+    SDL_GetWindowSize(platform::NativeWindow(app().mainWindow), &width, &height);
+    EXPECT_EQ(std::make_pair(width, height), std::make_pair(640 * fitting, 480 * fitting));
+    EXPECT_EQ(QuitWithEscape(), 0);
+  }
 }
 
 TEST_F(StartUpTest, AWindowWithoutAScaleTakesTheLargestThatFitsTheDesktop) {

@@ -12,6 +12,7 @@
 
 #include "app/command_line.h"
 #include "app/region_files.h"
+#include "platform/files.h"
 #include "tests/support/temp_dir.h"
 
 namespace karst {
@@ -142,19 +143,28 @@ TEST(StartPointTest, AFolderItselfAFileItsFolderAndNameAMissingPathAsAFolder) {
   const testing::TempDir dir;
   const std::string folder = dir.path().string();
   dir.Write("RGN03.GFF", std::vector<std::uint8_t>{1});
+  dir.Write("rgn04.gff", std::vector<std::uint8_t>{1});
   struct Case {
     std::string path;
     std::string folder;
     std::string firstRegion;
+    bool missingFile = false;
   };
   for (const Case& c : std::vector<Case>{{folder, folder + "/", ""},
                                          {folder + "/", folder + "/", ""},
                                          {folder + "/RGN03.GFF", folder + "/", "RGN03.GFF"},
                                          {folder + "/missing", folder + "/missing/", ""},
-                                         {folder + "/RGN03.GFF/", folder + "/RGN03.GFF/", ""}}) {
+                                         {folder + "/RGN03.GFF/", folder + "/RGN03.GFF/", ""},
+                                         // Named in another case: as the folder spells it.
+                                         {folder + "/RGN04.GFF", folder + "/", "rgn04.gff"},
+                                         {folder + "/Rgn03.gff", folder + "/", "RGN03.GFF"},
+                                         // Not there in any case: a missing file, not a folder.
+                                         {folder + "/RGN05.GFF", folder + "/", "RGN05.GFF", true},
+                                         {folder + "/nowhere/rgn01.gff", folder + "/nowhere/", "rgn01.gff", true}}) {
     const StartPoint point = StartPointFor(c.path);
     EXPECT_EQ(point.folder, c.folder) << c.path;
     EXPECT_EQ(point.firstRegion, c.firstRegion) << c.path;
+    EXPECT_EQ(point.missingFile, c.missingFile) << c.path;
   }
 }
 
@@ -175,12 +185,19 @@ TEST(SampleWorldTest, ItLiesUnderShareBesideBin) {
   EXPECT_EQ(SampleWorldFolder("/"), "/share/karst-viewer/sample-world/");
 }
 
+TEST(WindowScaleReducedLineTest, SaysWhatWasAskedWhatFitsAndWhatIsTaken) {
+  EXPECT_EQ(WindowScaleReducedLine(2, 1, 640, 480),
+            "karst-viewer: --scale 2: a 1280 x 960 window does not fit the screen (640 x 480 free): scale 1 instead\n");
+}
+
 TEST(NoRegionFilesLineTest, NamesTheFolderAndWhyItCouldNotBeRead) {
   const testing::TempDir dir;
   const std::string folder = dir.path().string() + "/";
-  EXPECT_EQ(NoRegionFilesLine(folder), "karst-viewer: no region files (RGN*.GFF) in " + folder + "\n");
-  EXPECT_EQ(NoRegionFilesLine(folder + "missing/"),
-            "karst-viewer: no region files (RGN*.GFF) in " + folder + "missing/: No such file or directory\n");
+  // Printed with the system's own separator throughout.
+  const std::string shown = dir.path().string() + platform::kPathSeparator;
+  EXPECT_EQ(NoRegionFilesLine(folder), "karst-viewer: no region files (RGN*.GFF) in " + shown + "\n");
+  EXPECT_EQ(NoRegionFilesLine(folder + "missing/"), "karst-viewer: no region files (RGN*.GFF) in " + shown + "missing" +
+                                                        platform::kPathSeparator + ": No such file or directory\n");
 }
 
 TEST(EntryNamedTest, TheWholeFileNameAfterTheSeparatorElseTheFirst) {

@@ -79,8 +79,11 @@ TEST_P(ViewerCommandLine, ExitCodeAndTexts) {
   const testing::TempDir dir;
   std::vector<std::string> arguments{
       "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", "-u", "SDL_VIDEODRIVER", karst::testing::BuiltProgram("karst-viewer")};
-  for (const std::string& argument : GetParam().arguments) {
-    arguments.push_back(argument == "MISSING" ? (dir.path() / "missing").string() : argument);
+  for (std::string argument : GetParam().arguments) {
+    if (argument.starts_with("MISSING")) {
+      argument.replace(0, 7, (dir.path() / "missing").string());
+    }
+    arguments.push_back(argument);
   }
   const testing::ProgramResult result = testing::RunProgram("/usr/bin/env", arguments);
   EXPECT_EQ(result.exitCode, GetParam().exitCode);
@@ -124,6 +127,13 @@ INSTANTIATE_TEST_SUITE_P(
                                   0,
                                   "",
                                   "karst-viewer: no region files (RGN*.GFF) in MISSING/: No such file or directory\n"
+                                  "Error: Unable to find region files!\n"},
+                      CommandCase{"missing region file",
+                                  {"MISSING/RGN04.GFF"},
+                                  0,
+                                  "",
+                                  "karst-viewer: MISSING/RGN04.GFF: no such file (names matched without regard to "
+                                  "case)\n"
                                   "Error: Unable to find region files!\n"}));
 
 }  // namespace

@@ -98,6 +98,8 @@ def main():
         world, site = work / "world", work / "site"
         run(sample_world, str(world))
         run(karst_render, "atlas", str(world), "-o", str(site), "-j", "2")
+        ground_site = work / "ground-site"
+        run(karst_render, "atlas", str(world), "-o", str(ground_site), "--no-objects", "-j", "2")
         for scale in (1, 4):
             run(karst_render, "region", str(world / "RGN01.GFF"), "--scale", str(scale), "-o",
                 str(work / f"RGN01-{scale}.png"))
@@ -170,6 +172,23 @@ def main():
             wait_for("the entity found", lambda: driver.find_element(By.ID, "popup").is_displayed())
             check(driver.execute_script("return location.hash") == f"#RGN01/{row['x']}/{row['y']}/1",
                   "the entity found is not at the view's centre")
+
+            # What is not there is said: a search without matches, a region the atlas lacks.
+            open_view(driver, site, "")
+            check(driver.find_elements(By.ID, "unfinished") == [], "a finished site says it is unfinished")
+            search = driver.find_element(By.ID, "search")
+            search.clear()
+            search.send_keys("no such place")
+            check(driver.find_element(By.ID, "found").text == "No match.", "a search without matches says nothing")
+            open_view(driver, site, "RGN99/1/1/0")
+            wait_for("the missing region named", lambda: driver.find_element(By.ID, "found").text ==
+                     "This atlas has no region RGN99.")
+            # The Objects layer is there to turn off only where the maps have objects.
+            for shown_site, shown in ((site, True), (ground_site, False)):
+                open_view(driver, shown_site, "RGN01")
+                wait_for("the map", lambda: driver.find_element(By.ID, "map").is_displayed())
+                check(driver.find_element(By.ID, "layerObjects").is_displayed() == shown,
+                      f"the Objects layer's box is {'hidden' if shown else 'shown'} in {shown_site.name}")
 
             errors = [entry for entry in driver.get_log("browser") if entry["level"] == "SEVERE"]
             check(errors == [], f"the console shows errors: {errors}")

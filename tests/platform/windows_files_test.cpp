@@ -121,5 +121,11 @@ TEST_F(WindowsFiles, TheSearchFindsUtf8NamesInOrderWithoutRegardToCase) {
   EXPECT_EQ(LocateFile(folder_, "OBJEX.GFF"), folder_ + "\\objex.gff");
 }
 
+// A path that a message prints has one kind of separator, however its parts were joined.
+TEST(WindowsPathText, OneKindOfSeparator) {
+  EXPECT_EQ(PathText(NativePath("site") / NativePath("maps/RGN04.png")), "site\\maps\\RGN04.png");
+  EXPECT_EQ(PathText(NativePath("C:/Games/World\\RGN01.GFF")), "C:\\Games\\World\\RGN01.GFF");
+}
+
 }  // namespace
 }  // namespace karst::platform

@@ -4,6 +4,7 @@
 // commands with one output, and every output that cannot be written says why.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -120,6 +121,45 @@ TEST(OutputSafety, AnOutputThatIsAnInputOrHoldsAContainerIsRefusedAndNothingChan
     EXPECT_EQ(result.errorOutput, expected);
     EXPECT_EQ(result.output, "");
     EXPECT_TRUE(Snapshot(game) == before) << refused.arguments[0] << " -o " << refused.arguments.back();
+  }
+}
+
+TEST(OutputSafety, AnOutputNamedLikeAGameFileIsRefusedAndNothingIsWritten) {
+  const TempDir dir;
+  const fs::path game = dir.path();
+  karst::testing::WriteSampleWorld(game);
+  fs::rename(game / "OBJEX.GFF", game / "objex.gff");
+  const std::string region = (game / "RGN01.GFF").string();
+  const auto at = [&](const std::string& name) { return (game / name).string(); };
+  struct Case {
+    std::string program;
+    std::vector<std::string> arguments;  // the output last
+  };
+  const std::string render = KARST_RENDER_PATH;
+  const std::string gff = KARST_GFF_PATH;
+  const std::vector<Case> cases = {
+      {render, {"region", region, "-o", at("OBJEX.GFF")}},
+      {render, {"region", region, "--no-objects", "-o", at("rgn09.gff")}},
+      {render, {"region", region, "--no-objects", "-o", at("RGN.GFF")}},
+      {gff, {"palette", region, "--format", "gpl", "-o", at("Rgn05.Gff")}},
+      {gff, {"extract", region, "PAL", "3", "-o", at("Objex.Gff")}},
+      {render, {"all", game.string(), "-o", at("RGN07.GFF")}},
+      {render, {"frames", region, "-o", at("rgn08.gff/")}},
+      {render, {"atlas", game.string(), "-o", at("RGN06.GFF")}},
+  };
+  const std::map<std::string, std::string> before = Snapshot(game);
+  for (const Case& refused : cases) {
+    const ProgramResult result = RunProgram(refused.program, refused.arguments);
+    EXPECT_EQ(result.exitCode, 2) << refused.arguments.back();
+    EXPECT_EQ(result.errorOutput, fs::path(refused.program).filename().string() + ": " + refused.arguments.back() +
+                                      ": has a game file's name (RGN*.GFF or OBJEX.GFF, in any case): the viewer "
+                                      "and the tools would take it for one; nothing written\n");
+    EXPECT_TRUE(Snapshot(game) == before) << refused.arguments.back();
+  }
+  // Names the viewer and the tools pass by.
+  for (const std::string name : {"RGN01.GFF.bin", "XRGN01.GFF", "OBJEX.GFF.bak"}) {
+    const ProgramResult result = RunProgram(gff, {"extract", region, "PAL", "3", "-o", at(name)});
+    EXPECT_EQ(result.exitCode, 0) << name << ": " << result.errorOutput;
   }
 }
 
@@ -322,6 +362,33 @@ TEST(OutputSafety, OutputsThatCannotBeWrittenSayWhy) {
   }
   EXPECT_TRUE(fs::is_empty(locked));
   EXPECT_TRUE(fs::is_empty(folder));
+}
+
+// A folder that takes no file is one error before any work, not one for every picture.
+TEST(OutputSafety, AFolderThatTakesNoFileIsOneErrorBeforeAnyWork) {
+  if (!karst::testing::RunningAsRoot()) {
+    GTEST_SKIP() << "needs root, to run the tools as nobody in a folder nobody may not write";
+  }
+  const TempDir dir;
+  fs::permissions(dir.path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                  fs::perms::others_read | fs::perms::others_exec);
+  const fs::path game = dir.path() / "game";
+  karst::testing::WriteSampleWorld(game);
+  const fs::path locked = dir.path() / "locked";  // root's, 0755: nobody cannot write in it
+  fs::create_directories(locked);
+  for (const std::vector<std::string>& arguments :
+       {std::vector<std::string>{"frames", (game / "RGN01.GFF").string(), "-o", locked.string()},
+        std::vector<std::string>{"frames", (game / "OBJEX.GFF").string(), "--sheet", "-o", locked.string()},
+        std::vector<std::string>{"all", game.string(), "-o", locked.string()},
+        std::vector<std::string>{"atlas", game.string(), "-o", locked.string()}}) {
+    const ProgramResult result = karst::testing::RunProgramAsNobody(KARST_RENDER_PATH, arguments);
+    EXPECT_EQ(result.exitCode, 1) << arguments[0] << "\n" << result.errorOutput;
+    EXPECT_EQ(std::count(result.errorOutput.begin(), result.errorOutput.end(), '\n'), 1) << result.errorOutput;
+    EXPECT_NE(result.errorOutput.find("karst-render: " + locked.string() + "/"), std::string::npos);
+    EXPECT_NE(result.errorOutput.find(": Permission denied\n"), std::string::npos) << result.errorOutput;
+    EXPECT_EQ(result.output, "") << arguments[0];
+  }
+  EXPECT_TRUE(fs::is_empty(locked));
 }
 
 }  // namespace

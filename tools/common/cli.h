@@ -20,6 +20,10 @@ void AddVersionFlag(CLI::App& app);
 // command; otherwise the exit code: 0 after --help or --version, 2 after a usage error (printed with a hint).
 int ParseCommandLine(CLI::App& app, int argc, char** argv);
 
+// The check of an option that takes a chunk number, whole and from 0 to 4294967295 in digits:
+// anything else is refused with what a chunk number is.
+CLI::Validator ChunkNumber();
+
 // "tool: file: message" on standard error.
 void ReportError(std::string_view tool, std::string_view file, std::string_view message);
 

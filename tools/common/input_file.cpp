@@ -9,7 +9,6 @@
 #include "data/region.h"
 #include "data/zone.h"
 #include "gff/gff_file.h"
-#include "platform/file_safety.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 
@@ -40,19 +39,6 @@ std::string ObjectLibraryIn(const std::string& folder) {
 bool LooksLikeLibraryFile(const std::string& path) {
   GffFile file;
   return file.Open(path, LoadReport()) && LooksLikeObjectLibrary(file.directory());
-}
-
-std::string InputProblem(const std::string& path) {
-  std::error_code error;
-  const std::filesystem::file_status status = std::filesystem::status(platform::NativePath(path), error);
-  if (status.type() == std::filesystem::file_type::not_found) {
-    return std::make_error_code(std::errc::no_such_file_or_directory).message();
-  }
-  if (status.type() == std::filesystem::file_type::directory) {
-    return std::make_error_code(std::errc::is_a_directory).message();
-  }
-  // Opening says what the mode bits, access lists and mounts together allow.
-  return platform::ReadableFileProblem(path);
 }
 
 std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::string& path) {

@@ -1,4 +1,5 @@
-// Reading a tool's input file, and saying why it cannot be read.
+// Reading a tool's input file, and saying why it cannot be read (InputProblem, from
+// data/file_problems.h).
 #pragma once
 
 #include <cstdint>
@@ -7,15 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "data/file_problems.h"
 #include "data/object_library.h"
 #include "data/region.h"
 #include "gff/load_report.h"
 
 namespace karst::tools {
-
-// Why `path` cannot be read as a file, in the system's words ("No such file or directory", "Is a
-// directory", "Permission denied"); empty when it can be opened for reading.
-std::string InputProblem(const std::string& path);
 
 // True when the container at `path` reads as an object library rather than a region (its
 // directory has library records and no region ones); false when it cannot be opened. Whatever

@@ -1,8 +1,11 @@
 #include "tools/common/output_checks.h"
 
 #include <array>
+#include <filesystem>
 #include <fstream>
 
+#include "data/region.h"
+#include "platform/files.h"
 #include "platform/paths.h"
 #include "tools/common/output_file.h"
 
@@ -15,6 +18,17 @@ bool HoldsContainer(const std::string& path) {
   std::array<char, 4> head{};
   std::ifstream file(platform::NativePath(path), std::ios::binary);
   return file.read(head.data(), head.size()) && head == kContainerMagic;
+}
+
+// The last part of the path, a trailing separator aside, is a name the viewer and the tools look
+// for in a game folder.
+bool NamedLikeGameFile(const std::string& path) {
+  std::filesystem::path native = platform::NativePath(path);
+  if (!native.has_filename()) {
+    native = native.parent_path();
+  }
+  const std::string name = platform::PathText(native.filename());
+  return platform::WildcardMatch(kRegionFilePattern, name) || platform::WildcardMatch(kObjectLibraryFileName, name);
 }
 
 }  // namespace
@@ -55,6 +69,10 @@ std::string RefuseOutput(const std::string& output, const InputFiles& inputs) {
   if (kind == platform::FileKind::kRegular && HoldsContainer(output)) {
     return "holds a GFF container, which no tool writes over; nothing written";
   }
+  if (NamedLikeGameFile(output)) {
+    return "has a game file's name (RGN*.GFF or OBJEX.GFF, in any case): the viewer and the tools would take it "
+           "for one; nothing written";
+  }
   return {};
 }
 
@@ -64,6 +82,17 @@ std::string RefuseOutputFolder(const std::string& folder, const InputFiles& inpu
            "nothing written";
   }
   return RefuseOutput(folder, inputs);
+}
+
+std::string RefuseNonPngName(const std::string& output) {
+  if (output == kStandardOutputName) {
+    return {};
+  }
+  const std::string extension = platform::PathText(platform::NativePath(output).extension());
+  if (extension.empty() || platform::WildcardMatch(".png", extension)) {
+    return {};
+  }
+  return "ends in " + extension + ", but what is written is a PNG picture: name it .png; nothing written";
 }
 
 }  // namespace karst::tools

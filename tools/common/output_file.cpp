@@ -171,6 +171,14 @@ std::string WriteOutput(const std::string& target, std::span<const std::uint8_t>
   return output.Finish(bytes);
 }
 
+std::string FirstOutputProblem(const std::string& firstOutput) {
+  if (WrittenDirectly(platform::InspectPath(firstOutput).kind)) {
+    return {};
+  }
+  const OutputFile probe(firstOutput);
+  return probe.error();
+}
+
 void ReserveStandardOutputFor(const std::string& output) {
   if (output == kStandardOutputName) {
     platform::ClaimStandardOutput();

@@ -54,6 +54,12 @@ class OutputFile {
 // OutputFile(target) and Finish(bytes): empty on success, else the reason.
 std::string WriteOutput(const std::string& target, std::span<const std::uint8_t> bytes);
 
+// For a command that writes several files into one folder: why `firstOutput`, the first of them,
+// cannot be written, found before any work by making its temporary file and removing it again.
+// Empty when it can, and for a device, FIFO or socket, which is only opened to be written. A
+// folder that takes no file is then one error rather than one for every file.
+std::string FirstOutputProblem(const std::string& firstOutput);
+
 // For a command whose one output may be "-": from now on only that output reaches the standard
 // output; every message goes to standard error.
 void ReserveStandardOutputFor(const std::string& output);

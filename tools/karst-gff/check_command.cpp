@@ -176,9 +176,7 @@ void AddCheckCommand(CLI::App& app, int& exitCode) {
       "  karst-gff check ~/game/RGN03.GFF    one region, against ~/game/OBJEX.GFF\n"
       "  karst-gff check ~/game/OBJEX.GFF    the object library alone\n"
       "  karst-gff check ~/game --json       the findings as JSON");
-  command->add_option("path", options->path, "a game folder or one container")
-      ->required()
-      ->type_name("GAMEDIR|FILE.GFF");
+  command->add_option("GAMEDIR|FILE.GFF", options->path, "a game folder or one container")->required()->type_name("");
   command->add_flag("--json", options->json, "print JSON instead of text");
   command->callback([options, &exitCode] { exitCode = RunCheck(*options); });
 }

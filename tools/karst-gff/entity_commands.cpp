@@ -288,7 +288,7 @@ void AddEntitiesCommand(CLI::App& app, int& exitCode) {
       "    {\"entities\":[{\"bitmapId\":554,\"drawn\":true,\"flags\":128,\"height\":56,\"index\":0,\"left\":1303,\n"
       "      \"mirrored\":true,\"objectId\":158,\"top\":-42,\"width\":32,\"x\":1319,\"y\":12,\"z\":0}],\n"
       "     \"file\":\"RGN01.GFF\"}");
-  command->add_option("file", options->path, "the region file")->required()->type_name("RGN.GFF");
+  command->add_option("RGN.GFF", options->path, "the region file")->required()->type_name("");
   command
       ->add_option("--objects", options->objectsPath,
                    "the object library; without it, the OBJEX.GFF beside the region file")
@@ -319,11 +319,14 @@ void AddFindCommand(CLI::App& app, int& exitCode) {
       "  karst-gff find ~/game --name town\n"
       "  karst-gff find ~/game --name town --json\n"
       "    {\"matches\":[{\"file\":\"RGN04.GFF\",\"name\":\"Old Town\"}]}");
-  command->add_option("folder", options->folder, "the game folder")->required()->type_name("GAMEDIR");
+  command->add_option("GAMEDIR", options->folder, "the game folder")->required()->type_name("");
   CLI::Option_group* search = command->add_option_group("search", "what to look for, exactly one of");
-  search->add_option("--object", options->object, "entities placing object N (its OJFF chunk number)")->type_name("N");
+  search->add_option("--object", options->object, "entities placing object N (its OJFF chunk number)")
+      ->type_name("N")
+      ->check(ChunkNumber());
   search->add_option("--bitmap", options->bitmap, "entities whose object is drawn with bitmap N (a BMP chunk number)")
-      ->type_name("N");
+      ->type_name("N")
+      ->check(ChunkNumber());
   search->add_option("--name", options->name, "regions whose name holds TEXT, case ignored")->type_name("TEXT");
   search->require_option(1);
   command->add_flag("--json", options->json, "print JSON instead of text");

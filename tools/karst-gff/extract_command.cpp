@@ -1,5 +1,6 @@
 #include "tools/karst-gff/extract_command.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -11,6 +12,7 @@
 #include "gff/gff_file.h"
 #include "tools/common/cli.h"
 #include "tools/common/input_file.h"
+#include "tools/common/json_text.h"
 #include "tools/common/output_checks.h"
 #include "tools/common/output_file.h"
 #include "tools/karst-gff/chunk_label.h"
@@ -51,6 +53,25 @@ const ChunkEntry* FindChunk(const GffDirectory& directory, const Tag& tag, std::
   return nullptr;
 }
 
+// For a tag the file has no record of: " (tags are case-sensitive; the file's tags are PAL, TILE,
+// MAP)", each tag once, in directory order. Nothing when the file has the tag.
+std::string TagsOfFile(const GffDirectory& directory, const Tag& tag) {
+  std::vector<Tag> tags;
+  for (const ChunkType& record : directory) {
+    if (SameTag(record.tag, tag)) {
+      return {};
+    }
+    if (std::none_of(tags.begin(), tags.end(), [&](const Tag& seen) { return SameTag(seen, record.tag); })) {
+      tags.push_back(record.tag);
+    }
+  }
+  std::string list;
+  for (const Tag& seen : tags) {
+    list += (list.empty() ? "" : ", ") + EscapedText(TagName(seen));
+  }
+  return " (tags are case-sensitive; the file's tags are " + (list.empty() ? std::string("none") : list) + ")";
+}
+
 int RunExtract(const ExtractOptions& options) {
   const InputFiles inputs({options.path});
   if (const std::string refusal = RefuseOutput(options.output, inputs); !refusal.empty()) {
@@ -71,7 +92,7 @@ int RunExtract(const ExtractOptions& options) {
   const std::string label = ChunkLabel(tag, options.number);
   const ChunkEntry* entry = FindChunk(file.directory(), tag, options.number);
   if (entry == nullptr) {
-    ReportError(kTool, options.path, "no chunk " + label);
+    ReportError(kTool, options.path, "no chunk " + label + TagsOfFile(file.directory(), tag));
     return kExitFailure;
   }
   // A payload cut short by the end of the file is not the chunk: write nothing rather than a
@@ -114,14 +135,14 @@ void AddExtractCommand(CLI::App& app, int& exitCode) {
       "  karst-gff extract OBJEX.GFF BMP 552 -o bmp552.bin     a bitmap's frame set\n"
       "  karst-gff extract RGN01.GFF ETAB 5 -o entities.bin    the entity table\n"
       "  karst-gff extract RGN01.GFF MAP 7 -o - | xxd          to standard output");
-  command->add_option("file", options->path, "the container to read")->required()->type_name("FILE.GFF");
-  command->add_option("tag", options->tag, "the chunk type, e.g. TILE, BMP, OJFF")
+  command->add_option("FILE.GFF", options->path, "the container to read")->required()->type_name("");
+  command->add_option("TAG", options->tag, "the chunk type, e.g. TILE, BMP, OJFF")
       ->required()
-      ->type_name("TAG")
+      ->type_name("")
       ->check([](const std::string& text) {
         return text.empty() || text.size() > 4 ? std::string("a tag has 1 to 4 characters") : std::string();
       });
-  command->add_option("number", options->number, "the chunk number")->required()->type_name("NUMBER");
+  command->add_option("NUMBER", options->number, "the chunk number")->required()->type_name("")->check(ChunkNumber());
   command->add_option("-o,--output", options->output, "the file to write; - for standard output")
       ->required()
       ->type_name("OUT");

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <utility>
 
+#include "data/file_problems.h"
 #include "data/region.h"
 #include "data/zone.h"
 #include "gff/byte_reader.h"
@@ -23,10 +24,6 @@
 
 namespace karst::tools {
 namespace {
-
-constexpr std::string_view kRegionFails = "the region would not load";
-constexpr std::string_view kViewerCannotStart =
-    "the viewer cannot start (\"Unable to initialize DirectDraw and load object data!\")";
 
 std::string Plural(std::uint64_t count, std::string_view one, std::string_view many) {
   return std::to_string(count) + " " + std::string(count == 1 ? one : many);
@@ -158,32 +155,20 @@ void CheckDirectoryExtent(std::span<const std::uint8_t> bytes, const std::string
 // Why the viewer's region switch would turn the region away, by the switch's own rule, listed
 // palette, tiles, map.
 void AddRejections(const std::vector<LoadNote>& rejections, const std::string& path, std::vector<Finding>& findings) {
-  const auto reject = [&](FindingKind kind, const LoadNote& note, const std::string& message) {
-    const std::string where = note.chunk ? PlaceOf(note) : "";
-    findings.push_back({path, kind, ChunkOf(note), where, message + ": " + std::string(kRegionFails)});
-  };
   for (const NoteKind kind : {NoteKind::kPaletteRejected, NoteKind::kTilesRejected, NoteKind::kMapRejected}) {
     for (const LoadNote& note : rejections) {
       if (note.kind != kind) {
         continue;
       }
-      const bool palette = kind == NoteKind::kPaletteRejected;
+      FindingKind finding = note.chunk ? FindingKind::kShortMap : FindingKind::kNoMap;
       if (kind == NoteKind::kTilesRejected) {
-        if (note.value == 0) {
-          reject(FindingKind::kNoTiles, LoadNote{}, "no TILE chunk");
-        } else {
-          reject(FindingKind::kTooManyTiles, LoadNote{},
-                 std::to_string(note.value) + " tiles, more than the " + std::to_string(kMostTilesInStrip) +
-                     " a tile strip can hold");
-        }
-      } else if (!note.chunk) {
-        reject(palette ? FindingKind::kNoPalette : FindingKind::kNoMap, note, "no " + TagName(note.tag) + " chunk");
-      } else if (palette) {
-        reject(FindingKind::kShortPalette, note, Plural(note.value, "byte", "bytes") + ", under the 768 of a palette");
-      } else {
-        reject(FindingKind::kShortMap, note,
-               Plural(note.value, "byte", "bytes") + ", under the 12288 of a 128 x 96 map");
+        finding = note.value == 0 ? FindingKind::kNoTiles : FindingKind::kTooManyTiles;
+      } else if (kind == NoteKind::kPaletteRejected) {
+        finding = note.chunk ? FindingKind::kShortPalette : FindingKind::kNoPalette;
       }
+      const RejectionWords words = WordsFor(note);
+      findings.push_back(
+          {path, finding, words.chunk, words.chunk, words.problem + ": " + std::string(kRegionWouldNotLoad)});
     }
   }
 }
@@ -348,8 +333,8 @@ std::optional<std::uint64_t> OpenChecked(const std::string& path, std::string_vi
   std::vector<Finding> extent;
   CheckDirectoryExtent(*bytes, path, extent);
   if (!file.OpenBytes(std::move(*bytes), report)) {
-    findings.push_back({path, FindingKind::kNotContainer, "", "",
-                        "not a GFF container (no \"GFFI\" header, or too short): " + std::string(consequence)});
+    findings.push_back(
+        {path, FindingKind::kNotContainer, "", "", std::string(kNotContainer) + ": " + std::string(consequence)});
     return std::nullopt;
   }
   findings.insert(findings.end(), extent.begin(), extent.end());
@@ -468,7 +453,7 @@ RegionCheck CheckRegion(const std::string& path, const ObjectLibrary* library) {
   std::vector<LoadNote> notes;
   const LoadReport report = LoadReport::Into(notes).ForFile(path);
   GffFile file;
-  const std::optional<std::uint64_t> fileSize = OpenChecked(path, kRegionFails, report, file, result.findings);
+  const std::optional<std::uint64_t> fileSize = OpenChecked(path, kRegionWouldNotLoad, report, file, result.findings);
   if (!fileSize) {
     return result;
   }

@@ -104,7 +104,7 @@ void AddInfoCommand(CLI::App& app, int& exitCode) {
       "    {\"file\":\"OBJEX.GFF\",\"types\":[{\"count\":3,\"entries\":[{\"number\":9,\"offset\":120,\n"
       "     \"size\":300}],\"flags\":0,\"indexed\":false,\"tag\":\"TILE\",\"tagHex\":\"54494c45\"}]}\n"
       "  karst-gff info RGN*.GFF --json      an array, one object per file");
-  command->add_option("file", options->paths, "the containers to read")->required();
+  command->add_option("FILE.GFF", options->paths, "the containers to read")->required()->type_name("");
   command->add_flag("--json", options->json, "print JSON instead of text");
   command->callback([options, &exitCode] { exitCode = RunInfo(*options); });
 }

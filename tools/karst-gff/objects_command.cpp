@@ -195,7 +195,7 @@ void AddObjectsCommand(CLI::App& app, int& exitCode) {
       "    {\"file\":\"OBJEX.GFF\",\"objects\":[{\"bitmapId\":10,\"byte10\":0,\"byte11\":0,\"encoding\":\"NRML\",\n"
       "     \"frames\":1,\"height\":32,\"hotspotX\":12,\"hotspotY\":30,\"id\":1,\"valid\":true,\"width\":24,\n"
       "     \"word0\":0,\"word14\":0,\"word6\":0,\"word8\":0}]}");
-  command->add_option("file", options->path, "the object library to read")->required()->type_name("OBJEX.GFF");
+  command->add_option("OBJEX.GFF", options->path, "the object library to read")->required()->type_name("");
   command->add_flag("--json", options->json, "print JSON instead of text");
   command->callback([options, &exitCode] { exitCode = RunObjects(*options); });
 }

@@ -132,6 +132,11 @@ int RunPalette(const PaletteOptions& options) {
     ReportError(kTool, options.output, refusal);
     return kExitUsage;
   }
+  if (const std::string refusal = *format == PaletteFormat::kSwatch ? RefuseNonPngName(options.output) : "";
+      !refusal.empty()) {
+    ReportError(kTool, options.output, refusal);
+    return kExitUsage;
+  }
   ReserveStandardOutputFor(options.output);
   std::string error;
   const std::optional<RegionColours> colours = ReadRegionColours(options.path, error);
@@ -167,7 +172,7 @@ void AddPaletteCommand(CLI::App& app, int& exitCode) {
       "  karst-gff palette RGN01.GFF -o rgn01.gpl                    for GIMP, Krita, Inkscape\n"
       "  karst-gff palette RGN01.GFF -o rgn01.pal                    JASC palette\n"
       "  karst-gff palette RGN01.GFF -o - --format act | xxd | head  to standard output");
-  command->add_option("file", options->path, "the region file to read")->required()->type_name("RGN.GFF");
+  command->add_option("RGN.GFF", options->path, "the region file to read")->required()->type_name("");
   command->add_option("-o,--output", options->output, "the palette file to write; - for standard output")
       ->required()
       ->type_name("OUT");

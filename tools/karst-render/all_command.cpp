@@ -14,6 +14,7 @@
 #include "tools/common/cli.h"
 #include "tools/common/input_file.h"
 #include "tools/common/output_checks.h"
+#include "tools/common/output_file.h"
 #include "tools/common/unique_names.h"
 #include "tools/karst-render/region_jobs.h"
 #include "tools/karst-render/render_region.h"
@@ -112,6 +113,10 @@ int RunAll(const AllOptions& options) {
     ReportError(kTool, options.output, "cannot create the directory: " + error.message());
     return kExitFailure;
   }
+  if (const std::string problem = FirstOutputProblem(jobs.front().output); !problem.empty()) {
+    ReportError(kTool, jobs.front().output, problem);
+    return kExitFailure;
+  }
   const std::string objectsPath = options.noObjects ? std::string() : UsableLibrary(kTool, platform::PathText(folder));
 
   ResultBoard<JobResult> board(jobs.size());
@@ -177,17 +182,17 @@ void AddAllCommand(CLI::App& app, int& exitCode) {
       "  karst-render all ~/game -o pictures               every region with its objects\n"
       "  karst-render all ~/game -o ground --no-objects    the tiles only\n"
       "  karst-render all ~/game -o big --scale 2          4096 x 3072 pictures");
-  command->add_option("folder", options->folder, "the game folder")->required()->type_name("GAMEDIR");
+  command->add_option("GAMEDIR", options->folder, "the game folder")->required()->type_name("");
   command->add_option("-o,--output", options->output, "the directory to write into (created when missing)")
       ->required()
       ->type_name("DIR");
   command->add_flag("--no-objects", options->noObjects, "draw the tiles only");
-  command->add_option("--scale", options->scale, "enlarge every pixel to N x N (1 to 16)")
-      ->type_name("N")
-      ->check(CLI::Range(kMinScale, kMaxScale));
+  command->add_option("--scale", options->scale, "enlarge every pixel to N x N")
+      ->check(CLI::Range(kMinScale, kMaxScale))
+      ->option_text("N (1 to 16)");
   command->add_option("-j,--jobs", options->jobs, "regions drawn at once (default: one per core)")
-      ->type_name("N")
-      ->check(CLI::Range(1u, kMaxJobs));
+      ->check(CLI::Range(1u, kMaxJobs))
+      ->option_text("N (1 to 16)");
   command->callback([options, &exitCode] { exitCode = RunAll(*options); });
 }
 

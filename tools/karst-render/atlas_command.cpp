@@ -36,6 +36,7 @@ namespace {
 
 constexpr const char* kTool = "karst-render";
 constexpr const char* kIndexData = "data/index.js";
+constexpr std::string_view kIndexPage = "index.html";
 
 struct AtlasOptions {
   std::string folder;
@@ -70,6 +71,21 @@ struct JobResult {
 
 std::span<const std::uint8_t> BytesOf(const std::string& text) {
   return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
+}
+
+// The page as the run writes it before any region: with a notice, right after <body>, that the
+// site is not finished. The finished run writes the page without it, so a site whose run was cut
+// short says so.
+std::string UnfinishedPage(std::span<const std::uint8_t> page) {
+  std::string text(page.begin(), page.end());
+  constexpr std::string_view kBody = "<body>\n";
+  const std::size_t at = text.find(kBody);
+  if (at != std::string::npos) {
+    text.insert(at + kBody.size(),
+                "<p id=\"unfinished\">This atlas is unfinished: it is being made, or its making was cut short. "
+                "Run karst-render atlas again to finish it.</p>\n");
+  }
+  return text;
 }
 
 // Writes one file of the site and notes it as written. Empty on success, else the reason.
@@ -337,6 +353,17 @@ int RunAtlas(const AtlasOptions& options) {
     return kExitFailure;
   }
 
+  // The page before the regions, saying that the site is unfinished until the run is over.
+  std::vector<std::string> written;
+  for (const PageFile& page : AtlasPageFiles()) {
+    const std::string unfinished = page.name == kIndexPage ? UnfinishedPage(page.bytes) : std::string();
+    const std::span<const std::uint8_t> bytes = page.name == kIndexPage ? BytesOf(unfinished) : page.bytes;
+    if (const std::string pageError = WriteSiteFile(site, std::string(page.name), bytes, written); !pageError.empty()) {
+      ReportError(kTool, platform::PathText(site / platform::NativePath(page.name)), pageError);
+      return kExitFailure;
+    }
+  }
+
   ResultBoard<JobResult> board(jobs.size());
   std::atomic<std::size_t> next{0};
   std::vector<std::thread> workers;
@@ -348,7 +375,6 @@ int RunAtlas(const AtlasOptions& options) {
   Progress progress(platform::StandardErrorIsTerminal(), jobs.size());
   std::vector<JobResult> results;
   std::vector<std::string> failures;
-  std::vector<std::string> written;
   for (std::size_t index = 0; index < jobs.size(); ++index) {
     results.push_back(board.WaitFor(index));
     const JobResult& result = results.back();
@@ -376,10 +402,13 @@ int RunAtlas(const AtlasOptions& options) {
   }
   progress.Finish();
 
+  // The index data, then the page without its notice.
   const std::string indexScript = IndexScript(jobs, results, !objectsPath.empty());
   std::vector<std::pair<std::string, std::span<const std::uint8_t>>> pages{{kIndexData, BytesOf(indexScript)}};
   for (const PageFile& page : AtlasPageFiles()) {
-    pages.emplace_back(page.name, page.bytes);
+    if (page.name == kIndexPage) {
+      pages.emplace_back(page.name, page.bytes);
+    }
   }
   std::string siteError;
   std::string failedPath;
@@ -434,14 +463,14 @@ void AddAtlasCommand(CLI::App& app, int& exitCode) {
       "  karst-render atlas ~/game -o site                 open site/index.html in a browser\n"
       "  karst-render atlas ~/game -o site --no-objects    the tiles only\n"
       "  karst-render atlas ~/game -o site -j 2            two regions drawn at once");
-  command->add_option("folder", options->folder, "the game folder")->required()->type_name("GAMEDIR");
+  command->add_option("GAMEDIR", options->folder, "the game folder")->required()->type_name("");
   command->add_option("-o,--output", options->output, "the site's folder (created when missing)")
       ->required()
       ->type_name("SITE");
   command->add_flag("--no-objects", options->noObjects, "draw the tiles only");
   command->add_option("-j,--jobs", options->jobs, "regions drawn at once (default: one per core)")
-      ->type_name("N")
-      ->check(CLI::Range(1u, kMaxJobs));
+      ->check(CLI::Range(1u, kMaxJobs))
+      ->option_text("N (1 to 16)");
   command->callback([options, &exitCode] { exitCode = RunAtlas(*options); });
 }
 

@@ -18,6 +18,7 @@
 #include "gff/gff_file.h"
 #include "platform/paths.h"
 #include "tools/common/cli.h"
+#include "tools/common/directory_listing.h"
 #include "tools/common/input_file.h"
 #include "tools/common/json_text.h"
 #include "tools/common/output_checks.h"
@@ -261,6 +262,10 @@ int RunFrames(const FramesOptions& options) {
     ReportError(kTool, options.path, "not a GFF container (no \"GFFI\" header, or too short)");
     return kExitFailure;
   }
+  // As `karst-gff info` says it: what the end of the file hides from the directory.
+  for (const std::string& warning : DirectoryWarnings(file)) {
+    ReportError(kTool, options.path, "warning: " + warning);
+  }
   const InputFiles inputs({options.path, options.palettePath});
   if (const std::string refusal = RefuseOutputFolder(options.outputDirectory, inputs); !refusal.empty()) {
     ReportError(kTool, options.outputDirectory, refusal);
@@ -287,14 +292,24 @@ int RunFrames(const FramesOptions& options) {
     ReportError(kTool, options.outputDirectory, "cannot create the directory: " + error.message());
     return kExitFailure;
   }
+  if (!chunks.empty()) {
+    const std::string first = chunks.front().stem + (options.sheet ? ".png" : "-0.png");
+    const std::string firstOutput = platform::PathText(directory / platform::NativePath(first));
+    if (const std::string problem = FirstOutputProblem(firstOutput); !problem.empty()) {
+      ReportError(kTool, firstOutput, problem);
+      return kExitFailure;
+    }
+  }
 
   int written = 0;
+  int cutShort = 0;
   bool failed = false;
   std::vector<std::string> withoutSheet;
   for (const ChunkOutput& chunk : chunks) {
     const ChunkEntry& entry = *chunk.entry;
     if (std::uint64_t{entry.offset} + entry.size > bytes->size()) {
       ReportError(kTool, options.path, chunk.stem + ": payload lies beyond the end of the file");
+      ++cutShort;
       failed = true;
       continue;
     }
@@ -316,7 +331,12 @@ int RunFrames(const FramesOptions& options) {
     }
   }
   const char* unit = options.sheet ? (written == 1 ? " sheet" : " sheets") : (written == 1 ? " frame" : " frames");
-  std::cout << written << unit << " written to " << platform::PathText(directory) << "\n";
+  std::cout << written << unit << " written to " << platform::PathText(directory);
+  if (cutShort > 0) {
+    std::cout << "; " << cutShort << (cutShort == 1 ? " chunk" : " chunks")
+              << " not read, as the file ends before their payload does";
+  }
+  std::cout << "\n";
   if (!withoutSheet.empty()) {
     std::cout << "no sheet, as no frame has pixels:";
     for (const std::string& stem : withoutSheet) {
@@ -369,15 +389,15 @@ void AddFramesCommand(CLI::App& app, int& exitCode) {
       "  karst-render frames OBJEX.GFF -o objects                     every object bitmap\n"
       "  karst-render frames OBJEX.GFF --palette RGN01.GFF -o colour  in colour, see-through\n"
       "  karst-render frames OBJEX.GFF --palette RGN01.GFF --scale 2 --sheet -o sheets");
-  command->add_option("file", options->path, "the container to read")->required()->type_name("FILE.GFF");
+  command->add_option("FILE.GFF", options->path, "the container to read")->required()->type_name("");
   command->add_option("-o,--output", options->outputDirectory, "the directory to write into (created when missing)")
       ->required()
       ->type_name("DIR");
   command->add_option("--palette", options->palettePath, "the region whose colours the pictures get")
       ->type_name("RGN.GFF");
-  command->add_option("--scale", options->scale, "enlarge every pixel to N x N (1 to 16)")
-      ->type_name("N")
-      ->check(CLI::Range(kMinScale, kMaxScale));
+  command->add_option("--scale", options->scale, "enlarge every pixel to N x N")
+      ->check(CLI::Range(kMinScale, kMaxScale))
+      ->option_text("N (1 to 16)");
   command->add_flag("--sheet", options->sheet, "one picture and one JSON description per chunk");
   command->callback([options, &exitCode] { exitCode = RunFrames(*options); });
 }

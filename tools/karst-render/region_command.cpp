@@ -59,6 +59,10 @@ int RunRegion(const RegionOptions& options) {
     ReportError(kTool, options.output, refusal);
     return kExitUsage;
   }
+  if (const std::string refusal = RefuseNonPngName(options.output); !refusal.empty()) {
+    ReportError(kTool, options.output, refusal);
+    return kExitUsage;
+  }
   ReserveStandardOutputFor(options.output);
   const std::optional<ViewOrigin> view = options.view.empty() ? std::nullopt : ParseView(options.view);
   // One headless display draws both pictures through the viewer's own layers: a screen of the
@@ -126,22 +130,22 @@ void AddRegionCommand(CLI::App& app, int& exitCode) {
       "  karst-render region RGN01.GFF --view 0,0 --scale 2 -o big.png           1280 x 960\n"
       "  karst-render region RGN01.GFF --no-objects -o ground.png                 tiles only\n"
       "  karst-render region RGN01.GFF -o - | display                            to a pipe");
-  command->add_option("file", options->path, "the region file to draw")->required()->type_name("RGN.GFF");
+  command->add_option("RGN.GFF", options->path, "the region file to draw")->required()->type_name("");
   CLI::Option* objects = command
                              ->add_option("--objects", options->objectsPath,
                                           "the object library; without it, the OBJEX.GFF beside the region file")
                              ->type_name("OBJEX.GFF");
   command->add_flag("--no-objects", options->noObjects, "draw the tiles only")->excludes(objects);
   command->add_option("--view", options->view, "the view origin in map pixels; draws one 640 x 480 frame")
-      ->type_name("X,Y")
       ->check(CLI::Validator(
           [](std::string& text) {
             return ParseView(text) ? std::string() : std::string("expected X,Y with two whole numbers");
           },
-          "X,Y"));
-  command->add_option("--scale", options->scale, "enlarge every pixel to N x N (1 to 16)")
-      ->type_name("N")
-      ->check(CLI::Range(kMinScale, kMaxScale));
+          ""))
+      ->option_text("X,Y");
+  command->add_option("--scale", options->scale, "enlarge every pixel to N x N")
+      ->check(CLI::Range(kMinScale, kMaxScale))
+      ->option_text("N (1 to 16)");
   command->add_option("-o,--output", options->output, "the PNG file to write; - for standard output")
       ->required()
       ->type_name("OUT.png");

@@ -57,7 +57,7 @@ int main(int argc, char** argv) {
       kToolName);
   std::string folder;
   bool force = false;
-  app.add_option("DIR", folder, "Folder to write into; made if it does not exist")->required();
+  app.add_option("DIR", folder, "Folder to write into; made if it does not exist")->required()->type_name("");
   app.add_flag("--force", force, "Write over region files and object libraries that differ from the sample world");
   app.footer(
       "A folder that already holds region files or an object library (RGN*.GFF, OBJEX.GFF, case\n"

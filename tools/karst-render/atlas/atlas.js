@@ -249,13 +249,16 @@ const karstAtlas = (function () {
     return zoom;
   }
 
+  // A line in place of the search's results: what the reader asked for that is not there.
+  function say(text) {
+    const item = document.createElement("li");
+    item.textContent = text;
+    $("found").replaceChildren(item);
+  }
+
   function cannotLoad(name) {
     showIndex();
-    const found = $("found");
-    found.replaceChildren();
-    const item = document.createElement("li");
-    item.textContent = "The data of " + name + " could not be loaded: is data/" + name + ".js missing?";
-    found.appendChild(item);
+    say("The data of " + name + " could not be loaded: is data/" + name + ".js missing?");
   }
 
   function showIndex() {
@@ -312,14 +315,17 @@ const karstAtlas = (function () {
   // "#REGION/X/Y/ZOOM", or "#REGION" for the whole region; anything else is the index.
   function route() {
     const parts = location.hash.slice(1).split("/");
-    let name = null;
+    let name = parts[0];
     try {
       name = decodeURIComponent(parts[0]);
     } catch (error) {
-      // A mangled address: the index.
+      // A mangled address: named as it stands.
     }
-    if (site === null || name === null || regionIndex(name) < 0) {
+    if (site === null || regionIndex(name) < 0) {
       showIndex();
+      if (site !== null && name !== "") {
+        say("This atlas has no region " + name + ".");
+      }
       return;
     }
     let wanted = null;
@@ -389,24 +395,8 @@ const karstAtlas = (function () {
     return item;
   }
 
-  // Regions whose name holds the text, and with a number, the entities of that object or bitmap.
-  function search() {
-    const text = $("search").value.trim();
-    const found = $("found");
-    found.replaceChildren();
-    if (text === "") {
-      return;
-    }
-    const lower = text.toLowerCase();
-    for (const region of site.regions) {
-      if ([region.name, region.file, region.title].some((text) => text.toLowerCase().includes(lower))) {
-        found.appendChild(link("Region " + label(region), "#" + encodeURIComponent(region.name)));
-      }
-    }
-    if (!/^[0-9]+$/.test(text)) {
-      return;
-    }
-    const number = Number(text);
+  // The entities of object or bitmap `number`, as links into `found`, the first MAX_FOUND of them.
+  function findEntities(number, found) {
     let count = 0;
     for (const region of site.regions) {
       for (const [index, objectId, bitmapId, x, y] of region.rows) {
@@ -426,6 +416,28 @@ const karstAtlas = (function () {
       const more = document.createElement("li");
       more.textContent = (count - MAX_FOUND) + " more entities";
       found.appendChild(more);
+    }
+  }
+
+  // Regions whose name holds the text, and with a number, the entities of that object or bitmap.
+  function search() {
+    const text = $("search").value.trim();
+    const found = $("found");
+    found.replaceChildren();
+    if (text === "") {
+      return;
+    }
+    const lower = text.toLowerCase();
+    for (const region of site.regions) {
+      if ([region.name, region.file, region.title].some((text) => text.toLowerCase().includes(lower))) {
+        found.appendChild(link("Region " + label(region), "#" + encodeURIComponent(region.name)));
+      }
+    }
+    if (/^[0-9]+$/.test(text)) {
+      findEntities(Number(text), found);
+    }
+    if (found.childElementCount === 0) {
+      say("No match.");
     }
   }
 
@@ -452,6 +464,8 @@ const karstAtlas = (function () {
       $("failures").appendChild(item);
     }
     $("failed").hidden = site.failed.length === 0;
+    // Without objects the maps are the ground: there is no layer to turn off.
+    $("layerObjects").parentElement.hidden = !site.objects;
   }
 
   function start() {

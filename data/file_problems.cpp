@@ -1,0 +1,87 @@
+#include "data/file_problems.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "data/object_library.h"
+#include "data/region.h"
+#include "data/zone.h"
+#include "gff/format.h"
+#include "platform/file_safety.h"
+#include "platform/paths.h"
+
+namespace karst {
+namespace {
+
+std::string Bytes(std::uint64_t count) { return std::to_string(count) + (count == 1 ? " byte" : " bytes"); }
+
+std::string CannotBeRead(const std::string& problem, std::string_view consequence) {
+  return "cannot be read (" + problem + "): " + std::string(consequence);
+}
+
+}  // namespace
+
+std::string InputProblem(const std::string& path) {
+  std::error_code error;
+  const std::filesystem::file_status status = std::filesystem::status(platform::NativePath(path), error);
+  if (status.type() == std::filesystem::file_type::not_found) {
+    return std::make_error_code(std::errc::no_such_file_or_directory).message();
+  }
+  if (status.type() == std::filesystem::file_type::directory) {
+    return std::make_error_code(std::errc::is_a_directory).message();
+  }
+  // Opening says what the mode bits, access lists and mounts together allow.
+  return platform::ReadableFileProblem(path);
+}
+
+RejectionWords WordsFor(const LoadNote& rejection) {
+  if (rejection.kind == NoteKind::kTilesRejected) {
+    return {"", rejection.value == 0 ? "no TILE chunk"
+                                     : std::to_string(rejection.value) + " tiles, more than the " +
+                                           std::to_string(kMostTilesInStrip) + " a tile strip can hold"};
+  }
+  if (!rejection.chunk) {
+    return {"", "no " + TagName(rejection.tag) + " chunk"};
+  }
+  const std::string chunk = TagName(rejection.tag) + " " + std::to_string(rejection.chunk->number);
+  if (rejection.kind == NoteKind::kPaletteRejected) {
+    return {chunk, Bytes(rejection.value) + ", under the 768 of a palette"};
+  }
+  return {chunk, Bytes(rejection.value) + ", under the 12288 of a 128 x 96 map"};
+}
+
+std::string RegionProblem(const std::string& path) {
+  if (const std::string problem = InputProblem(path); !problem.empty()) {
+    return CannotBeRead(problem, kRegionWouldNotLoad);
+  }
+  const std::unique_ptr<Region> region = LoadRegion(path, LoadReport());
+  if (region == nullptr) {
+    return std::string(kNotContainer) + ": " + std::string(kRegionWouldNotLoad);
+  }
+  const std::vector<LoadNote> rejections = RegionRejections(*region);
+  if (rejections.empty()) {
+    return {};
+  }
+  const RejectionWords words = WordsFor(rejections.front());
+  return (words.chunk.empty() ? "" : words.chunk + ": ") + words.problem + ": " + std::string(kRegionWouldNotLoad);
+}
+
+std::string LibraryProblem(const std::string& path) {
+  if (const std::string problem = InputProblem(path); !problem.empty()) {
+    return CannotBeRead(problem, kViewerCannotStart);
+  }
+  const std::unique_ptr<ObjectLibrary> library = LoadObjectLibrary(path, LoadReport());
+  if (library == nullptr) {
+    return std::string(kNotContainer) + ": " + std::string(kViewerCannotStart);
+  }
+  if (library->bmpSets.empty()) {
+    return "no BMP frame set: " + std::string(kViewerCannotStart);
+  }
+  return {};
+}
+
+}  // namespace karst

@@ -1,0 +1,41 @@
+// Why a file of a game folder keeps the viewer from showing it, in one set of words: `karst-gff
+// check` builds its findings from them, and the viewer names the file at fault with them when a
+// run given a path fails.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "gff/load_report.h"
+
+namespace karst {
+
+// What follows a region's problem, and the object library's.
+inline constexpr std::string_view kRegionWouldNotLoad = "the region would not load";
+inline constexpr std::string_view kViewerCannotStart =
+    "the viewer cannot start (\"Unable to initialize DirectDraw and load object data!\")";
+inline constexpr std::string_view kNotContainer = "not a GFF container (no \"GFFI\" header, or too short)";
+
+// Why `path` cannot be read as a file, in the system's words ("No such file or directory", "Is a
+// directory", "Permission denied"); empty when it can be opened for reading.
+std::string InputProblem(const std::string& path);
+
+// One reason of RegionRejections (data/zone.h): the chunk it concerns ("PAL 3"; empty when the
+// region has no such chunk) and what is wrong ("100 bytes, under the 768 of a palette", "no PAL
+// chunk", "no TILE chunk").
+struct RejectionWords {
+  std::string chunk;
+  std::string problem;
+};
+RejectionWords WordsFor(const LoadNote& rejection);
+
+// Why the region at `path` cannot be shown, as the check's line after "FILE: " says it: "cannot
+// be read (Permission denied): the region would not load", "PAL 3: 100 bytes, under the 768 of a
+// palette: the region would not load" (the first reason the region switch meets). Empty when
+// nothing in the file stands in the way. The file is read again, quietly.
+std::string RegionProblem(const std::string& path);
+
+// The same for the object library at `path`: unreadable, no container, or no "BMP " frame set.
+std::string LibraryProblem(const std::string& path);
+
+}  // namespace karst
