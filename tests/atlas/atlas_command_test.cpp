@@ -122,12 +122,15 @@ TEST(Atlas, ASiteWhoseRunDidNotFinishSaysItIsUnfinished) {
   fs::remove(world / "RGN05.GFF");
   const fs::path site = dir.path() / "site";
   const std::string notice = "<p id=\"unfinished\">";
-  ASSERT_EQ(RunProgram(KARST_RENDER_PATH, {"atlas", world.string(), "-o", site.string()}).exitCode, 0);
+  ASSERT_EQ(
+      RunProgram(karst::testing::BuiltProgram("karst-render"), {"atlas", world.string(), "-o", site.string()}).exitCode,
+      0);
   EXPECT_EQ(Text(site / "index.html").find(notice), std::string::npos) << "a finished site";
   // The run is stopped after the regions, before the index data: a folder stands in its place.
   fs::remove(site / "data/index.js");
   fs::create_directory(site / "data/index.js");
-  const ProgramResult result = RunProgram(KARST_RENDER_PATH, {"atlas", world.string(), "-o", site.string()});
+  const ProgramResult result =
+      RunProgram(karst::testing::BuiltProgram("karst-render"), {"atlas", world.string(), "-o", site.string()});
   EXPECT_EQ(result.exitCode, 1) << result.errorOutput;
   EXPECT_NE(Text(site / "index.html").find("<body>\n" + notice), std::string::npos) << Text(site / "index.html");
 }

@@ -135,8 +135,8 @@ TEST(OutputSafety, AnOutputNamedLikeAGameFileIsRefusedAndNothingIsWritten) {
     std::string program;
     std::vector<std::string> arguments;  // the output last
   };
-  const std::string render = KARST_RENDER_PATH;
-  const std::string gff = KARST_GFF_PATH;
+  const std::string render = karst::testing::BuiltProgram("karst-render");
+  const std::string gff = karst::testing::BuiltProgram("karst-gff");
   const std::vector<Case> cases = {
       {render, {"region", region, "-o", at("OBJEX.GFF")}},
       {render, {"region", region, "--no-objects", "-o", at("rgn09.gff")}},
@@ -381,7 +381,8 @@ TEST(OutputSafety, AFolderThatTakesNoFileIsOneErrorBeforeAnyWork) {
         std::vector<std::string>{"frames", (game / "OBJEX.GFF").string(), "--sheet", "-o", locked.string()},
         std::vector<std::string>{"all", game.string(), "-o", locked.string()},
         std::vector<std::string>{"atlas", game.string(), "-o", locked.string()}}) {
-    const ProgramResult result = karst::testing::RunProgramAsNobody(KARST_RENDER_PATH, arguments);
+    const ProgramResult result =
+        karst::testing::RunProgramAsNobody(karst::testing::BuiltProgram("karst-render"), arguments);
     EXPECT_EQ(result.exitCode, 1) << arguments[0] << "\n" << result.errorOutput;
     EXPECT_EQ(std::count(result.errorOutput.begin(), result.errorOutput.end(), '\n'), 1) << result.errorOutput;
     EXPECT_NE(result.errorOutput.find("karst-render: " + locked.string() + "/"), std::string::npos);

@@ -136,12 +136,13 @@ TEST(RenderFrames, ChunkBeyondTheFileEndFailsButTheOthersAreWritten) {
 // short are counted in the summary.
 TEST(RenderFrames, AContainerCutShortIsSaidAndItsUnreadChunksCounted) {
   TempDir dir;
-  const World world;
+  const LibraryWorld world;
   std::vector<std::uint8_t> bytes = world.Container();
   // One byte more than the last payload, CBMP 12's: BMP 9's payload is cut as well.
   bytes.resize(bytes.size() - FrameSetOf({*authoring::EncodePlnrFrame(world.compressed)}).size() - 1);
   const auto cut = dir.Write("CUT.GFF", bytes);
-  ProgramResult result = RunProgram(KARST_RENDER_PATH, {"frames", cut.string(), "-o", (dir.path() / "a").string()});
+  ProgramResult result = RunProgram(karst::testing::BuiltProgram("karst-render"),
+                                    {"frames", cut.string(), "-o", (dir.path() / "a").string()});
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_NE(result.output.find("4 frames written to " + (dir.path() / "a").string() +
                                "; 2 chunks not read, as the file ends before their payload does\n"),
@@ -155,7 +156,8 @@ TEST(RenderFrames, AContainerCutShortIsSaidAndItsUnreadChunksCounted) {
                                       true}});
   bytes.pop_back();
   const auto cutIndex = dir.Write("CUTINDEX.GFF", bytes);
-  result = RunProgram(KARST_RENDER_PATH, {"frames", cutIndex.string(), "-o", (dir.path() / "b").string()});
+  result = RunProgram(karst::testing::BuiltProgram("karst-render"),
+                      {"frames", cutIndex.string(), "-o", (dir.path() / "b").string()});
   EXPECT_NE(result.errorOutput.find("karst-render: " + cutIndex.string() +
                                     ": warning: index chunk GFFI 0 ends 1 byte past the end of the file"),
             std::string::npos)

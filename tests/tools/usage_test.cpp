@@ -9,6 +9,7 @@
 
 #include "authoring/container_writer.h"
 #include "gff/format.h"
+#include "tests/support/built_programs.h"
 #include "tests/support/run_program.h"
 #include "tests/support/temp_dir.h"
 
@@ -23,38 +24,50 @@ TEST(ToolUsage, BadCommandLinesSayWhatIsWrong) {
           .string();
   const std::string picture = (dir.path() / "view.jpg").string();
   struct Case {
-    const char* path;
+    std::string path;
     std::vector<std::string> arguments;
     int exitCode;
     std::string firstLine;  // of standard error
   };
   const std::string png = ": ends in .jpg, but what is written is a PNG picture: name it .png; nothing written";
   const std::vector<Case> cases = {
-      {KARST_RENDER_PATH,
+      {karst::testing::BuiltProgram("karst-render"),
        {"pictures", "A.GFF"},
        2,
        "karst-render: unknown subcommand \"pictures\"; the subcommands are region, frames, all, atlas"},
-      {KARST_RENDER_PATH, {}, 2, "karst-render: a subcommand is needed, one of region, frames, all, atlas"},
-      {KARST_GFF_PATH,
+      {karst::testing::BuiltProgram("karst-render"),
+       {},
+       2,
+       "karst-render: a subcommand is needed, one of region, frames, all, atlas"},
+      {karst::testing::BuiltProgram("karst-gff"),
        {"--json", "infos"},
        2,
        "karst-gff: unknown subcommand \"infos\"; the subcommands are info, extract, check, objects, palette, "
        "entities, find"},
-      {KARST_GFF_PATH,
+      {karst::testing::BuiltProgram("karst-gff"),
        {"find", dir.path().string(), "--object", "-5"},
        2,
        "karst-gff: --object: \"-5\" is not a chunk number, a whole number from 0 to 4294967295"},
-      {KARST_GFF_PATH,
+      {karst::testing::BuiltProgram("karst-gff"),
        {"extract", region, "PAL", "4294967296", "-o", "-"},
        2,
        "karst-gff: NUMBER: \"4294967296\" is not a chunk number, a whole number from 0 to 4294967295"},
-      {KARST_GFF_PATH,
+      {karst::testing::BuiltProgram("karst-gff"),
        {"extract", region, "pal", "3", "-o", "-"},
        1,
        "karst-gff: " + region + ": no chunk pal 3 (tags are case-sensitive; the file's tags are PAL, TILE)"},
-      {KARST_GFF_PATH, {"extract", region, "PAL", "4", "-o", "-"}, 1, "karst-gff: " + region + ": no chunk PAL 4"},
-      {KARST_RENDER_PATH, {"region", region, "--no-objects", "-o", picture}, 2, "karst-render: " + picture + png},
-      {KARST_GFF_PATH, {"palette", region, "--format", "png", "-o", picture}, 2, "karst-gff: " + picture + png},
+      {karst::testing::BuiltProgram("karst-gff"),
+       {"extract", region, "PAL", "4", "-o", "-"},
+       1,
+       "karst-gff: " + region + ": no chunk PAL 4"},
+      {karst::testing::BuiltProgram("karst-render"),
+       {"region", region, "--no-objects", "-o", picture},
+       2,
+       "karst-render: " + picture + png},
+      {karst::testing::BuiltProgram("karst-gff"),
+       {"palette", region, "--format", "png", "-o", picture},
+       2,
+       "karst-gff: " + picture + png},
   };
   for (const Case& c : cases) {
     const testing::ProgramResult result = testing::RunProgram(c.path, c.arguments);
@@ -66,20 +79,24 @@ TEST(ToolUsage, BadCommandLinesSayWhatIsWrong) {
 
 TEST(ToolUsage, HelpShowsTheWholeCommandAndPlainOptionTexts) {
   struct Case {
-    const char* path;
+    std::string path;
     std::vector<std::string> arguments;
     std::vector<std::string> shown;
   };
   const std::vector<Case> cases = {
-      {KARST_RENDER_PATH,
+      {karst::testing::BuiltProgram("karst-render"),
        {"region", "--help"},
        {"\nUsage: karst-render region [OPTIONS] RGN.GFF\n", "\n  RGN.GFF REQUIRED ", "\n  --view X,Y ",
         "\n  --scale N (1 to 16) "}},
-      {KARST_RENDER_PATH,
+      {karst::testing::BuiltProgram("karst-render"),
        {"all", "--help"},
        {"\nUsage: karst-render all [OPTIONS] GAMEDIR\n", "\n  -j,--jobs N (1 to 16) "}},
-      {KARST_GFF_PATH, {"extract", "--help"}, {"\nUsage: karst-gff extract [OPTIONS] FILE.GFF TAG NUMBER\n"}},
-      {KARST_GFF_PATH, {"info", "--help"}, {"\nUsage: karst-gff info [OPTIONS] FILE.GFF...\n"}},
+      {karst::testing::BuiltProgram("karst-gff"),
+       {"extract", "--help"},
+       {"\nUsage: karst-gff extract [OPTIONS] FILE.GFF TAG NUMBER\n"}},
+      {karst::testing::BuiltProgram("karst-gff"),
+       {"info", "--help"},
+       {"\nUsage: karst-gff info [OPTIONS] FILE.GFF...\n"}},
   };
   for (const Case& c : cases) {
     const testing::ProgramResult result = testing::RunProgram(c.path, c.arguments);
