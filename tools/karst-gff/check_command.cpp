@@ -16,11 +16,10 @@
 #include "tools/common/input_file.h"
 #include "tools/common/json_text.h"
 #include "tools/karst-gff/game_check.h"
+#include "tools/karst-gff/gff_tool.h"
 
 namespace karst::tools {
 namespace {
-
-constexpr const char* kTool = "karst-gff";
 
 struct CheckOptions {
   std::string path;

@@ -23,12 +23,11 @@
 #include "tools/common/entity_rows.h"
 #include "tools/common/input_file.h"
 #include "tools/common/json_text.h"
+#include "tools/karst-gff/gff_tool.h"
 #include "tools/karst-gff/text_table.h"
 
 namespace karst::tools {
 namespace {
-
-constexpr const char* kTool = "karst-gff";
 
 // The viewer's lines for what the loads met are diagnostics here: standard error, so standard
 // output stays the table or the JSON alone.

@@ -16,11 +16,10 @@
 #include "tools/common/output_checks.h"
 #include "tools/common/output_file.h"
 #include "tools/karst-gff/chunk_label.h"
+#include "tools/karst-gff/gff_tool.h"
 
 namespace karst::tools {
 namespace {
-
-constexpr const char* kTool = "karst-gff";
 
 struct ExtractOptions {
   std::string path;

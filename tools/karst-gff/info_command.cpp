@@ -13,11 +13,10 @@
 #include "tools/common/directory_listing.h"
 #include "tools/common/input_file.h"
 #include "tools/common/json_text.h"
+#include "tools/karst-gff/gff_tool.h"
 
 namespace karst::tools {
 namespace {
-
-constexpr const char* kTool = "karst-gff";
 
 struct InfoOptions {
   std::vector<std::string> paths;

@@ -17,11 +17,10 @@
 #include "tools/common/input_file.h"
 #include "tools/common/json_text.h"
 #include "tools/karst-gff/game_check.h"
+#include "tools/karst-gff/gff_tool.h"
 
 namespace karst::tools {
 namespace {
-
-constexpr const char* kTool = "karst-gff";
 
 struct ObjectsOptions {
   std::string path;

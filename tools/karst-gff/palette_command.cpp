@@ -16,11 +16,11 @@
 #include "tools/common/png_file.h"
 #include "tools/common/region_palette.h"
 #include "tools/common/unique_names.h"
+#include "tools/karst-gff/gff_tool.h"
 
 namespace karst::tools {
 namespace {
 
-constexpr const char* kTool = "karst-gff";
 constexpr const char* kAcceptedFormats = "gpl, pal, act or png";
 constexpr std::uint32_t kSwatchSide = 16;
 

@@ -18,11 +18,10 @@
 #include "tools/common/unique_names.h"
 #include "tools/karst-render/region_jobs.h"
 #include "tools/karst-render/render_region.h"
+#include "tools/karst-render/render_tool.h"
 
 namespace karst::tools {
 namespace {
-
-constexpr const char* kTool = "karst-render";
 
 struct AllOptions {
   std::string folder;

@@ -30,11 +30,11 @@
 #include "tools/karst-render/atlas_site.h"
 #include "tools/karst-render/region_jobs.h"
 #include "tools/karst-render/render_region.h"
+#include "tools/karst-render/render_tool.h"
 
 namespace karst::tools {
 namespace {
 
-constexpr const char* kTool = "karst-render";
 constexpr const char* kIndexData = "data/index.js";
 constexpr std::string_view kIndexPage = "index.html";
 
@@ -46,7 +46,7 @@ struct AtlasOptions {
 };
 
 // One region's files in the site, all named after the region's unique name.
-struct RegionJob {
+struct AtlasJob {
   std::string input;
   std::string name;
   std::string map;        // maps/NAME.png: with the objects when there are any to draw
@@ -56,7 +56,7 @@ struct RegionJob {
   std::string script;     // data/NAME.js
 };
 
-struct JobResult {
+struct AtlasJobResult {
   bool written = false;
   std::string failedFile;  // the region, or the file that could not be written
   std::string error;
@@ -109,8 +109,8 @@ std::string WriteSitePicture(const std::filesystem::path& site, const std::strin
 
 // Writes what the drawn pictures give: the map, the ground, the thumbnail. Empty on success,
 // else the reason, with `failedFile` set.
-std::string WritePictures(const std::filesystem::path& site, const RegionJob& job, const RegionPicture& map,
-                          const RegionPicture* ground, JobResult& result) {
+std::string WritePictures(const std::filesystem::path& site, const AtlasJob& job, const RegionPicture& map,
+                          const RegionPicture* ground, AtlasJobResult& result) {
   struct Picture {
     const std::string& file;
     const RegionPicture& picture;
@@ -131,8 +131,8 @@ std::string WritePictures(const std::filesystem::path& site, const RegionJob& jo
 
 // The region's entity rows, as karst-gff entities gives them, as JSON and as the page's script.
 // Empty on success, else the reason, with `failedFile` set.
-std::string WriteData(const std::filesystem::path& site, const RegionJob& job, const ObjectLibrary* library,
-                      JobResult& result) {
+std::string WriteData(const std::filesystem::path& site, const AtlasJob& job, const ObjectLibrary* library,
+                      AtlasJobResult& result) {
   std::vector<LoadNote> quiet;  // the renderer has reported what this load meets
   std::string error;
   const std::unique_ptr<Region> region = ReadRegionInput(job.input, LoadReport::Into(quiet), error);
@@ -158,8 +158,8 @@ std::string WriteData(const std::filesystem::path& site, const RegionJob& job, c
 // One worker: its own displays and library, so nothing it reads or draws is shared: one display
 // with the folder's library for the maps, one without for the ground pictures. Takes the next
 // region until none is left.
-void DrawRegions(const std::vector<RegionJob>& jobs, const std::filesystem::path& site, const std::string& objectsPath,
-                 std::atomic<std::size_t>& next, ResultBoard<JobResult>& board) {
+void DrawRegions(const std::vector<AtlasJob>& jobs, const std::filesystem::path& site, const std::string& objectsPath,
+                 std::atomic<std::size_t>& next, ResultBoard<AtlasJobResult>& board) {
   RegionRenderer withObjects(RegionRenderer::Frame::kWholeRegion);
   RegionRenderer ground(RegionRenderer::Frame::kWholeRegion);
   std::unique_ptr<ObjectLibrary> library;
@@ -174,8 +174,8 @@ void DrawRegions(const std::vector<RegionJob>& jobs, const std::filesystem::path
     library = ReadLibraryInput(objectsPath, LoadReport::Into(quiet), ignored);
   }
   for (std::size_t index = next++; index < jobs.size(); index = next++) {
-    const RegionJob& job = jobs[index];
-    JobResult result;
+    const AtlasJob& job = jobs[index];
+    AtlasJobResult result;
     result.failedFile = job.input;
     RegionPicture map;
     RegionPicture tiles;
@@ -203,7 +203,7 @@ void DrawRegions(const std::vector<RegionJob>& jobs, const std::filesystem::path
 }
 
 // The site's index data: every drawn region in the viewer's order, and the ones that failed.
-std::string IndexScript(const std::vector<RegionJob>& jobs, const std::vector<JobResult>& results, bool objects) {
+std::string IndexScript(const std::vector<AtlasJob>& jobs, const std::vector<AtlasJobResult>& results, bool objects) {
   nlohmann::json regions = nlohmann::json::array();
   nlohmann::json failed = nlohmann::json::array();
   for (std::size_t i = 0; i < jobs.size(); ++i) {
@@ -299,7 +299,7 @@ int RunAtlas(const AtlasOptions& options) {
 
   // Every file is known, and checked, before the first is written.
   const std::filesystem::path site = platform::NativePath(options.output);
-  std::vector<RegionJob> jobs;
+  std::vector<AtlasJob> jobs;
   std::vector<std::size_t> renamed;
   std::vector<std::string> planned{kIndexData};
   for (const PageFile& page : AtlasPageFiles()) {
@@ -312,7 +312,7 @@ int RunAtlas(const AtlasOptions& options) {
     if (unique != stem) {
       renamed.push_back(jobs.size());
     }
-    RegionJob job{platform::PathText(folder / platform::NativePath(name)),
+    AtlasJob job{platform::PathText(folder / platform::NativePath(name)),
                   unique,
                   "maps/" + unique + ".png",
                   objectsPath.empty() ? std::string() : "ground/" + unique + ".png",
@@ -364,7 +364,7 @@ int RunAtlas(const AtlasOptions& options) {
     }
   }
 
-  ResultBoard<JobResult> board(jobs.size());
+  ResultBoard<AtlasJobResult> board(jobs.size());
   std::atomic<std::size_t> next{0};
   std::vector<std::thread> workers;
   const std::uint32_t workerCount = WorkerCount(options.jobs, jobs.size());
@@ -373,11 +373,11 @@ int RunAtlas(const AtlasOptions& options) {
                          std::ref(board));
   }
   Progress progress(platform::StandardErrorIsTerminal(), jobs.size());
-  std::vector<JobResult> results;
+  std::vector<AtlasJobResult> results;
   std::vector<std::string> failures;
   for (std::size_t index = 0; index < jobs.size(); ++index) {
     results.push_back(board.WaitFor(index));
-    const JobResult& result = results.back();
+    const AtlasJobResult& result = results.back();
     for (const std::string& line : result.diagnostics) {
       progress.Print(std::cout, jobs[index].input + ": " + line);
     }

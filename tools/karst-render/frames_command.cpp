@@ -27,11 +27,10 @@
 #include "tools/common/region_palette.h"
 #include "tools/common/unique_names.h"
 #include "tools/karst-render/render_region.h"
+#include "tools/karst-render/render_tool.h"
 
 namespace karst::tools {
 namespace {
-
-constexpr const char* kTool = "karst-render";
 
 struct FramesOptions {
   std::string path;

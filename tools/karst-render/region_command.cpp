@@ -15,11 +15,10 @@
 #include "tools/common/output_checks.h"
 #include "tools/common/output_file.h"
 #include "tools/karst-render/render_region.h"
+#include "tools/karst-render/render_tool.h"
 
 namespace karst::tools {
 namespace {
-
-constexpr const char* kTool = "karst-render";
 
 struct RegionOptions {
   std::string path;
