@@ -313,12 +313,12 @@ int RunAtlas(const AtlasOptions& options) {
       renamed.push_back(jobs.size());
     }
     AtlasJob job{platform::PathText(folder / platform::NativePath(name)),
-                  unique,
-                  "maps/" + unique + ".png",
-                  objectsPath.empty() ? std::string() : "ground/" + unique + ".png",
-                  "thumbs/" + unique + ".png",
-                  "data/" + unique + ".json",
-                  "data/" + unique + ".js"};
+                 unique,
+                 "maps/" + unique + ".png",
+                 objectsPath.empty() ? std::string() : "ground/" + unique + ".png",
+                 "thumbs/" + unique + ".png",
+                 "data/" + unique + ".json",
+                 "data/" + unique + ".js"};
     for (const std::string* file : {&job.map, &job.ground, &job.thumbnail, &job.json, &job.script}) {
       if (!file->empty()) {
         planned.push_back(*file);
