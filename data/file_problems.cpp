@@ -23,6 +23,22 @@ std::string CannotBeRead(const std::string& problem, std::string_view consequenc
   return "cannot be read (" + problem + "): " + std::string(consequence);
 }
 
+// Loads `path` with `load`. When the file cannot be read, or the loader gives nothing, `problem`
+// gets why, followed by `consequence`, and the result is empty.
+template <typename Load>
+auto LoadOrSayWhy(const std::string& path, std::string_view consequence, Load load, std::string& problem) {
+  decltype(load(path)) loaded;
+  if (const std::string input = InputProblem(path); !input.empty()) {
+    problem = CannotBeRead(input, consequence);
+    return loaded;
+  }
+  loaded = load(path);
+  if (loaded == nullptr) {
+    problem = std::string(kNotContainer) + ": " + std::string(consequence);
+  }
+  return loaded;
+}
+
 }  // namespace
 
 std::string InputProblem(const std::string& path) {
@@ -55,12 +71,11 @@ RejectionWords WordsFor(const LoadNote& rejection) {
 }
 
 std::string RegionProblem(const std::string& path) {
-  if (const std::string problem = InputProblem(path); !problem.empty()) {
-    return CannotBeRead(problem, kRegionWouldNotLoad);
-  }
-  const std::unique_ptr<Region> region = LoadRegion(path, LoadReport());
+  std::string problem;
+  const std::unique_ptr<Region> region = LoadOrSayWhy(
+      path, kRegionWouldNotLoad, [](const std::string& file) { return LoadRegion(file, LoadReport()); }, problem);
   if (region == nullptr) {
-    return std::string(kNotContainer) + ": " + std::string(kRegionWouldNotLoad);
+    return problem;
   }
   const std::vector<LoadNote> rejections = RegionRejections(*region);
   if (rejections.empty()) {
@@ -71,12 +86,11 @@ std::string RegionProblem(const std::string& path) {
 }
 
 std::string LibraryProblem(const std::string& path) {
-  if (const std::string problem = InputProblem(path); !problem.empty()) {
-    return CannotBeRead(problem, kViewerCannotStart);
-  }
-  const std::unique_ptr<ObjectLibrary> library = LoadObjectLibrary(path, LoadReport());
+  std::string problem;
+  const std::unique_ptr<ObjectLibrary> library = LoadOrSayWhy(
+      path, kViewerCannotStart, [](const std::string& file) { return LoadObjectLibrary(file, LoadReport()); }, problem);
   if (library == nullptr) {
-    return std::string(kNotContainer) + ": " + std::string(kViewerCannotStart);
+    return problem;
   }
   if (library->bmpSets.empty()) {
     return "no BMP frame set: " + std::string(kViewerCannotStart);

@@ -4,6 +4,7 @@
 #include "data/region.h"
 #include "gff/byte_reader.h"
 #include "gff/format.h"
+#include "platform/paths.h"
 
 namespace karst {
 namespace {
@@ -39,7 +40,7 @@ std::unique_ptr<FrameSet> DecodeNumberedFrameSet(std::span<const std::uint8_t> p
 std::unique_ptr<ObjectLibrary> LoadObjectLibrary(const std::string& path, const LoadReport& report) {
   const LoadReport fileReport = report.ForFile(path);
   GffFile file;
-  if (!file.Open(path, fileReport)) {
+  if (!file.Open(platform::NativePath(path), fileReport)) {
     return nullptr;
   }
   return LoadObjectLibrary(file, fileReport);

@@ -5,6 +5,7 @@
 #include "data/chunk_buffer.h"
 #include "gff/byte_reader.h"
 #include "gff/format.h"
+#include "platform/paths.h"
 
 namespace karst {
 namespace {
@@ -85,7 +86,7 @@ void LoadEntities(GffFile& file, const ChunkEntry& entry, Region& region, const 
 std::unique_ptr<Region> LoadRegion(const std::string& path, const LoadReport& report) {
   const LoadReport fileReport = report.ForFile(path);
   GffFile file;
-  if (!file.Open(path, fileReport)) {
+  if (!file.Open(platform::NativePath(path), fileReport)) {
     return nullptr;
   }
   return LoadRegion(file, fileReport);

@@ -7,7 +7,7 @@
 
 namespace karst {
 
-bool GffFile::Open(const std::string& path, const LoadReport& report) {
+bool GffFile::Open(const std::filesystem::path& path, const LoadReport& report) {
   std::optional<GffStream> stream = GffStream::OpenFile(path);
   if (!stream) {
     return false;

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <span>
@@ -30,7 +31,7 @@ class GffFile {
 
   // Opens a container from a file or from bytes in memory. On failure nothing is kept. What the
   // directory read meets goes to `report`.
-  bool Open(const std::string& path, const LoadReport& report);
+  bool Open(const std::filesystem::path& path, const LoadReport& report);
   bool OpenBytes(std::vector<std::uint8_t> bytes, const LoadReport& report);
   bool IsOpen() const { return stream_.has_value(); }
 

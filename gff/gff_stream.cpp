@@ -6,12 +6,11 @@
 #include <utility>
 
 #include "gff/byte_reader.h"
-#include "platform/paths.h"
 
 namespace karst {
 
-std::optional<GffStream> GffStream::OpenFile(const std::string& path) {
-  std::ifstream file(platform::NativePath(path), std::ios::binary);
+std::optional<GffStream> GffStream::OpenFile(const std::filesystem::path& path) {
+  std::ifstream file(path, std::ios::binary);
   if (!file.is_open()) {
     return std::nullopt;
   }

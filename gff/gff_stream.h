@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <fstream>
 #include <optional>
 #include <span>
@@ -29,8 +30,9 @@ class GffStream {
   // as the reader asks.
   static constexpr std::uint64_t kWholeFileLimit = 16ull << 20;
 
-  // Opens a file for binary input; empty when it cannot be opened.
-  static std::optional<GffStream> OpenFile(const std::string& path);
+  // Opens a file for binary input; empty when it cannot be opened. The caller makes the path
+  // (platform::NativePath for the program's path strings).
+  static std::optional<GffStream> OpenFile(const std::filesystem::path& path);
   static GffStream FromBytes(std::vector<std::uint8_t> bytes);
 
   GffStream(GffStream&&) = default;

@@ -313,18 +313,29 @@ TEST(OutputSafety, DashIsTheStandardOutputForTheCommandsWithOneOutput) {
   }
 }
 
+// A sample world and a folder of root's, 0755, that the user nobody cannot write in, inside a
+// folder nobody may enter.
+struct LockedFolder {
+  LockedFolder() {
+    fs::permissions(dir.path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                    fs::perms::others_read | fs::perms::others_exec);
+    karst::testing::WriteSampleWorld(game);
+    fs::create_directories(locked);
+  }
+  const TempDir dir;
+  const fs::path game = dir.path() / "game";
+  const fs::path locked = dir.path() / "locked";
+};
+
 TEST(OutputSafety, OutputsThatCannotBeWrittenSayWhy) {
   if (!karst::testing::RunningAsRoot()) {
     GTEST_SKIP() << "needs root, to run the tools as nobody in a folder nobody may not write";
   }
-  const TempDir dir;
-  fs::permissions(dir.path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                                  fs::perms::others_read | fs::perms::others_exec);
-  const fs::path game = dir.path() / "game";
-  karst::testing::WriteSampleWorld(game);
+  const LockedFolder folders;
+  const TempDir& dir = folders.dir;
+  const fs::path& game = folders.game;
+  const fs::path& locked = folders.locked;
   const std::string region = (game / "RGN01.GFF").string();
-  const fs::path locked = dir.path() / "locked";  // root's, 0755: nobody cannot write in it
-  fs::create_directories(locked);
   const std::string folder = (dir.path() / "folder").string();
   fs::create_directories(folder);
   const auto in = [&](const std::string& name) { return (locked / name).string(); };
@@ -369,13 +380,9 @@ TEST(OutputSafety, AFolderThatTakesNoFileIsOneErrorBeforeAnyWork) {
   if (!karst::testing::RunningAsRoot()) {
     GTEST_SKIP() << "needs root, to run the tools as nobody in a folder nobody may not write";
   }
-  const TempDir dir;
-  fs::permissions(dir.path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                                  fs::perms::others_read | fs::perms::others_exec);
-  const fs::path game = dir.path() / "game";
-  karst::testing::WriteSampleWorld(game);
-  const fs::path locked = dir.path() / "locked";  // root's, 0755: nobody cannot write in it
-  fs::create_directories(locked);
+  const LockedFolder folders;
+  const fs::path& game = folders.game;
+  const fs::path& locked = folders.locked;
   for (const std::vector<std::string>& arguments :
        {std::vector<std::string>{"frames", (game / "RGN01.GFF").string(), "-o", locked.string()},
         std::vector<std::string>{"frames", (game / "OBJEX.GFF").string(), "--sheet", "-o", locked.string()},

@@ -38,7 +38,7 @@ std::string ObjectLibraryIn(const std::string& folder) {
 
 bool LooksLikeLibraryFile(const std::string& path) {
   GffFile file;
-  return file.Open(path, LoadReport()) && LooksLikeObjectLibrary(file.directory());
+  return file.Open(platform::NativePath(path), LoadReport()) && LooksLikeObjectLibrary(file.directory());
 }
 
 std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::string& path) {

@@ -10,6 +10,7 @@
 #include "display/printed_notes.h"
 #include "gff/format.h"
 #include "gff/gff_file.h"
+#include "platform/paths.h"
 #include "tools/common/cli.h"
 #include "tools/common/input_file.h"
 #include "tools/common/json_text.h"
@@ -83,7 +84,7 @@ int RunExtract(const ExtractOptions& options) {
     return kExitFailure;
   }
   GffFile file;
-  if (!file.Open(options.path, PrintedNotes())) {
+  if (!file.Open(platform::NativePath(options.path), PrintedNotes())) {
     ReportError(kTool, options.path, "not a GFF container (no \"GFFI\" header, or too short)");
     return kExitFailure;
   }

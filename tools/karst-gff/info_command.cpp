@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 
 #include "gff/gff_file.h"
+#include "platform/paths.h"
 #include "tools/common/cli.h"
 #include "tools/common/directory_listing.h"
 #include "tools/common/input_file.h"
@@ -32,7 +33,7 @@ bool OpenListed(const std::string& path, GffFile& file) {
     return false;
   }
   std::vector<LoadNote> notes;
-  const bool opened = file.Open(path, LoadReport::Into(notes));
+  const bool opened = file.Open(platform::NativePath(path), LoadReport::Into(notes));
   // The lines the viewer prints for the reader's notes are diagnostics here: standard error, so
   // standard output stays the listing or the JSON alone.
   for (const LoadNote& note : notes) {

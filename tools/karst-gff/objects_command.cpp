@@ -13,6 +13,7 @@
 #include "data/object_library.h"
 #include "gff/format.h"
 #include "gff/gff_file.h"
+#include "platform/paths.h"
 #include "tools/common/cli.h"
 #include "tools/common/input_file.h"
 #include "tools/common/json_text.h"
@@ -130,7 +131,7 @@ std::string ObjectsTable(const ObjectLibrary& library) {
 // Why the file is no object library to list; empty when it is one.
 std::string LibraryProblem(const std::string& path) {
   GffFile file;
-  if (!file.Open(path, LoadReport())) {
+  if (!file.Open(platform::NativePath(path), LoadReport())) {
     return "not a GFF container (no \"GFFI\" header, or too short)";
   }
   if (LooksLikeObjectLibrary(file.directory())) {
