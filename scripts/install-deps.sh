@@ -20,6 +20,9 @@ packages=(
   # The atlas's browser test: headless Chromium driven through Selenium, its screenshots read
   # with Pillow.
   chromium chromium-driver python3-selenium python3-pil
+  # Tiled, the map editor modders use: its own renderer (tmxrasterizer) and writer
+  # (tiled --export-map) judge the maps that karst-gff unpack writes and pack reads back.
+  tiled
   # make bench pins its single-threaded figures to one core with taskset.
   util-linux
   # The Windows build (make windows): the mingw-w64 cross compilers with posix threads, dpkg-dev
