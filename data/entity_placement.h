@@ -62,10 +62,10 @@ constexpr bool IsMirrored(const Entity& entity) { return (entity.flags & kEntity
 // Where `entity` is drawn with its object placed as `object` says. The fields of an entity are at
 // most 16 bits wide, so none of this leaves the 32-bit range.
 constexpr EntityPlacement PlaceEntity(const Entity& entity, const ObjectPlacement& object) {
-  const EntityRectangle rectangle{static_cast<std::int32_t>(entity.x) - object.hotspotX,
-                                  static_cast<std::int32_t>(entity.y) - object.hotspotY -
-                                      static_cast<std::int32_t>(entity.z),
-                                  object.width, object.height};
+  const EntityRectangle rectangle{
+      static_cast<std::int32_t>(entity.x) - object.hotspotX,
+      static_cast<std::int32_t>(entity.y) - object.hotspotY - static_cast<std::int32_t>(entity.z), object.width,
+      object.height};
   return EntityPlacement{rectangle, IsMirrored(entity)};
 }
 
