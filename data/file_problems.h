@@ -16,6 +16,11 @@ inline constexpr std::string_view kViewerCannotStart =
     "the viewer cannot start (\"Unable to initialize DirectDraw and load object data!\")";
 inline constexpr std::string_view kNotContainer = "not a GFF container (no \"GFFI\" header, or too short)";
 
+// Why a chunk could not be read whole, for the notes that say so ("runs past the end of the
+// file"), said of the chunk; empty for every other kind. The check follows it with where the
+// chunk lies and what that means; a tool that needs the chunk says "it" before it.
+std::string_view UnreadChunkText(NoteKind kind);
+
 // Why `path` cannot be read as a file, in the system's words ("No such file or directory", "Is a
 // directory", "Permission denied"); empty when it can be opened for reading.
 std::string InputProblem(const std::string& path);
