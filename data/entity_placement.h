@@ -69,6 +69,21 @@ constexpr EntityPlacement PlaceEntity(const Entity& entity, const ObjectPlacemen
   return EntityPlacement{rectangle, IsMirrored(entity)};
 }
 
+// The anchor on which an entity lifted by `z` stands when its object, placed as `object` says, is
+// drawn with its top-left corner at (left, top): PlaceEntity run backwards, so that PlaceEntity
+// of an entity standing there gives that rectangle again. In 64 bits, as a rectangle read from
+// elsewhere may stand anywhere; whether the anchor fits an entity's 16-bit fields is the caller's
+// to check.
+struct EntityAnchor {
+  std::int64_t x = 0;
+  std::int64_t y = 0;
+
+  bool operator==(const EntityAnchor&) const = default;
+};
+constexpr EntityAnchor AnchorFor(std::int64_t left, std::int64_t top, std::uint32_t z, const ObjectPlacement& object) {
+  return EntityAnchor{left + object.hotspotX, top + object.hotspotY + z};
+}
+
 // An entity in one look: whether its object is drawn, the number of the definition's bitmap
 // (none without a 16-byte definition), and where it goes (none when there is no frame 0 to draw).
 struct EntityDrawing {

@@ -1,5 +1,6 @@
 #include "tools/common/json_text.h"
 
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <optional>
@@ -19,7 +20,7 @@ void AppendUtf8(std::string& text, std::uint32_t codePoint) {
 }
 
 void AppendEscape(std::string& text, std::uint32_t unit) {
-  char escape[8];
+  char escape[12];
   std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(unit));
   text += escape;
 }
@@ -56,18 +57,43 @@ std::optional<std::pair<std::uint32_t, std::size_t>> DecodeUtf8(std::string_view
   return std::make_pair(codePoint, length);
 }
 
-void AppendString(std::string& out, std::string_view text) {
+// The two-character escapes Tiled writes; every other character below 0x20 becomes \u00XX in both
+// layouts (Tiled itself would write it raw, which no strict reader takes).
+std::optional<char> ShortEscape(unsigned char c, JsonLayout layout) {
+  switch (c) {
+    case '"':
+    case '\\':
+      return static_cast<char>(c);
+    case '/':
+      return layout == JsonLayout::kTiled ? std::optional<char>('/') : std::nullopt;
+    case '\b':
+      return layout == JsonLayout::kTiled ? std::optional<char>('b') : std::nullopt;
+    case '\f':
+      return layout == JsonLayout::kTiled ? std::optional<char>('f') : std::nullopt;
+    case '\n':
+      return layout == JsonLayout::kTiled ? std::optional<char>('n') : std::nullopt;
+    case '\r':
+      return layout == JsonLayout::kTiled ? std::optional<char>('r') : std::nullopt;
+    case '\t':
+      return layout == JsonLayout::kTiled ? std::optional<char>('t') : std::nullopt;
+    default:
+      return std::nullopt;
+  }
+}
+
+void AppendString(std::string& out, std::string_view text, JsonLayout layout) {
   out.push_back('"');
   for (std::size_t at = 0; at < text.size();) {
     const auto c = static_cast<unsigned char>(text[at]);
-    if (Printable(c)) {
-      if (c == '"' || c == '\\') {
+    if (c < 0x80) {
+      if (const std::optional<char> escape = ShortEscape(c, layout)) {
         out.push_back('\\');
+        out.push_back(*escape);
+      } else if (Printable(c)) {
+        out.push_back(static_cast<char>(c));
+      } else {
+        AppendEscape(out, c);
       }
-      out.push_back(static_cast<char>(c));
-      ++at;
-    } else if (c < 0x80) {
-      AppendEscape(out, c);
       ++at;
     } else if (const auto decoded = DecodeUtf8(text, at)) {
       const std::uint32_t codePoint = decoded->first;
@@ -86,19 +112,30 @@ void AppendString(std::string& out, std::string_view text) {
   out.push_back('"');
 }
 
-void AppendValue(std::string& out, const nlohmann::json& value) {
+// Tiled's layout: an object opens on a line of its own, indented four spaces a level, each member
+// on its own line one space further in; arrays stay on one line, ", " between elements; floating
+// numbers with 15 significant digits.
+void AppendValue(std::string& out, const nlohmann::json& value, JsonLayout layout, std::size_t depth) {
+  const bool tiled = layout == JsonLayout::kTiled;
   switch (value.type()) {
     case nlohmann::json::value_t::object: {
-      out.push_back('{');
+      const std::string indent(tiled ? 4 * depth : 0, ' ');
+      out += tiled && depth != 0 ? "\n" + indent + "{\n" : "{";
       bool first = true;
       for (const auto& [key, member] : value.items()) {
         if (!first) {
-          out.push_back(',');
+          out += tiled ? ",\n" : ",";
+        }
+        if (tiled) {
+          out += indent + " ";
         }
         first = false;
-        AppendString(out, key);
+        AppendString(out, key, layout);
         out.push_back(':');
-        AppendValue(out, member);
+        AppendValue(out, member, layout, depth + 1);
+      }
+      if (tiled) {
+        out += "\n" + indent;
       }
       out.push_back('}');
       break;
@@ -108,19 +145,28 @@ void AppendValue(std::string& out, const nlohmann::json& value) {
       bool first = true;
       for (const nlohmann::json& element : value) {
         if (!first) {
-          out.push_back(',');
+          out += tiled ? ", " : ",";
         }
         first = false;
-        AppendValue(out, element);
+        AppendValue(out, element, layout, depth + 1);
       }
       out.push_back(']');
       break;
     }
     case nlohmann::json::value_t::string:
-      AppendString(out, value.get_ref<const std::string&>());
+      AppendString(out, value.get_ref<const std::string&>(), layout);
+      break;
+    case nlohmann::json::value_t::number_float:
+      if (tiled && std::isfinite(value.get<double>())) {
+        char number[32];
+        std::snprintf(number, sizeof number, "%.15g", value.get<double>());
+        out += number;
+        break;
+      }
+      out += value.dump();
       break;
     default:
-      // Numbers, booleans and null are ASCII as nlohmann writes them.
+      // Integers, booleans and null are ASCII as nlohmann writes them.
       out += value.dump();
       break;
   }
@@ -147,10 +193,56 @@ std::string HexText(std::string_view bytes) {
   return text;
 }
 
-std::string JsonText(const nlohmann::json& value) {
+std::string JsonText(const nlohmann::json& value, JsonLayout layout) {
   std::string text;
-  AppendValue(text, value);
+  AppendValue(text, value, layout, 0);
   return text;
+}
+
+std::optional<std::string> Latin1Bytes(std::string_view text) {
+  std::string bytes;
+  bytes.reserve(text.size());
+  for (std::size_t at = 0; at < text.size();) {
+    const auto c = static_cast<unsigned char>(text[at]);
+    if (c < 0x80) {
+      bytes.push_back(static_cast<char>(c));
+      ++at;
+      continue;
+    }
+    const auto decoded = DecodeUtf8(text, at);
+    if (!decoded || decoded->first > 0xFF) {
+      return std::nullopt;
+    }
+    bytes.push_back(static_cast<char>(decoded->first));
+    at += decoded->second;
+  }
+  return bytes;
+}
+
+std::optional<nlohmann::json> ParseJsonText(std::string_view text, std::string& error) {
+  // A control character inside a string is escaped first: Tiled writes them raw.
+  std::string escaped;
+  escaped.reserve(text.size());
+  bool inString = false;
+  for (std::size_t at = 0; at < text.size(); ++at) {
+    const auto c = static_cast<unsigned char>(text[at]);
+    if (inString && c < 0x20) {
+      AppendEscape(escaped, c);
+      continue;
+    }
+    escaped.push_back(static_cast<char>(c));
+    if (c == '"') {
+      inString = !inString;
+    } else if (inString && c == '\\' && at + 1 < text.size()) {
+      escaped.push_back(text[++at]);
+    }
+  }
+  try {
+    return nlohmann::json::parse(escaped);
+  } catch (const nlohmann::json::exception& problem) {
+    error = problem.what();
+    return std::nullopt;
+  }
 }
 
 std::string EscapedText(std::string_view bytes) {

@@ -8,6 +8,7 @@
 // (a file name from a foreign system) is written as U+FFFD.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -21,8 +22,24 @@ std::string ByteText(std::string_view bytes);
 // Every byte as two lower-case hex digits, in order: "47464649" for "GFFI".
 std::string HexText(std::string_view bytes);
 
-// Compact JSON text of `value`, printable ASCII only.
-std::string JsonText(const nlohmann::json& value);
+// How JsonText lays its text out.
+enum class JsonLayout {
+  kCompact,
+  // As Tiled 1.8 saves a map or tileset: members on lines of their own, arrays on one line, '/'
+  // written as "\/", so that a file Tiled saves again without a change keeps its bytes.
+  kTiled,
+};
+
+// JSON text of `value`, printable ASCII only, members in key order.
+std::string JsonText(const nlohmann::json& value, JsonLayout layout = JsonLayout::kCompact);
+
+// The bytes whose ByteText is `text`: each character U+0000 to U+00FF as the byte of its value.
+// Nothing when `text` holds a character beyond U+00FF or is not valid UTF-8.
+std::optional<std::string> Latin1Bytes(std::string_view text);
+
+// The JSON value of `text`, which may hold control characters raw inside its strings (Tiled
+// writes them so). Nothing, with the parser's reason in `error`, when it is not JSON.
+std::optional<nlohmann::json> ParseJsonText(std::string_view text, std::string& error);
 
 // Text for a terminal: printable ASCII as it is, every other byte as \xXX, so no control byte of
 // a file reaches the terminal.
