@@ -70,7 +70,7 @@ run: build
 # 64 KiB + 64 x its input (fuzz/fuzz_budget.h), a few MiB for the seeds' sizes: a block of 8 MiB
 # or more could only come from an allocation that bypassed the budget, and is a finding.
 FUZZ_TARGETS = fuzz_container fuzz_region fuzz_object_library fuzz_frame_set fuzz_nrml fuzz_plan fuzz_plnr \
-               fuzz_compose fuzz_info
+               fuzz_compose fuzz_info fuzz_roundtrip
 FUZZ_MALLOC_LIMIT_MB = 8
 ifdef RUNS
 FUZZ_LENGTH = -runs=$(RUNS)
