@@ -144,6 +144,27 @@ std::vector<std::uint8_t> TwoIndexRecords() {
   return w.take();
 }
 
+// The directory's edge cases: records of `records` bytes after a directory head of length L.
+std::vector<std::uint8_t> Directory(std::uint32_t length, const std::function<void(ByteWriter&)>& records,
+                                    std::size_t payloadBytes) {
+  ByteWriter w;
+  Header(w, 16);
+  DirectoryHead(w, length);
+  records(w);
+  Fill(w, payloadBytes, 41);
+  return w.take();
+}
+
+// An indexed record's head: tag, count, 0x8000, 4 unread bytes, key, R.
+void IndexedHead(ByteWriter& w, std::uint32_t key, std::uint32_t runs) {
+  w.tag(kTagBmp);
+  w.u16le(0);
+  w.u16le(kIndexedFlags);
+  w.u32le(0);
+  w.u32le(key);
+  w.u32le(runs);
+}
+
 std::vector<std::uint8_t> Bytes(std::initializer_list<std::uint8_t> list) { return list; }
 
 std::vector<std::uint8_t> Cut(std::vector<std::uint8_t> bytes, std::size_t size) {
@@ -165,6 +186,34 @@ std::vector<RoundTripCase> RoundTripCases() {
       // An empty directory of exactly its 10 bytes.
       {"empty directory",
        Bytes({'G', 'F', 'F', 'I', 0, 0, 0, 0, 0, 0, 0, 0, 16, 0, 0, 0, 0, 0, 0, 0, 10, 0, 0, 0, 0, 0})},
+      // 52 bytes: one RNME record, (0, 46, 6), and its payload.
+      {"minimal file", Directory(
+                           30,
+                           [](ByteWriter& w) {
+                             PlainRecord(w, kTagRnme, {{{0, 46, 6}}});
+                           },
+                           6)},
+      // L of 10: one record is read, the second never.
+      {"one record read", Directory(
+                              10,
+                              [](ByteWriter& w) {
+                                PlainRecord(w, kTagRnme, {{{0, 66, 2}}});
+                                PlainRecord(w, kTagPal, {{{0, 68, 2}}});
+                              },
+                              4)},
+      // A record of count 0, one with flags 0x8001 (plain), an indexed record with R = 0.
+      {"empty, 0x8001 and R = 0 records", Directory(
+                                              10 + 8 + 20 + 20 + 20,
+                                              [](ByteWriter& w) {
+                                                PlainRecord(w, kTagPal, {});
+                                                PlainRecord(w, kTagGffi, {{{3, 94, 4}}}, 0x8001);
+                                                IndexedHead(w, 3, 0);
+                                                PlainRecord(w, kTagRnme, {{{0, 98, 2}}});
+                                              },
+                                              6)},
+      // The first record is indexed: the directory ends at once.
+      {"indexed record first", Directory(
+                                   10 + 28, [](ByteWriter& w) { IndexedHead(w, 0, 1); }, 8)},
       {"gaps, trailing and unread bytes", GapsAndTrailing()},
       {"overlapping, cut short, tag byte 0xff", OverlappingAndCutShort()},
       {"two index records", TwoIndexRecords()},
