@@ -408,6 +408,103 @@ TEST(UnpackPack, AnEditedTileAndASpriteOfAnotherSizeGoBackInTheirOwnEncodings) {
   EXPECT_GT(packed.size(), EditLibrary().size());  // the larger payload went behind the end
 }
 
+struct LayoutCase {
+  const char* name;
+  const char* chunk;
+  std::vector<std::uint8_t> payload;
+  bool inPlace;  // a payload that fits stays at its offset; a larger one goes behind the end
+};
+
+TEST(UnpackPack, ChangedPayloadsStayWhereTheyFitAndMoveBehindTheEndOtherwise) {
+  const std::vector<std::uint8_t> original = EditRegion();
+  const Unpacked region = UnpackOrFail(original);
+  const LayoutCase cases[] = {
+      {"same size", "RNME-0", {'F', 'e', 'n', 's'}, true},
+      {"smaller", "RNME-0", {'F', 'e', 'n'}, true},
+      {"larger", "RNME-0", {'M', 'a', 'r', 's', 'h'}, false},
+  };
+  for (const LayoutCase& test : cases) {
+    SCOPED_TRACE(test.name);
+    FolderFiles files = region.files;
+    files["chunks/" + std::string(test.chunk) + ".bin"] = test.payload;
+    const std::vector<std::uint8_t> packed = PackOrFail(files);
+    const Unpacked after = UnpackOrFail(packed);
+    const ManifestChunk& before = region.manifest.chunks[*region.manifest.FindChunk(test.chunk)];
+    const ManifestChunk& now = after.manifest.chunks[*after.manifest.FindChunk(test.chunk)];
+    EXPECT_EQ(now.offset, test.inPlace ? before.offset : original.size());
+    EXPECT_EQ(now.size, test.payload.size());
+    EXPECT_EQ(packed.size(), original.size() + (test.inPlace ? 0 : test.payload.size()));
+    EXPECT_EQ(after.files.at("chunks/" + std::string(test.chunk) + ".bin"), test.payload);
+    ExpectOnlyChanged(region, after, {test.chunk});
+  }
+}
+
+TEST(UnpackPack, AMovedChunkOfAnIndexedRecordChangesOnlyItsPairInTheIndexChunk) {
+  const Unpacked library = UnpackOrFail(EditLibrary());
+  FolderFiles files = library.files;
+  files["frames/BMP-7-1.png"] = IndexedPng({3, 2, {0, 9, 0, 0, 0, 0}}, PaletteOf(library, "grey"), true);
+  const Unpacked after = UnpackOrFail(PackOrFail(files));
+  // The blank frame that gained a pixel is NRML now.
+  const Frame gained = DecodedFrame(after.files.at("chunks/BMP-7.bin"), 1);
+  EXPECT_TRUE(SameTag(gained.encoding, kTagNrml));
+  EXPECT_EQ(gained.pixels, Bytes({0, 9, 0, 0, 0, 0}));
+  const std::vector<std::uint8_t>& index = library.files.at("chunks/GFFI-0.bin");
+  const std::vector<std::uint8_t>& rewritten = after.files.at("chunks/GFFI-0.bin");
+  const ManifestChunk& moved = after.manifest.chunks[*after.manifest.FindChunk("BMP-7")];
+  const std::size_t pair = static_cast<std::size_t>(moved.offsetFieldAt) - after.manifest.chunks[0].offset;
+  ASSERT_EQ(rewritten.size(), index.size());
+  for (std::size_t i = 0; i < index.size(); ++i) {
+    if (i < pair || i >= pair + 8) {
+      EXPECT_EQ(rewritten[i], index[i]) << i;
+    }
+  }
+  const auto u32At = [&](std::size_t at) {
+    return static_cast<std::uint32_t>(rewritten[at] | rewritten[at + 1] << 8 | rewritten[at + 2] << 16 |
+                                      rewritten[at + 3] << 24);
+  };
+  EXPECT_EQ(u32At(pair), moved.offset);
+  EXPECT_EQ(u32At(pair + 4), moved.size);
+}
+
+TEST(UnpackPack, ALibraryWithoutColoursIsGreyAndListsEveryDefinition) {
+  const Unpacked library = UnpackOrFail(EditLibrary());
+  EXPECT_EQ(library.kind, "object library");
+  EXPECT_EQ(PaletteOf(library, "grey"), GreyPalette());
+  std::string error;
+  const auto sprite = ReadSavedPicture(library.files.at("frames/BMP-8-0.png"), {}, error);
+  ASSERT_TRUE(sprite.has_value()) << error;
+  EXPECT_EQ(sprite->alpha[0], 0);
+  EXPECT_EQ(sprite->indices, Pattern(5, 5, 70).pixels);
+  const std::string objects(library.files.at("objects.json").begin(), library.files.at("objects.json").end());
+  EXPECT_EQ(objects,
+            "{\"objects\": [\n {\"chunk\":\"OJFF-1\",\"id\":1,\"bitmapId\":7,\"hotspotX\":4,\"hotspotY\":5,"
+            "\"word0\":0,\"word6\":0,\"word8\":0,\"byte10\":0,\"byte11\":0,\"word14\":0}\n]}\n");
+  PngPalette colours = GreyPalette();
+  colours[5] = 77;
+  const Unpacked coloured = UnpackOrFail(EditLibrary(), colours);
+  EXPECT_EQ(PaletteOf(coloured, "library"), colours);
+  EXPECT_EQ(coloured.manifest.pictures.front().palette, "library");
+}
+
+TEST(UnpackPack, GimpPalettesGoBothWays) {
+  PngPalette palette{};
+  for (std::size_t i = 0; i < palette.size(); ++i) {
+    palette[i] = static_cast<std::uint8_t>(i * 31);
+  }
+  const std::string text = GimpPaletteText(palette, "Moor");
+  EXPECT_TRUE(text.starts_with("GIMP Palette\nName: Moor\nColumns: 16\n#\n  0  31  62\tIndex 0\n"));
+  std::string error;
+  EXPECT_EQ(ParseGimpPalette(std::vector<std::uint8_t>(text.begin(), text.end()), error), palette);
+  std::string crlf;
+  for (const char c : text) {
+    crlf += c == '\n' ? "\r\n" : std::string(1, c);
+  }
+  EXPECT_EQ(ParseGimpPalette(std::vector<std::uint8_t>(crlf.begin(), crlf.end()), error), palette);
+  const std::string bad = "GIMP Palette\n1 2 300\n";
+  EXPECT_FALSE(ParseGimpPalette(std::vector<std::uint8_t>(bad.begin(), bad.end()), error));
+  EXPECT_EQ(error, "line 2 is no colour (three numbers from 0 to 255)");
+}
+
 TEST(UnpackPack, ReorderedRgbAndRgbaPicturesPackLikeTheIndexedOne) {
   const Unpacked region = UnpackOrFail(EditRegion());
   const PngPalette& palette = PaletteOf(region, "region");

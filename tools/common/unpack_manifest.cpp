@@ -378,7 +378,8 @@ std::optional<Manifest> ParseManifest(std::span<const std::uint8_t> text, std::s
   }
   Manifest manifest;
   manifest.source = top.Text("source");
-  manifest.size = top.Unsigned("size", std::numeric_limits<std::uint32_t>::max());
+  // A container lies within the reader's signed 32-bit positions.
+  manifest.size = top.Unsigned("size", std::numeric_limits<std::int32_t>::max());
   if (top.Text("hash") != kContentHashName && error.empty()) {
     top.Fail(std::string("has a \"hash\" other than \"") + kContentHashName + "\"");
   }
