@@ -25,8 +25,8 @@ std::optional<UnpackFolder> ReadUnpackFolder(const std::string& folder, std::str
 
 // What may be in `folder` before an unpack writes into it: nothing (missing or empty), or an
 // earlier unpack of ours. Files of the earlier unpack that differ from their hash are listed in
-// `changed`; `stale` are the earlier unpack's files to remove. False, with why, when the folder
-// holds anything else.
+// `changed`, and `files` are all of its files, which the new unpack replaces or removes. Nothing,
+// with why, when the folder holds anything else.
 struct EarlierUnpack {
   std::vector<std::string> changed;
   std::vector<std::string> files;  // every file the earlier manifest lists, manifest.json included

@@ -61,7 +61,8 @@ std::vector<Span> UncoveredSpans(const Manifest& manifest);
 std::string GimpPaletteText(const PngPalette& palette, const std::string& name);
 std::optional<PngPalette> ParseGimpPalette(std::span<const std::uint8_t> text, std::string& error);
 
-// The definitions of the 16-byte OJFF chunks listed, one JSON object a line, and back.
+// objects.json: the definitions of the manifest's object chunks (taken from their files in
+// `files`), one JSON object a line.
 std::string ObjectsText(const Manifest& manifest, const FolderFiles& files);
 
 }  // namespace karst::tools

@@ -93,13 +93,6 @@ int RunPack(const PackCommandOptions& options) {
                   "written");
       return kExitFailure;
     }
-    if (!outputIsFolder) {
-      std::filesystem::create_directories(platform::NativePath(options.output), error);
-      if (error) {
-        ReportError(kTool, options.output, "cannot create the folder: " + error.message());
-        return kExitFailure;
-      }
-    }
     for (const std::filesystem::path& path : folders) {
       jobs.push_back({platform::PathText(path), options.output, {}});
     }
@@ -107,6 +100,13 @@ int RunPack(const PackCommandOptions& options) {
   // Everything is packed and every output checked before the first is written.
   for (PackJob& job : jobs) {
     if (!PackOne(job, options, outputIsFolder || jobs.size() > 1 || !HasManifest(folder))) {
+      return kExitFailure;
+    }
+  }
+  if (jobs.size() > 1 || !HasManifest(folder)) {
+    std::filesystem::create_directories(platform::NativePath(options.output), error);
+    if (error) {
+      ReportError(kTool, options.output, "cannot create the folder: " + error.message());
       return kExitFailure;
     }
   }
