@@ -201,7 +201,11 @@ std::string PutPackedFile(const std::string& target, std::span<const std::uint8_
   }
   if (platform::InspectPath(target).kind == platform::FileKind::kRegular) {
     for (int copy = 1;; ++copy) {
-      const std::string candidate = target + ".orig" + (copy == 1 ? std::string() : "." + std::to_string(copy));
+      std::string candidate = target + ".orig";
+      if (copy > 1) {
+        candidate += '.';
+        candidate += std::to_string(copy);
+      }
       const fs::path place = platform::NativePath(candidate);
       std::error_code failure;
       if (fs::exists(fs::symlink_status(place, failure))) {
