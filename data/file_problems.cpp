@@ -54,6 +54,24 @@ std::string InputProblem(const std::string& path) {
   return platform::ReadableFileProblem(path);
 }
 
+std::string_view UnreadChunkText(NoteKind kind) {
+  switch (kind) {
+    case NoteKind::kChunkPassedOver:
+      return "is passed over, as an earlier chunk could not be read";
+    case NoteKind::kChunkOutOfReach:
+      return "lies out of reach";
+    case NoteKind::kChunkLargerThanFile:
+      return "claims more bytes than the whole file holds";
+    case NoteKind::kChunkOverBudget:
+      return "needs more memory than a load of this file may take";
+    case NoteKind::kIndexChunkCutShort:
+    case NoteKind::kChunkCutShort:
+      return "runs past the end of the file";
+    default:
+      return {};
+  }
+}
+
 RejectionWords WordsFor(const LoadNote& rejection) {
   if (rejection.kind == NoteKind::kTilesRejected) {
     return {"", rejection.value == 0 ? "no TILE chunk"
@@ -65,9 +83,10 @@ RejectionWords WordsFor(const LoadNote& rejection) {
   }
   const std::string chunk = TagName(rejection.tag) + " " + std::to_string(rejection.chunk->number);
   if (rejection.kind == NoteKind::kPaletteRejected) {
-    return {chunk, Bytes(rejection.value) + ", under the 768 of a palette"};
+    return {chunk, Bytes(rejection.value) + ", under the " + std::to_string(kPaletteBytes) + " of a palette"};
   }
-  return {chunk, Bytes(rejection.value) + ", under the 12288 of a 128 x 96 map"};
+  return {chunk, Bytes(rejection.value) + ", under the " + std::to_string(kMapBytes) + " of a " +
+                     std::to_string(kMapColumns) + " x " + std::to_string(kMapRows) + " map"};
 }
 
 std::string RegionProblem(const std::string& path) {
@@ -77,7 +96,11 @@ std::string RegionProblem(const std::string& path) {
   if (region == nullptr) {
     return problem;
   }
-  const std::vector<LoadNote> rejections = RegionRejections(*region);
+  return LoadedRegionProblem(*region);
+}
+
+std::string LoadedRegionProblem(const Region& region) {
+  const std::vector<LoadNote> rejections = RegionRejections(region);
   if (rejections.empty()) {
     return {};
   }

@@ -10,11 +10,18 @@
 
 namespace karst {
 
+struct Region;
+
 // What follows a region's problem, and the object library's.
 inline constexpr std::string_view kRegionWouldNotLoad = "the region would not load";
 inline constexpr std::string_view kViewerCannotStart =
     "the viewer cannot start (\"Unable to initialize DirectDraw and load object data!\")";
 inline constexpr std::string_view kNotContainer = "not a GFF container (no \"GFFI\" header, or too short)";
+
+// Why a chunk could not be read whole, for the notes that say so ("runs past the end of the
+// file"), said of the chunk; empty for every other kind. The check follows it with where the
+// chunk lies and what that means; a tool that needs the chunk says "it" before it.
+std::string_view UnreadChunkText(NoteKind kind);
 
 // Why `path` cannot be read as a file, in the system's words ("No such file or directory", "Is a
 // directory", "Permission denied"); empty when it can be opened for reading.
@@ -34,6 +41,10 @@ RejectionWords WordsFor(const LoadNote& rejection);
 // palette: the region would not load" (the first reason the region switch meets). Empty when
 // nothing in the file stands in the way. The file is read again, quietly.
 std::string RegionProblem(const std::string& path);
+
+// The same for a region already loaded: "PAL 3: 100 bytes, under the 768 of a palette: the region
+// would not load", or empty.
+std::string LoadedRegionProblem(const Region& region);
 
 // The same for the object library at `path`: unreadable, no container, or no "BMP " frame set.
 std::string LibraryProblem(const std::string& path);

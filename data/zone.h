@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "gff/format.h"
+#include "gff/frame_set.h"
 #include "gff/load_report.h"
 #include "platform/ddraw.h"
 
@@ -39,6 +40,13 @@ inline constexpr std::int32_t kMostTilesInStrip = static_cast<std::int32_t>(plat
 // A note names the chunk taken and has its size as value, or no chunk when there was none; the
 // tiles' note has their number as value.
 std::vector<LoadNote> RegionRejections(const Region& region);
+
+// The tile a map cell's index draws: an index at or past the tile count draws tile 0.
+constexpr std::int32_t DrawnTile(std::int32_t index, std::int32_t tileCount) { return index < tileCount ? index : 0; }
+
+// Whether a tile's frame is the whole square the strip copies; any other size gives the part that
+// overlaps the square, and index 0 for the rest.
+constexpr bool FillsTileSquare(const Frame& frame) { return frame.width == kTileSize && frame.height == kTileSize; }
 
 // Whether a tile is one the strip sends its diagnostic for, once per row: it has several frames.
 bool HasSeveralFrames(const FrameSet& tile);

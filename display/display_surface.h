@@ -18,14 +18,13 @@
 #include <string>
 #include <vector>
 
+#include "data/entity_placement.h"
 #include "gff/load_report.h"
 #include "platform/ddraw.h"
 
 namespace karst {
 
 struct FrameSet;
-struct Region;
-struct ObjectLibrary;
 
 namespace platform {
 class Window;
@@ -100,13 +99,9 @@ class DisplaySurface {
   // changed behind the record's back can misplace an object but never make a blit read outside
   // a surface. Rebuilt when the library is replaced (UseObjectLibrary) or its tables change
   // size.
-  struct ObjectPlacement {
+  struct KeyedPlacement {
     std::int32_t objectKey;
-    std::int32_t bitmapKey;
-    std::int32_t hotspotX;
-    std::int32_t hotspotY;
-    std::int32_t width;
-    std::int32_t height;
+    ObjectPlacement placement;
   };
   struct PlacementSource {
     const ObjectLibrary* library = nullptr;
@@ -116,12 +111,12 @@ class DisplaySurface {
     bool operator==(const PlacementSource&) const = default;
   };
   PlacementSource CurrentPlacementSource() const;
-  const std::vector<ObjectPlacement>& Placements();
+  const std::vector<KeyedPlacement>& Placements();
 
   // The file of the region on screen, for the notes of its palette and tile strip.
   std::string regionFile_;
   std::uint64_t libraryGeneration_ = 0;
-  std::vector<ObjectPlacement> placements_;
+  std::vector<KeyedPlacement> placements_;
   std::optional<PlacementSource> placementsFrom_;
 };
 

@@ -2,6 +2,7 @@
 #include <span>
 
 #include "data/region.h"
+#include "data/zone.h"
 #include "display/display_surface.h"
 #include "gff/byte_reader.h"
 #include "gff/format.h"
@@ -44,9 +45,7 @@ bool DisplaySurface::DrawTiles() {
         cells.seek(static_cast<std::size_t>(mapRow) * kMapColumns + static_cast<std::size_t>(mapColumn));
         tile = cells.u8();
       }
-      if (tile >= region->tileCount) {
-        tile = 0;
-      }
+      tile = DrawnTile(tile, region->tileCount);
       const platform::Rect source{kTileSize * tile, 0, kTileSize * tile + kTileSize, kTileSize};
       const std::int32_t left = kTileSize * i - xOffset;
       const std::int32_t top = kTileSize * j - yOffset;

@@ -35,6 +35,12 @@ struct ChunkEntry {
   std::int64_t offsetFieldAt = -1;
 };
 
+// Where a chunk's payload ends: offset + size, without a 32-bit wrap.
+constexpr std::uint64_t PayloadEnd(const ChunkEntry& entry) { return std::uint64_t{entry.offset} + entry.size; }
+
+// Whether a chunk's payload lies wholly inside a file of `fileSize` bytes.
+constexpr bool PayloadWithin(const ChunkEntry& entry, std::uint64_t fileSize) { return PayloadEnd(entry) <= fileSize; }
+
 using ChunkEntryList = PointerList<ChunkEntry>;
 
 // One chunk type record: the tag and the chunks listed under it, in file order for the plain

@@ -35,6 +35,8 @@ bool GffFile::OpenStream(GffStream stream, const LoadReport& report) {
     return false;
   }
   const std::uint32_t length = stream.ReadU32();
+  directoryLengthCutShort_ = stream.Failed();
+  directoryPosition_ = directoryPosition;
   directoryEnd_ = std::uint64_t{directoryPosition} + length;
   stream.Skip(2);
   const auto recordsLength = static_cast<std::int32_t>(length - kDirectoryHeaderSize);

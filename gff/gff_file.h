@@ -58,6 +58,11 @@ class GffFile {
   // Where the header says the directory ends (D + L, without the 32-bit wrap of the reader's
   // seek), so a directory that the file cuts short can be measured; 0 when no file is open.
   std::uint64_t directoryEnd() const { return stream_ ? directoryEnd_ : 0; }
+  // The directory's position D and length L as the header gives them, and whether the file ended
+  // before all four bytes of L (the missing ones read as 0).
+  std::uint32_t directoryPosition() const { return directoryPosition_; }
+  std::uint32_t directoryLength() const { return static_cast<std::uint32_t>(directoryEnd_ - directoryPosition_); }
+  bool directoryLengthCutShort() const { return directoryLengthCutShort_; }
   AllocationBudget& budget() { return budget_; }
 
   // Frees the directory, then closes the stream.
@@ -70,6 +75,8 @@ class GffFile {
   std::unique_ptr<GffDirectory> directory_ = std::make_unique<GffDirectory>();
   AllocationBudget budget_{0};
   std::uint64_t directoryEnd_ = 0;
+  std::uint32_t directoryPosition_ = 0;
+  bool directoryLengthCutShort_ = false;
 };
 
 }  // namespace karst

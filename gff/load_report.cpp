@@ -9,6 +9,68 @@ void Append(void* context, const LoadNote& note) { static_cast<std::vector<LoadN
 
 }  // namespace
 
+std::string_view NoteKindName(NoteKind kind) {
+  switch (kind) {
+    case NoteKind::kIndexedBeforeGffi:
+      return "indexed-before-gffi";
+    case NoteKind::kUnknownEncoding:
+      return "unknown-encoding";
+    case NoteKind::kSegmentOverrun:
+      return "segment-overrun";
+    case NoteKind::kDataRanOut:
+      return "data-ran-out";
+    case NoteKind::kFirstRowNotZero:
+      return "first-row-not-zero";
+    case NoteKind::kTileWithSeveralFrames:
+      return "tile-several-frames";
+    case NoteKind::kIndexChunkCutShort:
+      return "index-chunk-cut-short";
+    case NoteKind::kChunkPassedOver:
+      return "chunk-passed-over";
+    case NoteKind::kChunkOutOfReach:
+      return "chunk-out-of-reach";
+    case NoteKind::kChunkLargerThanFile:
+      return "chunk-larger-than-file";
+    case NoteKind::kChunkOverBudget:
+      return "chunk-over-budget";
+    case NoteKind::kChunkCutShort:
+      return "chunk-cut-short";
+    case NoteKind::kEntityTableRejected:
+      return "entity-table-rejected";
+    case NoteKind::kMapRejected:
+      return "map-rejected";
+    case NoteKind::kPaletteRejected:
+      return "palette-rejected";
+    case NoteKind::kTilesRejected:
+      return "tiles-rejected";
+    case NoteKind::kEntityWithoutDefinition:
+      return "entity-without-definition";
+    case NoteKind::kEntityDefinitionWrongSize:
+      return "entity-definition-wrong-size";
+    case NoteKind::kEntityWithoutBitmap:
+      return "entity-without-bitmap";
+    case NoteKind::kEntityBitmapWithoutFrames:
+      return "entity-bitmap-without-frames";
+    case NoteKind::kEntityBitmapWithoutPixels:
+      return "entity-bitmap-without-pixels";
+    case NoteKind::kEntityBitmapTooLarge:
+      return "entity-bitmap-too-large";
+  }
+  return "unknown";
+}
+
+bool FailsTheLoad(NoteKind kind) {
+  switch (kind) {
+    case NoteKind::kChunkOutOfReach:
+    case NoteKind::kChunkLargerThanFile:
+    case NoteKind::kChunkOverBudget:
+    case NoteKind::kChunkCutShort:
+      return true;
+    default:
+      return false;
+  }
+}
+
 std::optional<PrintedLine> PrintedLineOf(const LoadNote& note) {
   switch (note.kind) {
     case NoteKind::kIndexedBeforeGffi:

@@ -53,6 +53,14 @@ enum class NoteKind : std::uint8_t {
   kEntityBitmapTooLarge,
 };
 
+// The kind's name as machine output gives it, kept from release to release: lower case words
+// joined by hyphens ("segment-overrun", "chunk-cut-short").
+std::string_view NoteKindName(NoteKind kind);
+
+// Whether the note says a chunk could not be read whole, after which the stream has failed and
+// every later chunk of the load is passed over.
+bool FailsTheLoad(NoteKind kind);
+
 struct LoadNote {
   NoteKind kind = NoteKind::kChunkPassedOver;
   std::string file;                    // empty when the caller named none

@@ -49,7 +49,7 @@ struct Scene {
   RegionSpec region;
 };
 
-TEST(ObjectLayer, TheDescribedEntityLandsOn34_55To66_103) {
+TEST(ObjectLayer, HotspotAndHeightPutTheEntityOn34_55To66_103) {
   Scene scene({{100, 200, 5, 0, 9}});
   scene.display().ScrollBy(50, 100);
   const Picture screen = scene.headless.Screen();

@@ -47,7 +47,7 @@ std::vector<std::string> BoxTexts() {
 
 // --- Palette conversion ---
 
-TEST(PaletteConversion, TheDescribedValues) {
+TEST(PaletteConversion, SixBitValuesScaleTo255AndRoundDown) {
   const std::vector<std::pair<int, int>> table{{0, 0},    {1, 4},    {2, 8},    {3, 12},   {21, 85},
                                                {31, 125}, {32, 129}, {42, 170}, {62, 250}, {63, 255}};
   for (const auto& [six, eight] : table) {
@@ -76,7 +76,7 @@ TEST(PaletteConversion, EveryByteValueIsFloorOfTimes255Over63KeptTo8Bits) {
   EXPECT_EQ(ConvertPalette(std::vector<std::uint8_t>(768, 64))[0].red, 3);
 }
 
-TEST(PaletteConversion, FirstTripleOfTheDescribedExample) {
+TEST(PaletteConversion, FirstTripleOfAPayload) {
   std::vector<std::uint8_t> payload(768, 0);
   payload[0] = 63;
   payload[1] = 0;

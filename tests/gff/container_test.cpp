@@ -311,7 +311,7 @@ TEST(GffOpen, FilesTooLargeToReadWholeAreReadAsAskedWithTheSameResult) {
   }
 }
 
-// What the described reading keeps of a file of plain records cut after `length` bytes: records
+// What the reader keeps of a file of plain records cut after `length` bytes: records
 // whose 8 header bytes arrived; entries up to and including the first one cut short, with zeros
 // for the bytes that did not arrive; nothing after a cut record.
 std::vector<RecordValues> ExpectedPrefix(const std::vector<std::uint8_t>& full, std::size_t length,

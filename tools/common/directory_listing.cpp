@@ -70,7 +70,7 @@ std::vector<std::string> DirectoryWarnings(const GffFile& file) {
       continue;
     }
     for (const ChunkEntry& entry : *record.entries) {
-      if (std::uint64_t{entry.offset} + entry.size <= size) {
+      if (PayloadWithin(entry, size)) {
         continue;
       }
       if (first == nullptr) {
@@ -81,7 +81,7 @@ std::vector<std::string> DirectoryWarnings(const GffFile& file) {
     }
   }
   if (first != nullptr) {
-    const std::uint64_t end = std::uint64_t{first->offset} + first->size;
+    const std::uint64_t end = PayloadEnd(*first);
     warnings.push_back("index chunk GFFI " + std::to_string(first->number) + " ends " + Bytes(end - size) +
                        " past the end of the file (" + Bytes(size) +
                        "): a record read through it is cut short there, and the records after it are missing" +

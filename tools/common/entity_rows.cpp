@@ -1,7 +1,5 @@
 #include "tools/common/entity_rows.h"
 
-#include <algorithm>
-
 #include <nlohmann/json.hpp>
 
 #include "gff/format.h"
@@ -9,8 +7,6 @@
 
 namespace karst::tools {
 namespace {
-
-constexpr std::uint32_t kMirroredFlag = 0x80;
 
 EntityReason ReasonOf(ObjectDrawing drawing) {
   switch (drawing) {
@@ -31,27 +27,16 @@ EntityReason ReasonOf(ObjectDrawing drawing) {
   return EntityReason::kNoDefinition;
 }
 
-// The bitmap and rectangle of `row`'s object, and whether it is drawn, by the layer's rules.
-void PlaceObject(EntityRow& row, const ObjectLibrary& library) {
-  row.reason = ReasonOf(DrawingOf(library, row.objectId));
-  // Chunk numbers are keys taken as signed 32-bit values.
-  const auto definition = library.objectDefs.find(static_cast<std::int32_t>(row.objectId));
-  if (definition == library.objectDefs.end() || definition->second == nullptr) {
+// The bitmap and rectangle of `entity`'s object, and whether it is drawn, by the layer's rules.
+void PlaceObject(EntityRow& row, const Entity& entity, const ObjectLibrary& library) {
+  const EntityDrawing drawing = DrawingOfEntity(entity, library);
+  row.reason = ReasonOf(drawing.drawing);
+  row.bitmapId = drawing.bitmapId;
+  if (!drawing.placement) {
     return;
   }
-  row.bitmapId = definition->second->bitmapId;
-  const Frame* frame = DrawingFrame(library, *definition->second);
-  if (frame == nullptr) {
-    return;
-  }
-  // Every field is at most 16 bits wide, so none of this leaves the 32-bit range.
-  const EntityRectangle rectangle{
-      static_cast<std::int32_t>(row.x) - static_cast<std::int32_t>(definition->second->hotspotX),
-      static_cast<std::int32_t>(row.y) - static_cast<std::int32_t>(definition->second->hotspotY) -
-          static_cast<std::int32_t>(row.z),
-      static_cast<std::int32_t>(frame->width), static_cast<std::int32_t>(frame->height)};
-  row.rectangle = rectangle;
-  if (!InsideRegion(rectangle)) {
+  row.rectangle = drawing.placement->rectangle;
+  if (!InsideRegion(drawing.placement->rectangle)) {
     row.reason = EntityReason::kOutsideRegion;
   }
 }
@@ -117,21 +102,18 @@ bool InsideRegion(const EntityRectangle& rectangle) {
 }
 
 std::vector<EntityRow> EntityRows(const Region& region, const ObjectLibrary* library) {
+  const std::span<const Entity> entities = WalkedEntities(region);
   std::vector<EntityRow> rows;
-  if (!region.entities || region.entityCount <= 0) {
-    return rows;
-  }
-  const std::size_t count = std::min(region.entities->size(), static_cast<std::size_t>(region.entityCount));
-  rows.reserve(count);
-  for (std::size_t index = 0; index < count; ++index) {
-    const Entity& entity = (*region.entities)[index];
+  rows.reserve(entities.size());
+  for (std::size_t index = 0; index < entities.size(); ++index) {
+    const Entity& entity = entities[index];
     EntityRow row{index,           entity.x,
                   entity.y,        entity.z,
-                  entity.flags,    (entity.flags & kMirroredFlag) != 0,
+                  entity.flags,    IsMirrored(entity),
                   entity.objectId, std::nullopt,
                   std::nullopt,    EntityReason::kNoLibrary};
     if (library != nullptr) {
-      PlaceObject(row, *library);
+      PlaceObject(row, entity, *library);
     }
     rows.push_back(row);
   }

@@ -2,9 +2,8 @@
 // entity, with the bitmap of its object and the rectangle the blit covers, or why nothing of it is
 // drawn. `karst-gff entities`, `karst-gff find` and the atlas report these rows and their JSON.
 //
-// The rows follow the layer's own walk: the first min(entities, entityCount) records of the table,
-// in table order. An entity is drawn from frame 0 of its object's bitmap (DrawingOf, DrawingFrame)
-// at (x - hotspotX, y - hotspotY - z), mirrored when flag bit 7 is set.
+// The rows follow the layer's own walk and place every entity by the layer's own rule
+// (data/entity_placement.h); what the rows add is the cull against the whole region.
 #pragma once
 
 #include <cstddef>
@@ -15,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "data/entity_placement.h"
 #include "data/object_library.h"
 #include "data/region.h"
 
@@ -34,17 +34,6 @@ enum class EntityReason {
 
 // A short fixed text for each reason ("no definition", "outside the region"); empty for kDrawn.
 std::string_view ReasonText(EntityReason reason);
-
-// Region pixels the blit of frame 0 is aimed at, before any clipping: it may begin at negative
-// coordinates or end beyond the region.
-struct EntityRectangle {
-  std::int32_t left = 0;
-  std::int32_t top = 0;
-  std::int32_t width = 0;
-  std::int32_t height = 0;
-
-  bool operator==(const EntityRectangle&) const = default;
-};
 
 struct EntityRow {
   std::size_t index = 0;  // position in the entity table

@@ -19,9 +19,9 @@ namespace {
 std::string RejectionText(const LoadNote& rejection) {
   switch (rejection.kind) {
     case NoteKind::kMapRejected:
-      return "no \"MAP \" chunk of 12288 bytes";
+      return "no \"MAP \" chunk of " + std::to_string(kMapBytes) + " bytes";
     case NoteKind::kPaletteRejected:
-      return "no \"PAL \" chunk of 768 bytes";
+      return "no \"PAL \" chunk of " + std::to_string(kPaletteBytes) + " bytes";
     default:
       return rejection.value == 0 ? "no \"TILE\" chunk"
                                   : std::to_string(rejection.value) + " tiles, more than the " +
@@ -71,7 +71,7 @@ std::unique_ptr<Region> ReadRegionInput(const std::string& path, const LoadRepor
   }
   std::unique_ptr<Region> region = LoadRegion(path, report);
   if (region == nullptr) {
-    error = "not a GFF container (no \"GFFI\" header, or too short)";
+    error = kNotContainer;
     return nullptr;
   }
   // Looked at before any display is asked, so the reason can be named; the viewer would say
@@ -91,7 +91,7 @@ std::unique_ptr<ObjectLibrary> ReadLibraryInput(const std::string& path, const L
   }
   std::unique_ptr<ObjectLibrary> library = LoadObjectLibrary(path, report);
   if (library == nullptr) {
-    error = "not a GFF container (no \"GFFI\" header, or too short)";
+    error = kNotContainer;
     return nullptr;
   }
   if (library->bmpSets.empty()) {

@@ -449,7 +449,7 @@ std::string LayoutHazard(const Manifest& manifest) {
   std::vector<std::size_t> order;
   for (std::size_t i = 0; i < manifest.chunks.size(); ++i) {
     const ManifestChunk& chunk = manifest.chunks[i];
-    if (chunk.size > 0 && std::uint64_t{chunk.offset} + chunk.size > manifest.size) {
+    if (chunk.size > 0 && !PayloadWithin(chunk.Entry(), manifest.size)) {
       return chunk.name + " reaches past the end of the file";
     }
     const Span span = manifest.InFile(i);
@@ -530,27 +530,16 @@ bool LayOut(std::vector<std::uint8_t>& bytes, Manifest& layout, const std::map<s
 
 // Why the viewer would show the region in `before` but not the one in `after`; empty otherwise.
 std::string NewRegionProblem(const std::vector<std::uint8_t>& before, const std::vector<std::uint8_t>& after) {
-  const auto rejections = [](const std::vector<std::uint8_t>& bytes) -> std::optional<std::vector<LoadNote>> {
+  const auto load = [](const std::vector<std::uint8_t>& bytes) {
     GffFile file;
-    if (!file.OpenBytes(bytes, LoadReport())) {
-      return std::nullopt;
-    }
-    const std::unique_ptr<Region> region = LoadRegion(file, LoadReport());
-    return region ? std::optional(RegionRejections(*region)) : std::nullopt;
+    return file.OpenBytes(bytes, LoadReport()) ? LoadRegion(file, LoadReport()) : nullptr;
   };
-  const auto was = rejections(before);
-  if (!was || !was->empty()) {
+  const std::unique_ptr<Region> was = load(before);
+  if (!was || !LoadedRegionProblem(*was).empty()) {
     return {};
   }
-  const auto now = rejections(after);
-  if (!now) {
-    return std::string(kNotContainer);
-  }
-  if (now->empty()) {
-    return {};
-  }
-  const RejectionWords words = WordsFor(now->front());
-  return (words.chunk.empty() ? "" : words.chunk + ": ") + words.problem + ": " + std::string(kRegionWouldNotLoad);
+  const std::unique_ptr<Region> now = load(after);
+  return now ? LoadedRegionProblem(*now) : std::string(kNotContainer);
 }
 
 }  // namespace

@@ -16,20 +16,10 @@ namespace {
 
 // Why the loader could not read a chunk whole; empty for the notes that say nothing of that.
 std::string UnreadReason(NoteKind kind) {
-  switch (kind) {
-    case NoteKind::kChunkPassedOver:
-      return "an earlier chunk could not be read, so it was passed over";
-    case NoteKind::kChunkOutOfReach:
-      return "its position lies beyond the end of the file";
-    case NoteKind::kChunkLargerThanFile:
-      return "it claims more bytes than the whole file holds";
-    case NoteKind::kChunkOverBudget:
-      return "it is too large to load";
-    case NoteKind::kChunkCutShort:
-      return "it runs past the end of the file";
-    default:
-      return {};
+  if (kind != NoteKind::kChunkPassedOver && !FailsTheLoad(kind)) {
+    return {};
   }
+  return "it " + std::string(UnreadChunkText(kind));
 }
 
 std::string PaletteLabel(const ChunkEntry& chunk) { return "\"PAL \" chunk " + std::to_string(chunk.number); }
@@ -54,7 +44,7 @@ std::optional<RegionColours> ReadRegionColours(const std::string& path, std::str
   std::vector<LoadNote> notes;
   const std::unique_ptr<Region> region = LoadRegion(path, LoadReport::Into(notes));
   if (region == nullptr) {
-    error = "not a GFF container (no \"GFFI\" header, or too short)";
+    error = kNotContainer;
     return std::nullopt;
   }
   // A palette chunk the loader could not read whole is either missing from the region or kept
@@ -77,7 +67,7 @@ std::optional<RegionColours> ReadRegionColours(const std::string& path, std::str
                                          : "no \"PAL \" chunk: the region has no colours";
     } else {
       error = "the " + PaletteLabel(*rejection.chunk) + " holds " + std::to_string(rejection.value) +
-              " bytes, fewer than the 768 of 256 colours";
+              " bytes, fewer than the " + std::to_string(kPaletteBytes) + " of 256 colours";
     }
     return std::nullopt;
   }

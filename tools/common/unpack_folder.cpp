@@ -7,7 +7,6 @@
 
 #include "data/object_library.h"
 #include "data/zone.h"
-#include "gff/byte_reader.h"
 #include "gff/frame_set.h"
 #include "gff/gff_file.h"
 #include "tools/common/content_hash.h"
@@ -29,7 +28,7 @@ std::span<const std::uint8_t> PayloadOf(std::span<const std::uint8_t> bytes, con
 }
 
 bool WholeInFile(const Manifest& manifest, std::size_t index) {
-  return manifest.InFile(index).length == manifest.chunks[index].size;
+  return PayloadWithin(manifest.chunks[index].Entry(), manifest.size);
 }
 
 // The chunk the region loader takes for `tag`: the first of a record's list, a later record
@@ -78,7 +77,7 @@ void AddPictures(std::span<const std::uint8_t> bytes, const UnpackOptions& optio
       continue;
     }
     const std::span<const std::uint8_t> payload = PayloadOf(bytes, manifest, index);
-    AllocationBudget budget(options.budgetBase + AllocationBudget::kBytesPerFileByte * payload.size());
+    AllocationBudget budget = AllocationBudget::ForFileOfSize(payload.size(), options.budgetBase);
     FrameSet frameSet;
     DecodeFrameSet(frameSet, payload, budget, LoadReport());
     const bool transparentZero = !SameTag(tag, kTagTile);
@@ -144,16 +143,12 @@ bool ReadContainerDirectory(std::span<const std::uint8_t> bytes, Manifest& manif
     return false;
   }
   manifest.size = bytes.size();
-  ByteReader header(bytes);
-  header.seek(kHeaderSize - 4);
-  manifest.directoryOffset = header.u32le();
-  header.seek(std::uint64_t{manifest.directoryOffset} + 4 <= bytes.size() ? manifest.directoryOffset + 4u
-                                                                          : bytes.size());
-  manifest.directoryLength = header.u32le();
   GffFile file;
   if (!file.OpenBytes(std::vector<std::uint8_t>(bytes.begin(), bytes.end()), LoadReport())) {
-    return true;  // a directory out of the reader's reach: no chunks
+    return true;  // a directory out of the reader's reach: no chunks, every byte in rest.bin
   }
+  manifest.directoryOffset = file.directoryPosition();
+  manifest.directoryLength = file.directoryLength();
   if (looksLikeLibrary != nullptr) {
     *looksLikeLibrary = LooksLikeObjectLibrary(file.directory());
   }

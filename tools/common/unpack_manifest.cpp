@@ -279,10 +279,8 @@ bool ParseForms(const nlohmann::json& json, Manifest& manifest, std::string& err
 
 Span Manifest::InFile(std::size_t index) const {
   const ManifestChunk& chunk = chunks[index];
-  if (chunk.offset >= size) {
-    return {chunk.offset, 0};
-  }
-  return {chunk.offset, std::min<std::uint64_t>(chunk.size, size - chunk.offset)};
+  return {chunk.offset,
+          std::min(PayloadEnd(chunk.Entry()), std::max<std::uint64_t>(size, chunk.offset)) - chunk.offset};
 }
 
 std::optional<std::size_t> Manifest::FindChunk(const std::string& name) const {

@@ -31,6 +31,7 @@
 #include <vector>
 
 #include "gff/format.h"
+#include "gff/gff_directory.h"
 #include "tools/common/png_file.h"
 
 namespace karst::tools {
@@ -61,6 +62,7 @@ struct ManifestChunk {
   std::int64_t offsetFieldAt = -1;
 
   std::string File() const { return "chunks/" + name + ".bin"; }
+  ChunkEntry Entry() const { return {number, offset, size, offsetFieldAt}; }
 };
 
 struct ManifestPicture {

@@ -13,9 +13,9 @@
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "tools/common/cli.h"
+#include "tools/common/game_check.h"
 #include "tools/common/input_file.h"
 #include "tools/common/json_text.h"
-#include "tools/karst-gff/game_check.h"
 #include "tools/karst-gff/gff_tool.h"
 
 namespace karst::tools {

@@ -11,12 +11,12 @@
 #include "gff/format.h"
 #include "gff/gff_file.h"
 #include "platform/paths.h"
+#include "tools/common/chunk_label.h"
 #include "tools/common/cli.h"
 #include "tools/common/input_file.h"
 #include "tools/common/json_text.h"
 #include "tools/common/output_checks.h"
 #include "tools/common/output_file.h"
-#include "tools/karst-gff/chunk_label.h"
 #include "tools/karst-gff/gff_tool.h"
 
 namespace karst::tools {
@@ -97,7 +97,7 @@ int RunExtract(const ExtractOptions& options) {
   }
   // A payload cut short by the end of the file is not the chunk: write nothing rather than a
   // prefix that looks complete.
-  if (std::uint64_t{entry->offset} + entry->size > file.size()) {
+  if (!PayloadWithin(*entry, file.size())) {
     ReportError(kTool, options.path,
                 "chunk " + label + " runs past the end of the file (offset " + std::to_string(entry->offset) +
                     ", size " + std::to_string(entry->size) + ", file " + std::to_string(file.size()) +

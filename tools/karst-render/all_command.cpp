@@ -15,9 +15,9 @@
 #include "tools/common/input_file.h"
 #include "tools/common/output_checks.h"
 #include "tools/common/output_file.h"
+#include "tools/common/render_region.h"
 #include "tools/common/unique_names.h"
 #include "tools/karst-render/region_jobs.h"
-#include "tools/karst-render/render_region.h"
 #include "tools/karst-render/render_tool.h"
 
 namespace karst::tools {

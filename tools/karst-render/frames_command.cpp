@@ -25,8 +25,8 @@
 #include "tools/common/output_file.h"
 #include "tools/common/png_file.h"
 #include "tools/common/region_palette.h"
+#include "tools/common/render_region.h"
 #include "tools/common/unique_names.h"
-#include "tools/karst-render/render_region.h"
 #include "tools/karst-render/render_tool.h"
 
 namespace karst::tools {
@@ -306,7 +306,7 @@ int RunFrames(const FramesOptions& options) {
   std::vector<std::string> withoutSheet;
   for (const ChunkOutput& chunk : chunks) {
     const ChunkEntry& entry = *chunk.entry;
-    if (std::uint64_t{entry.offset} + entry.size > bytes->size()) {
+    if (!PayloadWithin(entry, bytes->size())) {
       ReportError(kTool, options.path, chunk.stem + ": payload lies beyond the end of the file");
       ++cutShort;
       failed = true;

@@ -14,7 +14,7 @@
 #include "tools/common/cli.h"
 #include "tools/common/output_checks.h"
 #include "tools/common/output_file.h"
-#include "tools/karst-render/render_region.h"
+#include "tools/common/render_region.h"
 #include "tools/karst-render/render_tool.h"
 
 namespace karst::tools {

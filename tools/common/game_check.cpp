@@ -1,4 +1,4 @@
-#include "tools/karst-gff/game_check.h"
+#include "tools/common/game_check.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -12,15 +12,14 @@
 #include "data/file_problems.h"
 #include "data/region.h"
 #include "data/zone.h"
-#include "gff/byte_reader.h"
 #include "gff/format.h"
 #include "gff/frame_set.h"
 #include "gff/gff_file.h"
 #include "gff/load_report.h"
 #include "platform/paths.h"
+#include "tools/common/chunk_label.h"
 #include "tools/common/input_file.h"
 #include "tools/common/json_text.h"
-#include "tools/karst-gff/chunk_label.h"
 
 namespace karst::tools {
 namespace {
@@ -77,34 +76,30 @@ std::optional<Meaning> MeaningOf(const LoadNote& note, std::uint64_t fileSize) {
   switch (note.kind) {
     case NoteKind::kIndexedBeforeGffi:
       return Meaning{
-          FindingKind::kIndexedBeforeGffi,
+          FindingKindOf(note.kind),
           "an indexed record comes before any GFFI record: it and every record after it are dropped " + Quoted(note)};
     case NoteKind::kUnknownEncoding:
-      return Meaning{FindingKind::kUnknownEncoding,
+      return Meaning{FindingKindOf(note.kind),
                      "unknown encoding \"" + TagText(note.detail) + "\": drawn as index 0 " + Quoted(note)};
     case NoteKind::kSegmentOverrun:
-      return Meaning{FindingKind::kSegmentOverrun,
-                     "an NRML command runs past its segment's pixel count " + Quoted(note)};
+      return Meaning{FindingKindOf(note.kind), "an NRML command runs past its segment's pixel count " + Quoted(note)};
     case NoteKind::kDataRanOut:
-      return Meaning{FindingKind::kDataRanOut,
+      return Meaning{FindingKindOf(note.kind),
                      "the frame's data ends before the frame does: decoded as far as it goes " + Quoted(note)};
     case NoteKind::kFirstRowNotZero:
-      return Meaning{FindingKind::kFirstRowNotZero, "the first row is not row 0 " + Quoted(note)};
+      return Meaning{FindingKindOf(note.kind), "the first row is not row 0 " + Quoted(note)};
     case NoteKind::kIndexChunkCutShort:
-      return Meaning{FindingKind::kIndexChunkCutShort, "index chunk runs past the end of the file " +
-                                                           Extent(note, fileSize) +
-                                                           ": the records indexed by it lose their chunks"};
+      return Meaning{FindingKindOf(note.kind), "index chunk " + std::string(UnreadChunkText(note.kind)) + " " +
+                                                   Extent(note, fileSize) +
+                                                   ": the records indexed by it lose their chunks"};
     case NoteKind::kChunkOutOfReach:
-      return Meaning{FindingKind::kChunkOutOfReach, "lies out of reach " + Extent(note, fileSize) + ": not read"};
     case NoteKind::kChunkLargerThanFile:
-      return Meaning{FindingKind::kChunkLargerThanFile,
-                     "is larger than the whole file " + Extent(note, fileSize) + ": not read"};
     case NoteKind::kChunkOverBudget:
-      return Meaning{FindingKind::kChunkOverBudget,
-                     "needs more memory than a load of this file may take " + Extent(note, fileSize) + ": not read"};
+      return Meaning{FindingKindOf(note.kind),
+                     std::string(UnreadChunkText(note.kind)) + " " + Extent(note, fileSize) + ": not read"};
     case NoteKind::kChunkCutShort:
-      return Meaning{FindingKind::kChunkCutShort,
-                     "runs past the end of the file " + Extent(note, fileSize) + ": the missing bytes read as 0"};
+      return Meaning{FindingKindOf(note.kind), std::string(UnreadChunkText(note.kind)) + " " + Extent(note, fileSize) +
+                                                   ": the missing bytes read as 0"};
     default:
       return std::nullopt;
   }
@@ -125,7 +120,7 @@ void AddLoadFindings(const std::vector<LoadNote>& notes, const std::string& path
     if (!meaning) {
       continue;
     }
-    if (note.kind >= NoteKind::kChunkOutOfReach && note.kind <= NoteKind::kChunkCutShort) {
+    if (FailsTheLoad(note.kind)) {
       failure = findings.size();
     }
     findings.push_back({path, meaning->kind, ChunkOf(note), PlaceOf(note), std::move(meaning->message)});
@@ -137,18 +132,12 @@ void AddLoadFindings(const std::vector<LoadNote>& notes, const std::string& path
 }
 
 // A directory that the end of the file cuts short loses the records it does not hold whole.
-void CheckDirectoryExtent(std::span<const std::uint8_t> bytes, const std::string& path,
-                          std::vector<Finding>& findings) {
-  ByteReader reader(bytes);
-  reader.seek(12);
-  const std::uint32_t position = reader.u32le();
-  reader.seek(static_cast<std::uint32_t>(position + 4));
-  const std::uint32_t length = reader.u32le();
-  if (reader.ranOut() || std::uint64_t{position} + length > bytes.size()) {
+void CheckDirectoryExtent(const GffFile& file, const std::string& path, std::vector<Finding>& findings) {
+  if (file.directoryLengthCutShort() || file.directoryEnd() > file.size()) {
     findings.push_back({path, FindingKind::kDirectoryCutShort, "", "directory",
-                        "runs past the end of the file (position " + std::to_string(position) + ", length " +
-                            std::to_string(length) + ", file " + std::to_string(bytes.size()) +
-                            " bytes): the records it does not hold whole are lost"});
+                        "runs past the end of the file (position " + std::to_string(file.directoryPosition()) +
+                            ", length " + std::to_string(file.directoryLength()) + ", file " +
+                            std::to_string(file.size()) + " bytes): the records it does not hold whole are lost"});
   }
 }
 
@@ -188,15 +177,17 @@ void CheckTiles(const Region& region, const std::string& path, std::vector<Findi
     if (!frame.HasPixels()) {
       findings.push_back(
           {path, FindingKind::kTileWithoutPixels, chunk, where, "frame 0 has no pixels: drawn as index 0"});
-    } else if (frame.width != kTileSize || frame.height != kTileSize) {
+    } else if (!FillsTileSquare(frame)) {
+      const std::string square = std::to_string(kTileSize) + " x " + std::to_string(kTileSize);
       findings.push_back({path, FindingKind::kTileWrongSize, chunk, where,
                           "frame 0 is " + std::to_string(frame.width) + " x " + std::to_string(frame.height) +
-                              ", not 16 x 16: only the part inside 16 x 16 is drawn, the rest as index 0"});
+                              ", not " + square + ": only the part inside " + square +
+                              " is drawn, the rest as index 0"});
     }
     if (HasSeveralFrames(tile)) {
       LoadNote line;
       line.kind = NoteKind::kTileWithSeveralFrames;
-      findings.push_back({path, FindingKind::kTileSeveralFrames, chunk, where,
+      findings.push_back({path, FindingKindOf(line.kind), chunk, where,
                           std::to_string(tile.frames.size()) + " frames: only frame 0 is drawn " + Quoted(line)});
     }
   }
@@ -211,7 +202,7 @@ void CheckMap(const Region& region, const std::string& path, std::vector<Finding
   unsigned highest = 0;
   for (std::size_t cell = 0; cell < kMapBytes; ++cell) {
     const unsigned index = (*region.mapData)[cell];
-    if (static_cast<std::int32_t>(index) >= region.tileCount) {
+    if (DrawnTile(static_cast<std::int32_t>(index), region.tileCount) != static_cast<std::int32_t>(index)) {
       if (beyond == 0) {
         first = cell;
       }
@@ -230,23 +221,6 @@ void CheckMap(const Region& region, const std::string& path, std::vector<Finding
                           ", row " + std::to_string(first / kMapColumns) + "): drawn with tile 0"});
 }
 
-FindingKind EntityFindingKind(NoteKind kind) {
-  switch (kind) {
-    case NoteKind::kEntityWithoutDefinition:
-      return FindingKind::kEntityWithoutDefinition;
-    case NoteKind::kEntityDefinitionWrongSize:
-      return FindingKind::kEntityDefinitionWrongSize;
-    case NoteKind::kEntityWithoutBitmap:
-      return FindingKind::kEntityWithoutBitmap;
-    case NoteKind::kEntityBitmapWithoutFrames:
-      return FindingKind::kEntityBitmapWithoutFrames;
-    case NoteKind::kEntityBitmapTooLarge:
-      return FindingKind::kEntityBitmapTooLarge;
-    default:
-      return FindingKind::kEntityBitmapWithoutPixels;
-  }
-}
-
 // Why the object layer passes an entity over, from the note that says so.
 std::string EntityProblem(const LoadNote& note, const Entity& entity, const ObjectLibrary& library) {
   const std::string object = "object " + std::to_string(entity.objectId);
@@ -255,7 +229,7 @@ std::string EntityProblem(const LoadNote& note, const Entity& entity, const Obje
     return object + ", which the library does not have (no " + definition + ")";
   }
   if (note.kind == NoteKind::kEntityDefinitionWrongSize) {
-    return object + ", whose definition (" + definition + ") is not 16 bytes long";
+    return object + ", whose definition (" + definition + ") is not " + std::to_string(kObjectDefSize) + " bytes long";
   }
   const std::uint32_t bitmapId = library.objectDefs.at(static_cast<std::int32_t>(entity.objectId))->bitmapId;
   const std::string bitmap = "bitmap " + std::to_string(bitmapId);
@@ -277,9 +251,9 @@ void CheckEntities(const Region& region, const std::vector<LoadNote>& notes, con
                    const std::string& path, std::vector<Finding>& findings) {
   for (const LoadNote& note : notes) {
     if (note.kind == NoteKind::kEntityTableRejected) {
-      findings.push_back(
-          {path, FindingKind::kEntityTableRejected, ChunkOf(note), PlaceOf(note),
-           Plural(note.value, "byte", "bytes") + ", not a multiple of 8: no object of the region is drawn"});
+      findings.push_back({path, FindingKindOf(note.kind), ChunkOf(note), PlaceOf(note),
+                          Plural(note.value, "byte", "bytes") + ", not a multiple of " +
+                              std::to_string(kEntityRecordSize) + ": no object of the region is drawn"});
     }
   }
   if (library == nullptr || !region.entities || !region.entityChunk) {
@@ -290,7 +264,7 @@ void CheckEntities(const Region& region, const std::vector<LoadNote>& notes, con
   NoteUndrawnEntities(*region.entities, *library, LoadReport::Into(undrawn));
   // One line per problem, however many entities share it.
   struct Group {
-    FindingKind kind = FindingKind::kEntityWithoutDefinition;
+    FindingKind kind = FindingKindOf(NoteKind::kEntityWithoutDefinition);
     std::size_t count = 0;
     std::size_t firstIndex = 0;
     const Entity* first = nullptr;
@@ -303,7 +277,7 @@ void CheckEntities(const Region& region, const std::vector<LoadNote>& notes, con
     const std::string problem = EntityProblem(note, entity, *library);
     Group& group = groups[problem];
     if (group.count++ == 0) {
-      group.kind = EntityFindingKind(note.kind);
+      group.kind = FindingKindOf(note.kind);
       group.firstIndex = index;
       group.first = &entity;
       order.push_back(problem);
@@ -329,21 +303,21 @@ std::optional<std::uint64_t> OpenChecked(const std::string& path, std::string_vi
                         "cannot be read (" + InputProblem(path) + "): " + std::string(consequence)});
     return std::nullopt;
   }
-  const std::uint64_t fileSize = bytes->size();
-  std::vector<Finding> extent;
-  CheckDirectoryExtent(*bytes, path, extent);
   if (!file.OpenBytes(std::move(*bytes), report)) {
     findings.push_back(
         {path, FindingKind::kNotContainer, "", "", std::string(kNotContainer) + ": " + std::string(consequence)});
     return std::nullopt;
   }
-  findings.insert(findings.end(), extent.begin(), extent.end());
-  return fileSize;
+  CheckDirectoryExtent(file, path, findings);
+  return file.size();
 }
 
 }  // namespace
 
 std::string_view FindingKindName(FindingKind kind) {
+  if (kind >= FindingKind::kFirstNoteKind) {
+    return NoteKindName(static_cast<NoteKind>(static_cast<int>(kind) - static_cast<int>(FindingKind::kFirstNoteKind)));
+  }
   switch (kind) {
     case FindingKind::kLibraryMissing:
       return "library-missing";
@@ -357,26 +331,6 @@ std::string_view FindingKindName(FindingKind kind) {
       return "no-regions";
     case FindingKind::kDirectoryCutShort:
       return "directory-cut-short";
-    case FindingKind::kIndexedBeforeGffi:
-      return "indexed-before-gffi";
-    case FindingKind::kUnknownEncoding:
-      return "unknown-encoding";
-    case FindingKind::kSegmentOverrun:
-      return "segment-overrun";
-    case FindingKind::kDataRanOut:
-      return "data-ran-out";
-    case FindingKind::kFirstRowNotZero:
-      return "first-row-not-zero";
-    case FindingKind::kIndexChunkCutShort:
-      return "index-chunk-cut-short";
-    case FindingKind::kChunkOutOfReach:
-      return "chunk-out-of-reach";
-    case FindingKind::kChunkLargerThanFile:
-      return "chunk-larger-than-file";
-    case FindingKind::kChunkOverBudget:
-      return "chunk-over-budget";
-    case FindingKind::kChunkCutShort:
-      return "chunk-cut-short";
     case FindingKind::kNoPalette:
       return "no-palette";
     case FindingKind::kShortPalette:
@@ -395,26 +349,11 @@ std::string_view FindingKindName(FindingKind kind) {
       return "tile-without-pixels";
     case FindingKind::kTileWrongSize:
       return "tile-wrong-size";
-    case FindingKind::kTileSeveralFrames:
-      return "tile-several-frames";
     case FindingKind::kMapTileOutOfRange:
       return "map-tile-out-of-range";
-    case FindingKind::kEntityTableRejected:
-      return "entity-table-rejected";
-    case FindingKind::kEntityWithoutDefinition:
-      return "entity-without-definition";
-    case FindingKind::kEntityDefinitionWrongSize:
-      return "entity-definition-wrong-size";
-    case FindingKind::kEntityWithoutBitmap:
-      return "entity-without-bitmap";
-    case FindingKind::kEntityBitmapWithoutFrames:
-      return "entity-bitmap-without-frames";
-    case FindingKind::kEntityBitmapWithoutPixels:
-      return "entity-bitmap-without-pixels";
-    case FindingKind::kEntityBitmapTooLarge:
-      return "entity-bitmap-too-large";
+    default:
+      return "unknown";
   }
-  return "unknown";
 }
 
 std::string FindingLine(const Finding& finding) {

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "tools/karst-render/render_region.h"
+#include "tools/common/render_region.h"
 
 namespace karst::tools {
 

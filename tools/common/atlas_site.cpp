@@ -1,4 +1,4 @@
-#include "tools/karst-render/atlas_site.h"
+#include "tools/common/atlas_site.h"
 
 #include <filesystem>
 #include <set>

@@ -18,7 +18,9 @@
 namespace karst::tools {
 
 // What a finding is about, one value per kind of problem; FindingKindName gives each a short
-// name that machine output keeps from release to release.
+// name that machine output keeps from release to release. The check's own kinds come first; then
+// one kind for every kind of note the loaders make, in NoteKind's order (FindingKindOf), named
+// as the note is (NoteKindName).
 enum class FindingKind : std::uint8_t {
   kLibraryMissing,
   kUnreadable,
@@ -26,16 +28,6 @@ enum class FindingKind : std::uint8_t {
   kNoBitmaps,
   kNoRegions,
   kDirectoryCutShort,
-  kIndexedBeforeGffi,
-  kUnknownEncoding,
-  kSegmentOverrun,
-  kDataRanOut,
-  kFirstRowNotZero,
-  kIndexChunkCutShort,
-  kChunkOutOfReach,
-  kChunkLargerThanFile,
-  kChunkOverBudget,
-  kChunkCutShort,
   kNoPalette,
   kShortPalette,
   kNoTiles,
@@ -45,16 +37,16 @@ enum class FindingKind : std::uint8_t {
   kTileWithoutFrames,
   kTileWithoutPixels,
   kTileWrongSize,
-  kTileSeveralFrames,
   kMapTileOutOfRange,
-  kEntityTableRejected,
-  kEntityWithoutDefinition,
-  kEntityDefinitionWrongSize,
-  kEntityWithoutBitmap,
-  kEntityBitmapWithoutFrames,
-  kEntityBitmapWithoutPixels,
-  kEntityBitmapTooLarge,
+  kFirstNoteKind,
+  // The last kind: the last note kind's.
+  kEntityBitmapTooLarge = kFirstNoteKind + static_cast<std::uint8_t>(NoteKind::kEntityBitmapTooLarge),
 };
+
+// The finding kind of a note kind.
+constexpr FindingKind FindingKindOf(NoteKind kind) {
+  return static_cast<FindingKind>(static_cast<int>(FindingKind::kFirstNoteKind) + static_cast<int>(kind));
+}
 
 // "no-palette", "chunk-cut-short", ...: lower case words joined by hyphens.
 std::string_view FindingKindName(FindingKind kind);

@@ -1,4 +1,4 @@
-#include "tools/karst-render/render_region.h"
+#include "tools/common/render_region.h"
 
 #include <charconv>
 #include <filesystem>
