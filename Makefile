@@ -11,6 +11,8 @@
 #               and the vector code chosen on it (KARST_VECTORS=avx2|sse2|plain narrows it)
 #   make windows  cross-builds the four programs for 64-bit Windows into build-windows/bin and packs
 #               build-windows/karst-<version>-windows-x64.zip
+#   make deb    builds the Debian package build-deb/karst-viewer_<version>_<arch>.deb with
+#               debhelper (scripts/deb-check.sh checks it with lintian and apt)
 #
 # Every tree compiles through ccache, its folder in the cache that every clone on the machine
 # shares: $(KARST_CACHE), by default ~/.cache/karst (the Windows dependencies are kept there
@@ -21,14 +23,15 @@ SECONDS ?= 60
 CMAKE_CONFIGURE = cmake -G Ninja -Wno-dev
 KARST_CACHE ?= $(HOME)/.cache/karst
 ifeq ($(KARST_NO_CACHE),1)
-CACHE_OPTIONS = -DKARST_CCACHE_DIR=
+CCACHE_DIR_OPTION =
 else
-CACHE_OPTIONS = -DKARST_CCACHE_DIR=$(abspath $(KARST_CACHE))/ccache
+CCACHE_DIR_OPTION = $(abspath $(KARST_CACHE))/ccache
 endif
+CACHE_OPTIONS = -DKARST_CCACHE_DIR=$(CCACHE_DIR_OPTION)
 export KARST_CACHE
 
 .PHONY: deps build build-asan test run fuzz fuzz-build fuzz-brief bench format-check windows-deps \
-        windows-configure windows test-windows test-windows-units test-windows-e2e test-release test-asan
+        windows-configure windows test-windows test-windows-units test-windows-e2e test-release test-asan deb
 
 deps:
 	@bash scripts/install-deps.sh
@@ -165,3 +168,24 @@ test-windows-e2e:
 	@cmake --build build -j $(JOBS) --target karst-render
 	@echo "== the Windows programs under Wine =="
 	@bash scripts/e2e-wine.sh build-windows/bin build/bin
+
+# The Debian package: dpkg-buildpackage -b on a copy of the tracked files in
+# build-deb/karst-viewer-<upstream version>/, which leaves its results beside that folder, in
+# build-deb/; the build's log is build-deb/build.log. The network is cut off (a network namespace
+# of its own) wherever the system allows it. The tests are left to make test (nocheck), and the
+# compiler cache is the shared one (debian/rules).
+DEB_VERSION = $(shell dpkg-parsechangelog -S Version)
+DEB_SOURCE = build-deb/karst-viewer-$(firstword $(subst -, ,$(DEB_VERSION)))
+
+deb: deps
+	@echo "== Debian package karst-viewer $(DEB_VERSION) (dpkg-buildpackage, log in build-deb/build.log) =="
+	@rm -rf build-deb && mkdir -p $(DEB_SOURCE)
+	@git ls-files -z | tar --null --ignore-failed-read -T - -cf - 2>/dev/null | tar -C $(DEB_SOURCE) -xf -
+	@offline=; \
+	  if unshare --net --map-current-user true 2>/dev/null; then offline="unshare --net --map-current-user"; \
+	  else echo "   no network namespace here: built with the network reachable"; fi; \
+	  if ! (cd $(DEB_SOURCE) && KARST_CCACHE_DIR=$(CCACHE_DIR_OPTION) DEB_BUILD_OPTIONS="nocheck $(DEB_BUILD_OPTIONS)" \
+	        $$offline dpkg-buildpackage -us -uc -b -Pnocheck -J$(JOBS)) >build-deb/build.log 2>&1; then \
+	    tail -n 60 build-deb/build.log; echo "FAIL: dpkg-buildpackage (build-deb/build.log)"; exit 1; \
+	  fi
+	@ls build-deb/*.deb | sed 's/^/   /'
