@@ -169,23 +169,7 @@ test-windows-e2e:
 	@echo "== the Windows programs under Wine =="
 	@bash scripts/e2e-wine.sh build-windows/bin build/bin
 
-# The Debian package: dpkg-buildpackage -b on a copy of the tracked files in
-# build-deb/karst-viewer-<upstream version>/, which leaves its results beside that folder, in
-# build-deb/; the build's log is build-deb/build.log. The network is cut off (a network namespace
-# of its own) wherever the system allows it. The tests are left to make test (nocheck), and the
-# compiler cache is the shared one (debian/rules).
-DEB_VERSION = $(shell dpkg-parsechangelog -S Version)
-DEB_SOURCE = build-deb/karst-viewer-$(firstword $(subst -, ,$(DEB_VERSION)))
-
+# The Debian package, built by dpkg-buildpackage on a copy of the tracked files, offline, through
+# the shared compiler cache, without the tests that make test runs (scripts/deb-build.sh).
 deb: deps
-	@echo "== Debian package karst-viewer $(DEB_VERSION) (dpkg-buildpackage, log in build-deb/build.log) =="
-	@rm -rf build-deb && mkdir -p $(DEB_SOURCE)
-	@git ls-files -z | tar --null --ignore-failed-read -T - -cf - 2>/dev/null | tar -C $(DEB_SOURCE) -xf -
-	@offline=; \
-	  if unshare --net --map-current-user true 2>/dev/null; then offline="unshare --net --map-current-user"; \
-	  else echo "   no network namespace here: built with the network reachable"; fi; \
-	  if ! (cd $(DEB_SOURCE) && KARST_CCACHE_DIR=$(CCACHE_DIR_OPTION) DEB_BUILD_OPTIONS="nocheck $(DEB_BUILD_OPTIONS)" \
-	        $$offline dpkg-buildpackage -us -uc -b -Pnocheck -J$(JOBS)) >build-deb/build.log 2>&1; then \
-	    tail -n 60 build-deb/build.log; echo "FAIL: dpkg-buildpackage (build-deb/build.log)"; exit 1; \
-	  fi
-	@ls build-deb/*.deb | sed 's/^/   /'
+	@KARST_CCACHE_DIR=$(CCACHE_DIR_OPTION) bash scripts/deb-build.sh $(JOBS)

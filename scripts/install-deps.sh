@@ -27,10 +27,10 @@ packages=(
   # release; wine64 runs the Windows tests and programs.
   gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
   dpkg-dev ccache zip unzip wine64
-  # The Debian package (make deb, scripts/deb-check.sh): debhelper builds it, lintian and
-  # appstream check it, man-db finds its installed man pages, GIO (libglib2.0-bin) tells the
-  # type of a file from the installed MIME database.
-  debhelper lintian appstream man-db libglib2.0-bin
+  # The Debian package (make deb, scripts/deb-check.sh): debhelper builds it, with iproute2's ip
+  # raising the loopback of its network namespace; lintian and appstream check it, man-db finds
+  # its installed man pages, GIO (libglib2.0-bin) tells a file's type from the MIME database.
+  debhelper iproute2 lintian appstream man-db libglib2.0-bin
 )
 
 missing=()
