@@ -11,6 +11,8 @@
 #               and the vector code chosen on it (KARST_VECTORS=avx2|sse2|plain narrows it)
 #   make windows  cross-builds the four programs for 64-bit Windows into build-windows/bin and packs
 #               build-windows/karst-<version>-windows-x64.zip
+#   make deb    builds the Debian package build-deb/karst-viewer_<version>_<arch>.deb with
+#               debhelper (scripts/deb-check.sh checks it with lintian and apt)
 #
 # Every tree compiles through ccache, its folder in the cache that every clone on the machine
 # shares: $(KARST_CACHE), by default ~/.cache/karst (the Windows dependencies are kept there
@@ -21,14 +23,15 @@ SECONDS ?= 60
 CMAKE_CONFIGURE = cmake -G Ninja -Wno-dev
 KARST_CACHE ?= $(HOME)/.cache/karst
 ifeq ($(KARST_NO_CACHE),1)
-CACHE_OPTIONS = -DKARST_CCACHE_DIR=
+CCACHE_DIR_OPTION =
 else
-CACHE_OPTIONS = -DKARST_CCACHE_DIR=$(abspath $(KARST_CACHE))/ccache
+CCACHE_DIR_OPTION = $(abspath $(KARST_CACHE))/ccache
 endif
+CACHE_OPTIONS = -DKARST_CCACHE_DIR=$(CCACHE_DIR_OPTION)
 export KARST_CACHE
 
 .PHONY: deps build build-asan test run fuzz fuzz-build fuzz-brief bench format-check windows-deps \
-        windows-configure windows test-windows test-windows-units test-windows-e2e test-release test-asan
+        windows-configure windows test-windows test-windows-units test-windows-e2e test-release test-asan deb
 
 deps:
 	@bash scripts/install-deps.sh
@@ -70,7 +73,7 @@ run: build
 # 64 KiB + 64 x its input (fuzz/fuzz_budget.h), a few MiB for the seeds' sizes: a block of 8 MiB
 # or more could only come from an allocation that bypassed the budget, and is a finding.
 FUZZ_TARGETS = fuzz_container fuzz_region fuzz_object_library fuzz_frame_set fuzz_nrml fuzz_plan fuzz_plnr \
-               fuzz_compose fuzz_info
+               fuzz_compose fuzz_info fuzz_roundtrip
 FUZZ_MALLOC_LIMIT_MB = 8
 ifdef RUNS
 FUZZ_LENGTH = -runs=$(RUNS)
@@ -165,3 +168,8 @@ test-windows-e2e:
 	@cmake --build build -j $(JOBS) --target karst-render
 	@echo "== the Windows programs under Wine =="
 	@bash scripts/e2e-wine.sh build-windows/bin build/bin
+
+# The Debian package, built by dpkg-buildpackage on a copy of the tracked files, offline, through
+# the shared compiler cache, without the tests that make test runs (scripts/deb-build.sh).
+deb: deps
+	@KARST_CCACHE_DIR=$(CCACHE_DIR_OPTION) bash scripts/deb-build.sh $(JOBS)

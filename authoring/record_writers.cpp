@@ -21,9 +21,12 @@ std::vector<std::uint8_t> WriteObjectDef(const ObjectDefRecord& object) {
   writer.u16le(object.word0);
   writer.u16le(object.hotspotX);
   writer.u16le(object.hotspotY);
-  writer.zeros(6);  // word6, word8, byte10, byte11
+  writer.u16le(object.word6);
+  writer.u16le(object.word8);
+  writer.u8(object.byte10);
+  writer.u8(object.byte11);
   writer.u16le(object.bitmapId);
-  writer.u16le(0);  // word14
+  writer.u16le(object.word14);
   return writer.take();
 }
 

@@ -2,7 +2,7 @@
 // and prints the medians, the ratios between figures of one run and the goals they are held
 // to, as Markdown tables.
 //
-//   karst-bench-report FRAME.json DECODE.json ZONE.json [ATLAS.json] [VIEWER-CPU.json]
+//   karst-bench-report FRAME.json DECODE.json ZONE.json [ATLAS.json] [ROUNDTRIP.json] [VIEWER-CPU.json]
 #include <nlohmann/json.hpp>
 
 #include <cstdio>
@@ -125,6 +125,10 @@ int main(int argc, char** argv) {
       {"BM_AtlasSample/jobs:2", "karst-render atlas, sample world, 2 jobs, wall clock"},
       {"BM_AtlasForty/jobs:1", "karst-render atlas, 40 regions, 1 job, wall clock"},
       {"BM_AtlasForty/jobs:2", "karst-render atlas, 40 regions, 2 jobs, wall clock"},
+      {"BM_Unpack", "karst-gff unpack of a generated 37 MB object library, wall clock"},
+      {"BM_FramesOfLibrary", "karst-render frames of the same library, wall clock"},
+      {"BM_PackUnchanged", "karst-gff pack of its unchanged unpack, wall clock"},
+      {"BM_CopyUnpackFolder", "cp -r of the unpack folder + cp of the library, wall clock"},
   };
   std::printf("| benchmark | what | median time | pixels/s |\n|---|---|---:|---:|\n");
   for (const Row& row : rows) {
@@ -174,6 +178,9 @@ int main(int argc, char** argv) {
   rateGoal("PLNR decoding", "BM_DecodePlnr", 0.8e9);
   ratioGoal("atlas of the sample world, 2 jobs / 1 job", "BM_AtlasSample/jobs:2", "BM_AtlasSample/jobs:1", 0.6, true);
   ratioGoal("atlas of 40 regions, 2 jobs / 1 job", "BM_AtlasForty/jobs:2", "BM_AtlasForty/jobs:1", 0.6, true);
+  ratioGoal("pack of an unchanged unpack / cp of folder and library", "BM_PackUnchanged", "BM_CopyUnpackFolder", 1.5,
+            true);
+  ratioGoal("unpack of a library / karst-render frames of it", "BM_Unpack", "BM_FramesOfLibrary", 2.0, true);
   if (cpu) {
     auto cpuGoal = [&](const char* what, double percent, double target) {
       std::printf("| %s (%.0f s) | %.2f %% of a core | <= %.0f %% | %s |\n", what, cpu->seconds, percent, target,

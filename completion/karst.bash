@@ -130,7 +130,7 @@ _karst_gff() {
   local cword cur prev
   _karst_line
   if ((cword == 1)); then
-    _karst_words "info extract check entities find objects palette --help --version"
+    _karst_words "info extract check entities find objects palette unpack pack --help --version"
     return
   fi
   case ${words[1]} in
@@ -141,6 +141,8 @@ _karst_gff() {
     find) _karst_command 2 "--object --bitmap --name --json --help" "--object:none --bitmap:none --name:none" "dir" ;;
     objects) _karst_command 2 "--json --help" "" "gff" ;;
     palette) _karst_command 2 "--format -o --output --help" "--format:format -o:file --output:file" "gff" ;;
+    unpack) _karst_command 2 "--palette --force -o --output --help" "--palette:gff -o:dir --output:dir" "gff" ;;
+    pack) _karst_command 2 "--replace --nearest --force -o --output --help" "-o:gff --output:gff" "dir" ;;
   esac
 }
 

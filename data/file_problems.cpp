@@ -96,7 +96,11 @@ std::string RegionProblem(const std::string& path) {
   if (region == nullptr) {
     return problem;
   }
-  const std::vector<LoadNote> rejections = RegionRejections(*region);
+  return LoadedRegionProblem(*region);
+}
+
+std::string LoadedRegionProblem(const Region& region) {
+  const std::vector<LoadNote> rejections = RegionRejections(region);
   if (rejections.empty()) {
     return {};
   }

@@ -10,6 +10,8 @@
 
 namespace karst {
 
+struct Region;
+
 // What follows a region's problem, and the object library's.
 inline constexpr std::string_view kRegionWouldNotLoad = "the region would not load";
 inline constexpr std::string_view kViewerCannotStart =
@@ -39,6 +41,10 @@ RejectionWords WordsFor(const LoadNote& rejection);
 // palette: the region would not load" (the first reason the region switch meets). Empty when
 // nothing in the file stands in the way. The file is read again, quietly.
 std::string RegionProblem(const std::string& path);
+
+// The same for a region already loaded: "PAL 3: 100 bytes, under the 768 of a palette: the region
+// would not load", or empty.
+std::string LoadedRegionProblem(const Region& region);
 
 // The same for the object library at `path`: unreadable, no container, or no "BMP " frame set.
 std::string LibraryProblem(const std::string& path);

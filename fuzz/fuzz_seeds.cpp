@@ -170,9 +170,16 @@ std::vector<SeedCorpus> MakeSeedCorpora() {
     containers.push_back(std::move(seed));
   }
   return {
-      {"fuzz_container", containers},      {"fuzz_region", RegionSeeds()},     {"fuzz_object_library", LibrarySeeds()},
-      {"fuzz_frame_set", FrameSetSeeds()}, {"fuzz_nrml", EncodingSeeds(Nrml)}, {"fuzz_plan", EncodingSeeds(Plan)},
-      {"fuzz_plnr", EncodingSeeds(Plnr)},  {"fuzz_compose", ComposeSeeds()},   {"fuzz_info", std::move(containers)},
+      {"fuzz_container", containers},
+      {"fuzz_region", RegionSeeds()},
+      {"fuzz_object_library", LibrarySeeds()},
+      {"fuzz_frame_set", FrameSetSeeds()},
+      {"fuzz_nrml", EncodingSeeds(Nrml)},
+      {"fuzz_plan", EncodingSeeds(Plan)},
+      {"fuzz_plnr", EncodingSeeds(Plnr)},
+      {"fuzz_compose", ComposeSeeds()},
+      {"fuzz_info", containers},
+      {"fuzz_roundtrip", std::move(containers)},
   };
 }
 

@@ -109,4 +109,15 @@ void DecodePlan(Frame& frame, std::span<const std::uint8_t> payload, std::size_t
 void DecodePlnr(Frame& frame, std::span<const std::uint8_t> payload, std::size_t position, AllocationBudget& budget,
                 const LoadReport& report);
 
+// The plain decoders, one pixel and one code at a time, that DecodeNrml, DecodePlan and
+// DecodePlnr must match pixel for pixel. Each takes a frame's data from its first header byte to
+// the payload's end and gives its width x height pixels, zero where the data leads nowhere:
+// decoded as far as its bytes lead, with no notes and no budget.
+std::vector<std::uint8_t> DecodeNrmlReference(std::span<const std::uint8_t> frame, std::uint32_t width,
+                                              std::uint32_t height);
+std::vector<std::uint8_t> DecodePlanReference(std::span<const std::uint8_t> frame, std::uint32_t width,
+                                              std::uint32_t height);
+std::vector<std::uint8_t> DecodePlnrReference(std::span<const std::uint8_t> frame, std::uint32_t width,
+                                              std::uint32_t height);
+
 }  // namespace karst

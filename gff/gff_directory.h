@@ -29,6 +29,10 @@ struct ChunkEntry {
   std::uint32_t number = 0;
   std::uint32_t offset = 0;
   std::uint32_t size = 0;
+  // Where in the file the entry's offset field was read (its size field follows it): in the
+  // directory for a plain record, in the index chunk for an indexed one; -1 when the read that
+  // should have given it had failed. A writer that moves the payload patches these 8 bytes.
+  std::int64_t offsetFieldAt = -1;
 };
 
 // Where a chunk's payload ends: offset + size, without a 32-bit wrap.

@@ -78,6 +78,7 @@ std::unique_ptr<ChunkEntryList> GffReader::ReadPlainEntries(GffStream& stream, s
     }
     auto entry = std::make_unique<ChunkEntry>();
     entry->number = stream.ReadU32();
+    entry->offsetFieldAt = stream.Tell();
     entry->offset = stream.ReadU32();
     entry->size = stream.ReadU32();
     entries->Append(std::move(entry));
@@ -132,6 +133,7 @@ std::unique_ptr<ChunkEntryList> GffReader::ReadIndexedEntries(GffStream& stream,
         break;
       }
       auto entry = std::make_unique<ChunkEntry>();
+      entry->offsetFieldAt = stream.Tell();
       entry->offset = stream.ReadU32();
       entry->size = stream.ReadU32();
       entry->number = first + static_cast<std::uint32_t>(k);

@@ -27,6 +27,10 @@ echo "== karst-render atlas ==" >&2
 "$(dirname "$0")/atlas-bench.sh" "$build_dir/bin/karst-render" "$build_dir/bin/karst-sampleworld" \
   "$out_dir/atlas.json" "$repetitions"
 
+echo "== karst-gff unpack and pack ==" >&2
+"$(dirname "$0")/roundtrip-bench.sh" "$build_dir/bin/karst-gff" "$build_dir/bin/karst-render" \
+  "$build_dir/bench/karst-bench-library" "$out_dir/roundtrip.json" "$repetitions"
+
 echo "== the viewer's CPU under Xvfb ==" >&2
 "$(dirname "$0")/viewer-cpu.sh" "$build_dir/bin/karst-viewer" "$build_dir/bin/karst-sampleworld" \
   "$out_dir/viewer-cpu.json" >&2
@@ -43,4 +47,4 @@ echo "single-threaded figures pinned to CPU $cpu, the atlas's two jobs unpinned)
 echo "Load: $(cut -d' ' -f1-3 /proc/loadavg) (1, 5, 15 min load average when the report was printed)"
 echo
 "$build_dir/bench/karst-bench-report" "$out_dir/frame.json" "$out_dir/decode.json" "$out_dir/zone.json" \
-  "$out_dir/atlas.json" "$out_dir/viewer-cpu.json"
+  "$out_dir/atlas.json" "$out_dir/roundtrip.json" "$out_dir/viewer-cpu.json"

@@ -4,7 +4,8 @@
 #
 #   e2e-desktop.sh BUILD_DIR
 #
-# The installed files: the menu entry passes desktop-file-validate, the MIME type is accepted by
+# The installed files: the menu entry passes desktop-file-validate, the AppStream metainfo passes
+# appstreamcli validate and names the programs' version, the MIME type is accepted by
 # update-mime-database (glob *.gff in any case, magic "GFFI"), xdg-mime opens GFF files with the
 # viewer but not folders, an icon at every size (the town hall cut out), a man page and a shell
 # completion for every program, the sample world. Then, in Xvfb screens, every picture compared
@@ -77,6 +78,16 @@ desktop-file-validate "$entry" >"$work/validate.log" 2>&1 || { cat "$work/valida
 grep -qx 'Exec=karst-viewer --window --sample-world %f' "$entry" || fail "the entry does not start the viewer as it should"
 grep -q '^MimeType=application/x-karst-gff;' "$entry" || fail "the entry does not take GFF files"
 echo "   the entry validates"
+
+step "the AppStream metainfo"
+metainfo=$prefix/share/metainfo/io.github.karst_viewer.karst_viewer.metainfo.xml
+appstreamcli validate --no-net --strict "$metainfo" >"$work/appstream.log" 2>&1 ||
+  { cat "$work/appstream.log" >&2; fail "the metainfo does not validate"; }
+grep -q '<launchable type="desktop-id">karst-viewer.desktop</launchable>' "$metainfo" ||
+  fail "the metainfo does not launch the installed entry"
+version=$("$prefix/bin/karst-viewer" --version)
+grep -q "<release version=\"${version#* }\" date=" "$metainfo" || fail "the metainfo has no release entry for $version"
+echo "   it validates and names the release ${version#* }"
 
 step "the MIME type"
 mkdir -p "$work/mime/packages"

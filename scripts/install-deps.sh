@@ -30,6 +30,10 @@ packages=(
   # release; wine64 runs the Windows tests and programs.
   gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
   dpkg-dev ccache zip unzip wine64
+  # The Debian package (make deb, scripts/deb-check.sh): debhelper builds it, with iproute2's ip
+  # raising the loopback of its network namespace; lintian and appstream check it, man-db finds
+  # its installed man pages, GIO (libglib2.0-bin) tells a file's type from the MIME database.
+  debhelper iproute2 lintian appstream man-db libglib2.0-bin
 )
 
 missing=()
@@ -49,5 +53,7 @@ if [ "$(id -u)" -ne 0 ]; then
   sudo_cmd=(sudo)
 fi
 export DEBIAN_FRONTEND=noninteractive
-"${sudo_cmd[@]}" apt-get update -qq
-"${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+# Another clone's install, or the package check, may hold dpkg's lock for a while: wait for it.
+wait_for_lock=(-o DPkg::Lock::Timeout=600)
+"${sudo_cmd[@]}" apt-get "${wait_for_lock[@]}" update -qq
+"${sudo_cmd[@]}" apt-get "${wait_for_lock[@]}" install -y -qq --no-install-recommends "${missing[@]}"

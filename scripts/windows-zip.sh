@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Packs the Windows release: build-windows/karst-<version>-windows-x64.zip holding one folder of
 # that name with the four programs, the sample world beside them (the viewer shows the world
-# beside itself when started without arguments), the README and the licences of everything built
-# into the programs (the viewer carries the font it draws its text with) or shipped with them.
+# beside itself when started without arguments), the README, the project's licence and the
+# licences of everything built into the programs (the viewer carries the font it draws its text
+# with) or shipped with them.
 #   windows-zip.sh BUILD_WINDOWS KARST_SAMPLEWORLD
 # BUILD_WINDOWS is the configured and built Windows tree (its bin/ holds the .exe files);
 # KARST_SAMPLEWORLD is a program that writes the sample world (the Linux build's).
@@ -39,6 +40,7 @@ for program in "${programs[@]}"; do
 done
 "$sampleworld" "$stage" >/dev/null
 cp "$root/README.md" "$stage/"
+cp "$root/LICENSE" "$stage/LICENSE.txt"
 
 # One folder per component: the upstream licence files and Debian's copyright file of the source
 # package the library was built from, or of the Debian package that provided it.
@@ -71,7 +73,7 @@ licence_from_package DejaVu-fonts fonts-dejavu-core
 
 # Windows's text tools want CR LF line ends.
 find "$stage/licenses" -type f -exec sed -i 's/\r\?$/\r/' {} +
-sed -i 's/\r\?$/\r/' "$stage/README.md"
+sed -i 's/\r\?$/\r/' "$stage/README.md" "$stage/LICENSE.txt"
 
 zip_file=$build/$name.zip
 rm -f "$zip_file"

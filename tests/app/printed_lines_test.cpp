@@ -98,8 +98,6 @@ class PrintedLinesTest : public ViewerTest {
 
 const std::string kLibraryLines =
     "It's a GFFI But we don't got no GFFI yet!!\nUnknown type: ABCD\nSomething peculiar happened!\n";
-const std::string kStartFailed = "Error: Unable to initialize DirectDraw and load object data!\n";
-
 TEST_F(PrintedLinesTest, EveryLineOnItsChannelInTheOrderMet) {
   bool started = false;
   // Tile 0: two frames, the second running out of data; tile 1 starts at row 1.
@@ -113,6 +111,10 @@ TEST_F(PrintedLinesTest, EveryLineOnItsChannelInTheOrderMet) {
   }
   EXPECT_EQ(channels.err, "Y offset: 1 is different!\n" + tileLines);
 }
+
+// POSIX only: on Windows MessageBoxA shows the boxes whatever SDL's video driver.
+#ifndef _WIN32
+const std::string kStartFailed = "Error: Unable to initialize DirectDraw and load object data!\n";
 
 TEST_F(PrintedLinesTest, APaletteFailureWritesItsBoxesAfterTheLines) {
   bool started = true;
@@ -132,6 +134,7 @@ TEST_F(PrintedLinesTest, ATileStripFailureWritesItsBoxesAfterTheLines) {
   EXPECT_EQ(channels.out, kLibraryLines);
   EXPECT_EQ(channels.err, "Y offset: 1 is different!\nError: Error loading tiles\n" + kStartFailed);
 }
+#endif  // _WIN32
 
 }  // namespace
 }  // namespace karst::app_tests

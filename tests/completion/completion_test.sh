@@ -43,7 +43,7 @@ cases=(
   $'karst-render all game -j 2 --no\t--no-objects'
   $'karst-render frames game/OBJEX.GFF --\t--help --output --palette --scale --sheet'
   $'karst-render atlas game -o \tgame/ pictures/'
-  $'karst-gff \t--help --version check entities extract find info objects palette'
+  $'karst-gff \t--help --version check entities extract find info objects pack palette unpack'
   $'karst-gff info game/RGN01.GFF l\tlower.gff'
   $'karst-gff info --j\t--json'
   $'karst-gff extract game/RGN01.GFF \tETAB GFFI GMAP MAP PAL RNME TILE'
@@ -58,6 +58,8 @@ cases=(
   $'karst-gff objects game/OB\tgame/OBJEX.GFF'
   $'karst-gff palette game/RGN01.GFF --format \tact gpl pal png'
   $'karst-gff palette game/RGN01.GFF --format p\tpal png'
+  $'karst-gff pack game --\t--force --help --nearest --output --replace'
+  $'karst-gff unpack game/OBJEX.GFF --palette game/RGN01\tgame/RGN01.GFF'
 )
 
 failures=0

@@ -29,6 +29,7 @@ int fuzz_plan_entry(const std::uint8_t* data, std::size_t size);
 int fuzz_plnr_entry(const std::uint8_t* data, std::size_t size);
 int fuzz_compose_entry(const std::uint8_t* data, std::size_t size);
 int fuzz_info_entry(const std::uint8_t* data, std::size_t size);
+int fuzz_roundtrip_entry(const std::uint8_t* data, std::size_t size);
 }
 
 namespace karst::fuzzing {
@@ -49,6 +50,7 @@ const Target kTargets[] = {
     {"fuzz_plnr", fuzz_plnr_entry},
     {"fuzz_compose", fuzz_compose_entry},
     {"fuzz_info", fuzz_info_entry},
+    {"fuzz_roundtrip", fuzz_roundtrip_entry},
 };
 
 void PrintTo(const Target& target, std::ostream* out) { *out << target.name; }

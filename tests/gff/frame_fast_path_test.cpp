@@ -1,6 +1,6 @@
 // The decoders write runs whole and read codes through an accumulator. Here they are held to
-// the plain way, one pixel and one code at a time, over encoded images and over truncated and
-// corrupted copies of them: the same pixels and colour map, bit for bit.
+// the plain decoders beside them (DecodeNrmlReference, DecodePlanReference, DecodePlnrReference),
+// over encoded images and over truncated and corrupted copies of them: the same pixels, bit for bit.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -16,113 +16,6 @@ namespace {
 
 using authoring::IndexedImage;
 using frame_tests::DecodeFrameAt;
-
-// NRML one pixel at a time; the frame's pixels start zeroed. Stops where the decoder stops.
-std::vector<std::uint8_t> PlainNrml(const std::vector<std::uint8_t>& data, std::size_t pixelCount,
-                                    std::uint32_t width) {
-  std::vector<std::uint8_t> pixels(pixelCount, 0);
-  std::size_t at = 4;
-  auto byte = [&](bool& ranOut) -> unsigned {
-    if (at >= data.size()) {
-      ranOut = true;
-      return 0;
-    }
-    return data[at++];
-  };
-  bool ranOut = false;
-  unsigned row = byte(ranOut);
-  while (row != kEndOfFrameRow) {
-    const unsigned x = byte(ranOut);
-    const unsigned last = byte(ranOut);
-    const unsigned count = byte(ranOut);
-    byte(ranOut);
-    if (ranOut) {
-      return pixels;
-    }
-    std::uint64_t index = std::uint64_t{row} * width + x;
-    auto put = [&](std::uint8_t value) {
-      if (index < pixels.size()) {
-        pixels[static_cast<std::size_t>(index)] = value;
-      }
-      ++index;
-    };
-    unsigned done = 0;
-    while (done < count) {
-      if (data.size() - at < 2) {
-        return pixels;
-      }
-      const unsigned command = data[at++];
-      const unsigned length = (command >> 1) + 1;
-      if ((command & 1) != 0) {
-        const std::uint8_t value = data[at++];
-        for (unsigned i = 0; i < length; ++i) put(value);
-      } else {
-        if (data.size() - at < length) {
-          return pixels;
-        }
-        for (unsigned i = 0; i < length; ++i) put(data[at++]);
-      }
-      done += length;
-    }
-    if (done <= count && last < kLastSegmentOfRow) {
-      continue;
-    }
-    row = byte(ranOut);
-    if (ranOut) {
-      return pixels;
-    }
-  }
-  return pixels;
-}
-
-// The code starting at `bit`, through the 16-bit window of its byte and the next; false when
-// not all of its bits are in the stream.
-bool PlainCode(const std::vector<std::uint8_t>& stream, std::uint64_t bit, unsigned width, unsigned& code) {
-  if (bit + width > std::uint64_t{stream.size()} * 8) {
-    return false;
-  }
-  const std::size_t at = static_cast<std::size_t>(bit / 8);
-  const unsigned high = at < stream.size() ? stream[at] : 0u;
-  const unsigned low = at + 1 < stream.size() ? stream[at + 1] : 0u;
-  code = (((high << 8) | low) >> (16 - width - bit % 8)) & ((1u << width) - 1);
-  return true;
-}
-
-// PLAN and PLNR one code at a time, from the frame's code width, map and stream.
-std::vector<std::uint8_t> PlainPlanar(const std::vector<std::uint8_t>& data, std::size_t pixelCount, bool runs) {
-  std::vector<std::uint8_t> pixels(pixelCount, 0);
-  if (data.size() <= 9 || data[9] > 8) {
-    return pixels;
-  }
-  const unsigned width = data[9];
-  std::vector<std::uint8_t> map(std::size_t{1} << width, 0);
-  const std::size_t mapEnd = std::min(data.size(), 10 + map.size());
-  std::copy(data.begin() + 10, data.begin() + static_cast<std::ptrdiff_t>(mapEnd), map.begin());
-  const std::vector<std::uint8_t> stream(data.begin() + static_cast<std::ptrdiff_t>(mapEnd), data.end());
-  std::uint64_t bit = 0;
-  std::size_t filled = 0;
-  std::uint8_t last = 0;
-  bool escaped = false;
-  unsigned code = 0;
-  while (filled < pixelCount && PlainCode(stream, bit, width, code)) {
-    bit += width;
-    if (!runs) {
-      pixels[filled++] = map[code];
-    } else if (!escaped && code == 0) {
-      escaped = true;
-    } else if (!escaped || code == 0) {
-      escaped = false;
-      last = map[code];
-      pixels[filled++] = last;
-    } else {
-      escaped = false;
-      const std::size_t run = std::min<std::size_t>(code + 2, pixelCount - filled);
-      std::fill_n(pixels.begin() + static_cast<std::ptrdiff_t>(filled), run, last);
-      filled += run;
-    }
-  }
-  return pixels;
-}
 
 IndexedImage RandomImage(std::mt19937& random) {
   const auto width = static_cast<std::uint32_t>(std::uniform_int_distribution<int>(1, 70)(random));
@@ -177,8 +70,9 @@ TEST(FrameFastPathTest, DecodersMatchThePlainWayOnWholeCutAndCorruptedFrames) {
       EXPECT_EQ(decoded.frame.pixels, std::vector<std::uint8_t>(pixelCount, 0));
       continue;
     }
-    const std::vector<std::uint8_t> expected =
-        kind == 0 ? PlainNrml(data, pixelCount, image.width) : PlainPlanar(data, pixelCount, kind == 2);
+    const std::vector<std::uint8_t> expected = kind == 0   ? DecodeNrmlReference(data, image.width, image.height)
+                                               : kind == 1 ? DecodePlanReference(data, image.width, image.height)
+                                                           : DecodePlnrReference(data, image.width, image.height);
     ASSERT_EQ(decoded.frame.pixels, expected);
     ++compared;
   }
@@ -233,7 +127,7 @@ TEST(FrameFastPathTest, ASegmentsBlocksKeepThePixelsAfterIt) {
       data.push_back(kEndOfFrameRow);
       data.resize(data.size() + 20, 0xEE);
       const frame_tests::DecodedFrame decoded = DecodeFrameAt(data);
-      EXPECT_EQ(decoded.frame.pixels, PlainNrml(data, 40, 40));
+      EXPECT_EQ(decoded.frame.pixels, DecodeNrmlReference(data, 40, 1));
       EXPECT_TRUE(decoded.notes.empty());
     }
   }
@@ -310,7 +204,7 @@ TEST(FrameFastPathTest, EveryCodeWidthAcrossGroupBoundaries) {
         for (std::uint32_t i = 0; i < pixels; ++i) {
           expected[i] = static_cast<std::uint8_t>(200 - codes[i]);
         }
-        EXPECT_EQ(DecodeFrameAt(data).frame.pixels, runs ? PlainPlanar(data, pixels, true) : expected);
+        EXPECT_EQ(DecodeFrameAt(data).frame.pixels, runs ? DecodePlnrReference(data, pixels, 1) : expected);
       }
     }
   }
@@ -377,7 +271,7 @@ TEST(FrameFastPathTest, PlnrRunsAcrossThePixelsEndAndTheStreamsEnd) {
       const std::size_t stride = pixels > 1000 ? 7 : 1;
       for (std::size_t size = header; size <= data.size(); size += (data.size() - size <= 16 ? 1 : stride)) {
         const std::vector<std::uint8_t> cut(data.begin(), data.begin() + static_cast<std::ptrdiff_t>(size));
-        ASSERT_EQ(DecodeFrameAt(cut).frame.pixels, PlainPlanar(cut, pixels, true)) << size << " bytes";
+        ASSERT_EQ(DecodeFrameAt(cut).frame.pixels, DecodePlnrReference(cut, pixels, 1)) << size << " bytes";
       }
     }
   }

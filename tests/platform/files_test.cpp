@@ -47,6 +47,8 @@ TEST(WildcardMatch, ManyStarsStayFast) {
   EXPECT_FALSE(WildcardMatch("*a*a*a*a*a*a*a*a*a*a*a*b", name));
 }
 
+// POSIX only: names that differ only in case cannot lie side by side in a Windows folder.
+#ifndef _WIN32
 TEST(FindFiles, SortsWithoutRegardToCaseAndListsDirectories) {
   karst::testing::TempDir dir;
   for (const char* name : {"rgn02.gff", "RGN01.GFF", "RGNX.GFF", "RGN.GFF", "XRGN01.GFF", "Rgn01.gff"}) {
@@ -58,12 +60,16 @@ TEST(FindFiles, SortsWithoutRegardToCaseAndListsDirectories) {
   EXPECT_EQ(names,
             (std::vector<std::string>{"RGN.GFF", "RGN01.GFF", "Rgn01.gff", "rgn02.gff", "RGN03.GFF", "RGNX.GFF"}));
 }
+#endif  // _WIN32
 
 TEST(FindFiles, MissingDirectoryGivesNothing) {
   karst::testing::TempDir dir;
   EXPECT_TRUE(FindFiles((dir.path() / "absent" / "RGN*.GFF").string()).empty());
 }
 
+// POSIX only: the two spellings cannot lie side by side in a Windows folder, whose paths this
+// test also spells with '/'.
+#ifndef _WIN32
 TEST(LocateFile, FindsANameWithoutRegardToCasePreferringTheExactSpelling) {
   karst::testing::TempDir dir;
   dir.Write("objex.gff", {});
@@ -77,6 +83,7 @@ TEST(LocateFile, FindsANameWithoutRegardToCasePreferringTheExactSpelling) {
   EXPECT_EQ(LocateFile(folder, "OBJ*.GFF"), "");
   EXPECT_EQ(LocateFile(folder, "RGN01.GFF"), "");
 }
+#endif  // _WIN32
 
 TEST(GetModuleFileName, ReadsThisProgramAndRefusesAShortBuffer) {
   std::array<char, 512> buffer{};

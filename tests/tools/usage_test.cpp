@@ -43,7 +43,7 @@ TEST(ToolUsage, BadCommandLinesSayWhatIsWrong) {
        {"--json", "infos"},
        2,
        "karst-gff: unknown subcommand \"infos\"; the subcommands are info, extract, check, objects, palette, "
-       "entities, find"},
+       "entities, find, unpack, pack"},
       {karst::testing::BuiltProgram("karst-gff"),
        {"find", dir.path().string(), "--object", "-5"},
        2,

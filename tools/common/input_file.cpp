@@ -50,7 +50,14 @@ std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::string& path) 
   if (!input) {
     return std::nullopt;
   }
-  std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(input), std::istreambuf_iterator<char>()};
+  // Read in one go at the size the file has now, then whatever it grew by meanwhile.
+  const std::uintmax_t size = std::filesystem::file_size(platform::NativePath(path), error);
+  std::vector<std::uint8_t> bytes(error ? 0 : static_cast<std::size_t>(size));
+  input.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  bytes.resize(static_cast<std::size_t>(input.gcount()));
+  if (input) {
+    bytes.insert(bytes.end(), std::istreambuf_iterator<char>(input), std::istreambuf_iterator<char>());
+  }
   if (input.bad()) {
     return std::nullopt;
   }

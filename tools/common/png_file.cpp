@@ -31,16 +31,23 @@ class PngImage {
   png_image image_;
 };
 
-// Where libpng's calls end up: the bytes go to the output, its errors come back here.
+// Where libpng's calls end up: the bytes go to the output file or into memory, its errors come
+// back here.
 struct EncodeSink {
-  OutputFile& output;
+  OutputFile* output = nullptr;
+  std::vector<std::uint8_t>* memory = nullptr;
   std::string error;
 };
 
 void WriteBytes(png_structp png, png_bytep data, std::size_t length) {
   auto& sink = *static_cast<EncodeSink*>(png_get_io_ptr(png));
-  if (sink.error.empty()) {
-    sink.error = sink.output.Write(std::span<const std::uint8_t>(data, length));
+  if (!sink.error.empty()) {
+    return;
+  }
+  if (sink.memory != nullptr) {
+    sink.memory->insert(sink.memory->end(), data, data + length);
+  } else {
+    sink.error = sink.output->Write(std::span<const std::uint8_t>(data, length));
   }
 }
 
@@ -126,6 +133,22 @@ bool Encode(const PngWriter& writer, const ScaledRows& rows, const png_color* co
   return sink.error.empty();
 }
 
+// The colours and one enlarged row for Encode, then the encoding into `sink`.
+bool EncodeInto(EncodeSink& sink, ScaledRows rows, const PngPalette& palette, PngTransparency transparency) {
+  const PngWriter writer(sink);
+  if (writer.info() == nullptr) {
+    sink.error = "cannot be encoded: out of memory";
+    return false;
+  }
+  std::array<png_color, kPaletteEntries> colours{};
+  for (std::size_t i = 0; i < colours.size(); ++i) {
+    colours[i] = png_color{palette[3 * i], palette[3 * i + 1], palette[3 * i + 2]};
+  }
+  std::vector<std::uint8_t> enlarged(std::size_t{rows.width} * rows.scale);
+  rows.enlarged = enlarged.data();
+  return Encode(writer, rows, colours.data(), transparency, sink);
+}
+
 }  // namespace
 
 PngPalette GreyPalette() {
@@ -150,20 +173,26 @@ std::string WriteIndexedPng(const std::string& target, std::uint32_t width, std:
   if (!output.error().empty()) {
     return output.error();
   }
-  EncodeSink sink{output, {}};
-  const PngWriter writer(sink);
-  if (writer.info() == nullptr) {
-    return "cannot be encoded: out of memory";
-  }
-  std::array<png_color, kPaletteEntries> colours{};
-  for (std::size_t i = 0; i < colours.size(); ++i) {
-    colours[i] = png_color{palette[3 * i], palette[3 * i + 1], palette[3 * i + 2]};
-  }
-  std::vector<std::uint8_t> enlarged(std::size_t{width} * scale);
-  if (!Encode(writer, ScaledRows{width, height, pixels, scale, enlarged.data()}, colours.data(), transparency, sink)) {
+  EncodeSink sink{&output, nullptr, {}};
+  if (!EncodeInto(sink, ScaledRows{width, height, pixels, scale, nullptr}, palette, transparency)) {
     return sink.error;
   }
   return output.Finish({});
+}
+
+std::optional<std::vector<std::uint8_t>> EncodeIndexedPng(std::uint32_t width, std::uint32_t height,
+                                                          std::span<const std::uint8_t> pixels,
+                                                          const PngPalette& palette, PngTransparency transparency) {
+  if (width == 0 || height == 0 || pixels.size() != std::size_t{width} * height || width > PNG_UINT_31_MAX ||
+      height > PNG_UINT_31_MAX) {
+    return std::nullopt;
+  }
+  std::vector<std::uint8_t> bytes;
+  EncodeSink sink{nullptr, &bytes, {}};
+  if (!EncodeInto(sink, ScaledRows{width, height, pixels, 1, nullptr}, palette, transparency)) {
+    return std::nullopt;
+  }
+  return bytes;
 }
 
 std::optional<IndexedPng> ReadIndexedPng(const std::string& path) {

@@ -46,6 +46,12 @@ std::string WriteIndexedPng(const std::string& target, std::uint32_t width, std:
                             std::span<const std::uint8_t> pixels, const PngPalette& palette, std::uint32_t scale = 1,
                             PngTransparency transparency = PngTransparency::kOpaque);
 
+// The same PNG, unscaled, as bytes in memory; nothing when the image is empty, the pixel count
+// does not match or libpng fails.
+std::optional<std::vector<std::uint8_t>> EncodeIndexedPng(std::uint32_t width, std::uint32_t height,
+                                                          std::span<const std::uint8_t> pixels,
+                                                          const PngPalette& palette, PngTransparency transparency);
+
 // Reads a palette PNG back, indices and palette as stored. Nothing when the file cannot be read
 // or holds no palette image.
 std::optional<IndexedPng> ReadIndexedPng(const std::string& path);

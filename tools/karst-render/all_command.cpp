@@ -1,16 +1,14 @@
 #include "tools/karst-render/all_command.h"
 
-#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "platform/paths.h"
-#include "platform/terminal.h"
 #include "tools/common/cli.h"
 #include "tools/common/input_file.h"
 #include "tools/common/output_checks.h"
@@ -31,23 +29,9 @@ struct AllOptions {
   std::uint32_t jobs = 0;  // 0: one per core
 };
 
-struct RegionJob {
-  std::string input;
-  std::string output;
-};
-
-struct JobResult {
-  bool rendered = false;
-  std::string failedFile;  // the region, or the PNG that could not be written
-  std::string error;
-  std::vector<std::string> diagnostics;  // the decoders' lines, caught while reading the region
-  EntityCount entities;
-};
-
 // One worker: its own display, library and surfaces, so nothing it writes is shared. Takes the
 // next region until none is left.
-void RenderJobs(const std::vector<RegionJob>& jobs, const std::string& objectsPath, std::uint32_t scale,
-                std::atomic<std::size_t>& next, ResultBoard<JobResult>& board) {
+void RenderJobs(const RegionLoop& loop, const std::string& objectsPath, std::uint32_t scale, RegionQueue& queue) {
   RegionRenderer renderer(RegionRenderer::Frame::kWholeRegion);
   const std::string setUpError = renderer.SetUp();
   if (setUpError.empty() && !objectsPath.empty()) {
@@ -55,25 +39,26 @@ void RenderJobs(const std::vector<RegionJob>& jobs, const std::string& objectsPa
     renderer.LoadObjects(objectsPath);
     renderer.TakeNotes();
   }
-  for (std::size_t index = next++; index < jobs.size(); index = next++) {
-    const RegionJob& job = jobs[index];
-    JobResult result;
-    result.failedFile = job.input;
+  for (std::optional<std::size_t> index = queue.Take(); index; index = queue.Take()) {
+    const std::string& input = loop.inputs[*index];
+    const std::string& output = loop.outputs[*index];
+    RegionOutcome result;
+    result.failedFile = input;
     if (!setUpError.empty()) {
       result.error = setUpError;
     } else {
       RegionPicture picture;
       bool drawn = false;
-      drawn = renderer.Render(job.input, ViewOrigin{}, picture, result.error);
+      drawn = renderer.Render(input, ViewOrigin{}, picture, result.error);
       result.diagnostics = DistinctTexts(renderer.TakeNotes());
       result.entities = renderer.Entities();
       if (drawn) {
-        result.error = WritePicture(job.output, picture, scale);
-        result.rendered = result.error.empty();
-        result.failedFile = job.output;
+        result.error = WritePicture(output, picture, scale);
+        result.written = result.error.empty();
+        result.failedFile = output;
       }
     }
-    board.Post(index, std::move(result));
+    queue.Post(*index, std::move(result));
   }
 }
 
@@ -90,21 +75,22 @@ int RunAll(const AllOptions& options) {
   }
   // Every output is known, and checked, before the first is written.
   const std::filesystem::path outputFolder = platform::NativePath(options.output);
-  std::vector<RegionJob> jobs;
+  RegionLoop loop{kTool, "rendered", names, {}, {}, options.jobs};
   std::vector<std::size_t> renamed;
   UniqueNames pictureNames;
   for (const std::string& name : names) {
     const std::string stem = platform::PathText(platform::NativePath(name).stem());
     const std::string unique = pictureNames.Claim(stem);
     if (unique != stem) {
-      renamed.push_back(jobs.size());
+      renamed.push_back(loop.outputs.size());
     }
     const std::string output = platform::PathText(outputFolder / platform::NativePath(unique + ".png"));
     if (const std::string refusal = RefuseOutput(output, inputs); !refusal.empty()) {
       ReportError(kTool, output, refusal);
       return kExitUsage;
     }
-    jobs.push_back({platform::PathText(folder / platform::NativePath(name)), output});
+    loop.inputs.push_back(platform::PathText(folder / platform::NativePath(name)));
+    loop.outputs.push_back(output);
   }
   std::error_code error;
   std::filesystem::create_directories(outputFolder, error);
@@ -112,50 +98,18 @@ int RunAll(const AllOptions& options) {
     ReportError(kTool, options.output, "cannot create the directory: " + error.message());
     return kExitFailure;
   }
-  if (const std::string problem = FirstOutputProblem(jobs.front().output); !problem.empty()) {
-    ReportError(kTool, jobs.front().output, problem);
+  if (const std::string problem = FirstOutputProblem(loop.outputs.front()); !problem.empty()) {
+    ReportError(kTool, loop.outputs.front(), problem);
     return kExitFailure;
   }
   const std::string objectsPath = options.noObjects ? std::string() : UsableLibrary(kTool, platform::PathText(folder));
 
-  ResultBoard<JobResult> board(jobs.size());
-  std::atomic<std::size_t> next{0};
-  std::vector<std::thread> workers;
-  const std::uint32_t workerCount = WorkerCount(options.jobs, jobs.size());
-  for (std::uint32_t i = 0; i < workerCount; ++i) {
-    workers.emplace_back(RenderJobs, std::cref(jobs), std::cref(objectsPath), options.scale, std::ref(next),
-                         std::ref(board));
-  }
+  const RegionLoopResult result =
+      RunRegionLoop(loop, [&](RegionQueue& queue) { RenderJobs(loop, objectsPath, options.scale, queue); });
 
-  Progress progress(platform::StandardErrorIsTerminal(), jobs.size());
-  std::vector<std::string> failures;
-  for (std::size_t index = 0; index < jobs.size(); ++index) {
-    const JobResult result = board.WaitFor(index);
-    for (const std::string& line : result.diagnostics) {
-      progress.Print(std::cout, jobs[index].input + ": " + line);
-    }
-    if (const std::string warning = UndrawnWarning(jobs[index].input, result.entities); !warning.empty()) {
-      progress.Print(std::cerr, std::string(kTool) + ": " + jobs[index].input + ": " + warning);
-    }
-    if (result.rendered) {
-      if (!progress.bar()) {
-        progress.Print(std::cout, "rendered " + names[index] + " -> " + jobs[index].output);
-      }
-    } else {
-      const std::string failure = result.failedFile + ": " + result.error;
-      failures.push_back(failure);
-      progress.Print(std::cerr, std::string(kTool) + ": " + failure);
-    }
-    progress.Done(names[index]);
-  }
-  for (std::thread& worker : workers) {
-    worker.join();
-  }
-  progress.Finish();
-
-  FolderSummary summary{"rendered", platform::PathText(outputFolder), jobs.size(), {}, failures, ""};
+  FolderSummary summary{"rendered", platform::PathText(outputFolder), names.size(), {}, result.failures, ""};
   for (const std::size_t index : renamed) {
-    summary.renamed.push_back(names[index] + " -> " + jobs[index].output);
+    summary.renamed.push_back(names[index] + " -> " + loop.outputs[index]);
   }
   return ReportSummary(kTool, summary);
 }

@@ -1,15 +1,14 @@
 #include "tools/karst-render/atlas_command.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <set>
 #include <span>
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -18,7 +17,6 @@
 #include "data/object_library.h"
 #include "data/region.h"
 #include "platform/paths.h"
-#include "platform/terminal.h"
 #include "tools/common/atlas_site.h"
 #include "tools/common/cli.h"
 #include "tools/common/entity_rows.h"
@@ -56,12 +54,9 @@ struct AtlasJob {
   std::string script;     // data/NAME.js
 };
 
-struct AtlasJobResult {
-  bool written = false;
-  std::string failedFile;  // the region, or the file that could not be written
-  std::string error;
-  std::vector<std::string> diagnostics;
-  EntityCount entities;
+// What the site shows of a region, beside its outcome. Each worker fills the ones of the regions
+// it takes; the main thread reads them once every worker has ended.
+struct AtlasRegion {
   std::uint32_t width = 0;
   std::uint32_t height = 0;
   std::vector<std::string> files;  // what was written, relative to the site
@@ -108,9 +103,9 @@ std::string WriteSitePicture(const std::filesystem::path& site, const std::strin
 }
 
 // Writes what the drawn pictures give: the map, the ground, the thumbnail. Empty on success,
-// else the reason, with `failedFile` set.
+// else the reason, with the outcome's `failedFile` set.
 std::string WritePictures(const std::filesystem::path& site, const AtlasJob& job, const RegionPicture& map,
-                          const RegionPicture* ground, AtlasJobResult& result) {
+                          const RegionPicture* ground, RegionOutcome& outcome, AtlasRegion& region) {
   struct Picture {
     const std::string& file;
     const RegionPicture& picture;
@@ -121,8 +116,8 @@ std::string WritePictures(const std::filesystem::path& site, const AtlasJob& job
     pictures.push_back({job.ground, *ground});
   }
   for (const Picture& picture : pictures) {
-    if (std::string error = WriteSitePicture(site, picture.file, picture.picture, result.files); !error.empty()) {
-      result.failedFile = platform::PathText(site / platform::NativePath(picture.file));
+    if (std::string error = WriteSitePicture(site, picture.file, picture.picture, region.files); !error.empty()) {
+      outcome.failedFile = platform::PathText(site / platform::NativePath(picture.file));
       return error;
     }
   }
@@ -130,25 +125,25 @@ std::string WritePictures(const std::filesystem::path& site, const AtlasJob& job
 }
 
 // The region's entity rows, as karst-gff entities gives them, as JSON and as the page's script.
-// Empty on success, else the reason, with `failedFile` set.
+// Empty on success, else the reason, with the outcome's `failedFile` set.
 std::string WriteData(const std::filesystem::path& site, const AtlasJob& job, const ObjectLibrary* library,
-                      AtlasJobResult& result) {
+                      RegionOutcome& outcome, AtlasRegion& region) {
   std::vector<LoadNote> quiet;  // the renderer has reported what this load meets
   std::string error;
-  const std::unique_ptr<Region> region = ReadRegionInput(job.input, LoadReport::Into(quiet), error);
-  if (region == nullptr) {
+  const std::unique_ptr<Region> read = ReadRegionInput(job.input, LoadReport::Into(quiet), error);
+  if (read == nullptr) {
     return error;
   }
-  result.rows = EntityRows(*region, library);
-  result.title = region->name.value_or("");
+  region.rows = EntityRows(*read, library);
+  region.title = read->name.value_or("");
   // Byte for byte what karst-gff entities --json prints, line end included.
   const std::string json =
-      EntityRowsJson(platform::PathText(platform::NativePath(job.input).filename()), result.rows) + "\n";
+      EntityRowsJson(platform::PathText(platform::NativePath(job.input).filename()), region.rows) + "\n";
   const std::string script = ScriptCall("region", {JsonText(job.name), json.substr(0, json.size() - 1)});
   for (const auto& [file, text] : {std::pair{&job.json, &json}, std::pair{&job.script, &script}}) {
-    error = WriteSiteFile(site, *file, BytesOf(*text), result.files);
+    error = WriteSiteFile(site, *file, BytesOf(*text), region.files);
     if (!error.empty()) {
-      result.failedFile = platform::PathText(site / platform::NativePath(*file));
+      outcome.failedFile = platform::PathText(site / platform::NativePath(*file));
       return error;
     }
   }
@@ -159,7 +154,7 @@ std::string WriteData(const std::filesystem::path& site, const AtlasJob& job, co
 // with the folder's library for the maps, one without for the ground pictures. Takes the next
 // region until none is left.
 void DrawRegions(const std::vector<AtlasJob>& jobs, const std::filesystem::path& site, const std::string& objectsPath,
-                 std::atomic<std::size_t>& next, ResultBoard<AtlasJobResult>& board) {
+                 RegionQueue& queue, std::vector<AtlasRegion>& regions) {
   RegionRenderer withObjects(RegionRenderer::Frame::kWholeRegion);
   RegionRenderer ground(RegionRenderer::Frame::kWholeRegion);
   std::unique_ptr<ObjectLibrary> library;
@@ -173,9 +168,10 @@ void DrawRegions(const std::vector<AtlasJob>& jobs, const std::filesystem::path&
     std::string ignored;
     library = ReadLibraryInput(objectsPath, LoadReport::Into(quiet), ignored);
   }
-  for (std::size_t index = next++; index < jobs.size(); index = next++) {
-    const AtlasJob& job = jobs[index];
-    AtlasJobResult result;
+  for (std::optional<std::size_t> index = queue.Take(); index; index = queue.Take()) {
+    const AtlasJob& job = jobs[*index];
+    AtlasRegion& region = regions[*index];
+    RegionOutcome result;
     result.failedFile = job.input;
     RegionPicture map;
     RegionPicture tiles;
@@ -184,45 +180,46 @@ void DrawRegions(const std::vector<AtlasJob>& jobs, const std::filesystem::path&
     } else if (withObjects.Render(job.input, ViewOrigin{}, map, result.error)) {
       result.diagnostics = DistinctTexts(withObjects.TakeNotes());
       result.entities = withObjects.Entities();
-      result.width = map.width;
-      result.height = map.height;
+      region.width = map.width;
+      region.height = map.height;
       const bool groundDrawn = objectsPath.empty() || ground.Render(job.input, ViewOrigin{}, tiles, result.error);
       ground.TakeNotes();
       if (groundDrawn) {
-        result.error = WritePictures(site, job, map, objectsPath.empty() ? nullptr : &tiles, result);
+        result.error = WritePictures(site, job, map, objectsPath.empty() ? nullptr : &tiles, result, region);
       }
       if (groundDrawn && result.error.empty()) {
-        result.error = WriteData(site, job, library.get(), result);
+        result.error = WriteData(site, job, library.get(), result, region);
         result.written = result.error.empty();
       }
     } else {
       result.diagnostics = DistinctTexts(withObjects.TakeNotes());
     }
-    board.Post(index, std::move(result));
+    queue.Post(*index, std::move(result));
   }
 }
 
 // The site's index data: every drawn region in the viewer's order, and the ones that failed.
-std::string IndexScript(const std::vector<AtlasJob>& jobs, const std::vector<AtlasJobResult>& results, bool objects) {
+std::string IndexScript(const std::vector<AtlasJob>& jobs, const std::vector<RegionOutcome>& outcomes,
+                        const std::vector<AtlasRegion>& drawn, bool objects) {
   nlohmann::json regions = nlohmann::json::array();
   nlohmann::json failed = nlohmann::json::array();
   for (std::size_t i = 0; i < jobs.size(); ++i) {
     const std::string file = platform::PathText(platform::NativePath(jobs[i].input).filename());
-    if (!results[i].written) {
-      failed.push_back({{"file", file}, {"reason", results[i].error}});
+    if (!outcomes[i].written) {
+      failed.push_back({{"file", file}, {"reason", outcomes[i].error}});
       continue;
     }
     // What the search looks through: [index, objectId, bitmapId, x, y] of every entity.
     nlohmann::json rows = nlohmann::json::array();
-    for (const EntityRow& row : results[i].rows) {
+    for (const EntityRow& row : drawn[i].rows) {
       rows.push_back(
           {row.index, row.objectId, row.bitmapId ? nlohmann::json(*row.bitmapId) : nlohmann::json(), row.x, row.y});
     }
     regions.push_back({{"name", jobs[i].name},
-                       {"title", ByteText(results[i].title)},
+                       {"title", ByteText(drawn[i].title)},
                        {"file", file},
-                       {"width", results[i].width},
-                       {"height", results[i].height},
+                       {"width", drawn[i].width},
+                       {"height", drawn[i].height},
                        {"rows", rows}});
   }
   const nlohmann::json index = {{"regions", regions}, {"failed", failed}, {"objects", objects}};
@@ -364,46 +361,20 @@ int RunAtlas(const AtlasOptions& options) {
     }
   }
 
-  ResultBoard<AtlasJobResult> board(jobs.size());
-  std::atomic<std::size_t> next{0};
-  std::vector<std::thread> workers;
-  const std::uint32_t workerCount = WorkerCount(options.jobs, jobs.size());
-  for (std::uint32_t i = 0; i < workerCount; ++i) {
-    workers.emplace_back(DrawRegions, std::cref(jobs), std::cref(site), std::cref(objectsPath), std::ref(next),
-                         std::ref(board));
+  RegionLoop loop{kTool, "mapped", names, {}, {}, options.jobs};
+  for (const AtlasJob& job : jobs) {
+    loop.inputs.push_back(job.input);
+    loop.outputs.push_back(platform::PathText(site / platform::NativePath(job.map)));
   }
-  Progress progress(platform::StandardErrorIsTerminal(), jobs.size());
-  std::vector<AtlasJobResult> results;
-  std::vector<std::string> failures;
-  for (std::size_t index = 0; index < jobs.size(); ++index) {
-    results.push_back(board.WaitFor(index));
-    const AtlasJobResult& result = results.back();
-    for (const std::string& line : result.diagnostics) {
-      progress.Print(std::cout, jobs[index].input + ": " + line);
-    }
-    if (const std::string warning = UndrawnWarning(jobs[index].input, result.entities); !warning.empty()) {
-      progress.Print(std::cerr, std::string(kTool) + ": " + jobs[index].input + ": " + warning);
-    }
-    written.insert(written.end(), result.files.begin(), result.files.end());
-    if (result.written) {
-      if (!progress.bar()) {
-        progress.Print(std::cout, "mapped " + names[index] + " -> " +
-                                      platform::PathText(site / platform::NativePath(jobs[index].map)));
-      }
-    } else {
-      const std::string failure = result.failedFile + ": " + result.error;
-      failures.push_back(failure);
-      progress.Print(std::cerr, std::string(kTool) + ": " + failure);
-    }
-    progress.Done(names[index]);
+  std::vector<AtlasRegion> regions(jobs.size());
+  const RegionLoopResult result =
+      RunRegionLoop(loop, [&](RegionQueue& queue) { DrawRegions(jobs, site, objectsPath, queue, regions); });
+  for (const AtlasRegion& region : regions) {
+    written.insert(written.end(), region.files.begin(), region.files.end());
   }
-  for (std::thread& worker : workers) {
-    worker.join();
-  }
-  progress.Finish();
 
   // The index data, then the page without its notice.
-  const std::string indexScript = IndexScript(jobs, results, !objectsPath.empty());
+  const std::string indexScript = IndexScript(jobs, result.outcomes, regions, !objectsPath.empty());
   std::vector<std::pair<std::string, std::span<const std::uint8_t>>> pages{{kIndexData, BytesOf(indexScript)}};
   for (const PageFile& page : AtlasPageFiles()) {
     if (page.name == kIndexPage) {
@@ -433,8 +404,9 @@ int RunAtlas(const AtlasOptions& options) {
     return kExitFailure;
   }
 
-  FolderSummary summary{
-      "mapped", platform::PathText(site / "index.html"), jobs.size(), {}, failures, " (listed on the index page)"};
+  FolderSummary summary{"mapped",        platform::PathText(site / "index.html"),
+                        jobs.size(),     {},
+                        result.failures, " (listed on the index page)"};
   for (const std::size_t index : renamed) {
     summary.renamed.push_back(names[index] + " -> " + jobs[index].name);
   }

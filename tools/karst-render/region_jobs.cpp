@@ -12,6 +12,7 @@
 #include "data/region.h"
 #include "platform/files.h"
 #include "platform/paths.h"
+#include "platform/terminal.h"
 #include "tools/common/cli.h"
 #include "tools/common/input_file.h"
 
@@ -19,6 +20,82 @@ namespace karst::tools {
 namespace {
 
 constexpr std::size_t kBarWidth = 30;
+
+// Workers for `jobCount` regions: `requested`, or one per core when 0, never more than regions.
+std::uint32_t WorkerCount(std::uint32_t requested, std::size_t jobCount) {
+  std::uint32_t workers = requested;
+  if (workers == 0) {
+    workers = std::max(1u, std::min(std::thread::hardware_concurrency(), kMaxJobs));
+  }
+  return static_cast<std::uint32_t>(std::min<std::size_t>(workers, jobCount));
+}
+
+// A bar that redraws itself on standard error when that is a terminal; plain lines otherwise.
+class Progress {
+ public:
+  Progress(bool bar, std::size_t total);
+
+  // A line of its own, above the bar.
+  void Print(std::ostream& stream, const std::string& line);
+  void Done(const std::string& name);
+  void Finish();
+
+  bool bar() const { return bar_; }
+
+ private:
+  void Clear();
+  void Draw();
+
+  bool bar_;
+  std::size_t total_;
+  std::size_t done_ = 0;
+  std::string last_;
+  bool drawn_ = false;
+};
+
+Progress::Progress(bool bar, std::size_t total) : bar_(bar), total_(total) { Draw(); }
+
+void Progress::Print(std::ostream& stream, const std::string& line) {
+  Clear();
+  stream << line << "\n";
+  stream.flush();
+  Draw();
+}
+
+void Progress::Done(const std::string& name) {
+  ++done_;
+  last_ = name;
+  Draw();
+}
+
+void Progress::Finish() {
+  if (bar_ && drawn_) {
+    std::cerr << "\n";
+  }
+  drawn_ = false;
+}
+
+void Progress::Clear() {
+  if (bar_ && drawn_) {
+    std::cerr << "\r\x1b[K";
+    std::cerr.flush();
+  }
+}
+
+void Progress::Draw() {
+  if (!bar_) {
+    return;
+  }
+  const std::size_t filled = total_ == 0 ? kBarWidth : done_ * kBarWidth / total_;
+  std::string line = "[";
+  for (std::size_t i = 0; i < kBarWidth; ++i) {
+    line += i < filled ? '=' : (i == filled ? '>' : ' ');
+  }
+  line += "] " + std::to_string(done_) + "/" + std::to_string(total_) + " " + last_;
+  std::cerr << "\r\x1b[K" << line;
+  std::cerr.flush();
+  drawn_ = true;
+}
 
 }  // namespace
 
@@ -108,56 +185,63 @@ std::vector<std::string> DistinctTexts(const std::vector<LoadNote>& notes) {
   return lines;
 }
 
-std::uint32_t WorkerCount(std::uint32_t requested, std::size_t jobCount) {
-  std::uint32_t workers = requested;
-  if (workers == 0) {
-    workers = std::max(1u, std::min(std::thread::hardware_concurrency(), kMaxJobs));
+std::optional<std::size_t> RegionQueue::Take() {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  if (next_ == outcomes_.size()) {
+    return std::nullopt;
   }
-  return static_cast<std::uint32_t>(std::min<std::size_t>(workers, jobCount));
+  return next_++;
 }
 
-Progress::Progress(bool bar, std::size_t total) : bar_(bar), total_(total) { Draw(); }
-
-void Progress::Print(std::ostream& stream, const std::string& line) {
-  Clear();
-  stream << line << "\n";
-  stream.flush();
-  Draw();
+void RegionQueue::Post(std::size_t index, RegionOutcome outcome) {
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    outcomes_[index] = std::move(outcome);
+  }
+  posted_.notify_all();
 }
 
-void Progress::Done(const std::string& name) {
-  ++done_;
-  last_ = name;
-  Draw();
+RegionOutcome RegionQueue::WaitFor(std::size_t index) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  posted_.wait(lock, [&] { return outcomes_[index].has_value(); });
+  return std::move(*outcomes_[index]);
 }
 
-void Progress::Finish() {
-  if (bar_ && drawn_) {
-    std::cerr << "\n";
+RegionLoopResult RunRegionLoop(const RegionLoop& loop, const std::function<void(RegionQueue&)>& work) {
+  const std::size_t count = loop.inputs.size();
+  RegionQueue queue(count);
+  std::vector<std::thread> workers;
+  const std::uint32_t workerCount = WorkerCount(loop.jobs, count);
+  for (std::uint32_t i = 0; i < workerCount; ++i) {
+    workers.emplace_back(work, std::ref(queue));
   }
-  drawn_ = false;
-}
-
-void Progress::Clear() {
-  if (bar_ && drawn_) {
-    std::cerr << "\r\x1b[K";
-    std::cerr.flush();
+  Progress progress(platform::StandardErrorIsTerminal(), count);
+  RegionLoopResult result;
+  for (std::size_t index = 0; index < count; ++index) {
+    result.outcomes.push_back(queue.WaitFor(index));
+    const RegionOutcome& outcome = result.outcomes.back();
+    for (const std::string& line : outcome.diagnostics) {
+      progress.Print(std::cout, loop.inputs[index] + ": " + line);
+    }
+    if (const std::string warning = UndrawnWarning(loop.inputs[index], outcome.entities); !warning.empty()) {
+      progress.Print(std::cerr, std::string(loop.tool) + ": " + loop.inputs[index] + ": " + warning);
+    }
+    if (outcome.written) {
+      if (!progress.bar()) {
+        progress.Print(std::cout, loop.verb + " " + loop.names[index] + " -> " + loop.outputs[index]);
+      }
+    } else {
+      const std::string failure = outcome.failedFile + ": " + outcome.error;
+      result.failures.push_back(failure);
+      progress.Print(std::cerr, std::string(loop.tool) + ": " + failure);
+    }
+    progress.Done(loop.names[index]);
   }
-}
-
-void Progress::Draw() {
-  if (!bar_) {
-    return;
+  for (std::thread& worker : workers) {
+    worker.join();
   }
-  const std::size_t filled = total_ == 0 ? kBarWidth : done_ * kBarWidth / total_;
-  std::string line = "[";
-  for (std::size_t i = 0; i < kBarWidth; ++i) {
-    line += i < filled ? '=' : (i == filled ? '>' : ' ');
-  }
-  line += "] " + std::to_string(done_) + "/" + std::to_string(total_) + " " + last_;
-  std::cerr << "\r\x1b[K" << line;
-  std::cerr.flush();
-  drawn_ = true;
+  progress.Finish();
+  return result;
 }
 
 }  // namespace karst::tools

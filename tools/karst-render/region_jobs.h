@@ -1,11 +1,12 @@
 // What the commands that draw a whole game folder share (`all`, `atlas`): finding the folder's
-// regions and its usable object library, the pool of workers that draw them, the board the
-// workers leave their results on, and the progress shown while they do.
+// regions and its usable object library, and the one loop over the regions: the pool of workers
+// that draw them, the queue they take regions from and leave their outcomes on, and what is
+// printed of each region, with the progress, while they do.
 #pragma once
 
 #include <condition_variable>
 #include <cstdint>
-#include <iosfwd>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -13,6 +14,7 @@
 
 #include "gff/load_report.h"
 #include "tools/common/output_checks.h"
+#include "tools/common/render_region.h"
 
 namespace karst::tools {
 
@@ -50,57 +52,55 @@ std::string UsableLibrary(const char* tool, const std::string& folder);
 // with several frames.
 std::vector<std::string> DistinctTexts(const std::vector<LoadNote>& notes);
 
-// Workers for `jobCount` regions: `requested`, or one per core when 0, never more than regions.
-std::uint32_t WorkerCount(std::uint32_t requested, std::size_t jobCount);
+// What a worker reports of one region, whatever the command makes of it.
+struct RegionOutcome {
+  bool written = false;    // everything the command makes of the region was written
+  std::string failedFile;  // when not: the region, or the file that could not be written
+  std::string error;
+  std::vector<std::string> diagnostics;  // the decoders' lines, caught while reading the region
+  EntityCount entities;
+};
 
-// Where the workers leave their results; the main thread takes them in region order, so what is
-// printed does not depend on which worker finished first.
-template <typename Result>
-class ResultBoard {
+// The regions the workers take, one at a time, and where they leave each one's outcome; the
+// main thread takes the outcomes in region order, so what is printed does not depend on which
+// worker finished first.
+class RegionQueue {
  public:
-  explicit ResultBoard(std::size_t count) : results_(count) {}
+  explicit RegionQueue(std::size_t count) : outcomes_(count) {}
 
-  void Post(std::size_t index, Result result) {
-    {
-      const std::lock_guard<std::mutex> lock(mutex_);
-      results_[index] = std::move(result);
-    }
-    posted_.notify_all();
-  }
-
-  Result WaitFor(std::size_t index) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    posted_.wait(lock, [&] { return results_[index].has_value(); });
-    return std::move(*results_[index]);
-  }
+  // The index of the next region no worker has taken; none when every region is taken.
+  std::optional<std::size_t> Take();
+  void Post(std::size_t index, RegionOutcome outcome);
+  RegionOutcome WaitFor(std::size_t index);
 
  private:
   std::mutex mutex_;
   std::condition_variable posted_;
-  std::vector<std::optional<Result>> results_;
+  std::size_t next_ = 0;
+  std::vector<std::optional<RegionOutcome>> outcomes_;
 };
 
-// A bar that redraws itself on standard error when that is a terminal; plain lines otherwise.
-class Progress {
- public:
-  Progress(bool bar, std::size_t total);
-
-  // A line of its own, above the bar.
-  void Print(std::ostream& stream, const std::string& line);
-  void Done(const std::string& name);
-  void Finish();
-
-  bool bar() const { return bar_; }
-
- private:
-  void Clear();
-  void Draw();
-
-  bool bar_;
-  std::size_t total_;
-  std::size_t done_ = 0;
-  std::string last_;
-  bool drawn_ = false;
+// One run over a folder's regions: for each, its file as found, its path and the output that
+// the line of a written region names.
+struct RegionLoop {
+  const char* tool;
+  std::string verb;                  // "rendered", "mapped"
+  std::vector<std::string> names;    // the region files as found, shown in the progress
+  std::vector<std::string> inputs;   // their paths
+  std::vector<std::string> outputs;  // what each region is written as
+  std::uint32_t jobs = 0;            // the workers asked for; 0: one per core
 };
+
+struct RegionLoopResult {
+  std::vector<RegionOutcome> outcomes;  // in region order
+  std::vector<std::string> failures;    // "FILE: REASON", in region order
+};
+
+// Runs `work` on each of the loop's workers: it sets up what it draws with, then takes regions
+// from the queue until none is left and posts each one's outcome. Meanwhile prints each region's
+// outcome in region order (the decoders' lines, the undrawn entities' warning, "VERB NAME ->
+// OUTPUT" when no bar is shown, or the failure) with the progress. Returns when every worker
+// has ended.
+RegionLoopResult RunRegionLoop(const RegionLoop& loop, const std::function<void(RegionQueue&)>& work);
 
 }  // namespace karst::tools

@@ -2,6 +2,7 @@
 // it was (the tests run as root, who could replace /dev/null), an interrupted run removes its
 // temporary files and ends as the signal would, and a later run removes only the temporary
 // files of runs that no longer exist.
+// POSIX only: devices, FIFOs and signals.
 #include <gtest/gtest.h>
 
 #include <chrono>

@@ -1,5 +1,6 @@
 // The viewer and the tools only read game files: a container is opened for reading only, and the
 // file it was opened from is the same, byte for byte, after a whole load.
+// POSIX only: the descriptors' access modes are read in /proc/self/fdinfo.
 #include <gtest/gtest.h>
 
 #include <filesystem>

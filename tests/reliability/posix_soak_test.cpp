@@ -2,6 +2,7 @@
 // presented frames at moving views. Resident memory stays flat once warmed up and no file stays
 // open. The release build runs the full session; the sanitizer build, whose quarantine holds
 // freed memory back on purpose, runs a shorter one and leaves memory to LeakSanitizer.
+// POSIX only: memory and open files are read in /proc/self/status and /proc/self/fd.
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -2,6 +2,7 @@
 // inputs or a file holding a GFF container (refused, exit 2, nothing changed anywhere), names
 // that differ only in case never overwrite each other, "-" is the standard output for the
 // commands with one output, and every output that cannot be written says why.
+// POSIX only: permission bits and symbolic links.
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -1,5 +1,6 @@
 // The built viewer run as a user runs it, beside a world of its own, where no display can show
 // it: it must say so and end at once instead of waiting, unseen, for a focus that never comes.
+// POSIX only: the viewer is run under timeout(1).
 #include <gtest/gtest.h>
 
 #include <cstdlib>

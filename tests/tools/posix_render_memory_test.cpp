@@ -2,6 +2,7 @@
 // `region` or by one job of `all` keeps at most 64 MiB beside the unscaled picture resident.
 // Measured in the child process of the release build; the sanitizers' shadow memory would
 // count against the bound, so their build skips it.
+// POSIX only: Wine does not keep an ended program's peak memory.
 #include <gtest/gtest.h>
 
 #include <array>

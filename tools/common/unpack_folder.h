@@ -1,0 +1,68 @@
+// `karst-gff unpack` without the file system: one container's bytes taken apart into the files
+// of an unpack folder, in memory.
+//
+//   manifest.json                 how to lay the container out again (tools/common/unpack_manifest.h)
+//   rest.bin                      every byte no payload covers, in file order
+//   chunks/<TAG>-<number>.bin     every chunk's payload as the file holds it
+//   frames/<TAG>-<number>-<frame>.png   every frame with pixels of every TILE, BMP and CBMP chunk,
+//                                 indexed, index 0 of BMP and CBMP frames transparent
+//   palette.gpl, name.txt         a region's colours (GIMP palette) and name (UTF-8)
+//   objects.json                  an object library's definitions
+//
+// Any bytes whose first 16 are there and begin with "GFFI" are taken apart, whatever the
+// directory and payloads hold; `pack` gives those very bytes back.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "gff/allocation_budget.h"
+#include "tools/common/png_file.h"
+#include "tools/common/unpack_manifest.h"
+
+namespace karst::tools {
+
+struct UnpackOptions {
+  // The container's file name, kept in the manifest as the name `pack` gives a game folder's file.
+  std::string source;
+  // The colours of an object library's (or any other non-region container's) pictures, from a
+  // region (--palette); greyscale without.
+  std::optional<PngPalette> libraryColours;
+  // The fixed part of each frame set's decoding budget (the rest is 64 bytes per payload byte).
+  std::uint64_t budgetBase = AllocationBudget::kBaseBytes;
+};
+
+struct Unpacked {
+  FolderFiles files;
+  Manifest manifest;
+  // What the folder is: "region", "object library" or "container".
+  std::string kind;
+};
+
+// Nothing, with the reason in `error`, when the first 16 bytes are missing or do not begin with
+// "GFFI".
+std::optional<Unpacked> UnpackContainer(std::span<const std::uint8_t> bytes, const UnpackOptions& options,
+                                        std::string& error);
+
+// The directory of `bytes` as the reader finds it, into the manifest's size, directory place,
+// records and chunks (names made unique without regard to case). False when the first 16 bytes
+// are missing or do not begin with "GFFI". `looksLikeLibrary`, when given, says whether the
+// directory is an object library's (LooksLikeObjectLibrary).
+bool ReadContainerDirectory(std::span<const std::uint8_t> bytes, Manifest& manifest, bool* looksLikeLibrary = nullptr);
+
+// The bytes of `bytes` that no chunk's payload (as far as the file holds it) covers, as spans.
+std::vector<Span> UncoveredSpans(const Manifest& manifest);
+
+// A region's 256 colours as a GIMP palette, and back: the colours of `text`, or nothing with the
+// reason (line and what is wrong) in `error`.
+std::string GimpPaletteText(const PngPalette& palette, const std::string& name);
+std::optional<PngPalette> ParseGimpPalette(std::span<const std::uint8_t> text, std::string& error);
+
+// objects.json: the definitions of the manifest's object chunks (taken from their files in
+// `files`), one JSON object a line.
+std::string ObjectsText(const Manifest& manifest, const FolderFiles& files);
+
+}  // namespace karst::tools

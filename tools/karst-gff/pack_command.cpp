@@ -1,0 +1,175 @@
+#include <filesystem>
+#include <iostream>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/paths.h"
+#include "tools/common/cli.h"
+#include "tools/common/output_checks.h"
+#include "tools/common/pack_folder.h"
+#include "tools/common/unpack_files.h"
+#include "tools/karst-gff/gff_tool.h"
+#include "tools/karst-gff/unpack_command.h"
+
+namespace karst::tools {
+namespace {
+
+struct PackCommandOptions {
+  std::string folder;
+  std::string output;
+  bool replace = false;
+  bool nearest = false;
+  bool force = false;
+};
+
+struct PackJob {
+  std::string folder;
+  std::string output;
+  Packed packed;
+};
+
+// The file name a game folder's packed file takes: the manifest's source when it is a plain
+// name, else the folder's name with .GFF.
+std::string PackedName(const Manifest& manifest, const std::string& folder) {
+  if (!manifest.source.empty() && UnsafeFolderName(manifest.source).empty() &&
+      manifest.source.find('/') == std::string::npos) {
+    return manifest.source;
+  }
+  return platform::PathText(platform::NativePath(folder).filename()) + ".GFF";
+}
+
+bool HasManifest(const std::filesystem::path& folder) {
+  std::error_code error;
+  return std::filesystem::is_regular_file(folder / kManifestName, error);
+}
+
+// Packs one folder into its job; false after reporting why not.
+bool PackOne(PackJob& job, const PackCommandOptions& options, bool outputIsFolder) {
+  std::string problem;
+  const std::optional<UnpackFolder> folder = ReadUnpackFolder(job.folder, problem);
+  if (!folder) {
+    ReportError(kTool, job.folder, problem);
+    return false;
+  }
+  if (outputIsFolder) {
+    job.output = platform::PathText(platform::NativePath(job.output) /
+                                    platform::NativePath(PackedName(folder->manifest, job.folder)));
+  }
+  std::optional<Packed> packed =
+      Pack(folder->manifest, folder->files, PackOptions{options.nearest, options.force}, problem);
+  if (!packed) {
+    ReportError(kTool, job.folder, problem);
+    return false;
+  }
+  if (const std::string refusal = PackedFileProblem(job.output, options.replace); !refusal.empty()) {
+    ReportError(kTool, job.output, refusal);
+    return false;
+  }
+  job.packed = std::move(*packed);
+  return true;
+}
+
+int RunPack(const PackCommandOptions& options) {
+  const std::filesystem::path folder = platform::NativePath(options.folder);
+  std::vector<PackJob> jobs;
+  std::error_code error;
+  const bool outputIsFolder = std::filesystem::is_directory(platform::NativePath(options.output), error);
+  if (HasManifest(folder)) {
+    jobs.push_back({options.folder, options.output, {}});
+  } else {
+    std::vector<std::filesystem::path> folders;
+    for (std::filesystem::directory_iterator entry(folder, error), end; !error && entry != end;
+         entry.increment(error)) {
+      if (entry->is_directory(error) && HasManifest(entry->path())) {
+        folders.push_back(entry->path());
+      }
+    }
+    std::sort(folders.begin(), folders.end());
+    if (folders.empty()) {
+      ReportError(kTool, options.folder,
+                  "holds no manifest.json, nor folders that do: not a folder that karst-gff unpack made; nothing "
+                  "written");
+      return kExitFailure;
+    }
+    for (const std::filesystem::path& path : folders) {
+      jobs.push_back({platform::PathText(path), options.output, {}});
+    }
+  }
+  // Everything is packed and every output checked before the first is written.
+  for (PackJob& job : jobs) {
+    if (!PackOne(job, options, outputIsFolder || jobs.size() > 1 || !HasManifest(folder))) {
+      return kExitFailure;
+    }
+  }
+  if (jobs.size() > 1 || !HasManifest(folder)) {
+    std::filesystem::create_directories(platform::NativePath(options.output), error);
+    if (error) {
+      ReportError(kTool, options.output, "cannot create the folder: " + error.message());
+      return kExitFailure;
+    }
+  }
+  for (const PackJob& job : jobs) {
+    std::string kept;
+    if (const std::string failure = PutPackedFile(job.output, job.packed.bytes, options.replace, kept);
+        !failure.empty()) {
+      ReportError(kTool, job.output, failure);
+      return kExitFailure;
+    }
+    std::cout << job.folder << " -> " << job.output;
+    if (job.packed.changes.empty()) {
+      std::cout << ": nothing changed, the original's very bytes";
+    }
+    if (!kept.empty()) {
+      std::cout << " (the file it replaced kept as " << kept << ")";
+    }
+    std::cout << "\n";
+    for (const std::string& change : job.packed.changes) {
+      std::cout << "  " << change << "\n";
+    }
+    if (job.packed.nearestPixels > 0) {
+      std::cout << "  " << job.packed.nearestPixels << " pixels took the nearest colour of the palette\n";
+    }
+  }
+  return kExitSuccess;
+}
+
+}  // namespace
+
+void AddPackCommand(CLI::App& app, int& exitCode) {
+  auto options = std::make_shared<PackCommandOptions>();
+  CLI::App* command = app.add_subcommand("pack", "Put a folder made by unpack back together into a container");
+  command->footer(
+      "Each chunk keeps its original payload unless one of its forms changed: its .bin (taken as\n"
+      "it is), its frame pictures, palette.gpl, name.txt or objects.json. Nothing changed gives the\n"
+      "very bytes of the original. A changed frame is encoded again in its own encoding; a picture\n"
+      "is taken by index when its palette is still the one it was written with, else by colour\n"
+      "(a colour the palette lacks is refused unless --nearest). Every other payload stays byte for\n"
+      "byte; a payload that no longer fits goes behind the end of the file.\n"
+      "\n"
+      "Refused, with nothing written: an existing OUT.GFF without --replace (which keeps it as\n"
+      "OUT.GFF.orig, .orig.2, ... first); a chunk changed in two forms that disagree; a manifest\n"
+      "that is not ours or contradicts the files; a path leading out of DIR; a region that would\n"
+      "no longer load, or a container whose payloads overlap or run past its end (both unless\n"
+      "--force).\n"
+      "\n"
+      "With a folder of unpacks (from a game folder), every one is packed into OUTDIR under its\n"
+      "original name.\n"
+      "\n"
+      "Examples:\n"
+      "  karst-gff pack rgn01 -o RGN01-new.GFF\n"
+      "  karst-gff pack rgn01 -o ~/game/RGN01.GFF --replace\n"
+      "  karst-gff pack ~/game-unpacked -o ~/game-new");
+  command->add_option("DIR", options->folder, "the folder unpack made")->required()->type_name("");
+  command->add_option("-o,--output", options->output, "the container to write, or a folder for several")
+      ->required()
+      ->type_name("OUT.GFF|OUTDIR");
+  command->add_flag("--replace", options->replace, "replace an existing file, keeping it as .orig first");
+  command->add_flag("--nearest", options->nearest, "give colours the palette lacks its nearest one");
+  command->add_flag("--force", options->force,
+                    "edit overlapping or cut-short containers; write a region that would not load");
+  command->callback([options, &exitCode] { exitCode = RunPack(*options); });
+}
+
+}  // namespace karst::tools
