@@ -129,6 +129,8 @@ int main(int argc, char** argv) {
       {"BM_FramesOfLibrary", "karst-render frames of the same library, wall clock"},
       {"BM_PackUnchanged", "karst-gff pack of its unchanged unpack, wall clock"},
       {"BM_CopyUnpackFolder", "cp -r of the unpack folder + cp of the library, wall clock"},
+      {"BM_UnpackRegion", "karst-gff unpack of sample RGN01.GFF with its map (library beside), wall clock"},
+      {"BM_RenderRegion", "karst-render region of the same region, wall clock"},
   };
   std::printf("| benchmark | what | median time | pixels/s |\n|---|---|---:|---:|\n");
   for (const Row& row : rows) {
@@ -181,6 +183,8 @@ int main(int argc, char** argv) {
   ratioGoal("pack of an unchanged unpack / cp of folder and library", "BM_PackUnchanged", "BM_CopyUnpackFolder", 1.5,
             true);
   ratioGoal("unpack of a library / karst-render frames of it", "BM_Unpack", "BM_FramesOfLibrary", 2.0, true);
+  ratioGoal("unpack of a region with its map / karst-render region of it", "BM_UnpackRegion", "BM_RenderRegion", 3.0,
+            true);
   if (cpu) {
     auto cpuGoal = [&](const char* what, double percent, double target) {
       std::printf("| %s (%.0f s) | %.2f %% of a core | <= %.0f %% | %s |\n", what, cpu->seconds, percent, target,

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # How long `karst-gff unpack` and `pack` take on a generated object library of more than 30 MB,
 # beside the floors they are held to: `karst-render frames` of the same library, and `cp -r` of
-# the unpack folder plus `cp` of the library. The median wall-clock time of REPETITIONS runs each,
+# the unpack folder plus `cp` of the library; and `unpack` of a sample-world region with its map
+# and tilesets (the library beside it) beside `karst-render region` of it. The median wall-clock time of REPETITIONS runs each,
 # written to OUT in the benchmark programs' JSON form (milliseconds) for the report. With
 # KARST_BENCH_CPU set, every run is pinned to that core.
 #
@@ -21,6 +22,7 @@ repetitions=${5:-3}
 work=$(mktemp -d "${TMPDIR:-/tmp}/karst-roundtrip-bench-XXXXXX")
 trap 'rm -rf "$work"' EXIT
 "$library" "$work/OBJEX.GFF"
+"$(dirname "$gff")/karst-sampleworld" "$work/sample" >/dev/null
 "$gff" unpack "$work/OBJEX.GFF" -o "$work/unpacked" >/dev/null
 
 pin=()

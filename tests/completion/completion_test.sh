@@ -60,6 +60,8 @@ cases=(
   $'karst-gff palette game/RGN01.GFF --format p\tpal png'
   $'karst-gff pack game --\t--force --help --nearest --output --replace'
   $'karst-gff unpack game/OBJEX.GFF --palette game/RGN01\tgame/RGN01.GFF'
+  $'karst-gff unpack game/RGN01.GFF --objects game/OB\tgame/OBJEX.GFF'
+  $'karst-gff unpack game/RGN01.GFF --\t--force --help --objects --output --palette'
 )
 
 failures=0

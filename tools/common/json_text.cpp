@@ -199,22 +199,27 @@ std::string JsonText(const nlohmann::json& value, JsonLayout layout) {
   return text;
 }
 
-std::optional<std::string> Latin1Bytes(std::string_view text) {
-  std::string bytes;
-  bytes.reserve(text.size());
-  for (std::size_t at = 0; at < text.size();) {
-    const auto c = static_cast<unsigned char>(text[at]);
-    if (c < 0x80) {
-      bytes.push_back(static_cast<char>(c));
-      ++at;
-      continue;
+std::optional<std::vector<std::uint8_t>> Latin1Of(std::span<const std::uint8_t> text, std::string& problem) {
+  std::vector<std::uint8_t> bytes;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const std::uint8_t lead = text[i];
+    std::uint32_t character = lead;
+    if (lead >= 0x80) {
+      if (lead >= 0xC2 && lead <= 0xC3 && i + 1 < text.size() && (text[i + 1] & 0xC0) == 0x80) {
+        character = ((lead & 0x1Fu) << 6) | (text[i + 1] & 0x3Fu);
+        ++i;
+      } else {
+        problem = "byte " + std::to_string(i) +
+                  " starts a character outside Latin-1 (U+0000 to U+00FF) or no UTF-8 character at all, which the "
+                  "name cannot hold";
+        return std::nullopt;
+      }
     }
-    const auto decoded = DecodeUtf8(text, at);
-    if (!decoded || decoded->first > 0xFF) {
+    if (character == 0) {
+      problem = "byte " + std::to_string(i) + " is a zero character, which would end the name";
       return std::nullopt;
     }
-    bytes.push_back(static_cast<char>(decoded->first));
-    at += decoded->second;
+    bytes.push_back(static_cast<std::uint8_t>(character));
   }
   return bytes;
 }

@@ -8,9 +8,12 @@
 // (a file name from a foreign system) is written as U+FFFD.
 #pragma once
 
+#include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -33,9 +36,10 @@ enum class JsonLayout {
 // JSON text of `value`, printable ASCII only, members in key order.
 std::string JsonText(const nlohmann::json& value, JsonLayout layout = JsonLayout::kCompact);
 
-// The bytes whose ByteText is `text`: each character U+0000 to U+00FF as the byte of its value.
-// Nothing when `text` holds a character beyond U+00FF or is not valid UTF-8.
-std::optional<std::string> Latin1Bytes(std::string_view text);
+// The bytes of a name whose ByteText is `text`: each character U+0001 to U+00FF as the byte of
+// its value. Nothing, with why in `problem` (naming the byte of `text`), for invalid UTF-8, a
+// character beyond U+00FF, or a zero character, which would end the name.
+std::optional<std::vector<std::uint8_t>> Latin1Of(std::span<const std::uint8_t> text, std::string& problem);
 
 // The JSON value of `text`, which may hold control characters raw inside its strings (Tiled
 // writes them so). Nothing, with the parser's reason in `error`, when it is not JSON.

@@ -16,8 +16,10 @@
 #include "gff/gff_file.h"
 #include "tools/common/content_hash.h"
 #include "tools/common/frame_pictures.h"
+#include "tools/common/json_text.h"
 #include "tools/common/region_palette.h"
 #include "tools/common/saved_picture.h"
+#include "tools/common/tiled_map.h"
 #include "tools/common/unpack_folder.h"
 
 namespace karst::tools {
@@ -176,33 +178,6 @@ bool PaletteForm(PackState& state, std::string& error) {
   return true;
 }
 
-// The Latin-1 bytes of UTF-8 text; nothing, with why, for invalid UTF-8, a character beyond
-// U+00FF or a zero character.
-std::optional<std::vector<std::uint8_t>> Latin1Of(std::span<const std::uint8_t> text, std::string& problem) {
-  std::vector<std::uint8_t> bytes;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const std::uint8_t lead = text[i];
-    std::uint32_t character = lead;
-    if (lead >= 0x80) {
-      if (lead >= 0xC2 && lead <= 0xC3 && i + 1 < text.size() && (text[i + 1] & 0xC0) == 0x80) {
-        character = ((lead & 0x1Fu) << 6) | (text[i + 1] & 0x3Fu);
-        ++i;
-      } else {
-        problem = "byte " + std::to_string(i) +
-                  " starts a character outside Latin-1 (U+0000 to U+00FF) or no UTF-8 character at all, which the "
-                  "name cannot hold";
-        return std::nullopt;
-      }
-    }
-    if (character == 0) {
-      problem = "byte " + std::to_string(i) + " is a zero character, which would end the name";
-      return std::nullopt;
-    }
-    bytes.push_back(static_cast<std::uint8_t>(character));
-  }
-  return bytes;
-}
-
 bool NameForm(PackState& state, std::string& error) {
   const std::optional<ManifestForm>& form = state.manifest.nameFile;
   if (!form || !state.changed.contains(form->file)) {
@@ -310,8 +285,56 @@ bool ObjectsForm(PackState& state, std::string& error) {
   return true;
 }
 
+std::string_view TextOf(const std::vector<std::uint8_t>& bytes) {
+  return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
+}
+
+// map.tmj: the region's cells, entities and name, each judged against its own chunk. The
+// tilesets' pictures only show Tiled the tiles and objects: a changed one is refused rather than
+// left out unsaid.
+bool MapForm(PackState& state, std::string& error) {
+  const std::optional<ManifestMap>& form = state.manifest.mapFile;
+  if (!form) {
+    return true;
+  }
+  for (const std::string& file : state.changed) {
+    if (file.starts_with(kTiledFolder) && file.ends_with(".png")) {
+      error = file + ": changed, but it only shows Tiled the region's tiles and objects: paint a tile in " +
+              "frames/TILE-<number>-0.png, an object in the object library's unpack; nothing written";
+      return false;
+    }
+  }
+  if (!state.changed.contains(form->file)) {
+    return true;
+  }
+  RegionChunks before{state.Payload(form->map), std::nullopt, std::nullopt, form->tileCount};
+  if (form->entities) {
+    before.entities = state.Payload(*form->entities);
+  }
+  if (form->name) {
+    before.name = state.Payload(*form->name);
+  }
+  std::optional<std::string_view> objectsTileset;
+  if (form->objectsTileset) {
+    objectsTileset = TextOf(state.files.at(*form->objectsTileset));
+  }
+  std::optional<TiledEdits> edits = TiledEditsOf(TextOf(state.files.at(form->file)), objectsTileset, before, error);
+  if (!edits) {
+    error += "; nothing written";
+    return false;
+  }
+  const std::pair<std::optional<std::size_t>, std::optional<std::vector<std::uint8_t>>*> proposals[] = {
+      {form->map, &edits->map}, {form->entities, &edits->entities}, {form->name, &edits->name}};
+  for (const auto& [chunk, payload] : proposals) {
+    if (chunk && *payload) {
+      state.Propose(*chunk, form->file, std::move(**payload));
+    }
+  }
+  return true;
+}
+
 using EditableForm = bool (*)(PackState&, std::string&);
-constexpr std::array<EditableForm, 4> kEditableForms = {PicturesForm, PaletteForm, NameForm, ObjectsForm};
+constexpr std::array<EditableForm, 5> kEditableForms = {PicturesForm, PaletteForm, NameForm, ObjectsForm, MapForm};
 
 // ---- checks of the folder against its manifest
 
@@ -341,6 +364,12 @@ bool FolderAgrees(const FolderFiles& files, const Manifest& manifest, std::set<s
   }
   if (manifest.objectsFile) {
     needed.push_back(*manifest.objectsFile);
+  }
+  if (manifest.mapFile) {
+    needed.push_back(manifest.mapFile->file);
+    if (manifest.mapFile->objectsTileset) {
+      needed.push_back(*manifest.mapFile->objectsTileset);
+    }
   }
   for (const std::string& name : needed) {
     if (!manifest.hashes.contains(name)) {

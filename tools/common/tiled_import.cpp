@@ -507,14 +507,12 @@ bool MapReader::ReadName(const json& map) {
     if (TextMember(property, "type") != "string" || value == nullptr || !value->is_string()) {
       return RefuseInMap("the map's property " + Quoted(kPropertyName) + " is not a string");
     }
-    std::optional<std::string> bytes = Latin1Bytes(value->get<std::string>());
-    if (!bytes) {
-      return RefuseInMap("the region's name holds a character outside Latin-1, which the region cannot hold");
+    const std::string& text = value->get_ref<const std::string&>();
+    std::string problem;
+    name_ = Latin1Of(std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()), problem);
+    if (!name_) {
+      return RefuseInMap("the map's property " + Quoted(kPropertyName) + ": " + problem);
     }
-    if (bytes->find('\0') != std::string::npos) {
-      return RefuseInMap("the region's name holds a zero character, where the region's name ends");
-    }
-    name_.emplace(bytes->begin(), bytes->end());
   }
   return true;
 }

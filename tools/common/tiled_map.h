@@ -42,6 +42,8 @@ namespace karst::tools {
 inline constexpr std::string_view kTiledMapFile = "map.tmj";
 inline constexpr std::string_view kTiledTilesTileset = "tiled/tiles.tsj";
 inline constexpr std::string_view kTiledObjectsTileset = "tiled/objects.tsj";
+// The folder of the tilesets and their pictures.
+inline constexpr std::string_view kTiledFolder = "tiled/";
 inline constexpr std::string_view kTiledTileLayer = "Tiles";
 inline constexpr std::string_view kTiledObjectLayer = "Objects";
 inline constexpr std::string_view kTiledPointLayer = "Entities without a picture";

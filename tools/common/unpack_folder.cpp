@@ -6,11 +6,14 @@
 #include <nlohmann/json.hpp>
 
 #include "data/object_library.h"
+#include "data/region.h"
 #include "data/zone.h"
 #include "gff/frame_set.h"
 #include "gff/gff_file.h"
 #include "tools/common/content_hash.h"
+#include "tools/common/json_text.h"
 #include "tools/common/region_palette.h"
+#include "tools/common/tiled_map.h"
 #include "tools/common/unique_names.h"
 
 namespace karst::tools {
@@ -52,20 +55,6 @@ void AddFile(Unpacked& unpacked, const std::string& name, std::vector<std::uint8
 }
 
 std::vector<std::uint8_t> TextBytes(const std::string& text) { return {text.begin(), text.end()}; }
-
-// Each byte of a Latin-1 name as its UTF-8 character.
-std::string Latin1ToUtf8(std::span<const std::uint8_t> bytes) {
-  std::string text;
-  for (const std::uint8_t byte : bytes) {
-    if (byte < 0x80) {
-      text.push_back(static_cast<char>(byte));
-    } else {
-      text.push_back(static_cast<char>(0xC0 | (byte >> 6)));
-      text.push_back(static_cast<char>(0x80 | (byte & 0x3F)));
-    }
-  }
-  return text;
-}
 
 void AddPictures(std::span<const std::uint8_t> bytes, const UnpackOptions& options, const std::string& paletteKey,
                  Unpacked& unpacked) {
@@ -114,13 +103,47 @@ bool AddRegionForms(std::span<const std::uint8_t> bytes, Unpacked& unpacked) {
   if (name && WholeInFile(manifest, *name)) {
     const std::span<const std::uint8_t> payload = PayloadOf(bytes, manifest, *name);
     const auto end = std::find(payload.begin(), payload.end(), std::uint8_t{0});
-    regionName = Latin1ToUtf8(std::span(payload.begin(), end));
+    regionName = ByteText(std::string(payload.begin(), end));
     manifest.nameFile = ManifestForm{kNameFileName, *name};
     AddFile(unpacked, kNameFileName, TextBytes(regionName));
   }
   manifest.paletteFile = ManifestForm{kPaletteFileName, *palette};
   AddFile(unpacked, kPaletteFileName, TextBytes(GimpPaletteText(colours, regionName)));
   return true;
+}
+
+// map.tmj and its tilesets for a region the viewer shows, its objects drawn with `objects`.
+void AddTiledMap(std::span<const std::uint8_t> bytes, const ObjectLibrary* objects, Unpacked& unpacked) {
+  GffFile file;
+  if (!file.OpenBytes({bytes.begin(), bytes.end()}, LoadReport())) {
+    return;
+  }
+  const std::unique_ptr<Region> region = LoadRegion(file, LoadReport());
+  Manifest& manifest = unpacked.manifest;
+  const std::optional<std::size_t> map = TakenChunk(manifest, kTagMap);
+  if (region == nullptr || !RegionRejections(*region).empty() || !map) {
+    return;
+  }
+  const TiledFiles tiled = TiledFilesOf(*region, objects);
+  AddFile(unpacked, std::string(kTiledMapFile), TextBytes(tiled.map));
+  AddFile(unpacked, std::string(kTiledTilesTileset), TextBytes(tiled.tilesTileset));
+  if (tiled.objectsTileset) {
+    AddFile(unpacked, std::string(kTiledObjectsTileset), TextBytes(*tiled.objectsTileset));
+  }
+  for (const TiledPicture& picture : tiled.pictures) {
+    std::optional<std::vector<std::uint8_t>> png =
+        EncodeIndexedPng(picture.width, picture.height, picture.pixels, tiled.palette, picture.transparency);
+    if (png) {
+      AddFile(unpacked, picture.path, std::move(*png));
+    }
+  }
+  manifest.mapFile =
+      ManifestMap{std::string(kTiledMapFile),
+                  *map,
+                  TakenChunk(manifest, kTagEtab),
+                  TakenChunk(manifest, kTagRnme),
+                  region->tileCount,
+                  tiled.objectsTileset ? std::optional<std::string>(kTiledObjectsTileset) : std::nullopt};
 }
 
 void AddObjects(Unpacked& unpacked) {
@@ -213,6 +236,7 @@ std::optional<Unpacked> UnpackContainer(std::span<const std::uint8_t> bytes, con
   std::string paletteKey = kGreyPaletteKey;
   if (!library && AddRegionForms(bytes, unpacked)) {
     unpacked.kind = "region";
+    AddTiledMap(bytes, options.objects, unpacked);
     paletteKey = kRegionPaletteKey;
   } else if (options.libraryColours) {
     manifest.palettes[kLibraryPaletteKey] = *options.libraryColours;

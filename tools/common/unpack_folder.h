@@ -7,6 +7,8 @@
 //   frames/<TAG>-<number>-<frame>.png   every frame with pixels of every TILE, BMP and CBMP chunk,
 //                                 indexed, index 0 of BMP and CBMP frames transparent
 //   palette.gpl, name.txt         a region's colours (GIMP palette) and name (UTF-8)
+//   map.tmj, tiled/               a region's Tiled map and its tilesets (tools/common/tiled_map.h),
+//                                 for a region the viewer shows
 //   objects.json                  an object library's definitions
 //
 // Any bytes whose first 16 are there and begin with "GFFI" are taken apart, whatever the
@@ -19,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "data/object_library.h"
 #include "gff/allocation_budget.h"
 #include "tools/common/png_file.h"
 #include "tools/common/unpack_manifest.h"
@@ -31,6 +34,9 @@ struct UnpackOptions {
   // The colours of an object library's (or any other non-region container's) pictures, from a
   // region (--palette); greyscale without.
   std::optional<PngPalette> libraryColours;
+  // The object library a region's map draws its objects with (--objects, or the one beside the
+  // region); null: the map's entities are all points.
+  const ObjectLibrary* objects = nullptr;
   // The fixed part of each frame set's decoding budget (the rest is 64 bytes per payload byte).
   std::uint64_t budgetBase = AllocationBudget::kBaseBytes;
 };

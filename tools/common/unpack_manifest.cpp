@@ -228,6 +228,39 @@ std::optional<ManifestForm> ParseForm(const nlohmann::json& json, const char* ke
   return form;
 }
 
+// The map's entry: its file, the chunks it stands for by name (entities and name only when the
+// region has them), the tile count and the objects' tileset. Its files are checked as every
+// listed file is: "files" must hold them.
+std::optional<ManifestMap> ParseMapForm(const nlohmann::json& json, const Manifest& manifest, std::string& error) {
+  Fields fields(json, "its \"mapFile\"", error);
+  ManifestMap map;
+  map.file = fields.Text("file");
+  map.tileCount = static_cast<std::int32_t>(fields.Unsigned("tileCount", std::numeric_limits<std::int32_t>::max()));
+  const auto chunk = [&](const char* key, const Tag& tag) -> std::optional<std::size_t> {
+    const std::string name = fields.Text(key);
+    const std::optional<std::size_t> index = manifest.FindChunk(name);
+    if (error.empty() && (!index || !SameTag(manifest.RecordOf(manifest.chunks[*index]).tag, tag))) {
+      fields.Fail("names \"" + name + "\" as its \"" + key + "\", which is no \"" + TagText(tag) +
+                  "\" chunk of the directory");
+    }
+    return index;
+  };
+  map.map = chunk("map", kTagMap).value_or(0);
+  if (fields.Has("entities")) {
+    map.entities = chunk("entities", kTagEtab);
+  }
+  if (fields.Has("name")) {
+    map.name = chunk("name", kTagRnme);
+  }
+  if (fields.Has("objectsTileset")) {
+    map.objectsTileset = fields.Text("objectsTileset");
+  }
+  if (!error.empty()) {
+    return std::nullopt;
+  }
+  return map;
+}
+
 bool ParseForms(const nlohmann::json& json, Manifest& manifest, std::string& error) {
   Fields top(json, "manifest.json", error);
   for (const nlohmann::json& pictureJson : top.Array("pictures")) {
@@ -271,6 +304,9 @@ bool ParseForms(const nlohmann::json& json, Manifest& manifest, std::string& err
       }
       manifest.objectChunks.push_back(*index);
     }
+  }
+  if (error.empty() && top.Has("mapFile")) {
+    manifest.mapFile = ParseMapForm(json.at("mapFile"), manifest, error);
   }
   return error.empty();
 }
@@ -350,6 +386,19 @@ std::string ManifestText(const Manifest& manifest) {
       names.push_back(manifest.chunks[index].name);
     }
     json["objectsFile"] = {{"file", *manifest.objectsFile}, {"chunks", std::move(names)}};
+  }
+  if (manifest.mapFile) {
+    const ManifestMap& map = *manifest.mapFile;
+    json["mapFile"] = {{"file", map.file}, {"map", manifest.chunks[map.map].name}, {"tileCount", map.tileCount}};
+    if (map.entities) {
+      json["mapFile"]["entities"] = manifest.chunks[*map.entities].name;
+    }
+    if (map.name) {
+      json["mapFile"]["name"] = manifest.chunks[*map.name].name;
+    }
+    if (map.objectsTileset) {
+      json["mapFile"]["objectsTileset"] = *map.objectsTileset;
+    }
   }
   return json.dump(1, ' ', true) + "\n";
 }

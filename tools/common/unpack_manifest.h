@@ -79,6 +79,16 @@ struct ManifestForm {
   std::size_t chunk = 0;
 };
 
+// map.tmj, a region's Tiled map: the chunks it stands for, and what reading it back needs.
+struct ManifestMap {
+  std::string file;
+  std::size_t map = 0;                        // the "MAP " chunk the viewer draws
+  std::optional<std::size_t> entities;        // its "ETAB" chunk; none without one
+  std::optional<std::size_t> name;            // its "RNME" chunk; none without one
+  std::int32_t tileCount = 0;                 // how many tiles the map's bytes may name
+  std::optional<std::string> objectsTileset;  // tiled/objects.tsj, when the map has object tiles
+};
+
 struct Span {
   std::uint64_t offset = 0;
   std::uint64_t length = 0;
@@ -98,6 +108,7 @@ struct Manifest {
   std::optional<ManifestForm> nameFile;
   std::optional<std::string> objectsFile;
   std::vector<std::size_t> objectChunks;
+  std::optional<ManifestMap> mapFile;
   std::map<std::string, std::string> hashes;  // every listed file
 
   const ManifestRecord& RecordOf(const ManifestChunk& chunk) const { return records[chunk.record]; }

@@ -14,6 +14,7 @@
 #include "tools/common/input_file.h"
 #include "tools/common/output_checks.h"
 #include "tools/common/region_palette.h"
+#include "tools/common/tiled_map.h"
 #include "tools/common/unique_names.h"
 #include "tools/common/unpack_files.h"
 #include "tools/common/unpack_folder.h"
@@ -26,6 +27,7 @@ struct UnpackCommandOptions {
   std::string input;
   std::string output;
   std::string palettePath;
+  std::string objectsPath;
   bool force = false;
 };
 
@@ -34,6 +36,8 @@ struct UnpackJob {
   std::string input;
   std::string folder;
   EarlierUnpack earlier;
+  // The object library a region's map is drawn with: --objects, or the one beside the file.
+  std::string objects;
 };
 
 std::string Joined(const std::vector<std::string>& names) {
@@ -80,6 +84,7 @@ std::vector<UnpackJob> PlanUnpack(const UnpackCommandOptions& options) {
       const std::string stem = folders.Claim(platform::PathText(platform::NativePath(name).stem()));
       jobs.push_back({platform::PathText(file),
                       platform::PathText(platform::NativePath(options.output) / platform::NativePath(stem)),
+                      {},
                       {}});
     }
     if (jobs.empty()) {
@@ -88,9 +93,13 @@ std::vector<UnpackJob> PlanUnpack(const UnpackCommandOptions& options) {
   } else if (const std::string problem = InputProblem(options.input); !problem.empty()) {
     ReportError(kTool, options.input, problem);
   } else {
-    jobs.push_back({options.input, options.output, {}});
+    jobs.push_back({options.input, options.output, {}, {}});
   }
   for (UnpackJob& job : jobs) {
+    job.objects = !options.objectsPath.empty()
+                      ? options.objectsPath
+                      : platform::LocateFile(platform::PathText(platform::NativePath(job.input).parent_path()),
+                                             kObjectLibraryFileName);
     if (!InspectTarget(job, options.force)) {
       return {};
     }
@@ -99,7 +108,7 @@ std::vector<UnpackJob> PlanUnpack(const UnpackCommandOptions& options) {
 }
 
 int RunUnpack(const UnpackCommandOptions& options) {
-  const InputFiles inputs({options.input, options.palettePath});
+  const InputFiles inputs({options.input, options.palettePath, options.objectsPath});
   if (const std::string refusal = RefuseOutputFolder(options.output, inputs); !refusal.empty()) {
     ReportError(kTool, options.output, refusal);
     return kExitUsage;
@@ -114,12 +123,29 @@ int RunUnpack(const UnpackCommandOptions& options) {
     }
     unpackOptions.libraryColours = colours->palette;
   }
+  std::unique_ptr<ObjectLibrary> objects;
+  if (!options.objectsPath.empty()) {
+    std::string reason;
+    objects = ReadLibraryInput(options.objectsPath, LoadReport(), reason);
+    if (objects == nullptr) {
+      ReportError(kTool, options.objectsPath, reason);
+      return kExitFailure;
+    }
+  }
   const std::vector<UnpackJob> jobs = PlanUnpack(options);
   if (jobs.empty()) {
     return kExitFailure;
   }
   int exitCode = kExitSuccess;
+  std::string objectsFrom = options.objectsPath;
   for (const UnpackJob& job : jobs) {
+    // A library beside the files is read once, the first time a file has one; one the viewer
+    // would not start with draws no object.
+    if (job.objects != objectsFrom && !job.objects.empty()) {
+      std::string reason;
+      objects = ReadLibraryInput(job.objects, LoadReport(), reason);
+      objectsFrom = job.objects;
+    }
     const std::optional<std::vector<std::uint8_t>> bytes = ReadWholeFile(job.input);
     if (!bytes) {
       ReportError(kTool, job.input, "cannot be read");
@@ -127,6 +153,7 @@ int RunUnpack(const UnpackCommandOptions& options) {
       continue;
     }
     unpackOptions.source = platform::PathText(platform::NativePath(job.input).filename());
+    unpackOptions.objects = job.objects.empty() ? nullptr : objects.get();
     std::string problem;
     const std::optional<Unpacked> unpacked = UnpackContainer(*bytes, unpackOptions, problem);
     if (!unpacked) {
@@ -139,7 +166,12 @@ int RunUnpack(const UnpackCommandOptions& options) {
       return kExitFailure;
     }
     std::cout << job.input << ": " << unpacked->kind << ", " << unpacked->manifest.chunks.size() << " chunks, "
-              << unpacked->manifest.pictures.size() << " pictures -> " << job.folder << "\n";
+              << unpacked->manifest.pictures.size() << " pictures";
+    if (unpacked->manifest.mapFile) {
+      std::cout << ", " << kTiledMapFile << " "
+                << (unpackOptions.objects != nullptr ? "with the objects of " + job.objects : "without objects");
+    }
+    std::cout << " -> " << job.folder << "\n";
   }
   return exitCode;
 }
@@ -159,12 +191,19 @@ void AddUnpackCommand(CLI::App& app, int& exitCode) {
       "those of --palette RGN.GFF, or else greyscale. A tag with a byte outside A-Z a-z 0-9 and\n"
       "blank is written as hex- and its eight hex digits.\n"
       "\n"
+      "A region the viewer shows also gets map.tmj, a map for the editor Tiled: the layers Tiles,\n"
+      "Objects (every entity whose object is drawn, a tile placed as the viewer draws it) and\n"
+      "Entities without a picture (hidden: the others, as points), with its tilesets in tiled/.\n"
+      "The objects come from --objects, or else from the OBJEX.GFF beside the region; without\n"
+      "one every entity is a point. pack takes the map back when it was changed.\n"
+      "\n"
       "With a game folder every .GFF file goes into DIR/<name without .GFF>/. DIR must be missing,\n"
       "empty or an earlier unpack in which nothing was changed; one holding edits is refused,\n"
       "naming the edited files, unless --force.\n"
       "\n"
       "Examples:\n"
-      "  karst-gff unpack RGN01.GFF -o rgn01\n"
+      "  karst-gff unpack RGN01.GFF -o rgn01                then: tiled rgn01/map.tmj\n"
+      "  karst-gff unpack RGN01.GFF --objects ../OBJEX.GFF -o rgn01\n"
       "  karst-gff unpack OBJEX.GFF --palette RGN01.GFF -o objex\n"
       "  karst-gff unpack ~/game -o ~/game-unpacked");
   command->add_option("FILE.GFF|GAMEDIR", options->input, "the container, or a folder of them")
@@ -175,6 +214,8 @@ void AddUnpackCommand(CLI::App& app, int& exitCode) {
       ->type_name("DIR");
   command->add_option("--palette", options->palettePath, "the region whose colours a library's pictures get")
       ->type_name("RGN.GFF");
+  command->add_option("--objects", options->objectsPath, "the object library a region's map draws its objects with")
+      ->type_name("OBJEX.GFF");
   command->add_flag("--force", options->force, "unpack over an earlier unpack that holds edits, losing them");
   command->callback([options, &exitCode] { exitCode = RunUnpack(*options); });
 }
