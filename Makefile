@@ -29,6 +29,14 @@ CCACHE_DIR_OPTION = $(abspath $(KARST_CACHE))/ccache
 endif
 CACHE_OPTIONS = -DKARST_CCACHE_DIR=$(CCACHE_DIR_OPTION)
 export KARST_CACHE
+# Warnings are errors in the trees of make run and make test, never in a build someone else starts
+# (a plain cmake, a distribution's package): a new compiler's new warning must not cost a user the
+# program.
+WERROR = -DKARST_WERROR=ON
+# The release tree has the flags of a plain Release build (-O3), so the gate compiles what users
+# compile.
+RELEASE_TREE = $(CMAKE_CONFIGURE) -S . -B build -DCMAKE_BUILD_TYPE=Release -DKARST_BUILD_BENCH=OFF $(WERROR) \
+               $(CACHE_OPTIONS)
 
 .PHONY: deps build build-asan test run fuzz fuzz-build fuzz-brief bench format-check windows-deps \
         windows-configure windows test-windows test-windows-units test-windows-e2e test-release test-asan deb
@@ -36,9 +44,9 @@ export KARST_CACHE
 deps:
 	@bash scripts/install-deps.sh
 
-# The release tree: GCC, optimised, with debug information; the benchmarks have a tree of their own.
+# The release tree: GCC, as a plain Release build; the benchmarks have a tree of their own.
 build: deps
-	@$(CMAKE_CONFIGURE) -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKARST_BUILD_BENCH=OFF $(CACHE_OPTIONS) >/dev/null
+	@$(RELEASE_TREE) >/dev/null
 	@cmake --build build -j $(JOBS)
 
 # One clang tree for the sanitizers and the fuzzers: every target compiled with ASan + UBSan and
@@ -46,7 +54,8 @@ build: deps
 # libFuzzer in the same tree.
 build-asan: deps
 	@CC=clang CXX=clang++ $(CMAKE_CONFIGURE) -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug "-DCMAKE_C_FLAGS_DEBUG=-O1 -g" \
-	  "-DCMAKE_CXX_FLAGS_DEBUG=-O1 -g" -DKARST_SANITIZE=ON -DKARST_FUZZ=ON -DKARST_BUILD_BENCH=OFF $(CACHE_OPTIONS) >/dev/null
+	  "-DCMAKE_CXX_FLAGS_DEBUG=-O1 -g" -DKARST_SANITIZE=ON -DKARST_FUZZ=ON -DKARST_BUILD_BENCH=OFF $(WERROR) \
+	  $(CACHE_OPTIONS) >/dev/null
 	@cmake --build build-asan -j $(JOBS)
 
 test:
@@ -101,16 +110,22 @@ fuzz: fuzz-build
 	done
 
 # Part of make test: every target briefly, a fixed number of executions from a fixed random
-# seed on a fresh copy of its seeds, so that the run is the same every time.
+# seed on a fresh copy of its seeds, with its regression inputs (fuzz/regressions/<target>/) in
+# the starting corpus under the same malloc limit, so that the run is the same every time and on every kind
+# of machine (docs/reliability.md): the corpus is never read again during the run (-reload=0;
+# a reload comes every second, at a point that depends on the machine's speed), and the vector
+# code is the one every x86-64 processor has (the longer make fuzz runs the machine's own).
 FUZZ_BRIEF_RUNS = 4000
+FUZZ_BRIEF_ENVIRONMENT = env KARST_VECTORS=sse2
 
 fuzz-brief: fuzz-build
 	@echo "== fuzz targets, $(FUZZ_BRIEF_RUNS) executions each (libFuzzer, clang, ASan + UBSan) =="
 	@rm -rf build-asan/brief && ./build-asan/bin/write_seeds build-asan/brief >/dev/null
 	@set -e; for target in $(FUZZ_TARGETS); do \
 	  log=build-asan/brief/$$target.log; \
-	  if ./build-asan/bin/$$target -runs=$(FUZZ_BRIEF_RUNS) -seed=1 $(FUZZ_OPTIONS) \
-	       -artifact_prefix=build-asan/artifacts/$$target- build-asan/brief/$$target >$$log 2>&1; then \
+	  regressions=; if [ -d fuzz/regressions/$$target ]; then regressions=fuzz/regressions/$$target; fi; \
+	  if $(FUZZ_BRIEF_ENVIRONMENT) ./build-asan/bin/$$target -runs=$(FUZZ_BRIEF_RUNS) -seed=1 -reload=0 $(FUZZ_OPTIONS) \
+	       -artifact_prefix=build-asan/artifacts/$$target- build-asan/brief/$$target $$regressions >$$log 2>&1; then \
 	    echo "   $$target: $$(sed -n 's/^stat::number_of_executed_units: *//p' $$log) executions, no finding"; \
 	  else \
 	    tail -n 60 $$log; echo "FAIL: $$target (the input is in build-asan/artifacts/)"; exit 1; \
@@ -123,7 +138,8 @@ fuzz-brief: fuzz-build
 BENCH_REPETITIONS ?= 5
 
 bench: deps
-	@$(CMAKE_CONFIGURE) -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DKARST_SANITIZE=OFF -DKARST_BUILD_BENCH=ON >/dev/null
+	@$(CMAKE_CONFIGURE) -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DKARST_SANITIZE=OFF -DKARST_BUILD_BENCH=ON \
+	  $(CACHE_OPTIONS) >/dev/null
 	@cmake --build build-bench -j $(JOBS) --target benchmarks karst-viewer karst-sampleworld
 	@bash scripts/bench-report.sh build-bench $(BENCH_REPETITIONS)
 
@@ -138,14 +154,14 @@ windows-deps: deps
 windows-configure: deps
 	@deps=$$(bash scripts/windows-deps.sh) && \
 	  $(CMAKE_CONFIGURE) -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
-	  -DKARST_WINDOWS_DEPS=$$deps -DCMAKE_BUILD_TYPE=Release $(CACHE_OPTIONS) >/dev/null
+	  -DKARST_WINDOWS_DEPS=$$deps -DCMAKE_BUILD_TYPE=Release $(WERROR) $(CACHE_OPTIONS) >/dev/null
 
 # The sample world in the zip is written by the Linux build's karst-sampleworld.
 windows: windows-configure
 	@cmake --build build-windows -j $(JOBS) --target $(WINDOWS_PROGRAMS)
 	@echo "== the programs' DLLs =="
 	@bash scripts/check-windows-imports.sh $(WINDOWS_PROGRAMS:%=build-windows/bin/%.exe)
-	@$(CMAKE_CONFIGURE) -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKARST_BUILD_BENCH=OFF $(CACHE_OPTIONS) >/dev/null
+	@$(RELEASE_TREE) >/dev/null
 	@cmake --build build -j $(JOBS) --target karst-sampleworld
 	@bash scripts/windows-zip.sh build-windows build/bin/karst-sampleworld
 

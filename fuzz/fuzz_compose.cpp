@@ -25,10 +25,10 @@ constexpr std::int32_t kScreenHeight = 480;
 template <typename Load>
 auto LoadFromBytes(std::span<const std::uint8_t> bytes, Load load) -> decltype(load(std::declval<karst::GffFile&>())) {
   karst::GffFile file;
-  if (!file.OpenBytes(std::vector<std::uint8_t>(bytes.begin(), bytes.end()), karst::LoadReport())) {
+  if (!file.OpenBytes(std::vector<std::uint8_t>(bytes.begin(), bytes.end()), karst::LoadReport(),
+                      karst::fuzzing::kFuzzBaseBytes)) {
     return nullptr;
   }
-  karst::fuzzing::ShrinkToFuzzBudget(file, bytes.size());
   return load(file);
 }
 

@@ -4,11 +4,13 @@
 #include <cstdint>
 #include <vector>
 
+#include "fuzz/fuzz_budget.h"
 #include "gff/gff_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   karst::GffFile file;
-  if (!file.OpenBytes(std::vector<std::uint8_t>(data, data + size), karst::LoadReport())) {
+  if (!file.OpenBytes(std::vector<std::uint8_t>(data, data + size), karst::LoadReport(),
+                      karst::fuzzing::kFuzzBaseBytes)) {
     return 0;
   }
   for (const karst::ChunkType& type : file.directory()) {

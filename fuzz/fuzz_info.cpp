@@ -29,10 +29,10 @@ bool PlainText(const std::string& text, bool lineFeeds) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   karst::GffFile file;
-  if (!file.OpenBytes(std::vector<std::uint8_t>(data, data + size), karst::LoadReport())) {
+  if (!file.OpenBytes(std::vector<std::uint8_t>(data, data + size), karst::LoadReport(),
+                      karst::fuzzing::kFuzzBaseBytes)) {
     return 0;
   }
-  karst::fuzzing::ShrinkToFuzzBudget(file, size);
   karst::tools::DirectoryWarnings(file);
   const std::string text = karst::tools::JsonText(karst::tools::DirectoryJson(file.directory()));
   if (!PlainText(text, false) || !nlohmann::json::accept(text)) {

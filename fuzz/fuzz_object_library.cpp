@@ -25,10 +25,10 @@ bool FrameSetsAgree(const std::map<std::int32_t, std::unique_ptr<karst::FrameSet
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   karst::GffFile file;
-  if (!file.OpenBytes(std::vector<std::uint8_t>(data, data + size), karst::LoadReport())) {
+  if (!file.OpenBytes(std::vector<std::uint8_t>(data, data + size), karst::LoadReport(),
+                      karst::fuzzing::kFuzzBaseBytes)) {
     return 0;
   }
-  karst::fuzzing::ShrinkToFuzzBudget(file, size);
   const std::unique_ptr<karst::ObjectLibrary> library = karst::LoadObjectLibrary(file, karst::LoadReport());
   if (!library || !FrameSetsAgree(library->bmpSets) || !FrameSetsAgree(library->cbmpSets)) {
     __builtin_trap();

@@ -39,10 +39,10 @@ bool Consistent(const karst::Region& region) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   karst::GffFile file;
-  if (!file.OpenBytes(std::vector<std::uint8_t>(data, data + size), karst::LoadReport())) {
+  if (!file.OpenBytes(std::vector<std::uint8_t>(data, data + size), karst::LoadReport(),
+                      karst::fuzzing::kFuzzBaseBytes)) {
     return 0;
   }
-  karst::fuzzing::ShrinkToFuzzBudget(file, size);
   const std::unique_ptr<karst::Region> region = karst::LoadRegion(file, karst::LoadReport());
   if (!region || !Consistent(*region)) {
     __builtin_trap();

@@ -7,21 +7,21 @@
 
 namespace karst {
 
-bool GffFile::Open(const std::filesystem::path& path, const LoadReport& report) {
+bool GffFile::Open(const std::filesystem::path& path, const LoadReport& report, std::uint64_t budgetBase) {
   std::optional<GffStream> stream = GffStream::OpenFile(path);
   if (!stream) {
     return false;
   }
-  return OpenStream(std::move(*stream), report);
+  return OpenStream(std::move(*stream), report, budgetBase);
 }
 
-bool GffFile::OpenBytes(std::vector<std::uint8_t> bytes, const LoadReport& report) {
-  return OpenStream(GffStream::FromBytes(std::move(bytes)), report);
+bool GffFile::OpenBytes(std::vector<std::uint8_t> bytes, const LoadReport& report, std::uint64_t budgetBase) {
+  return OpenStream(GffStream::FromBytes(std::move(bytes)), report, budgetBase);
 }
 
-bool GffFile::OpenStream(GffStream stream, const LoadReport& report) {
+bool GffFile::OpenStream(GffStream stream, const LoadReport& report, std::uint64_t budgetBase) {
   Close();
-  budget_ = AllocationBudget::ForFileOfSize(stream.size());
+  budget_ = AllocationBudget::ForFileOfSize(stream.size(), budgetBase);
 
   std::array<std::uint8_t, 4> magic{};
   if (stream.Read(magic) != magic.size() || magic[0] != 'G' || magic[1] != 'F' || magic[2] != 'F' || magic[3] != 'I') {

@@ -30,9 +30,13 @@ class GffFile {
   GffFile() = default;
 
   // Opens a container from a file or from bytes in memory. On failure nothing is kept. What the
-  // directory read meets goes to `report`.
-  bool Open(const std::filesystem::path& path, const LoadReport& report);
-  bool OpenBytes(std::vector<std::uint8_t> bytes, const LoadReport& report);
+  // directory read meets goes to `report`. The load's budget is `budgetBase` plus 64 bytes per
+  // byte of the file, paid from the directory read on; callers that keep their loads smaller (the
+  // fuzz targets) give a smaller base.
+  bool Open(const std::filesystem::path& path, const LoadReport& report,
+            std::uint64_t budgetBase = AllocationBudget::kBaseBytes);
+  bool OpenBytes(std::vector<std::uint8_t> bytes, const LoadReport& report,
+                 std::uint64_t budgetBase = AllocationBudget::kBaseBytes);
   bool IsOpen() const { return stream_.has_value(); }
 
   // The directory's records in order; empty when no file is open.
@@ -69,7 +73,7 @@ class GffFile {
   void Close();
 
  private:
-  bool OpenStream(GffStream stream, const LoadReport& report);
+  bool OpenStream(GffStream stream, const LoadReport& report, std::uint64_t budgetBase);
 
   std::optional<GffStream> stream_;
   std::unique_ptr<GffDirectory> directory_ = std::make_unique<GffDirectory>();

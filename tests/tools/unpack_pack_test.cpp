@@ -17,12 +17,14 @@
 #include "authoring/container_writer.h"
 #include "authoring/frame_encoders.h"
 #include "authoring/sample_world.h"
+#include "gff/allocation_budget.h"
 #include "gff/frame_set.h"
 #include "tools/common/content_hash.h"
 #include "tools/common/frame_pictures.h"
 #include "tools/common/pack_folder.h"
 #include "tools/common/png_file.h"
 #include "tools/common/saved_picture.h"
+#include "tools/common/tiled_map.h"
 #include "tools/common/unpack_folder.h"
 
 namespace karst::tools {
@@ -406,6 +408,63 @@ TEST(UnpackPack, AnEditedTileAndASpriteOfAnotherSizeGoBackInTheirOwnEncodings) {
   ExpectOnlyChanged(library, after, {"BMP-7"});
   EXPECT_TRUE(after.manifest.records[1].indexed);
   EXPECT_GT(packed.size(), EditLibrary().size());  // the larger payload went behind the end
+}
+
+// A frame set of one blank frame of `width` x `height`: five bytes that decode to every pixel.
+std::vector<std::uint8_t> BlankFrameSet(std::uint16_t width, std::uint16_t height) {
+  return *authoring::WriteFrameSetPayload({authoring::EncodeBlankFrame(width, height)});
+}
+
+Unpacked UnpackWithBudget(const std::vector<std::uint8_t>& bytes, std::uint64_t budgetBase) {
+  std::string error;
+  UnpackOptions options;
+  options.source = "TEST.GFF";
+  options.budgetBase = budgetBase;
+  std::optional<Unpacked> unpacked = UnpackContainer(bytes, options, error);
+  EXPECT_TRUE(unpacked.has_value()) << error;
+  return unpacked ? std::move(*unpacked) : Unpacked{};
+}
+
+// The budget of each load is the caller's: what it cannot hold is left out, with a line saying
+// so, and the folder still packs back to the very bytes.
+TEST(UnpackPack, WhatTheBudgetCannotHoldIsLeftOutAndSaid) {
+  // A sprite of 200 x 100: its load takes the frame table, then the pixels, from a budget of the
+  // base plus 64 bytes per payload byte.
+  const std::vector<std::uint8_t> sprite = BlankFrameSet(200, 100);
+  const std::vector<std::uint8_t> library =
+      authoring::WriteContainer({{kTagBmp, {{7, sprite}}}, {kTagOjff, {{1, std::vector<std::uint8_t>(16)}}}});
+  const std::uint64_t justFits = sizeof(Frame) + 200 * 100 - AllocationBudget::kBytesPerFileByte * sprite.size();
+  const Unpacked fits = UnpackWithBudget(library, justFits);
+  EXPECT_TRUE(fits.files.contains("frames/BMP-7-0.png"));
+  EXPECT_TRUE(fits.leftOut.empty());
+  const Unpacked fails = UnpackWithBudget(library, justFits - 1);
+  EXPECT_FALSE(fails.files.contains("frames/BMP-7-0.png"));
+  EXPECT_EQ(fails.leftOut,
+            std::vector<std::string>{"frames/BMP-7-0.png: 200 x 100 pixels, more than a load of this chunk may take"});
+  EXPECT_EQ(PackOrFail(fails.files), library);
+
+  // A region whose first tile, 2000 x H, leaves too little of the load's budget for the second
+  // tile's payload: the region behind the map does not load whole, so there is no map.
+  const std::vector<std::uint8_t> secondTile(20000, 0);
+  const auto region = [&](std::uint16_t height) {
+    return authoring::WriteContainer({{kTagPal, {{1, std::vector<std::uint8_t>(kPaletteBytes)}}},
+                                      {kTagTile, {{1, BlankFrameSet(2000, height)}, {2, secondTile}}},
+                                      {kTagMap, {{1, std::vector<std::uint8_t>(kMapBytes)}}}});
+  };
+  // The budget with a base of 0 is 64 bytes per file byte; the first tile takes all of it but
+  // about half of the second tile's payload (the directory and palette take a few hundred bytes).
+  const std::uint64_t budget = AllocationBudget::kBytesPerFileByte * region(1).size();
+  const auto height = static_cast<std::uint16_t>((budget - secondTile.size() / 2) / 2000);
+  const std::vector<std::uint8_t> bytes = region(height);
+  const Unpacked cut = UnpackWithBudget(bytes, 0);
+  EXPECT_FALSE(cut.files.contains(std::string(kTiledMapFile)));
+  EXPECT_EQ(cut.leftOut,
+            (std::vector<std::string>{"map.tmj: TILE 2 needs more memory than a load of this file may take",
+                                      "frames/TILE-1-0.png: 2000 x " + std::to_string(height) +
+                                          " pixels, more than a load of this chunk may take"}));
+  EXPECT_EQ(PackOrFail(cut.files), bytes);
+  // With the ordinary budget the same region has its map.
+  EXPECT_TRUE(UnpackWithBudget(bytes, AllocationBudget::kBaseBytes).files.contains(std::string(kTiledMapFile)));
 }
 
 struct LayoutCase {

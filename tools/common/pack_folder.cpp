@@ -67,7 +67,7 @@ bool PicturesForm(PackState& state, std::string& error) {
   }
   for (const auto& [chunk, pictures] : byChunk) {
     const std::vector<std::uint8_t>& payload = state.Payload(chunk);
-    AllocationBudget budget = AllocationBudget::ForFileOfSize(payload.size());
+    AllocationBudget budget = AllocationBudget::ForFileOfSize(payload.size(), state.options.budgetBase);
     FrameSet decoded;
     DecodeFrameSet(decoded, payload, budget, LoadReport());
     std::map<std::size_t, authoring::IndexedImage> edited;
@@ -438,9 +438,10 @@ std::vector<std::uint8_t> Reassemble(const FolderFiles& files, const Manifest& m
 }
 
 // The first difference between the directory `bytes` hold and `expected`; empty when none.
-std::string DirectoryDifference(std::span<const std::uint8_t> bytes, const Manifest& expected) {
+std::string DirectoryDifference(std::span<const std::uint8_t> bytes, const Manifest& expected,
+                                std::uint64_t budgetBase) {
   Manifest found;
-  ReadContainerDirectory(bytes, found);
+  ReadContainerDirectory(bytes, budgetBase, found);
   if (found.records.size() != expected.records.size() || found.chunks.size() != expected.chunks.size()) {
     return "the directory holds " + std::to_string(found.records.size()) + " records and " +
            std::to_string(found.chunks.size()) + " chunks, not " + std::to_string(expected.records.size()) + " and " +
@@ -558,10 +559,11 @@ bool LayOut(std::vector<std::uint8_t>& bytes, Manifest& layout, const std::map<s
 }
 
 // Why the viewer would show the region in `before` but not the one in `after`; empty otherwise.
-std::string NewRegionProblem(const std::vector<std::uint8_t>& before, const std::vector<std::uint8_t>& after) {
-  const auto load = [](const std::vector<std::uint8_t>& bytes) {
+std::string NewRegionProblem(const std::vector<std::uint8_t>& before, const std::vector<std::uint8_t>& after,
+                             std::uint64_t budgetBase) {
+  const auto load = [budgetBase](const std::vector<std::uint8_t>& bytes) {
     GffFile file;
-    return file.OpenBytes(bytes, LoadReport()) ? LoadRegion(file, LoadReport()) : nullptr;
+    return file.OpenBytes(bytes, LoadReport(), budgetBase) ? LoadRegion(file, LoadReport()) : nullptr;
   };
   const std::unique_ptr<Region> was = load(before);
   if (!was || !LoadedRegionProblem(*was).empty()) {
@@ -596,7 +598,8 @@ std::optional<Packed> Pack(const Manifest& parsed, const FolderFiles& files, con
   }
   Packed packed;
   packed.bytes = Reassemble(files, *manifest, state.changed, false);
-  if (const std::string difference = DirectoryDifference(packed.bytes, *manifest); !difference.empty()) {
+  if (const std::string difference = DirectoryDifference(packed.bytes, *manifest, options.budgetBase);
+      !difference.empty()) {
     error =
         "manifest.json does not agree with the directory the folder's files hold: " + difference + "; nothing written";
     return std::nullopt;
@@ -645,12 +648,14 @@ std::optional<Packed> Pack(const Manifest& parsed, const FolderFiles& files, con
   if (!LayOut(packed.bytes, layout, taken, !hazard.empty(), error)) {
     return std::nullopt;
   }
-  if (const std::string difference = DirectoryDifference(packed.bytes, layout); !difference.empty() && !options.force) {
+  if (const std::string difference = DirectoryDifference(packed.bytes, layout, options.budgetBase);
+      !difference.empty() && !options.force) {
     error = "laid out again, the file's directory would not read as it should: " + difference +
             " (--force writes it anyway); nothing written";
     return std::nullopt;
   }
-  if (const std::string problem = NewRegionProblem(before, packed.bytes); !problem.empty() && !options.force) {
+  if (const std::string problem = NewRegionProblem(before, packed.bytes, options.budgetBase);
+      !problem.empty() && !options.force) {
     error = "the original region loads, but the packed one would not: " + problem +
             " (--force writes it anyway); nothing written";
     return std::nullopt;

@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "gff/allocation_budget.h"
 #include "tools/common/unpack_manifest.h"
 
 namespace karst::tools {
@@ -27,6 +28,9 @@ namespace karst::tools {
 struct PackOptions {
   bool nearest = false;  // colours the palette lacks take the nearest one
   bool force = false;    // edit overlapping or cut-short containers; write a region that would not load
+  // The fixed part of the budget of each load pack makes (the directory read back, each frame set
+  // decoded, the region checked); the rest is 64 bytes per byte of what is loaded.
+  std::uint64_t budgetBase = AllocationBudget::kBaseBytes;
 };
 
 struct Packed {

@@ -5,6 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "data/file_problems.h"
 #include "data/object_library.h"
 #include "data/region.h"
 #include "data/zone.h"
@@ -72,16 +73,25 @@ void AddPictures(std::span<const std::uint8_t> bytes, const UnpackOptions& optio
     const bool transparentZero = !SameTag(tag, kTagTile);
     for (std::size_t frame = 0; frame < frameSet.frames.size(); ++frame) {
       const Frame& decoded = frameSet.frames[frame];
+      const std::string file = "frames/" + manifest.chunks[index].name + "-" + std::to_string(frame) + ".png";
       if (!decoded.HasPixels()) {
+        // A frame of no size has nothing to show; one with a size got no pixels because they
+        // could not be held.
+        if (const std::uint64_t pixels = std::uint64_t{decoded.width} * decoded.height; pixels > 0) {
+          unpacked.leftOut.push_back(
+              file + ": " + std::to_string(decoded.width) + " x " + std::to_string(decoded.height) + " pixels, " +
+              (pixels > kMaxFramePixels ? "more than one frame may hold" : "more than a load of this chunk may take"));
+        }
         continue;
       }
       std::optional<std::vector<std::uint8_t>> png =
           EncodeIndexedPng(decoded.width, decoded.height, decoded.pixels, palette,
                            transparentZero ? PngTransparency::kIndexZero : PngTransparency::kOpaque);
       if (!png) {
+        unpacked.leftOut.push_back(file + ": " + std::to_string(decoded.width) + " x " +
+                                   std::to_string(decoded.height) + " pixels, too large for a PNG");
         continue;
       }
-      const std::string file = "frames/" + manifest.chunks[index].name + "-" + std::to_string(frame) + ".png";
       manifest.pictures.push_back({file, index, static_cast<std::uint32_t>(frame), paletteKey, transparentZero});
       AddFile(unpacked, file, std::move(*png));
     }
@@ -112,18 +122,37 @@ bool AddRegionForms(std::span<const std::uint8_t> bytes, Unpacked& unpacked) {
   return true;
 }
 
-// map.tmj and its tilesets for a region the viewer shows, its objects drawn with `objects`.
-void AddTiledMap(std::span<const std::uint8_t> bytes, const ObjectLibrary* objects, Unpacked& unpacked) {
+// Why the region behind the map did not load whole: the first chunk it could not read for want of
+// memory; empty when every chunk was in reach of the budget.
+std::string OverBudgetChunk(const std::vector<LoadNote>& notes) {
+  for (const LoadNote& note : notes) {
+    if (note.kind == NoteKind::kChunkOverBudget) {
+      return TagName(note.tag) + (note.chunk ? " " + std::to_string(note.chunk->number) : std::string()) + " " +
+             std::string(UnreadChunkText(note.kind));
+    }
+  }
+  return {};
+}
+
+// map.tmj and its tilesets for a region the viewer shows, its objects drawn with `objects`. A
+// region that the load's budget cannot hold gets no map, and the unpack says so.
+void AddTiledMap(std::span<const std::uint8_t> bytes, const UnpackOptions& options, Unpacked& unpacked) {
+  std::vector<LoadNote> notes;
   GffFile file;
-  if (!file.OpenBytes({bytes.begin(), bytes.end()}, LoadReport())) {
+  if (!file.OpenBytes({bytes.begin(), bytes.end()}, LoadReport::Into(notes), options.budgetBase)) {
     return;
   }
-  const std::unique_ptr<Region> region = LoadRegion(file, LoadReport());
+  const std::unique_ptr<Region> region = LoadRegion(file, LoadReport::Into(notes));
   Manifest& manifest = unpacked.manifest;
   const std::optional<std::size_t> map = TakenChunk(manifest, kTagMap);
+  if (const std::string overBudget = OverBudgetChunk(notes); !overBudget.empty()) {
+    unpacked.leftOut.push_back(std::string(kTiledMapFile) + ": " + overBudget);
+    return;
+  }
   if (region == nullptr || !RegionRejections(*region).empty() || !map) {
     return;
   }
+  const ObjectLibrary* objects = options.objects;
   const TiledFiles tiled = TiledFilesOf(*region, objects);
   AddFile(unpacked, std::string(kTiledMapFile), TextBytes(tiled.map));
   AddFile(unpacked, std::string(kTiledTilesTileset), TextBytes(tiled.tilesTileset));
@@ -161,13 +190,14 @@ void AddObjects(Unpacked& unpacked) {
 
 }  // namespace
 
-bool ReadContainerDirectory(std::span<const std::uint8_t> bytes, Manifest& manifest, bool* looksLikeLibrary) {
+bool ReadContainerDirectory(std::span<const std::uint8_t> bytes, std::uint64_t budgetBase, Manifest& manifest,
+                            bool* looksLikeLibrary) {
   if (bytes.size() < kHeaderSize || !std::equal(kTagGffi.begin(), kTagGffi.begin() + 4, bytes.begin())) {
     return false;
   }
   manifest.size = bytes.size();
   GffFile file;
-  if (!file.OpenBytes(std::vector<std::uint8_t>(bytes.begin(), bytes.end()), LoadReport())) {
+  if (!file.OpenBytes(std::vector<std::uint8_t>(bytes.begin(), bytes.end()), LoadReport(), budgetBase)) {
     return true;  // a directory out of the reader's reach: no chunks, every byte in rest.bin
   }
   manifest.directoryOffset = file.directoryPosition();
@@ -217,7 +247,7 @@ std::optional<Unpacked> UnpackContainer(std::span<const std::uint8_t> bytes, con
   Manifest& manifest = unpacked.manifest;
   manifest.source = options.source;
   bool library = false;
-  if (!ReadContainerDirectory(bytes, manifest, &library)) {
+  if (!ReadContainerDirectory(bytes, options.budgetBase, manifest, &library)) {
     error = "not a GFF container: its first 16 bytes are missing or do not begin with \"GFFI\"";
     return std::nullopt;
   }
@@ -236,7 +266,7 @@ std::optional<Unpacked> UnpackContainer(std::span<const std::uint8_t> bytes, con
   std::string paletteKey = kGreyPaletteKey;
   if (!library && AddRegionForms(bytes, unpacked)) {
     unpacked.kind = "region";
-    AddTiledMap(bytes, options.objects, unpacked);
+    AddTiledMap(bytes, options, unpacked);
     paletteKey = kRegionPaletteKey;
   } else if (options.libraryColours) {
     manifest.palettes[kLibraryPaletteKey] = *options.libraryColours;

@@ -37,7 +37,8 @@ struct UnpackOptions {
   // The object library a region's map draws its objects with (--objects, or the one beside the
   // region); null: the map's entities are all points.
   const ObjectLibrary* objects = nullptr;
-  // The fixed part of each frame set's decoding budget (the rest is 64 bytes per payload byte).
+  // The fixed part of the budget of each load the unpack makes: the directory read, the region
+  // behind the map, each frame set decoded (the rest is 64 bytes per byte of what is loaded).
   std::uint64_t budgetBase = AllocationBudget::kBaseBytes;
 };
 
@@ -46,6 +47,10 @@ struct Unpacked {
   Manifest manifest;
   // What the folder is: "region", "object library" or "container".
   std::string kind;
+  // The files left out, each with why: "map.tmj: TILE 3 needs more memory than a load of this file
+  // may take", "frames/BMP-7-0.png: 5000 x 5000 pixels, more than one frame may take". Pack gives
+  // the original bytes back without them.
+  std::vector<std::string> leftOut;
 };
 
 // Nothing, with the reason in `error`, when the first 16 bytes are missing or do not begin with
@@ -53,11 +58,13 @@ struct Unpacked {
 std::optional<Unpacked> UnpackContainer(std::span<const std::uint8_t> bytes, const UnpackOptions& options,
                                         std::string& error);
 
-// The directory of `bytes` as the reader finds it, into the manifest's size, directory place,
-// records and chunks (names made unique without regard to case). False when the first 16 bytes
-// are missing or do not begin with "GFFI". `looksLikeLibrary`, when given, says whether the
-// directory is an object library's (LooksLikeObjectLibrary).
-bool ReadContainerDirectory(std::span<const std::uint8_t> bytes, Manifest& manifest, bool* looksLikeLibrary = nullptr);
+// The directory of `bytes` as the reader finds it, with a budget of `budgetBase` plus 64 bytes per
+// byte, into the manifest's size, directory place, records and chunks (names made unique without
+// regard to case). False when the first 16 bytes are missing or do not begin with "GFFI".
+// `looksLikeLibrary`, when given, says whether the directory is an object library's
+// (LooksLikeObjectLibrary).
+bool ReadContainerDirectory(std::span<const std::uint8_t> bytes, std::uint64_t budgetBase, Manifest& manifest,
+                            bool* looksLikeLibrary = nullptr);
 
 // The bytes of `bytes` that no chunk's payload (as far as the file holds it) covers, as spans.
 std::vector<Span> UncoveredSpans(const Manifest& manifest);

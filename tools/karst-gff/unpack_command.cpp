@@ -172,6 +172,9 @@ int RunUnpack(const UnpackCommandOptions& options) {
                 << (unpackOptions.objects != nullptr ? "with the objects of " + job.objects : "without objects");
     }
     std::cout << " -> " << job.folder << "\n";
+    for (const std::string& leftOut : unpacked->leftOut) {
+      std::cout << "  left out " << leftOut << "\n";
+    }
   }
   return exitCode;
 }
