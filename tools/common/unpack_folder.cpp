@@ -216,6 +216,7 @@ std::optional<Unpacked> UnpackContainer(std::span<const std::uint8_t> bytes, con
   Unpacked unpacked;
   Manifest& manifest = unpacked.manifest;
   manifest.source = options.source;
+  manifest.sourceHash = ContentHash(bytes);
   bool library = false;
   if (!ReadContainerDirectory(bytes, manifest, &library)) {
     error = "not a GFF container: its first 16 bytes are missing or do not begin with \"GFFI\"";
