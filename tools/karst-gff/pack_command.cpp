@@ -228,18 +228,29 @@ void AddPackCommand(CLI::App& app, int& exitCode) {
       "(a colour the palette lacks is refused unless --nearest). Every other payload stays byte for\n"
       "byte; a payload that no longer fits goes behind the end of the file.\n"
       "\n"
-      "Refused, with nothing written: an existing OUT.GFF without --replace (which keeps it as\n"
-      "OUT.GFF.orig, .orig.2, ... first); a chunk changed in two forms that disagree; a manifest\n"
-      "that is not ours or contradicts the files; a path leading out of DIR; a region that would\n"
-      "no longer load, or a container whose payloads overlap or run past its end (both unless\n"
-      "--force).\n"
+      "A name that differs only by case from a file beside it is that file. --replace keeps the\n"
+      "file it replaces as OUT.GFF.orig, .orig.2, ... first, and writes nothing when it already\n"
+      "holds the very bytes. It replaces only the bytes DIR was unpacked from or the bytes DIR's own\n"
+      "last pack wrote there (kept in DIR/packed.json, which is no file to edit), so edit, pack,\n"
+      "edit, pack needs no other option; a file changed since then (by another program, another\n"
+      "folder's pack, or another game file) is refused unless --overwrite-changed.\n"
+      "\n"
+      "Refused, with nothing written: an existing OUT.GFF without --replace; a changed one without\n"
+      "--overwrite-changed; an object library under a region's name (RGN*.GFF) or a region under\n"
+      "the library's (OBJEX.GFF); a chunk changed in two forms that disagree; a manifest that is\n"
+      "not ours or contradicts the files; a path leading out of DIR; a region that would no longer\n"
+      "load, or a container whose payloads overlap or run past its end (both unless --force). A\n"
+      "file of DIR that is missing or spoiled is written again, the other edits left, by\n"
+      "karst-gff unpack FILE.GFF -o DIR --restore PATH.\n"
       "\n"
       "With a folder of unpacks (from a game folder), every one is packed into OUTDIR under its\n"
-      "original name.\n"
+      "original name; two that aim at one name, case ignored, are refused before anything is\n"
+      "written.\n"
       "\n"
       "Examples:\n"
       "  karst-gff pack rgn01 -o RGN01-new.GFF\n"
       "  karst-gff pack rgn01 -o ~/game/RGN01.GFF --replace\n"
+      "  karst-gff pack rgn01 -o ~/game/RGN01.GFF --replace --overwrite-changed\n"
       "  karst-gff pack ~/game-unpacked -o ~/game-new");
   command->add_option("DIR", options->folder, "the folder unpack made")->required()->type_name("");
   command->add_option("-o,--output", options->output, "the container to write, or a folder for several")
@@ -249,7 +260,7 @@ void AddPackCommand(CLI::App& app, int& exitCode) {
       command->add_flag("--replace", options->replace, "replace an existing file, keeping it as .orig first");
   command
       ->add_flag("--overwrite-changed", options->overwriteChanged,
-                 "with --replace: replace a file changed since this folder was unpacked or last packed")
+                 "replace even a file changed since this folder was unpacked or last packed")
       ->needs(replace);
   command->add_flag("--nearest", options->nearest, "give colours the palette lacks its nearest one");
   command->add_flag("--force", options->force,

@@ -348,13 +348,20 @@ void AddUnpackCommand(CLI::App& app, int& exitCode) {
       "one every entity is a point. pack takes the map back when it was changed.\n"
       "\n"
       "With a game folder every .GFF file goes into DIR/<name without .GFF>/. DIR must be missing,\n"
-      "empty or an earlier unpack in which nothing was changed; one holding edits is refused,\n"
-      "naming the edited files, unless --force.\n"
+      "empty, an earlier unpack in which nothing was changed, or one whose edits were all packed\n"
+      "into the very file unpacked now; one holding other edits is refused, naming the edited\n"
+      "files, unless --force.\n"
+      "\n"
+      "--restore PATH... writes again only the files each PATH names, a file of DIR or a folder of\n"
+      "them, named inside DIR (frames/TILE-9-0.png) or through it (rgn01/frames/TILE-9-0.png), as\n"
+      "unpack writes them from FILE.GFF as it is now; every other file and edit stays as it is. It\n"
+      "says so when FILE.GFF changed since DIR was unpacked.\n"
       "\n"
       "Examples:\n"
       "  karst-gff unpack RGN01.GFF -o rgn01                then: tiled rgn01/map.tmj\n"
       "  karst-gff unpack RGN01.GFF --objects ../OBJEX.GFF -o rgn01\n"
       "  karst-gff unpack OBJEX.GFF --palette RGN01.GFF -o objex\n"
+      "  karst-gff unpack RGN01.GFF -o rgn01 --restore name.txt frames/TILE-9-0.png\n"
       "  karst-gff unpack ~/game -o ~/game-unpacked");
   command->add_option("FILE.GFF|GAMEDIR", options->input, "the container, or a folder of them")
       ->required()
