@@ -74,14 +74,19 @@ std::string PackRecordText(const PackRecord& record) {
 
 PackRecord ParsePackRecord(std::span<const std::uint8_t> text) {
   const nlohmann::json json = nlohmann::json::parse(text.begin(), text.end(), nullptr, false);
+  // Every value is checked for its kind before it is taken: nlohmann's getters throw otherwise.
+  const auto has = [](const nlohmann::json& object, const char* key, nlohmann::json::value_t kind) {
+    return object.is_object() && object.contains(key) && object.at(key).type() == kind;
+  };
+  using Kind = nlohmann::json::value_t;
   PackRecord record;
-  if (!json.is_object() || json.value("madeBy", "") != kMadeBy || json.value("format", 0) != kRecordFormat ||
-      !json.contains("packs") || !json.at("packs").is_array()) {
+  if (!has(json, "madeBy", Kind::string) || json.at("madeBy") != kMadeBy ||
+      !has(json, "format", Kind::number_unsigned) || json.at("format") != kRecordFormat ||
+      !has(json, "packs", Kind::array)) {
     return record;
   }
   for (const nlohmann::json& pack : json.at("packs")) {
-    if (!pack.is_object() || !pack.contains("file") || !pack.at("file").is_string() || !pack.contains("hash") ||
-        !pack.at("hash").is_string() || !pack.contains("edits") || !pack.at("edits").is_object()) {
+    if (!has(pack, "file", Kind::string) || !has(pack, "hash", Kind::string) || !has(pack, "edits", Kind::object)) {
       return {};
     }
     PackRecordEntry entry{pack.at("file").get<std::string>(), pack.at("hash").get<std::string>(), {}};
