@@ -358,6 +358,16 @@ TEST(PackCommand, RestoringFilesLeavesTheOtherEdits) {
   EXPECT_EQ(unknown.exitCode, 1);
   EXPECT_NE(unknown.errorOutput.find("frames/none.png: no file that unpack writes"), std::string::npos)
       << unknown.errorOutput;
+
+  // A library's sprites come back in the colours the folder was unpacked with, --palette or not.
+  const std::string library = (dir.path() / "game" / "OBJEX.GFF").string();
+  const std::string sprites = (dir.path() / "L").string();
+  ASSERT_EQ(Gff({"unpack", library, "--palette", region, "-o", sprites}).exitCode, 0);
+  const fs::path sprite = *fs::directory_iterator(dir.path() / "L" / "frames");
+  const std::vector<std::uint8_t> unpackedSprite = ReadFileBytes(sprite);
+  fs::remove(sprite);
+  EXPECT_EQ(Gff({"unpack", library, "-o", sprites, "--restore", "frames"}).exitCode, 0);
+  EXPECT_EQ(ReadFileBytes(sprite), unpackedSprite);
 }
 
 TEST(PackCommand, AFolderJustPackedMayBeUnpackedOverUntilItIsEditedAgain) {

@@ -19,9 +19,6 @@
 namespace karst::tools {
 namespace {
 
-constexpr const char* kRegionPaletteKey = "region";
-constexpr const char* kLibraryPaletteKey = "library";
-constexpr const char* kGreyPaletteKey = "grey";
 constexpr std::size_t kGimpColumns = 16;
 
 std::span<const std::uint8_t> PayloadOf(std::span<const std::uint8_t> bytes, const Manifest& manifest,

@@ -181,8 +181,16 @@ struct Restoring {
   std::optional<Manifest> earlier;  // the folder's manifest, when it has one of ours
 };
 
-std::optional<Restoring> PlanRestore(const UnpackJob& job, Unpacked fresh) {
-  Restoring restoring{&job, std::move(fresh), {}, std::nullopt};
+// The manifest of the folder `folder`, when it holds one of ours.
+std::optional<Manifest> FolderManifest(const std::string& folder) {
+  const std::optional<std::vector<std::uint8_t>> text =
+      ReadWholeFile(platform::PathText(platform::NativePath(folder) / kManifestName));
+  std::string problem;
+  return text ? ParseManifest(*text, problem) : std::nullopt;
+}
+
+std::optional<Restoring> PlanRestore(const UnpackJob& job, Unpacked fresh, std::optional<Manifest> earlierManifest) {
+  Restoring restoring{&job, std::move(fresh), {}, std::move(earlierManifest)};
   std::string problem;
   std::optional<std::vector<std::string>> files = RestoredFiles(restoring.fresh.files, job.restore, problem);
   if (!files) {
@@ -190,11 +198,6 @@ std::optional<Restoring> PlanRestore(const UnpackJob& job, Unpacked fresh) {
     return std::nullopt;
   }
   restoring.files = std::move(*files);
-  const std::optional<std::vector<std::uint8_t>> manifestText =
-      ReadWholeFile(platform::PathText(platform::NativePath(job.folder) / kManifestName));
-  if (manifestText) {
-    restoring.earlier = ParseManifest(*manifestText, problem);
-  }
   const bool manifestRestored =
       std::find(restoring.files.begin(), restoring.files.end(), kManifestName) != restoring.files.end();
   if (!restoring.earlier && !manifestRestored) {
@@ -223,16 +226,21 @@ int RunRestore(std::vector<UnpackJob>& jobs, const UnpackOptions& unpackOptions,
       ReportError(kTool, job.input, "cannot be read; nothing written");
       return kExitFailure;
     }
+    std::optional<Manifest> earlier = FolderManifest(job.folder);
     UnpackOptions options = unpackOptions;
     options.source = platform::PathText(platform::NativePath(job.input).filename());
     options.objects = libraries.For(job.objects);
+    // A library's pictures come back in the colours the folder's others have, unless told.
+    if (!options.libraryColours && earlier && earlier->palettes.contains(kLibraryPaletteKey)) {
+      options.libraryColours = earlier->palettes.at(kLibraryPaletteKey);
+    }
     std::string problem;
     std::optional<Unpacked> fresh = UnpackContainer(*job.bytes, options, problem);
     if (!fresh) {
       ReportError(kTool, job.input, problem + "; nothing written");
       return kExitFailure;
     }
-    std::optional<Restoring> plan = PlanRestore(job, std::move(*fresh));
+    std::optional<Restoring> plan = PlanRestore(job, std::move(*fresh), std::move(earlier));
     if (!plan) {
       return kExitFailure;
     }
