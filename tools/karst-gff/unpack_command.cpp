@@ -128,14 +128,14 @@ bool AssignRestore(std::vector<UnpackJob>& jobs, const std::string& output, std:
 // reporting why not.
 std::vector<UnpackJob> PlanUnpack(const UnpackCommandOptions& options) {
   std::vector<UnpackJob> jobs;
-  const fs::path input = platform::NativePath(options.input);
+  const std::filesystem::path input = platform::NativePath(options.input);
   std::error_code error;
-  if (fs::is_directory(input, error)) {
+  if (std::filesystem::is_directory(input, error)) {
     const std::string pattern = platform::PathText(input / "*.GFF");
     UniqueNames folders;
     for (const std::string& name : platform::FindFiles(pattern)) {
-      const fs::path file = input / platform::NativePath(name);
-      if (fs::is_directory(file, error)) {
+      const std::filesystem::path file = input / platform::NativePath(name);
+      if (std::filesystem::is_directory(file, error)) {
         continue;
       }
       const std::string stem = folders.Claim(platform::PathText(platform::NativePath(name).stem()));
@@ -211,8 +211,7 @@ std::optional<Restoring> PlanRestore(const UnpackJob& job, Unpacked fresh, std::
       !platform::SameFileName(earlier->source, restoring.fresh.manifest.source)) {
     ReportError(kTool, job.folder,
                 "was unpacked from " + earlier->source + ", not from " + job.input +
-                    ": its files are restored from the "
-                    "file it was unpacked from; nothing written");
+                    ": its files are restored from the file it was unpacked from; nothing written");
     return std::nullopt;
   }
   return restoring;
