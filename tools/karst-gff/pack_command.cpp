@@ -146,10 +146,11 @@ int RunPack(const PackCommandOptions& options) {
       jobs.emplace_back(platform::PathText(path), options.output);
     }
   }
-  // Every output is planned, packed and checked before the first is written.
+  // Every output is packed, planned and checked before the first is written; each folder's files
+  // are let go once it is packed.
   const bool severalOutputs = outputIsFolder || jobs.size() > 1 || !HasManifest(folder);
   for (PackJob& job : jobs) {
-    if (!ReadOne(job, severalOutputs)) {
+    if (!ReadOne(job, severalOutputs) || !PackOne(job, options)) {
       return kExitFailure;
     }
   }
@@ -162,11 +163,6 @@ int RunPack(const PackCommandOptions& options) {
                         "files): pack one of them on its own with its own -o; nothing written");
         return kExitFailure;
       }
-    }
-  }
-  for (PackJob& job : jobs) {
-    if (!PackOne(job, options)) {
-      return kExitFailure;
     }
   }
   if (severalOutputs) {
