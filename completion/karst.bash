@@ -141,8 +141,8 @@ _karst_gff() {
     find) _karst_command 2 "--object --bitmap --name --json --help" "--object:none --bitmap:none --name:none" "dir" ;;
     objects) _karst_command 2 "--json --help" "" "gff" ;;
     palette) _karst_command 2 "--format -o --output --help" "--format:format -o:file --output:file" "gff" ;;
-    unpack) _karst_command 2 "--palette --objects --force -o --output --help" "--palette:gff --objects:gff -o:dir --output:dir" "gff" ;;
-    pack) _karst_command 2 "--replace --nearest --force -o --output --help" "-o:gff --output:gff" "dir" ;;
+    unpack) _karst_command 2 "--palette --objects --force --restore -o --output --help" "--palette:gff --objects:gff -o:dir --output:dir --restore:file" "gff" ;;
+    pack) _karst_command 2 "--replace --overwrite-changed --nearest --force -o --output --help" "-o:gff --output:gff" "dir" ;;
   esac
 }
 

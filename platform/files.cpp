@@ -51,6 +51,11 @@ bool WildcardMatch(std::string_view pattern, std::string_view name) {
   return p == pattern.size();
 }
 
+bool SameFileName(std::string_view a, std::string_view b) {
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return Folded(x) == Folded(y); });
+}
+
 std::size_t LastSeparator(std::string_view searchString) {
   for (std::size_t i = searchString.size(); i > 0; --i) {
     if (IsPathSeparator(searchString[i - 1])) {

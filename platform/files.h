@@ -29,6 +29,10 @@ std::size_t GetModuleFileName(std::span<char> buffer);
 // '?' for exactly one, and letters match without regard to case.
 bool WildcardMatch(std::string_view pattern, std::string_view name);
 
+// True when `a` and `b` name one entry as the game's own platform finds files: equal but for the
+// case of letters ("rgn02.gff" is "RGN02.GFF").
+bool SameFileName(std::string_view a, std::string_view b);
+
 // Searches with a search string "directory/pattern" (a string without a separator searches the
 // current directory). Returns the names of the matching entries, files and sub-directories
 // alike, sorted by name without regard to case (ties in byte order) so the order is the same on

@@ -58,10 +58,11 @@ cases=(
   $'karst-gff objects game/OB\tgame/OBJEX.GFF'
   $'karst-gff palette game/RGN01.GFF --format \tact gpl pal png'
   $'karst-gff palette game/RGN01.GFF --format p\tpal png'
-  $'karst-gff pack game --\t--force --help --nearest --output --replace'
+  $'karst-gff pack game --\t--force --help --nearest --output --overwrite-changed --replace'
   $'karst-gff unpack game/OBJEX.GFF --palette game/RGN01\tgame/RGN01.GFF'
   $'karst-gff unpack game/RGN01.GFF --objects game/OB\tgame/OBJEX.GFF'
-  $'karst-gff unpack game/RGN01.GFF --\t--force --help --objects --output --palette'
+  $'karst-gff unpack game/RGN01.GFF --\t--force --help --objects --output --palette --restore'
+  $'karst-gff unpack game/RGN01.GFF -o game --restore n\tnotes.txt'
 )
 
 failures=0

@@ -1,10 +1,14 @@
 // karst-gff unpack and pack as programs: a game folder round trip, edits that karst-render then
-// draws exactly where they are, and refusals that leave every file as it was.
+// draws exactly where they are, refusals that leave every file as it was, and which files are
+// written, replaced and refused: two unpacks of one file never undo each other's pack, a folder
+// of unpacks writes all or nothing, single files of a folder are restored without touching the
+// other edits, and a folder that was just packed may be unpacked over.
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <filesystem>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -80,13 +84,21 @@ TEST(PackCommand, RefusalsLeaveEveryFileAsItWas) {
     EXPECT_NE(result.errorOutput.find(refusal.says), std::string::npos) << result.errorOutput;
     EXPECT_EQ(FolderSnapshot(dir.path()), before);
   }
-  // --replace keeps every file it replaces under a name never used before.
+  // --replace keeps every file it replaces under a name never used before; a file that already
+  // holds the very bytes is left alone, with no copy kept.
   const std::vector<std::uint8_t> original = ReadFileBytes(region);
   ASSERT_EQ(Gff({"pack", folder, "-o", region, "--replace"}).exitCode, 0);
+  dir.Write("rgn01/name.txt", std::vector<std::uint8_t>{'N', 'e', 'w', 'e', 'r'});
   ASSERT_EQ(Gff({"pack", folder, "-o", region, "--replace"}).exitCode, 0);
+  const std::vector<std::uint8_t> packed = ReadFileBytes(region);
+  const ProgramResult again = Gff({"pack", folder, "-o", region, "--replace"});
+  EXPECT_EQ(again.exitCode, 0);
+  EXPECT_NE(again.output.find("it already holds these very bytes; nothing written"), std::string::npos) << again.output;
   EXPECT_EQ(ReadFileBytes(region + ".orig"), original);
-  EXPECT_EQ(ReadFileBytes(region + ".orig.2"), ReadFileBytes(region));
-  EXPECT_NE(ReadFileBytes(region), original);
+  EXPECT_NE(ReadFileBytes(region + ".orig.2"), original);
+  EXPECT_FALSE(fs::exists(region + ".orig.3"));
+  EXPECT_EQ(ReadFileBytes(region), packed);
+  EXPECT_NE(packed, original);
 }
 
 // POSIX only: symbolic links need privileges on Windows.
@@ -188,6 +200,223 @@ TEST(PackCommand, AnEditedTileAndSpriteAreDrawnExactlyWhereTheyStand) {
   EXPECT_EQ(Composed(region, bitmap, object), Rendered(dir, dir.path() / "new" / "RGN01.GFF"));
   const ProgramResult check = Gff({"check", (dir.path() / "new").string()});
   EXPECT_EQ(check.exitCode, 0) << check.output << check.errorOutput;
+}
+
+std::vector<std::uint8_t> Text(const std::string& text) { return {text.begin(), text.end()}; }
+
+// One step of a modder's session in a temporary folder holding the sample world in game/.
+struct Step {
+  const char* what;
+  std::vector<std::string> arguments;  // "@" stands for the temporary folder
+  int exitCode;
+  std::string says;              // in the output or the errors
+  const char* edited = nullptr;  // "A=Text": A/name.txt gets Text before the step
+};
+
+std::vector<std::string> Placed(const TempDir& dir, const std::vector<std::string>& arguments) {
+  std::vector<std::string> placed;
+  for (const std::string& argument : arguments) {
+    placed.push_back(argument.starts_with("@") ? (dir.path() / argument.substr(1)).string() : argument);
+  }
+  return placed;
+}
+
+void RunSteps(const TempDir& dir, const std::vector<Step>& steps) {
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.what);
+    if (step.edited != nullptr) {
+      const std::string edit = step.edited;
+      dir.Write(edit.substr(0, edit.find('=')) + "/name.txt", Text(edit.substr(edit.find('=') + 1)));
+    }
+    const ProgramResult result = Gff(Placed(dir, step.arguments));
+    EXPECT_EQ(result.exitCode, step.exitCode) << result.output << result.errorOutput;
+    EXPECT_NE((result.output + result.errorOutput).find(step.says), std::string::npos)
+        << result.output << result.errorOutput;
+  }
+}
+
+TEST(PackCommand, ReplaceTakesOnlyTheUnpackedBytesOrTheFolderOwnLastPack) {
+  TempDir dir;
+  testing::WriteSampleWorld(dir.path() / "game");
+  const fs::path region = dir.path() / "game" / "RGN01.GFF";
+  const std::vector<std::uint8_t> original = ReadFileBytes(region);
+  const char* kChanged = "changed since this folder was unpacked or last packed; packing would undo those changes";
+  RunSteps(dir,
+           {
+               {"unpack A", {"unpack", "@game/RGN01.GFF", "-o", "@A"}, 0, "-> "},
+               {"unpack B", {"unpack", "@game/RGN01.GFF", "-o", "@B"}, 0, "-> "},
+               {"A packs over the file it came from",
+                {"pack", "@A", "-o", "@game/RGN01.GFF", "--replace"},
+                0,
+                "RNME-10: from name.txt",
+                "A=Aaa"},
+               {"B may not undo A's pack", {"pack", "@B", "-o", "@game/RGN01.GFF", "--replace"}, 1, kChanged, "B=Bbb"},
+               {"A edits and packs again without a flag",
+                {"pack", "@A", "-o", "@game/RGN01.GFF", "--replace"},
+                0,
+                "RGN01.GFF.orig.2",
+                "A=Aaaa"},
+               {"A packs elsewhere", {"pack", "@A", "-o", "@try.GFF"}, 0, "try.GFF"},
+               {"and still back over its own last pack",
+                {"pack", "@A", "-o", "@game/RGN01.GFF", "--replace"},
+                0,
+                "RGN01.GFF.orig.3",
+                "A=Aaaaa"},
+               {"another game file is no file A came from",
+                {"pack", "@A", "-o", "@game/RGN02.GFF", "--replace"},
+                1,
+                "--overwrite-changed"},
+               {"the refusal needs --replace to be lifted",
+                {"pack", "@B", "-o", "@game/RGN01.GFF", "--overwrite-changed"},
+                2,
+                "requires --replace"},
+               {"B overwrites on purpose",
+                {"pack", "@B", "-o", "@game/RGN01.GFF", "--replace", "--overwrite-changed"},
+                0,
+                "RGN01.GFF.orig.4"},
+               {"now A may not undo B's", {"pack", "@A", "-o", "@game/RGN01.GFF", "--replace"}, 1, kChanged},
+           });
+  EXPECT_EQ(ReadFileBytes(region.string() + ".orig"), original);
+  // Another program's change is refused as well, naming the file.
+  dir.Write("A/name.txt", Text("Zed"));
+  ASSERT_EQ(
+      Gff({"pack", (dir.path() / "A").string(), "-o", region.string(), "--replace", "--overwrite-changed"}).exitCode,
+      0);
+  std::vector<std::uint8_t> touched = ReadFileBytes(region);
+  touched.push_back(0);
+  dir.Write("game/RGN01.GFF", touched);
+  const ProgramResult refused = Gff({"pack", (dir.path() / "A").string(), "-o", region.string(), "--replace"});
+  EXPECT_EQ(refused.exitCode, 1);
+  EXPECT_NE(refused.errorOutput.find(region.string() + ": " + kChanged), std::string::npos) << refused.errorOutput;
+  EXPECT_EQ(ReadFileBytes(region), touched);
+}
+
+TEST(PackCommand, AFolderOfUnpacksAimingTwiceAtOneNameWritesNothing) {
+  TempDir dir;
+  testing::WriteSampleWorld(dir.path() / "game");
+  ASSERT_EQ(Gff({"unpack", (dir.path() / "game").string(), "-o", (dir.path() / "work").string()}).exitCode, 0);
+  // A copy of RGN02's unpack whose manifest names its source in lower case: the sixth folder.
+  fs::copy(dir.path() / "work" / "RGN02", dir.path() / "work" / "Zcopy", fs::copy_options::recursive);
+  const std::vector<std::uint8_t> manifest = ReadFileBytes(dir.path() / "work" / "Zcopy" / "manifest.json");
+  std::string text(manifest.begin(), manifest.end());
+  const std::string source = "\"source\": \"RGN02.GFF\"";
+  ASSERT_NE(text.find(source), std::string::npos);
+  text.replace(text.find(source), source.size(), "\"source\": \"rgn02.gff\"");
+  dir.Write("work/Zcopy/manifest.json", Text(text));
+
+  const ProgramResult result = Gff({"pack", (dir.path() / "work").string(), "-o", (dir.path() / "new").string()});
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_NE(result.errorOutput.find("both " + (dir.path() / "work" / "RGN02").string() + " and " +
+                                    (dir.path() / "work" / "Zcopy").string()),
+            std::string::npos)
+      << result.errorOutput;
+  EXPECT_FALSE(fs::exists(dir.path() / "new"));
+}
+
+TEST(PackCommand, RestoringFilesLeavesTheOtherEdits) {
+  TempDir dir;
+  testing::WriteSampleWorld(dir.path() / "game");
+  const std::string region = (dir.path() / "game" / "RGN01.GFF").string();
+  const std::string folder = (dir.path() / "A").string();
+  ASSERT_EQ(Gff({"unpack", region, "-o", folder}).exitCode, 0);
+  const fs::path frame = *fs::directory_iterator(dir.path() / "A" / "frames");
+  const std::string frameName = "frames/" + frame.filename().string();
+  const std::vector<std::uint8_t> unpackedFrame = ReadFileBytes(frame);
+  const std::vector<std::uint8_t> unpackedPalette = ReadFileBytes(dir.path() / "A" / "palette.gpl");
+  dir.Write("A/name.txt", Text("Kept"));
+  fs::remove(frame);
+  dir.Write("A/palette.gpl", Text("spoiled"));
+
+  // Both refusals name the way forward.
+  const ProgramResult pack = Gff({"pack", folder, "-o", (dir.path() / "out.GFF").string()});
+  EXPECT_EQ(pack.exitCode, 1);
+  EXPECT_NE(pack.errorOutput.find("karst-gff unpack RGN01.GFF -o " + folder + " --restore"), std::string::npos)
+      << pack.errorOutput;
+  const ProgramResult unpack = Gff({"unpack", region, "-o", folder});
+  EXPECT_EQ(unpack.exitCode, 1);
+  EXPECT_NE(unpack.errorOutput.find("--restore FILE..."), std::string::npos) << unpack.errorOutput;
+
+  // A path from the folder, or from the current one through the folder.
+  const ProgramResult restored =
+      Gff({"unpack", region, "-o", folder, "--restore", frameName, (dir.path() / "A" / "palette.gpl").string()});
+  EXPECT_EQ(restored.exitCode, 0) << restored.errorOutput;
+  EXPECT_EQ(ReadFileBytes(frame), unpackedFrame);
+  EXPECT_EQ(ReadFileBytes(dir.path() / "A" / "palette.gpl"), unpackedPalette);
+  EXPECT_EQ(ReadFileBytes(dir.path() / "A" / "name.txt"), Text("Kept"));
+  EXPECT_EQ(restored.output.find("has changed"), std::string::npos) << restored.output;
+  const ProgramResult packed = Gff({"pack", folder, "-o", region, "--replace"});
+  ASSERT_EQ(packed.exitCode, 0) << packed.errorOutput;
+  EXPECT_NE(packed.output.find("RNME-10: from name.txt"), std::string::npos) << packed.output;
+
+  // Restored from the game file as it is now, which is said.
+  fs::remove(dir.path() / "A" / "name.txt");
+  const ProgramResult later = Gff({"unpack", region, "-o", folder, "--restore", "name.txt"});
+  EXPECT_EQ(later.exitCode, 0) << later.errorOutput;
+  EXPECT_NE(later.output.find("has changed since " + folder + " was unpacked"), std::string::npos) << later.output;
+  EXPECT_EQ(ReadFileBytes(dir.path() / "A" / "name.txt"), Text("Kept"));
+  const ProgramResult unknown = Gff({"unpack", region, "-o", folder, "--restore", "frames/none.png"});
+  EXPECT_EQ(unknown.exitCode, 1);
+  EXPECT_NE(unknown.errorOutput.find("frames/none.png: no file that unpack writes"), std::string::npos)
+      << unknown.errorOutput;
+
+  // A library's sprites come back in the colours the folder was unpacked with, --palette or not.
+  const std::string library = (dir.path() / "game" / "OBJEX.GFF").string();
+  const std::string sprites = (dir.path() / "L").string();
+  ASSERT_EQ(Gff({"unpack", library, "--palette", region, "-o", sprites}).exitCode, 0);
+  const fs::path sprite = *fs::directory_iterator(dir.path() / "L" / "frames");
+  const std::vector<std::uint8_t> unpackedSprite = ReadFileBytes(sprite);
+  fs::remove(sprite);
+  EXPECT_EQ(Gff({"unpack", library, "-o", sprites, "--restore", "frames"}).exitCode, 0);
+  EXPECT_EQ(ReadFileBytes(sprite), unpackedSprite);
+}
+
+TEST(PackCommand, AFolderJustPackedMayBeUnpackedOverUntilItIsEditedAgain) {
+  TempDir dir;
+  testing::WriteSampleWorld(dir.path() / "game");
+  const std::string region = (dir.path() / "game" / "RGN01.GFF").string();
+  const std::string folder = (dir.path() / "A").string();
+  ASSERT_EQ(Gff({"unpack", region, "-o", folder}).exitCode, 0);
+  dir.Write("A/name.txt", Text("Packed"));
+  ASSERT_EQ(Gff({"pack", folder, "-o", region, "--replace"}).exitCode, 0);
+  dir.Write("A/name.txt", Text("Later"));
+  const ProgramResult edited = Gff({"unpack", region, "-o", folder});
+  EXPECT_EQ(edited.exitCode, 1);
+  EXPECT_NE(edited.errorOutput.find("files were changed (name.txt)"), std::string::npos) << edited.errorOutput;
+  dir.Write("A/name.txt", Text("Packed"));
+  const ProgramResult packed = Gff({"unpack", region, "-o", folder});
+  EXPECT_EQ(packed.exitCode, 0) << packed.errorOutput;
+  EXPECT_FALSE(fs::exists(dir.path() / "A" / "packed.json"));
+  // The new unpack is of the packed file: it is the source now.
+  dir.Write("A/name.txt", Text("Next"));
+  EXPECT_EQ(Gff({"pack", folder, "-o", region, "--replace"}).exitCode, 0);
+}
+
+TEST(PackCommand, NamesAreFoundWithoutRegardToCaseAndKeepTheirKinds) {
+  TempDir dir;
+  testing::WriteSampleWorld(dir.path() / "game");
+  RunSteps(
+      dir,
+      {
+          {"unpack A", {"unpack", "@game/RGN01.GFF", "-o", "@A"}, 0, "-> "},
+          {"unpack the library", {"unpack", "@game/OBJEX.GFF", "-o", "@L"}, 0, "-> "},
+          {"a name in other case is the file",
+           {"pack", "@A", "-o", "@game/rgn01.gff"},
+           1,
+           "RGN01.GFF (" + (dir.path() / "game" / "rgn01.gff").string() + ", case ignored): exists",
+           "A=Xy"},
+          {"and is replaced as that file", {"pack", "@A", "-o", "@game/rgn01.gff", "--replace"}, 0, "RGN01.GFF.orig"},
+          {"a library under a region's name",
+           {"pack", "@L", "-o", "@game/RGN07.GFF"},
+           1,
+           "what is packed is an object library"},
+          {"a region under the library's name",
+           {"pack", "@A", "-o", "@elsewhere/objex.gff"},
+           1,
+           "what is packed is a region"},
+      });
+  EXPECT_EQ(testing::FileNamesIn(dir.path() / "game"),
+            (std::set<std::string>{"OBJEX.GFF", "RGN01.GFF", "RGN01.GFF.orig", "RGN02.GFF", "RGN03.GFF", "RGN04.GFF"}));
+  EXPECT_FALSE(fs::exists(dir.path() / "elsewhere"));
 }
 
 }  // namespace

@@ -22,6 +22,7 @@
 #include "tools/common/content_hash.h"
 #include "tools/common/frame_pictures.h"
 #include "tools/common/pack_folder.h"
+#include "tools/common/pack_record.h"
 #include "tools/common/png_file.h"
 #include "tools/common/saved_picture.h"
 #include "tools/common/tiled_map.h"
@@ -746,6 +747,36 @@ TEST(UnpackPack, EditingAnOverlappingContainerNeedsForce) {
   EXPECT_NE(PackError(files).find("hex-ff416200-3 reaches past the end of the file"), std::string::npos);
   const std::vector<std::uint8_t> forced = PackOrFail(files, {false, true});
   EXPECT_EQ(UnpackOrFail(forced).files.at("chunks/hex-ff416200-1.bin"), files["chunks/hex-ff416200-1.bin"]);
+}
+
+TEST(UnpackPack, APackRecordThatIsNotOursReadsAsEmpty) {
+  const std::string ours = PackRecordText({{{"/g/RGN01.GFF", "0123456789abcdef", {{"name.txt", "fedcba9876543210"}}}}});
+  struct Case {
+    const char* name;
+    std::string text;
+    std::size_t packs;
+  };
+  const std::string entry = R"({"file": "/g/RGN01.GFF", "hash": "01", "edits": {}})";
+  const Case cases[] = {
+      {"ours, read back", ours, 1},
+      {"no JSON", "{\"madeBy\"", 0},
+      {"another program's", R"({"madeBy": "someone", "format": 1, "packs": [)" + entry + "]}", 0},
+      {"a format of the wrong kind", R"({"madeBy": "karst-gff pack", "format": "1", "packs": [)" + entry + "]}", 0},
+      {"another format", R"({"madeBy": "karst-gff pack", "format": 2, "packs": [)" + entry + "]}", 0},
+      {"an entry without edits", R"({"madeBy": "karst-gff pack", "format": 1, "packs": [{"file": "x", "hash": "01"}]})",
+       0},
+      {"an edit's hash of the wrong kind",
+       R"({"madeBy": "karst-gff pack", "format": 1, "packs": [{"file": "x", "hash": "01", "edits": {"a": 1}}]})", 0},
+  };
+  for (const Case& test : cases) {
+    SCOPED_TRACE(test.name);
+    const PackRecord record = ParsePackRecord(Text(test.text));
+    EXPECT_EQ(record.packs.size(), test.packs);
+  }
+  const PackRecord record = ParsePackRecord(Text(ours));
+  EXPECT_TRUE(record.HoldsEdits("0123456789abcdef", {{"name.txt", "fedcba9876543210"}}));
+  EXPECT_FALSE(record.HoldsEdits("0123456789abcdef", {}));
+  EXPECT_FALSE(record.HoldsEdits("0123456789abcdee", {{"name.txt", "fedcba9876543210"}}));
 }
 
 TEST(UnpackPack, ContentHashIsXxh64) {

@@ -7,10 +7,9 @@
 
 #include "platform/file_safety.h"
 #include "platform/paths.h"
-#include "tools/common/content_hash.h"
 #include "tools/common/input_file.h"
 #include "tools/common/output_file.h"
-#include "tools/common/pack_folder.h"
+#include "tools/common/pack_record.h"
 
 namespace karst::tools {
 namespace {
@@ -69,7 +68,8 @@ class FolderReader {
 
 }  // namespace
 
-std::optional<UnpackFolder> ReadUnpackFolder(const std::string& folder, std::string& error) {
+std::optional<UnpackFolder> ReadUnpackFolder(const std::string& folder, std::string& error,
+                                             UnreadableFolderFile* unreadable) {
   std::error_code failure;
   const fs::path root = fs::canonical(platform::NativePath(folder), failure);
   if (failure || !fs::is_directory(root, failure)) {
@@ -92,6 +92,9 @@ std::optional<UnpackFolder> ReadUnpackFolder(const std::string& folder, std::str
   for (const auto& [name, hash] : result.manifest.hashes) {
     std::optional<std::vector<std::uint8_t>> bytes = reader.Read(name, error);
     if (!bytes) {
+      if (unreadable != nullptr && UnsafeFolderName(name).empty()) {
+        *unreadable = {name, result.manifest.source};
+      }
       return std::nullopt;
     }
     result.files[name] = std::move(*bytes);
@@ -99,7 +102,8 @@ std::optional<UnpackFolder> ReadUnpackFolder(const std::string& folder, std::str
   return result;
 }
 
-std::optional<EarlierUnpack> InspectUnpackTarget(const std::string& folder, std::string& error) {
+std::optional<EarlierUnpack> InspectUnpackTarget(const std::string& folder, const std::string& sourceHash,
+                                                 std::string& error) {
   EarlierUnpack earlier;
   const fs::path root = platform::NativePath(folder);
   std::error_code failure;
@@ -110,7 +114,12 @@ std::optional<EarlierUnpack> InspectUnpackTarget(const std::string& folder, std:
     error = "exists and is no folder; nothing written";
     return std::nullopt;
   }
-  if (fs::is_empty(root, failure)) {
+  // pack's record alone is no file of the user's: the folder is as good as empty.
+  bool onlyRecord = true;
+  for (fs::directory_iterator entry(root, failure), end; !failure && entry != end; entry.increment(failure)) {
+    onlyRecord = onlyRecord && entry->path().filename() == kPackRecordName;
+  }
+  if (onlyRecord && !failure) {
     return earlier;
   }
   FolderFiles files;
@@ -136,10 +145,15 @@ std::optional<EarlierUnpack> InspectUnpackTarget(const std::string& folder, std:
       error = "its manifest.json names " + name + ", outside the folder; nothing written";
       return std::nullopt;
     }
-    const std::optional<std::vector<std::uint8_t>> bytes = ReadWholeFile(platform::PathText(path));
-    if (!bytes || ContentHash(*bytes) != hash) {
-      earlier.changed.push_back(name);
+    if (std::optional<std::vector<std::uint8_t>> bytes = ReadWholeFile(platform::PathText(path))) {
+      files[name] = std::move(*bytes);
     }
+  }
+  for (const auto& [name, hash] : EditsOf(*manifest, files)) {
+    earlier.changed.push_back(name);
+  }
+  if (!earlier.changed.empty() && ReadPackRecord(folder).HoldsEdits(sourceHash, EditsOf(*manifest, files))) {
+    earlier.changed.clear();
   }
   return earlier;
 }
@@ -170,60 +184,62 @@ std::string WriteUnpackFolder(const std::string& folder, const FolderFiles& file
       platform::RemoveFile(platform::PathText(root / platform::NativePath(name)));
     }
   }
-  return {};
-}
-
-std::string PackedFileProblem(const std::string& target, bool replace) {
-  const platform::FileKind kind = platform::InspectPath(target).kind;
-  if (kind == platform::FileKind::kMissing) {
-    return {};
-  }
-  if (kind != platform::FileKind::kRegular) {
-    return "exists and is no plain file; a packed container is written only as a file; nothing written";
-  }
-  if (!replace) {
-    return "exists; --replace keeps it as " + target + ".orig and puts the new file in its place; nothing written";
+  const std::string record = platform::PathText(root / kPackRecordName);
+  if (platform::InspectPath(record).kind == platform::FileKind::kRegular) {
+    platform::RemoveFile(record);
   }
   return {};
 }
 
-std::string PutPackedFile(const std::string& target, std::span<const std::uint8_t> bytes, bool replace,
-                          std::string& kept) {
-  if (const std::string problem = PackedFileProblem(target, replace); !problem.empty()) {
-    return problem;
-  }
-  OutputFile output(target);
-  if (!output.error().empty()) {
-    return output.error();
-  }
-  if (const std::string failure = output.Write(bytes); !failure.empty()) {
-    return failure;
-  }
-  if (platform::InspectPath(target).kind == platform::FileKind::kRegular) {
-    for (int copy = 1;; ++copy) {
-      std::string candidate = target + ".orig";
-      if (copy > 1) {
-        candidate += '.';
-        candidate += std::to_string(copy);
+std::optional<std::vector<std::string>> RestoredFiles(const FolderFiles& fresh, const std::vector<std::string>& names,
+                                                      std::string& error) {
+  std::vector<std::string> restored;
+  for (const std::string& name : names) {
+    const std::size_t before = restored.size();
+    for (const auto& [file, bytes] : fresh) {
+      if ((file == name || (file.starts_with(name) && file[name.size()] == '/')) &&
+          std::find(restored.begin(), restored.end(), file) == restored.end()) {
+        restored.push_back(file);
       }
-      const fs::path place = platform::NativePath(candidate);
-      std::error_code failure;
-      if (fs::exists(fs::symlink_status(place, failure))) {
-        continue;
-      }
-      fs::create_hard_link(platform::NativePath(target), place, failure);
-      if (failure) {
-        failure.clear();
-        fs::copy_file(platform::NativePath(target), place, fs::copy_options::none, failure);
-      }
-      if (failure) {
-        return "cannot keep the file it replaces as " + candidate + ": " + failure.message() + "; nothing written";
-      }
-      kept = candidate;
-      break;
+    }
+    if (restored.size() == before) {
+      error = name +
+              ": no file that unpack writes (a file of the folder such as frames/TILE-9-0.png, or a folder "
+              "of them such as frames); nothing written";
+      return std::nullopt;
     }
   }
-  return output.Finish({});
+  return restored;
+}
+
+std::string RestoreUnpackFiles(const std::string& folder, const FolderFiles& fresh,
+                               const std::vector<std::string>& restored) {
+  std::error_code failure;
+  const fs::path root = fs::canonical(platform::NativePath(folder), failure);
+  if (failure) {
+    return folder + ": " + failure.message() + "; nothing written";
+  }
+  for (const std::string& name : restored) {
+    const fs::path parent = (root / platform::NativePath(name)).parent_path();
+    if (parent != root && !Inside(root, parent)) {
+      return platform::PathText(root / platform::NativePath(name)) +
+             ": its folder leads out of the unpack folder through a link; nothing written";
+    }
+  }
+  // The manifest, which says the folder is whole, goes last.
+  std::vector<std::string> order = restored;
+  std::stable_partition(order.begin(), order.end(), [](const std::string& name) { return name != kManifestName; });
+  for (const std::string& name : order) {
+    const fs::path path = root / platform::NativePath(name);
+    fs::create_directories(path.parent_path(), failure);
+    if (failure) {
+      return platform::PathText(path.parent_path()) + ": cannot create the folder: " + failure.message();
+    }
+    if (const std::string problem = WriteOutput(platform::PathText(path), fresh.at(name)); !problem.empty()) {
+      return platform::PathText(path) + ": " + problem;
+    }
+  }
+  return {};
 }
 
 }  // namespace karst::tools

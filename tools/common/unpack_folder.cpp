@@ -20,9 +20,6 @@
 namespace karst::tools {
 namespace {
 
-constexpr const char* kRegionPaletteKey = "region";
-constexpr const char* kLibraryPaletteKey = "library";
-constexpr const char* kGreyPaletteKey = "grey";
 constexpr std::size_t kGimpColumns = 16;
 
 std::span<const std::uint8_t> PayloadOf(std::span<const std::uint8_t> bytes, const Manifest& manifest,
@@ -246,6 +243,7 @@ std::optional<Unpacked> UnpackContainer(std::span<const std::uint8_t> bytes, con
   Unpacked unpacked;
   Manifest& manifest = unpacked.manifest;
   manifest.source = options.source;
+  manifest.sourceHash = ContentHash(bytes);
   bool library = false;
   if (!ReadContainerDirectory(bytes, options.budgetBase, manifest, &library)) {
     error = "not a GFF container: its first 16 bytes are missing or do not begin with \"GFFI\"";

@@ -367,6 +367,7 @@ std::string ManifestText(const Manifest& manifest) {
       {"source", manifest.source},
       {"size", manifest.size},
       {"hash", kContentHashName},
+      {"sourceHash", manifest.sourceHash},
       {"directory",
        {{"offset", manifest.directoryOffset}, {"length", manifest.directoryLength}, {"records", std::move(records)}}},
       {"rest", {{"file", kRestName}, {"spans", std::move(spans)}}},
@@ -429,6 +430,9 @@ std::optional<Manifest> ParseManifest(std::span<const std::uint8_t> text, std::s
   manifest.size = top.Unsigned("size", std::numeric_limits<std::int32_t>::max());
   if (top.Text("hash") != kContentHashName && error.empty()) {
     top.Fail(std::string("has a \"hash\" other than \"") + kContentHashName + "\"");
+  }
+  if (top.Has("sourceHash")) {
+    manifest.sourceHash = top.Text("sourceHash");
   }
   if (!error.empty() || !ParseDirectory(top.Find("directory") ? json.at("directory") : json, manifest, error)) {
     return std::nullopt;

@@ -2,7 +2,7 @@
 // the hash of every file the folder holds for it.
 //
 //   {"format": 1, "madeBy": "karst-gff unpack", "source": "RGN01.GFF", "size": 41290,
-//    "hash": "xxh64",
+//    "hash": "xxh64", "sourceHash": "<hash of the container's bytes>",
 //    "directory": {"offset": 16, "length": 130, "records": [
 //       {"tag": "TILE", "tagHex": "54494c45", "form": "plain", "count": 2, "flags": 0,
 //        "chunks": [{"name": "TILE-9", "number": 9, "offset": 146, "size": 300,
@@ -45,6 +45,9 @@ inline constexpr const char* kRestName = "rest.bin";
 inline constexpr const char* kPaletteFileName = "palette.gpl";
 inline constexpr const char* kNameFileName = "name.txt";
 inline constexpr const char* kObjectsFileName = "objects.json";
+// pack's record of what it wrote from the folder (tools/common/pack_record.h): no manifest lists
+// it, and no unpack writes it.
+inline constexpr const char* kPackRecordName = "packed.json";
 
 struct ManifestRecord {
   Tag tag{};
@@ -96,6 +99,9 @@ struct Span {
 
 struct Manifest {
   std::string source;
+  // The hash of the bytes the folder was unpacked from; empty in a manifest written before it
+  // was kept.
+  std::string sourceHash;
   std::uint64_t size = 0;
   std::uint32_t directoryOffset = 0;
   std::uint32_t directoryLength = 0;

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -5,10 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "platform/files.h"
 #include "platform/paths.h"
 #include "tools/common/cli.h"
-#include "tools/common/output_checks.h"
+#include "tools/common/content_hash.h"
 #include "tools/common/pack_folder.h"
+#include "tools/common/pack_record.h"
+#include "tools/common/pack_target.h"
 #include "tools/common/unpack_files.h"
 #include "tools/karst-gff/gff_tool.h"
 #include "tools/karst-gff/unpack_command.h"
@@ -20,6 +24,7 @@ struct PackCommandOptions {
   std::string folder;
   std::string output;
   bool replace = false;
+  bool overwriteChanged = false;
   bool nearest = false;
   bool force = false;
 };
@@ -27,7 +32,14 @@ struct PackCommandOptions {
 struct PackJob {
   std::string folder;
   std::string output;
+  std::optional<UnpackFolder> unpacked;
   Packed packed;
+  PackTarget target;
+  PackRecord record;
+  FolderEdits edits;
+
+  PackJob(std::string folderPath, std::string outputPath)
+      : folder(std::move(folderPath)), output(std::move(outputPath)) {}
 };
 
 // The file name a game folder's packed file takes: the manifest's source when it is a plain
@@ -45,30 +57,67 @@ bool HasManifest(const std::filesystem::path& folder) {
   return std::filesystem::is_regular_file(folder / kManifestName, error);
 }
 
-// Packs one folder into its job; false after reporting why not.
-bool PackOne(PackJob& job, const PackCommandOptions& options, bool outputIsFolder) {
+// The way forward from a refusal that names one file of the folder: unpack writes it again.
+void ReportRestore(const std::string& folder, const std::string& source, const std::string& file) {
+  ReportError(kTool, folder,
+              "to have " + file + " as unpack wrote it, leaving the other edits: karst-gff unpack " +
+                  (source.empty() ? std::string("GAME.GFF") : source) + " -o " + folder + " --restore " + file);
+}
+
+// Reads one folder and finds where it goes; false after reporting why not.
+bool ReadOne(PackJob& job, bool outputIsFolder) {
   std::string problem;
-  const std::optional<UnpackFolder> folder = ReadUnpackFolder(job.folder, problem);
-  if (!folder) {
+  UnreadableFolderFile unreadable;
+  job.unpacked = ReadUnpackFolder(job.folder, problem, &unreadable);
+  if (!job.unpacked) {
     ReportError(kTool, job.folder, problem);
+    if (!unreadable.file.empty()) {
+      ReportRestore(job.folder, unreadable.source, unreadable.file);
+    }
     return false;
   }
   if (outputIsFolder) {
     job.output = platform::PathText(platform::NativePath(job.output) /
-                                    platform::NativePath(PackedName(folder->manifest, job.folder)));
+                                    platform::NativePath(PackedName(job.unpacked->manifest, job.folder)));
   }
+  return true;
+}
+
+// Packs one folder and plans its target; false after reporting why not.
+bool PackOne(PackJob& job, const PackCommandOptions& options) {
+  const Manifest& manifest = job.unpacked->manifest;
+  std::string problem;
   std::optional<Packed> packed =
-      Pack(folder->manifest, folder->files, PackOptions{options.nearest, options.force}, problem);
+      Pack(manifest, job.unpacked->files, PackOptions{options.nearest, options.force}, problem);
   if (!packed) {
     ReportError(kTool, job.folder, problem);
-    return false;
-  }
-  if (const std::string refusal = PackedFileProblem(job.output, options.replace); !refusal.empty()) {
-    ReportError(kTool, job.output, refusal);
+    for (const auto& [file, hash] : manifest.hashes) {
+      if (problem.starts_with(file + ":") || problem.starts_with(file + " ")) {
+        ReportRestore(job.folder, manifest.source, file);
+        break;
+      }
+    }
     return false;
   }
   job.packed = std::move(*packed);
-  return true;
+  job.record = ReadPackRecord(job.folder);
+  job.edits = EditsOf(manifest, job.unpacked->files);
+  job.target = PlanPackTarget(job.output, job.packed.bytes,
+                              {options.replace, options.overwriteChanged, manifest.sourceHash, &job.record});
+  job.unpacked.reset();
+  if (job.target.refusal == PackTargetRefusal::kNone) {
+    return true;
+  }
+  std::string hint;
+  if (job.target.refusal == PackTargetRefusal::kExists) {
+    hint = "; --replace keeps it as " + KeptName(job.target.path) + " and puts the new file in its place";
+  } else if (job.target.refusal == PackTargetRefusal::kChanged) {
+    hint = " (--overwrite-changed replaces it all the same, keeping it as " + KeptName(job.target.path) + ")";
+  }
+  const std::string named =
+      job.target.path == job.output ? job.target.path : job.target.path + " (" + job.output + ", case ignored)";
+  ReportError(kTool, named, job.target.reason + hint + "; nothing written");
+  return false;
 }
 
 int RunPack(const PackCommandOptions& options) {
@@ -77,7 +126,7 @@ int RunPack(const PackCommandOptions& options) {
   std::error_code error;
   const bool outputIsFolder = std::filesystem::is_directory(platform::NativePath(options.output), error);
   if (HasManifest(folder)) {
-    jobs.push_back({options.folder, options.output, {}});
+    jobs.emplace_back(options.folder, options.output);
   } else {
     std::vector<std::filesystem::path> folders;
     for (std::filesystem::directory_iterator entry(folder, error), end; !error && entry != end;
@@ -94,31 +143,58 @@ int RunPack(const PackCommandOptions& options) {
       return kExitFailure;
     }
     for (const std::filesystem::path& path : folders) {
-      jobs.push_back({platform::PathText(path), options.output, {}});
+      jobs.emplace_back(platform::PathText(path), options.output);
     }
   }
-  // Everything is packed and every output checked before the first is written.
+  // Every output is packed, planned and checked before the first is written; each folder's files
+  // are let go once it is packed.
+  const bool severalOutputs = outputIsFolder || jobs.size() > 1 || !HasManifest(folder);
   for (PackJob& job : jobs) {
-    if (!PackOne(job, options, outputIsFolder || jobs.size() > 1 || !HasManifest(folder))) {
+    if (!ReadOne(job, severalOutputs) || !PackOne(job, options)) {
       return kExitFailure;
     }
   }
-  if (jobs.size() > 1 || !HasManifest(folder)) {
+  for (std::size_t i = 0; i < jobs.size(); ++i) {
+    for (std::size_t j = 0; j < i; ++j) {
+      if (platform::SameFileName(jobs[i].output, jobs[j].output)) {
+        ReportError(kTool, jobs[i].output,
+                    "is where both " + jobs[j].folder + " and " + jobs[i].folder +
+                        " would be packed (names are the same without regard to case, as the game finds its "
+                        "files): pack one of them on its own with its own -o; nothing written");
+        return kExitFailure;
+      }
+    }
+  }
+  if (severalOutputs) {
     std::filesystem::create_directories(platform::NativePath(options.output), error);
     if (error) {
       ReportError(kTool, options.output, "cannot create the folder: " + error.message());
       return kExitFailure;
     }
   }
-  for (const PackJob& job : jobs) {
+  std::vector<std::string> written;
+  for (PackJob& job : jobs) {
     std::string kept;
-    if (const std::string failure = PutPackedFile(job.output, job.packed.bytes, options.replace, kept);
-        !failure.empty()) {
-      ReportError(kTool, job.output, failure);
+    if (const std::string failure = PutPackedFile(job.target, job.packed.bytes, kept); !failure.empty()) {
+      ReportError(kTool, job.target.path, failure);
+      for (const std::string& file : written) {
+        ReportError(kTool, file, "was written before the failure");
+      }
       return kExitFailure;
     }
-    std::cout << job.folder << " -> " << job.output;
-    if (job.packed.changes.empty()) {
+    if (!job.target.identical) {
+      written.push_back(job.target.path);
+    }
+    job.record.Note({job.target.key, ContentHash(job.packed.bytes), job.edits});
+    if (const std::string failure = WritePackRecord(job.folder, job.record); !failure.empty()) {
+      ReportError(kTool, job.folder,
+                  "cannot keep the record of what was packed (" + failure + "): a later pack --replace of " +
+                      job.target.path + " will take it for a file someone else changed");
+    }
+    std::cout << job.folder << " -> " << job.target.path;
+    if (job.target.identical) {
+      std::cout << ": it already holds these very bytes; nothing written";
+    } else if (job.packed.changes.empty()) {
       std::cout << ": nothing changed, the original's very bytes";
     }
     if (!kept.empty()) {
@@ -148,24 +224,40 @@ void AddPackCommand(CLI::App& app, int& exitCode) {
       "(a colour the palette lacks is refused unless --nearest). Every other payload stays byte for\n"
       "byte; a payload that no longer fits goes behind the end of the file.\n"
       "\n"
-      "Refused, with nothing written: an existing OUT.GFF without --replace (which keeps it as\n"
-      "OUT.GFF.orig, .orig.2, ... first); a chunk changed in two forms that disagree; a manifest\n"
-      "that is not ours or contradicts the files; a path leading out of DIR; a region that would\n"
-      "no longer load, or a container whose payloads overlap or run past its end (both unless\n"
-      "--force).\n"
+      "A name that differs only by case from a file beside it is that file. --replace keeps the\n"
+      "file it replaces as OUT.GFF.orig, .orig.2, ... first, and writes nothing when it already\n"
+      "holds the very bytes. It replaces only the bytes DIR was unpacked from or the bytes DIR's own\n"
+      "last pack wrote there (kept in DIR/packed.json, which is no file to edit), so edit, pack,\n"
+      "edit, pack needs no other option; a file changed since then (by another program, another\n"
+      "folder's pack, or another game file) is refused unless --overwrite-changed.\n"
+      "\n"
+      "Refused, with nothing written: an existing OUT.GFF without --replace; a changed one without\n"
+      "--overwrite-changed; an object library under a region's name (RGN*.GFF) or a region under\n"
+      "the library's (OBJEX.GFF); a chunk changed in two forms that disagree; a manifest that is\n"
+      "not ours or contradicts the files; a path leading out of DIR; a region that would no longer\n"
+      "load, or a container whose payloads overlap or run past its end (both unless --force). A\n"
+      "file of DIR that is missing or spoiled is written again, the other edits left, by\n"
+      "karst-gff unpack FILE.GFF -o DIR --restore PATH.\n"
       "\n"
       "With a folder of unpacks (from a game folder), every one is packed into OUTDIR under its\n"
-      "original name.\n"
+      "original name; two that aim at one name, case ignored, are refused before anything is\n"
+      "written.\n"
       "\n"
       "Examples:\n"
       "  karst-gff pack rgn01 -o RGN01-new.GFF\n"
       "  karst-gff pack rgn01 -o ~/game/RGN01.GFF --replace\n"
+      "  karst-gff pack rgn01 -o ~/game/RGN01.GFF --replace --overwrite-changed\n"
       "  karst-gff pack ~/game-unpacked -o ~/game-new");
   command->add_option("DIR", options->folder, "the folder unpack made")->required()->type_name("");
   command->add_option("-o,--output", options->output, "the container to write, or a folder for several")
       ->required()
       ->type_name("OUT.GFF|OUTDIR");
-  command->add_flag("--replace", options->replace, "replace an existing file, keeping it as .orig first");
+  CLI::Option* replace =
+      command->add_flag("--replace", options->replace, "replace an existing file, keeping it as .orig first");
+  command
+      ->add_flag("--overwrite-changed", options->overwriteChanged,
+                 "replace even a file changed since this folder was unpacked or last packed")
+      ->needs(replace);
   command->add_flag("--nearest", options->nearest, "give colours the palette lacks its nearest one");
   command->add_flag("--force", options->force,
                     "edit overlapping or cut-short containers; write a region that would not load");

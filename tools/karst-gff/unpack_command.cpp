@@ -1,5 +1,6 @@
 #include "tools/karst-gff/unpack_command.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -11,8 +12,10 @@
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "tools/common/cli.h"
+#include "tools/common/content_hash.h"
 #include "tools/common/input_file.h"
 #include "tools/common/output_checks.h"
+#include "tools/common/pack_record.h"
 #include "tools/common/region_palette.h"
 #include "tools/common/tiled_map.h"
 #include "tools/common/unique_names.h"
@@ -23,12 +26,15 @@
 namespace karst::tools {
 namespace {
 
+namespace fs = std::filesystem;
+
 struct UnpackCommandOptions {
   std::string input;
   std::string output;
   std::string palettePath;
   std::string objectsPath;
   bool force = false;
+  std::vector<std::string> restore;
 };
 
 // One container and the folder it goes into.
@@ -38,6 +44,32 @@ struct UnpackJob {
   EarlierUnpack earlier;
   // The object library a region's map is drawn with: --objects, or the one beside the file.
   std::string objects;
+  // The container's bytes, read when the jobs are planned; nothing when they cannot be read.
+  std::optional<std::vector<std::uint8_t>> bytes;
+  // (--restore) the files of the folder to write again.
+  std::vector<std::string> restore;
+
+  UnpackJob(std::string inputPath, std::string folderPath)
+      : input(std::move(inputPath)), folder(std::move(folderPath)) {}
+};
+
+// The object library of the jobs, read once for every run of jobs that draw with the same one;
+// one the viewer would not start with draws no object.
+struct JobLibrary {
+  std::unique_ptr<ObjectLibrary> library;
+  std::string from;
+
+  const ObjectLibrary* For(const std::string& path) {
+    if (path.empty()) {
+      return nullptr;
+    }
+    if (path != from) {
+      std::string reason;
+      library = ReadLibraryInput(path, LoadReport(), reason);
+      from = path;
+    }
+    return library.get();
+  }
 };
 
 std::string Joined(const std::vector<std::string>& names) {
@@ -51,7 +83,8 @@ std::string Joined(const std::vector<std::string>& names) {
 // The folder's earlier unpack, or why it may not be written into.
 bool InspectTarget(UnpackJob& job, bool force) {
   std::string problem;
-  std::optional<EarlierUnpack> earlier = InspectUnpackTarget(job.folder, problem);
+  std::optional<EarlierUnpack> earlier =
+      InspectUnpackTarget(job.folder, job.bytes ? ContentHash(*job.bytes) : std::string(), problem);
   if (!earlier) {
     ReportError(kTool, job.folder, problem);
     return false;
@@ -59,12 +92,36 @@ bool InspectTarget(UnpackJob& job, bool force) {
   if (!earlier->changed.empty() && !force) {
     ReportError(kTool, job.folder,
                 "is an earlier unpack in which files were changed (" + Joined(earlier->changed) +
-                    "): unpacking again would lose those edits (pack them first, or --force to unpack over them); "
-                    "nothing written");
+                    "): unpacking again would lose those edits (pack them first; --restore FILE... writes "
+                    "single files again and leaves the other edits; --force unpacks over all of them); nothing "
+                    "written");
     return false;
   }
   job.earlier = std::move(*earlier);
   return true;
+}
+
+// Hands the --restore path `path` (from the current folder, or from DIR) to the job whose folder
+// holds it, as a name inside that folder; false when none does.
+bool AssignRestore(std::vector<UnpackJob>& jobs, const std::string& output, std::string path) {
+  while (path.size() > 1 && platform::IsPathSeparator(path.back())) {
+    path.pop_back();
+  }
+  std::error_code error;
+  for (const fs::path& place : {fs::absolute(platform::NativePath(path), error),
+                                fs::absolute(platform::NativePath(output) / platform::NativePath(path), error)}) {
+    for (UnpackJob& job : jobs) {
+      const fs::path root = fs::absolute(platform::NativePath(job.folder), error).lexically_normal();
+      const fs::path inside = place.lexically_normal().lexically_relative(root);
+      if (!inside.empty() && *inside.begin() != ".." && inside != ".") {
+        std::string name = platform::PathText(inside);
+        std::replace(name.begin(), name.end(), platform::kPathSeparator, '/');
+        job.restore.push_back(name);
+        return true;
+      }
+    }
+  }
+  return false;
 }
 
 // The jobs of a single file or of every GFF file of a game folder, each checked; empty after
@@ -82,10 +139,8 @@ std::vector<UnpackJob> PlanUnpack(const UnpackCommandOptions& options) {
         continue;
       }
       const std::string stem = folders.Claim(platform::PathText(platform::NativePath(name).stem()));
-      jobs.push_back({platform::PathText(file),
-                      platform::PathText(platform::NativePath(options.output) / platform::NativePath(stem)),
-                      {},
-                      {}});
+      jobs.emplace_back(platform::PathText(file),
+                        platform::PathText(platform::NativePath(options.output) / platform::NativePath(stem)));
     }
     if (jobs.empty()) {
       ReportError(kTool, options.input, "holds no .GFF file; nothing written");
@@ -93,18 +148,124 @@ std::vector<UnpackJob> PlanUnpack(const UnpackCommandOptions& options) {
   } else if (const std::string problem = InputProblem(options.input); !problem.empty()) {
     ReportError(kTool, options.input, problem);
   } else {
-    jobs.push_back({options.input, options.output, {}, {}});
+    jobs.emplace_back(options.input, options.output);
+  }
+  for (const std::string& path : options.restore) {
+    if (!jobs.empty() && !AssignRestore(jobs, options.output, path)) {
+      ReportError(kTool, path, "lies in no folder of " + options.output + " that unpack writes; nothing written");
+      return {};
+    }
   }
   for (UnpackJob& job : jobs) {
+    if (!options.restore.empty() && job.restore.empty()) {
+      continue;
+    }
     job.objects = !options.objectsPath.empty()
                       ? options.objectsPath
                       : platform::LocateFile(platform::PathText(platform::NativePath(job.input).parent_path()),
                                              kObjectLibraryFileName);
-    if (!InspectTarget(job, options.force)) {
+    job.bytes = ReadWholeFile(job.input);
+    if (options.restore.empty() && !InspectTarget(job, options.force)) {
       return {};
     }
   }
+  std::erase_if(jobs, [&](const UnpackJob& job) { return !options.restore.empty() && job.restore.empty(); });
   return jobs;
+}
+
+// The files `job` restores, with what unpack writes for them now; nothing after reporting why not.
+struct Restoring {
+  const UnpackJob* job = nullptr;
+  Unpacked fresh;
+  std::vector<std::string> files;
+  std::optional<Manifest> earlier;  // the folder's manifest, when it has one of ours
+};
+
+// The manifest of the folder `folder`, when it holds one of ours.
+std::optional<Manifest> FolderManifest(const std::string& folder) {
+  const std::optional<std::vector<std::uint8_t>> text =
+      ReadWholeFile(platform::PathText(platform::NativePath(folder) / kManifestName));
+  std::string problem;
+  return text ? ParseManifest(*text, problem) : std::nullopt;
+}
+
+std::optional<Restoring> PlanRestore(const UnpackJob& job, Unpacked fresh, std::optional<Manifest> earlierManifest) {
+  Restoring restoring{&job, std::move(fresh), {}, std::move(earlierManifest)};
+  std::string problem;
+  std::optional<std::vector<std::string>> files = RestoredFiles(restoring.fresh.files, job.restore, problem);
+  if (!files) {
+    ReportError(kTool, job.folder, problem);
+    return std::nullopt;
+  }
+  restoring.files = std::move(*files);
+  const bool manifestRestored =
+      std::find(restoring.files.begin(), restoring.files.end(), kManifestName) != restoring.files.end();
+  if (!restoring.earlier && !manifestRestored) {
+    ReportError(kTool, job.folder,
+                "holds no manifest.json of an unpack: it is no unpack folder (--restore manifest.json writes that "
+                "one again); nothing written");
+    return std::nullopt;
+  }
+  const Manifest* earlier = restoring.earlier ? &*restoring.earlier : nullptr;
+  if (earlier != nullptr && earlier->sourceHash != restoring.fresh.manifest.sourceHash &&
+      !platform::SameFileName(earlier->source, restoring.fresh.manifest.source)) {
+    ReportError(kTool, job.folder,
+                "was unpacked from " + earlier->source + ", not from " + job.input +
+                    ": its files are restored from the file it was unpacked from; nothing written");
+    return std::nullopt;
+  }
+  return restoring;
+}
+
+// --restore: writes the named files of each folder again, and nothing else.
+int RunRestore(std::vector<UnpackJob>& jobs, const UnpackOptions& unpackOptions, JobLibrary& libraries) {
+  std::vector<Restoring> plans;
+  for (const UnpackJob& job : jobs) {
+    if (!job.bytes) {
+      ReportError(kTool, job.input, "cannot be read; nothing written");
+      return kExitFailure;
+    }
+    std::optional<Manifest> earlier = FolderManifest(job.folder);
+    UnpackOptions options = unpackOptions;
+    options.source = platform::PathText(platform::NativePath(job.input).filename());
+    options.objects = libraries.For(job.objects);
+    // A library's pictures come back in the colours the folder's others have, unless told.
+    if (!options.libraryColours && earlier && earlier->palettes.contains(kLibraryPaletteKey)) {
+      options.libraryColours = earlier->palettes.at(kLibraryPaletteKey);
+    }
+    std::string problem;
+    std::optional<Unpacked> fresh = UnpackContainer(*job.bytes, options, problem);
+    if (!fresh) {
+      ReportError(kTool, job.input, problem + "; nothing written");
+      return kExitFailure;
+    }
+    std::optional<Restoring> plan = PlanRestore(job, std::move(*fresh), std::move(earlier));
+    if (!plan) {
+      return kExitFailure;
+    }
+    plans.push_back(std::move(*plan));
+  }
+  for (const Restoring& plan : plans) {
+    if (const std::string failure = RestoreUnpackFiles(plan.job->folder, plan.fresh.files, plan.files);
+        !failure.empty()) {
+      ReportError(kTool, plan.job->folder, failure);
+      return kExitFailure;
+    }
+    std::cout << plan.job->input << " -> " << plan.job->folder << ": written again as unpack writes them, every "
+              << "other file left as it is\n";
+    for (const std::string& file : plan.files) {
+      std::cout << "  " << file << "\n";
+    }
+    const std::string& now = plan.fresh.manifest.sourceHash;
+    if (plan.earlier && !plan.earlier->sourceHash.empty() && plan.earlier->sourceHash != now) {
+      const PackRecord record = ReadPackRecord(plan.job->folder);
+      const PackRecordEntry* packed = record.Find(PackedFileKey(plan.job->input));
+      std::cout << "  " << plan.job->input << " has changed since " << plan.job->folder << " was unpacked"
+                << (packed != nullptr && packed->hash == now ? " (it holds what the folder last packed into it)" : "")
+                << ": the files are as it holds them now\n";
+    }
+  }
+  return kExitSuccess;
 }
 
 int RunUnpack(const UnpackCommandOptions& options) {
@@ -123,39 +284,35 @@ int RunUnpack(const UnpackCommandOptions& options) {
     }
     unpackOptions.libraryColours = colours->palette;
   }
-  std::unique_ptr<ObjectLibrary> objects;
+  JobLibrary libraries;
   if (!options.objectsPath.empty()) {
     std::string reason;
-    objects = ReadLibraryInput(options.objectsPath, LoadReport(), reason);
-    if (objects == nullptr) {
+    libraries.library = ReadLibraryInput(options.objectsPath, LoadReport(), reason);
+    libraries.from = options.objectsPath;
+    if (libraries.library == nullptr) {
       ReportError(kTool, options.objectsPath, reason);
       return kExitFailure;
     }
   }
-  const std::vector<UnpackJob> jobs = PlanUnpack(options);
+  std::vector<UnpackJob> jobs = PlanUnpack(options);
   if (jobs.empty()) {
     return kExitFailure;
   }
+  if (!options.restore.empty()) {
+    return RunRestore(jobs, unpackOptions, libraries);
+  }
   int exitCode = kExitSuccess;
-  std::string objectsFrom = options.objectsPath;
-  for (const UnpackJob& job : jobs) {
-    // A library beside the files is read once, the first time a file has one; one the viewer
-    // would not start with draws no object.
-    if (job.objects != objectsFrom && !job.objects.empty()) {
-      std::string reason;
-      objects = ReadLibraryInput(job.objects, LoadReport(), reason);
-      objectsFrom = job.objects;
-    }
-    const std::optional<std::vector<std::uint8_t>> bytes = ReadWholeFile(job.input);
-    if (!bytes) {
+  for (UnpackJob& job : jobs) {
+    if (!job.bytes) {
       ReportError(kTool, job.input, "cannot be read");
       exitCode = kExitFailure;
       continue;
     }
     unpackOptions.source = platform::PathText(platform::NativePath(job.input).filename());
-    unpackOptions.objects = job.objects.empty() ? nullptr : objects.get();
+    unpackOptions.objects = libraries.For(job.objects);
     std::string problem;
-    const std::optional<Unpacked> unpacked = UnpackContainer(*bytes, unpackOptions, problem);
+    const std::optional<Unpacked> unpacked = UnpackContainer(*job.bytes, unpackOptions, problem);
+    job.bytes.reset();
     if (!unpacked) {
       ReportError(kTool, job.input, problem + "; skipped");
       exitCode = kExitFailure;
@@ -201,13 +358,20 @@ void AddUnpackCommand(CLI::App& app, int& exitCode) {
       "one every entity is a point. pack takes the map back when it was changed.\n"
       "\n"
       "With a game folder every .GFF file goes into DIR/<name without .GFF>/. DIR must be missing,\n"
-      "empty or an earlier unpack in which nothing was changed; one holding edits is refused,\n"
-      "naming the edited files, unless --force.\n"
+      "empty, an earlier unpack in which nothing was changed, or one whose edits were all packed\n"
+      "into the very file unpacked now; one holding other edits is refused, naming the edited\n"
+      "files, unless --force.\n"
+      "\n"
+      "--restore PATH... writes again only the files each PATH names, a file of DIR or a folder of\n"
+      "them, named inside DIR (frames/TILE-9-0.png) or through it (rgn01/frames/TILE-9-0.png), as\n"
+      "unpack writes them from FILE.GFF as it is now; every other file and edit stays as it is. It\n"
+      "says so when FILE.GFF changed since DIR was unpacked.\n"
       "\n"
       "Examples:\n"
       "  karst-gff unpack RGN01.GFF -o rgn01                then: tiled rgn01/map.tmj\n"
       "  karst-gff unpack RGN01.GFF --objects ../OBJEX.GFF -o rgn01\n"
       "  karst-gff unpack OBJEX.GFF --palette RGN01.GFF -o objex\n"
+      "  karst-gff unpack RGN01.GFF -o rgn01 --restore name.txt frames/TILE-9-0.png\n"
       "  karst-gff unpack ~/game -o ~/game-unpacked");
   command->add_option("FILE.GFF|GAMEDIR", options->input, "the container, or a folder of them")
       ->required()
@@ -219,7 +383,13 @@ void AddUnpackCommand(CLI::App& app, int& exitCode) {
       ->type_name("RGN.GFF");
   command->add_option("--objects", options->objectsPath, "the object library a region's map draws its objects with")
       ->type_name("OBJEX.GFF");
-  command->add_flag("--force", options->force, "unpack over an earlier unpack that holds edits, losing them");
+  CLI::Option* force =
+      command->add_flag("--force", options->force, "unpack over an earlier unpack that holds edits, losing them");
+  command
+      ->add_option("--restore", options->restore,
+                   "write only these files of DIR again (a file, or a folder of them), leaving every other edit")
+      ->type_name("PATH...")
+      ->excludes(force);
   command->callback([options, &exitCode] { exitCode = RunUnpack(*options); });
 }
 
