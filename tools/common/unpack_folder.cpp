@@ -19,9 +19,6 @@
 namespace karst::tools {
 namespace {
 
-constexpr const char* kRegionPaletteKey = "region";
-constexpr const char* kLibraryPaletteKey = "library";
-constexpr const char* kGreyPaletteKey = "grey";
 constexpr std::size_t kGimpColumns = 16;
 
 std::span<const std::uint8_t> PayloadOf(std::span<const std::uint8_t> bytes, const Manifest& manifest,
@@ -112,6 +109,38 @@ bool AddRegionForms(std::span<const std::uint8_t> bytes, Unpacked& unpacked) {
   return true;
 }
 
+// The frame each tile of `region` comes from, in map order: its picture, or the chunk's frame 0
+// when that has none. The tiles are the last TILE record's chunks that could be read, in order.
+std::vector<std::string> TileFrames(const Region& region, const Manifest& manifest) {
+  std::vector<std::size_t> chunks;
+  for (std::size_t i = 0; i < manifest.chunks.size(); ++i) {
+    const ManifestChunk& chunk = manifest.chunks[i];
+    if (SameTag(manifest.RecordOf(chunk).tag, kTagTile)) {
+      if (!chunks.empty() && manifest.chunks[chunks.front()].record != chunk.record) {
+        chunks.clear();
+      }
+      chunks.push_back(i);
+    }
+  }
+  std::vector<std::string> frames;
+  auto next = chunks.begin();
+  for (std::int32_t tile = 0; tile < region.tilesRead; ++tile) {
+    next = std::find_if(next, chunks.end(), [&](std::size_t i) {
+      return manifest.chunks[i].number == region.tiles[static_cast<std::size_t>(tile)].number;
+    });
+    if (next == chunks.end()) {
+      break;
+    }
+    const auto picture = std::find_if(manifest.pictures.begin(), manifest.pictures.end(),
+                                      [&](const ManifestPicture& p) { return p.chunk == *next && p.frame == 0; });
+    frames.push_back(picture != manifest.pictures.end()
+                         ? picture->file
+                         : manifest.chunks[*next].name + " frame 0, which has no pixels");
+    ++next;
+  }
+  return frames;
+}
+
 // map.tmj and its tilesets for a region the viewer shows, its objects drawn with `objects`.
 void AddTiledMap(std::span<const std::uint8_t> bytes, const ObjectLibrary* objects, Unpacked& unpacked) {
   GffFile file;
@@ -124,7 +153,7 @@ void AddTiledMap(std::span<const std::uint8_t> bytes, const ObjectLibrary* objec
   if (region == nullptr || !RegionRejections(*region).empty() || !map) {
     return;
   }
-  const TiledFiles tiled = TiledFilesOf(*region, objects);
+  const TiledFiles tiled = TiledFilesOf(*region, objects, TileFrames(*region, manifest));
   AddFile(unpacked, std::string(kTiledMapFile), TextBytes(tiled.map));
   AddFile(unpacked, std::string(kTiledTilesTileset), TextBytes(tiled.tilesTileset));
   if (tiled.objectsTileset) {
@@ -236,7 +265,6 @@ std::optional<Unpacked> UnpackContainer(std::span<const std::uint8_t> bytes, con
   std::string paletteKey = kGreyPaletteKey;
   if (!library && AddRegionForms(bytes, unpacked)) {
     unpacked.kind = "region";
-    AddTiledMap(bytes, options.objects, unpacked);
     paletteKey = kRegionPaletteKey;
   } else if (options.libraryColours) {
     manifest.palettes[kLibraryPaletteKey] = *options.libraryColours;
@@ -252,6 +280,9 @@ std::optional<Unpacked> UnpackContainer(std::span<const std::uint8_t> bytes, con
     unpacked.kind = "container";
   }
   AddPictures(bytes, options, paletteKey, unpacked);
+  if (paletteKey == kRegionPaletteKey) {
+    AddTiledMap(bytes, options.objects, unpacked);
+  }
   unpacked.files[kManifestName] = TextBytes(ManifestText(manifest));
   return unpacked;
 }

@@ -45,6 +45,11 @@ inline constexpr const char* kRestName = "rest.bin";
 inline constexpr const char* kPaletteFileName = "palette.gpl";
 inline constexpr const char* kNameFileName = "name.txt";
 inline constexpr const char* kObjectsFileName = "objects.json";
+// The keys of `palettes`: a region's own colours, those of the region a library was unpacked
+// with (--palette), and greyscale.
+inline constexpr const char* kRegionPaletteKey = "region";
+inline constexpr const char* kLibraryPaletteKey = "library";
+inline constexpr const char* kGreyPaletteKey = "grey";
 
 struct ManifestRecord {
   Tag tag{};

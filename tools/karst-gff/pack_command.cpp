@@ -1,3 +1,6 @@
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -22,7 +25,18 @@ struct PackCommandOptions {
   bool replace = false;
   bool nearest = false;
   bool force = false;
+  std::string transparentColour;  // RRGGBB or #RRGGBB; empty when not given
 };
+
+// The colour of "RRGGBB" or "#RRGGBB" as 0xRRGGBB; nothing for any other text.
+std::optional<std::uint32_t> ColourValue(const std::string& text) {
+  const std::string digits = text.starts_with('#') ? text.substr(1) : text;
+  if (digits.size() != 6 ||
+      !std::all_of(digits.begin(), digits.end(), [](unsigned char c) { return std::isxdigit(c); })) {
+    return std::nullopt;
+  }
+  return static_cast<std::uint32_t>(std::stoul(digits, nullptr, 16));
+}
 
 struct PackJob {
   std::string folder;
@@ -38,6 +52,22 @@ std::string PackedName(const Manifest& manifest, const std::string& folder) {
     return manifest.source;
   }
   return platform::PathText(platform::NativePath(folder).filename()) + ".GFF";
+}
+
+// A map Tiled saved in its XML format beside map.tmj is never read: say so rather than pass it over.
+void NoteUnreadMaps(const std::string& folder, Packed& packed) {
+  std::error_code error;
+  for (std::filesystem::directory_iterator entry(platform::NativePath(folder), error), end; !error && entry != end;
+       entry.increment(error)) {
+    std::string extension = platform::PathText(entry->path().extension());
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return std::tolower(c); });
+    if (extension == ".tmx") {
+      packed.notes.push_back(platform::PathText(entry->path().filename()) +
+                             ": not read: pack reads the map only from map.tmj (in Tiled, File > Save As, the JSON "
+                             "map format, map.tmj)");
+    }
+  }
 }
 
 bool HasManifest(const std::filesystem::path& folder) {
@@ -58,7 +88,8 @@ bool PackOne(PackJob& job, const PackCommandOptions& options, bool outputIsFolde
                                     platform::NativePath(PackedName(folder->manifest, job.folder)));
   }
   std::optional<Packed> packed =
-      Pack(folder->manifest, folder->files, PackOptions{options.nearest, options.force}, problem);
+      Pack(folder->manifest, folder->files,
+           PackOptions{options.nearest, options.force, ColourValue(options.transparentColour)}, problem);
   if (!packed) {
     ReportError(kTool, job.folder, problem);
     return false;
@@ -68,6 +99,7 @@ bool PackOne(PackJob& job, const PackCommandOptions& options, bool outputIsFolde
     return false;
   }
   job.packed = std::move(*packed);
+  NoteUnreadMaps(job.folder, job.packed);
   return true;
 }
 
@@ -125,11 +157,19 @@ int RunPack(const PackCommandOptions& options) {
       std::cout << " (the file it replaced kept as " << kept << ")";
     }
     std::cout << "\n";
-    for (const std::string& change : job.packed.changes) {
-      std::cout << "  " << change << "\n";
+    for (const ChunkChange& change : job.packed.changes) {
+      std::cout << "  " << change.Text() << "\n";
     }
     if (job.packed.nearestPixels > 0) {
       std::cout << "  " << job.packed.nearestPixels << " pixels took the nearest colour of the palette\n";
+    }
+    if (job.packed.transparentPixels > 0) {
+      char colour[8];
+      std::snprintf(colour, sizeof colour, "#%06x", *ColourValue(options.transparentColour));
+      std::cout << "  " << job.packed.transparentPixels << " pixels of " << colour << " were taken as transparent\n";
+    }
+    for (const std::string& note : job.packed.notes) {
+      std::cout << "  note: " << note << "\n";
     }
   }
   return kExitSuccess;
@@ -169,6 +209,15 @@ void AddPackCommand(CLI::App& app, int& exitCode) {
   command->add_flag("--nearest", options->nearest, "give colours the palette lacks its nearest one");
   command->add_flag("--force", options->force,
                     "edit overlapping or cut-short containers; write a region that would not load");
+  command
+      ->add_option("--transparent-colour", options->transparentColour,
+                   "in sprite pictures saved without transparency, take this colour as transparent")
+      ->type_name("RRGGBB")
+      ->check(CLI::Validator(
+          [](const std::string& value) {
+            return ColourValue(value) ? std::string() : "a colour is six hex digits, RRGGBB (ff00ff)";
+          },
+          "RRGGBB"));
   command->callback([options, &exitCode] { exitCode = RunPack(*options); });
 }
 
