@@ -182,17 +182,24 @@ void AddPackCommand(CLI::App& app, int& exitCode) {
   CLI::App* command = app.add_subcommand("pack", "Put a folder made by unpack back together into a container");
   command->footer(
       "Each chunk keeps its original payload unless one of its forms changed: its .bin (taken as\n"
-      "it is), its frame pictures, palette.gpl, name.txt or objects.json. Nothing changed gives the\n"
-      "very bytes of the original. A changed frame is encoded again in its own encoding; a picture\n"
-      "is taken by index when its palette is still the one it was written with, else by colour\n"
-      "(a colour the palette lacks is refused unless --nearest). Every other payload stays byte for\n"
-      "byte; a payload that no longer fits goes behind the end of the file.\n"
+      "it is), its frame pictures, palette.gpl, name.txt, objects.json or map.tmj. Nothing changed\n"
+      "gives the very bytes of the original. A changed frame is encoded again in its own encoding;\n"
+      "a picture is taken by index when its palette is still the one it was written with, else by\n"
+      "colour, against the palette the packed file will have (palette.gpl as edited); a colour that\n"
+      "palette lacks is refused unless --nearest. A sprite's picture saved without transparency\n"
+      "(RGB) is refused where its frame has transparent pixels, unless --transparent-colour names\n"
+      "the colour that stands for transparent. Every other payload stays byte for byte; a payload\n"
+      "that no longer fits goes behind the end of the file.\n"
+      "\n"
+      "Each rebuilt chunk is named with what changed (\"MAP-7: from map.tmj: 12 cells repainted\");\n"
+      "a line \"note: ...\" gives what karst-gff check finds in the file written, flags that\n"
+      "disagree with an object's flip (the flip decides), and a map.tmx (only map.tmj is read).\n"
       "\n"
       "Refused, with nothing written: an existing OUT.GFF without --replace (which keeps it as\n"
       "OUT.GFF.orig, .orig.2, ... first); a chunk changed in two forms that disagree; a manifest\n"
-      "that is not ours or contradicts the files; a path leading out of DIR; a region that would\n"
-      "no longer load, or a container whose payloads overlap or run past its end (both unless\n"
-      "--force).\n"
+      "that is not ours or contradicts the files; a path leading out of DIR; a map layer deleted\n"
+      "while it held entities (delete its objects instead); a region that would no longer load, or\n"
+      "a container whose payloads overlap or run past its end (both unless --force).\n"
       "\n"
       "With a folder of unpacks (from a game folder), every one is packed into OUTDIR under its\n"
       "original name.\n"
@@ -200,6 +207,7 @@ void AddPackCommand(CLI::App& app, int& exitCode) {
       "Examples:\n"
       "  karst-gff pack rgn01 -o RGN01-new.GFF\n"
       "  karst-gff pack rgn01 -o ~/game/RGN01.GFF --replace\n"
+      "  karst-gff pack objex -o OBJEX-new.GFF --transparent-colour ff00ff\n"
       "  karst-gff pack ~/game-unpacked -o ~/game-new");
   command->add_option("DIR", options->folder, "the folder unpack made")->required()->type_name("");
   command->add_option("-o,--output", options->output, "the container to write, or a folder for several")
@@ -217,7 +225,7 @@ void AddPackCommand(CLI::App& app, int& exitCode) {
           [](const std::string& value) {
             return ColourValue(value) ? std::string() : "a colour is six hex digits, RRGGBB (ff00ff)";
           },
-          "RRGGBB"));
+          ""));
   command->callback([options, &exitCode] { exitCode = RunPack(*options); });
 }
 
