@@ -430,8 +430,8 @@ std::uint64_t DifferentRecords(std::span<const std::uint8_t> before, std::span<c
   return different;
 }
 
-// What `after` changed of chunk `chunk`'s payload `before`, read as its tag says; by place in the
-// table for entities.
+// What `after` changed of a chunk's payload `before`, read as the chunk's tag says; entities by
+// their place in the table.
 ChunkChange CountedChange(const Tag& tag, std::span<const std::uint8_t> before, std::span<const std::uint8_t> after) {
   ChunkChange change;
   if (IsFrameSetTag(tag)) {

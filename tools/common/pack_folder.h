@@ -12,7 +12,8 @@
 // byte for byte the original and the directory keeps its records, order, forms, counts and
 // flags; a changed payload stays where it was when it fits there alone, else it goes behind the
 // end of the file, and its entry (in the directory, or in the index chunk of an indexed record)
-// gets its new offset and size.
+// gets its new offset and size. What each rebuilt chunk changed is counted (ChunkChange), and the
+// check's findings of the rebuilt file come back as notes: the file is written all the same.
 #pragma once
 
 #include <cstdint>
