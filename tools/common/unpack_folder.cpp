@@ -135,7 +135,7 @@ std::vector<std::string> TileFrames(const Region& region, const Manifest& manife
                                       [&](const ManifestPicture& p) { return p.chunk == *next && p.frame == 0; });
     frames.push_back(picture != manifest.pictures.end()
                          ? picture->file
-                         : manifest.chunks[*next].name + " frame 0, which has no pixels");
+                         : manifest.chunks[*next].name + " frame 0, which has no picture");
     ++next;
   }
   return frames;
