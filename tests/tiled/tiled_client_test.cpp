@@ -181,6 +181,18 @@ std::string ReadText(const fs::path& file) {
 
 void WriteText(const fs::path& file, const std::string& text) { std::ofstream(file, std::ios::binary) << text; }
 
+json& ObjectWithId(json& map, std::int64_t id) {
+  for (json& layer : map["layers"]) {
+    for (json& object : layer["objects"]) {
+      if (object["id"] == id) {
+        return object;
+      }
+    }
+  }
+  ADD_FAILURE() << "no object " << id;
+  return map;
+}
+
 TEST(TiledClient, TiledDrawsWhatTheViewerDraws) {
   TempDir sample;
   testing::WriteSampleWorld(sample.path());
@@ -227,28 +239,52 @@ TEST(TiledClient, WhatTiledSavesAgainPacksToTheOriginalBytes) {
     EXPECT_EQ(ReadText(saved), ReadText(unpacked / file)) << file;
     fs::remove(saved);
   }
-  // Saved minimized, the map reads the same and packs to the very bytes of the original.
-  const ProgramResult minimized = Tiled("tiled", {"--export-map", "json", "--minimize", (unpacked / "map.tmj").string(),
-                                                  (unpacked / "saved.tmj").string()});
-  ASSERT_EQ(minimized.exitCode, 0) << minimized.errorOutput;
-  ASSERT_NE(ReadText(unpacked / "saved.tmj"), ours);
-  fs::rename(unpacked / "saved.tmj", unpacked / "map.tmj");
+  // Saved minimized, or with its tilesets embedded, the map reads the same and packs to the very
+  // bytes of the original.
   const fs::path packed = world.dir.path() / "packed.GFF";
-  const ProgramResult pack = Gff({"pack", unpacked.string(), "-o", packed.string()});
-  ASSERT_EQ(pack.exitCode, 0) << pack.errorOutput;
-  EXPECT_EQ(testing::ReadFileBytes(packed), testing::ReadFileBytes(world.region));
-}
-
-json& ObjectWithId(json& map, std::int64_t id) {
-  for (json& layer : map["layers"]) {
-    for (json& object : layer["objects"]) {
-      if (object["id"] == id) {
-        return object;
-      }
-    }
+  for (const std::string option : {"--minimize", "--embed-tilesets"}) {
+    SCOPED_TRACE(option);
+    WriteText(unpacked / "map.tmj", ours);
+    const ProgramResult saved = Tiled(
+        "tiled", {"--export-map", "json", option, (unpacked / "map.tmj").string(), (unpacked / "saved.tmj").string()});
+    ASSERT_EQ(saved.exitCode, 0) << saved.errorOutput;
+    ASSERT_NE(ReadText(unpacked / "saved.tmj"), ours);
+    fs::rename(unpacked / "saved.tmj", unpacked / "map.tmj");
+    const ProgramResult pack = Gff({"pack", unpacked.string(), "-o", packed.string()});
+    ASSERT_EQ(pack.exitCode, 0) << pack.errorOutput;
+    EXPECT_EQ(testing::ReadFileBytes(packed), testing::ReadFileBytes(world.region));
+    fs::remove(packed);
   }
-  ADD_FAILURE() << "no object " << id;
-  return map;
+  // Embedded, the tilesets still name the tiles and objects: a cell repainted and an object moved
+  // come back. A tileset changed inside the map is refused, saying so.
+  json map = json::parse(ReadText(unpacked / "map.tmj"));
+  ASSERT_FALSE(map["tilesets"][1].contains("source"));
+  map["layers"][0]["data"][0] = 3;
+  ObjectWithId(map, 1)["x"] = ObjectWithId(map, 1)["x"].get<int>() + 1;
+  WriteText(unpacked / "map.tmj", tools::JsonText(map, tools::JsonLayout::kTiled));
+  const ProgramResult edited = Gff({"pack", unpacked.string(), "-o", packed.string()});
+  ASSERT_EQ(edited.exitCode, 0) << edited.errorOutput;
+  EXPECT_NE(edited.output.find(": from map.tmj: 1 cell repainted\n"), std::string::npos) << edited.output;
+  EXPECT_NE(edited.output.find(": from map.tmj: 1 entity moved\n"), std::string::npos) << edited.output;
+  fs::remove(packed);
+  map["tilesets"][1]["tiles"][0]["properties"][1]["value"] = 5;  // a hotspot
+  WriteText(unpacked / "map.tmj", tools::JsonText(map, tools::JsonLayout::kTiled));
+  const ProgramResult changed = Gff({"pack", unpacked.string(), "-o", packed.string()});
+  EXPECT_EQ(changed.exitCode, 1);
+  EXPECT_NE(changed.errorOutput.find("the tileset \"objects\" is embedded in the map and is not ours unchanged"),
+            std::string::npos)
+      << changed.errorOutput;
+  EXPECT_FALSE(fs::exists(packed));
+
+  // A map saved as Tiled's XML beside map.tmj is not read, and pack says so.
+  WriteText(unpacked / "map.tmj", ours);
+  const ProgramResult xml =
+      Tiled("tiled", {"--export-map", "tmx", (unpacked / "map.tmj").string(), (unpacked / "map.tmx").string()});
+  ASSERT_EQ(xml.exitCode, 0) << xml.errorOutput;
+  const ProgramResult beside = Gff({"pack", unpacked.string(), "-o", packed.string()});
+  ASSERT_EQ(beside.exitCode, 0) << beside.errorOutput;
+  EXPECT_NE(beside.output.find("note: map.tmx: not read: pack reads the map only from map.tmj"), std::string::npos)
+      << beside.output;
 }
 
 TEST(TiledClient, AnEditComesBackAsTheViewerShowsIt) {
@@ -285,6 +321,16 @@ TEST(TiledClient, AnEditComesBackAsTheViewerShowsIt) {
   const fs::path packed = world.dir.path() / "RGN02.GFF";
   const ProgramResult pack = Gff({"pack", unpacked.string(), "-o", packed.string()});
   ASSERT_EQ(pack.exitCode, 0) << pack.errorOutput;
+  // Every change is counted, and entity 2's flags, left mirrored when it was unflipped, noted.
+  for (const char* line :
+       {": from map.tmj: 5 cells repainted\n",
+        ": from map.tmj: 1 entity added, 1 entity removed, 2 entities moved, 2 entities changed (flip, z, flags or "
+        "object)\n",
+        ": from map.tmj: name changed\n",
+        "note: map.tmj: object 2 in the layer \"Objects\": its property \"flags\" (128) says mirrored, but the "
+        "object is not flipped: the flip decides, so the entity is not mirrored\n"}) {
+    EXPECT_NE(pack.output.find(line), std::string::npos) << line << pack.output;
+  }
   ExpectSameDrawing(unpacked / "map.tmj", packed, {"--objects", world.library.string()});
 
   std::vector<EntityRecord> expected = EveryCaseEntities();
@@ -372,6 +418,10 @@ TEST(TiledClient, EveryRefusalNamesWhatIsWrongAndWritesNothing) {
        "object 16 in the layer \"Entities without a picture\" has x 65536"},
       {[](json& m) { ObjectWithId(m, 16)["properties"].erase(1); }, "has no int property \"objectId\""},
       {[](json& m) { m["properties"][0]["value"] = "\xe2\x82\xac"; }, "outside Latin-1"},
+      {[](json& m) { m["layers"].erase(1); },
+       "map.tmj: the layer \"Objects\" is missing; it held 15 entities, which packing would delete. Put the layer "
+       "back"},
+      {[](json& m) { m["layers"].erase(2); }, "the layer \"Entities without a picture\" is missing; it held 6"},
   };
   for (const auto& [edit, message] : cases) {
     ExpectRefusal(unpacked, original, edit, message);

@@ -4,8 +4,12 @@
 // of unpacks writes all or nothing, single files of a folder are restored without touching the
 // other edits, and a folder that was just packed may be unpacked over.
 #include <gtest/gtest.h>
+#include <png.h>
 
+#include <algorithm>
+#include <array>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -417,6 +421,78 @@ TEST(PackCommand, NamesAreFoundWithoutRegardToCaseAndKeepTheirKinds) {
   EXPECT_EQ(testing::FileNamesIn(dir.path() / "game"),
             (std::set<std::string>{"OBJEX.GFF", "RGN01.GFF", "RGN01.GFF.orig", "RGN02.GFF", "RGN03.GFF", "RGN04.GFF"}));
   EXPECT_FALSE(fs::exists(dir.path() / "elsewhere"));
+}
+
+// `image` as a paint program saves it as RGB, without transparency: index 0 as `background`, the
+// others in the colours of `palette`.
+std::vector<std::uint8_t> RgbPng(const authoring::IndexedImage& image, const tools::PngPalette& palette,
+                                 const std::array<std::uint8_t, 3>& background) {
+  std::vector<std::uint8_t> pixels;
+  for (const std::uint8_t index : image.pixels) {
+    const std::uint8_t* colour = index == 0 ? background.data() : palette.data() + 3 * index;
+    pixels.insert(pixels.end(), colour, colour + 3);
+  }
+  png_image png;
+  std::memset(&png, 0, sizeof png);
+  png.version = PNG_IMAGE_VERSION;
+  png.width = image.width;
+  png.height = image.height;
+  png.format = PNG_FORMAT_RGB;
+  png_alloc_size_t size = 0;
+  png_image_write_to_memory(&png, nullptr, &size, 0, pixels.data(), 0, nullptr);
+  std::vector<std::uint8_t> bytes(size);
+  EXPECT_NE(png_image_write_to_memory(&png, bytes.data(), &size, 0, pixels.data(), 0, nullptr), 0);
+  bytes.resize(size);
+  return bytes;
+}
+
+// A sprite widened and saved as RGB loses its transparency: refused, naming the way on; with the
+// colour that stood for transparent named, its pixels are transparent again, counted.
+TEST(PackCommand, ASpriteSavedWithoutTransparencyKeepsItOrIsRefused) {
+  TempDir dir;
+  const testing::RegionSpec region = DrawnRegion();
+  testing::BitmapRecord bitmap{7, Sprite(8, 12, 20)};
+  const testing::ObjectRecord object{3, 4, 10, 7};
+  fs::create_directories(dir.path() / "game");
+  const fs::path regionFile = dir.Write("game/RGN01.GFF", testing::WriteRegionFile(region));
+  const fs::path library = dir.Write("game/OBJEX.GFF", IndexedLibrary(bitmap, object));
+  const std::string folder = (dir.path() / "objex").string();
+  ASSERT_EQ(Gff({"unpack", library.string(), "--palette", regionFile.string(), "-o", folder}).exitCode, 0);
+  const fs::path picture = dir.path() / "objex" / "frames" / "BMP-7-0.png";
+  const auto colours = tools::ReadIndexedPng(picture.string());
+  ASSERT_TRUE(colours);
+  bitmap.image = Sprite(10, 12, 20);  // 24 of its pixels are index 0
+  dir.Write("objex/frames/BMP-7-0.png", RgbPng(bitmap.image, colours->palette, {255, 0, 255}));
+
+  const std::string packed = (dir.path() / "OBJEX.GFF").string();
+  const ProgramResult refused = Gff({"pack", folder, "-o", packed});
+  EXPECT_EQ(refused.exitCode, 1);
+  EXPECT_NE(refused.errorOutput.find("frames/BMP-7-0.png: saved without transparency (no alpha channel, no "
+                                     "transparent index), so the frame's 20 transparent pixels would all turn opaque"),
+            std::string::npos)
+      << refused.errorOutput;
+  EXPECT_NE(refused.errorOutput.find("--transparent-colour RRGGBB"), std::string::npos) << refused.errorOutput;
+  EXPECT_FALSE(fs::exists(packed));
+
+  const ProgramResult keyed = Gff({"pack", folder, "-o", packed, "--transparent-colour", "FF00ff"});
+  ASSERT_EQ(keyed.exitCode, 0) << keyed.errorOutput;
+  EXPECT_NE(keyed.output.find("BMP-7: from frames/BMP-7-0.png: 1 frame changed\n  24 pixels of #ff00ff were taken "
+                              "as transparent\n"),
+            std::string::npos)
+      << keyed.output;
+  // Drawn by karst-render, the sprite shows the tiles through every one of them: the same colours
+  // as the picture composed from the new sprite (a colour may have taken a twin index).
+  fs::copy_file(packed, dir.path() / "game" / "OBJEX.GFF", fs::copy_options::overwrite_existing);
+  const std::vector<std::uint8_t> drawn = Rendered(dir, regionFile);
+  const std::vector<std::uint8_t> expected = Composed(region, bitmap, object);
+  const auto png = tools::ReadIndexedPng((dir.path() / "render.png").string());
+  ASSERT_TRUE(png);
+  ASSERT_EQ(drawn.size(), expected.size());
+  for (std::size_t i = 0; i < drawn.size(); ++i) {
+    ASSERT_TRUE(std::equal(png->palette.begin() + 3 * drawn[i], png->palette.begin() + 3 * drawn[i] + 3,
+                           png->palette.begin() + 3 * expected[i]))
+        << "pixel " << i;
+  }
 }
 
 }  // namespace

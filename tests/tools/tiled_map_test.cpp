@@ -269,7 +269,11 @@ TEST(TiledMap, EveryEntityStandsWhereTheLayerDrawsIt) {
 
 TEST(TiledMap, TilesetsHoldTheTilesAndTheDrawnObjects) {
   const ObjectLibrary library = Library();
-  const TiledFiles files = TiledFilesOf(TestRegion(true), &library);
+  std::vector<std::string> frames;
+  for (int tile = 0; tile < 18; ++tile) {
+    frames.push_back("frames/TILE-" + std::to_string(tile) + "-0.png");
+  }
+  const TiledFiles files = TiledFilesOf(TestRegion(true), &library, frames);
   ASSERT_EQ(files.pictures.size(), 3u);
   const TiledPicture& tiles = files.pictures[0];
   EXPECT_EQ(tiles.path, "tiled/tiles.png");
@@ -280,13 +284,18 @@ TEST(TiledMap, TilesetsHoldTheTilesAndTheDrawnObjects) {
     std::uint32_t y;
     std::uint8_t index;
   };
+  // The test palette's darkest entry is 0 (0, 1, 2 in 6 bits), its lightest 63 (61, 62, 63).
   for (const Pixel& p : std::vector<Pixel>{{0, 0, 1},
                                            {1, 1, 200},
                                            {255, 15, 151},  // tile 15
                                            {16, 16, 171},   // tile 17, second row
                                            {17, 17, 200},
-                                           {32, 16, 1},  // slot 18 shows tile 0
-                                           {255, 31, 1}}) {
+                                           {32, 16, 63},  // slot 18, past the last tile: crossed out
+                                           {33, 17, 63},
+                                           {34, 17, 0},
+                                           {47, 16, 63},
+                                           {41, 24, 0},
+                                           {255, 31, 63}}) {
     EXPECT_EQ(tiles.pixels[p.y * tiles.width + p.x], p.index) << p.x << "," << p.y;
   }
   EXPECT_EQ(files.pictures[1].path, "tiled/objects/1.png");
@@ -299,6 +308,14 @@ TEST(TiledMap, TilesetsHoldTheTilesAndTheDrawnObjects) {
   const json tilesTileset = json::parse(files.tilesTileset);
   EXPECT_EQ(tilesTileset["tilecount"], 32);
   EXPECT_EQ(tilesTileset["columns"], 16);
+  // Every tile says which tile it is and where it comes from; the slots past the last tile say
+  // that they are none.
+  ASSERT_EQ(tilesTileset["tiles"].size(), 32u);
+  EXPECT_EQ(tilesTileset["tiles"][17], json::parse(R"({"id":17,"properties":[
+      {"name":"frame","type":"string","value":"frames/TILE-17-0.png"},{"name":"tile","type":"int","value":17}]})"));
+  EXPECT_EQ(tilesTileset["tiles"][18]["properties"][1]["value"], 18);
+  EXPECT_TRUE(tilesTileset["tiles"][18]["properties"][0]["value"].get<std::string>().starts_with(
+      "none: past the region's 18 tiles"));
   const json objects = json::parse(*files.objectsTileset);
   ASSERT_EQ(objects["tiles"].size(), 2u);
   EXPECT_EQ(objects["tilewidth"], 20);
@@ -347,7 +364,7 @@ TEST(TiledMap, AnUnchangedMapChangesNothing) {
     const TiledFiles files = TiledFilesOf(region, withLibrary ? &library : nullptr);
     std::string error;
     const std::optional<TiledEdits> edits =
-        TiledEditsOf(files.map, files.objectsTileset, BeforeOf(region)->chunks, error);
+        TiledEditsOf(files.map, {files.tilesTileset, files.objectsTileset}, BeforeOf(region)->chunks, error);
     ASSERT_TRUE(edits) << error;
     EXPECT_FALSE(edits->map);
     EXPECT_FALSE(edits->entities);
@@ -385,6 +402,15 @@ TEST(TiledMap, EditsComeBackAsPayloads) {
        [](const TiledEdits& e) {
          ASSERT_TRUE(e.entities);
          ASSERT_EQ(e.entities->size(), 88u);
+         // Lifted with its picture held where it is drawn, entity 2 stands lower: it moved too.
+         EXPECT_EQ(e.entityChanges.moved, 2u);
+         EXPECT_EQ(e.entityChanges.changed, 1u);
+         EXPECT_EQ(e.entityChanges.added + e.entityChanges.removed, 0u);
+         // Entity 2 and 3 were flipped, and their flags left as they were: the flip decides.
+         ASSERT_EQ(e.notes.size(), 2u);
+         EXPECT_EQ(e.notes[0],
+                   "map.tmj: object 2 in the layer \"Objects\": its property \"flags\" (129) says mirrored, but the "
+                   "object is not flipped: the flip decides, so the entity is not mirrored");
          EXPECT_EQ(std::vector<std::uint8_t>(e.entities->begin(), e.entities->begin() + 24), [] {
            std::vector<std::uint8_t> bytes = Record(105, 189, 0, 0, 1);
            for (const auto& more : {Record(300, 44, 9, 0x01, 2), Record(1, 1, 0, 0x80, 2)}) {
@@ -403,14 +429,56 @@ TEST(TiledMap, EditsComeBackAsPayloads) {
        }},
       {"the name property taken away keeps the name", [](json& m) { m.erase("properties"); },
        [](const TiledEdits& e) { EXPECT_FALSE(e.name); }},
+      {"a layer emptied, an object added",
+       [](json& m) {
+         m["layers"][2]["objects"] = json::array();
+         json added = ObjectById(m, 1);
+         added["id"] = 12;
+         m["layers"][1]["objects"].push_back(added);
+       },
+       [](const TiledEdits& e) {
+         ASSERT_TRUE(e.entities);
+         EXPECT_EQ(e.entities->size(), 6u * 8);
+         EXPECT_EQ(e.entityChanges.removed, 6u);
+         EXPECT_EQ(e.entityChanges.added, 1u);
+         EXPECT_EQ(e.entityChanges.emptiedLayers, std::vector<std::string>{"Entities without a picture"});
+       }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     std::string error;
     const std::optional<TiledEdits> edits =
-        TiledEditsOf(Edited(files.map, c.edit), files.objectsTileset, before->chunks, error);
+        TiledEditsOf(Edited(files.map, c.edit), {files.tilesTileset, files.objectsTileset}, before->chunks, error);
     ASSERT_TRUE(edits) << error;
     c.check(*edits);
+  }
+}
+
+// A deleted layer would delete its entities without a word: refused, naming how many it held.
+TEST(TiledMap, AMissingLayerIsRefusedWithTheEntitiesItHeld) {
+  const ObjectLibrary library = Library();
+  struct Case {
+    bool withLibrary;
+    std::size_t layer;
+    std::string says;  // empty: taken, changing nothing
+  };
+  for (const Case& c : std::vector<Case>{
+           {true, 1, "map.tmj: the layer \"Objects\" is missing; it held 5 entities, which packing would delete"},
+           {true, 2, "map.tmj: the layer \"Entities without a picture\" is missing; it held 6 entities"},
+           {false, 2, "map.tmj: the layer \"Entities without a picture\" is missing; it held 11 entities"},
+           {false, 1, ""}}) {
+    SCOPED_TRACE(std::to_string(c.withLibrary) + " " + std::to_string(c.layer));
+    const Region region = TestRegion();
+    const TiledFiles files = TiledFilesOf(region, c.withLibrary ? &library : nullptr);
+    const std::string map = Edited(files.map, [&](json& m) { m["layers"].erase(c.layer); });
+    std::string error;
+    const std::optional<TiledEdits> edits =
+        TiledEditsOf(map, {files.tilesTileset, files.objectsTileset}, BeforeOf(region)->chunks, error);
+    EXPECT_EQ(error.substr(0, c.says.size()), c.says);
+    ASSERT_EQ(edits.has_value(), c.says.empty());
+    if (edits) {
+      EXPECT_FALSE(edits->entities);
+    }
   }
 }
 

@@ -169,6 +169,7 @@ void IndexedHead(ByteWriter& w, std::uint32_t key, std::uint32_t runs) {
 }
 
 std::vector<std::uint8_t> Bytes(std::initializer_list<std::uint8_t> list) { return list; }
+std::vector<std::uint8_t> Text(const std::string& text) { return {text.begin(), text.end()}; }
 
 std::vector<std::uint8_t> Cut(std::vector<std::uint8_t> bytes, std::size_t size) {
   bytes.resize(size);
@@ -591,16 +592,23 @@ struct MatchCase {
   bool transparentZero;
   bool sameSize;
   bool nearest;
-  int expected;  // the index taken, or -1 for a refusal
+  int expected;                       // the index taken, or -1 for a refusal
+  const char* says = "pixel (0, 0)";  // what a refusal says
+  bool fileTransparency = true;       // the file has an alpha channel or a tRNS chunk
+  std::optional<std::uint32_t> transparentColour = std::nullopt;
 };
 
 TEST(UnpackPack, ColoursMatchBackByTheRules) {
-  // Entries 0, 3 and 9 are red; 5 is green; every other entry black.
-  PngPalette palette{};
+  // Entries 0, 3 and 9 are red; 5 is green; every other entry black. The palette the packed file
+  // will have adds orange at 7.
+  PngPalette written{};
   for (const int red : {0, 3, 9}) {
-    palette[3 * red] = 255;
+    written[3 * red] = 255;
   }
-  palette[3 * 5 + 1] = 255;
+  written[3 * 5 + 1] = 255;
+  PngPalette palette = written;
+  palette[3 * 7] = 0xca;
+  palette[3 * 7 + 1] = 0x65;
   const MatchCase cases[] = {
       {"untouched twin keeps its index", {255, 0, 0, 255}, 9, false, true, false, 9},
       {"changed pixel takes the lowest index", {255, 0, 0, 255}, 5, false, true, false, 0},
@@ -610,27 +618,142 @@ TEST(UnpackPack, ColoursMatchBackByTheRules) {
       {"a transparent pixel stays 0", {7, 7, 7, 0}, 0, true, true, false, 0},
       {"partial alpha is refused", {255, 0, 0, 128}, 9, true, true, false, -1},
       {"a clear pixel in a tile is refused", {255, 0, 0, 0}, 9, false, true, false, -1},
-      {"a colour the palette lacks is refused", {250, 10, 0, 255}, 9, false, true, false, -1},
+      {"a colour the palette lacks is refused, naming it",
+       {250, 10, 0, 255},
+       9,
+       false,
+       true,
+       false,
+       -1,
+       "pixel (0, 0) has the colour #fa0a00, which the palette of the test does not hold"},
+      {"a colour the edited palette added", {0xca, 0x65, 0, 255}, 9, false, true, false, 7},
       {"--nearest takes the nearest", {10, 240, 0, 255}, 9, false, true, true, 5},
+      {"saved without transparency, a transparent pixel is refused",
+       {255, 0, 0, 255},
+       0,
+       true,
+       true,
+       false,
+       -1,
+       "saved without transparency (no alpha channel, no transparent index), so the frame's 1 transparent pixels "
+       "would all turn opaque",
+       false},
+      {"saved without transparency, an opaque frame is taken", {255, 0, 0, 255}, 9, true, true, false, 9, "", false},
+      {"the transparent colour is index 0", {255, 0, 0, 255}, 9, true, true, false, 0, "", false, 0xff0000},
+      {"only without transparency", {255, 0, 0, 255}, 9, true, true, false, 9, "", true, 0xff0000},
+      {"another colour stays opaque", {0, 255, 0, 255}, 0, true, true, false, 5, "", false, 0xff0000},
   };
   for (const MatchCase& test : cases) {
     SCOPED_TRACE(test.name);
     SavedPicture picture;
     picture.width = picture.height = 1;
     picture.rgba.assign(test.colour.begin(), test.colour.end());
+    picture.transparency = test.fileTransparency;
     Frame original;
     if (test.sameSize) {
       original.width = original.height = 1;
       original.pixels = {test.original};
     }
     std::string error;
-    const auto matched = MatchPicture(picture, original, {&palette, test.transparentZero, test.nearest}, error);
+    const MatchRules rules{&palette, test.transparentZero,      test.nearest,
+                           &written, "the palette of the test", test.transparentColour};
+    const auto matched = MatchPicture(picture, original, rules, error);
     ASSERT_EQ(matched.has_value(), test.expected >= 0) << error;
     if (matched) {
       EXPECT_EQ(matched->image.pixels.at(0), test.expected);
       EXPECT_EQ(matched->nearestPixels, test.nearest ? 1u : 0u);
+      EXPECT_EQ(matched->transparentPixels, test.expected == 0 && test.transparentColour ? 1u : 0u);
     } else {
-      EXPECT_NE(error.find("pixel (0, 0)"), std::string::npos) << error;
+      EXPECT_EQ(error.substr(0, std::strlen(test.says)), test.says);
+    }
+  }
+}
+
+struct CountCase {
+  const char* name;
+  bool library;  // the edit is to the library's unpack, else the region's
+  std::function<void(FolderFiles&)> edit;
+  std::vector<std::string> changes;
+  std::string note;  // a note the pack must make; empty: none
+};
+
+// Every change is said in a modder's words, with its count; and what the check finds in the
+// packed file is noted.
+TEST(UnpackPack, EveryChangeIsCountedAndEveryNewFindingNoted) {
+  const Unpacked region = UnpackOrFail(EditRegion());
+  const Unpacked library = UnpackOrFail(EditLibrary());
+  const PngPalette& colours = PaletteOf(region, "region");
+  const std::vector<CountCase> cases = {
+      {"a colour added to the palette and painted into a tile",
+       false,
+       [&](FolderFiles& f) {
+         std::string gpl(f["palette.gpl"].begin(), f["palette.gpl"].end());
+         gpl.replace(gpl.find("  4  80  20\tIndex 65"), 11, "255 255 255");
+         f["palette.gpl"] = Text(gpl);
+         PngPalette painted = colours;
+         painted[3 * 65] = painted[3 * 65 + 1] = painted[3 * 65 + 2] = 255;
+         IndexedImage tile = Pattern(16, 16, 1);
+         tile.pixels[3] = 65;
+         f["frames/TILE-4-0.png"] = TrueColourPng(tile, painted, 3, false);
+       },
+       {"PAL-0: from palette.gpl: 1 colour changed", "TILE-4: from frames/TILE-4-0.png: 1 frame changed"},
+       ""},
+      {"cells repainted",
+       false,
+       [](FolderFiles& f) {
+         std::string map(f["map.tmj"].begin(), f["map.tmj"].end());
+         for (int cell = 0; cell < 3; ++cell) {
+           map.replace(map.find("2, 2, 2"), 7, "1, 1, 2");
+         }
+         f["map.tmj"] = Text(map);
+       },
+       {"MAP-0: from map.tmj: 6 cells repainted"},
+       ""},
+      {"a cell naming no tile, and bytes past the cells",
+       false,
+       [](FolderFiles& f) {
+         f["chunks/MAP-0.bin"][5] = 2;
+         f["chunks/MAP-0.bin"].push_back(7);
+       },
+       {"MAP-0: from chunks/MAP-0.bin: taken as it is (12289 bytes, was 12288)"},
+       "MAP 0: 1 cell names a tile beyond the region's 2 tiles (indices up to 2; first at column 5, row 0): drawn with "
+       "tile 0"},
+      {"a tile of 20 x 20",
+       false,
+       [&](FolderFiles& f) { f["frames/TILE-5-0.png"] = IndexedPng(Pattern(20, 20, 40), colours, false); },
+       {"TILE-5: from frames/TILE-5-0.png: 1 frame changed"},
+       "TILE 5 (tile 1): frame 0 is 20 x 20, not 16 x 16"},
+      {"the name",
+       false,
+       [](FolderFiles& f) { f["name.txt"] = Text("Fen\n"); },
+       {"RNME-0: from name.txt: name changed"},
+       ""},
+      {"a definition",
+       true,
+       [](FolderFiles& f) {
+         std::string objects(f["objects.json"].begin(), f["objects.json"].end());
+         objects.replace(objects.find("\"hotspotX\":4"), 12, "\"hotspotX\":9");
+         objects.replace(objects.find("\"bitmapId\":7"), 12, "\"bitmapId\":8");
+         f["objects.json"] = Text(objects);
+       },
+       {"OJFF-1: from objects.json: definition changed (hotspotX, bitmapId)"},
+       ""},
+  };
+  for (const CountCase& test : cases) {
+    SCOPED_TRACE(test.name);
+    FolderFiles files = test.library ? library.files : region.files;
+    test.edit(files);
+    std::string error;
+    const std::optional<Packed> packed = Pack(files, {}, error);
+    ASSERT_TRUE(packed) << error;
+    std::vector<std::string> changes;
+    for (const ChunkChange& change : packed->changes) {
+      changes.push_back(change.Text());
+    }
+    EXPECT_EQ(changes, test.changes);
+    ASSERT_EQ(packed->notes.size(), test.note.empty() ? 0u : 1u);
+    if (!test.note.empty()) {
+      EXPECT_EQ(packed->notes[0].substr(0, test.note.size()), test.note);
     }
   }
 }
@@ -667,8 +790,6 @@ struct RefusalCase {
   const char* says;
   bool forceWrites;  // --force writes it anyway
 };
-
-std::vector<std::uint8_t> Text(const std::string& text) { return {text.begin(), text.end()}; }
 
 TEST(UnpackPack, RefusalsNameWhatIsWrong) {
   const Unpacked region = UnpackOrFail(EditRegion());
@@ -736,7 +857,7 @@ TEST(UnpackPack, RefusalsNameWhatIsWrong) {
     test.edit(files);
     EXPECT_NE(PackError(files).find(test.says), std::string::npos) << PackError(files);
     std::string error;
-    EXPECT_EQ(Pack(files, {false, true}, error).has_value(), test.forceWrites) << error;
+    EXPECT_EQ(Pack(files, {false, true, std::nullopt}, error).has_value(), test.forceWrites) << error;
   }
 }
 
@@ -745,7 +866,7 @@ TEST(UnpackPack, EditingAnOverlappingContainerNeedsForce) {
   FolderFiles files = unpacked.files;
   files["chunks/hex-ff416200-1.bin"][0] ^= 0xFF;
   EXPECT_NE(PackError(files).find("hex-ff416200-3 reaches past the end of the file"), std::string::npos);
-  const std::vector<std::uint8_t> forced = PackOrFail(files, {false, true});
+  const std::vector<std::uint8_t> forced = PackOrFail(files, {false, true, std::nullopt});
   EXPECT_EQ(UnpackOrFail(forced).files.at("chunks/hex-ff416200-1.bin"), files["chunks/hex-ff416200-1.bin"]);
 }
 

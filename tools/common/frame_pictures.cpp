@@ -1,5 +1,6 @@
 #include "tools/common/frame_pictures.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <limits>
@@ -93,16 +94,33 @@ std::optional<MatchedFrame> MatchPicture(const SavedPicture& picture, const Fram
   matched.image.width = picture.width;
   matched.image.height = picture.height;
   const std::size_t count = std::size_t{picture.width} * picture.height;
-  if (picture.indexed && SamePalette(picture, *rules.palette)) {
+  const PngPalette& palette = *rules.palette;
+  const PngPalette& written = rules.written != nullptr ? *rules.written : palette;
+  if (picture.indexed && (SamePalette(picture, palette) || SamePalette(picture, written))) {
     matched.image.pixels = picture.indices;
     return matched;
   }
-  const PngPalette& palette = *rules.palette;
+  // Saved without a way to say "transparent", every pixel reads as opaque.
+  const bool keyed = rules.transparentZero && !picture.transparency;
+  if (keyed && !rules.transparentColour) {
+    const auto clear = static_cast<std::uint64_t>(std::count(original.pixels.begin(), original.pixels.end(), 0));
+    if (original.HasPixels() && clear > 0) {
+      error = "saved without transparency (no alpha channel, no transparent index), so the frame's " +
+              std::to_string(clear) +
+              " transparent pixels would all turn opaque: save it with transparency (RGBA, or indexed with index 0 "
+              "transparent), or name the colour that stands for transparent (--transparent-colour RRGGBB)";
+      return std::nullopt;
+    }
+  }
   const bool sameSize = original.HasPixels() && original.width == picture.width && original.height == picture.height;
   const ColourIndex colours(palette, rules.transparentZero ? 1 : 0);
   matched.image.pixels.resize(count);
   for (std::size_t i = 0; i < count; ++i) {
-    const std::array<std::uint8_t, 4> colour = picture.Colour(i);
+    std::array<std::uint8_t, 4> colour = picture.Colour(i);
+    if (keyed && rules.transparentColour == Rgb(colour.data())) {
+      colour[3] = 0;
+      ++matched.transparentPixels;
+    }
     const std::uint8_t alpha = colour[3];
     if (alpha != kOpaque && (alpha != 0 || !rules.transparentZero)) {
       error = PixelName(i, picture.width) + " has the alpha " + std::to_string(alpha) + ": " +
@@ -112,7 +130,7 @@ std::optional<MatchedFrame> MatchPicture(const SavedPicture& picture, const Fram
     if (sameSize) {
       const std::uint8_t before = original.pixels[i];
       const bool beforeClear = rules.transparentZero && before == 0;
-      if (alpha == 0 ? beforeClear : !beforeClear && Rgb(&palette[3 * before]) == Rgb(colour.data())) {
+      if (alpha == 0 ? beforeClear : !beforeClear && Rgb(&written[3 * before]) == Rgb(colour.data())) {
         matched.image.pixels[i] = before;
         continue;
       }
@@ -127,8 +145,8 @@ std::optional<MatchedFrame> MatchPicture(const SavedPicture& picture, const Fram
       continue;
     }
     if (!rules.nearest) {
-      error = PixelName(i, picture.width) + " has the colour " + ColourName(colour) +
-              ", which the palette does not hold (--nearest takes the nearest colour)";
+      error = PixelName(i, picture.width) + " has the colour " + ColourName(colour) + ", which " + rules.paletteName +
+              " does not hold (--nearest takes the nearest colour)";
       return std::nullopt;
     }
     matched.image.pixels[i] = colours.Nearest(rgb);

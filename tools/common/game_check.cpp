@@ -292,24 +292,30 @@ void CheckEntities(const Region& region, const std::vector<LoadNote>& notes, con
   }
 }
 
-// Reads the file whole and opens it as a container for a load with `report`: its size, or nothing
-// with the one finding that says why it cannot be loaded and what that means (`consequence`).
-// A directory that the file cuts short is a finding of its own, made before the load's.
-std::optional<std::uint64_t> OpenChecked(const std::string& path, std::string_view consequence,
-                                         const LoadReport& report, GffFile& file, std::vector<Finding>& findings) {
-  std::optional<std::vector<std::uint8_t>> bytes = ReadWholeFile(path);
-  if (!bytes) {
-    findings.push_back({path, FindingKind::kUnreadable, "", "",
-                        "cannot be read (" + InputProblem(path) + "): " + std::string(consequence)});
-    return std::nullopt;
-  }
-  if (!file.OpenBytes(std::move(*bytes), report)) {
+// Opens `bytes` as a container for a load with `report`: its size, or nothing with the one
+// finding that says why it cannot be loaded and what that means (`consequence`). A directory that
+// the file cuts short is a finding of its own, made before the load's.
+std::optional<std::uint64_t> OpenChecked(std::vector<std::uint8_t> bytes, const std::string& path,
+                                         std::string_view consequence, const LoadReport& report, GffFile& file,
+                                         std::vector<Finding>& findings) {
+  if (!file.OpenBytes(std::move(bytes), report)) {
     findings.push_back(
         {path, FindingKind::kNotContainer, "", "", std::string(kNotContainer) + ": " + std::string(consequence)});
     return std::nullopt;
   }
   CheckDirectoryExtent(file, path, findings);
   return file.size();
+}
+
+// The file's bytes; nothing, with the finding that says why they cannot be read, when they cannot.
+std::optional<std::vector<std::uint8_t>> ReadChecked(const std::string& path, std::string_view consequence,
+                                                     std::vector<Finding>& findings) {
+  std::optional<std::vector<std::uint8_t>> bytes = ReadWholeFile(path);
+  if (!bytes) {
+    findings.push_back({path, FindingKind::kUnreadable, "", "",
+                        "cannot be read (" + InputProblem(path) + "): " + std::string(consequence)});
+  }
+  return bytes;
 }
 
 }  // namespace
@@ -370,10 +376,17 @@ LibraryCheck CheckLibrary(const std::string& path) {
         {path, FindingKind::kLibraryMissing, "", "", "missing: " + std::string(kViewerCannotStart)});
     return result;
   }
+  std::optional<std::vector<std::uint8_t>> bytes = ReadChecked(path, kViewerCannotStart, result.findings);
+  return bytes ? CheckLibraryBytes(std::move(*bytes), path) : std::move(result);
+}
+
+LibraryCheck CheckLibraryBytes(std::vector<std::uint8_t> bytes, const std::string& path) {
+  LibraryCheck result;
   std::vector<LoadNote> notes;
   const LoadReport report = LoadReport::Into(notes).ForFile(path);
   GffFile file;
-  const std::optional<std::uint64_t> fileSize = OpenChecked(path, kViewerCannotStart, report, file, result.findings);
+  const std::optional<std::uint64_t> fileSize =
+      OpenChecked(std::move(bytes), path, kViewerCannotStart, report, file, result.findings);
   if (!fileSize) {
     return result;
   }
@@ -389,10 +402,17 @@ LibraryCheck CheckLibrary(const std::string& path) {
 
 RegionCheck CheckRegion(const std::string& path, const ObjectLibrary* library) {
   RegionCheck result;
+  std::optional<std::vector<std::uint8_t>> bytes = ReadChecked(path, kRegionWouldNotLoad, result.findings);
+  return bytes ? CheckRegionBytes(std::move(*bytes), path, library) : std::move(result);
+}
+
+RegionCheck CheckRegionBytes(std::vector<std::uint8_t> bytes, const std::string& path, const ObjectLibrary* library) {
+  RegionCheck result;
   std::vector<LoadNote> notes;
   const LoadReport report = LoadReport::Into(notes).ForFile(path);
   GffFile file;
-  const std::optional<std::uint64_t> fileSize = OpenChecked(path, kRegionWouldNotLoad, report, file, result.findings);
+  const std::optional<std::uint64_t> fileSize =
+      OpenChecked(std::move(bytes), path, kRegionWouldNotLoad, report, file, result.findings);
   if (!fileSize) {
     return result;
   }

@@ -92,4 +92,9 @@ LibraryCheck CheckLibrary(const std::string& path);
 // Checks a region file; its entities are checked against `library` when one is given.
 RegionCheck CheckRegion(const std::string& path, const ObjectLibrary* library);
 
+// The same checks of a file's bytes, before they are written: `path` names the file in the
+// findings.
+LibraryCheck CheckLibraryBytes(std::vector<std::uint8_t> bytes, const std::string& path);
+RegionCheck CheckRegionBytes(std::vector<std::uint8_t> bytes, const std::string& path, const ObjectLibrary* library);
+
 }  // namespace karst::tools

@@ -16,6 +16,7 @@
 #include "gff/gff_file.h"
 #include "tools/common/content_hash.h"
 #include "tools/common/frame_pictures.h"
+#include "tools/common/game_check.h"
 #include "tools/common/json_text.h"
 #include "tools/common/region_palette.h"
 #include "tools/common/saved_picture.h"
@@ -32,6 +33,8 @@ constexpr std::size_t kFieldBytes = 8;  // an entry's u32 offset and u32 size
 struct Proposal {
   std::string form;  // the file it came from
   std::vector<std::uint8_t> payload;
+  // How the entities changed, by the map's object ids; none when the form has no ids to tell.
+  std::optional<EntityChanges> entities;
 };
 
 struct PackState {
@@ -40,15 +43,23 @@ struct PackState {
   const PackOptions& options;
   std::set<std::string> changed;  // files whose hash differs from the manifest's
   std::map<std::size_t, std::vector<Proposal>> proposals;
+  std::vector<std::string> notes;
   std::uint64_t nearestPixels = 0;
+  std::uint64_t transparentPixels = 0;
 
   const std::vector<std::uint8_t>& Payload(std::size_t chunk) const { return files.at(manifest.chunks[chunk].File()); }
   const std::string& Name(std::size_t chunk) const { return manifest.chunks[chunk].name; }
   // Records what `form` gives chunk `chunk`, unless that is the original payload.
-  void Propose(std::size_t chunk, const std::string& form, std::vector<std::uint8_t> payload) {
+  void Propose(std::size_t chunk, const std::string& form, std::vector<std::uint8_t> payload,
+               std::optional<EntityChanges> entities = std::nullopt) {
     if (ContentHash(payload) != manifest.hashes.at(manifest.chunks[chunk].File())) {
-      proposals[chunk].push_back({form, std::move(payload)});
+      proposals[chunk].push_back({form, std::move(payload), std::move(entities)});
     }
+  }
+  // The payload chunk `chunk` is given by the first form that changed it; null when none did.
+  const std::vector<std::uint8_t>* Proposed(std::size_t chunk) const {
+    const auto found = proposals.find(chunk);
+    return found == proposals.end() || found->second.empty() ? nullptr : &found->second.front().payload;
   }
 };
 
@@ -58,7 +69,34 @@ bool Intersects(const Span& a, const Span& b) {
 
 // ---- the editable forms: each proposes payloads for the chunks whose form file changed
 
+// The colours a picture is matched against: those the packed file will have (a region's palette
+// as edited), and what they are called where a colour is missing.
+struct PictureColours {
+  PngPalette palette{};
+  std::string name;
+};
+
+PictureColours ColoursFor(const PackState& state, const std::string& key) {
+  const PngPalette& written = state.manifest.palettes.at(key);
+  if (key == kGreyPaletteKey) {
+    return {written,
+            "the greyscale palette the pictures were unpacked with (unpack the library with --palette RGN.GFF to "
+            "paint in a region's colours)"};
+  }
+  if (key != kRegionPaletteKey) {
+    return {written, "the colours of the region the library was unpacked with (--palette)"};
+  }
+  const std::optional<ManifestForm>& form = state.manifest.paletteFile;
+  const std::vector<std::uint8_t>* edited = form ? state.Proposed(form->chunk) : nullptr;
+  if (edited == nullptr || edited->size() < kPaletteBytes) {
+    return {written, "the region's palette (palette.gpl)"};
+  }
+  return {PngPaletteOf(ConvertPalette(*edited)),
+          "the palette the packed file will have (" + state.proposals.at(form->chunk).front().form + ", as edited)"};
+}
+
 bool PicturesForm(PackState& state, std::string& error) {
+  std::map<std::string, PictureColours> colours;
   std::map<std::size_t, std::vector<const ManifestPicture*>> byChunk;
   for (const ManifestPicture& picture : state.manifest.pictures) {
     if (state.changed.contains(picture.file)) {
@@ -80,8 +118,15 @@ bool PicturesForm(PackState& state, std::string& error) {
       const Frame& frame = decoded.frames[picture->frame];
       std::string problem;
       const std::optional<SavedPicture> saved = ReadSavedPicture(state.files.at(picture->file), {}, problem);
-      const MatchRules rules{&state.manifest.palettes.at(picture->palette), picture->transparentZero,
-                             state.options.nearest};
+      if (!colours.contains(picture->palette)) {
+        colours[picture->palette] = ColoursFor(state, picture->palette);
+      }
+      const MatchRules rules{&colours.at(picture->palette).palette,
+                             picture->transparentZero,
+                             state.options.nearest,
+                             &state.manifest.palettes.at(picture->palette),
+                             colours.at(picture->palette).name,
+                             state.options.transparentColour};
       std::optional<MatchedFrame> matched;
       if (saved) {
         matched = MatchPicture(*saved, frame, rules, problem);
@@ -94,6 +139,7 @@ bool PicturesForm(PackState& state, std::string& error) {
         return false;
       }
       state.nearestPixels += matched->nearestPixels;
+      state.transparentPixels += matched->transparentPixels;
       if (matched->image.width == frame.width && matched->image.height == frame.height &&
           matched->image.pixels == frame.pixels) {
         continue;
@@ -206,16 +252,17 @@ bool NameForm(PackState& state, std::string& error) {
 struct DefinitionField {
   const char* key;
   std::uint32_t most;
+  std::size_t offset;  // in the 16-byte definition; the field is 2 bytes, 1 when `most` is 255
 };
-constexpr std::array<DefinitionField, 9> kDefinitionFields = {{{"word0", 0xFFFF},
-                                                               {"hotspotX", 0xFFFF},
-                                                               {"hotspotY", 0xFFFF},
-                                                               {"word6", 0xFFFF},
-                                                               {"word8", 0xFFFF},
-                                                               {"byte10", 0xFF},
-                                                               {"byte11", 0xFF},
-                                                               {"bitmapId", 0xFFFF},
-                                                               {"word14", 0xFFFF}}};
+constexpr std::array<DefinitionField, 9> kDefinitionFields = {{{"word0", 0xFFFF, 0},
+                                                               {"hotspotX", 0xFFFF, 2},
+                                                               {"hotspotY", 0xFFFF, 4},
+                                                               {"word6", 0xFFFF, 6},
+                                                               {"word8", 0xFFFF, 8},
+                                                               {"byte10", 0xFF, 10},
+                                                               {"byte11", 0xFF, 11},
+                                                               {"bitmapId", 0xFFFF, 12},
+                                                               {"word14", 0xFFFF, 14}}};
 
 bool ObjectsForm(PackState& state, std::string& error) {
   const Manifest& manifest = state.manifest;
@@ -314,27 +361,146 @@ bool MapForm(PackState& state, std::string& error) {
   if (form->name) {
     before.name = state.Payload(*form->name);
   }
-  std::optional<std::string_view> objectsTileset;
-  if (form->objectsTileset) {
-    objectsTileset = TextOf(state.files.at(*form->objectsTileset));
+  TiledTilesets tilesets;
+  if (const auto tiles = state.files.find(std::string(kTiledTilesTileset)); tiles != state.files.end()) {
+    tilesets.tiles = TextOf(tiles->second);
   }
-  std::optional<TiledEdits> edits = TiledEditsOf(TextOf(state.files.at(form->file)), objectsTileset, before, error);
+  if (form->objectsTileset) {
+    tilesets.objects = TextOf(state.files.at(*form->objectsTileset));
+  }
+  std::optional<TiledEdits> edits = TiledEditsOf(TextOf(state.files.at(form->file)), tilesets, before, error);
   if (!edits) {
     error += "; nothing written";
     return false;
   }
-  const std::pair<std::optional<std::size_t>, std::optional<std::vector<std::uint8_t>>*> proposals[] = {
-      {form->map, &edits->map}, {form->entities, &edits->entities}, {form->name, &edits->name}};
-  for (const auto& [chunk, payload] : proposals) {
-    if (chunk && *payload) {
-      state.Propose(*chunk, form->file, std::move(**payload));
-    }
+  state.notes.insert(state.notes.end(), edits->notes.begin(), edits->notes.end());
+  if (edits->map) {
+    state.Propose(form->map, form->file, std::move(*edits->map));
+  }
+  if (form->entities && edits->entities) {
+    state.Propose(*form->entities, form->file, std::move(*edits->entities), edits->entityChanges);
+  }
+  if (form->name && edits->name) {
+    state.Propose(*form->name, form->file, std::move(*edits->name));
   }
   return true;
 }
 
 using EditableForm = bool (*)(PackState&, std::string&);
-constexpr std::array<EditableForm, 5> kEditableForms = {PicturesForm, PaletteForm, NameForm, ObjectsForm, MapForm};
+// The palette comes before the pictures, which are matched against the palette the packed file
+// will have.
+constexpr std::array<EditableForm, 5> kEditableForms = {PaletteForm, PicturesForm, NameForm, ObjectsForm, MapForm};
+
+// ---- what a changed chunk changed, counted
+
+std::uint64_t DifferentFrames(std::span<const std::uint8_t> before, std::span<const std::uint8_t> after) {
+  FrameSet sets[2];
+  for (std::size_t i = 0; i < 2; ++i) {
+    const std::span<const std::uint8_t> payload = i == 0 ? before : after;
+    AllocationBudget budget = AllocationBudget::ForFileOfSize(payload.size());
+    DecodeFrameSet(sets[i], payload, budget, LoadReport());
+  }
+  const std::size_t common = std::min(sets[0].frames.size(), sets[1].frames.size());
+  std::uint64_t different = std::max(sets[0].frames.size(), sets[1].frames.size()) - common;
+  for (std::size_t frame = 0; frame < common; ++frame) {
+    const Frame& a = sets[0].frames[frame];
+    const Frame& b = sets[1].frames[frame];
+    different += a.width != b.width || a.height != b.height || a.pixels != b.pixels ? 1 : 0;
+  }
+  return different;
+}
+
+// How many of the first `count` records of `size` bytes differ; `rest` is set when the bytes past
+// them differ.
+std::uint64_t DifferentRecords(std::span<const std::uint8_t> before, std::span<const std::uint8_t> after,
+                               std::size_t count, std::size_t size, bool& rest) {
+  std::uint64_t different = 0;
+  const auto part = [](std::span<const std::uint8_t> bytes, std::size_t from, std::size_t length) {
+    return from >= bytes.size() ? std::span<const std::uint8_t>()
+                                : bytes.subspan(from, std::min(length, bytes.size() - from));
+  };
+  for (std::size_t i = 0; i < count; ++i) {
+    const auto a = part(before, i * size, size);
+    const auto b = part(after, i * size, size);
+    different += std::equal(a.begin(), a.end(), b.begin(), b.end()) ? 0 : 1;
+  }
+  const auto a = part(before, count * size, SIZE_MAX);
+  const auto b = part(after, count * size, SIZE_MAX);
+  rest = !std::equal(a.begin(), a.end(), b.begin(), b.end());
+  return different;
+}
+
+// What `after` changed of a chunk's payload `before`, read as the chunk's tag says; entities by
+// their place in the table.
+ChunkChange CountedChange(const Tag& tag, std::span<const std::uint8_t> before, std::span<const std::uint8_t> after) {
+  ChunkChange change;
+  if (IsFrameSetTag(tag)) {
+    change.framesChanged = DifferentFrames(before, after);
+  } else if (SameTag(tag, kTagPal)) {
+    change.coloursChanged = DifferentRecords(before, after, kPaletteBytes / 3, 3, change.otherBytesChanged);
+  } else if (SameTag(tag, kTagMap)) {
+    change.cellsRepainted = DifferentRecords(before, after, kMapBytes, 1, change.otherBytesChanged);
+  } else if (SameTag(tag, kTagRnme)) {
+    const auto beforeEnd = std::find(before.begin(), before.end(), std::uint8_t{0});
+    const auto afterEnd = std::find(after.begin(), after.end(), std::uint8_t{0});
+    change.nameChanged = !std::equal(before.begin(), beforeEnd, after.begin(), afterEnd);
+    change.otherBytesChanged = !std::equal(beforeEnd, before.end(), afterEnd, after.end());
+  } else if (SameTag(tag, kTagEtab)) {
+    const std::optional<std::vector<Entity>> was = ParseEntities(before);
+    const std::optional<std::vector<Entity>> now = ParseEntities(after);
+    if (was && now) {
+      const std::size_t common = std::min(was->size(), now->size());
+      change.entities.added = now->size() - common;
+      change.entities.removed = was->size() - common;
+      for (std::size_t i = 0; i < common; ++i) {
+        const Entity& a = (*was)[i];
+        const Entity& b = (*now)[i];
+        if (a.x != b.x || a.y != b.y) {
+          ++change.entities.moved;
+        } else if (a.z != b.z || a.flags != b.flags || a.objectId != b.objectId) {
+          ++change.entities.changed;
+        }
+      }
+    } else {
+      change.otherBytesChanged = true;
+    }
+  } else if (SameTag(tag, kTagOjff) && before.size() == kObjectDefSize && after.size() == kObjectDefSize) {
+    for (const DefinitionField& field : kDefinitionFields) {
+      const std::size_t width = field.most == 0xFF ? 1 : 2;
+      if (!std::equal(before.begin() + static_cast<std::ptrdiff_t>(field.offset),
+                      before.begin() + static_cast<std::ptrdiff_t>(field.offset + width),
+                      after.begin() + static_cast<std::ptrdiff_t>(field.offset))) {
+        change.fieldsChanged.push_back(field.key);
+      }
+    }
+  } else {
+    change.otherBytesChanged = true;
+  }
+  const EntityChanges& entities = change.entities;
+  if (change.framesChanged == 0 && change.coloursChanged == 0 && change.cellsRepainted == 0 && !change.nameChanged &&
+      entities.added + entities.removed + entities.moved + entities.changed == 0 && change.fieldsChanged.empty()) {
+    change.otherBytesChanged = true;
+  }
+  return change;
+}
+
+// ---- what pack writes, as the check finds it
+
+// The check's findings of `bytes`, as lines: a region's, or a library's, as the manifest says the
+// container is.
+std::vector<std::string> FindingLines(const Manifest& manifest, const std::vector<std::uint8_t>& bytes) {
+  std::vector<Finding> findings;
+  if (manifest.paletteFile) {
+    findings = CheckRegionBytes(bytes, manifest.source, nullptr).findings;
+  } else if (manifest.objectsFile) {
+    findings = CheckLibraryBytes(bytes, manifest.source).findings;
+  }
+  std::vector<std::string> lines;
+  for (const Finding& finding : findings) {
+    lines.push_back(EscapedText(FindingLine(finding)));
+  }
+  return lines;
+}
 
 // ---- checks of the folder against its manifest
 
@@ -575,6 +741,56 @@ std::string NewRegionProblem(const std::vector<std::uint8_t>& before, const std:
 
 }  // namespace
 
+std::string ChunkChange::Text() const {
+  const auto plural = [](std::uint64_t count, std::string_view one, std::string_view many) {
+    return std::to_string(count) + " " + std::string(count == 1 ? one : many);
+  };
+  std::vector<std::string> parts;
+  if (cellsRepainted > 0) {
+    parts.push_back(plural(cellsRepainted, "cell repainted", "cells repainted"));
+  }
+  const std::pair<std::uint64_t, const char*> counts[] = {{entities.added, " added"},
+                                                          {entities.removed, " removed"},
+                                                          {entities.moved, " moved"},
+                                                          {entities.changed, " changed (flip, z, flags or object)"}};
+  for (const auto& [count, what] : counts) {
+    if (count > 0) {
+      parts.push_back(plural(count, "entity", "entities") + what);
+    }
+  }
+  for (const std::string& layer : entities.emptiedLayers) {
+    parts.push_back("the layer \"" + layer + "\" emptied");
+  }
+  if (framesChanged > 0) {
+    parts.push_back(plural(framesChanged, "frame changed", "frames changed"));
+  }
+  if (coloursChanged > 0) {
+    parts.push_back(plural(coloursChanged, "colour changed", "colours changed"));
+  }
+  if (nameChanged) {
+    parts.push_back("name changed");
+  }
+  if (!fieldsChanged.empty()) {
+    std::string fields;
+    for (const std::string& field : fieldsChanged) {
+      fields += (fields.empty() ? "" : ", ") + field;
+    }
+    parts.push_back("definition changed (" + fields + ")");
+  }
+  if (otherBytesChanged) {
+    parts.push_back(parts.empty() ? "bytes changed" : "other bytes changed");
+  }
+  if (takenAsItIs) {
+    parts.push_back("taken as it is (" + std::to_string(size) + " bytes" +
+                    (size == originalSize ? "" : ", was " + std::to_string(originalSize)) + ")");
+  }
+  std::string text = chunk + ": from " + form;
+  for (std::size_t i = 0; i < parts.size(); ++i) {
+    text += (i == 0 ? ": " : ", ") + parts[i];
+  }
+  return text;
+}
+
 std::optional<Packed> Pack(const FolderFiles& files, const PackOptions& options, std::string& error) {
   const auto manifestFile = files.find(kManifestName);
   if (manifestFile == files.end()) {
@@ -592,7 +808,7 @@ std::optional<Packed> Pack(const FolderFiles& files, const PackOptions& options,
 std::optional<Packed> Pack(const Manifest& parsed, const FolderFiles& files, const PackOptions& options,
                            std::string& error) {
   const Manifest* manifest = &parsed;
-  PackState state{files, *manifest, options, {}, {}, 0};
+  PackState state{files, *manifest, options, {}, {}, {}, 0, 0};
   if (!FolderAgrees(files, *manifest, state.changed, error)) {
     return std::nullopt;
   }
@@ -610,7 +826,7 @@ std::optional<Packed> Pack(const Manifest& parsed, const FolderFiles& files, con
   for (std::size_t i = 0; i < manifest->chunks.size(); ++i) {
     const std::string file = manifest->chunks[i].File();
     if (state.changed.contains(file)) {
-      state.proposals[i].push_back({file, files.at(file)});
+      state.proposals[i].push_back({file, files.at(file), std::nullopt});
     }
   }
   for (const EditableForm form : kEditableForms) {
@@ -619,6 +835,8 @@ std::optional<Packed> Pack(const Manifest& parsed, const FolderFiles& files, con
     }
   }
   packed.nearestPixels = state.nearestPixels;
+  packed.transparentPixels = state.transparentPixels;
+  packed.notes = std::move(state.notes);
   std::map<std::size_t, Proposal*> taken;
   for (auto& [index, proposals] : state.proposals) {
     for (Proposal& other : proposals) {
@@ -629,7 +847,21 @@ std::optional<Packed> Pack(const Manifest& parsed, const FolderFiles& files, con
       }
     }
     taken[index] = &proposals.front();
-    packed.changes.push_back(manifest->chunks[index].name + ": from " + proposals.front().form);
+    const ManifestChunk& chunk = manifest->chunks[index];
+    ChunkChange change;
+    if (state.changed.contains(chunk.File())) {
+      change.takenAsItIs = true;
+      change.size = proposals.front().payload.size();
+      change.originalSize = manifest->InFile(index).length;
+    } else {
+      change = CountedChange(manifest->RecordOf(chunk).tag, state.Payload(index), proposals.front().payload);
+    }
+    change.chunk = chunk.name;
+    change.form = proposals.front().form;
+    if (proposals.front().entities) {
+      change.entities = *proposals.front().entities;
+    }
+    packed.changes.push_back(std::move(change));
   }
   if (taken.empty()) {
     return packed;
@@ -660,6 +892,8 @@ std::optional<Packed> Pack(const Manifest& parsed, const FolderFiles& files, con
             " (--force writes it anyway); nothing written";
     return std::nullopt;
   }
+  const std::vector<std::string> findings = FindingLines(*manifest, packed.bytes);
+  packed.notes.insert(packed.notes.end(), findings.begin(), findings.end());
   return packed;
 }
 

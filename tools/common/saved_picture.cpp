@@ -79,6 +79,7 @@ ReadOutcome ReadInto(const PngReader& reader, const PictureLimits& limits, Saved
     return ReadOutcome::kTooLarge;
   }
   const int colourType = png_get_color_type(png, info);
+  picture.transparency = (colourType & PNG_COLOR_MASK_ALPHA) != 0 || png_get_valid(png, info, PNG_INFO_tRNS) != 0;
   picture.indexed = colourType == PNG_COLOR_TYPE_PALETTE;
   std::size_t channels = 1;
   if (picture.indexed) {

@@ -25,6 +25,9 @@ struct SavedPicture {
   std::vector<std::uint8_t> palette;
   std::vector<std::uint8_t> alpha;
   std::vector<std::uint8_t> rgba;
+  // The file can say a pixel is transparent: it has an alpha channel or a tRNS chunk. Without
+  // one, every pixel reads as opaque, whatever the picture was before it was saved.
+  bool transparency = false;
 
   // The colour of pixel i as red, green, blue, alpha.
   std::array<std::uint8_t, 4> Colour(std::size_t i) const;

@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <map>
+#include <utility>
 
 #include <nlohmann/json.hpp>
 
@@ -18,29 +19,64 @@ namespace {
 
 using nlohmann::json;
 
-// The tileset image: every tile's 16 x 16 square as the tile strip holds it, 16 to a row.
-TiledPicture TilesPicture(const Region& region, const TiledGrid& grid) {
+// The darkest and the lightest entry of `palette` (by the sum of red, green and blue; the lowest
+// index on a tie).
+std::pair<std::uint8_t, std::uint8_t> DarkestAndLightest(const PngPalette& palette) {
+  std::size_t darkest = 0;
+  std::size_t lightest = 0;
+  const auto sum = [&](std::size_t i) { return palette[3 * i] + palette[3 * i + 1] + palette[3 * i + 2]; };
+  for (std::size_t i = 1; i < palette.size() / 3; ++i) {
+    darkest = sum(i) < sum(darkest) ? i : darkest;
+    lightest = sum(i) > sum(lightest) ? i : lightest;
+  }
+  return {static_cast<std::uint8_t>(darkest), static_cast<std::uint8_t>(lightest)};
+}
+
+// The tileset image: every tile's 16 x 16 square as the tile strip holds it, 16 to a row. A slot
+// past the last tile is a box crossed out in the lightest colour on the darkest, so that it is
+// not taken for a tile: a cell painted with it names no tile.
+TiledPicture TilesPicture(const Region& region, const TiledGrid& grid, const PngPalette& palette) {
   const std::size_t count = region.tiles.size();
   const std::size_t stripPitch = count * kTileSize;
   std::vector<std::uint8_t> strip(stripPitch * kTileSize);
   CopyTilesToStrip(region.tiles, strip, stripPitch, LoadReport());
+  const auto [darkest, lightest] = DarkestAndLightest(palette);
   TiledPicture picture{std::string(kTiledTilesPicture), grid.columns * kTileSize, grid.rows * kTileSize, {}};
   picture.pixels.resize(std::size_t{picture.width} * picture.height);
   for (std::size_t slot = 0; slot < std::size_t{grid.columns} * grid.rows; ++slot) {
-    // A slot past the last tile shows what a byte naming no tile shows: tile 0.
-    const std::size_t tile = slot < count ? slot : 0;
     const std::size_t left = slot % grid.columns * kTileSize;
     const std::size_t top = slot / grid.columns * kTileSize;
     for (std::size_t row = 0; row < kTileSize; ++row) {
-      const auto from = strip.begin() + static_cast<std::ptrdiff_t>(row * stripPitch + tile * kTileSize);
-      std::copy(from, from + kTileSize,
-                picture.pixels.begin() + static_cast<std::ptrdiff_t>((top + row) * picture.width + left));
+      const auto to = picture.pixels.begin() + static_cast<std::ptrdiff_t>((top + row) * picture.width + left);
+      if (slot < count) {
+        const auto from = strip.begin() + static_cast<std::ptrdiff_t>(row * stripPitch + slot * kTileSize);
+        std::copy(from, from + kTileSize, to);
+        continue;
+      }
+      for (std::size_t column = 0; column < kTileSize; ++column) {
+        const bool edge = row == 0 || column == 0 || row == kTileSize - 1 || column == kTileSize - 1;
+        const bool cross = row == column || row + column == kTileSize - 1;
+        to[static_cast<std::ptrdiff_t>(column)] = edge || cross ? lightest : darkest;
+      }
     }
   }
   return picture;
 }
 
-json TilesTileset(const TiledGrid& grid) {
+json TilesTileset(const TiledGrid& grid, std::size_t count, const std::vector<std::string>& tileFrames) {
+  json tiles = json::array();
+  for (std::size_t slot = 0; slot < std::size_t{grid.columns} * grid.rows; ++slot) {
+    json properties = json::array();
+    if (slot >= count) {
+      properties.push_back(TiledProperty(kPropertyFrame, "none: past the region's " + std::to_string(count) +
+                                                             " tiles, a cell painted with it names no tile and is "
+                                                             "drawn with tile 0"));
+    } else if (slot < tileFrames.size()) {
+      properties.push_back(TiledProperty(kPropertyFrame, tileFrames[slot]));
+    }
+    properties.push_back(TiledProperty(kPropertyTile, static_cast<std::uint32_t>(slot)));
+    tiles.push_back(json{{"id", slot}, {"properties", std::move(properties)}});
+  }
   return json{{"columns", grid.columns},
               {"image", "tiles.png"},
               {"imageheight", grid.rows * kTileSize},
@@ -51,6 +87,7 @@ json TilesTileset(const TiledGrid& grid) {
               {"tilecount", grid.columns * grid.rows},
               {"tiledversion", kTiledVersion},
               {"tileheight", kTileSize},
+              {"tiles", std::move(tiles)},
               {"tilewidth", kTileSize},
               {"type", "tileset"},
               {"version", kTiledFormatVersion}};
@@ -160,12 +197,13 @@ json ObjectLayer(std::uint32_t id, std::string_view name, json objects, bool vis
 
 }  // namespace
 
-TiledFiles TiledFilesOf(const Region& region, const ObjectLibrary* library) {
+TiledFiles TiledFilesOf(const Region& region, const ObjectLibrary* library,
+                        const std::vector<std::string>& tileFrames) {
   TiledFiles files;
   files.palette = PngPaletteOf(ConvertPalette(*region.paletteData));
   const TiledGrid grid = TiledGridOf(region.tiles.size());
-  files.pictures.push_back(TilesPicture(region, grid));
-  files.tilesTileset = JsonText(TilesTileset(grid), JsonLayout::kTiled);
+  files.pictures.push_back(TilesPicture(region, grid, files.palette));
+  files.tilesTileset = JsonText(TilesTileset(grid, region.tiles.size(), tileFrames), JsonLayout::kTiled);
 
   std::map<std::int32_t, ObjectTile> objectTiles;
   if (library != nullptr) {

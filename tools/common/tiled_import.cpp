@@ -92,8 +92,40 @@ bool IntProperty(const json& owner, std::string_view name, std::optional<std::in
 
 struct TilesetRange {
   std::uint32_t firstGid = 0;
-  std::string source;  // as the map names it, lexically normal; empty for an embedded tileset
+  // As the map names it, lexically normal; for an embedded tileset, the file of ours it is
+  // unchanged, or empty.
+  std::string source;
+  // The name of an embedded tileset that is none of ours; empty otherwise.
+  std::string embeddedOther;
 };
+
+std::string Plural(std::uint64_t count, std::string_view one, std::string_view many) {
+  return std::to_string(count) + " " + std::string(count == 1 ? one : many);
+}
+
+// A tileset as it is compared with another: without what says only where it lies or who wrote
+// it, its pictures named by their path from the unpack folder. `folder` is where the tileset's
+// own picture paths start.
+json ComparableTileset(json tileset, const std::filesystem::path& folder) {
+  if (!tileset.is_object()) {
+    return tileset;
+  }
+  for (const char* key : {"firstgid", "source", "tiledversion", "version", "type"}) {
+    tileset.erase(key);
+  }
+  const auto resolve = [&](json& owner) {
+    if (owner.is_object() && owner.contains("image") && owner["image"].is_string()) {
+      owner["image"] = (folder / owner["image"].get<std::string>()).lexically_normal().generic_string();
+    }
+  };
+  resolve(tileset);
+  if (tileset.contains("tiles") && tileset["tiles"].is_array()) {
+    for (json& tile : tileset["tiles"]) {
+      resolve(tile);
+    }
+  }
+  return tileset;
+}
 
 // What pack needs of an objects' tile: the definition it draws and where.
 struct ObjectTileInfo {
@@ -103,8 +135,8 @@ struct ObjectTileInfo {
 
 class MapReader {
  public:
-  MapReader(std::optional<std::string_view> objectsTileset, const RegionChunks& before, std::string& error)
-      : objectsTilesetText_(objectsTileset), before_(before), error_(error) {}
+  MapReader(const TiledTilesets& tilesets, const RegionChunks& before, std::string& error)
+      : tilesTilesetText_(tilesets.tiles), objectsTilesetText_(tilesets.objects), before_(before), error_(error) {}
 
   std::optional<TiledEdits> Read(std::string_view mapText);
 
@@ -119,15 +151,23 @@ class MapReader {
   bool ReadTilesets(const json& map);
   // The tileset a gid's tile belongs to (an index into tilesets_), or nothing before the first.
   std::optional<std::size_t> TilesetOf(std::uint32_t tile) const;
+  // The file of ours an embedded tileset is, unchanged; empty when it is none of them.
+  std::string EmbeddedAs(const json& tileset) const;
+  // The refusal of `where`, showing `gid` of a tileset other than `file`.
+  bool RefuseOtherTileset(const std::string& where, std::uint32_t gid, std::string_view file);
   bool ReadLayers(const json& map);
   bool ReadTiles(const json& layer);
   bool ReadObjects(const json& layer, bool tiles);
   bool ReadTileObject(const json& object, const std::string& label, std::int64_t id);
   bool ReadPoint(const json& object, const std::string& label, std::int64_t id);
   bool LoadObjectTiles();
+  // How many of the region's entities the layer of tile objects (`tiles`) or of points held as
+  // unpack wrote it: a tile object for each whose object has a tile in tiled/objects.tsj.
+  std::optional<std::uint64_t> HeldBy(bool tiles);
   bool ReadName(const json& map);
   std::optional<TiledEdits> Edits();
 
+  std::string_view tilesTilesetText_;
   std::optional<std::string_view> objectsTilesetText_;
   const RegionChunks& before_;
   std::string& error_;
@@ -140,7 +180,11 @@ class MapReader {
   bool sawTiles_ = false;
   std::vector<std::uint8_t> map_;
   std::map<std::int64_t, authoring::EntityRecord> entities_;
+  std::uint64_t tileObjects_ = 0;
+  std::uint64_t points_ = 0;
   std::optional<std::vector<std::uint8_t>> name_;
+  std::vector<std::string> notes_;
+  std::vector<std::string> emptiedLayers_;
 };
 
 bool MapReader::ReadFrame(const json& map) {
@@ -174,9 +218,14 @@ bool MapReader::ReadTilesets(const json& map) {
       return RefuseInMap("a tileset without a valid firstgid");
     }
     const std::string source = TextMember(tileset, "source");
-    tilesets_.push_back(
-        TilesetRange{static_cast<std::uint32_t>(*first),
-                     source.empty() ? source : std::filesystem::path(source).lexically_normal().generic_string()});
+    if (source.empty()) {
+      const std::string ours = EmbeddedAs(tileset);
+      tilesets_.push_back(TilesetRange{static_cast<std::uint32_t>(*first), ours,
+                                       ours.empty() ? "\"" + TextMember(tileset, "name") + "\"" : ""});
+    } else {
+      tilesets_.push_back(TilesetRange{static_cast<std::uint32_t>(*first),
+                                       std::filesystem::path(source).lexically_normal().generic_string(), ""});
+    }
   }
   std::sort(tilesets_.begin(), tilesets_.end(),
             [](const TilesetRange& a, const TilesetRange& b) { return a.firstGid < b.firstGid; });
@@ -188,6 +237,32 @@ bool MapReader::ReadTilesets(const json& map) {
     }
   }
   return true;
+}
+
+std::string MapReader::EmbeddedAs(const json& tileset) const {
+  const json embedded = ComparableTileset(tileset, "");
+  std::string problem;
+  for (const auto& [file, text] : {std::pair{kTiledTilesTileset, std::optional(tilesTilesetText_)},
+                                   std::pair{kTiledObjectsTileset, objectsTilesetText_}}) {
+    const std::optional<json> ours = text ? ParseJsonText(*text, problem) : std::nullopt;
+    if (ours && ComparableTileset(*ours, std::filesystem::path(file).parent_path()) == embedded) {
+      return std::string(file);
+    }
+  }
+  return {};
+}
+
+bool MapReader::RefuseOtherTileset(const std::string& where, std::uint32_t gid, std::string_view file) {
+  const std::optional<std::size_t> tileset = TilesetOf(gid);
+  std::string text =
+      where + " shows a tile of another tileset than " + std::string(file) + " (gid " + std::to_string(gid) + ")";
+  if (tileset && !tilesets_[*tileset].embeddedOther.empty()) {
+    text += ": the tileset " + tilesets_[*tileset].embeddedOther +
+            " is embedded in the map and is not ours unchanged; pack takes an embedded tileset only when it is " +
+            std::string(kTiledTilesTileset) + " or " + std::string(kTiledObjectsTileset) +
+            " as they are (undo the tileset's edits, or save the map with its tilesets external)";
+  }
+  return RefuseInMap(text);
 }
 
 std::optional<std::size_t> MapReader::TilesetOf(std::uint32_t tile) const {
@@ -238,6 +313,22 @@ bool MapReader::ReadLayers(const json& map) {
   if (!sawTiles_) {
     return RefuseInMap("no tile layer " + Quoted(kTiledTileLayer));
   }
+  // A deleted layer would take every entity it held without a word; an emptied one says so.
+  for (const auto& [seen, tiles] : {std::pair{sawObjects, true}, std::pair{sawPoints, false}}) {
+    const std::optional<std::uint64_t> held = HeldBy(tiles);
+    if (!held) {
+      return false;
+    }
+    const std::string layer(tiles ? kTiledObjectLayer : kTiledPointLayer);
+    if (!seen && *held > 0) {
+      return RefuseInMap("the layer " + Quoted(layer) + " is missing; it held " + Plural(*held, "entity", "entities") +
+                         ", which packing would delete. Put the layer back (Edit > Undo, or copy it from the "
+                         "map.tmj of a new unpack), or, to delete them, delete its objects and keep the layer");
+    }
+    if (*held > 0 && (tiles ? tileObjects_ : points_) == 0) {
+      emptiedLayers_.push_back(layer);
+    }
+  }
   return true;
 }
 
@@ -274,8 +365,7 @@ bool MapReader::ReadTiles(const json& layer) {
     }
     const std::optional<std::size_t> tileset = TilesetOf(gid);
     if (!tileset || tileset != tilesIndex_) {
-      return RefuseInMap(where + " shows a tile of another tileset than " + std::string(kTiledTilesTileset) + " (gid " +
-                         std::to_string(gid) + ")");
+      return RefuseOtherTileset(where, gid, kTiledTilesTileset);
     }
     const std::uint32_t tile = gid - tilesets_[*tilesIndex_].firstGid;
     if (tile > 255) {
@@ -324,6 +414,7 @@ bool MapReader::ReadObjects(const json& layer, bool tiles) {
     if (!(tiles ? ReadTileObject(object, label, *id) : ReadPoint(object, label, *id))) {
       return false;
     }
+    ++(tiles ? tileObjects_ : points_);
   }
   return true;
 }
@@ -401,8 +492,7 @@ bool MapReader::ReadTileObject(const json& object, const std::string& label, std
   const std::uint32_t tile = gid & kGidTileBits;
   const std::optional<std::size_t> tileset = TilesetOf(tile);
   if (!tileset || tileset != objectsIndex_) {
-    return RefuseInMap(label + " shows a tile of another tileset than " + std::string(kTiledObjectsTileset) + " (gid " +
-                       std::to_string(tile) + ")");
+    return RefuseOtherTileset(label, tile, kTiledObjectsTileset);
   }
   if (!LoadObjectTiles()) {
     return false;
@@ -453,6 +543,12 @@ bool MapReader::ReadTileObject(const json& object, const std::string& label, std
                        "; an entity's x, y and objectId are 0 to 65535");
   }
   const auto mirrored = static_cast<std::uint8_t>((gid & kFlippedHorizontally) != 0 ? kEntityMirroredFlag : 0);
+  if (flags && (flagByte & kEntityMirroredFlag) != mirrored) {
+    notes_.push_back(std::string(kTiledMapFile) + ": " + label + ": its property " + Quoted(kPropertyFlags) + " (" +
+                     std::to_string(flagByte) + ") says " + (mirrored != 0 ? "not mirrored" : "mirrored") +
+                     ", but the object is " + (mirrored != 0 ? "" : "not ") +
+                     "flipped: the flip decides, so the entity is " + (mirrored != 0 ? "" : "not ") + "mirrored");
+  }
   entities_[id] = authoring::EntityRecord{
       static_cast<std::uint16_t>(anchor.x), static_cast<std::uint16_t>(anchor.y), static_cast<std::uint8_t>(lift),
       static_cast<std::uint8_t>((flagByte & ~std::int64_t{kEntityMirroredFlag}) | mirrored),
@@ -503,6 +599,26 @@ bool MapReader::ReadPoint(const json& object, const std::string& label, std::int
   return true;
 }
 
+std::optional<std::uint64_t> MapReader::HeldBy(bool tiles) {
+  const std::optional<std::vector<Entity>> entities =
+      before_.entities ? ParseEntities(*before_.entities) : std::optional<std::vector<Entity>>();
+  if (!entities) {
+    return 0;
+  }
+  std::set<std::int64_t> drawn;
+  if (objectsTilesetText_) {
+    if (!LoadObjectTiles()) {
+      return std::nullopt;
+    }
+    for (const auto& [tile, info] : *objectTiles_) {
+      drawn.insert(info.objectId);
+    }
+  }
+  return static_cast<std::uint64_t>(std::count_if(entities->begin(), entities->end(), [&](const Entity& entity) {
+    return drawn.contains(entity.objectId) == tiles;
+  }));
+}
+
 bool MapReader::ReadName(const json& map) {
   const json* properties = Member(map, "properties");
   if (properties == nullptr || !properties->is_array()) {
@@ -550,6 +666,22 @@ std::optional<TiledEdits> MapReader::Edits() {
       return std::nullopt;
     }
     edits.entities = std::move(table);
+    const std::vector<Entity> was = beforeEntities.value_or(std::vector<Entity>{});
+    EntityChanges& changes = edits.entityChanges;
+    for (const auto& [id, record] : entities_) {
+      if (id > static_cast<std::int64_t>(was.size())) {
+        ++changes.added;
+        continue;
+      }
+      const Entity& entity = was[static_cast<std::size_t>(id - 1)];
+      if (record.x != entity.x || record.y != entity.y) {
+        ++changes.moved;
+      } else if (record.z != entity.z || record.flags != entity.flags || record.objectId != entity.objectId) {
+        ++changes.changed;
+      }
+    }
+    changes.removed = was.size() - (entities_.size() - changes.added);
+    changes.emptiedLayers = emptiedLayers_;
   }
   // A name taken away in the map leaves the region's name as it was.
   if (name_) {
@@ -564,6 +696,7 @@ std::optional<TiledEdits> MapReader::Edits() {
       edits.name->insert(edits.name->end(), end, before_.name->end());
     }
   }
+  edits.notes = notes_;
   return edits;
 }
 
@@ -582,9 +715,9 @@ std::optional<TiledEdits> MapReader::Read(std::string_view mapText) {
 
 }  // namespace
 
-std::optional<TiledEdits> TiledEditsOf(std::string_view mapText, std::optional<std::string_view> objectsTileset,
+std::optional<TiledEdits> TiledEditsOf(std::string_view mapText, const TiledTilesets& tilesets,
                                        const RegionChunks& before, std::string& error) {
-  return MapReader(objectsTileset, before, error).Read(mapText);
+  return MapReader(tilesets, before, error).Read(mapText);
 }
 
 }  // namespace karst::tools

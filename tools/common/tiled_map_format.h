@@ -36,6 +36,8 @@ inline constexpr std::string_view kPropertyHotspotY = "hotspotY";
 inline constexpr std::string_view kPropertyZ = "z";
 inline constexpr std::string_view kPropertyFlags = "flags";
 inline constexpr std::string_view kPropertyReason = "reason";
+inline constexpr std::string_view kPropertyTile = "tile";
+inline constexpr std::string_view kPropertyFrame = "frame";
 
 // The tiles' image: 16 tiles to a row (fewer when there are fewer), as many rows as they need.
 // Tiled counts every slot of the image as a tile, so the objects' tiles begin after them all.

@@ -119,6 +119,38 @@ bool AddRegionForms(std::span<const std::uint8_t> bytes, Unpacked& unpacked) {
   return true;
 }
 
+// The frame each tile of `region` comes from, in map order: its picture, or the chunk's frame 0
+// when that has none. The tiles are the last TILE record's chunks that could be read, in order.
+std::vector<std::string> TileFrames(const Region& region, const Manifest& manifest) {
+  std::vector<std::size_t> chunks;
+  for (std::size_t i = 0; i < manifest.chunks.size(); ++i) {
+    const ManifestChunk& chunk = manifest.chunks[i];
+    if (SameTag(manifest.RecordOf(chunk).tag, kTagTile)) {
+      if (!chunks.empty() && manifest.chunks[chunks.front()].record != chunk.record) {
+        chunks.clear();
+      }
+      chunks.push_back(i);
+    }
+  }
+  std::vector<std::string> frames;
+  auto next = chunks.begin();
+  for (std::int32_t tile = 0; tile < region.tilesRead; ++tile) {
+    next = std::find_if(next, chunks.end(), [&](std::size_t i) {
+      return manifest.chunks[i].number == region.tiles[static_cast<std::size_t>(tile)].number;
+    });
+    if (next == chunks.end()) {
+      break;
+    }
+    const auto picture = std::find_if(manifest.pictures.begin(), manifest.pictures.end(),
+                                      [&](const ManifestPicture& p) { return p.chunk == *next && p.frame == 0; });
+    frames.push_back(picture != manifest.pictures.end()
+                         ? picture->file
+                         : manifest.chunks[*next].name + " frame 0, which has no picture");
+    ++next;
+  }
+  return frames;
+}
+
 // Why the region behind the map did not load whole: the first chunk it could not read for want of
 // memory; empty when every chunk was in reach of the budget.
 std::string OverBudgetChunk(const std::vector<LoadNote>& notes) {
@@ -149,8 +181,7 @@ void AddTiledMap(std::span<const std::uint8_t> bytes, const UnpackOptions& optio
   if (region == nullptr || !RegionRejections(*region).empty() || !map) {
     return;
   }
-  const ObjectLibrary* objects = options.objects;
-  const TiledFiles tiled = TiledFilesOf(*region, objects);
+  const TiledFiles tiled = TiledFilesOf(*region, options.objects, TileFrames(*region, manifest));
   AddFile(unpacked, std::string(kTiledMapFile), TextBytes(tiled.map));
   AddFile(unpacked, std::string(kTiledTilesTileset), TextBytes(tiled.tilesTileset));
   if (tiled.objectsTileset) {
@@ -264,7 +295,6 @@ std::optional<Unpacked> UnpackContainer(std::span<const std::uint8_t> bytes, con
   std::string paletteKey = kGreyPaletteKey;
   if (!library && AddRegionForms(bytes, unpacked)) {
     unpacked.kind = "region";
-    AddTiledMap(bytes, options, unpacked);
     paletteKey = kRegionPaletteKey;
   } else if (options.libraryColours) {
     manifest.palettes[kLibraryPaletteKey] = *options.libraryColours;
@@ -280,6 +310,9 @@ std::optional<Unpacked> UnpackContainer(std::span<const std::uint8_t> bytes, con
     unpacked.kind = "container";
   }
   AddPictures(bytes, options, paletteKey, unpacked);
+  if (paletteKey == kRegionPaletteKey) {
+    AddTiledMap(bytes, options, unpacked);
+  }
   unpacked.files[kManifestName] = TextBytes(ManifestText(manifest));
   return unpacked;
 }

@@ -28,12 +28,6 @@
 
 namespace karst::tools {
 
-// The manifest's keys of the palettes the pictures were written with: a region's own colours,
-// those given for a library (--palette), greyscale.
-inline constexpr const char* kRegionPaletteKey = "region";
-inline constexpr const char* kLibraryPaletteKey = "library";
-inline constexpr const char* kGreyPaletteKey = "grey";
-
 struct UnpackOptions {
   // The container's file name, kept in the manifest as the name `pack` gives a game folder's file.
   std::string source;

@@ -48,6 +48,11 @@ inline constexpr const char* kObjectsFileName = "objects.json";
 // pack's record of what it wrote from the folder (tools/common/pack_record.h): no manifest lists
 // it, and no unpack writes it.
 inline constexpr const char* kPackRecordName = "packed.json";
+// The keys of `palettes`: a region's own colours, those of the region a library was unpacked
+// with (--palette), and greyscale.
+inline constexpr const char* kRegionPaletteKey = "region";
+inline constexpr const char* kLibraryPaletteKey = "library";
+inline constexpr const char* kGreyPaletteKey = "grey";
 
 struct ManifestRecord {
   Tag tag{};

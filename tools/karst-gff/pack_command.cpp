@@ -1,4 +1,6 @@
 #include <algorithm>
+#include <cctype>
+#include <cstdio>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -27,7 +29,18 @@ struct PackCommandOptions {
   bool overwriteChanged = false;
   bool nearest = false;
   bool force = false;
+  std::string transparentColour;  // RRGGBB or #RRGGBB; empty when not given
 };
+
+// The colour of "RRGGBB" or "#RRGGBB" as 0xRRGGBB; nothing for any other text.
+std::optional<std::uint32_t> ColourValue(const std::string& text) {
+  const std::string digits = text.starts_with('#') ? text.substr(1) : text;
+  if (digits.size() != 6 ||
+      !std::all_of(digits.begin(), digits.end(), [](unsigned char c) { return std::isxdigit(c); })) {
+    return std::nullopt;
+  }
+  return static_cast<std::uint32_t>(std::stoul(digits, nullptr, 16));
+}
 
 struct PackJob {
   std::string folder;
@@ -50,6 +63,22 @@ std::string PackedName(const Manifest& manifest, const std::string& folder) {
     return manifest.source;
   }
   return platform::PathText(platform::NativePath(folder).filename()) + ".GFF";
+}
+
+// A map Tiled saved in its XML format beside map.tmj is never read: say so rather than pass it over.
+void NoteUnreadMaps(const std::string& folder, Packed& packed) {
+  std::error_code error;
+  for (std::filesystem::directory_iterator entry(platform::NativePath(folder), error), end; !error && entry != end;
+       entry.increment(error)) {
+    std::string extension = platform::PathText(entry->path().extension());
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return std::tolower(c); });
+    if (extension == ".tmx") {
+      packed.notes.push_back(platform::PathText(entry->path().filename()) +
+                             ": not read: pack reads the map only from map.tmj (in Tiled, File > Save As, the JSON "
+                             "map format, map.tmj)");
+    }
+  }
 }
 
 bool HasManifest(const std::filesystem::path& folder) {
@@ -88,7 +117,11 @@ bool PackOne(PackJob& job, const PackCommandOptions& options) {
   const Manifest& manifest = job.unpacked->manifest;
   std::string problem;
   std::optional<Packed> packed =
-      Pack(manifest, job.unpacked->files, PackOptions{options.nearest, options.force}, problem);
+      Pack(manifest, job.unpacked->files,
+           PackOptions{.nearest = options.nearest,
+                       .force = options.force,
+                       .transparentColour = ColourValue(options.transparentColour)},
+           problem);
   if (!packed) {
     ReportError(kTool, job.folder, problem);
     for (const auto& [file, hash] : manifest.hashes) {
@@ -100,6 +133,7 @@ bool PackOne(PackJob& job, const PackCommandOptions& options) {
     return false;
   }
   job.packed = std::move(*packed);
+  NoteUnreadMaps(job.folder, job.packed);
   job.record = ReadPackRecord(job.folder);
   job.edits = EditsOf(manifest, job.unpacked->files);
   job.target = PlanPackTarget(job.output, job.packed.bytes,
@@ -201,11 +235,19 @@ int RunPack(const PackCommandOptions& options) {
       std::cout << " (the file it replaced kept as " << kept << ")";
     }
     std::cout << "\n";
-    for (const std::string& change : job.packed.changes) {
-      std::cout << "  " << change << "\n";
+    for (const ChunkChange& change : job.packed.changes) {
+      std::cout << "  " << change.Text() << "\n";
     }
     if (job.packed.nearestPixels > 0) {
       std::cout << "  " << job.packed.nearestPixels << " pixels took the nearest colour of the palette\n";
+    }
+    if (job.packed.transparentPixels > 0) {
+      char colour[8];
+      std::snprintf(colour, sizeof colour, "#%06x", *ColourValue(options.transparentColour));
+      std::cout << "  " << job.packed.transparentPixels << " pixels of " << colour << " were taken as transparent\n";
+    }
+    for (const std::string& note : job.packed.notes) {
+      std::cout << "  note: " << note << "\n";
     }
   }
   return kExitSuccess;
@@ -218,11 +260,18 @@ void AddPackCommand(CLI::App& app, int& exitCode) {
   CLI::App* command = app.add_subcommand("pack", "Put a folder made by unpack back together into a container");
   command->footer(
       "Each chunk keeps its original payload unless one of its forms changed: its .bin (taken as\n"
-      "it is), its frame pictures, palette.gpl, name.txt or objects.json. Nothing changed gives the\n"
-      "very bytes of the original. A changed frame is encoded again in its own encoding; a picture\n"
-      "is taken by index when its palette is still the one it was written with, else by colour\n"
-      "(a colour the palette lacks is refused unless --nearest). Every other payload stays byte for\n"
-      "byte; a payload that no longer fits goes behind the end of the file.\n"
+      "it is), its frame pictures, palette.gpl, name.txt, objects.json or map.tmj. Nothing changed\n"
+      "gives the very bytes of the original. A changed frame is encoded again in its own encoding;\n"
+      "a picture is taken by index when its palette is still the one it was written with, else by\n"
+      "colour, against the palette the packed file will have (palette.gpl as edited); a colour that\n"
+      "palette lacks is refused unless --nearest. A sprite's picture saved without transparency\n"
+      "(RGB) is refused where its frame has transparent pixels, unless --transparent-colour names\n"
+      "the colour that stands for transparent. Every other payload stays byte for byte; a payload\n"
+      "that no longer fits goes behind the end of the file.\n"
+      "\n"
+      "Each rebuilt chunk is named with what changed (\"MAP-7: from map.tmj: 12 cells repainted\");\n"
+      "a line \"note: ...\" gives what karst-gff check finds in the file written, flags that\n"
+      "disagree with an object's flip (the flip decides), and a map.tmx (only map.tmj is read).\n"
       "\n"
       "A name that differs only by case from a file beside it is that file. --replace keeps the\n"
       "file it replaces as OUT.GFF.orig, .orig.2, ... first, and writes nothing when it already\n"
@@ -234,8 +283,9 @@ void AddPackCommand(CLI::App& app, int& exitCode) {
       "Refused, with nothing written: an existing OUT.GFF without --replace; a changed one without\n"
       "--overwrite-changed; an object library under a region's name (RGN*.GFF) or a region under\n"
       "the library's (OBJEX.GFF); a chunk changed in two forms that disagree; a manifest that is\n"
-      "not ours or contradicts the files; a path leading out of DIR; a region that would no longer\n"
-      "load, or a container whose payloads overlap or run past its end (both unless --force). A\n"
+      "not ours or contradicts the files; a path leading out of DIR; a map layer deleted while it\n"
+      "held entities (delete its objects instead); a region that would no longer load, or a\n"
+      "container whose payloads overlap or run past its end (both unless --force). A\n"
       "file of DIR that is missing or spoiled is written again, the other edits left, by\n"
       "karst-gff unpack FILE.GFF -o DIR --restore PATH.\n"
       "\n"
@@ -247,6 +297,7 @@ void AddPackCommand(CLI::App& app, int& exitCode) {
       "  karst-gff pack rgn01 -o RGN01-new.GFF\n"
       "  karst-gff pack rgn01 -o ~/game/RGN01.GFF --replace\n"
       "  karst-gff pack rgn01 -o ~/game/RGN01.GFF --replace --overwrite-changed\n"
+      "  karst-gff pack objex -o OBJEX-new.GFF --transparent-colour ff00ff\n"
       "  karst-gff pack ~/game-unpacked -o ~/game-new");
   command->add_option("DIR", options->folder, "the folder unpack made")->required()->type_name("");
   command->add_option("-o,--output", options->output, "the container to write, or a folder for several")
@@ -261,6 +312,15 @@ void AddPackCommand(CLI::App& app, int& exitCode) {
   command->add_flag("--nearest", options->nearest, "give colours the palette lacks its nearest one");
   command->add_flag("--force", options->force,
                     "edit overlapping or cut-short containers; write a region that would not load");
+  command
+      ->add_option("--transparent-colour", options->transparentColour,
+                   "in sprite pictures saved without transparency, take this colour as transparent")
+      ->type_name("RRGGBB")
+      ->check(CLI::Validator(
+          [](const std::string& value) {
+            return ColourValue(value) ? std::string() : "a colour is six hex digits, RRGGBB (ff00ff)";
+          },
+          ""));
   command->callback([options, &exitCode] { exitCode = RunPack(*options); });
 }
 
