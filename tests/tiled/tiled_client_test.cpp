@@ -371,7 +371,7 @@ TEST(TiledClient, EveryRefusalNamesWhatIsWrongAndWritesNothing) {
       {[](json& m) { ObjectWithId(m, 16)["x"] = 65536; },
        "object 16 in the layer \"Entities without a picture\" has x 65536"},
       {[](json& m) { ObjectWithId(m, 16)["properties"].erase(1); }, "has no int property \"objectId\""},
-      {[](json& m) { m["properties"][0]["value"] = "\xe2\x82\xac"; }, "outside Latin-1"},
+      {[](json& m) { m["properties"][0]["value"] = "\xe2\x82\xac"; }, "the character U+20AC is outside Latin-1"},
   };
   for (const auto& [edit, message] : cases) {
     ExpectRefusal(unpacked, original, edit, message);

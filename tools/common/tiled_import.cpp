@@ -12,6 +12,7 @@
 #include "data/zone.h"
 #include "gff/format.h"
 #include "tools/common/json_text.h"
+#include "tools/common/name_text.h"
 #include "tools/common/tiled_map.h"
 #include "tools/common/tiled_map_format.h"
 
