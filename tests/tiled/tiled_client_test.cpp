@@ -372,6 +372,9 @@ TEST(TiledClient, EveryRefusalNamesWhatIsWrongAndWritesNothing) {
        "object 16 in the layer \"Entities without a picture\" has x 65536"},
       {[](json& m) { ObjectWithId(m, 16)["properties"].erase(1); }, "has no int property \"objectId\""},
       {[](json& m) { m["properties"][0]["value"] = "\xe2\x82\xac"; }, "the character U+20AC is outside Latin-1"},
+      {[](json& m) { m["width"] = 130; },
+       "map.tmj: the map is 130 x 96 cells of 16 x 16 pixels; the region's map is an orthogonal map of 128 x 96"},
+      {[](json& m) { m["orientation"] = "isometric"; }, "the map is 128 x 96 cells of 16 x 16 pixels, not orthogonal"},
   };
   for (const auto& [edit, message] : cases) {
     ExpectRefusal(unpacked, original, edit, message);

@@ -252,6 +252,7 @@ std::optional<Unpacked> UnpackContainer(std::span<const std::uint8_t> bytes, con
     unpacked.kind = "container";
   }
   AddPictures(bytes, options, paletteKey, unpacked);
+  unpacked.greyscale = paletteKey == kGreyPaletteKey && !manifest.pictures.empty();
   unpacked.files[kManifestName] = TextBytes(ManifestText(manifest));
   return unpacked;
 }

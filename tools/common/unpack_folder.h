@@ -46,6 +46,8 @@ struct Unpacked {
   Manifest manifest;
   // What the folder is: "region", "object library" or "container".
   std::string kind;
+  // Its pictures are greyscale: no region lent them its colours.
+  bool greyscale = false;
 };
 
 // Nothing, with the reason in `error`, when the first 16 bytes are missing or do not begin with

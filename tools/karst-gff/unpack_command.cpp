@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "data/file_problems.h"
+#include "data/region.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "tools/common/cli.h"
@@ -107,6 +108,14 @@ std::vector<UnpackJob> PlanUnpack(const UnpackCommandOptions& options) {
   return jobs;
 }
 
+// A region whose colours the pictures of `file` can have: the first beside it, else a stand-in.
+std::string RegionBeside(const std::string& file) {
+  const std::filesystem::path folder = platform::NativePath(file).parent_path();
+  const std::vector<std::string> regions =
+      platform::FindFiles(platform::PathText(folder / std::string(kRegionFilePattern)));
+  return regions.empty() ? "RGN.GFF" : platform::PathText(folder / platform::NativePath(regions.front()));
+}
+
 int RunUnpack(const UnpackCommandOptions& options) {
   const InputFiles inputs({options.input, options.palettePath, options.objectsPath});
   if (const std::string refusal = RefuseOutputFolder(options.output, inputs); !refusal.empty()) {
@@ -172,6 +181,10 @@ int RunUnpack(const UnpackCommandOptions& options) {
                 << (unpackOptions.objects != nullptr ? "with the objects of " + job.objects : "without objects");
     }
     std::cout << " -> " << job.folder << "\n";
+    if (unpacked->greyscale) {
+      std::cout << "note: " << job.input << ": the pictures are greyscale; unpack again with --palette "
+                << RegionBeside(job.input) << " to have them in that region's colours\n";
+    }
   }
   return exitCode;
 }
