@@ -1,5 +1,6 @@
 // Region names beyond ASCII as the tools show and write them, run with the locale set: text in a
-// UTF-8 locale, escapes in the C locale, and the files written UTF-8 in either.
+// UTF-8 locale, escapes in the C locale (and in one that is not installed), the search text taken
+// as UTF-8 in both, and the files written UTF-8 in either.
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
@@ -82,6 +83,12 @@ TEST(ShownNames, TextInTheLocalesEncodingFilesInUtf8) {
        "file       name\n" + shownUtf8,
        false},
       {"C",
+       "karst-gff",
+       {"find", dir.path().string(), "--name", "gr\xC3\xBCn"},
+       "file       name\n" + shownAscii,
+       false},
+      // A locale that is not installed is the C locale, as for any program that sets it.
+      {"xx_NOWHERE.UTF-8",
        "karst-gff",
        {"find", dir.path().string(), "--name", "gr\xC3\xBCn"},
        "file       name\n" + shownAscii,
