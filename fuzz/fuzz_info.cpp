@@ -1,6 +1,7 @@
 // The chunk directory as `karst-gff info` shows it, for any bytes: the JSON must be printable
 // ASCII that a strict parser accepts, every record's "tagHex" must be its four tag bytes, and the
-// text listing must hold no byte a terminal would act on.
+// text listing must hold no byte a terminal would act on: printable ASCII, line feeds and the
+// output encoding's own bytes for printable Latin-1 characters, nothing else.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -10,6 +11,7 @@
 
 #include "fuzz/fuzz_budget.h"
 #include "gff/gff_file.h"
+#include "platform/terminal.h"
 #include "tools/common/directory_listing.h"
 #include "tools/common/json_text.h"
 
@@ -21,6 +23,29 @@ bool PlainText(const std::string& text, bool lineFeeds) {
     if (!printable && !(lineFeeds && c == '\n')) {
       return false;
     }
+  }
+  return true;
+}
+
+// Printable ASCII and line feeds, and beyond them only whole glyphs of the output's encoding.
+bool TerminalSafe(const std::string& text) {
+  static const karst::platform::Latin1Glyphs glyphs = karst::platform::OutputLatin1Glyphs();
+  for (std::size_t at = 0; at < text.size();) {
+    if (PlainText(text.substr(at, 1), true)) {
+      ++at;
+      continue;
+    }
+    std::size_t glyphSize = 0;
+    for (const std::string& glyph : glyphs) {
+      if (!glyph.empty() && text.compare(at, glyph.size(), glyph) == 0) {
+        glyphSize = glyph.size();
+        break;
+      }
+    }
+    if (glyphSize == 0) {
+      return false;
+    }
+    at += glyphSize;
   }
   return true;
 }
@@ -46,7 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       __builtin_trap();
     }
   }
-  if (!PlainText(karst::tools::DirectoryListing("FUZZ.GFF", file.directory()), true)) {
+  if (!TerminalSafe(karst::tools::DirectoryListing("FUZZ.GFF", file.directory()))) {
     __builtin_trap();
   }
   return 0;

@@ -49,6 +49,11 @@ for program in karst-viewer karst-render karst-gff karst-sampleworld; do
     fail "no shell completion for $program"
 done
 grep -q -- "--window" "$prefix/share/man/man1/karst-viewer.1" || fail "karst-viewer.1 does not explain --window"
+# karst-gff's NAME line says it unpacks and packs, and its page carries the Tiled map's rules.
+grep -A1 '^\.SH NAME' "$prefix/share/man/man1/karst-gff.1" | grep -q 'unpack.*pack' ||
+  fail "karst-gff.1's NAME line leaves out unpack and pack"
+grep -q '^\.SH "MAPS IN TILED"' "$prefix/share/man/man1/karst-gff.1" || fail "karst-gff.1 has no MAPS IN TILED"
+grep -q 'refuses a changed map' "$prefix/share/man/man1/karst-gff.1" || fail "karst-gff.1 leaves out the map's rules"
 for size in 16 22 24 32 48 64 128 256; do
   icon=$prefix/share/icons/hicolor/${size}x${size}/apps/karst-viewer.png
   [ "$(identify -format '%wx%h' "$icon")" = "${size}x${size}" ] || fail "no ${size}x${size} icon"

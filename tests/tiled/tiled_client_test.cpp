@@ -417,7 +417,10 @@ TEST(TiledClient, EveryRefusalNamesWhatIsWrongAndWritesNothing) {
       {[](json& m) { ObjectWithId(m, 16)["x"] = 65536; },
        "object 16 in the layer \"Entities without a picture\" has x 65536"},
       {[](json& m) { ObjectWithId(m, 16)["properties"].erase(1); }, "has no int property \"objectId\""},
-      {[](json& m) { m["properties"][0]["value"] = "\xe2\x82\xac"; }, "outside Latin-1"},
+      {[](json& m) { m["properties"][0]["value"] = "\xe2\x82\xac"; }, "the character U+20AC is outside Latin-1"},
+      {[](json& m) { m["width"] = 130; },
+       "map.tmj: the map is 130 x 96 cells of 16 x 16 pixels; the region's map is an orthogonal map of 128 x 96"},
+      {[](json& m) { m["orientation"] = "isometric"; }, "the map is 128 x 96 cells of 16 x 16 pixels, not orthogonal"},
       {[](json& m) { m["layers"].erase(1); },
        "map.tmj: the layer \"Objects\" is missing; it held 15 entities, which packing would delete. Put the layer "
        "back"},

@@ -437,9 +437,16 @@ TEST(GffCheck, AFileIsCheckedAloneAgainstTheLibraryBesideIt) {
   result = Check(dir.path() / "OBJEX.GFF");
   EXPECT_EQ(result.exitCode, 0);
   EXPECT_EQ(OutputLines(result.output).size(), 2u) << result.output;
-  EXPECT_EQ(OutputLines(result.output).back(), "0 regions checked, 0 would not load, 1 finding");
+  EXPECT_EQ(OutputLines(result.output).back(), "the object library checked, 1 finding");
   const auto renamed = dir.Write("LIBRARY.GFF", FaultyLibrary());
-  EXPECT_EQ(OutputLines(Check(renamed).output).back(), "0 regions checked, 0 would not load, 1 finding");
+  EXPECT_EQ(OutputLines(Check(renamed).output).back(), "the object library checked, 1 finding");
+  // One the viewer could not start with says so.
+  TempDir other;
+  const auto useless = other.Write("OBJEX.GFF", authoring::WriteContainer({{kTagOjff, {{1, ObjectDef(10)}}}}));
+  result = Check(useless);
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_EQ(OutputLines(result.output).back(),
+            "the object library checked, the viewer could not start with it, 1 finding");
 
   // Without a library beside it the entities are not checked, and that is said.
   TempDir alone;

@@ -14,7 +14,9 @@
 
 #include "data/object_library.h"
 #include "data/region.h"
+#include "gff/format.h"
 #include "tests/support/built_programs.h"
+#include "tests/support/region_picture.h"
 #include "tests/support/run_program.h"
 #include "tests/support/temp_dir.h"
 
@@ -96,6 +98,51 @@ TEST(FindCommand, NamesMatchWithoutRegardToCase) {
       expected.push_back({{"file", file}, {"name", names[static_cast<std::size_t>(at)]}});
     }
     EXPECT_EQ(FindJson({"find", dir.path().string(), "--name", c.text, "--json"}), expected) << c.text;
+  }
+}
+
+// A folder of regions that the viewer shows, named with Latin-1 bytes.
+void WriteNamedRegions(const testing::TempDir& dir, const std::vector<std::string>& names) {
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    testing::RegionSpec spec;
+    spec.palette = std::vector<std::uint8_t>(768, 0);
+    spec.tiles.push_back(testing::PlainTile(3));
+    spec.map = std::vector<std::uint8_t>(kMapBytes, 0);
+    spec.name = names[i];
+    dir.Write("RGN0" + std::to_string(i + 1) + ".GFF", testing::WriteRegionFile(spec));
+  }
+}
+
+// The search text arrives as UTF-8 (the terminal's encoding here and on Windows) and is matched as
+// Latin-1, accented capitals and small letters alike; a text no name can hold matches nothing.
+TEST(FindCommand, AccentedLettersMatchWithoutRegardToCase) {
+  testing::TempDir dir;
+  WriteNamedRegions(dir, {"Gr\xFCnwiese", "GR\xDCNTAL", "Gruenau"});
+  struct Case {
+    const char* text;
+    std::vector<std::string> files;
+    std::string says;  // on standard error
+  };
+  const std::vector<Case> cases = {
+      {"gr\xC3\xBCn", {"RGN01.GFF", "RGN02.GFF"}, ""},
+      {"Gr\xC3\xBCn", {"RGN01.GFF", "RGN02.GFF"}, ""},
+      {"\xC3\x9C", {"RGN01.GFF", "RGN02.GFF"}, ""},
+      {"gruen", {"RGN03.GFF"}, ""},
+      {"\xE6\x97\xA5\xE6\x9C\xAC", {}, "no matches: the search text: the character U+65E5 is outside Latin-1"},
+  };
+  const std::vector<std::string> names = {"Gr\u00fcnwiese", "GR\u00dcNTAL", "Gruenau"};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    const testing::ProgramResult result = RunProgram(karst::testing::BuiltProgram("karst-gff"),
+                                                     {"find", dir.path().string(), "--name", c.text, "--json"});
+    EXPECT_EQ(result.exitCode, 0) << result.errorOutput;
+    nlohmann::json expected = nlohmann::json::array();
+    for (const std::string& file : c.files) {
+      expected.push_back({{"file", file}, {"name", names[static_cast<std::size_t>(file[4] - '1')]}});
+    }
+    const nlohmann::json matches = {{"matches", expected}};
+    EXPECT_EQ(nlohmann::json::parse(result.output, nullptr, false), matches);
+    EXPECT_NE(result.errorOutput.find(c.says), std::string::npos) << result.errorOutput;
   }
 }
 

@@ -15,6 +15,7 @@
 #include "tests/support/run_program.h"
 #include "tests/support/temp_dir.h"
 #include "tools/common/json_text.h"
+#include "tools/common/name_text.h"
 
 namespace karst {
 namespace {
@@ -152,8 +153,14 @@ TEST(GffInfo, AnyTagBytesGiveValidJsonAndPlainText) {
   result = karst::testing::RunProgram(karst::testing::BuiltProgram("karst-gff"), {"info", path.string()});
   ASSERT_EQ(result.exitCode, 0);
   EXPECT_NE(result.output.find("\"\\x80A\\x0A\"\"  count 1"), std::string::npos) << result.output;
-  EXPECT_NE(result.output.find("\"\\x00\\x7F\\xFF\\\"  count 1"), std::string::npos) << result.output;
-  for (const char c : result.output) {
+  // The printable U+00FF as this test's terminal shows it (the program runs with its locale), the
+  // control bytes escaped; nothing else beyond printable ASCII.
+  const std::string shownY = tools::ShownText("\xFF");
+  const std::size_t tagAt = result.output.find("\"\\x00\\x7F" + shownY + "\\\"  count 1");
+  ASSERT_NE(tagAt, std::string::npos) << result.output;
+  std::string rest = result.output;
+  rest.erase(tagAt + 9, shownY.size());
+  for (const char c : rest) {
     EXPECT_TRUE(c == '\n' || (c >= 0x20 && c < 0x7F)) << "byte " << static_cast<int>(static_cast<unsigned char>(c));
   }
 }

@@ -495,5 +495,32 @@ TEST(PackCommand, ASpriteSavedWithoutTransparencyKeepsItOrIsRefused) {
   }
 }
 
+// A library unpacked without a region's colours has greyscale pictures, and a line says which
+// option colours them; with --palette no such line.
+TEST(UnpackCommand, GreyscalePicturesNameThePaletteThatColoursThem) {
+  TempDir dir;
+  const fs::path game = dir.path() / "game";
+  testing::WriteSampleWorld(game);
+  const std::string note = "note: " + (game / "OBJEX.GFF").string() +
+                           ": the pictures are greyscale; unpack again with --palette " +
+                           (game / "RGN01.GFF").string() + " to have them in that region's colours\n";
+  struct Case {
+    std::vector<std::string> arguments;
+    bool noted;
+  };
+  const std::vector<Case> cases = {
+      {{"unpack", game.string(), "-o", (dir.path() / "all").string()}, true},
+      {{"unpack", (game / "OBJEX.GFF").string(), "-o", (dir.path() / "objex").string()}, true},
+      {{"unpack", game.string(), "-o", (dir.path() / "coloured").string(), "--palette", (game / "RGN02.GFF").string()},
+       false},
+  };
+  for (const Case& c : cases) {
+    const ProgramResult result = Gff(c.arguments);
+    ASSERT_EQ(result.exitCode, 0) << result.errorOutput;
+    EXPECT_EQ(result.output.find(note) != std::string::npos, c.noted) << result.output;
+    EXPECT_EQ(result.output.find("greyscale") != std::string::npos, c.noted) << result.output;
+  }
+}
+
 }  // namespace
 }  // namespace karst

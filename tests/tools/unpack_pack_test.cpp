@@ -824,6 +824,8 @@ TEST(UnpackPack, RefusalsNameWhatIsWrong) {
        "palette.gpl: holds 1 colours", false},
       {"a name outside Latin-1", [](FolderFiles& f) { f["name.txt"] = Text("\xE2\x82\xAC"); }, "outside Latin-1",
        false},
+      {"a name saved in Latin-1", [](FolderFiles& f) { f["name.txt"] = Text("\xEF\xBB\xBFM\xF6or"); },
+       "name.txt: byte 4 (0xF6) is not UTF-8: save the file as UTF-8", false},
       {"rest.bin edited", [](FolderFiles& f) { f["rest.bin"][3] ^= 1; }, "rest.bin was changed", false},
       {"a manifest of another format",
        [](FolderFiles& f) {

@@ -22,6 +22,8 @@ TEST(SampleWorldTool, WritesEveryFileIntoANewFolder) {
       karst::testing::RunProgram(karst::testing::BuiltProgram("karst-sampleworld"), {target.string()});
   ASSERT_EQ(result.exitCode, 0) << result.errorOutput;
   EXPECT_EQ(result.errorOutput, "");
+  EXPECT_EQ(result.output,
+            "the sample world: RGN01.GFF, RGN02.GFF, RGN03.GFF, RGN04.GFF, OBJEX.GFF -> " + target.string() + "\n");
   const std::vector<authoring::WorldFile> expected = authoring::MakeSampleWorld();
   const auto written =
       std::distance(std::filesystem::directory_iterator(target), std::filesystem::directory_iterator{});

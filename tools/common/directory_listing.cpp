@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "tools/common/json_text.h"
+#include "tools/common/name_text.h"
 
 namespace karst::tools {
 namespace {
@@ -40,7 +41,7 @@ std::string DirectoryListing(std::string_view name, const GffDirectory& director
     char flags[16];
     std::snprintf(flags, sizeof flags, "0x%04X", record.flags);
     // Appended piece by piece: GCC 12 at -O3 warns falsely about a chain of string additions here.
-    text.append("\"").append(EscapedText(TagBytes(record.tag))).append("\"  count ");
+    text.append("\"").append(ShownText(TagBytes(record.tag))).append("\"  count ");
     text.append(std::to_string(record.count)).append("  flags ").append(flags).append("  ");
     text.append(record.IsIndexed() ? "indexed" : "plain").append("  ").append(std::to_string(entryCount));
     text.append(entryCount == 1 ? " entry" : " entries").append("\n");

@@ -19,7 +19,7 @@
 #include "platform/paths.h"
 #include "tools/common/chunk_label.h"
 #include "tools/common/input_file.h"
-#include "tools/common/json_text.h"
+#include "tools/common/name_text.h"
 
 namespace karst::tools {
 namespace {
@@ -366,7 +366,7 @@ std::string FindingLine(const Finding& finding) {
   return finding.where.empty() ? finding.message : finding.where + ": " + finding.message;
 }
 
-std::string FindingText(const Finding& finding) { return finding.file + ": " + EscapedText(FindingLine(finding)); }
+std::string FindingText(const Finding& finding) { return finding.file + ": " + ShownText(FindingLine(finding)); }
 
 LibraryCheck CheckLibrary(const std::string& path) {
   LibraryCheck result;

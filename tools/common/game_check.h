@@ -66,7 +66,7 @@ struct Finding {
 std::string FindingLine(const Finding& finding);
 
 // "file: where: message", or "file: message" without a place, for a terminal: bytes of the game's
-// files in the line (an unknown encoding's tag) that are not printable ASCII are written as \xXX.
+// files in the line (an unknown encoding's tag) are shown as ShownText shows them.
 std::string FindingText(const Finding& finding);
 
 struct LibraryCheck {

@@ -25,38 +25,6 @@ void AppendEscape(std::string& text, std::uint32_t unit) {
   text += escape;
 }
 
-// The code point of the UTF-8 sequence at `at`, and its length; nothing when the bytes there are
-// no valid sequence (overlong forms and surrogates included).
-std::optional<std::pair<std::uint32_t, std::size_t>> DecodeUtf8(std::string_view text, std::size_t at) {
-  const auto lead = static_cast<unsigned char>(text[at]);
-  std::size_t length = 0;
-  std::uint32_t codePoint = 0;
-  std::uint32_t least = 0;
-  if (lead >= 0xC0 && lead < 0xE0) {
-    length = 2, codePoint = lead & 0x1Fu, least = 0x80;
-  } else if (lead >= 0xE0 && lead < 0xF0) {
-    length = 3, codePoint = lead & 0x0Fu, least = 0x800;
-  } else if (lead >= 0xF0 && lead < 0xF5) {
-    length = 4, codePoint = lead & 0x07u, least = 0x10000;
-  } else {
-    return std::nullopt;
-  }
-  if (text.size() - at < length) {
-    return std::nullopt;
-  }
-  for (std::size_t i = 1; i < length; ++i) {
-    const auto next = static_cast<unsigned char>(text[at + i]);
-    if ((next & 0xC0) != 0x80) {
-      return std::nullopt;
-    }
-    codePoint = (codePoint << 6) | (next & 0x3Fu);
-  }
-  if (codePoint < least || codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint < 0xE000)) {
-    return std::nullopt;
-  }
-  return std::make_pair(codePoint, length);
-}
-
 // The two-character escapes Tiled writes; every other character below 0x20 becomes \u00XX in both
 // layouts (Tiled itself would write it raw, which no strict reader takes).
 std::optional<char> ShortEscape(unsigned char c, JsonLayout layout) {
@@ -183,6 +151,39 @@ std::string ByteText(std::string_view bytes) {
   return text;
 }
 
+std::optional<std::pair<std::uint32_t, std::size_t>> DecodeUtf8(std::string_view text, std::size_t at) {
+  const auto lead = static_cast<unsigned char>(text[at]);
+  std::size_t length = 0;
+  std::uint32_t codePoint = 0;
+  std::uint32_t least = 0;
+  if (lead < 0x80) {
+    return std::make_pair(std::uint32_t{lead}, std::size_t{1});
+  }
+  if (lead >= 0xC0 && lead < 0xE0) {
+    length = 2, codePoint = lead & 0x1Fu, least = 0x80;
+  } else if (lead >= 0xE0 && lead < 0xF0) {
+    length = 3, codePoint = lead & 0x0Fu, least = 0x800;
+  } else if (lead >= 0xF0 && lead < 0xF5) {
+    length = 4, codePoint = lead & 0x07u, least = 0x10000;
+  } else {
+    return std::nullopt;
+  }
+  if (text.size() - at < length) {
+    return std::nullopt;
+  }
+  for (std::size_t i = 1; i < length; ++i) {
+    const auto next = static_cast<unsigned char>(text[at + i]);
+    if ((next & 0xC0) != 0x80) {
+      return std::nullopt;
+    }
+    codePoint = (codePoint << 6) | (next & 0x3Fu);
+  }
+  if (codePoint < least || codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint < 0xE000)) {
+    return std::nullopt;
+  }
+  return std::make_pair(codePoint, length);
+}
+
 std::string HexText(std::string_view bytes) {
   std::string text;
   for (const char c : bytes) {
@@ -197,31 +198,6 @@ std::string JsonText(const nlohmann::json& value, JsonLayout layout) {
   std::string text;
   AppendValue(text, value, layout, 0);
   return text;
-}
-
-std::optional<std::vector<std::uint8_t>> Latin1Of(std::span<const std::uint8_t> text, std::string& problem) {
-  std::vector<std::uint8_t> bytes;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const std::uint8_t lead = text[i];
-    std::uint32_t character = lead;
-    if (lead >= 0x80) {
-      if (lead >= 0xC2 && lead <= 0xC3 && i + 1 < text.size() && (text[i + 1] & 0xC0) == 0x80) {
-        character = ((lead & 0x1Fu) << 6) | (text[i + 1] & 0x3Fu);
-        ++i;
-      } else {
-        problem = "byte " + std::to_string(i) +
-                  " starts a character outside Latin-1 (U+0000 to U+00FF) or no UTF-8 character at all, which the "
-                  "name cannot hold";
-        return std::nullopt;
-      }
-    }
-    if (character == 0) {
-      problem = "byte " + std::to_string(i) + " is a zero character, which would end the name";
-      return std::nullopt;
-    }
-    bytes.push_back(static_cast<std::uint8_t>(character));
-  }
-  return bytes;
 }
 
 std::optional<nlohmann::json> ParseJsonText(std::string_view text, std::string& error) {
@@ -248,21 +224,6 @@ std::optional<nlohmann::json> ParseJsonText(std::string_view text, std::string& 
     error = problem.what();
     return std::nullopt;
   }
-}
-
-std::string EscapedText(std::string_view bytes) {
-  std::string text;
-  for (const char c : bytes) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (Printable(byte)) {
-      text.push_back(c);
-    } else {
-      char escape[5];
-      std::snprintf(escape, sizeof escape, "\\x%02X", static_cast<unsigned>(byte));
-      text += escape;
-    }
-  }
-  return text;
 }
 
 }  // namespace karst::tools

@@ -10,10 +10,9 @@
 
 #include <cstdint>
 #include <optional>
-#include <span>
 #include <string>
 #include <string_view>
-#include <vector>
+#include <utility>
 
 #include <nlohmann/json.hpp>
 
@@ -21,6 +20,10 @@ namespace karst::tools {
 
 // Each byte as the character of its value, encoded in UTF-8.
 std::string ByteText(std::string_view bytes);
+
+// The code point of the UTF-8 sequence that starts at `text[at]`, and its length in bytes; nothing
+// when the bytes there are no valid sequence (overlong forms and surrogates included).
+std::optional<std::pair<std::uint32_t, std::size_t>> DecodeUtf8(std::string_view text, std::size_t at);
 
 // Every byte as two lower-case hex digits, in order: "47464649" for "GFFI".
 std::string HexText(std::string_view bytes);
@@ -36,17 +39,8 @@ enum class JsonLayout {
 // JSON text of `value`, printable ASCII only, members in key order.
 std::string JsonText(const nlohmann::json& value, JsonLayout layout = JsonLayout::kCompact);
 
-// The bytes of a name whose ByteText is `text`: each character U+0001 to U+00FF as the byte of
-// its value. Nothing, with why in `problem` (naming the byte of `text`), for invalid UTF-8, a
-// character beyond U+00FF, or a zero character, which would end the name.
-std::optional<std::vector<std::uint8_t>> Latin1Of(std::span<const std::uint8_t> text, std::string& problem);
-
 // The JSON value of `text`, which may hold control characters raw inside its strings (Tiled
 // writes them so). Nothing, with the parser's reason in `error`, when it is not JSON.
 std::optional<nlohmann::json> ParseJsonText(std::string_view text, std::string& error);
-
-// Text for a terminal: printable ASCII as it is, every other byte as \xXX, so no control byte of
-// a file reaches the terminal.
-std::string EscapedText(std::string_view bytes);
 
 }  // namespace karst::tools

@@ -18,6 +18,7 @@
 #include "tools/common/frame_pictures.h"
 #include "tools/common/game_check.h"
 #include "tools/common/json_text.h"
+#include "tools/common/name_text.h"
 #include "tools/common/region_palette.h"
 #include "tools/common/saved_picture.h"
 #include "tools/common/tiled_map.h"
@@ -229,15 +230,8 @@ bool NameForm(PackState& state, std::string& error) {
   if (!form || !state.changed.contains(form->file)) {
     return true;
   }
-  std::span<const std::uint8_t> text = state.files.at(form->file);
-  if (!text.empty() && text.back() == '\n') {
-    text = text.first(text.size() - 1);
-    if (!text.empty() && text.back() == '\r') {
-      text = text.first(text.size() - 1);
-    }
-  }
   std::string problem;
-  std::optional<std::vector<std::uint8_t>> name = Latin1Of(text, problem);
+  std::optional<std::vector<std::uint8_t>> name = NameOfTextFile(state.files.at(form->file), problem);
   if (!name) {
     error = form->file + ": " + problem + "; nothing written";
     return false;

@@ -10,6 +10,7 @@
 #include "gff/load_report.h"
 #include "platform/paths.h"
 #include "tools/common/input_file.h"
+#include "tools/common/json_text.h"
 
 namespace karst::tools {
 namespace {
@@ -73,7 +74,7 @@ std::optional<RegionColours> ReadRegionColours(const std::string& path, std::str
   }
   RegionColours colours;
   colours.palette = PngPaletteOf(ConvertPalette(*region->paletteData));
-  colours.name = region->name && !region->name->empty() ? *region->name
+  colours.name = region->name && !region->name->empty() ? ByteText(*region->name)
                                                         : platform::PathText(platform::NativePath(path).filename());
   return colours;
 }

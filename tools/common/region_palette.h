@@ -16,7 +16,7 @@ namespace karst::tools {
 
 struct RegionColours {
   PngPalette palette{};
-  // The region's name; the file's name when the region has none or an empty one.
+  // The region's name as UTF-8 text; the file's name when the region has none or an empty one.
   std::string name;
 };
 

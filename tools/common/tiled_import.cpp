@@ -12,6 +12,7 @@
 #include "data/zone.h"
 #include "gff/format.h"
 #include "tools/common/json_text.h"
+#include "tools/common/name_text.h"
 #include "tools/common/tiled_map.h"
 #include "tools/common/tiled_map_format.h"
 
@@ -201,7 +202,11 @@ bool MapReader::ReadFrame(const json& map) {
   };
   if (TextMember(map, "orientation") != "orthogonal" || number("width") != kMapColumns ||
       number("height") != kMapRows || number("tilewidth") != kTileSize || number("tileheight") != kTileSize) {
-    return RefuseInMap("not an orthogonal map of 128 x 96 cells of 16 x 16 pixels, which the region's map is");
+    const auto shown = [&](std::string_view key) { return number(key) ? std::to_string(*number(key)) : "?"; };
+    return RefuseInMap("the map is " + shown("width") + " x " + shown("height") + " cells of " + shown("tilewidth") +
+                       " x " + shown("tileheight") + " pixels" +
+                       (TextMember(map, "orientation") != "orthogonal" ? ", not orthogonal" : "") +
+                       "; the region's map is an orthogonal map of 128 x 96 cells of 16 x 16 pixels");
   }
   return true;
 }

@@ -313,6 +313,7 @@ std::optional<Unpacked> UnpackContainer(std::span<const std::uint8_t> bytes, con
   if (paletteKey == kRegionPaletteKey) {
     AddTiledMap(bytes, options, unpacked);
   }
+  unpacked.greyscale = paletteKey == kGreyPaletteKey && !manifest.pictures.empty();
   unpacked.files[kManifestName] = TextBytes(ManifestText(manifest));
   return unpacked;
 }

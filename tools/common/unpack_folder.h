@@ -51,6 +51,8 @@ struct Unpacked {
   // may take", "frames/BMP-7-0.png: 5000 x 5000 pixels, more than one frame may take". Pack gives
   // the original bytes back without them.
   std::vector<std::string> leftOut;
+  // Its pictures are greyscale: no region lent them its colours.
+  bool greyscale = false;
 };
 
 // Nothing, with the reason in `error`, when the first 16 bytes are missing or do not begin with
@@ -69,8 +71,8 @@ bool ReadContainerDirectory(std::span<const std::uint8_t> bytes, std::uint64_t b
 // The bytes of `bytes` that no chunk's payload (as far as the file holds it) covers, as spans.
 std::vector<Span> UncoveredSpans(const Manifest& manifest);
 
-// A region's 256 colours as a GIMP palette, and back: the colours of `text`, or nothing with the
-// reason (line and what is wrong) in `error`.
+// A region's 256 colours as a GIMP palette, named `name` (UTF-8 text, as every file we write is),
+// and back: the colours of `text`, or nothing with the reason (line and what is wrong) in `error`.
 std::string GimpPaletteText(const PngPalette& palette, const std::string& name);
 std::optional<PngPalette> ParseGimpPalette(std::span<const std::uint8_t> text, std::string& error);
 

@@ -62,16 +62,32 @@ class Report {
   // holds findings alone.
   void Remark(const std::string& line) const { (json_ ? std::cerr : std::cout) << line << "\n"; }
   void Finish() const {
-    if (json_) {
-      std::cout << JsonText({{"files", files_}}) << "\n";
-      return;
+    if (!json_) {
+      std::cout << regionCount_ << (regionCount_ == 1 ? " region" : " regions") << " checked, " << failedCount_
+                << " would not load, " << FindingCount() << "\n";
     }
-    std::cout << regionCount_ << (regionCount_ == 1 ? " region" : " regions") << " checked, " << failedCount_
-              << " would not load, " << findingCount_ << (findingCount_ == 1 ? " finding" : " findings") << "\n";
+    FinishJson();
+  }
+  // The summary of the object library checked alone: no region was.
+  void FinishLibrary(bool loads) const {
+    if (!json_) {
+      std::cout << "the object library checked, " << (loads ? "" : "the viewer could not start with it, ")
+                << FindingCount() << "\n";
+    }
+    FinishJson();
   }
   bool AnyRegionFailed() const { return failedCount_ > 0; }
 
  private:
+  std::string FindingCount() const {
+    return std::to_string(findingCount_) + (findingCount_ == 1 ? " finding" : " findings");
+  }
+  void FinishJson() const {
+    if (json_) {
+      std::cout << JsonText({{"files", files_}}) << "\n";
+    }
+  }
+
   bool json_;
   nlohmann::json files_ = nlohmann::json::array();
   std::size_t regionCount_ = 0;
@@ -114,7 +130,7 @@ int CheckFile(const std::filesystem::path& file, bool json) {
   if (NamedLikeLibrary(file) || LooksLikeLibraryFile(platform::PathText(file))) {
     const LibraryCheck library = CheckLibrary(platform::PathText(file));
     report.AddFile(platform::PathText(file), library.loads, library.findings);
-    report.Finish();
+    report.FinishLibrary(library.loads);
     return library.loads ? kExitSuccess : kExitFailure;
   }
   const std::string besideIt = ObjectLibraryIn(platform::PathText(file.parent_path()));
@@ -156,7 +172,8 @@ void AddCheckCommand(CLI::App& app, int& exitCode) {
       "With a folder: its OBJEX.GFF and every RGN*.GFF in it, in the viewer's order. With a file:\n"
       "that file alone, a region (checked against the OBJEX.GFF beside it, if there is one) or the\n"
       "object library. One line per finding, \"FILE: CHUNK: what is wrong: what it does\", then\n"
-      "\"N regions checked, M would not load, K findings\". With --json, one document instead:\n"
+      "\"N regions checked, M would not load, K findings\" (for the object library alone, \"the\n"
+      "object library checked, K findings\"). With --json, one document instead:\n"
       "  {\"files\":[{\"file\":\"RGN01.GFF\",\"loads\":true,\n"
       "             \"findings\":[{\"kind\":\"tile-wrong-size\",\"chunk\":\"TILE 7\",\"text\":...}]}]}\n"
       "a file's findings with a short fixed name for each kind, the chunk (null when the finding\n"

@@ -1,12 +1,12 @@
 #include "tools/karst-gff/entity_commands.h"
 
 #include <array>
-#include <cctype>
 #include <cstdint>
 #include <filesystem>
 #include <iostream>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -19,10 +19,12 @@
 #include "gff/load_report.h"
 #include "platform/files.h"
 #include "platform/paths.h"
+#include "platform/terminal.h"
 #include "tools/common/cli.h"
 #include "tools/common/entity_rows.h"
 #include "tools/common/input_file.h"
 #include "tools/common/json_text.h"
+#include "tools/common/name_text.h"
 #include "tools/karst-gff/gff_tool.h"
 #include "tools/karst-gff/text_table.h"
 
@@ -38,7 +40,7 @@ void ReportNotes(std::vector<LoadNote>& notes) {
       while (!text.empty() && text.back() == '\n') {
         text.remove_suffix(1);
       }
-      ReportError(kTool, note.file, EscapedText(text));
+      ReportError(kTool, note.file, ShownText(text));
     }
   }
   notes.clear();
@@ -134,20 +136,21 @@ struct NameMatch {
   std::string name;
 };
 
-// Whether `text` holds `part`, ASCII letters matched without regard to case; other bytes (the
-// names' code page is not known) only match themselves.
-bool ContainsIgnoringCase(std::string_view text, std::string_view part) {
-  const auto fold = [](char c) { return std::tolower(static_cast<unsigned char>(c)); };
-  for (std::size_t at = 0; at + part.size() <= text.size(); ++at) {
-    std::size_t i = 0;
-    while (i < part.size() && fold(text[at + i]) == fold(part[i])) {
-      ++i;
-    }
-    if (i == part.size()) {
-      return true;
-    }
+// The search text of --name as the Latin-1 bytes the names are compared in; nothing, with why
+// in `problem`, when no name can hold it.
+std::optional<std::string> SearchedName(const std::string& typed, std::string& problem) {
+  const std::optional<std::string> text = platform::CommandLineWordAsUtf8(typed);
+  if (!text) {
+    problem = "the search text is no text in the terminal's encoding";
+    return std::nullopt;
   }
-  return false;
+  const std::optional<std::vector<std::uint8_t>> bytes =
+      Latin1Of(std::span(reinterpret_cast<const std::uint8_t*>(text->data()), text->size()), problem);
+  if (!bytes) {
+    problem = "the search text: " + problem;
+    return std::nullopt;
+  }
+  return std::string(bytes->begin(), bytes->end());
 }
 
 bool Matches(const FindOptions& options, const EntityRow& row) {
@@ -193,7 +196,7 @@ void PrintNameMatches(const std::vector<NameMatch>& matches, bool json) {
   constexpr std::array kColumns{Align::kLeft, Align::kLeft};
   std::vector<std::vector<std::string>> cells{{"file", "name"}};
   for (const auto& [file, name] : matches) {
-    cells.push_back({EscapedText(file), EscapedText(name)});
+    cells.push_back({EscapedText(file), ShownText(name)});
   }
   std::cout << AlignedTable(kColumns, cells);
 }
@@ -211,6 +214,18 @@ int RunFind(const FindOptions& options) {
   if (names.empty()) {
     ReportError(kTool, options.folder, "no region files (RGN*.GFF)");
     return kExitFailure;
+  }
+  std::optional<std::string> searched;
+  if (options.name) {
+    std::string problem;
+    searched = SearchedName(*options.name, problem);
+    if (!searched) {
+      ReportError(kTool, options.folder, "no matches: " + problem);
+      if (options.json) {
+        PrintNameMatches({}, true);
+      }
+      return kExitSuccess;
+    }
   }
   std::vector<LoadNote> notes;
   const LoadReport report = LoadReport::Into(notes);
@@ -242,7 +257,7 @@ int RunFind(const FindOptions& options) {
       continue;
     }
     if (options.name) {
-      if (region->name && ContainsIgnoringCase(*region->name, *options.name)) {
+      if (region->name && HoldsIgnoringCase(*region->name, *searched)) {
         nameMatches.push_back({name, *region->name});
       }
       continue;
@@ -304,7 +319,9 @@ void AddFindCommand(CLI::App& app, int& exitCode) {
       "Searches every RGN*.GFF of the folder in the viewer's order. --object and --bitmap list\n"
       "every entity placing that object, or an object drawn with that bitmap (bitmap numbers\n"
       "come from the folder's OBJEX.GFF), in table order; --name lists the regions whose name\n"
-      "holds TEXT, letters matched without regard to case.\n"
+      "holds TEXT, letters matched without regard to case, accented ones too (grün finds\n"
+      "Grünwiese). Names are Latin-1: a TEXT with a character Latin-1 cannot hold matches nothing,\n"
+      "and standard error says so.\n"
       "\n"
       "A region that cannot be read or that the viewer would not show is named on standard error\n"
       "and the others are still searched. Exit status: 0 whether or not anything matched; 1 when\n"

@@ -14,7 +14,7 @@
 #include "tools/common/chunk_label.h"
 #include "tools/common/cli.h"
 #include "tools/common/input_file.h"
-#include "tools/common/json_text.h"
+#include "tools/common/name_text.h"
 #include "tools/common/output_checks.h"
 #include "tools/common/output_file.h"
 #include "tools/karst-gff/gff_tool.h"
@@ -67,7 +67,7 @@ std::string TagsOfFile(const GffDirectory& directory, const Tag& tag) {
   }
   std::string list;
   for (const Tag& seen : tags) {
-    list += (list.empty() ? "" : ", ") + EscapedText(TagName(seen));
+    list += (list.empty() ? "" : ", ") + ShownText(TagName(seen));
   }
   return " (tags are case-sensitive; the file's tags are " + (list.empty() ? std::string("none") : list) + ")";
 }

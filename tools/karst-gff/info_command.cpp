@@ -14,6 +14,7 @@
 #include "tools/common/directory_listing.h"
 #include "tools/common/input_file.h"
 #include "tools/common/json_text.h"
+#include "tools/common/name_text.h"
 #include "tools/karst-gff/gff_tool.h"
 
 namespace karst::tools {
@@ -38,7 +39,7 @@ bool OpenListed(const std::string& path, GffFile& file) {
   // standard output stays the listing or the JSON alone.
   for (const LoadNote& note : notes) {
     if (const std::optional<PrintedLine> line = PrintedLineOf(note)) {
-      ReportError(kTool, path, EscapedText(line->text));
+      ReportError(kTool, path, ShownText(line->text));
     }
   }
   if (!opened) {
@@ -88,10 +89,11 @@ void AddInfoCommand(CLI::App& app, int& exitCode) {
   auto options = std::make_shared<InfoOptions>();
   CLI::App* command = app.add_subcommand("info", "Show the chunk directory of a GFF container");
   command->footer(
-      "Tag bytes outside printable ASCII are shown as \\xXX in the text and as \\u00XX in the JSON,\n"
-      "whose \"tagHex\" holds the four bytes in hex. A directory that the file cuts short is\n"
-      "listed as far as it can be read, with a warning on standard error saying how many bytes\n"
-      "are missing.\n"
+      "Tag bytes are Latin-1 characters: the text shows the printable ones in the terminal's\n"
+      "encoding and every other byte (control bytes, and what the encoding cannot show) as \\xXX;\n"
+      "the JSON has each byte outside printable ASCII as \\u00XX, and \"tagHex\" holds the four bytes\n"
+      "in hex. A directory that the file cuts short is listed as far as it can be read, with a\n"
+      "warning on standard error saying how many bytes are missing.\n"
       "\n"
       "\n"
       "Several files are shown one after the other, each headed by its name; with --json they give\n"

@@ -18,6 +18,7 @@
 #include "tools/common/game_check.h"
 #include "tools/common/input_file.h"
 #include "tools/common/json_text.h"
+#include "tools/common/name_text.h"
 #include "tools/karst-gff/gff_tool.h"
 
 namespace karst::tools {
@@ -103,7 +104,7 @@ std::string ObjectsTable(const ObjectLibrary& library) {
          std::to_string(definition->byte10), std::to_string(definition->byte11), std::to_string(definition->bitmapId),
          std::to_string(definition->word14), bitmap.frames ? std::to_string(*bitmap.frames) : "-",
          bitmap.first ? std::to_string(bitmap.first->width) + " x " + std::to_string(bitmap.first->height) : "-",
-         bitmap.encoding ? EscapedText(*bitmap.encoding) : "-"});
+         bitmap.encoding ? ShownText(*bitmap.encoding) : "-"});
   }
   const std::size_t columns = rows.front().size();
   std::vector<std::size_t> widths(columns, 0);
@@ -158,7 +159,7 @@ int RunObjects(const ObjectsOptions& options) {
   // The check's own load: its findings are what the viewer would meet in this library.
   const LibraryCheck check = CheckLibrary(path);
   for (const Finding& finding : check.findings) {
-    ReportError(kTool, path, (check.library ? "warning: " : "") + EscapedText(FindingLine(finding)));
+    ReportError(kTool, path, (check.library ? "warning: " : "") + ShownText(FindingLine(finding)));
   }
   if (!check.library) {
     return kExitFailure;

@@ -10,12 +10,12 @@
 
 #include "platform/paths.h"
 #include "tools/common/cli.h"
-#include "tools/common/json_text.h"
 #include "tools/common/output_checks.h"
 #include "tools/common/output_file.h"
 #include "tools/common/png_file.h"
 #include "tools/common/region_palette.h"
 #include "tools/common/unique_names.h"
+#include "tools/common/unpack_folder.h"
 #include "tools/karst-gff/gff_tool.h"
 
 namespace karst::tools {
@@ -73,19 +73,6 @@ Colour ColourAt(const PngPalette& palette, std::size_t index) {
 
 std::vector<std::uint8_t> Bytes(const std::string& text) { return {text.begin(), text.end()}; }
 
-// GIMP's palette text, numbers right-aligned as GIMP writes them. The name is one line of
-// printable ASCII whatever bytes the region's name holds.
-std::vector<std::uint8_t> GimpPalette(const RegionColours& colours) {
-  std::string text = "GIMP Palette\nName: " + EscapedText(colours.name) + "\nColumns: 16\n#\n";
-  for (std::size_t i = 0; i < 256; ++i) {
-    const Colour colour = ColourAt(colours.palette, i);
-    char line[32];
-    std::snprintf(line, sizeof line, "%3u %3u %3u\tIndex %zu\n", colour.red, colour.green, colour.blue, i);
-    text += line;
-  }
-  return Bytes(text);
-}
-
 // JASC palette text, with the CRLF line ends the paint programs that read it write.
 std::vector<std::uint8_t> JascPalette(const PngPalette& palette) {
   std::string text = "JASC-PAL\r\n0100\r\n256\r\n";
@@ -101,7 +88,7 @@ std::vector<std::uint8_t> JascPalette(const PngPalette& palette) {
 std::string WritePalette(const std::string& target, PaletteFormat format, const RegionColours& colours) {
   switch (format) {
     case PaletteFormat::kGimp:
-      return WriteOutput(target, GimpPalette(colours));
+      return WriteOutput(target, Bytes(GimpPaletteText(colours.palette, colours.name)));
     case PaletteFormat::kJasc:
       return WriteOutput(target, JascPalette(colours.palette));
     case PaletteFormat::kAct:

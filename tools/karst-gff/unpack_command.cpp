@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "data/file_problems.h"
+#include "data/region.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "tools/common/cli.h"
@@ -268,6 +269,14 @@ int RunRestore(std::vector<UnpackJob>& jobs, const UnpackOptions& unpackOptions,
   return kExitSuccess;
 }
 
+// A region whose colours the pictures of `file` can have: the first beside it, else a stand-in.
+std::string RegionBeside(const std::string& file) {
+  const std::filesystem::path folder = platform::NativePath(file).parent_path();
+  const std::vector<std::string> regions =
+      platform::FindFiles(platform::PathText(folder / std::string(kRegionFilePattern)));
+  return regions.empty() ? "RGN.GFF" : platform::PathText(folder / platform::NativePath(regions.front()));
+}
+
 int RunUnpack(const UnpackCommandOptions& options) {
   const InputFiles inputs({options.input, options.palettePath, options.objectsPath});
   if (const std::string refusal = RefuseOutputFolder(options.output, inputs); !refusal.empty()) {
@@ -331,6 +340,10 @@ int RunUnpack(const UnpackCommandOptions& options) {
     std::cout << " -> " << job.folder << "\n";
     for (const std::string& leftOut : unpacked->leftOut) {
       std::cout << "  left out " << leftOut << "\n";
+    }
+    if (unpacked->greyscale) {
+      std::cout << "note: " << job.input << ": the pictures are greyscale; unpack again with --palette "
+                << RegionBeside(job.input) << " to have them in that region's colours\n";
     }
   }
   return exitCode;

@@ -11,7 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "display/printed_notes.h"
 #include "gff/allocation_budget.h"
 #include "gff/format.h"
 #include "gff/frame_set.h"
@@ -21,6 +20,7 @@
 #include "tools/common/directory_listing.h"
 #include "tools/common/input_file.h"
 #include "tools/common/json_text.h"
+#include "tools/common/name_text.h"
 #include "tools/common/output_checks.h"
 #include "tools/common/output_file.h"
 #include "tools/common/png_file.h"
@@ -257,7 +257,7 @@ int RunFrames(const FramesOptions& options) {
   // The payloads are taken from the bytes in memory rather than through the container's stream,
   // so one chunk that cannot be read does not stop the frames of the chunks after it.
   GffFile file;
-  if (!file.OpenBytes(*bytes, PrintedNotes())) {
+  if (!file.OpenBytes(*bytes, ShownNotes())) {
     ReportError(kTool, options.path, "not a GFF container (no \"GFFI\" header, or too short)");
     return kExitFailure;
   }
@@ -317,7 +317,7 @@ int RunFrames(const FramesOptions& options) {
     // chunk by chunk.
     AllocationBudget budget = AllocationBudget::ForFileOfSize(payload.size());
     FrameSet frameSet;
-    DecodeFrameSet(frameSet, payload, budget, PrintedNotes().ForChunk(chunk.tag, entry));
+    DecodeFrameSet(frameSet, payload, budget, ShownNotes().ForChunk(chunk.tag, entry));
     const auto frames = DrawableFrames(frameSet, chunk, options.path);
     if (!options.sheet) {
       failed = !WriteFrames(frames, chunk, directory, style, written) || failed;

@@ -8,10 +8,10 @@
 #include <string>
 
 #include "data/region.h"
-#include "display/printed_notes.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "tools/common/cli.h"
+#include "tools/common/name_text.h"
 #include "tools/common/output_checks.h"
 #include "tools/common/output_file.h"
 #include "tools/common/render_region.h"
@@ -44,10 +44,11 @@ std::string LibraryFor(const RegionOptions& options) {
   return beside;
 }
 
-// The viewer's lines for what the renderer's loads met, on their channels, as the viewer prints them.
+// The viewer's lines for what the renderer's loads met, on their channels, as the viewer prints
+// them but with the game's bytes in them shown as names are.
 void PrintNotes(RegionRenderer& renderer) {
   for (const LoadNote& note : renderer.TakeNotes()) {
-    PrintNote(note);
+    PrintShownNote(note);
   }
 }
 

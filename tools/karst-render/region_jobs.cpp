@@ -15,6 +15,7 @@
 #include "platform/terminal.h"
 #include "tools/common/cli.h"
 #include "tools/common/input_file.h"
+#include "tools/common/name_text.h"
 
 namespace karst::tools {
 namespace {
@@ -173,6 +174,7 @@ std::vector<std::string> DistinctTexts(const std::vector<LoadNote>& notes) {
     while (!text.empty() && text.back() == '\n') {
       text.pop_back();
     }
+    text = ShownText(text);
     if (counts[text]++ == 0) {
       order.push_back(text);
     }

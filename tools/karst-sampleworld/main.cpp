@@ -1,7 +1,8 @@
-// karst-sampleworld: writes the sample world (region files and the object library) into a folder.
-// It is the only tool that writes GFF files, and it writes over none that differ from its own
-// unless told to with --force.
+// karst-sampleworld: writes the sample world (region files and the object library) into a folder,
+// and says what it wrote where. It writes over no game file that differs from its own unless told
+// to with --force.
 #include <filesystem>
+#include <iostream>
 #include <optional>
 #include <string>
 #include <system_error>
@@ -63,7 +64,8 @@ int main(int argc, char** argv) {
       "A folder that already holds region files or an object library (RGN*.GFF, OBJEX.GFF, case\n"
       "ignored) other than the sample world's own is refused (exit status 2) and nothing is\n"
       "written, unless --force is given: they may be the only copy of someone's game. Files equal\n"
-      "to the sample world's own are no obstacle.\n"
+      "to the sample world's own are no obstacle. On success it prints one line: the files it wrote\n"
+      "and the folder.\n"
       "\n"
       "Example:\n  karst-sampleworld build/bin    writes RGN01.GFF ... RGN04.GFF and OBJEX.GFF there");
   karst::tools::AddVersionFlag(app);
@@ -89,6 +91,7 @@ int main(int argc, char** argv) {
     karst::tools::ReportError(kToolName, folder, "cannot make the folder: " + error.message());
     return karst::tools::kExitFailure;
   }
+  std::string written;
   for (const karst::authoring::WorldFile& file : world) {
     const std::filesystem::path path = karst::platform::NativePath(folder) / file.name;
     if (const std::string failure = karst::tools::WriteOutput(karst::platform::PathText(path), file.bytes);
@@ -96,6 +99,8 @@ int main(int argc, char** argv) {
       karst::tools::ReportError(kToolName, karst::platform::PathText(path), failure);
       return karst::tools::kExitFailure;
     }
+    written += (written.empty() ? "" : ", ") + file.name;
   }
+  std::cout << "the sample world: " << written << " -> " << folder << "\n";
   return karst::tools::kExitSuccess;
 }
