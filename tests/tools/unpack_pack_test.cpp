@@ -461,9 +461,9 @@ TEST(UnpackPack, WhatTheBudgetCannotHoldIsLeftOutAndSaid) {
   const Unpacked cut = UnpackWithBudget(bytes, 0);
   EXPECT_FALSE(cut.files.contains(std::string(kTiledMapFile)));
   EXPECT_EQ(cut.leftOut,
-            (std::vector<std::string>{"map.tmj: TILE 2 needs more memory than a load of this file may take",
-                                      "frames/TILE-1-0.png: 2000 x " + std::to_string(height) +
-                                          " pixels, more than a load of this chunk may take"}));
+            (std::vector<std::string>{"frames/TILE-1-0.png: 2000 x " + std::to_string(height) +
+                                          " pixels, more than a load of this chunk may take",
+                                      "map.tmj: TILE 2 needs more memory than a load of this file may take"}));
   EXPECT_EQ(PackOrFail(cut.files), bytes);
   // With the ordinary budget the same region has its map.
   EXPECT_TRUE(UnpackWithBudget(bytes, AllocationBudget::kBaseBytes).files.contains(std::string(kTiledMapFile)));
