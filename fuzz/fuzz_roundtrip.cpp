@@ -20,7 +20,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!unpacked) {
     return 0;
   }
-  const std::optional<karst::tools::Packed> packed = karst::tools::Pack(unpacked->files, {}, error);
+  karst::tools::PackOptions packOptions;
+  packOptions.budgetBase = karst::fuzzing::kFuzzBaseBytes;
+  const std::optional<karst::tools::Packed> packed = karst::tools::Pack(unpacked->files, packOptions, error);
   if (!packed || !packed->changes.empty() || packed->bytes.size() != size ||
       !std::equal(packed->bytes.begin(), packed->bytes.end(), bytes.begin())) {
     __builtin_trap();

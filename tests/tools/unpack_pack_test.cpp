@@ -44,6 +44,12 @@ Unpacked UnpackOrFail(const std::vector<std::uint8_t>& bytes, std::optional<PngP
   return unpacked ? std::move(*unpacked) : Unpacked{};
 }
 
+PackOptions Forced() {
+  PackOptions options;
+  options.force = true;
+  return options;
+}
+
 std::string PackError(const FolderFiles& files, PackOptions options = {}) {
   std::string error;
   EXPECT_FALSE(Pack(files, options, error).has_value());
@@ -859,7 +865,7 @@ TEST(UnpackPack, RefusalsNameWhatIsWrong) {
     test.edit(files);
     EXPECT_NE(PackError(files).find(test.says), std::string::npos) << PackError(files);
     std::string error;
-    EXPECT_EQ(Pack(files, {false, true, std::nullopt}, error).has_value(), test.forceWrites) << error;
+    EXPECT_EQ(Pack(files, Forced(), error).has_value(), test.forceWrites) << error;
   }
 }
 
@@ -868,7 +874,7 @@ TEST(UnpackPack, EditingAnOverlappingContainerNeedsForce) {
   FolderFiles files = unpacked.files;
   files["chunks/hex-ff416200-1.bin"][0] ^= 0xFF;
   EXPECT_NE(PackError(files).find("hex-ff416200-3 reaches past the end of the file"), std::string::npos);
-  const std::vector<std::uint8_t> forced = PackOrFail(files, {false, true, std::nullopt});
+  const std::vector<std::uint8_t> forced = PackOrFail(files, Forced());
   EXPECT_EQ(UnpackOrFail(forced).files.at("chunks/hex-ff416200-1.bin"), files["chunks/hex-ff416200-1.bin"]);
 }
 

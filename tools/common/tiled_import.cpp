@@ -226,7 +226,7 @@ bool MapReader::ReadTilesets(const json& map) {
     if (source.empty()) {
       const std::string ours = EmbeddedAs(tileset);
       tilesets_.push_back(TilesetRange{static_cast<std::uint32_t>(*first), ours,
-                                       ours.empty() ? "\"" + TextMember(tileset, "name") + "\"" : ""});
+                                       ours.empty() ? Quoted(TextMember(tileset, "name")) : ""});
     } else {
       tilesets_.push_back(TilesetRange{static_cast<std::uint32_t>(*first),
                                        std::filesystem::path(source).lexically_normal().generic_string(), ""});

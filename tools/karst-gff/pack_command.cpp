@@ -116,12 +116,11 @@ bool ReadOne(PackJob& job, bool outputIsFolder) {
 bool PackOne(PackJob& job, const PackCommandOptions& options) {
   const Manifest& manifest = job.unpacked->manifest;
   std::string problem;
-  std::optional<Packed> packed =
-      Pack(manifest, job.unpacked->files,
-           PackOptions{.nearest = options.nearest,
-                       .force = options.force,
-                       .transparentColour = ColourValue(options.transparentColour)},
-           problem);
+  PackOptions packOptions;
+  packOptions.nearest = options.nearest;
+  packOptions.force = options.force;
+  packOptions.transparentColour = ColourValue(options.transparentColour);
+  std::optional<Packed> packed = Pack(manifest, job.unpacked->files, packOptions, problem);
   if (!packed) {
     ReportError(kTool, job.folder, problem);
     for (const auto& [file, hash] : manifest.hashes) {
