@@ -20,8 +20,8 @@
 #include "authoring/sample_world.h"
 #include "data/object_library.h"
 #include "gff/frame_set.h"
-#include "tools/common/png_file.h"
-#include "tools/common/region_palette.h"
+#include "tools/pictures/png_file.h"
+#include "tools/pictures/region_palette.h"
 
 namespace {
 

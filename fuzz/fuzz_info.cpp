@@ -12,8 +12,8 @@
 #include "fuzz/fuzz_budget.h"
 #include "gff/gff_file.h"
 #include "platform/terminal.h"
-#include "tools/common/directory_listing.h"
-#include "tools/common/json_text.h"
+#include "tools/inspect/directory_listing.h"
+#include "tools/text/json_text.h"
 
 namespace {
 

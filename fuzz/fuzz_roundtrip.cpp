@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "fuzz/fuzz_budget.h"
-#include "tools/common/pack_folder.h"
-#include "tools/common/unpack_folder.h"
+#include "tools/pack/pack_folder.h"
+#include "tools/pack/unpack_folder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::span<const std::uint8_t> bytes(data, size);

@@ -1,6 +1,6 @@
 // The atlas's own rules, in process: which marker lines are believed (never one that leads out of
 // the site), what a folder at the site's place is taken for, and how thumbnails are reduced.
-#include "tools/common/atlas_site.h"
+#include "tools/render/atlas_site.h"
 
 #include <gtest/gtest.h>
 

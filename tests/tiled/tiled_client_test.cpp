@@ -24,9 +24,9 @@
 #include "tests/support/region_picture.h"
 #include "tests/support/run_program.h"
 #include "tests/support/temp_dir.h"
-#include "tools/common/json_text.h"
-#include "tools/common/png_file.h"
-#include "tools/common/saved_picture.h"
+#include "tools/pictures/png_file.h"
+#include "tools/pictures/saved_picture.h"
+#include "tools/text/json_text.h"
 
 namespace karst {
 namespace {

@@ -15,7 +15,7 @@
 #include "gff/format.h"
 #include "platform/message_box.h"
 #include "tests/support/temp_dir.h"
-#include "tools/common/game_check.h"
+#include "tools/inspect/game_check.h"
 
 namespace karst {
 namespace {

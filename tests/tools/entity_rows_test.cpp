@@ -1,6 +1,6 @@
 // How many rows the layer's walk gives, and the JSON of rows. Every reason and the region's edges
 // are tried against the renderer in entities_command_test.
-#include "tools/common/entity_rows.h"
+#include "tools/inspect/entity_rows.h"
 
 #include <gtest/gtest.h>
 

@@ -14,8 +14,8 @@
 #include "tests/support/built_programs.h"
 #include "tests/support/run_program.h"
 #include "tests/support/temp_dir.h"
-#include "tools/common/json_text.h"
-#include "tools/common/name_text.h"
+#include "tools/text/json_text.h"
+#include "tools/text/name_text.h"
 
 namespace karst {
 namespace {

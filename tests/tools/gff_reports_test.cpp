@@ -21,7 +21,7 @@
 #include "tests/support/built_programs.h"
 #include "tests/support/run_program.h"
 #include "tests/support/temp_dir.h"
-#include "tools/common/game_check.h"
+#include "tools/inspect/game_check.h"
 
 namespace karst {
 namespace {

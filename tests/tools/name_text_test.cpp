@@ -1,6 +1,6 @@
 // Region names as text: name.txt read back into the name's Latin-1 bytes, a name shown in each
 // kind of output encoding, and names matched without regard to case.
-#include "tools/common/name_text.h"
+#include "tools/text/name_text.h"
 
 #include <gtest/gtest.h>
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "tests/support/temp_dir.h"
-#include "tools/common/png_file.h"
+#include "tools/pictures/png_file.h"
 
 namespace karst {
 namespace {

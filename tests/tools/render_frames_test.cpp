@@ -19,7 +19,7 @@
 #include "tests/support/built_programs.h"
 #include "tests/support/run_program.h"
 #include "tests/support/temp_dir.h"
-#include "tools/common/png_file.h"
+#include "tools/pictures/png_file.h"
 
 namespace karst {
 namespace {

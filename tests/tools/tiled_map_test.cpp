@@ -1,7 +1,7 @@
 // A region as a Tiled map and back, without files: the layout Tiled writes, the placement run both
 // ways, every entity case, and the edits of the map. Tiled's own renderer and writer judge the
 // files, and every refusal is tried through `pack`, in tests/tiled.
-#include "tools/common/tiled_map.h"
+#include "tools/tiled/tiled_map.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +15,7 @@
 #include "authoring/record_writers.h"
 #include "data/entity_placement.h"
 #include "gff/format.h"
-#include "tools/common/json_text.h"
+#include "tools/text/json_text.h"
 
 namespace karst::tools {
 namespace {

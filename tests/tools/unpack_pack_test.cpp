@@ -19,14 +19,14 @@
 #include "authoring/sample_world.h"
 #include "gff/allocation_budget.h"
 #include "gff/frame_set.h"
-#include "tools/common/content_hash.h"
-#include "tools/common/frame_pictures.h"
-#include "tools/common/pack_folder.h"
-#include "tools/common/pack_record.h"
-#include "tools/common/png_file.h"
-#include "tools/common/saved_picture.h"
-#include "tools/common/tiled_map.h"
-#include "tools/common/unpack_folder.h"
+#include "tools/pack/pack_folder.h"
+#include "tools/pack/pack_record.h"
+#include "tools/pack/unpack_folder.h"
+#include "tools/pictures/frame_pictures.h"
+#include "tools/pictures/png_file.h"
+#include "tools/pictures/saved_picture.h"
+#include "tools/text/content_hash.h"
+#include "tools/tiled/tiled_map.h"
 
 namespace karst::tools {
 namespace {

@@ -20,13 +20,13 @@
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/terminal.h"
-#include "tools/common/cli.h"
-#include "tools/common/entity_rows.h"
-#include "tools/common/input_file.h"
-#include "tools/common/json_text.h"
-#include "tools/common/name_text.h"
+#include "tools/cli/cli.h"
+#include "tools/files/input_file.h"
+#include "tools/inspect/entity_rows.h"
 #include "tools/karst-gff/gff_tool.h"
 #include "tools/karst-gff/text_table.h"
+#include "tools/text/json_text.h"
+#include "tools/text/name_text.h"
 
 namespace karst::tools {
 namespace {

@@ -11,13 +11,13 @@
 #include "gff/format.h"
 #include "gff/gff_file.h"
 #include "platform/paths.h"
-#include "tools/common/chunk_label.h"
-#include "tools/common/cli.h"
-#include "tools/common/input_file.h"
-#include "tools/common/name_text.h"
-#include "tools/common/output_checks.h"
-#include "tools/common/output_file.h"
+#include "tools/cli/cli.h"
+#include "tools/files/input_file.h"
+#include "tools/files/output_checks.h"
+#include "tools/files/output_file.h"
+#include "tools/inspect/chunk_label.h"
 #include "tools/karst-gff/gff_tool.h"
+#include "tools/text/name_text.h"
 
 namespace karst::tools {
 namespace {

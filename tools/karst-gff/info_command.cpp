@@ -10,12 +10,12 @@
 
 #include "gff/gff_file.h"
 #include "platform/paths.h"
-#include "tools/common/cli.h"
-#include "tools/common/directory_listing.h"
-#include "tools/common/input_file.h"
-#include "tools/common/json_text.h"
-#include "tools/common/name_text.h"
+#include "tools/cli/cli.h"
+#include "tools/files/input_file.h"
+#include "tools/inspect/directory_listing.h"
 #include "tools/karst-gff/gff_tool.h"
+#include "tools/text/json_text.h"
+#include "tools/text/name_text.h"
 
 namespace karst::tools {
 namespace {

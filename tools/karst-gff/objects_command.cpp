@@ -14,12 +14,12 @@
 #include "gff/format.h"
 #include "gff/gff_file.h"
 #include "platform/paths.h"
-#include "tools/common/cli.h"
-#include "tools/common/game_check.h"
-#include "tools/common/input_file.h"
-#include "tools/common/json_text.h"
-#include "tools/common/name_text.h"
+#include "tools/cli/cli.h"
+#include "tools/files/input_file.h"
+#include "tools/inspect/game_check.h"
 #include "tools/karst-gff/gff_tool.h"
+#include "tools/text/json_text.h"
+#include "tools/text/name_text.h"
 
 namespace karst::tools {
 namespace {

@@ -10,14 +10,14 @@
 
 #include "platform/files.h"
 #include "platform/paths.h"
-#include "tools/common/cli.h"
-#include "tools/common/content_hash.h"
-#include "tools/common/pack_folder.h"
-#include "tools/common/pack_record.h"
-#include "tools/common/pack_target.h"
-#include "tools/common/unpack_files.h"
+#include "tools/cli/cli.h"
 #include "tools/karst-gff/gff_tool.h"
 #include "tools/karst-gff/unpack_command.h"
+#include "tools/pack/pack_folder.h"
+#include "tools/pack/pack_record.h"
+#include "tools/pack/pack_target.h"
+#include "tools/pack/unpack_files.h"
+#include "tools/text/content_hash.h"
 
 namespace karst::tools {
 namespace {

@@ -9,14 +9,14 @@
 #include <vector>
 
 #include "platform/paths.h"
-#include "tools/common/cli.h"
-#include "tools/common/output_checks.h"
-#include "tools/common/output_file.h"
-#include "tools/common/png_file.h"
-#include "tools/common/region_palette.h"
-#include "tools/common/unique_names.h"
-#include "tools/common/unpack_folder.h"
+#include "tools/cli/cli.h"
+#include "tools/files/output_checks.h"
+#include "tools/files/output_file.h"
+#include "tools/files/unique_names.h"
 #include "tools/karst-gff/gff_tool.h"
+#include "tools/pack/unpack_folder.h"
+#include "tools/pictures/png_file.h"
+#include "tools/pictures/region_palette.h"
 
 namespace karst::tools {
 namespace {

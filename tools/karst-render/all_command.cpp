@@ -9,14 +9,14 @@
 #include <vector>
 
 #include "platform/paths.h"
-#include "tools/common/cli.h"
-#include "tools/common/input_file.h"
-#include "tools/common/output_checks.h"
-#include "tools/common/output_file.h"
-#include "tools/common/render_region.h"
-#include "tools/common/unique_names.h"
+#include "tools/cli/cli.h"
+#include "tools/files/input_file.h"
+#include "tools/files/output_checks.h"
+#include "tools/files/output_file.h"
+#include "tools/files/unique_names.h"
 #include "tools/karst-render/region_jobs.h"
 #include "tools/karst-render/render_tool.h"
+#include "tools/render/render_region.h"
 
 namespace karst::tools {
 namespace {

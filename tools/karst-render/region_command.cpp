@@ -10,12 +10,12 @@
 #include "data/region.h"
 #include "platform/files.h"
 #include "platform/paths.h"
-#include "tools/common/cli.h"
-#include "tools/common/name_text.h"
-#include "tools/common/output_checks.h"
-#include "tools/common/output_file.h"
-#include "tools/common/render_region.h"
+#include "tools/cli/cli.h"
+#include "tools/files/output_checks.h"
+#include "tools/files/output_file.h"
 #include "tools/karst-render/render_tool.h"
+#include "tools/render/render_region.h"
+#include "tools/text/name_text.h"
 
 namespace karst::tools {
 namespace {

@@ -13,9 +13,9 @@
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/terminal.h"
-#include "tools/common/cli.h"
-#include "tools/common/input_file.h"
-#include "tools/common/name_text.h"
+#include "tools/cli/cli.h"
+#include "tools/files/input_file.h"
+#include "tools/text/name_text.h"
 
 namespace karst::tools {
 namespace {

@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "gff/load_report.h"
-#include "tools/common/output_checks.h"
-#include "tools/common/render_region.h"
+#include "tools/files/output_checks.h"
+#include "tools/render/render_region.h"
 
 namespace karst::tools {
 

@@ -13,10 +13,10 @@
 #include "authoring/sample_world.h"
 #include "platform/files.h"
 #include "platform/paths.h"
-#include "tools/common/cli.h"
-#include "tools/common/input_file.h"
-#include "tools/common/output_file.h"
-#include "tools/common/unique_names.h"
+#include "tools/cli/cli.h"
+#include "tools/files/input_file.h"
+#include "tools/files/output_file.h"
+#include "tools/files/unique_names.h"
 
 namespace {
 

@@ -1,0 +1,33 @@
+#include "tools/job/job_problem.h"
+
+namespace karst::tools {
+
+std::string_view ProblemKindName(ProblemKind kind) {
+  switch (kind) {
+    case ProblemKind::kUnreadable:
+      return "unreadable";
+    case ProblemKind::kNotContainer:
+      return "not-container";
+    case ProblemKind::kWouldNotLoad:
+      return "would-not-load";
+    case ProblemKind::kOutputRefused:
+      return "output-refused";
+    case ProblemKind::kOutputExists:
+      return "output-exists";
+    case ProblemKind::kOutputChanged:
+      return "output-changed";
+    case ProblemKind::kEditsWouldBeLost:
+      return "edits-would-be-lost";
+    case ProblemKind::kEditRefused:
+      return "edit-refused";
+    case ProblemKind::kLayoutWouldChange:
+      return "layout-would-change";
+    case ProblemKind::kWriteFailed:
+      return "write-failed";
+    case ProblemKind::kCancelled:
+      break;
+  }
+  return "cancelled";
+}
+
+}  // namespace karst::tools
