@@ -4,7 +4,7 @@
 
 #include <string_view>
 
-#include <CLI/CLI.hpp>
+#include "tools/common/cli11.h"
 
 namespace karst::tools {
 

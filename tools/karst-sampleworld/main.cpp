@@ -8,12 +8,11 @@
 #include <system_error>
 #include <vector>
 
-#include <CLI/CLI.hpp>
-
 #include "authoring/sample_world.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "tools/common/cli.h"
+#include "tools/common/cli11.h"
 #include "tools/common/input_file.h"
 #include "tools/common/output_file.h"
 #include "tools/common/unique_names.h"
