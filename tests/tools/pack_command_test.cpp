@@ -406,7 +406,7 @@ TEST(PackCommand, NamesAreFoundWithoutRegardToCaseAndKeepTheirKinds) {
           {"a name in other case is the file",
            {"pack", "@A", "-o", "@game/rgn01.gff"},
            1,
-           "RGN01.GFF (" + (dir.path() / "game" / "rgn01.gff").string() + ", case ignored): exists",
+           "RGN01.GFF (" + (dir.path() / "game/rgn01.gff").string() + ", case ignored): exists",
            "A=Xy"},
           {"and is replaced as that file", {"pack", "@A", "-o", "@game/rgn01.gff", "--replace"}, 0, "RGN01.GFF.orig"},
           {"a library under a region's name",
@@ -482,7 +482,9 @@ TEST(PackCommand, ASpriteSavedWithoutTransparencyKeepsItOrIsRefused) {
       << keyed.output;
   // Drawn by karst-render, the sprite shows the tiles through every one of them: the same colours
   // as the picture composed from the new sprite (a colour may have taken a twin index).
-  fs::copy_file(packed, dir.path() / "game" / "OBJEX.GFF", fs::copy_options::overwrite_existing);
+  // Removed first: mingw-w64's copy_file does not overwrite.
+  fs::remove(dir.path() / "game" / "OBJEX.GFF");
+  fs::copy_file(packed, dir.path() / "game" / "OBJEX.GFF");
   const std::vector<std::uint8_t> drawn = Rendered(dir, regionFile);
   const std::vector<std::uint8_t> expected = Composed(region, bitmap, object);
   const auto png = tools::ReadIndexedPng((dir.path() / "render.png").string());

@@ -4,7 +4,7 @@
 
 #include <string_view>
 
-#include <CLI/CLI.hpp>
+#include "tools/cli/cli11.h"
 
 namespace karst::tools {
 

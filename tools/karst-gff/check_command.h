@@ -2,7 +2,7 @@
 // region or drawing it correctly, one line per finding and a summary, or the findings as JSON.
 #pragma once
 
-#include <CLI/CLI.hpp>
+#include "tools/cli/cli11.h"
 
 namespace karst::tools {
 

@@ -4,7 +4,7 @@
 // an object or bitmap is placed, or which regions carry a name.
 #pragma once
 
-#include <CLI/CLI.hpp>
+#include "tools/cli/cli11.h"
 
 namespace karst::tools {
 

@@ -1,7 +1,7 @@
 // karst-gff extract FILE.GFF TAG NUMBER -o OUT: the raw payload of one chunk, written to OUT.
 #pragma once
 
-#include <CLI/CLI.hpp>
+#include "tools/cli/cli11.h"
 
 namespace karst::tools {
 

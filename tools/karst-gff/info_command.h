@@ -1,7 +1,7 @@
 // karst-gff info FILE.GFF... [--json]: the chunk directory of each container, record by record.
 #pragma once
 
-#include <CLI/CLI.hpp>
+#include "tools/cli/cli11.h"
 
 namespace karst::tools {
 

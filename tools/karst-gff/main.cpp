@@ -1,7 +1,6 @@
 // karst-gff: looking inside GFF containers.
-#include <CLI/CLI.hpp>
-
 #include "tools/cli/cli.h"
+#include "tools/cli/cli11.h"
 #include "tools/karst-gff/check_command.h"
 #include "tools/karst-gff/entity_commands.h"
 #include "tools/karst-gff/extract_command.h"

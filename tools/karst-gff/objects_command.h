@@ -2,7 +2,7 @@
 // that draws it, as an aligned table or as JSON.
 #pragma once
 
-#include <CLI/CLI.hpp>
+#include "tools/cli/cli11.h"
 
 namespace karst::tools {
 

@@ -2,7 +2,7 @@
 // viewer shows them, in a form paint programs read.
 #pragma once
 
-#include <CLI/CLI.hpp>
+#include "tools/cli/cli11.h"
 
 namespace karst::tools {
 

@@ -2,7 +2,7 @@
 // karst-gff pack DIR -o OUT.GFF|OUTDIR: such a folder put back together.
 #pragma once
 
-#include <CLI/CLI.hpp>
+#include "tools/cli/cli11.h"
 
 namespace karst::tools {
 

@@ -2,7 +2,7 @@
 // DIR/<region file name without .GFF>.png, drawn on several threads.
 #pragma once
 
-#include <CLI/CLI.hpp>
+#include "tools/cli/cli11.h"
 
 namespace karst::tools {
 

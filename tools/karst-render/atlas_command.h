@@ -3,7 +3,7 @@
 // its objects, entity markers and map grid.
 #pragma once
 
-#include <CLI/CLI.hpp>
+#include "tools/cli/cli11.h"
 
 namespace karst::tools {
 

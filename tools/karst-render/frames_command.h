@@ -2,7 +2,7 @@
 // indexed PNG with a greyscale palette, DIR/<TAG>-<number>-<frame>.png.
 #pragma once
 
-#include <CLI/CLI.hpp>
+#include "tools/cli/cli11.h"
 
 namespace karst::tools {
 

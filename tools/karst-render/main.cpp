@@ -1,7 +1,6 @@
 // karst-render: pictures of the game data as indexed PNG files.
-#include <CLI/CLI.hpp>
-
 #include "tools/cli/cli.h"
+#include "tools/cli/cli11.h"
 #include "tools/karst-render/all_command.h"
 #include "tools/karst-render/atlas_command.h"
 #include "tools/karst-render/frames_command.h"

@@ -3,7 +3,7 @@
 // objects, no name); with --view the 640 x 480 frame the viewer presents at that view origin.
 #pragma once
 
-#include <CLI/CLI.hpp>
+#include "tools/cli/cli11.h"
 
 namespace karst::tools {
 

@@ -8,12 +8,11 @@
 #include <system_error>
 #include <vector>
 
-#include <CLI/CLI.hpp>
-
 #include "authoring/sample_world.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "tools/cli/cli.h"
+#include "tools/cli/cli11.h"
 #include "tools/files/input_file.h"
 #include "tools/files/output_file.h"
 #include "tools/files/unique_names.h"

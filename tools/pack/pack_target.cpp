@@ -18,11 +18,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The file a name stands for: itself when something is there, else the entry beside it whose
-// name differs only by case, if any.
+// The file a name stands for, as its folder spells it: the entry of that very name, else the one
+// whose name differs only by case, if any. On a file system that ignores case the name as given
+// already opens that file, but the kept original and the messages take the folder's spelling.
 std::string Resolved(const std::string& output) {
   const fs::path native = platform::NativePath(output);
-  if (platform::InspectPath(output).kind != platform::FileKind::kMissing || !native.has_filename()) {
+  if (!native.has_filename()) {
     return output;
   }
   const std::string found =
