@@ -8,10 +8,12 @@
 #include <cstddef>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "gff/format.h"
+#include "tests/support/region_picture.h"
 #include "tests/support/temp_dir.h"
 #include "tools/inspect/chunk_extract.h"
 #include "tools/inspect/directory_listing.h"
@@ -145,6 +147,42 @@ TEST(InspectJobs, ProgressReachesTheEndAndEveryCancelStopsAtItsItem) {
       // Nothing half-written, nor a temporary file, is left.
       EXPECT_TRUE(FileNamesIn(cancelledOut.path()).empty());
     }
+  }
+}
+
+// A window shows a finding at its spot: the chunk, and the first map cell or entity it names.
+TEST(InspectJobs, FindingsNameTheirFirstCellAndEntity) {
+  testing::RegionSpec spec;
+  spec.palette = std::vector<std::uint8_t>(kPaletteBytes, 0);
+  spec.tiles = {testing::PlainTile(1), testing::PlainTile(2)};
+  spec.map = std::vector<std::uint8_t>(kMapBytes, 0);
+  (*spec.map)[7 * kMapColumns + 5] = 9;     // column 5, row 7: the first cell past the two tiles
+  (*spec.map)[50 * kMapColumns + 100] = 4;  // a later one
+  spec.entities = {{{10, 10, 0, 0, 1}, {20, 20, 0, 0, 1}, {30, 30, 0, 0, 42}, {40, 40, 0, 0, 1}, {50, 50, 0, 0, 42}}};
+  const tools::LibraryCheck library =
+      tools::CheckLibraryBytes(testing::WriteObjectFile({{10, testing::PlainTile(3)}}, {{1, 0, 0, 10}}), "OBJEX.GFF");
+  ASSERT_TRUE(library.loads);
+  const tools::RegionCheck check =
+      tools::CheckRegionBytes(testing::WriteRegionFile(spec), "RGN01.GFF", library.library.get());
+  struct Expected {
+    tools::FindingKind kind;
+    std::optional<std::uint32_t> cellX;
+    std::optional<std::uint32_t> cellY;
+    std::optional<std::uint32_t> entity;
+  };
+  const std::vector<Expected> expected = {
+      {tools::FindingKind::kMapTileOutOfRange, 5, 7, std::nullopt},
+      {tools::FindingKindOf(NoteKind::kEntityWithoutDefinition), std::nullopt, std::nullopt, 2},
+  };
+  ASSERT_EQ(check.findings.size(), expected.size());
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    const tools::Finding& finding = check.findings[i];
+    SCOPED_TRACE(finding.message);
+    EXPECT_EQ(finding.kind, expected[i].kind);
+    EXPECT_EQ(finding.place.chunk, finding.where);
+    EXPECT_EQ(finding.place.cellX, expected[i].cellX);
+    EXPECT_EQ(finding.place.cellY, expected[i].cellY);
+    EXPECT_EQ(finding.place.entity, expected[i].entity);
   }
 }
 
