@@ -112,13 +112,23 @@ std::string LibraryProblem(const std::string& path) {
   std::string problem;
   const std::unique_ptr<ObjectLibrary> library = LoadOrSayWhy(
       path, kViewerCannotStart, [](const std::string& file) { return LoadObjectLibrary(file, LoadReport()); }, problem);
-  if (library == nullptr) {
-    return problem;
+  return library == nullptr ? problem : LoadedLibraryProblem(*library);
+}
+
+std::string LoadedLibraryProblem(const ObjectLibrary& library) {
+  return library.bmpSets.empty() ? "no BMP frame set: " + std::string(kViewerCannotStart) : std::string();
+}
+
+std::string NotLibraryProblem(const GffDirectory& directory) {
+  if (LooksLikeObjectLibrary(directory)) {
+    return {};
   }
-  if (library->bmpSets.empty()) {
-    return "no BMP frame set: " + std::string(kViewerCannotStart);
+  for (const ChunkType& record : directory) {
+    if (SameTag(record.tag, kTagPal) || SameTag(record.tag, kTagTile) || SameTag(record.tag, kTagMap)) {
+      return "a region file (it has PAL, TILE or MAP chunks), not an object library";
+    }
   }
-  return {};
+  return "not an object library (no OJFF, BMP or CBMP chunks)";
 }
 
 }  // namespace karst

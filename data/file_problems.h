@@ -6,10 +6,12 @@
 #include <string>
 #include <string_view>
 
+#include "gff/gff_directory.h"
 #include "gff/load_report.h"
 
 namespace karst {
 
+struct ObjectLibrary;
 struct Region;
 
 // What follows a region's problem, and the object library's.
@@ -17,6 +19,9 @@ inline constexpr std::string_view kRegionWouldNotLoad = "the region would not lo
 inline constexpr std::string_view kViewerCannotStart =
     "the viewer cannot start (\"Unable to initialize DirectDraw and load object data!\")";
 inline constexpr std::string_view kNotContainer = "not a GFF container (no \"GFFI\" header, or too short)";
+// What a file given as a region is when its directory reads as an object library's; the caller
+// follows it with what the region lacks.
+inline constexpr std::string_view kLibraryNotRegion = "an object library, not a region";
 
 // Why a chunk could not be read whole, for the notes that say so ("runs past the end of the
 // file"), said of the chunk; empty for every other kind. The check follows it with where the
@@ -48,5 +53,14 @@ std::string LoadedRegionProblem(const Region& region);
 
 // The same for the object library at `path`: unreadable, no container, or no "BMP " frame set.
 std::string LibraryProblem(const std::string& path);
+
+// The same for a library already loaded: "no BMP frame set: the viewer cannot start (...)", or
+// empty.
+std::string LoadedLibraryProblem(const ObjectLibrary& library);
+
+// Why a container whose directory is `directory` is no object library to read: "a region file (it
+// has PAL, TILE or MAP chunks), not an object library", or "not an object library (no OJFF, BMP or
+// CBMP chunks)". Empty when it reads as one (LooksLikeObjectLibrary).
+std::string NotLibraryProblem(const GffDirectory& directory);
 
 }  // namespace karst

@@ -59,7 +59,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return 0;
   }
   karst::tools::DirectoryWarnings(file);
-  const std::string text = karst::tools::JsonText(karst::tools::DirectoryJson(file.directory()));
+  const std::vector<karst::tools::DirectoryRecord> records = karst::tools::DirectoryRecords(file.directory());
+  const std::string text = karst::tools::JsonText(karst::tools::DirectoryJson(records));
   if (!PlainText(text, false) || !nlohmann::json::accept(text)) {
     __builtin_trap();
   }
@@ -71,7 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       __builtin_trap();
     }
   }
-  if (!TerminalSafe(karst::tools::DirectoryListing("FUZZ.GFF", file.directory()))) {
+  if (!TerminalSafe(karst::tools::DirectoryListing("FUZZ.GFF", records))) {
     __builtin_trap();
   }
   return 0;

@@ -23,6 +23,7 @@
 #include "tools/pack/pack_record.h"
 #include "tools/pack/unpack_folder.h"
 #include "tools/pictures/frame_pictures.h"
+#include "tools/pictures/palette_files.h"
 #include "tools/pictures/png_file.h"
 #include "tools/pictures/saved_picture.h"
 #include "tools/text/content_hash.h"

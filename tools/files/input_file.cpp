@@ -7,30 +7,11 @@
 
 #include "data/object_library.h"
 #include "data/region.h"
-#include "data/zone.h"
 #include "gff/gff_file.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 
 namespace karst::tools {
-namespace {
-
-// Why the viewer would not show a region, as the error says it.
-std::string RejectionText(const LoadNote& rejection) {
-  switch (rejection.kind) {
-    case NoteKind::kMapRejected:
-      return "no \"MAP \" chunk of " + std::to_string(kMapBytes) + " bytes";
-    case NoteKind::kPaletteRejected:
-      return "no \"PAL \" chunk of " + std::to_string(kPaletteBytes) + " bytes";
-    default:
-      return rejection.value == 0 ? "no \"TILE\" chunk"
-                                  : std::to_string(rejection.value) + " tiles, more than the " +
-                                        std::to_string(kMostTilesInStrip) + " a tile strip can hold";
-  }
-}
-
-}  // namespace
-
 std::string ObjectLibraryIn(const std::string& folder) {
   const std::string found = platform::LocateFile(folder, kObjectLibraryFileName);
   return found.empty() ? platform::PathText(platform::NativePath(folder) / kObjectLibraryFileName) : found;
@@ -64,40 +45,58 @@ std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::string& path) 
   return bytes;
 }
 
-std::unique_ptr<Region> ReadRegionInput(const std::string& path, const LoadReport& report, std::string& error) {
-  if (std::string problem = InputProblem(path); !problem.empty()) {
-    error = std::move(problem);
+std::unique_ptr<Region> ReadRegionInput(const std::string& path, const LoadReport& report, JobProblem& problem) {
+  problem = {path, ProblemKind::kUnreadable, InputProblem(path), {}};
+  if (!problem.words.empty()) {
     return nullptr;
   }
   std::unique_ptr<Region> region = LoadRegion(path, report);
   if (region == nullptr) {
-    error = kNotContainer;
+    problem = {path, ProblemKind::kNotContainer, std::string(kNotContainer), {}};
     return nullptr;
   }
   // Looked at before any display is asked, so the reason can be named; the viewer would say
   // "Error loading zone!".
-  if (const std::vector<LoadNote> rejections = RegionRejections(*region); !rejections.empty()) {
-    error = LooksLikeLibraryFile(path) ? "an object library, not a region: it has no palette, tiles or map"
-                                       : "the region cannot be shown: " + RejectionText(rejections.front());
+  if (std::string rejection = LoadedRegionProblem(*region); !rejection.empty()) {
+    problem = {path,
+               ProblemKind::kWouldNotLoad,
+               LooksLikeLibraryFile(path) ? std::string(kLibraryNotRegion) + ": it has no palette, tiles or map"
+                                          : std::move(rejection),
+               {}};
     return nullptr;
   }
   return region;
 }
 
-std::unique_ptr<ObjectLibrary> ReadLibraryInput(const std::string& path, const LoadReport& report, std::string& error) {
-  if (std::string problem = InputProblem(path); !problem.empty()) {
-    error = std::move(problem);
+std::unique_ptr<Region> ReadRegionInput(const std::string& path, const LoadReport& report, std::string& error) {
+  JobProblem problem;
+  std::unique_ptr<Region> region = ReadRegionInput(path, report, problem);
+  error = std::move(problem.words);
+  return region;
+}
+
+std::unique_ptr<ObjectLibrary> ReadLibraryInput(const std::string& path, const LoadReport& report,
+                                                JobProblem& problem) {
+  problem = {path, ProblemKind::kUnreadable, InputProblem(path), {}};
+  if (!problem.words.empty()) {
     return nullptr;
   }
   std::unique_ptr<ObjectLibrary> library = LoadObjectLibrary(path, report);
   if (library == nullptr) {
-    error = kNotContainer;
+    problem = {path, ProblemKind::kNotContainer, std::string(kNotContainer), {}};
     return nullptr;
   }
-  if (library->bmpSets.empty()) {
-    error = "no \"BMP \" frame sets: the viewer would not start with it";
+  if (std::string rejection = LoadedLibraryProblem(*library); !rejection.empty()) {
+    problem = {path, ProblemKind::kWouldNotLoad, std::move(rejection), {}};
     return nullptr;
   }
+  return library;
+}
+
+std::unique_ptr<ObjectLibrary> ReadLibraryInput(const std::string& path, const LoadReport& report, std::string& error) {
+  JobProblem problem;
+  std::unique_ptr<ObjectLibrary> library = ReadLibraryInput(path, report, problem);
+  error = std::move(problem.words);
   return library;
 }
 

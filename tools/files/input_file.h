@@ -12,6 +12,7 @@
 #include "data/object_library.h"
 #include "data/region.h"
 #include "gff/load_report.h"
+#include "tools/job/job_problem.h"
 
 namespace karst::tools {
 
@@ -28,14 +29,17 @@ std::string ObjectLibraryIn(const std::string& folder);
 std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::string& path);
 
 // Reads a region file as the viewer's region switch takes it, its notes going to `report`. Null,
-// with the reason in `error`, when the file cannot be read, is no container, or would be turned
-// away ("the region cannot be shown: no \"PAL \" chunk of 768 bytes"; an object library is named
-// as such).
+// with the problem in `problem`, when the file cannot be read (kUnreadable), is no container
+// (kNotContainer), or would be turned away (kWouldNotLoad: "no PAL chunk: the region would not
+// load", in data/file_problems.h's words; an object library is named as such).
+std::unique_ptr<Region> ReadRegionInput(const std::string& path, const LoadReport& report, JobProblem& problem);
+// The same with the problem's words alone.
 std::unique_ptr<Region> ReadRegionInput(const std::string& path, const LoadReport& report, std::string& error);
 
 // Reads an object library as the picture tools draw with it, its notes going to `report`. Null,
-// with the reason in `error`, when the file cannot be read, is no container, or has no "BMP "
+// with the problem in `problem`, when the file cannot be read, is no container, or has no "BMP "
 // frame set: the viewer would not start with it, and the pictures are drawn without objects.
+std::unique_ptr<ObjectLibrary> ReadLibraryInput(const std::string& path, const LoadReport& report, JobProblem& problem);
 std::unique_ptr<ObjectLibrary> ReadLibraryInput(const std::string& path, const LoadReport& report, std::string& error);
 
 }  // namespace karst::tools

@@ -1,6 +1,7 @@
 #include "tools/inspect/game_check.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <filesystem>
 #include <map>
@@ -16,9 +17,11 @@
 #include "gff/frame_set.h"
 #include "gff/gff_file.h"
 #include "gff/load_report.h"
+#include "platform/files.h"
 #include "platform/paths.h"
 #include "tools/files/input_file.h"
 #include "tools/inspect/chunk_label.h"
+#include "tools/inspect/load_notes.h"
 #include "tools/text/name_text.h"
 
 namespace karst::tools {
@@ -56,14 +59,7 @@ std::string Extent(const LoadNote& note, std::uint64_t fileSize) {
 }
 
 // The viewer's own line for a note, quoted: ("Something peculiar happened!").
-std::string Quoted(const LoadNote& note) {
-  const std::optional<PrintedLine> line = PrintedLineOf(note);
-  std::string text = line ? line->text : std::string();
-  while (!text.empty() && text.back() == '\n') {
-    text.pop_back();
-  }
-  return "(\"" + text + "\")";
-}
+std::string Quoted(const LoadNote& note) { return "(\"" + NoteLine(note) + "\")"; }
 
 struct Meaning {
   FindingKind kind;
@@ -123,7 +119,7 @@ void AddLoadFindings(const std::vector<LoadNote>& notes, const std::string& path
     if (FailsTheLoad(note.kind)) {
       failure = findings.size();
     }
-    findings.push_back({path, meaning->kind, ChunkOf(note), PlaceOf(note), std::move(meaning->message)});
+    findings.push_back({path, meaning->kind, ChunkPlace(ChunkOf(note)), PlaceOf(note), std::move(meaning->message)});
   }
   if (failure && passedOver > 0) {
     findings[*failure].message +=
@@ -134,7 +130,7 @@ void AddLoadFindings(const std::vector<LoadNote>& notes, const std::string& path
 // A directory that the end of the file cuts short loses the records it does not hold whole.
 void CheckDirectoryExtent(const GffFile& file, const std::string& path, std::vector<Finding>& findings) {
   if (file.directoryLengthCutShort() || file.directoryEnd() > file.size()) {
-    findings.push_back({path, FindingKind::kDirectoryCutShort, "", "directory",
+    findings.push_back({path, FindingKind::kDirectoryCutShort, ProblemPlace(), "directory",
                         "runs past the end of the file (position " + std::to_string(file.directoryPosition()) +
                             ", length " + std::to_string(file.directoryLength()) + ", file " +
                             std::to_string(file.size()) + " bytes): the records it does not hold whole are lost"});
@@ -156,8 +152,8 @@ void AddRejections(const std::vector<LoadNote>& rejections, const std::string& p
         finding = note.chunk ? FindingKind::kShortPalette : FindingKind::kNoPalette;
       }
       const RejectionWords words = WordsFor(note);
-      findings.push_back(
-          {path, finding, words.chunk, words.chunk, words.problem + ": " + std::string(kRegionWouldNotLoad)});
+      findings.push_back({path, finding, ChunkPlace(words.chunk), words.chunk,
+                          words.problem + ": " + std::string(kRegionWouldNotLoad)});
     }
   }
 }
@@ -170,16 +166,17 @@ void CheckTiles(const Region& region, const std::string& path, std::vector<Findi
     const std::string chunk = ChunkLabel(kTagTile, tile.number);
     const std::string where = chunk + " (tile " + std::to_string(index) + ")";
     if (tile.frames.empty()) {
-      findings.push_back({path, FindingKind::kTileWithoutFrames, chunk, where, "no frames: drawn as index 0"});
+      findings.push_back(
+          {path, FindingKind::kTileWithoutFrames, ChunkPlace(chunk), where, "no frames: drawn as index 0"});
       continue;
     }
     const Frame& frame = tile.frames.front();
     if (!frame.HasPixels()) {
       findings.push_back(
-          {path, FindingKind::kTileWithoutPixels, chunk, where, "frame 0 has no pixels: drawn as index 0"});
+          {path, FindingKind::kTileWithoutPixels, ChunkPlace(chunk), where, "frame 0 has no pixels: drawn as index 0"});
     } else if (!FillsTileSquare(frame)) {
       const std::string square = std::to_string(kTileSize) + " x " + std::to_string(kTileSize);
-      findings.push_back({path, FindingKind::kTileWrongSize, chunk, where,
+      findings.push_back({path, FindingKind::kTileWrongSize, ChunkPlace(chunk), where,
                           "frame 0 is " + std::to_string(frame.width) + " x " + std::to_string(frame.height) +
                               ", not " + square + ": only the part inside " + square +
                               " is drawn, the rest as index 0"});
@@ -187,7 +184,7 @@ void CheckTiles(const Region& region, const std::string& path, std::vector<Findi
     if (HasSeveralFrames(tile)) {
       LoadNote line;
       line.kind = NoteKind::kTileWithSeveralFrames;
-      findings.push_back({path, FindingKindOf(line.kind), chunk, where,
+      findings.push_back({path, FindingKindOf(line.kind), ChunkPlace(chunk), where,
                           std::to_string(tile.frames.size()) + " frames: only frame 0 is drawn " + Quoted(line)});
     }
   }
@@ -214,7 +211,11 @@ void CheckMap(const Region& region, const std::string& path, std::vector<Finding
     return;
   }
   const std::string chunk = ChunkLabel(kTagMap, region.mapChunk->number);
-  findings.push_back({path, FindingKind::kMapTileOutOfRange, chunk, chunk,
+  // The place is the first such cell.
+  ProblemPlace place = ChunkPlace(chunk);
+  place.cellX = static_cast<std::uint32_t>(first % kMapColumns);
+  place.cellY = static_cast<std::uint32_t>(first / kMapColumns);
+  findings.push_back({path, FindingKind::kMapTileOutOfRange, std::move(place), chunk,
                       Plural(beyond, "cell names", "cells name") + " a tile beyond the region's " +
                           Plural(static_cast<std::size_t>(region.tileCount), "tile", "tiles") + " (indices up to " +
                           std::to_string(highest) + "; first at column " + std::to_string(first % kMapColumns) +
@@ -251,7 +252,7 @@ void CheckEntities(const Region& region, const std::vector<LoadNote>& notes, con
                    const std::string& path, std::vector<Finding>& findings) {
   for (const LoadNote& note : notes) {
     if (note.kind == NoteKind::kEntityTableRejected) {
-      findings.push_back({path, FindingKindOf(note.kind), ChunkOf(note), PlaceOf(note),
+      findings.push_back({path, FindingKindOf(note.kind), ChunkPlace(ChunkOf(note)), PlaceOf(note),
                           Plural(note.value, "byte", "bytes") + ", not a multiple of " +
                               std::to_string(kEntityRecordSize) + ": no object of the region is drawn"});
     }
@@ -285,7 +286,10 @@ void CheckEntities(const Region& region, const std::vector<LoadNote>& notes, con
   }
   for (const std::string& problem : order) {
     const Group& group = groups[problem];
-    findings.push_back({path, group.kind, where, where,
+    // The place is the first entity that names it.
+    ProblemPlace place = ChunkPlace(where);
+    place.entity = static_cast<std::uint32_t>(group.firstIndex);
+    findings.push_back({path, group.kind, std::move(place), where,
                         Plural(group.count, "entity names", "entities name") + " " + problem + " (first: entity " +
                             std::to_string(group.firstIndex) + " at " + std::to_string(group.first->x) + ", " +
                             std::to_string(group.first->y) + "): not drawn"});
@@ -299,8 +303,8 @@ std::optional<std::uint64_t> OpenChecked(std::vector<std::uint8_t> bytes, const 
                                          std::string_view consequence, const LoadReport& report, GffFile& file,
                                          std::vector<Finding>& findings) {
   if (!file.OpenBytes(std::move(bytes), report)) {
-    findings.push_back(
-        {path, FindingKind::kNotContainer, "", "", std::string(kNotContainer) + ": " + std::string(consequence)});
+    findings.push_back({path, FindingKind::kNotContainer, ProblemPlace(), "",
+                        std::string(kNotContainer) + ": " + std::string(consequence)});
     return std::nullopt;
   }
   CheckDirectoryExtent(file, path, findings);
@@ -312,10 +316,84 @@ std::optional<std::vector<std::uint8_t>> ReadChecked(const std::string& path, st
                                                      std::vector<Finding>& findings) {
   std::optional<std::vector<std::uint8_t>> bytes = ReadWholeFile(path);
   if (!bytes) {
-    findings.push_back({path, FindingKind::kUnreadable, "", "",
+    findings.push_back({path, FindingKind::kUnreadable, ProblemPlace(), "",
                         "cannot be read (" + InputProblem(path) + "): " + std::string(consequence)});
   }
   return bytes;
+}
+
+bool NamedLikeLibrary(const std::filesystem::path& path) {
+  std::string name = platform::PathText(path.filename());
+  for (char& c : name) {
+    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  }
+  return name == kObjectLibraryFileName;
+}
+
+CheckedFile LibraryFile(const std::string& path, LibraryCheck& check) {
+  return {path, check.loads, false, std::move(check.findings)};
+}
+
+CheckedFile RegionFile(const std::string& path, RegionCheck check) {
+  return {path, check.loads, true, std::move(check.findings)};
+}
+
+// The whole folder, as the viewer would meet it: the library first, then every region.
+void CheckFolder(const std::filesystem::path& folder, JobContext& context, GameCheckResult& result) {
+  const std::string libraryPath = ObjectLibraryIn(platform::PathText(folder));
+  const std::vector<std::string> names =
+      platform::FindFiles(platform::PathText(folder / std::string(kRegionFilePattern)));
+  const std::size_t items = 1 + names.size();
+  context.Report(0, items, libraryPath);
+  if (context.Cancelled()) {
+    result.problems.push_back({libraryPath, ProblemKind::kCancelled, "cancelled before this file was checked", {}});
+    return;
+  }
+  LibraryCheck library = CheckLibrary(libraryPath);
+  result.files.push_back(LibraryFile(libraryPath, library));
+  if (names.empty()) {
+    const std::string path = platform::PathText(folder);
+    Finding none{path, FindingKind::kNoRegions, ProblemPlace(), "",
+                 "no region files (RGN*.GFF): the viewer cannot start (\"Unable to find region files!\")"};
+    result.files.push_back({path, false, false, {std::move(none)}});
+  }
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    const std::string path = platform::PathText(folder / platform::NativePath(names[i]));
+    context.Report(1 + i, items, path);
+    if (context.Cancelled()) {
+      result.problems.push_back({path, ProblemKind::kCancelled, "cancelled before this file was checked", {}});
+      return;
+    }
+    result.files.push_back(RegionFile(path, CheckRegion(path, library.library.get())));
+  }
+  context.Report(items, items);
+}
+
+// One file: the library by itself, or a region against the library beside it.
+void CheckFile(const std::filesystem::path& file, JobContext& context, GameCheckResult& result) {
+  const std::string path = platform::PathText(file);
+  context.Report(0, 1, path);
+  if (NamedLikeLibrary(file) || LooksLikeLibraryFile(path)) {
+    result.input = CheckedInput::kLibrary;
+    LibraryCheck library = CheckLibrary(path);
+    result.files.push_back(LibraryFile(path, library));
+    context.Report(1, 1);
+    return;
+  }
+  result.input = CheckedInput::kRegion;
+  const std::string besideIt = ObjectLibraryIn(platform::PathText(file.parent_path()));
+  std::error_code error;
+  std::unique_ptr<ObjectLibrary> library;
+  if (std::filesystem::exists(platform::NativePath(besideIt), error)) {
+    library = std::move(CheckLibrary(besideIt).library);
+  }
+  if (!library) {
+    const std::string words = "no readable " + std::string(kObjectLibraryFileName) + " beside " + path +
+                              ": the objects of its entities are not checked";
+    result.problems.push_back({path, ProblemKind::kNote, words, ProblemPlace()});
+  }
+  result.files.push_back(RegionFile(path, CheckRegion(path, library.get())));
+  context.Report(1, 1);
 }
 
 }  // namespace
@@ -373,7 +451,7 @@ LibraryCheck CheckLibrary(const std::string& path) {
   std::error_code error;
   if (!std::filesystem::exists(platform::NativePath(path), error)) {
     result.findings.push_back(
-        {path, FindingKind::kLibraryMissing, "", "", "missing: " + std::string(kViewerCannotStart)});
+        {path, FindingKind::kLibraryMissing, ProblemPlace(), "", "missing: " + std::string(kViewerCannotStart)});
     return result;
   }
   std::optional<std::vector<std::uint8_t>> bytes = ReadChecked(path, kViewerCannotStart, result.findings);
@@ -392,10 +470,12 @@ LibraryCheck CheckLibraryBytes(std::vector<std::uint8_t> bytes, const std::strin
   }
   result.library = LoadObjectLibrary(file, report);
   AddLoadFindings(notes, path, *fileSize, result.findings);
-  result.loads = result.library && !result.library->bmpSets.empty();
-  if (result.library && !result.loads) {
-    result.findings.push_back(
-        {path, FindingKind::kNoBitmaps, "", "", "no BMP frame set: " + std::string(kViewerCannotStart)});
+  if (result.library) {
+    std::string problem = LoadedLibraryProblem(*result.library);
+    result.loads = problem.empty();
+    if (!result.loads) {
+      result.findings.push_back({path, FindingKind::kNoBitmaps, ProblemPlace(), "", std::move(problem)});
+    }
   }
   return result;
 }
@@ -424,6 +504,44 @@ RegionCheck CheckRegionBytes(std::vector<std::uint8_t> bytes, const std::string&
   CheckTiles(*region, path, result.findings);
   CheckMap(*region, path, result.findings);
   CheckEntities(*region, notes, library, path, result.findings);
+  return result;
+}
+
+std::size_t GameCheckResult::RegionCount() const {
+  return static_cast<std::size_t>(
+      std::count_if(files.begin(), files.end(), [](const CheckedFile& file) { return file.region; }));
+}
+
+std::size_t GameCheckResult::FailedRegionCount() const {
+  return static_cast<std::size_t>(
+      std::count_if(files.begin(), files.end(), [](const CheckedFile& file) { return file.region && !file.loads; }));
+}
+
+std::size_t GameCheckResult::FindingCount() const {
+  std::size_t count = 0;
+  for (const CheckedFile& file : files) {
+    count += file.findings.size();
+  }
+  return count;
+}
+
+bool GameCheckResult::Passed() const {
+  return std::all_of(files.begin(), files.end(), [](const CheckedFile& file) { return file.loads; }) &&
+         std::none_of(problems.begin(), problems.end(),
+                      [](const JobProblem& problem) { return problem.kind != ProblemKind::kNote; });
+}
+
+GameCheckResult CheckGame(const std::string& path, JobContext& context) {
+  GameCheckResult result;
+  std::error_code error;
+  const std::filesystem::path native = platform::NativePath(path);
+  if (std::filesystem::is_directory(native, error)) {
+    CheckFolder(native, context, result);
+  } else if (std::string problem = InputProblem(path); !problem.empty()) {
+    result.problems.push_back({path, ProblemKind::kUnreadable, std::move(problem), {}});
+  } else {
+    CheckFile(native, context, result);
+  }
   return result;
 }
 

@@ -14,6 +14,8 @@
 
 #include "data/object_library.h"
 #include "gff/load_report.h"
+#include "tools/job/job_context.h"
+#include "tools/job/job_problem.h"
 
 namespace karst::tools {
 
@@ -51,13 +53,14 @@ constexpr FindingKind FindingKindOf(NoteKind kind) {
 // "no-palette", "chunk-cut-short", ...: lower case words joined by hyphens.
 std::string_view FindingKindName(FindingKind kind);
 
-// One problem: the file, the chunk it concerns ("BMP 7"; empty when it is about the file), the
-// place in the file ("TILE 9 frame 0", "MAP 0", "directory"; empty for the whole file) and what
-// is wrong, with its consequence.
+// One problem: the file; where a window can show it (the chunk it concerns, "BMP 7", empty when
+// it is about the file; the first map cell or entity it names); the place in the file as the line
+// names it ("TILE 9 frame 0", "MAP 0", "directory"; empty for the whole file) and what is wrong,
+// with its consequence.
 struct Finding {
   std::string file;
   FindingKind kind = FindingKind::kUnreadable;
-  std::string chunk;
+  ProblemPlace place;
   std::string where;
   std::string message;
 };
@@ -96,5 +99,39 @@ RegionCheck CheckRegion(const std::string& path, const ObjectLibrary* library);
 // findings.
 LibraryCheck CheckLibraryBytes(std::vector<std::uint8_t> bytes, const std::string& path);
 RegionCheck CheckRegionBytes(std::vector<std::uint8_t> bytes, const std::string& path, const ObjectLibrary* library);
+
+// One file the check job looked at (or the folder, for a finding about the folder) and whether the
+// viewer would get past it.
+struct CheckedFile {
+  std::string file;
+  bool loads = false;
+  // A region file, counted among the regions checked.
+  bool region = false;
+  std::vector<Finding> findings;
+};
+
+// What the check job was given: a game folder, a region file, or the object library alone.
+enum class CheckedInput { kFolder, kRegion, kLibrary };
+
+struct GameCheckResult {
+  CheckedInput input = CheckedInput::kFolder;
+  // In the order checked: a folder's library, the folder itself when it has no region files, then
+  // each region in the viewer's order; or the one file.
+  std::vector<CheckedFile> files;
+  // kUnreadable when the path cannot be read at all; kNote for a region checked without a
+  // readable library beside it; kCancelled.
+  std::vector<JobProblem> problems;
+
+  std::size_t RegionCount() const;
+  std::size_t FailedRegionCount() const;
+  std::size_t FindingCount() const;
+  // The viewer would start and load every region: every file loads, and nothing stopped the check.
+  bool Passed() const;
+};
+
+// The check job. A folder: its OBJEX.GFF, then every RGN*.GFF in the viewer's order, one item each
+// (the library first), cancelled between files. A file: that file alone, one item: the object
+// library (by its name or its directory), or a region, checked against the OBJEX.GFF beside it.
+GameCheckResult CheckGame(const std::string& path, JobContext& context);
 
 }  // namespace karst::tools

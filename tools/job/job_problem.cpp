@@ -25,9 +25,13 @@ std::string_view ProblemKindName(ProblemKind kind) {
     case ProblemKind::kWriteFailed:
       return "write-failed";
     case ProblemKind::kCancelled:
+      return "cancelled";
+    case ProblemKind::kNote:
+      return "note";
+    case ProblemKind::kNotFound:
       break;
   }
-  return "cancelled";
+  return "not-found";
 }
 
 }  // namespace karst::tools

@@ -24,6 +24,8 @@ enum class ProblemKind : std::uint8_t {
   kLayoutWouldChange,  // a container that cannot be laid out again without changing unedited chunks
   kWriteFailed,        // a file that could not be written; the system's reason in the words
   kCancelled,          // the job was cancelled before it finished
+  kNote,               // no failure: what a load met that the viewer would print, a part left unchecked
+  kNotFound,           // what the request names (a chunk) is not in the file
 };
 
 // The kind as machine output names it: "unreadable", "would-not-load", ...

@@ -1,20 +1,17 @@
 #include "tools/karst-gff/check_command.h"
 
-#include <cctype>
-#include <filesystem>
 #include <iostream>
 #include <memory>
+#include <ostream>
 #include <string>
-#include <vector>
 
 #include <nlohmann/json.hpp>
 
-#include "data/region.h"
-#include "platform/files.h"
-#include "platform/paths.h"
+#include "platform/terminal.h"
 #include "tools/cli/cli.h"
-#include "tools/files/input_file.h"
+#include "tools/cli/progress_bar.h"
 #include "tools/inspect/game_check.h"
+#include "tools/job/job_context.h"
 #include "tools/karst-gff/gff_tool.h"
 #include "tools/text/json_text.h"
 
@@ -26,140 +23,71 @@ struct CheckOptions {
   bool json = false;
 };
 
-// What a check found: as text, printed as it goes, then a summary; as JSON, one document at the
-// end, {"files":[{"file":..,"loads":..,"findings":[{"kind":..,"chunk":..,"text":..}]}]}.
-class Report {
- public:
-  explicit Report(bool json) : json_(json) {}
-
-  // One checked file (or the folder, for a finding about the folder) and whether the viewer
-  // would get past it.
-  void AddFile(const std::string& file, bool loads, const std::vector<Finding>& findings) {
-    findingCount_ += findings.size();
-    if (!json_) {
-      for (const Finding& finding : findings) {
+// What a check found: as text, a line per finding, then a summary; as JSON, one document,
+// {"files":[{"file":..,"loads":..,"findings":[{"kind":..,"chunk":..,"text":..}]}]}. Remarks that
+// are no findings are lines of the text, and on standard error beside the JSON, which holds
+// findings alone.
+void PrintCheck(const GameCheckResult& check, bool json) {
+  std::ostream& remarks = json ? std::cerr : std::cout;
+  for (const JobProblem& problem : check.problems) {
+    if (problem.kind == ProblemKind::kNote) {
+      remarks << "note: " << problem.words << "\n";
+    } else {
+      ReportError(kTool, problem.file, problem.words);
+    }
+  }
+  nlohmann::json files = nlohmann::json::array();
+  for (const CheckedFile& checked : check.files) {
+    if (!json) {
+      for (const Finding& finding : checked.findings) {
         std::cout << FindingText(finding) << "\n";
       }
-      return;
+      continue;
     }
     // Tag bytes in a finding (an unknown encoding's) are kept as the characters of their values.
     nlohmann::json list = nlohmann::json::array();
-    for (const Finding& finding : findings) {
+    for (const Finding& finding : checked.findings) {
+      const std::string& chunk = finding.place.chunk;
       list.push_back({{"kind", FindingKindName(finding.kind)},
-                      {"chunk", finding.chunk.empty() ? nlohmann::json() : nlohmann::json(ByteText(finding.chunk))},
+                      {"chunk", chunk.empty() ? nlohmann::json() : nlohmann::json(ByteText(chunk))},
                       {"text", ByteText(FindingLine(finding))}});
     }
-    files_.push_back({{"file", file}, {"loads", loads}, {"findings", std::move(list)}});
+    files.push_back({{"file", checked.file}, {"loads", checked.loads}, {"findings", std::move(list)}});
   }
-  void AddRegion(const std::string& file, const RegionCheck& check) {
-    AddFile(file, check.loads, check.findings);
-    ++regionCount_;
-    if (!check.loads) {
-      ++failedCount_;
-    }
+  if (json) {
+    std::cout << JsonText({{"files", files}}) << "\n";
+    return;
   }
-  // A remark that is no finding: a line of the text; on standard error beside the JSON, which
-  // holds findings alone.
-  void Remark(const std::string& line) const { (json_ ? std::cerr : std::cout) << line << "\n"; }
-  void Finish() const {
-    if (!json_) {
-      std::cout << regionCount_ << (regionCount_ == 1 ? " region" : " regions") << " checked, " << failedCount_
-                << " would not load, " << FindingCount() << "\n";
-    }
-    FinishJson();
+  const std::size_t findings = check.FindingCount();
+  const std::string findingCount = std::to_string(findings) + (findings == 1 ? " finding" : " findings");
+  if (check.input == CheckedInput::kLibrary) {
+    // The object library checked alone: no region was.
+    const bool loads = !check.files.empty() && check.files.front().loads;
+    std::cout << "the object library checked, " << (loads ? "" : "the viewer could not start with it, ") << findingCount
+              << "\n";
+    return;
   }
-  // The summary of the object library checked alone: no region was.
-  void FinishLibrary(bool loads) const {
-    if (!json_) {
-      std::cout << "the object library checked, " << (loads ? "" : "the viewer could not start with it, ")
-                << FindingCount() << "\n";
-    }
-    FinishJson();
-  }
-  bool AnyRegionFailed() const { return failedCount_ > 0; }
-
- private:
-  std::string FindingCount() const {
-    return std::to_string(findingCount_) + (findingCount_ == 1 ? " finding" : " findings");
-  }
-  void FinishJson() const {
-    if (json_) {
-      std::cout << JsonText({{"files", files_}}) << "\n";
-    }
-  }
-
-  bool json_;
-  nlohmann::json files_ = nlohmann::json::array();
-  std::size_t regionCount_ = 0;
-  std::size_t failedCount_ = 0;
-  std::size_t findingCount_ = 0;
-};
-
-bool NamedLikeLibrary(const std::filesystem::path& path) {
-  std::string name = platform::PathText(path.filename());
-  for (char& c : name) {
-    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  }
-  return name == kObjectLibraryFileName;
-}
-
-// The whole folder, as the viewer would meet it: the library first, then every region.
-int CheckFolder(const std::filesystem::path& folder, bool json) {
-  Report report(json);
-  const std::string libraryPath = ObjectLibraryIn(platform::PathText(folder));
-  const LibraryCheck library = CheckLibrary(libraryPath);
-  report.AddFile(libraryPath, library.loads, library.findings);
-  const std::vector<std::string> names =
-      platform::FindFiles(platform::PathText(folder / std::string(kRegionFilePattern)));
-  if (names.empty()) {
-    report.AddFile(platform::PathText(folder), false,
-                   {{platform::PathText(folder), FindingKind::kNoRegions, "", "",
-                     "no region files (RGN*.GFF): the viewer cannot start (\"Unable to find region files!\")"}});
-  }
-  for (const std::string& name : names) {
-    const std::string path = platform::PathText(folder / platform::NativePath(name));
-    report.AddRegion(path, CheckRegion(path, library.library.get()));
-  }
-  report.Finish();
-  return report.AnyRegionFailed() || !library.loads || names.empty() ? kExitFailure : kExitSuccess;
-}
-
-// One file: the library by itself, or a region against the library beside it.
-int CheckFile(const std::filesystem::path& file, bool json) {
-  Report report(json);
-  if (NamedLikeLibrary(file) || LooksLikeLibraryFile(platform::PathText(file))) {
-    const LibraryCheck library = CheckLibrary(platform::PathText(file));
-    report.AddFile(platform::PathText(file), library.loads, library.findings);
-    report.FinishLibrary(library.loads);
-    return library.loads ? kExitSuccess : kExitFailure;
-  }
-  const std::string besideIt = ObjectLibraryIn(platform::PathText(file.parent_path()));
-  std::error_code error;
-  std::unique_ptr<ObjectLibrary> library;
-  if (std::filesystem::exists(platform::NativePath(besideIt), error)) {
-    library = std::move(CheckLibrary(besideIt).library);
-  }
-  if (!library) {
-    report.Remark("note: no readable " + std::string(kObjectLibraryFileName) + " beside " + platform::PathText(file) +
-                  ": the objects of its entities are not checked");
-  }
-  const RegionCheck region = CheckRegion(platform::PathText(file), library.get());
-  report.AddRegion(platform::PathText(file), region);
-  report.Finish();
-  return region.loads ? kExitSuccess : kExitFailure;
+  const std::size_t regions = check.RegionCount();
+  std::cout << regions << (regions == 1 ? " region" : " regions") << " checked, " << check.FailedRegionCount()
+            << " would not load, " << findingCount << "\n";
 }
 
 int RunCheck(const CheckOptions& options) {
-  std::error_code error;
-  const std::filesystem::path path = platform::NativePath(options.path);
-  if (std::filesystem::is_directory(path, error)) {
-    return CheckFolder(path, options.json);
+  GameCheckResult check;
+  {
+    ProgressBar bar(platform::StandardErrorIsTerminal());
+    JobContext context(bar.Listener());
+    check = CheckGame(options.path, context);
   }
-  if (const std::string problem = InputProblem(options.path); !problem.empty()) {
-    ReportError(kTool, options.path, problem);
+  // A path that cannot be read is an error alone, without a summary.
+  if (check.files.empty()) {
+    for (const JobProblem& problem : check.problems) {
+      ReportError(kTool, problem.file, problem.words);
+    }
     return kExitFailure;
   }
-  return CheckFile(path, options.json);
+  PrintCheck(check, options.json);
+  return check.Passed() ? kExitSuccess : kExitFailure;
 }
 
 }  // namespace

@@ -2,27 +2,24 @@
 
 #include <array>
 #include <cstdint>
-#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <optional>
 #include <span>
 #include <string>
-#include <string_view>
 #include <utility>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
-#include "data/object_library.h"
-#include "data/region.h"
-#include "gff/load_report.h"
-#include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/terminal.h"
 #include "tools/cli/cli.h"
-#include "tools/files/input_file.h"
+#include "tools/cli/progress_bar.h"
+#include "tools/inspect/entity_listing.h"
 #include "tools/inspect/entity_rows.h"
+#include "tools/inspect/folder_search.h"
+#include "tools/job/job_context.h"
 #include "tools/karst-gff/gff_tool.h"
 #include "tools/karst-gff/text_table.h"
 #include "tools/text/json_text.h"
@@ -31,19 +28,12 @@
 namespace karst::tools {
 namespace {
 
-// The viewer's lines for what the loads met are diagnostics here: standard error, so standard
-// output stays the table or the JSON alone.
-void ReportNotes(std::vector<LoadNote>& notes) {
-  for (const LoadNote& note : notes) {
-    if (const std::optional<PrintedLine> line = PrintedLineOf(note)) {
-      std::string_view text = line->text;
-      while (!text.empty() && text.back() == '\n') {
-        text.remove_suffix(1);
-      }
-      ReportError(kTool, note.file, ShownText(text));
-    }
+// Problems and the viewer's lines for what the loads met, on standard error, so standard output
+// stays the table or the JSON alone.
+void ReportProblems(std::span<const JobProblem> problems) {
+  for (const JobProblem& problem : problems) {
+    ReportError(kTool, problem.file, problem.kind == ProblemKind::kNote ? ShownText(problem.words) : problem.words);
   }
-  notes.clear();
 }
 
 // A bitmap number, or "-" where there is none.
@@ -75,45 +65,21 @@ std::string EntityTable(const std::vector<EntityRow>& rows) {
 }
 
 int RunEntities(const EntitiesOptions& options) {
-  std::vector<LoadNote> notes;
-  const LoadReport report = LoadReport::Into(notes);
-  // The viewer loads its objects before its first region. The library named on the command line
-  // must be usable; the one found beside the region only lends its objects when it is.
-  const bool named = !options.objectsPath.empty();
-  const std::string libraryPath =
-      named ? options.objectsPath
-            : platform::LocateFile(platform::PathText(platform::NativePath(options.path).parent_path()),
-                                   kObjectLibraryFileName);
-  std::unique_ptr<ObjectLibrary> library;
-  if (libraryPath.empty()) {
-    ReportError(kTool, options.path,
-                std::string("no ") + kObjectLibraryFileName + " beside it: no object is drawn (\"no object library\")");
-  } else {
-    std::string error;
-    library = ReadLibraryInput(libraryPath, report, error);
-    ReportNotes(notes);
-    if (library == nullptr && named) {
-      ReportError(kTool, libraryPath, error);
-      return kExitFailure;
-    }
-    if (library == nullptr) {
-      ReportError(kTool, libraryPath, error + ": no object is drawn (\"no object library\")");
-    } else if (!named) {
-      std::cerr << kTool << ": objects from " << libraryPath << "\n";
-    }
+  JobContext context;
+  const EntitiesResult result = ListEntities({options.path, options.objectsPath}, context);
+  const std::span<const JobProblem> problems = result.problems;
+  ReportProblems(problems.first(result.libraryProblems));
+  if (!result.objectsFrom.empty()) {
+    std::cerr << kTool << ": objects from " << result.objectsFrom << "\n";
   }
-  std::string error;
-  const std::unique_ptr<Region> region = ReadRegionInput(options.path, report, error);
-  ReportNotes(notes);
-  if (region == nullptr) {
-    ReportError(kTool, options.path, error);
+  ReportProblems(problems.subspan(result.libraryProblems));
+  if (!result.listed) {
     return kExitFailure;
   }
-  const std::vector<EntityRow> rows = EntityRows(*region, library.get());
   if (options.json) {
-    std::cout << EntityRowsJson(platform::PathText(platform::NativePath(options.path).filename()), rows) << "\n";
+    std::cout << EntityRowsJson(platform::PathText(platform::NativePath(options.path).filename()), result.rows) << "\n";
   } else {
-    std::cout << EntityTable(rows);
+    std::cout << EntityTable(result.rows);
   }
   return kExitSuccess;
 }
@@ -124,16 +90,6 @@ struct FindOptions {
   std::optional<std::uint32_t> bitmap;
   std::optional<std::string> name;
   bool json = false;
-};
-
-struct EntityMatch {
-  std::string file;
-  EntityRow row;
-};
-
-struct NameMatch {
-  std::string file;
-  std::string name;
 };
 
 // The search text of --name as the Latin-1 bytes the names are compared in; nothing, with why
@@ -151,13 +107,6 @@ std::optional<std::string> SearchedName(const std::string& typed, std::string& p
     return std::nullopt;
   }
   return std::string(bytes->begin(), bytes->end());
-}
-
-bool Matches(const FindOptions& options, const EntityRow& row) {
-  if (options.object) {
-    return row.objectId == *options.object;
-  }
-  return row.bitmapId && *row.bitmapId == *options.bitmap;
 }
 
 void PrintEntityMatches(const std::vector<EntityMatch>& matches, bool json) {
@@ -201,81 +150,45 @@ void PrintNameMatches(const std::vector<NameMatch>& matches, bool json) {
   std::cout << AlignedTable(kColumns, cells);
 }
 
+// The query of the options; `problem` says why a --name text can match nothing.
+FindQuery QueryOf(const FindOptions& options, std::string& problem) {
+  if (options.object) {
+    return {FindKind::kObject, *options.object, std::nullopt};
+  }
+  if (options.bitmap) {
+    return {FindKind::kBitmap, *options.bitmap, std::nullopt};
+  }
+  return {FindKind::kName, 0, SearchedName(*options.name, problem)};
+}
+
 int RunFind(const FindOptions& options) {
-  const std::filesystem::path folder = platform::NativePath(options.folder);
-  std::error_code code;
-  if (!std::filesystem::is_directory(folder, code)) {
-    const std::string problem = InputProblem(options.folder);
-    ReportError(kTool, options.folder, problem.empty() ? "not a folder" : problem);
+  std::string textProblem;
+  const FindQuery query = QueryOf(options, textProblem);
+  FindResult result;
+  {
+    ProgressBar bar(platform::StandardErrorIsTerminal());
+    JobContext context(bar.Listener());
+    result = FindInFolder(options.folder, query, context);
+  }
+  ReportProblems(result.problems);
+  if (!result.searched) {
     return kExitFailure;
   }
-  const std::vector<std::string> names =
-      platform::FindFiles(platform::PathText(folder / std::string(kRegionFilePattern)));
-  if (names.empty()) {
-    ReportError(kTool, options.folder, "no region files (RGN*.GFF)");
-    return kExitFailure;
+  if (!textProblem.empty()) {
+    ReportError(kTool, options.folder, "no matches: " + textProblem);
+    if (options.json) {
+      PrintNameMatches({}, true);
+    }
+    return kExitSuccess;
   }
-  std::optional<std::string> searched;
-  if (options.name) {
-    std::string problem;
-    searched = SearchedName(*options.name, problem);
-    if (!searched) {
-      ReportError(kTool, options.folder, "no matches: " + problem);
-      if (options.json) {
-        PrintNameMatches({}, true);
-      }
-      return kExitSuccess;
-    }
-  }
-  std::vector<LoadNote> notes;
-  const LoadReport report = LoadReport::Into(notes);
-  std::unique_ptr<ObjectLibrary> library;
-  if (!options.name) {
-    const std::string libraryPath = ObjectLibraryIn(platform::PathText(folder));
-    std::string error;
-    library = ReadLibraryInput(libraryPath, report, error);
-    ReportNotes(notes);
-    if (library == nullptr && options.bitmap) {
-      ReportError(kTool, libraryPath, error + ": the bitmap numbers come from it");
-      return kExitFailure;
-    }
-    if (library == nullptr) {
-      ReportError(kTool, libraryPath, error + ": the matches have no bitmap numbers");
-    }
-  }
-  std::vector<EntityMatch> entityMatches;
-  std::vector<NameMatch> nameMatches;
-  bool everyRegionRead = true;
-  for (const std::string& name : names) {
-    const std::string path = platform::PathText(folder / platform::NativePath(name));
-    std::string error;
-    const std::unique_ptr<Region> region = ReadRegionInput(path, report, error);
-    ReportNotes(notes);
-    if (region == nullptr) {
-      ReportError(kTool, path, error + ": not searched");
-      everyRegionRead = false;
-      continue;
-    }
-    if (options.name) {
-      if (region->name && HoldsIgnoringCase(*region->name, *searched)) {
-        nameMatches.push_back({name, *region->name});
-      }
-      continue;
-    }
-    for (const EntityRow& row : EntityRows(*region, library.get())) {
-      if (Matches(options, row)) {
-        entityMatches.push_back({name, row});
-      }
-    }
-  }
-  if (!options.json && entityMatches.empty() && nameMatches.empty()) {
+  if (!options.json && result.entityMatches.empty() && result.nameMatches.empty()) {
     ReportError(kTool, options.folder, "no matches");
   } else if (options.name) {
-    PrintNameMatches(nameMatches, options.json);
+    PrintNameMatches(result.nameMatches, options.json);
   } else {
-    PrintEntityMatches(entityMatches, options.json);
+    PrintEntityMatches(result.entityMatches, options.json);
   }
-  return everyRegionRead ? kExitSuccess : kExitFailure;
+  return result.regionLeftOut ? kExitFailure : kExitSuccess;
 }
 
 }  // namespace

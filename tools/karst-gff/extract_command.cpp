@@ -1,23 +1,15 @@
 #include "tools/karst-gff/extract_command.h"
 
-#include <algorithm>
 #include <cstdint>
-#include <filesystem>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "display/printed_notes.h"
-#include "gff/format.h"
-#include "gff/gff_file.h"
-#include "platform/paths.h"
 #include "tools/cli/cli.h"
-#include "tools/files/input_file.h"
-#include "tools/files/output_checks.h"
 #include "tools/files/output_file.h"
-#include "tools/inspect/chunk_label.h"
+#include "tools/inspect/chunk_extract.h"
+#include "tools/job/job_context.h"
 #include "tools/karst-gff/gff_tool.h"
-#include "tools/text/name_text.h"
 
 namespace karst::tools {
 namespace {
@@ -29,93 +21,21 @@ struct ExtractOptions {
   std::string output;
 };
 
-// "BMP" stands for "BMP ": users need not type the blank.
-Tag PaddedTag(const std::string& text) {
-  Tag tag = MakeTag("    ");
-  for (std::size_t i = 0; i < text.size() && i < 4; ++i) {
-    tag[i] = text[i];
-  }
-  return tag;
-}
-
-// The first chunk with that tag and number, in directory order.
-const ChunkEntry* FindChunk(const GffDirectory& directory, const Tag& tag, std::uint32_t number) {
-  for (const ChunkType& record : directory) {
-    if (!SameTag(record.tag, tag) || !record.entries) {
-      continue;
-    }
-    for (const ChunkEntry& entry : *record.entries) {
-      if (entry.number == number) {
-        return &entry;
-      }
-    }
-  }
-  return nullptr;
-}
-
-// For a tag the file has no record of: " (tags are case-sensitive; the file's tags are PAL, TILE,
-// MAP)", each tag once, in directory order. Nothing when the file has the tag.
-std::string TagsOfFile(const GffDirectory& directory, const Tag& tag) {
-  std::vector<Tag> tags;
-  for (const ChunkType& record : directory) {
-    if (SameTag(record.tag, tag)) {
-      return {};
-    }
-    if (std::none_of(tags.begin(), tags.end(), [&](const Tag& seen) { return SameTag(seen, record.tag); })) {
-      tags.push_back(record.tag);
-    }
-  }
-  std::string list;
-  for (const Tag& seen : tags) {
-    list += (list.empty() ? "" : ", ") + ShownText(TagName(seen));
-  }
-  return " (tags are case-sensitive; the file's tags are " + (list.empty() ? std::string("none") : list) + ")";
-}
-
 int RunExtract(const ExtractOptions& options) {
-  const InputFiles inputs({options.path});
-  if (const std::string refusal = RefuseOutput(options.output, inputs); !refusal.empty()) {
-    ReportError(kTool, options.output, refusal);
-    return kExitUsage;
-  }
   ReserveStandardOutputFor(options.output);
-  if (const std::string problem = InputProblem(options.path); !problem.empty()) {
-    ReportError(kTool, options.path, problem);
-    return kExitFailure;
+  JobContext context;
+  const ExtractResult result =
+      ExtractChunk({options.path, PaddedTag(options.tag), options.number, options.output}, context);
+  for (const LoadNote& note : result.notes) {
+    PrintNote(note);
   }
-  GffFile file;
-  if (!file.Open(platform::NativePath(options.path), PrintedNotes())) {
-    ReportError(kTool, options.path, "not a GFF container (no \"GFFI\" header, or too short)");
-    return kExitFailure;
+  for (const JobProblem& problem : result.problems) {
+    ReportError(kTool, problem.file, problem.words);
   }
-  const Tag tag = PaddedTag(options.tag);
-  const std::string label = ChunkLabel(tag, options.number);
-  const ChunkEntry* entry = FindChunk(file.directory(), tag, options.number);
-  if (entry == nullptr) {
-    ReportError(kTool, options.path, "no chunk " + label + TagsOfFile(file.directory(), tag));
-    return kExitFailure;
+  if (result.problems.empty()) {
+    return kExitSuccess;
   }
-  // A payload cut short by the end of the file is not the chunk: write nothing rather than a
-  // prefix that looks complete.
-  if (!PayloadWithin(*entry, file.size())) {
-    ReportError(kTool, options.path,
-                "chunk " + label + " runs past the end of the file (offset " + std::to_string(entry->offset) +
-                    ", size " + std::to_string(entry->size) + ", file " + std::to_string(file.size()) +
-                    " bytes); nothing written");
-    return kExitFailure;
-  }
-  std::vector<std::uint8_t> payload(entry->size);
-  if (!file.SeekTo(*entry) || file.Read(payload) != payload.size()) {
-    ReportError(kTool, options.path, "chunk " + label + " cannot be read; nothing written");
-    return kExitFailure;
-  }
-  file.Close();
-  const std::string failure = WriteOutput(options.output, payload);
-  if (!failure.empty()) {
-    ReportError(kTool, options.output, failure);
-    return kExitFailure;
-  }
-  return kExitSuccess;
+  return result.problems.front().kind == ProblemKind::kOutputRefused ? kExitUsage : kExitFailure;
 }
 
 }  // namespace

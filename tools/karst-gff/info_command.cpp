@@ -2,17 +2,14 @@
 
 #include <iostream>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
-#include "gff/gff_file.h"
-#include "platform/paths.h"
 #include "tools/cli/cli.h"
-#include "tools/files/input_file.h"
 #include "tools/inspect/directory_listing.h"
+#include "tools/job/job_context.h"
 #include "tools/karst-gff/gff_tool.h"
 #include "tools/text/json_text.h"
 #include "tools/text/name_text.h"
@@ -25,54 +22,38 @@ struct InfoOptions {
   bool json = false;
 };
 
-// Opens one file for its directory; false when it cannot be read or is no container. Both, and
-// every warning, are said on standard error.
-bool OpenListed(const std::string& path, GffFile& file) {
-  const std::string problem = InputProblem(path);
-  if (!problem.empty()) {
-    ReportError(kTool, path, problem);
-    return false;
-  }
-  std::vector<LoadNote> notes;
-  const bool opened = file.Open(platform::NativePath(path), LoadReport::Into(notes));
-  // The lines the viewer prints for the reader's notes are diagnostics here: standard error, so
-  // standard output stays the listing or the JSON alone.
-  for (const LoadNote& note : notes) {
-    if (const std::optional<PrintedLine> line = PrintedLineOf(note)) {
-      ReportError(kTool, path, ShownText(line->text));
-    }
-  }
-  if (!opened) {
-    ReportError(kTool, path, "not a GFF container (no \"GFFI\" header, or too short)");
-    return false;
-  }
-  for (const std::string& warning : DirectoryWarnings(file)) {
-    ReportError(kTool, path, "warning: " + warning);
-  }
-  return true;
-}
-
-// Every file in turn; one that cannot be described is left out of the listing or the array,
-// and the run ends with exit status 1 once the others are shown.
+// Every file in turn, with the viewer's lines for what opening it met and its warnings on
+// standard error; one that cannot be described is named there and left out of the listing or the
+// array, and the run ends with exit status 1 once the others are shown.
 int RunInfo(const InfoOptions& options) {
+  JobContext context;
+  const DirectoriesResult result = ReadDirectories(options.paths, context);
   int exitCode = kExitSuccess;
   nlohmann::json array = nlohmann::json::array();
   bool first = true;
-  for (const std::string& path : options.paths) {
-    GffFile file;
-    if (!OpenListed(path, file)) {
+  for (const ContainerDirectory& listed : result.files) {
+    // The lines the viewer prints for the reader's notes are diagnostics here: standard error, so
+    // standard output stays the listing or the JSON alone.
+    for (const JobProblem& note : listed.notes) {
+      ReportError(kTool, listed.file, ShownText(note.words));
+    }
+    if (listed.problem) {
+      ReportError(kTool, listed.file, listed.problem->words);
       exitCode = kExitFailure;
       continue;
     }
+    for (const std::string& warning : listed.warnings) {
+      ReportError(kTool, listed.file, "warning: " + warning);
+    }
     if (options.json) {
-      nlohmann::json described = DirectoryJson(file.directory());
-      described["file"] = path;
+      nlohmann::json described = DirectoryJson(listed.records);
+      described["file"] = listed.file;
       array.push_back(std::move(described));
       continue;
     }
     // A blank line between files; each listing begins with its file's name. Flushed so that
     // it stays in order with the errors about the files that follow.
-    std::cout << (first ? "" : "\n") << DirectoryListing(path, file.directory()) << std::flush;
+    std::cout << (first ? "" : "\n") << DirectoryListing(listed.file, listed.records) << std::flush;
     first = false;
   }
   if (options.json && options.paths.size() > 1) {

@@ -1,23 +1,19 @@
 #include "tools/karst-gff/objects_command.h"
 
-#include <algorithm>
-#include <cstdint>
+#include <array>
 #include <iostream>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
-#include "data/object_library.h"
-#include "gff/format.h"
-#include "gff/gff_file.h"
-#include "platform/paths.h"
 #include "tools/cli/cli.h"
-#include "tools/files/input_file.h"
 #include "tools/inspect/game_check.h"
+#include "tools/inspect/object_rows.h"
+#include "tools/job/job_context.h"
 #include "tools/karst-gff/gff_tool.h"
+#include "tools/karst-gff/text_table.h"
 #include "tools/text/json_text.h"
 #include "tools/text/name_text.h"
 
@@ -29,42 +25,13 @@ struct ObjectsOptions {
   bool json = false;
 };
 
-// The bitmap a definition names, as far as the library has it: no frame count when the bitmap
-// is missing, no frame 0 when it has no frames, no encoding when frame 0 carries no tag (a blank
-// or empty frame).
-struct BitmapSummary {
-  std::optional<std::size_t> frames;
-  const Frame* first = nullptr;
-  std::optional<std::string> encoding;
-};
-
-BitmapSummary SummaryOf(const ObjectLibrary& library, const ObjectDef& definition) {
-  BitmapSummary summary;
-  const auto bitmap = library.bmpSets.find(static_cast<std::int32_t>(definition.bitmapId));
-  if (bitmap == library.bmpSets.end()) {
-    return summary;
-  }
-  summary.frames = bitmap->second->frames.size();
-  if (bitmap->second->frames.empty()) {
-    return summary;
-  }
-  summary.first = &bitmap->second->frames.front();
-  const Tag& tag = summary.first->encoding;
-  if (!SameTag(tag, Tag{})) {
-    summary.encoding = std::string(tag.data(), 4);
-  }
-  return summary;
-}
-
-nlohmann::json ObjectsJson(const std::string& path, const ObjectLibrary& library) {
+nlohmann::json ObjectsJson(const std::string& path, const std::vector<ObjectRow>& rows) {
   nlohmann::json objects = nlohmann::json::array();
-  for (const auto& [key, definition] : library.objectDefs) {
-    const auto id = static_cast<std::uint32_t>(key);
+  for (const auto& [id, definition, bitmap] : rows) {
     if (!definition) {
       objects.push_back({{"id", id}, {"valid", false}});
       continue;
     }
-    const BitmapSummary bitmap = SummaryOf(library, *definition);
     objects.push_back({
         {"id", id},
         {"valid", true},
@@ -87,17 +54,16 @@ nlohmann::json ObjectsJson(const std::string& path, const ObjectLibrary& library
 }
 
 // The table: a header, then a row per definition; numbers right-aligned, "-" where the JSON
-// has null, and a definition of the wrong size named as such after its id.
-std::string ObjectsTable(const ObjectLibrary& library) {
+// has null, and a definition of the wrong size named as such after its id, across the columns.
+std::string ObjectsTable(const std::vector<ObjectRow>& objects) {
   std::vector<std::vector<std::string>> rows = {{"id", "word0", "hotspotX", "hotspotY", "word6", "word8", "byte10",
                                                  "byte11", "bitmapId", "word14", "frames", "size", "encoding"}};
-  for (const auto& [key, definition] : library.objectDefs) {
-    const std::string id = std::to_string(static_cast<std::uint32_t>(key));
+  for (const auto& [number, definition, bitmap] : objects) {
+    const std::string id = std::to_string(number);
     if (!definition) {
       rows.push_back({id, "definition not 16 bytes long"});
       continue;
     }
-    const BitmapSummary bitmap = SummaryOf(library, *definition);
     rows.push_back(
         {id, std::to_string(definition->word0), std::to_string(definition->hotspotX),
          std::to_string(definition->hotspotY), std::to_string(definition->word6), std::to_string(definition->word8),
@@ -106,68 +72,29 @@ std::string ObjectsTable(const ObjectLibrary& library) {
          bitmap.first ? std::to_string(bitmap.first->width) + " x " + std::to_string(bitmap.first->height) : "-",
          bitmap.encoding ? ShownText(*bitmap.encoding) : "-"});
   }
-  const std::size_t columns = rows.front().size();
-  std::vector<std::size_t> widths(columns, 0);
-  for (const std::vector<std::string>& row : rows) {
-    // A short row's last cell runs on across the columns after it and widens none of them.
-    const std::size_t measured = row.size() == columns ? columns : row.size() - 1;
-    for (std::size_t column = 0; column < measured; ++column) {
-      widths[column] = std::max(widths[column], row[column].size());
-    }
-  }
-  std::string text;
-  for (const std::vector<std::string>& row : rows) {
-    std::string line;
-    for (std::size_t column = 0; column < row.size(); ++column) {
-      const std::string& cell = row[column];
-      const bool last = column + 1 == row.size();
-      const std::size_t pad = last ? 0 : widths[column] - cell.size();
-      line += (column == 0 ? "" : "  ") + std::string(pad, ' ') + cell;
-    }
-    text += line + "\n";
-  }
-  return text;
-}
-
-// Why the file is no object library to list; empty when it is one.
-std::string LibraryProblem(const std::string& path) {
-  GffFile file;
-  if (!file.Open(platform::NativePath(path), LoadReport())) {
-    return "not a GFF container (no \"GFFI\" header, or too short)";
-  }
-  if (LooksLikeObjectLibrary(file.directory())) {
-    return {};
-  }
-  for (const ChunkType& record : file.directory()) {
-    if (SameTag(record.tag, kTagPal) || SameTag(record.tag, kTagTile) || SameTag(record.tag, kTagMap)) {
-      return "a region file (it has PAL, TILE or MAP chunks), not an object library; nothing listed";
-    }
-  }
-  return "not an object library (no OJFF, BMP or CBMP chunks); nothing listed";
+  constexpr Align kNumber = Align::kRight;
+  constexpr std::array kColumns{kNumber, kNumber, kNumber, kNumber, kNumber, kNumber,     kNumber,
+                                kNumber, kNumber, kNumber, kNumber, kNumber, Align::kLeft};
+  return AlignedTable(kColumns, rows);
 }
 
 int RunObjects(const ObjectsOptions& options) {
-  const std::string& path = options.path;
-  std::string problem = InputProblem(path);
-  if (problem.empty()) {
-    problem = LibraryProblem(path);
+  JobContext context;
+  const ObjectsResult result = ListObjects(options.path, context);
+  for (const JobProblem& problem : result.problems) {
+    ReportError(kTool, problem.file,
+                problem.words + (problem.kind == ProblemKind::kWouldNotLoad ? "; nothing listed" : ""));
   }
-  if (!problem.empty()) {
-    ReportError(kTool, path, problem);
-    return kExitFailure;
+  for (const Finding& finding : result.findings) {
+    ReportError(kTool, options.path, (result.listed ? "warning: " : "") + ShownText(FindingLine(finding)));
   }
-  // The check's own load: its findings are what the viewer would meet in this library.
-  const LibraryCheck check = CheckLibrary(path);
-  for (const Finding& finding : check.findings) {
-    ReportError(kTool, path, (check.library ? "warning: " : "") + ShownText(FindingLine(finding)));
-  }
-  if (!check.library) {
+  if (!result.listed) {
     return kExitFailure;
   }
   if (options.json) {
-    std::cout << JsonText(ObjectsJson(path, *check.library)) << "\n";
+    std::cout << JsonText(ObjectsJson(options.path, result.rows)) << "\n";
   } else {
-    std::cout << ObjectsTable(*check.library);
+    std::cout << ObjectsTable(result.rows);
   }
   return kExitSuccess;
 }

@@ -1,30 +1,19 @@
 #include "tools/karst-gff/palette_command.h"
 
-#include <cstdint>
-#include <cstdio>
-#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
-#include <vector>
 
-#include "platform/paths.h"
 #include "tools/cli/cli.h"
-#include "tools/files/output_checks.h"
 #include "tools/files/output_file.h"
-#include "tools/files/unique_names.h"
+#include "tools/job/job_context.h"
 #include "tools/karst-gff/gff_tool.h"
-#include "tools/pack/unpack_folder.h"
-#include "tools/pictures/png_file.h"
-#include "tools/pictures/region_palette.h"
+#include "tools/pictures/palette_files.h"
 
 namespace karst::tools {
 namespace {
 
 constexpr const char* kAcceptedFormats = "gpl, pal, act or png";
-constexpr std::uint32_t kSwatchSide = 16;
-
-enum class PaletteFormat { kGimp, kJasc, kAct, kSwatch };
 
 struct PaletteOptions {
   std::string path;
@@ -32,77 +21,9 @@ struct PaletteOptions {
   std::string format;
 };
 
-std::optional<PaletteFormat> FormatNamed(const std::string& name) {
-  const std::string folded = FoldCase(name);
-  if (folded == "gpl") {
-    return PaletteFormat::kGimp;
-  }
-  if (folded == "pal") {
-    return PaletteFormat::kJasc;
-  }
-  if (folded == "act") {
-    return PaletteFormat::kAct;
-  }
-  if (folded == "png") {
-    return PaletteFormat::kSwatch;
-  }
-  return std::nullopt;
-}
-
 // --format when given, else OUT's extension; nothing when neither names a format.
 std::optional<PaletteFormat> ChosenFormat(const PaletteOptions& options) {
-  if (!options.format.empty()) {
-    return FormatNamed(options.format);
-  }
-  if (options.output == kStandardOutputName) {
-    return std::nullopt;
-  }
-  const std::string extension = platform::PathText(platform::NativePath(options.output).extension());
-  return extension.empty() ? std::nullopt : FormatNamed(extension.substr(1));
-}
-
-struct Colour {
-  unsigned red;
-  unsigned green;
-  unsigned blue;
-};
-
-Colour ColourAt(const PngPalette& palette, std::size_t index) {
-  return {palette[3 * index], palette[3 * index + 1], palette[3 * index + 2]};
-}
-
-std::vector<std::uint8_t> Bytes(const std::string& text) { return {text.begin(), text.end()}; }
-
-// JASC palette text, with the CRLF line ends the paint programs that read it write.
-std::vector<std::uint8_t> JascPalette(const PngPalette& palette) {
-  std::string text = "JASC-PAL\r\n0100\r\n256\r\n";
-  for (std::size_t i = 0; i < 256; ++i) {
-    const Colour colour = ColourAt(palette, i);
-    char line[32];
-    std::snprintf(line, sizeof line, "%u %u %u\r\n", colour.red, colour.green, colour.blue);
-    text += line;
-  }
-  return Bytes(text);
-}
-
-std::string WritePalette(const std::string& target, PaletteFormat format, const RegionColours& colours) {
-  switch (format) {
-    case PaletteFormat::kGimp:
-      return WriteOutput(target, Bytes(GimpPaletteText(colours.palette, colours.name)));
-    case PaletteFormat::kJasc:
-      return WriteOutput(target, JascPalette(colours.palette));
-    case PaletteFormat::kAct:
-      // The colour table alone, 768 bytes: without the optional count trailer every entry counts.
-      return WriteOutput(target, colours.palette);
-    case PaletteFormat::kSwatch: {
-      std::vector<std::uint8_t> pixels(kSwatchSide * kSwatchSide);
-      for (std::size_t i = 0; i < pixels.size(); ++i) {
-        pixels[i] = static_cast<std::uint8_t>(i);
-      }
-      return WriteIndexedPng(target, kSwatchSide, kSwatchSide, pixels, colours.palette);
-    }
-  }
-  return "unknown format";
+  return options.format.empty() ? PaletteFormatOfFile(options.output) : PaletteFormatNamed(options.format);
 }
 
 int RunPalette(const PaletteOptions& options) {
@@ -114,28 +35,16 @@ int RunPalette(const PaletteOptions& options) {
                     kAcceptedFormats);
     return kExitUsage;
   }
-  const InputFiles inputs({options.path});
-  if (const std::string refusal = RefuseOutput(options.output, inputs); !refusal.empty()) {
-    ReportError(kTool, options.output, refusal);
-    return kExitUsage;
-  }
-  if (const std::string refusal = *format == PaletteFormat::kSwatch ? RefuseNonPngName(options.output) : "";
-      !refusal.empty()) {
-    ReportError(kTool, options.output, refusal);
-    return kExitUsage;
-  }
   ReserveStandardOutputFor(options.output);
-  std::string error;
-  const std::optional<RegionColours> colours = ReadRegionColours(options.path, error);
-  if (!colours) {
-    ReportError(kTool, options.path, error);
-    return kExitFailure;
+  JobContext context;
+  const PaletteResult result = WritePaletteFile({options.path, options.output, *format}, context);
+  for (const JobProblem& problem : result.problems) {
+    ReportError(kTool, problem.file, problem.words);
   }
-  if (const std::string failure = WritePalette(options.output, *format, *colours); !failure.empty()) {
-    ReportError(kTool, options.output, failure);
-    return kExitFailure;
+  if (result.problems.empty()) {
+    return kExitSuccess;
   }
-  return kExitSuccess;
+  return result.problems.front().kind == ProblemKind::kOutputRefused ? kExitUsage : kExitFailure;
 }
 
 }  // namespace
@@ -166,7 +75,7 @@ void AddPaletteCommand(CLI::App& app, int& exitCode) {
   command->add_option("--format", options->format, "gpl, pal, act or png; without it, OUT's extension")
       ->type_name("FORMAT")
       ->check([](const std::string& text) {
-        return FormatNamed(text) ? std::string() : std::string("expected ") + kAcceptedFormats;
+        return PaletteFormatNamed(text) ? std::string() : std::string("expected ") + kAcceptedFormats;
       });
   command->callback([options, &exitCode] { exitCode = RunPalette(*options); });
 }

@@ -8,7 +8,10 @@ namespace karst::tools {
 std::string AlignedTable(std::span<const Align> columns, const std::vector<std::vector<std::string>>& rows) {
   std::vector<std::size_t> widths(columns.size(), 0);
   for (const std::vector<std::string>& row : rows) {
-    for (std::size_t column = 0; column < std::min(row.size(), columns.size()); ++column) {
+    // A short row's last cell runs on across the columns after it and widens none of them.
+    const std::size_t measured =
+        row.size() < columns.size() ? std::max<std::size_t>(row.size(), 1) - 1 : columns.size();
+    for (std::size_t column = 0; column < measured; ++column) {
       widths[column] = std::max(widths[column], row[column].size());
     }
   }
@@ -17,8 +20,8 @@ std::string AlignedTable(std::span<const Align> columns, const std::vector<std::
     const std::size_t cells = std::min(row.size(), columns.size());
     for (std::size_t column = 0; column < cells; ++column) {
       const std::string& cell = row[column];
-      const std::size_t padding = widths[column] - cell.size();
       const bool last = column + 1 == cells;
+      const std::size_t padding = last && cells < columns.size() ? 0 : widths[column] - cell.size();
       if (column > 0) {
         text += "  ";
       }

@@ -12,7 +12,8 @@ namespace karst::tools {
 enum class Align { kLeft, kRight };
 
 // The rows (the header first), one line each. A row has one cell per entry of `columns`; the last
-// column is not padded, so no line ends in blanks.
+// column is not padded, so no line ends in blanks. A shorter row's last cell runs on across the
+// columns after it, unpadded, and widens none of them.
 std::string AlignedTable(std::span<const Align> columns, const std::vector<std::vector<std::string>>& rows);
 
 }  // namespace karst::tools

@@ -17,6 +17,7 @@
 #include "tools/inspect/game_check.h"
 #include "tools/pack/unpack_folder.h"
 #include "tools/pictures/frame_pictures.h"
+#include "tools/pictures/palette_files.h"
 #include "tools/pictures/region_palette.h"
 #include "tools/pictures/saved_picture.h"
 #include "tools/text/content_hash.h"

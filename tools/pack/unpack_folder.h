@@ -71,11 +71,6 @@ bool ReadContainerDirectory(std::span<const std::uint8_t> bytes, std::uint64_t b
 // The bytes of `bytes` that no chunk's payload (as far as the file holds it) covers, as spans.
 std::vector<Span> UncoveredSpans(const Manifest& manifest);
 
-// A region's 256 colours as a GIMP palette, named `name` (UTF-8 text, as every file we write is),
-// and back: the colours of `text`, or nothing with the reason (line and what is wrong) in `error`.
-std::string GimpPaletteText(const PngPalette& palette, const std::string& name);
-std::optional<PngPalette> ParseGimpPalette(std::span<const std::uint8_t> text, std::string& error);
-
 // objects.json: the definitions of the manifest's object chunks (taken from their files in
 // `files`), one JSON object a line.
 std::string ObjectsText(const Manifest& manifest, const FolderFiles& files);

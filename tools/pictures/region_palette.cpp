@@ -64,7 +64,7 @@ std::optional<RegionColours> ReadRegionColours(const std::string& path, std::str
       continue;
     }
     if (!rejection.chunk) {
-      error = LooksLikeLibraryFile(path) ? "an object library, not a region: it has no palette"
+      error = LooksLikeLibraryFile(path) ? std::string(kLibraryNotRegion) + ": it has no palette"
                                          : "no \"PAL \" chunk: the region has no colours";
     } else {
       error = "the " + PaletteLabel(*rejection.chunk) + " holds " + std::to_string(rejection.value) +
