@@ -9,7 +9,6 @@
 #include "data/region.h"
 #include "data/zone.h"
 #include "gff/gff_file.h"
-#include "platform/files.h"
 #include "platform/paths.h"
 
 namespace karst::tools {
@@ -30,11 +29,6 @@ std::string RejectionText(const LoadNote& rejection) {
 }
 
 }  // namespace
-
-std::string ObjectLibraryIn(const std::string& folder) {
-  const std::string found = platform::LocateFile(folder, kObjectLibraryFileName);
-  return found.empty() ? platform::PathText(platform::NativePath(folder) / kObjectLibraryFileName) : found;
-}
 
 bool LooksLikeLibraryFile(const std::string& path) {
   GffFile file;

@@ -13,6 +13,7 @@
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "tools/cli/cli.h"
+#include "tools/files/game_folder.h"
 #include "tools/files/input_file.h"
 #include "tools/inspect/game_check.h"
 #include "tools/karst-gff/gff_tool.h"
@@ -109,12 +110,12 @@ int CheckFolder(const std::filesystem::path& folder, bool json) {
   const std::string libraryPath = ObjectLibraryIn(platform::PathText(folder));
   const LibraryCheck library = CheckLibrary(libraryPath);
   report.AddFile(libraryPath, library.loads, library.findings);
-  const std::vector<std::string> names =
-      platform::FindFiles(platform::PathText(folder / std::string(kRegionFilePattern)));
-  if (names.empty()) {
+  const RegionFileList regionFiles = RegionFilesIn(platform::PathText(folder));
+  const std::vector<std::string>& names = regionFiles.names;
+  if (!regionFiles.problem.empty()) {
     report.AddFile(platform::PathText(folder), false,
                    {{platform::PathText(folder), FindingKind::kNoRegions, "", "",
-                     "no region files (RGN*.GFF): the viewer cannot start (\"Unable to find region files!\")"}});
+                     regionFiles.problem + ": the viewer cannot start (\"Unable to find region files!\")"}});
   }
   for (const std::string& name : names) {
     const std::string path = platform::PathText(folder / platform::NativePath(name));

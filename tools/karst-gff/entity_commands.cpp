@@ -17,10 +17,10 @@
 #include "data/object_library.h"
 #include "data/region.h"
 #include "gff/load_report.h"
-#include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/terminal.h"
 #include "tools/cli/cli.h"
+#include "tools/files/game_folder.h"
 #include "tools/files/input_file.h"
 #include "tools/inspect/entity_rows.h"
 #include "tools/karst-gff/gff_tool.h"
@@ -80,10 +80,7 @@ int RunEntities(const EntitiesOptions& options) {
   // The viewer loads its objects before its first region. The library named on the command line
   // must be usable; the one found beside the region only lends its objects when it is.
   const bool named = !options.objectsPath.empty();
-  const std::string libraryPath =
-      named ? options.objectsPath
-            : platform::LocateFile(platform::PathText(platform::NativePath(options.path).parent_path()),
-                                   kObjectLibraryFileName);
+  const std::string libraryPath = named ? options.objectsPath : LibraryBeside(options.path);
   std::unique_ptr<ObjectLibrary> library;
   if (libraryPath.empty()) {
     ReportError(kTool, options.path,
@@ -209,12 +206,12 @@ int RunFind(const FindOptions& options) {
     ReportError(kTool, options.folder, problem.empty() ? "not a folder" : problem);
     return kExitFailure;
   }
-  const std::vector<std::string> names =
-      platform::FindFiles(platform::PathText(folder / std::string(kRegionFilePattern)));
-  if (names.empty()) {
-    ReportError(kTool, options.folder, "no region files (RGN*.GFF)");
+  const RegionFileList regionFiles = RegionFilesIn(options.folder);
+  if (!regionFiles.problem.empty()) {
+    ReportError(kTool, options.folder, regionFiles.problem);
     return kExitFailure;
   }
+  const std::vector<std::string>& names = regionFiles.names;
   std::optional<std::string> searched;
   if (options.name) {
     std::string problem;
