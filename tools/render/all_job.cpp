@@ -2,11 +2,9 @@
 
 #include <filesystem>
 #include <optional>
-#include <system_error>
 #include <utility>
 
 #include "platform/paths.h"
-#include "tools/files/game_folder.h"
 #include "tools/files/output_checks.h"
 #include "tools/files/output_file.h"
 #include "tools/render/render_region.h"
@@ -50,32 +48,22 @@ void RenderRegions(const FolderRun& run, const std::string& objectsPath, std::ui
 
 FolderRun RenderAll(const AllRequest& request, JobContext& context) {
   FolderRun run;
-  const RegionFileList files = RegionFilesIn(request.folder);
-  if (!files.problem.empty()) {
-    run.problems.push_back({request.folder, ProblemKind::kUnreadable, files.problem, {}});
-    return run;
-  }
-  run.regions = PlanRegions(request.folder, files.names);
-  const InputFiles inputs = FolderInputs(request.folder, run.regions);
-  if (std::string refusal = RefuseOutputFolder(request.output, inputs); !refusal.empty()) {
-    run.problems.push_back({request.output, ProblemKind::kOutputRefused, std::move(refusal), {}});
+  const std::optional<InputFiles> inputs = PlanFolderRun(request.folder, request.output, run);
+  if (!inputs) {
     return run;
   }
   // Every output is known, and checked, before the first is written.
   const std::filesystem::path outputFolder = platform::NativePath(request.output);
   for (const PlannedRegion& region : run.regions) {
     std::string output = platform::PathText(outputFolder / platform::NativePath(region.name + ".png"));
-    if (std::string refusal = RefuseOutput(output, inputs); !refusal.empty()) {
+    if (std::string refusal = RefuseOutput(output, *inputs); !refusal.empty()) {
       run.problems.push_back({std::move(output), ProblemKind::kOutputRefused, std::move(refusal), {}});
       return run;
     }
     run.outputs.push_back(std::move(output));
   }
-  std::error_code error;
-  std::filesystem::create_directories(outputFolder, error);
-  if (error) {
-    run.problems.push_back(
-        {request.output, ProblemKind::kWriteFailed, "cannot create the directory: " + error.message(), {}});
+  if (std::string problem = MakeOutputFolder(request.output); !problem.empty()) {
+    run.problems.push_back({request.output, ProblemKind::kWriteFailed, std::move(problem), {}});
     return run;
   }
   if (std::string problem = FirstOutputProblem(run.outputs.front()); !problem.empty()) {

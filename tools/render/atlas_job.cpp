@@ -13,7 +13,6 @@
 #include "data/object_library.h"
 #include "data/region.h"
 #include "platform/paths.h"
-#include "tools/files/game_folder.h"
 #include "tools/files/input_file.h"
 #include "tools/files/output_checks.h"
 #include "tools/files/output_file.h"
@@ -258,9 +257,9 @@ std::vector<std::string> RemoveStale(const std::filesystem::path& site, const st
   return kept;
 }
 
-// The site's files in `files`, each once, as paths.
-std::vector<std::string> SitePaths(const std::filesystem::path& site, const std::vector<std::string>& files) {
-  std::vector<std::string> paths;
+// What the run wrote, each file once, as paths: the marker, and the site's files in `files`.
+std::vector<std::string> WrittenPaths(const std::filesystem::path& site, const std::vector<std::string>& files) {
+  std::vector<std::string> paths{SitePath(site, kAtlasMarkerName)};
   std::set<std::string> seen;
   for (const std::string& file : files) {
     if (seen.insert(file).second) {
@@ -275,15 +274,8 @@ std::vector<std::string> SitePaths(const std::filesystem::path& site, const std:
 AtlasResult MakeAtlas(const AtlasRequest& request, JobContext& context) {
   AtlasResult result;
   FolderRun& run = result.run;
-  const RegionFileList files = RegionFilesIn(request.folder);
-  if (!files.problem.empty()) {
-    run.problems.push_back({request.folder, ProblemKind::kUnreadable, files.problem, {}});
-    return result;
-  }
-  run.regions = PlanRegions(request.folder, files.names);
-  const InputFiles inputs = FolderInputs(request.folder, run.regions);
-  if (std::string refusal = RefuseOutputFolder(request.site, inputs); !refusal.empty()) {
-    run.problems.push_back({request.site, ProblemKind::kOutputRefused, std::move(refusal), {}});
+  const std::optional<InputFiles> inputs = PlanFolderRun(request.folder, request.site, run);
+  if (!inputs) {
     return result;
   }
   const SiteFolder earlier = InspectSiteFolder(request.site);
@@ -324,21 +316,16 @@ AtlasResult MakeAtlas(const AtlasRequest& request, JobContext& context) {
     run.outputs.push_back(SitePath(site, job.map));
     jobs.push_back(std::move(job));
   }
-  if (std::optional<JobProblem> refusal = RefuseSiteFiles(site, planned, inputs)) {
+  if (std::optional<JobProblem> refusal = RefuseSiteFiles(site, planned, *inputs)) {
     run.problems.push_back(std::move(*refusal));
     return result;
   }
-  std::error_code error;
   for (const char* subfolder : {"data", "maps", "ground", "thumbs"}) {
     if (objectsPath.empty() && std::string_view(subfolder) == "ground") {
       continue;
     }
-    std::filesystem::create_directories(site / platform::NativePath(subfolder), error);
-    if (error) {
-      run.problems.push_back({SitePath(site, subfolder),
-                              ProblemKind::kWriteFailed,
-                              "cannot create the directory: " + error.message(),
-                              {}});
+    if (std::string problem = MakeOutputFolder(SitePath(site, subfolder)); !problem.empty()) {
+      run.problems.push_back({SitePath(site, subfolder), ProblemKind::kWriteFailed, std::move(problem), {}});
       return result;
     }
   }
@@ -358,7 +345,7 @@ AtlasResult MakeAtlas(const AtlasRequest& request, JobContext& context) {
     const std::string unfinished = page.name == kIndexPage ? UnfinishedPage(page.bytes) : std::string();
     const std::span<const std::uint8_t> bytes = page.name == kIndexPage ? BytesOf(unfinished) : page.bytes;
     if (std::string pageError = WriteSiteFile(site, std::string(page.name), bytes, written); !pageError.empty()) {
-      run.written = SitePaths(site, written);
+      run.written = WrittenPaths(site, written);
       run.problems.push_back({SitePath(site, page.name), ProblemKind::kWriteFailed, std::move(pageError), {}});
       return result;
     }
@@ -372,7 +359,7 @@ AtlasResult MakeAtlas(const AtlasRequest& request, JobContext& context) {
   }
   if (run.outcomes.size() < run.regions.size()) {
     // The page keeps its notice and the marker every file this run may have written.
-    run.written = SitePaths(site, written);
+    run.written = WrittenPaths(site, written);
     run.problems.push_back({request.site,
                             ProblemKind::kCancelled,
                             "cancelled after " + std::to_string(run.outcomes.size()) + " of " +
@@ -404,7 +391,7 @@ AtlasResult MakeAtlas(const AtlasRequest& request, JobContext& context) {
       result.leftInPlace.push_back(SitePath(site, file));
     }
   }
-  run.written = SitePaths(site, written);
+  run.written = WrittenPaths(site, written);
   std::vector<std::string> ours = written;
   ours.insert(ours.end(), kept.begin(), kept.end());
   if (std::string markerError = WriteOutput(markerPath, BytesOf(MarkerText(ours))); !markerError.empty()) {

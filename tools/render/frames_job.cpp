@@ -298,11 +298,8 @@ FramesResult RenderFrames(const FramesRequest& request, JobContext& context) {
     }
     style.palette = colours->palette;
   }
-  std::error_code error;
-  std::filesystem::create_directories(directory, error);
-  if (error) {
-    result.problems.push_back(
-        {request.outputFolder, ProblemKind::kWriteFailed, "cannot create the directory: " + error.message(), {}});
+  if (std::string problem = MakeOutputFolder(request.outputFolder); !problem.empty()) {
+    result.problems.push_back({request.outputFolder, ProblemKind::kWriteFailed, std::move(problem), {}});
     return result;
   }
   if (!chunks.empty()) {

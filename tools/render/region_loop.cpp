@@ -27,24 +27,27 @@ std::uint32_t WorkerCount(std::uint32_t requested, std::size_t jobCount) {
 
 }  // namespace
 
-std::vector<PlannedRegion> PlanRegions(const std::string& folder, const std::vector<std::string>& files) {
-  std::vector<PlannedRegion> regions;
+std::optional<InputFiles> PlanFolderRun(const std::string& folder, const std::string& output, FolderRun& run) {
+  const RegionFileList files = RegionFilesIn(folder);
+  if (!files.problem.empty()) {
+    run.problems.push_back({folder, ProblemKind::kUnreadable, files.problem, {}});
+    return std::nullopt;
+  }
   UniqueNames names;
-  for (const std::string& file : files) {
+  std::vector<std::string> paths{ObjectLibraryIn(folder)};
+  for (const std::string& file : files.names) {
     const std::string stem = platform::PathText(platform::NativePath(file).stem());
     const std::string name = names.Claim(stem);
-    regions.push_back(
-        {file, platform::PathText(platform::NativePath(folder) / platform::NativePath(file)), name, name != stem});
+    const std::string input = platform::PathText(platform::NativePath(folder) / platform::NativePath(file));
+    run.regions.push_back({file, input, name, name != stem});
+    paths.push_back(input);
   }
-  return regions;
-}
-
-InputFiles FolderInputs(const std::string& folder, const std::vector<PlannedRegion>& regions) {
-  std::vector<std::string> paths{ObjectLibraryIn(folder)};
-  for (const PlannedRegion& region : regions) {
-    paths.push_back(region.input);
+  InputFiles inputs(paths);
+  if (std::string refusal = RefuseOutputFolder(output, inputs); !refusal.empty()) {
+    run.problems.push_back({output, ProblemKind::kOutputRefused, std::move(refusal), {}});
+    return std::nullopt;
   }
-  return InputFiles(paths);
+  return inputs;
 }
 
 FolderLibrary UsableLibrary(const std::string& folder) {

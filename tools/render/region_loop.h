@@ -31,14 +31,6 @@ struct PlannedRegion {
   bool renamed = false;  // `name` is not the file's own, as an earlier name differs from it only in case
 };
 
-// The regions `files` of `folder`, each with the name of its outputs: the first of names that
-// differ only in case keeps it, the later ones get -2, -3, ... in that order.
-std::vector<PlannedRegion> PlanRegions(const std::string& folder, const std::vector<std::string>& files);
-
-// What a run over the folder reads: its library and its regions, so that no output can be one of
-// them.
-InputFiles FolderInputs(const std::string& folder, const std::vector<PlannedRegion>& regions);
-
 // The folder's object library as a run over the folder takes it.
 struct FolderLibrary {
   std::string path;                   // the file looked at (where it would be, when it is missing)
@@ -71,6 +63,14 @@ struct FolderRun {
   std::vector<std::string> written;      // every file written, as its path
   std::vector<JobProblem> problems;      // what stopped the run (a refusal, a file not written, a cancel)
 };
+
+// The start of a run over `folder` into the folder `output`: the folder's regions, found in the
+// viewer's order, into `run.regions`, each named for its outputs (the first of names that differ
+// only in case keeps its own, the later ones get -2, -3, ... in that order), and `output` checked
+// against the folder's files. The folder's files, against which each output is to be checked;
+// none, with the problem in `run.problems`, when the folder has no regions or `output` may not
+// be written into.
+std::optional<InputFiles> PlanFolderRun(const std::string& folder, const std::string& output, FolderRun& run);
 
 // The regions the workers take, one at a time, and where they leave each one's outcome; the
 // caller takes the outcomes in region order, so the order of the results and of the progress
