@@ -63,6 +63,10 @@ constexpr bool IsFrameSetTag(const Tag& tag) {
   return SameTag(tag, kTagTile) || SameTag(tag, kTagBmp) || SameTag(tag, kTagCbmp);
 }
 
+// Whether index 0 of a frame of this chunk type shows what lies behind it: the object layer draws
+// bitmaps with colour key 0; tiles are opaque.
+constexpr bool IndexZeroIsTransparent(const Tag& tag) { return !SameTag(tag, kTagTile); }
+
 // Container layout.
 inline constexpr std::uint32_t kHeaderSize = 16;               // magic, 8 unread bytes, u32 D
 inline constexpr std::uint32_t kDirectoryHeaderSize = 10;      // 4 unread, u32 L, 2 unread

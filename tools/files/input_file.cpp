@@ -8,15 +8,9 @@
 #include "data/object_library.h"
 #include "data/region.h"
 #include "gff/gff_file.h"
-#include "platform/files.h"
 #include "platform/paths.h"
 
 namespace karst::tools {
-std::string ObjectLibraryIn(const std::string& folder) {
-  const std::string found = platform::LocateFile(folder, kObjectLibraryFileName);
-  return found.empty() ? platform::PathText(platform::NativePath(folder) / kObjectLibraryFileName) : found;
-}
-
 bool LooksLikeLibraryFile(const std::string& path) {
   GffFile file;
   return file.Open(platform::NativePath(path), LoadReport()) && LooksLikeObjectLibrary(file.directory());

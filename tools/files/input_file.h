@@ -21,10 +21,6 @@ namespace karst::tools {
 // the reader would print is kept quiet: callers ask only to explain a failure.
 bool LooksLikeLibraryFile(const std::string& path);
 
-// The path of `folder`'s object library, found without regard to case; where the viewer would
-// look for it (folder/OBJEX.GFF) when there is none, so that a message can name it.
-std::string ObjectLibraryIn(const std::string& folder);
-
 // The file's bytes; nothing when it cannot be opened or read (a directory included).
 std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::string& path);
 

@@ -179,6 +179,12 @@ std::string FirstOutputProblem(const std::string& firstOutput) {
   return probe.error();
 }
 
+std::string MakeOutputFolder(const std::string& folder) {
+  std::error_code error;
+  std::filesystem::create_directories(platform::NativePath(folder), error);
+  return error ? "cannot create the directory: " + error.message() : std::string();
+}
+
 void ReserveStandardOutputFor(const std::string& output) {
   if (output == kStandardOutputName) {
     platform::ClaimStandardOutput();

@@ -60,6 +60,10 @@ std::string WriteOutput(const std::string& target, std::span<const std::uint8_t>
 // folder that takes no file is then one error rather than one for every file.
 std::string FirstOutputProblem(const std::string& firstOutput);
 
+// Makes the folder a job writes several files into, and the folders above it. Empty on success,
+// else the reason: "cannot create the directory: Permission denied".
+std::string MakeOutputFolder(const std::string& folder);
+
 // For a command whose one output may be "-": from now on only that output reaches the standard
 // output; every message goes to standard error.
 void ReserveStandardOutputFor(const std::string& output);

@@ -7,6 +7,7 @@
 #include "data/region.h"
 #include "platform/files.h"
 #include "platform/paths.h"
+#include "tools/files/game_folder.h"
 #include "tools/files/input_file.h"
 #include "tools/inspect/load_notes.h"
 
@@ -26,10 +27,7 @@ EntitiesResult ListEntities(const EntitiesRequest& request, JobContext& context)
   // The viewer loads its objects before its first region. The library named must be usable;
   // the one found beside the region only lends its objects when it is.
   const bool named = !request.objects.empty();
-  const std::string libraryPath =
-      named ? request.objects
-            : platform::LocateFile(platform::PathText(platform::NativePath(request.region).parent_path()),
-                                   kObjectLibraryFileName);
+  const std::string libraryPath = named ? request.objects : LibraryBeside(request.region);
   std::unique_ptr<ObjectLibrary> library;
   if (libraryPath.empty()) {
     const std::string words = std::string("no ") + kObjectLibraryFileName + " beside it" + std::string(kNoObjectDrawn);

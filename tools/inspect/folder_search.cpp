@@ -10,6 +10,7 @@
 #include "data/region.h"
 #include "platform/files.h"
 #include "platform/paths.h"
+#include "tools/files/game_folder.h"
 #include "tools/files/input_file.h"
 #include "tools/inspect/load_notes.h"
 #include "tools/text/name_text.h"
@@ -29,18 +30,12 @@ bool Matches(const FindQuery& query, const EntityRow& row) {
 FindResult FindInFolder(const std::string& folder, const FindQuery& query, JobContext& context) {
   FindResult result;
   const std::filesystem::path root = platform::NativePath(folder);
-  std::error_code code;
-  if (!std::filesystem::is_directory(root, code)) {
-    const std::string problem = InputProblem(folder);
-    result.problems.push_back({folder, ProblemKind::kUnreadable, problem.empty() ? "not a folder" : problem, {}});
+  const RegionFileList regionFiles = RegionFilesIn(folder);
+  if (!regionFiles.problem.empty()) {
+    result.problems.push_back({folder, ProblemKind::kUnreadable, regionFiles.problem, {}});
     return result;
   }
-  const std::vector<std::string> names =
-      platform::FindFiles(platform::PathText(root / std::string(kRegionFilePattern)));
-  if (names.empty()) {
-    result.problems.push_back({folder, ProblemKind::kUnreadable, "no region files (RGN*.GFF)", {}});
-    return result;
-  }
+  const std::vector<std::string>& names = regionFiles.names;
   if (query.kind == FindKind::kName && !query.name) {
     context.Report(0, names.size());
     result.searched = true;

@@ -19,6 +19,7 @@
 #include "gff/load_report.h"
 #include "platform/files.h"
 #include "platform/paths.h"
+#include "tools/files/game_folder.h"
 #include "tools/files/input_file.h"
 #include "tools/inspect/chunk_label.h"
 #include "tools/inspect/load_notes.h"
@@ -341,8 +342,8 @@ CheckedFile RegionFile(const std::string& path, RegionCheck check) {
 // The whole folder, as the viewer would meet it: the library first, then every region.
 void CheckFolder(const std::filesystem::path& folder, JobContext& context, GameCheckResult& result) {
   const std::string libraryPath = ObjectLibraryIn(platform::PathText(folder));
-  const std::vector<std::string> names =
-      platform::FindFiles(platform::PathText(folder / std::string(kRegionFilePattern)));
+  const RegionFileList regionFiles = RegionFilesIn(platform::PathText(folder));
+  const std::vector<std::string>& names = regionFiles.names;
   const std::size_t items = 1 + names.size();
   context.Report(0, items, libraryPath);
   if (context.Cancelled()) {
@@ -351,10 +352,10 @@ void CheckFolder(const std::filesystem::path& folder, JobContext& context, GameC
   }
   LibraryCheck library = CheckLibrary(libraryPath);
   result.files.push_back(LibraryFile(libraryPath, library));
-  if (names.empty()) {
+  if (!regionFiles.problem.empty()) {
     const std::string path = platform::PathText(folder);
     Finding none{path, FindingKind::kNoRegions, ProblemPlace(), "",
-                 "no region files (RGN*.GFF): the viewer cannot start (\"Unable to find region files!\")"};
+                 regionFiles.problem + ": the viewer cannot start (\"Unable to find region files!\")"};
     result.files.push_back({path, false, false, {std::move(none)}});
   }
   for (std::size_t i = 0; i < names.size(); ++i) {
@@ -381,10 +382,9 @@ void CheckFile(const std::filesystem::path& file, JobContext& context, GameCheck
     return;
   }
   result.input = CheckedInput::kRegion;
-  const std::string besideIt = ObjectLibraryIn(platform::PathText(file.parent_path()));
-  std::error_code error;
+  const std::string besideIt = LibraryBeside(path);
   std::unique_ptr<ObjectLibrary> library;
-  if (std::filesystem::exists(platform::NativePath(besideIt), error)) {
+  if (!besideIt.empty()) {
     library = std::move(CheckLibrary(besideIt).library);
   }
   if (!library) {

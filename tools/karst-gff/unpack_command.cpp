@@ -13,6 +13,7 @@
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "tools/cli/cli.h"
+#include "tools/files/game_folder.h"
 #include "tools/files/input_file.h"
 #include "tools/files/output_checks.h"
 #include "tools/files/unique_names.h"
@@ -161,10 +162,7 @@ std::vector<UnpackJob> PlanUnpack(const UnpackCommandOptions& options) {
     if (!options.restore.empty() && job.restore.empty()) {
       continue;
     }
-    job.objects = !options.objectsPath.empty()
-                      ? options.objectsPath
-                      : platform::LocateFile(platform::PathText(platform::NativePath(job.input).parent_path()),
-                                             kObjectLibraryFileName);
+    job.objects = !options.objectsPath.empty() ? options.objectsPath : LibraryBeside(job.input);
     job.bytes = ReadWholeFile(job.input);
     if (options.restore.empty() && !InspectTarget(job, options.force)) {
       return {};

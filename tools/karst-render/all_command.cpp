@@ -1,123 +1,43 @@
 #include "tools/karst-render/all_command.h"
 
 #include <cstdint>
-#include <filesystem>
-#include <iostream>
 #include <memory>
-#include <optional>
 #include <string>
-#include <vector>
 
 #include "platform/paths.h"
+#include "platform/terminal.h"
 #include "tools/cli/cli.h"
-#include "tools/files/input_file.h"
-#include "tools/files/output_checks.h"
-#include "tools/files/output_file.h"
-#include "tools/files/unique_names.h"
-#include "tools/karst-render/region_jobs.h"
-#include "tools/karst-render/render_tool.h"
+#include "tools/cli/progress_bar.h"
+#include "tools/karst-render/run_report.h"
+#include "tools/render/all_job.h"
 #include "tools/render/render_region.h"
 
 namespace karst::tools {
 namespace {
 
-struct AllOptions {
-  std::string folder;
-  std::string output;
-  bool noObjects = false;
-  std::uint32_t scale = 1;
-  std::uint32_t jobs = 0;  // 0: one per core
-};
-
-// One worker: its own display, library and surfaces, so nothing it writes is shared. Takes the
-// next region until none is left.
-void RenderJobs(const RegionLoop& loop, const std::string& objectsPath, std::uint32_t scale, RegionQueue& queue) {
-  RegionRenderer renderer(RegionRenderer::Frame::kWholeRegion);
-  const std::string setUpError = renderer.SetUp();
-  if (setUpError.empty() && !objectsPath.empty()) {
-    // The main thread has loaded the library once already and reported what it found.
-    renderer.LoadObjects(objectsPath);
-    renderer.TakeNotes();
+int RunAll(const AllRequest& request) {
+  ProgressBar bar(platform::StandardErrorIsTerminal());
+  JobContext context(bar.Listener());
+  const FolderRun run = RenderAll(request, context);
+  bar.Finish();
+  PrintLibrary(run);
+  PrintOutcomes(run, "rendered", bar.shown());
+  if (!run.problems.empty()) {
+    return ReportProblems(run.problems);
   }
-  for (std::optional<std::size_t> index = queue.Take(); index; index = queue.Take()) {
-    const std::string& input = loop.inputs[*index];
-    const std::string& output = loop.outputs[*index];
-    RegionOutcome result;
-    result.failedFile = input;
-    if (!setUpError.empty()) {
-      result.error = setUpError;
-    } else {
-      RegionPicture picture;
-      bool drawn = false;
-      drawn = renderer.Render(input, ViewOrigin{}, picture, result.error);
-      result.diagnostics = DistinctTexts(renderer.TakeNotes());
-      result.entities = renderer.Entities();
-      if (drawn) {
-        result.error = WritePicture(output, picture, scale);
-        result.written = result.error.empty();
-        result.failedFile = output;
-      }
+  FolderSummary summary{"rendered", platform::PathText(platform::NativePath(request.output)), {}, ""};
+  for (std::size_t index = 0; index < run.regions.size(); ++index) {
+    if (run.regions[index].renamed) {
+      summary.renamed.push_back(run.regions[index].file + " -> " + run.outputs[index]);
     }
-    queue.Post(*index, std::move(result));
   }
-}
-
-int RunAll(const AllOptions& options) {
-  const std::filesystem::path folder = platform::NativePath(options.folder);
-  const std::vector<std::string> names = FindRegionFiles(kTool, options.folder);
-  if (names.empty()) {
-    return kExitFailure;
-  }
-  const InputFiles inputs = FolderInputs(options.folder, names);
-  if (const std::string refusal = RefuseOutputFolder(options.output, inputs); !refusal.empty()) {
-    ReportError(kTool, options.output, refusal);
-    return kExitUsage;
-  }
-  // Every output is known, and checked, before the first is written.
-  const std::filesystem::path outputFolder = platform::NativePath(options.output);
-  RegionLoop loop{kTool, "rendered", names, {}, {}, options.jobs};
-  std::vector<std::size_t> renamed;
-  UniqueNames pictureNames;
-  for (const std::string& name : names) {
-    const std::string stem = platform::PathText(platform::NativePath(name).stem());
-    const std::string unique = pictureNames.Claim(stem);
-    if (unique != stem) {
-      renamed.push_back(loop.outputs.size());
-    }
-    const std::string output = platform::PathText(outputFolder / platform::NativePath(unique + ".png"));
-    if (const std::string refusal = RefuseOutput(output, inputs); !refusal.empty()) {
-      ReportError(kTool, output, refusal);
-      return kExitUsage;
-    }
-    loop.inputs.push_back(platform::PathText(folder / platform::NativePath(name)));
-    loop.outputs.push_back(output);
-  }
-  std::error_code error;
-  std::filesystem::create_directories(outputFolder, error);
-  if (error) {
-    ReportError(kTool, options.output, "cannot create the directory: " + error.message());
-    return kExitFailure;
-  }
-  if (const std::string problem = FirstOutputProblem(loop.outputs.front()); !problem.empty()) {
-    ReportError(kTool, loop.outputs.front(), problem);
-    return kExitFailure;
-  }
-  const std::string objectsPath = options.noObjects ? std::string() : UsableLibrary(kTool, platform::PathText(folder));
-
-  const RegionLoopResult result =
-      RunRegionLoop(loop, [&](RegionQueue& queue) { RenderJobs(loop, objectsPath, options.scale, queue); });
-
-  FolderSummary summary{"rendered", platform::PathText(outputFolder), names.size(), {}, result.failures, ""};
-  for (const std::size_t index : renamed) {
-    summary.renamed.push_back(names[index] + " -> " + loop.outputs[index]);
-  }
-  return ReportSummary(kTool, summary);
+  return ReportSummary(run, summary);
 }
 
 }  // namespace
 
 void AddAllCommand(CLI::App& app, int& exitCode) {
-  auto options = std::make_shared<AllOptions>();
+  auto options = std::make_shared<AllRequest>();
   CLI::App* command = app.add_subcommand("all", "Draw every region of a game folder as an indexed PNG");
   command->footer(
       "Every RGN*.GFF of GAMEDIR, in the viewer's order, becomes DIR/<name without .GFF>.png: the\n"

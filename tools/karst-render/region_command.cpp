@@ -1,20 +1,19 @@
 #include "tools/karst-render/region_command.h"
 
 #include <cstdint>
-#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <optional>
 #include <string>
 
 #include "data/region.h"
-#include "platform/files.h"
-#include "platform/paths.h"
+#include "platform/terminal.h"
 #include "tools/cli/cli.h"
-#include "tools/files/output_checks.h"
+#include "tools/cli/progress_bar.h"
 #include "tools/files/output_file.h"
 #include "tools/karst-render/render_tool.h"
-#include "tools/render/render_region.h"
+#include "tools/karst-render/run_report.h"
+#include "tools/render/region_job.h"
 #include "tools/text/name_text.h"
 
 namespace karst::tools {
@@ -29,80 +28,40 @@ struct RegionOptions {
   std::string output;
 };
 
-// The library to draw with: the one named, none with --no-objects, else the OBJEX.GFF beside the
-// region (found without regard to case), said on standard error either way.
-std::string LibraryFor(const RegionOptions& options) {
-  if (options.noObjects || !options.objectsPath.empty()) {
-    return options.objectsPath;
-  }
-  const std::string folder = platform::PathText(platform::NativePath(options.path).parent_path());
-  std::string beside = platform::LocateFile(folder, kObjectLibraryFileName);
-  if (beside.empty()) {
-    std::cerr << kTool << ": no " << kObjectLibraryFileName << " beside " << options.path
-              << ": drawing the tiles only\n";
-  }
-  return beside;
-}
-
-// The viewer's lines for what the renderer's loads met, on their channels, as the viewer prints
-// them but with the game's bytes in them shown as names are.
-void PrintNotes(RegionRenderer& renderer) {
-  for (const LoadNote& note : renderer.TakeNotes()) {
+// The viewer's lines for what the loads met, on their channels, as the viewer prints them but
+// with the game's bytes in them shown as names are.
+void PrintNotes(const std::vector<LoadNote>& notes) {
+  for (const LoadNote& note : notes) {
     PrintShownNote(note);
   }
 }
 
 int RunRegion(const RegionOptions& options) {
-  const std::string library = LibraryFor(options);
-  const InputFiles inputs({options.path, library});
-  if (const std::string refusal = RefuseOutput(options.output, inputs); !refusal.empty()) {
-    ReportError(kTool, options.output, refusal);
-    return kExitUsage;
-  }
-  if (const std::string refusal = RefuseNonPngName(options.output); !refusal.empty()) {
-    ReportError(kTool, options.output, refusal);
-    return kExitUsage;
-  }
+  // From here on only the picture reaches the standard output when it is the output.
   ReserveStandardOutputFor(options.output);
-  const std::optional<ViewOrigin> view = options.view.empty() ? std::nullopt : ParseView(options.view);
-  // One headless display draws both pictures through the viewer's own layers: a screen of the
-  // region's size for the whole region, the viewer's screen for a view.
-  RegionRenderer renderer(view ? RegionRenderer::Frame::kView : RegionRenderer::Frame::kWholeRegion);
-  std::string error = renderer.SetUp();
-  if (!error.empty()) {
-    ReportError(kTool, options.path, error);
-    return kExitFailure;
+  const RegionRequest request{options.path,      options.objectsPath,
+                              options.noObjects, options.view.empty() ? std::nullopt : ParseView(options.view),
+                              options.scale,     options.output};
+  ProgressBar bar(platform::StandardErrorIsTerminal());
+  JobContext context(bar.Listener());
+  const RegionResult result = RenderRegionPicture(request, context);
+  bar.Finish();
+  // Which library drew the objects is said on standard error when it was found beside the region.
+  if (result.libraryBeside && result.library.empty()) {
+    std::cerr << kTool << ": no " << kObjectLibraryFileName << " beside " << options.path
+              << ": drawing the tiles only\n";
   }
-  // The viewer loads its objects before its first region.
-  if (!library.empty()) {
-    error = renderer.LoadObjects(library);
-    PrintNotes(renderer);
-    if (!error.empty() && !options.objectsPath.empty()) {
-      ReportError(kTool, library, error);
-      return kExitFailure;
-    }
-    if (!error.empty()) {
-      ReportError(kTool, library, error + ": drawing the tiles only");
-    } else if (options.objectsPath.empty()) {
-      std::cerr << kTool << ": objects from " << library << "\n";
-    }
+  PrintNotes(result.libraryNotes);
+  if (result.libraryProblem) {
+    ReportError(kTool, result.libraryProblem->file, result.libraryProblem->words);
+  } else if (result.libraryBeside && result.libraryUsed) {
+    std::cerr << kTool << ": objects from " << result.library << "\n";
   }
-  RegionPicture picture;
-  const bool rendered = renderer.Render(options.path, view.value_or(ViewOrigin{}), picture, error);
-  PrintNotes(renderer);
-  if (!rendered) {
-    ReportError(kTool, options.path, error);
-    return kExitFailure;
-  }
-  if (const std::string warning = UndrawnWarning(options.path, renderer.Entities()); !warning.empty()) {
+  PrintNotes(result.regionNotes);
+  if (const std::string warning = UndrawnWarning(options.path, result.entities); !warning.empty()) {
     ReportError(kTool, options.path, warning);
   }
-  error = WritePicture(options.output, picture, options.scale);
-  if (!error.empty()) {
-    ReportError(kTool, options.output, error);
-    return kExitFailure;
-  }
-  return kExitSuccess;
+  return ReportProblems(result.problems);
 }
 
 }  // namespace

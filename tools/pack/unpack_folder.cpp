@@ -65,7 +65,7 @@ void AddPictures(std::span<const std::uint8_t> bytes, const UnpackOptions& optio
     AllocationBudget budget = AllocationBudget::ForFileOfSize(payload.size(), options.budgetBase);
     FrameSet frameSet;
     DecodeFrameSet(frameSet, payload, budget, LoadReport());
-    const bool transparentZero = !SameTag(tag, kTagTile);
+    const bool transparentZero = IndexZeroIsTransparent(tag);
     for (std::size_t frame = 0; frame < frameSet.frames.size(); ++frame) {
       const Frame& decoded = frameSet.frames[frame];
       const std::string file = "frames/" + manifest.chunks[index].name + "-" + std::to_string(frame) + ".png";

@@ -1,5 +1,5 @@
-// The atlas page's own files (its HTML, script and style), carried inside the program: they are
-// made into byte arrays at build time from tools/karst-render/atlas/.
+// The atlas page's own files (its HTML, script and style), carried inside the tools' library:
+// they are made into byte arrays at build time from tools/render/atlas/.
 #pragma once
 
 #include <cstdint>

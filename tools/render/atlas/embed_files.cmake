@@ -1,5 +1,5 @@
-# Turns the atlas page's files into a C++ source of byte arrays, so that karst-render carries
-# them and needs nothing at run time.
+# Turns the atlas page's files into a C++ source of byte arrays, so that the tools' library
+# carries them and needs nothing at run time.
 #   cmake -DOUTPUT=out.cpp -DINPUTS="a;b" -P embed_files.cmake
 set(arrays "")
 set(entries "")
@@ -15,8 +15,8 @@ foreach(input ${INPUTS})
   math(EXPR number "${number} + 1")
 endforeach()
 file(WRITE ${OUTPUT}.new
-     "// Made by embed_files.cmake from tools/karst-render/atlas/ at build time.\n"
-     "#include \"tools/karst-render/atlas_page.h\"\n\n#include <array>\n\n"
+     "// Made by embed_files.cmake from tools/render/atlas/ at build time.\n"
+     "#include \"tools/render/atlas_page.h\"\n\n#include <array>\n\n"
      "namespace karst::tools {\nnamespace {\n\n${arrays}\n"
      "constexpr std::array kFiles{\n${entries}};\n\n}  // namespace\n\n"
      "std::span<const PageFile> AtlasPageFiles() { return kFiles; }\n\n}  // namespace karst::tools\n")
