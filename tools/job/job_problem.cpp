@@ -25,9 +25,11 @@ std::string_view ProblemKindName(ProblemKind kind) {
     case ProblemKind::kWriteFailed:
       return "write-failed";
     case ProblemKind::kCancelled:
+      return "cancelled";
+    case ProblemKind::kUnfinished:
       break;
   }
-  return "cancelled";
+  return "unfinished";
 }
 
 }  // namespace karst::tools

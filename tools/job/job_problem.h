@@ -24,6 +24,7 @@ enum class ProblemKind : std::uint8_t {
   kLayoutWouldChange,  // a container that cannot be laid out again without changing unedited chunks
   kWriteFailed,        // a file that could not be written; the system's reason in the words
   kCancelled,          // the job was cancelled before it finished
+  kUnfinished,         // a folder a job stopped midway left marked unfinished: running it again finishes it
 };
 
 // The kind as machine output names it: "unreadable", "would-not-load", ...

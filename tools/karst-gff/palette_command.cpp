@@ -14,7 +14,7 @@
 #include "tools/files/output_file.h"
 #include "tools/files/unique_names.h"
 #include "tools/karst-gff/gff_tool.h"
-#include "tools/pack/unpack_folder.h"
+#include "tools/pictures/gimp_palette.h"
 #include "tools/pictures/png_file.h"
 #include "tools/pictures/region_palette.h"
 

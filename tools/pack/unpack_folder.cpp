@@ -1,7 +1,8 @@
 #include "tools/pack/unpack_folder.h"
 
 #include <algorithm>
-#include <cstdio>
+#include <array>
+#include <string_view>
 
 #include <nlohmann/json.hpp>
 
@@ -12,6 +13,7 @@
 #include "gff/frame_set.h"
 #include "gff/gff_file.h"
 #include "tools/files/unique_names.h"
+#include "tools/pictures/gimp_palette.h"
 #include "tools/pictures/region_palette.h"
 #include "tools/text/content_hash.h"
 #include "tools/text/json_text.h"
@@ -20,7 +22,8 @@
 namespace karst::tools {
 namespace {
 
-constexpr std::size_t kGimpColumns = 16;
+// objects.json names first the fields that draw the object, then the others in file order.
+constexpr std::array<std::string_view, 3> kDrawingFieldsFirst = {"bitmapId", "hotspotX", "hotspotY"};
 
 std::span<const std::uint8_t> PayloadOf(std::span<const std::uint8_t> bytes, const Manifest& manifest,
                                         std::size_t index) {
@@ -30,21 +33,6 @@ std::span<const std::uint8_t> PayloadOf(std::span<const std::uint8_t> bytes, con
 
 bool WholeInFile(const Manifest& manifest, std::size_t index) {
   return PayloadWithin(manifest.chunks[index].Entry(), manifest.size);
-}
-
-// The chunk the region loader takes for `tag`: the first of a record's list, a later record
-// replacing an earlier one.
-std::optional<std::size_t> TakenChunk(const Manifest& manifest, const Tag& tag) {
-  std::optional<std::size_t> taken;
-  std::optional<std::size_t> record;
-  for (std::size_t i = 0; i < manifest.chunks.size(); ++i) {
-    const ManifestChunk& chunk = manifest.chunks[i];
-    if (SameTag(manifest.RecordOf(chunk).tag, tag) && chunk.record != record) {
-      taken = i;
-      record = chunk.record;
-    }
-  }
-  return taken;
 }
 
 void AddFile(Unpacked& unpacked, const std::string& name, std::vector<std::uint8_t> bytes) {
@@ -97,20 +85,20 @@ void AddPictures(std::span<const std::uint8_t> bytes, const UnpackOptions& optio
 
 // palette.gpl and name.txt for a region whose palette chunk the file holds whole; false when
 // it is no such region.
-bool AddRegionForms(std::span<const std::uint8_t> bytes, Unpacked& unpacked) {
+bool AddRegionForms(std::span<const std::uint8_t> bytes, const RegionParts& parts, Unpacked& unpacked) {
   Manifest& manifest = unpacked.manifest;
-  const std::optional<std::size_t> palette = TakenChunk(manifest, kTagPal);
+  const std::optional<std::size_t>& palette = parts.palette;
   if (!palette || !WholeInFile(manifest, *palette) || manifest.chunks[*palette].size < kPaletteBytes) {
     return false;
   }
   const PngPalette colours = PngPaletteOf(ConvertPalette(PayloadOf(bytes, manifest, *palette)));
   manifest.palettes[kRegionPaletteKey] = colours;
   std::string regionName = manifest.source;
-  const std::optional<std::size_t> name = TakenChunk(manifest, kTagRnme);
+  const std::optional<std::size_t>& name = parts.name;
   if (name && WholeInFile(manifest, *name)) {
     const std::span<const std::uint8_t> payload = PayloadOf(bytes, manifest, *name);
-    const auto end = std::find(payload.begin(), payload.end(), std::uint8_t{0});
-    regionName = ByteText(std::string(payload.begin(), end));
+    regionName = ByteText(
+        std::string(payload.begin(), payload.begin() + static_cast<std::ptrdiff_t>(RegionNameLength(payload))));
     manifest.nameFile = ManifestForm{kNameFileName, *name};
     AddFile(unpacked, kNameFileName, TextBytes(regionName));
   }
@@ -120,18 +108,9 @@ bool AddRegionForms(std::span<const std::uint8_t> bytes, Unpacked& unpacked) {
 }
 
 // The frame each tile of `region` comes from, in map order: its picture, or the chunk's frame 0
-// when that has none. The tiles are the last TILE record's chunks that could be read, in order.
-std::vector<std::string> TileFrames(const Region& region, const Manifest& manifest) {
-  std::vector<std::size_t> chunks;
-  for (std::size_t i = 0; i < manifest.chunks.size(); ++i) {
-    const ManifestChunk& chunk = manifest.chunks[i];
-    if (SameTag(manifest.RecordOf(chunk).tag, kTagTile)) {
-      if (!chunks.empty() && manifest.chunks[chunks.front()].record != chunk.record) {
-        chunks.clear();
-      }
-      chunks.push_back(i);
-    }
-  }
+// when that has none. The tiles are the chunks of `tileChunks` that could be read, in order.
+std::vector<std::string> TileFrames(const Region& region, const Manifest& manifest,
+                                    const std::vector<std::size_t>& chunks) {
   std::vector<std::string> frames;
   auto next = chunks.begin();
   for (std::int32_t tile = 0; tile < region.tilesRead; ++tile) {
@@ -165,7 +144,8 @@ std::string OverBudgetChunk(const std::vector<LoadNote>& notes) {
 
 // map.tmj and its tilesets for a region the viewer shows, its objects drawn with `objects`. A
 // region that the load's budget cannot hold gets no map, and the unpack says so.
-void AddTiledMap(std::span<const std::uint8_t> bytes, const UnpackOptions& options, Unpacked& unpacked) {
+void AddTiledMap(std::span<const std::uint8_t> bytes, const UnpackOptions& options, const RegionParts& parts,
+                 Unpacked& unpacked) {
   std::vector<LoadNote> notes;
   GffFile file;
   if (!file.OpenBytes({bytes.begin(), bytes.end()}, LoadReport::Into(notes), options.budgetBase)) {
@@ -173,7 +153,7 @@ void AddTiledMap(std::span<const std::uint8_t> bytes, const UnpackOptions& optio
   }
   const std::unique_ptr<Region> region = LoadRegion(file, LoadReport::Into(notes));
   Manifest& manifest = unpacked.manifest;
-  const std::optional<std::size_t> map = TakenChunk(manifest, kTagMap);
+  const std::optional<std::size_t>& map = parts.map;
   if (const std::string overBudget = OverBudgetChunk(notes); !overBudget.empty()) {
     unpacked.leftOut.push_back(std::string(kTiledMapFile) + ": " + overBudget);
     return;
@@ -181,7 +161,7 @@ void AddTiledMap(std::span<const std::uint8_t> bytes, const UnpackOptions& optio
   if (region == nullptr || !RegionRejections(*region).empty() || !map) {
     return;
   }
-  const TiledFiles tiled = TiledFilesOf(*region, options.objects, TileFrames(*region, manifest));
+  const TiledFiles tiled = TiledFilesOf(*region, options.objects, TileFrames(*region, manifest, parts.tiles));
   AddFile(unpacked, std::string(kTiledMapFile), TextBytes(tiled.map));
   AddFile(unpacked, std::string(kTiledTilesTileset), TextBytes(tiled.tilesTileset));
   if (tiled.objectsTileset) {
@@ -197,8 +177,8 @@ void AddTiledMap(std::span<const std::uint8_t> bytes, const UnpackOptions& optio
   manifest.mapFile =
       ManifestMap{std::string(kTiledMapFile),
                   *map,
-                  TakenChunk(manifest, kTagEtab),
-                  TakenChunk(manifest, kTagRnme),
+                  parts.entities,
+                  parts.name,
                   region->tileCount,
                   tiled.objectsTileset ? std::optional<std::string>(kTiledObjectsTileset) : std::nullopt};
 }
@@ -219,7 +199,7 @@ void AddObjects(Unpacked& unpacked) {
 }  // namespace
 
 bool ReadContainerDirectory(std::span<const std::uint8_t> bytes, std::uint64_t budgetBase, Manifest& manifest,
-                            bool* looksLikeLibrary) {
+                            ContainerKind* kind) {
   if (bytes.size() < kHeaderSize || !std::equal(kTagGffi.begin(), kTagGffi.begin() + 4, bytes.begin())) {
     return false;
   }
@@ -230,8 +210,14 @@ bool ReadContainerDirectory(std::span<const std::uint8_t> bytes, std::uint64_t b
   }
   manifest.directoryOffset = file.directoryPosition();
   manifest.directoryLength = file.directoryLength();
-  if (looksLikeLibrary != nullptr) {
-    *looksLikeLibrary = LooksLikeObjectLibrary(file.directory());
+  if (kind != nullptr) {
+    kind->library = LooksLikeObjectLibrary(file.directory());
+    const auto taken = [&](const Tag& tag) {
+      const std::vector<std::size_t> chunks = TakenChunks(file.directory(), tag);
+      return chunks.empty() ? std::nullopt : std::optional<std::size_t>(chunks.front());
+    };
+    kind->region = {taken(kTagPal), taken(kTagMap), taken(kTagRnme), taken(kTagEtab),
+                    TakenChunks(file.directory(), kTagTile)};
   }
   UniqueNames names;
   for (const ChunkType& record : file.directory()) {
@@ -275,8 +261,8 @@ std::optional<Unpacked> UnpackContainer(std::span<const std::uint8_t> bytes, con
   Manifest& manifest = unpacked.manifest;
   manifest.source = options.source;
   manifest.sourceHash = ContentHash(bytes);
-  bool library = false;
-  if (!ReadContainerDirectory(bytes, options.budgetBase, manifest, &library)) {
+  ContainerKind container;
+  if (!ReadContainerDirectory(bytes, options.budgetBase, manifest, &container)) {
     error = "not a GFF container: its first 16 bytes are missing or do not begin with \"GFFI\"";
     return std::nullopt;
   }
@@ -293,7 +279,8 @@ std::optional<Unpacked> UnpackContainer(std::span<const std::uint8_t> bytes, con
   AddFile(unpacked, kRestName, std::move(rest));
 
   std::string paletteKey = kGreyPaletteKey;
-  if (!library && AddRegionForms(bytes, unpacked)) {
+  const bool library = container.library;
+  if (!library && AddRegionForms(bytes, container.region, unpacked)) {
     unpacked.kind = "region";
     paletteKey = kRegionPaletteKey;
   } else if (options.libraryColours) {
@@ -311,77 +298,11 @@ std::optional<Unpacked> UnpackContainer(std::span<const std::uint8_t> bytes, con
   }
   AddPictures(bytes, options, paletteKey, unpacked);
   if (paletteKey == kRegionPaletteKey) {
-    AddTiledMap(bytes, options, unpacked);
+    AddTiledMap(bytes, options, container.region, unpacked);
   }
   unpacked.greyscale = paletteKey == kGreyPaletteKey && !manifest.pictures.empty();
   unpacked.files[kManifestName] = TextBytes(ManifestText(manifest));
   return unpacked;
-}
-
-std::string GimpPaletteText(const PngPalette& palette, const std::string& name) {
-  std::string text = "GIMP Palette\nName: ";
-  for (const char c : name) {
-    text.push_back(c == '\n' || c == '\r' ? ' ' : c);
-  }
-  text += "\nColumns: " + std::to_string(kGimpColumns) + "\n#\n";
-  for (std::size_t i = 0; i < palette.size() / 3; ++i) {
-    char line[48];
-    std::snprintf(line, sizeof line, "%3u %3u %3u\tIndex %zu\n", palette[3 * i], palette[3 * i + 1], palette[3 * i + 2],
-                  i);
-    text += line;
-  }
-  return text;
-}
-
-std::optional<PngPalette> ParseGimpPalette(std::span<const std::uint8_t> bytes, std::string& error) {
-  const std::string text(bytes.begin(), bytes.end());
-  PngPalette palette{};
-  std::size_t colours = 0;
-  std::size_t lineNumber = 0;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = text.find('\n', start);
-    if (end == std::string::npos) {
-      end = text.size();
-    }
-    std::string line = text.substr(start, end - start);
-    start = end + 1;
-    ++lineNumber;
-    if (!line.empty() && line.back() == '\r') {
-      line.pop_back();
-    }
-    if (lineNumber == 1) {
-      if (line != "GIMP Palette") {
-        error = "line 1 is not \"GIMP Palette\"";
-        return std::nullopt;
-      }
-      continue;
-    }
-    const std::size_t first = line.find_first_not_of(" \t");
-    if (first == std::string::npos || line[first] == '#' || line.starts_with("Name:") || line.starts_with("Columns:")) {
-      continue;
-    }
-    unsigned red = 0;
-    unsigned green = 0;
-    unsigned blue = 0;
-    if (std::sscanf(line.c_str(), "%u %u %u", &red, &green, &blue) != 3 || red > 255 || green > 255 || blue > 255) {
-      error = "line " + std::to_string(lineNumber) + " is no colour (three numbers from 0 to 255)";
-      return std::nullopt;
-    }
-    if (colours == 256) {
-      error = "line " + std::to_string(lineNumber) + " is a 257th colour; the palette holds 256";
-      return std::nullopt;
-    }
-    palette[3 * colours] = static_cast<std::uint8_t>(red);
-    palette[3 * colours + 1] = static_cast<std::uint8_t>(green);
-    palette[3 * colours + 2] = static_cast<std::uint8_t>(blue);
-    ++colours;
-  }
-  if (colours != 256) {
-    error = "holds " + std::to_string(colours) + " colours; the palette holds 256";
-    return std::nullopt;
-  }
-  return palette;
 }
 
 std::string ObjectsText(const Manifest& manifest, const FolderFiles& files) {
@@ -389,17 +310,13 @@ std::string ObjectsText(const Manifest& manifest, const FolderFiles& files) {
   for (std::size_t i = 0; i < manifest.objectChunks.size(); ++i) {
     const ManifestChunk& chunk = manifest.chunks[manifest.objectChunks[i]];
     const std::unique_ptr<ObjectDef> definition = ParseObjectDef(files.at(chunk.File()), chunk.number);
-    nlohmann::ordered_json line = {{"chunk", chunk.name},
-                                   {"id", definition->id},
-                                   {"bitmapId", definition->bitmapId},
-                                   {"hotspotX", definition->hotspotX},
-                                   {"hotspotY", definition->hotspotY},
-                                   {"word0", definition->word0},
-                                   {"word6", definition->word6},
-                                   {"word8", definition->word8},
-                                   {"byte10", definition->byte10},
-                                   {"byte11", definition->byte11},
-                                   {"word14", definition->word14}};
+    nlohmann::ordered_json line = {{"chunk", chunk.name}, {"id", definition->id}};
+    for (const std::string_view name : kDrawingFieldsFirst) {
+      line[std::string(name)] = nullptr;
+    }
+    for (const ObjectDefField& field : kObjectDefFields) {
+      line[std::string(field.name)] = (*definition).*field.member;
+    }
     text += " " + line.dump(-1, ' ', true) + (i + 1 < manifest.objectChunks.size() ? ",\n" : "\n");
   }
   return text + "]}\n";
