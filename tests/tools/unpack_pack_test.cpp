@@ -661,10 +661,11 @@ TEST(UnpackPack, ColoursMatchBackByTheRules) {
       original.width = original.height = 1;
       original.pixels = {test.original};
     }
-    std::string error;
+    JobProblem problem;
     const MatchRules rules{&palette, test.transparentZero,      test.nearest,
                            &written, "the palette of the test", test.transparentColour};
-    const auto matched = MatchPicture(picture, original, rules, error);
+    const auto matched = MatchPicture(picture, original, rules, problem);
+    const std::string& error = problem.words;
     ASSERT_EQ(matched.has_value(), test.expected >= 0) << error;
     if (matched) {
       EXPECT_EQ(matched->image.pixels.at(0), test.expected);

@@ -27,9 +27,13 @@ std::string_view ProblemKindName(ProblemKind kind) {
     case ProblemKind::kCancelled:
       return "cancelled";
     case ProblemKind::kUnfinished:
+      return "unfinished";
+    case ProblemKind::kColourMissing:
+      return "colour-missing";
+    case ProblemKind::kTransparencyMissing:
       break;
   }
-  return "unfinished";
+  return "transparency-missing";
 }
 
 }  // namespace karst::tools

@@ -84,11 +84,12 @@ nlohmann::json ObjectsJson(const std::string& path, const ObjectLibrary& library
 // The table: a header, then a row per definition; numbers right-aligned, "-" where the JSON
 // has null, and a definition of the wrong size named as such after its id.
 std::string ObjectsTable(const ObjectLibrary& library) {
-  std::vector<std::vector<std::string>> rows = {{"id"}};
+  std::vector<std::string> header = {"id"};
   for (const ObjectDefField& field : kObjectDefFields) {
-    rows.front().emplace_back(field.name);
+    header.push_back(std::string(field.name));
   }
-  rows.front().insert(rows.front().end(), {"frames", "size", "encoding"});
+  header.insert(header.end(), {"frames", "size", "encoding"});
+  std::vector<std::vector<std::string>> rows = {header};
   for (const auto& [key, definition] : library.objectDefs) {
     const std::string id = std::to_string(static_cast<std::uint32_t>(key));
     if (!definition) {

@@ -56,6 +56,10 @@ std::string Hint(const JobProblem& problem, const PackedFolder* folder) {
     case ProblemKind::kLayoutWouldChange:
     case ProblemKind::kWouldNotLoad:
       return " (--force writes it anyway)";
+    case ProblemKind::kColourMissing:
+      return " (--nearest takes the nearest colour)";
+    case ProblemKind::kTransparencyMissing:
+      return ", or name the colour that stands for transparent (--transparent-colour RRGGBB)";
     default:
       return {};
   }

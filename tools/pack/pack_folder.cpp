@@ -50,6 +50,8 @@ struct PackState {
   std::vector<std::string> notes;
   std::uint64_t nearestPixels = 0;
   std::uint64_t transparentPixels = 0;
+  // The kind of a form's refusal, where it is more than an edit that cannot be taken.
+  ProblemKind refusal = ProblemKind::kEditRefused;
 
   const std::vector<std::uint8_t>& Payload(std::size_t chunk) const { return files.at(manifest.chunks[chunk].File()); }
   const std::string& Name(std::size_t chunk) const { return manifest.chunks[chunk].name; }
@@ -84,11 +86,11 @@ PictureColours ColoursFor(const PackState& state, const std::string& key) {
   const PngPalette& written = state.manifest.palettes.at(key);
   if (key == kGreyPaletteKey) {
     return {written,
-            "the greyscale palette the pictures were unpacked with (unpack the library with --palette RGN.GFF to "
-            "paint in a region's colours)"};
+            "the greyscale palette the pictures were unpacked with (unpacked with a region's colours, the pictures "
+            "are painted in those)"};
   }
   if (key != kRegionPaletteKey) {
-    return {written, "the colours of the region the library was unpacked with (--palette)"};
+    return {written, "the colours of the region the library was unpacked with"};
   }
   const std::optional<ManifestForm>& form = state.manifest.paletteFile;
   const std::vector<std::uint8_t>* edited = form ? state.Proposed(form->chunk) : nullptr;
@@ -133,10 +135,14 @@ bool PicturesForm(PackState& state, std::string& error) {
                              state.options.transparentColour};
       std::optional<MatchedFrame> matched;
       if (saved) {
-        matched = MatchPicture(*saved, frame, rules, problem);
+        JobProblem mismatch;
+        matched = MatchPicture(*saved, frame, rules, mismatch);
+        problem = mismatch.words;
+        state.refusal = mismatch.kind;
       }
       if (matched && !SameTag(frame.encoding, kTagPlan) && !SameTag(frame.encoding, kTagPlnr)) {
         problem = NrmlReachProblem(matched->image);
+        state.refusal = ProblemKind::kEditRefused;
       }
       if (!matched || !problem.empty()) {
         error = picture->file + ": " + problem;
@@ -760,6 +766,7 @@ std::optional<Packed> PackFiles(const Manifest& parsed, const FolderFiles& files
   }
   for (const EditableForm form : kEditableForms) {
     if (!form(state, error)) {
+      kind = state.refusal;
       return std::nullopt;
     }
   }

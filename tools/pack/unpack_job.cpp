@@ -276,8 +276,8 @@ void Restore(std::vector<Planned>& plan, const UnpackOptions& unpackOptions, Lib
     const std::string& now = restoring.fresh.manifest.sourceHash;
     if (restoring.earlier && !restoring.earlier->sourceHash.empty() && restoring.earlier->sourceHash != now) {
       folder.sourceChanged = true;
-      const PackRecordEntry* packed =
-          ReadPackRecord(restoring.planned->folder).Find(PackedFileKey(restoring.planned->input));
+      const PackRecord record = ReadPackRecord(restoring.planned->folder);
+      const PackRecordEntry* packed = record.Find(PackedFileKey(restoring.planned->input));
       folder.holdsLastPack = packed != nullptr && packed->hash == now;
     }
     result.folders.push_back(std::move(folder));

@@ -84,7 +84,9 @@ std::optional<std::vector<std::uint8_t>> EncodeLike(const Frame& original, const
 }  // namespace
 
 std::optional<MatchedFrame> MatchPicture(const SavedPicture& picture, const Frame& original, const MatchRules& rules,
-                                         std::string& error) {
+                                         JobProblem& problem) {
+  problem.kind = ProblemKind::kEditRefused;
+  std::string& error = problem.words;
   MatchedFrame matched;
   matched.image.width = picture.width;
   matched.image.height = picture.height;
@@ -103,7 +105,8 @@ std::optional<MatchedFrame> MatchPicture(const SavedPicture& picture, const Fram
       error = "saved without transparency (no alpha channel, no transparent index), so the frame's " +
               std::to_string(clear) +
               " transparent pixels would all turn opaque: save it with transparency (RGBA, or indexed with index 0 "
-              "transparent), or name the colour that stands for transparent (--transparent-colour RRGGBB)";
+              "transparent)";
+      problem.kind = ProblemKind::kTransparencyMissing;
       return std::nullopt;
     }
   }
@@ -141,7 +144,8 @@ std::optional<MatchedFrame> MatchPicture(const SavedPicture& picture, const Fram
     }
     if (!rules.nearest) {
       error = PixelName(i, picture.width) + " has the colour " + ColourName(colour) + ", which " + rules.paletteName +
-              " does not hold (--nearest takes the nearest colour)";
+              " does not hold";
+      problem.kind = ProblemKind::kColourMissing;
       return std::nullopt;
     }
     matched.image.pixels[i] = colours.Nearest(rgb);
