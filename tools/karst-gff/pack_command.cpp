@@ -48,11 +48,12 @@ const PackedFolder* FolderOf(const PackResult& result, const std::string& file) 
 
 // The way forward from a refusal on this command line, put after its words.
 std::string Hint(const JobProblem& problem, const PackedFolder* folder) {
+  const std::string kept = folder != nullptr ? folder->keptAs : std::string();
   switch (problem.kind) {
     case ProblemKind::kOutputExists:
-      return "; --replace keeps it as " + folder->keptAs + " and puts the new file in its place";
+      return "; --replace keeps it as " + kept + " and puts the new file in its place";
     case ProblemKind::kOutputChanged:
-      return " (--overwrite-changed replaces it all the same, keeping it as " + folder->keptAs + ")";
+      return " (--overwrite-changed replaces it all the same, keeping it as " + kept + ")";
     case ProblemKind::kLayoutWouldChange:
     case ProblemKind::kWouldNotLoad:
       return " (--force writes it anyway)";
