@@ -91,13 +91,15 @@ struct UnpackCase {
   const char* name;
   const char* input;     // inside the temporary folder
   const char* replaced;  // an older unpack of this file already in the output; null: none
+  bool markCutShort;     // the output holds only a mark that a killed unpack was writing
 };
 
 TEST(PackJobs, UnpackCancelledAtEachItemIsFinishedByTheNextUnpack) {
   const UnpackCase cases[] = {
-      {"one container, item by file", "game/RGN01.GFF", nullptr},
-      {"one container over an older unpack of another", "game/RGN01.GFF", "game/RGN02.GFF"},
-      {"a game folder, item by container", "game", nullptr},
+      {"one container, item by file", "game/RGN01.GFF", nullptr, false},
+      {"one container over an older unpack of another", "game/RGN01.GFF", "game/RGN02.GFF", false},
+      {"one container into a folder holding a mark cut short", "game/RGN01.GFF", nullptr, true},
+      {"a game folder, item by container", "game", nullptr, false},
   };
   for (const UnpackCase& test : cases) {
     SCOPED_TRACE(test.name);
@@ -130,6 +132,11 @@ TEST(PackJobs, UnpackCancelledAtEachItemIsFinishedByTheNextUnpack) {
       std::vector<JobProgress> ignored;
       if (test.replaced != nullptr) {
         ASSERT_FALSE(unpack(output, test.replaced, std::nullopt, ignored).cancelled);
+      }
+      if (test.markCutShort) {
+        fs::create_directories(output);
+        dir.Write(fs::relative(output / ".unpacking", dir.path()).string(),
+                  std::vector<std::uint8_t>{'{', '"', 'm', 'a', 'd', 'e'});
       }
       const Files before = Snapshot(output);
       const UnpackResult cancelled = unpack(output, test.input, boundary, ignored);

@@ -80,6 +80,25 @@ std::vector<std::uint8_t> MarkText(const std::vector<std::string>& files) {
   return {text.begin(), text.end()};
 }
 
+// Marks `root` unfinished, naming `files`. A new mark is written in place, so that an unpack killed
+// while it writes one leaves no file but the mark, cut short; one that is there already is
+// replaced whole, by a temporary file and a rename. Empty on success, else why, naming the mark.
+std::string MarkUnfinished(const fs::path& root, const std::vector<std::string>& files) {
+  const std::string mark = platform::PathText(root / kUnfinishedMarkName);
+  const std::vector<std::uint8_t> text = MarkText(files);
+  std::string failure;
+  if (platform::InspectPath(mark).kind != platform::FileKind::kMissing) {
+    failure = WriteOutput(mark, text);
+  } else {
+    platform::WritableFile file = platform::WritableFile::CreateNew(mark);
+    failure = file.is_open() ? file.Write(text) : "cannot be created: " + file.error();
+    if (const std::string closing = file.Close(); failure.empty()) {
+      failure = closing;
+    }
+  }
+  return failure.empty() ? std::string() : mark + ": " + failure;
+}
+
 // The files the mark of an unfinished unpack names; nothing when it is not ours.
 std::optional<std::vector<std::string>> MarkedFiles(const fs::path& folder) {
   const std::optional<std::vector<std::uint8_t>> text = ReadWholeFile(platform::PathText(folder / kUnfinishedMarkName));
@@ -168,20 +187,18 @@ std::optional<EarlierUnpack> InspectUnpackTarget(const std::string& folder, cons
     error = "exists and is no folder";
     return std::nullopt;
   }
-  if (platform::InspectPath(platform::PathText(root / kUnfinishedMarkName)).kind != platform::FileKind::kMissing) {
-    std::optional<std::vector<std::string>> marked = MarkedFiles(root);
-    if (!marked) {
-      error = std::string("holds a ") + kUnfinishedMarkName + " that is not the mark of an unpack of ours";
-      return std::nullopt;
-    }
+  if (std::optional<std::vector<std::string>> marked = MarkedFiles(root)) {
     earlier.files = std::move(*marked);
     earlier.unfinished = true;
     return earlier;
   }
-  // pack's record alone is no file of the user's: the folder is as good as empty.
+  // A mark that names nothing was cut short while it was written, before any other file: the
+  // folder is as it was. pack's record and such a mark are no files of the user's: alone, the
+  // folder is as good as empty.
   bool onlyRecord = true;
   for (fs::directory_iterator entry(root, failure), end; !failure && entry != end; entry.increment(failure)) {
-    onlyRecord = onlyRecord && entry->path().filename() == kPackRecordName;
+    const fs::path name = entry->path().filename();
+    onlyRecord = onlyRecord && (name == kPackRecordName || name == kUnfinishedMarkName);
   }
   if (onlyRecord && !failure) {
     return earlier;
@@ -250,19 +267,21 @@ UnpackFolderWrite WriteUnpackFolder(const std::string& folder, const FolderFiles
       return result;
     }
     const fs::path path = root / platform::NativePath(name);
-    if (made.insert(path.parent_path()).second) {
-      std::error_code failure;
-      fs::create_directories(path.parent_path(), failure);
-      if (failure) {
-        result.error = platform::PathText(path.parent_path()) + ": cannot create the folder: " + failure.message();
-        return result;
+    // The mark comes before anything else the unpack makes in the folder, its folders included.
+    for (const fs::path& folderOfFile : {root, path.parent_path()}) {
+      if (made.insert(folderOfFile).second) {
+        std::error_code failure;
+        fs::create_directories(folderOfFile, failure);
+        if (failure) {
+          result.error = platform::PathText(folderOfFile) + ": cannot create the folder: " + failure.message();
+          return result;
+        }
       }
-    }
-    if (result.written.empty()) {
-      const std::string mark = platform::PathText(root / kUnfinishedMarkName);
-      if (const std::string failure = WriteOutput(mark, MarkText({ours.begin(), ours.end()})); !failure.empty()) {
-        result.error = mark + ": " + failure;
-        return result;
+      if (folderOfFile == root && result.written.empty()) {
+        result.error = MarkUnfinished(root, {ours.begin(), ours.end()});
+        if (!result.error.empty()) {
+          return result;
+        }
       }
     }
     if (name == kManifestName) {

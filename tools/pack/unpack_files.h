@@ -7,7 +7,9 @@
 // would take them for edits. So the writing marks the folder unfinished before its first file
 // (.unpacking, which names every file the folder may then hold of ours), writes manifest.json
 // last and then removes the mark. A folder with the mark is an unfinished unpack: pack refuses
-// it, and the next unpack into it finishes it, whatever it held before.
+// it, and the next unpack into it finishes it, whatever it held before. A mark cut short (the
+// unpack was killed while it wrote it, before anything else) names nothing: the folder is then as
+// it was before that unpack.
 #pragma once
 
 #include <cstddef>
@@ -66,8 +68,8 @@ struct UnpackFolderWrite {
 };
 
 // Writes `files` into `folder` (made when missing), each by a temporary file and a rename: the
-// mark first, then every file but the manifest; then removes the files of `earlier` that `files`
-// no longer holds, and pack's record (it tells what was packed from the folder's earlier
+// mark first (before any folder inside `folder` is made), then every file but the manifest; then removes the files of
+// `earlier` that `files` no longer holds, and pack's record (it tells what was packed from the folder's earlier
 // contents); then the manifest, and last the mark goes. Stopped by `step`, or by a failure, the
 // folder keeps the mark and every file written is whole. Nothing is written when a file of
 // `files` is there already and is none of `earlier`'s.
