@@ -4,6 +4,7 @@
 // as the readers expect them, so tests, fuzz seeds and the sample world can make any file.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -16,6 +17,10 @@ namespace karst::authoring {
 
 class ByteWriter {
  public:
+  ByteWriter() = default;
+  // Goes on writing after `bytes`, which it may also patch: a container laid out again.
+  explicit ByteWriter(std::vector<std::uint8_t> bytes) : bytes_(std::move(bytes)) {}
+
   void u8(std::uint8_t value) { bytes_.push_back(value); }
 
   void u16le(std::uint16_t value) {
@@ -45,6 +50,11 @@ class ByteWriter {
     for (int i = 0; i < 4; ++i) {
       bytes_[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>((value >> (8 * i)) & 0xFF);
     }
+  }
+
+  // Overwrites `run.size()` bytes already written, from `at`.
+  void patch(std::size_t at, std::span<const std::uint8_t> run) {
+    std::copy(run.begin(), run.end(), bytes_.begin() + static_cast<std::ptrdiff_t>(at));
   }
 
   std::size_t size() const { return bytes_.size(); }

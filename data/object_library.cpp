@@ -9,6 +9,16 @@
 namespace karst {
 namespace {
 
+static_assert(
+    [] {
+      std::size_t bytes = 0;
+      for (const ObjectDefField& field : kObjectDefFields) {
+        bytes += field.width;
+      }
+      return bytes == kObjectDefSize;
+    }(),
+    "the fields fill the 16-byte definition");
+
 // What entering one chunk costs besides its payload: the table node and the value behind it.
 constexpr std::uint64_t kTableEntryCost = 128;
 
@@ -92,15 +102,9 @@ std::unique_ptr<ObjectDef> ParseObjectDef(std::span<const std::uint8_t> payload,
   }
   ByteReader reader(payload);
   auto def = std::make_unique<ObjectDef>();
-  def->word0 = reader.u16le();
-  def->hotspotX = reader.u16le();
-  def->hotspotY = reader.u16le();
-  def->word6 = reader.u16le();
-  def->word8 = reader.u16le();
-  def->byte10 = reader.u8();
-  def->byte11 = reader.u8();
-  def->bitmapId = reader.u16le();
-  def->word14 = reader.u16le();
+  for (const ObjectDefField& field : kObjectDefFields) {
+    (*def).*field.member = field.width == 1 ? std::uint32_t{reader.u8()} : std::uint32_t{reader.u16le()};
+  }
   def->id = number;
   return def;
 }

@@ -25,11 +25,14 @@
 // a definition names its bitmap by a BMP chunk number.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "gff/frame_set.h"
 #include "gff/gff_file.h"
@@ -51,6 +54,28 @@ struct ObjectDef {
   std::uint32_t word14 = 0;
   std::uint32_t id = 0;
 };
+
+// One field of the OJFF payload: its name in the tools' lists and files, its width in bytes (2,
+// or 1), and the ObjectDef member that holds it.
+struct ObjectDefField {
+  std::string_view name;
+  std::size_t width;
+  std::uint32_t ObjectDef::*member;
+
+  std::uint32_t Largest() const { return width == 1 ? 0xFFu : 0xFFFFu; }
+};
+
+// Every field of the payload, in file order, one after the other (the table above): what
+// ParseObjectDef reads, and what every list, file and edit of a definition names.
+inline constexpr std::array<ObjectDefField, 9> kObjectDefFields = {{{"word0", 2, &ObjectDef::word0},
+                                                                    {"hotspotX", 2, &ObjectDef::hotspotX},
+                                                                    {"hotspotY", 2, &ObjectDef::hotspotY},
+                                                                    {"word6", 2, &ObjectDef::word6},
+                                                                    {"word8", 2, &ObjectDef::word8},
+                                                                    {"byte10", 1, &ObjectDef::byte10},
+                                                                    {"byte11", 1, &ObjectDef::byte11},
+                                                                    {"bitmapId", 2, &ObjectDef::bitmapId},
+                                                                    {"word14", 2, &ObjectDef::word14}}};
 
 // The three tables of a library, keyed by chunk number taken as a signed 32-bit value (so
 // number 0x80000000 comes before 0 in a walk). The library owns every value. A frame set's

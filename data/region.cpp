@@ -30,8 +30,8 @@ void LoadName(GffFile& file, const ChunkEntry& entry, Region& region, const Load
   if (SeekToChunk(file, entry, report)) {
     ReadChunk(file, *buffer, report);
   }
-  // Whoever shows the name stops at its first zero byte; a chunk that could not be read is "".
-  region.name.emplace(buffer->begin(), std::find(buffer->begin(), buffer->end(), 0));
+  // A chunk that could not be read is "".
+  region.name.emplace(buffer->begin(), buffer->begin() + static_cast<std::ptrdiff_t>(RegionNameLength(*buffer)));
 }
 
 void LoadTiles(GffFile& file, const ChunkEntryList& entries, Region& region, const LoadReport& report) {
@@ -127,6 +127,32 @@ std::unique_ptr<Region> LoadRegion(GffFile& file, const LoadReport& report) {
   }
   file.Close();
   return region;
+}
+
+std::size_t RegionNameLength(std::span<const std::uint8_t> payload) {
+  return static_cast<std::size_t>(std::find(payload.begin(), payload.end(), std::uint8_t{0}) - payload.begin());
+}
+
+std::vector<std::size_t> TakenChunks(const GffDirectory& directory, const Tag& tag) {
+  std::vector<std::size_t> taken;
+  std::size_t position = 0;
+  for (const ChunkType& type : directory) {
+    if (!type.entries) {
+      continue;
+    }
+    if (SameTag(type.tag, tag)) {
+      if (SameTag(tag, kTagTile)) {
+        taken.clear();
+        for (std::size_t i = 0; i < static_cast<std::size_t>(type.entries->count()); ++i) {
+          taken.push_back(position + i);
+        }
+      } else if (FirstChunk(type) != nullptr) {
+        taken = {position};
+      }
+    }
+    position += static_cast<std::size_t>(type.entries->count());
+  }
+  return taken;
 }
 
 std::optional<std::vector<Entity>> ParseEntities(std::span<const std::uint8_t> payload) {

@@ -23,6 +23,7 @@
 // A map cell's tile index is a position in `tiles`, not a chunk number.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -94,5 +95,16 @@ std::unique_ptr<Region> LoadRegion(GffFile& file, const LoadReport& report);
 // The entities of an ETAB payload, or nothing when its size is not a multiple of 8. A payload
 // of 0 bytes gives a table of no entities.
 std::optional<std::vector<Entity>> ParseEntities(std::span<const std::uint8_t> payload);
+
+// How many bytes of an RNME payload are the name: those before its first zero byte, or all of
+// them. Whoever shows the name stops there; the bytes behind it are kept and never shown.
+std::size_t RegionNameLength(std::span<const std::uint8_t> payload);
+
+// The chunks of `directory` a loaded region holds for `tag` when every read succeeds, as
+// positions among all the directory's chunks in directory order: for "TILE" every chunk of the
+// last "TILE" record, for the others ("PAL ", "MAP ", "GMAP", "RNME", "ETAB") the first chunk of
+// the last record of that tag that lists one. The loader walks the records in order and a later
+// record replaces what an earlier one gave. Empty when the region holds none.
+std::vector<std::size_t> TakenChunks(const GffDirectory& directory, const Tag& tag);
 
 }  // namespace karst

@@ -1,7 +1,9 @@
 #include "data/zone.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <utility>
 
@@ -106,6 +108,39 @@ platform::PaletteTable ConvertPalette(std::span<const std::uint8_t> paletteData)
     entry.flags = 0;
   }
   return entries;
+}
+
+namespace {
+
+// The 6-bit value each 8-bit component comes from; -1 for a component no 6-bit value gives.
+const std::array<int, 256>& SixBitSources() {
+  static const std::array<int, 256> sources = [] {
+    std::array<int, 256> table{};
+    table.fill(-1);
+    for (int value = 0; value < 64; ++value) {
+      table[ScaleComponent(static_cast<std::uint8_t>(value))] = value;
+    }
+    return table;
+  }();
+  return sources;
+}
+
+}  // namespace
+
+std::optional<std::uint8_t> SixBitComponent(std::uint8_t component) {
+  const int source = SixBitSources()[component];
+  return source < 0 ? std::nullopt : std::optional<std::uint8_t>(static_cast<std::uint8_t>(source));
+}
+
+std::uint8_t NearestConvertedComponent(std::uint8_t component) {
+  int best = -1;
+  for (int value = 0; value < 256; ++value) {
+    if (SixBitSources()[static_cast<std::size_t>(value)] >= 0 &&
+        (best < 0 || std::abs(value - component) < std::abs(best - component))) {
+      best = value;
+    }
+  }
+  return static_cast<std::uint8_t>(best);
 }
 
 bool CopyTilesToStrip(std::span<const FrameSet> tiles, std::span<std::uint8_t> strip, std::size_t pitch,

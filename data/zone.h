@@ -16,6 +16,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -54,6 +55,13 @@ bool HasSeveralFrames(const FrameSet& tile);
 // The 256 entries made from a palette payload of at least 768 bytes: each 6-bit component v
 // becomes floor(v x 255 / 63) kept to 8 bits (64 wraps to 3); the flags are 0.
 platform::PaletteTable ConvertPalette(std::span<const std::uint8_t> paletteData);
+
+// ConvertPalette's inverse, for a palette edited in 8-bit colours: the 6-bit value that gives the
+// 8-bit component `component`, or nothing when none gives it exactly.
+std::optional<std::uint8_t> SixBitComponent(std::uint8_t component);
+
+// The 8-bit component nearest `component` that a 6-bit value gives (of two as near, the lower).
+std::uint8_t NearestConvertedComponent(std::uint8_t component);
 
 // Copies frame 0 of every tile into the 16 rows of `strip`, `pitch` bytes apart; `strip` must
 // hold 16 rows of at least 16 x `tiles.size()` bytes. A tile whose frame 0 is not 16 x 16 gives

@@ -22,7 +22,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   karst::tools::PackOptions packOptions;
   packOptions.budgetBase = karst::fuzzing::kFuzzBaseBytes;
-  const std::optional<karst::tools::Packed> packed = karst::tools::Pack(unpacked->files, packOptions, error);
+  karst::tools::JobProblem problem;
+  const std::optional<karst::tools::Packed> packed = karst::tools::Pack(unpacked->files, packOptions, problem);
   if (!packed || !packed->changes.empty() || packed->bytes.size() != size ||
       !std::equal(packed->bytes.begin(), packed->bytes.end(), bytes.begin())) {
     __builtin_trap();

@@ -1,8 +1,12 @@
 #include "platform/file_safety.h"
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cstring>
+#include <filesystem>
+#include <iterator>
+#include <system_error>
 
 #include "platform/paths.h"
 #include "platform/temporary_files.h"
@@ -86,6 +90,65 @@ TemporaryFileRegistration::~TemporaryFileRegistration() {
   if (slot_ >= 0) {
     temporary_files::Release(slot_);
   }
+}
+
+bool LiesInside(const std::string& root, const std::string& path) {
+  std::error_code error;
+  const std::filesystem::path resolved = std::filesystem::weakly_canonical(NativePath(path), error);
+  if (error) {
+    return false;
+  }
+  const std::filesystem::path folder = NativePath(root);
+  const auto [folderEnd, pathEnd] = std::mismatch(folder.begin(), folder.end(), resolved.begin(), resolved.end());
+  return folderEnd == folder.end() && pathEnd != resolved.end();
+}
+
+std::string KeptName(const std::string& path) {
+  for (int copy = 1;; ++copy) {
+    std::string candidate = path + ".orig";
+    if (copy > 1) {
+      candidate += '.';
+      candidate += std::to_string(copy);
+    }
+    std::error_code error;
+    if (!std::filesystem::exists(std::filesystem::symlink_status(NativePath(candidate), error))) {
+      return candidate;
+    }
+  }
+}
+
+std::string KeepOriginal(const std::string& path, std::string& kept) {
+  kept = KeptName(path);
+  std::error_code error;
+  std::filesystem::create_hard_link(NativePath(path), NativePath(kept), error);
+  if (error) {
+    error.clear();
+    std::filesystem::copy_file(NativePath(path), NativePath(kept), std::filesystem::copy_options::none, error);
+  }
+  return error ? error.message() : std::string();
+}
+
+bool RemoveStaleFile(const std::string& folder, const std::string& name) {
+  namespace fs = std::filesystem;
+  const fs::path root = NativePath(folder);
+  const fs::path inside = NativePath(name);
+  std::error_code error;
+  fs::path way = root;
+  for (auto part = inside.begin(); part != inside.end() && std::next(part) != inside.end(); ++part) {
+    way /= *part;
+    const fs::file_type type = fs::symlink_status(way, error).type();
+    if (type == fs::file_type::not_found) {
+      return true;
+    }
+    if (type != fs::file_type::directory) {
+      return false;
+    }
+  }
+  const fs::file_type type = fs::symlink_status(root / inside, error).type();
+  if (type == fs::file_type::not_found) {
+    return true;
+  }
+  return (type == fs::file_type::regular || type == fs::file_type::symlink) && fs::remove(root / inside, error);
 }
 
 }  // namespace karst::platform

@@ -1,7 +1,9 @@
 // What the tools need from the system to keep a user's files safe: what a path leads to (its
 // kind, device and inode), files opened for writing that give the system's reason when they
 // fail, temporary files that an interrupted process removes, replacing a file by another, and
-// whether a process still runs. Paths are path strings as platform/paths.h describes them.
+// whether a process still runs; and the rules every tool follows with them: whether a path
+// leads out of a folder through a link, the name a replaced file is kept under, and which files
+// a tool wrote earlier it may remove. Paths are path strings as platform/paths.h describes them.
 #pragma once
 
 #include <cstdint>
@@ -113,6 +115,25 @@ std::string ReadableFileProblem(const std::string& path);
 
 // Removes the file at `path`; nothing when there is none.
 void RemoveFile(const std::string& path);
+
+// Whether `path`, links resolved, lies inside the folder `root` and is not `root` itself. `root`
+// is given resolved (as std::filesystem::canonical gives it); a path that cannot be resolved lies
+// nowhere.
+bool LiesInside(const std::string& root, const std::string& path);
+
+// The name the file at `path` is kept under before it is replaced: PATH.orig, else the first of
+// PATH.orig.2, PATH.orig.3, ... that does not exist, so that no kept file is ever overwritten.
+std::string KeptName(const std::string& path);
+
+// Keeps the file at `path` under KeptName(path), named in `kept`: a hard link where the file
+// system allows one, else a copy. Empty on success, else the system's reason.
+std::string KeepOriginal(const std::string& path, std::string& kept);
+
+// Removes the file `name` ('/' between its parts) of the folder `folder`, which a tool wrote there
+// earlier and writes no more: only a plain file or a link, and only when every folder on its way
+// is a real folder, never a link, which would lead to someone else's file. True when nothing is
+// there any more; false when something stays.
+bool RemoveStaleFile(const std::string& folder, const std::string& name);
 
 int CurrentProcessId();
 

@@ -138,6 +138,36 @@ TEST(RegionLoad, FirstChunkOfARecordIsTaken) {
   EXPECT_EQ(region->name, "first");
 }
 
+// The chunks a region takes, counted over the whole directory, are those the loader keeps.
+TEST(RegionLoad, TakenChunksAreTheOnesTheLoaderKeeps) {
+  const std::vector<ChunkTypeSpec> types = {
+      Type(kTagPal, {{1, Pattern(768, 1)}}),                        // chunk 0
+      Type(kTagRnme, {{5, Text("first")}, {6, Text("second")}}),    // 1, 2
+      Type(kTagTile, {{1, TilePayload(1)}, {2, TilePayload(2)}}),   // 3, 4
+      Type(kTagPal, {{2, Pattern(768, 2)}, {3, Pattern(768, 3)}}),  // 5, 6
+      Type(kTagTile, {{8, TilePayload(80)}, {9, TilePayload(90)}}),
+      Type(kTagRnme, {}),  // 7, 8
+  };
+  GffFile file;
+  ASSERT_TRUE(file.OpenBytes(authoring::WriteContainer(types), LoadReport()));
+  const struct {
+    Tag tag;
+    std::vector<std::size_t> taken;
+  } cases[] = {{kTagPal, {5}}, {kTagRnme, {1}}, {kTagTile, {7, 8}}, {kTagMap, {}}};
+  for (const auto& test : cases) {
+    EXPECT_EQ(TakenChunks(file.directory(), test.tag), test.taken) << TagText(test.tag);
+  }
+  const std::unique_ptr<Region> region = RegionFromBytes(authoring::WriteContainer(types));
+  ASSERT_NE(region, nullptr);
+  EXPECT_EQ(region->paletteData, Pattern(768, 2));
+  EXPECT_EQ(region->name, "first");
+  EXPECT_EQ(region->tiles[0].number, 8u);
+  // The name ends at its first zero byte, or with the payload.
+  EXPECT_EQ(RegionNameLength(Bytes({'F', 'e', 'n', 0, 'x'})), 3u);
+  EXPECT_EQ(RegionNameLength(Bytes({0})), 0u);
+  EXPECT_EQ(RegionNameLength(Bytes({'F', 'e', 'n'})), 3u);
+}
+
 TEST(RegionLoad, LaterRecordOfATagReplacesTheEarlier) {
   const std::unique_ptr<Region> region = RegionFromBytes(authoring::WriteContainer({
       Type(kTagMap, {{1, Pattern(20, 1)}}),

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <ostream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "authoring/container_writer.h"
@@ -86,6 +87,26 @@ TEST(PaletteConversion, FirstTripleOfAPayload) {
   EXPECT_EQ(entry.green, 0);
   EXPECT_EQ(entry.blue, 129);
   EXPECT_EQ(entry.flags, 0);
+}
+
+// Every component ConvertPalette gives goes back to its 6-bit value; one between two of them has
+// none, and the nearest is the lower of two as near.
+TEST(PaletteConversion, EightBitComponentsGoBackToTheirSixBitValues) {
+  std::vector<std::uint8_t> payload(768);
+  for (std::size_t v = 0; v < 64; ++v) {
+    payload[3 * v] = static_cast<std::uint8_t>(v);
+  }
+  const platform::PaletteTable entries = ConvertPalette(payload);
+  for (std::size_t v = 0; v < 64; ++v) {
+    EXPECT_EQ(SixBitComponent(entries[v].red), v) << v;
+    EXPECT_EQ(NearestConvertedComponent(entries[v].red), entries[v].red) << v;
+  }
+  const std::tuple<int, bool, int> table[] = {{4, true, 4}, {5, false, 4},     {6, false, 4},   {7, false, 8},
+                                              {8, true, 8}, {254, false, 255}, {255, true, 255}};
+  for (const auto& [component, exact, nearest] : table) {
+    EXPECT_EQ(SixBitComponent(static_cast<std::uint8_t>(component)).has_value(), exact) << component;
+    EXPECT_EQ(NearestConvertedComponent(static_cast<std::uint8_t>(component)), nearest) << component;
+  }
 }
 
 // --- The screen's palette ---

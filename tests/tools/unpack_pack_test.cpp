@@ -23,7 +23,7 @@
 #include "tools/pack/pack_record.h"
 #include "tools/pack/unpack_folder.h"
 #include "tools/pictures/frame_pictures.h"
-#include "tools/pictures/palette_files.h"
+#include "tools/pictures/gimp_palette.h"
 #include "tools/pictures/png_file.h"
 #include "tools/pictures/saved_picture.h"
 #include "tools/text/content_hash.h"
@@ -52,15 +52,15 @@ PackOptions Forced() {
 }
 
 std::string PackError(const FolderFiles& files, PackOptions options = {}) {
-  std::string error;
-  EXPECT_FALSE(Pack(files, options, error).has_value());
-  return error;
+  JobProblem problem;
+  EXPECT_FALSE(Pack(files, options, problem).has_value());
+  return problem.words;
 }
 
 std::vector<std::uint8_t> PackOrFail(const FolderFiles& files, PackOptions options = {}) {
-  std::string error;
-  std::optional<Packed> packed = Pack(files, options, error);
-  EXPECT_TRUE(packed.has_value()) << error;
+  JobProblem problem;
+  std::optional<Packed> packed = Pack(files, options, problem);
+  EXPECT_TRUE(packed.has_value()) << problem.words;
   return packed ? packed->bytes : std::vector<std::uint8_t>{};
 }
 
@@ -661,10 +661,11 @@ TEST(UnpackPack, ColoursMatchBackByTheRules) {
       original.width = original.height = 1;
       original.pixels = {test.original};
     }
-    std::string error;
+    JobProblem problem;
     const MatchRules rules{&palette, test.transparentZero,      test.nearest,
                            &written, "the palette of the test", test.transparentColour};
-    const auto matched = MatchPicture(picture, original, rules, error);
+    const auto matched = MatchPicture(picture, original, rules, problem);
+    const std::string& error = problem.words;
     ASSERT_EQ(matched.has_value(), test.expected >= 0) << error;
     if (matched) {
       EXPECT_EQ(matched->image.pixels.at(0), test.expected);
@@ -750,9 +751,9 @@ TEST(UnpackPack, EveryChangeIsCountedAndEveryNewFindingNoted) {
     SCOPED_TRACE(test.name);
     FolderFiles files = test.library ? library.files : region.files;
     test.edit(files);
-    std::string error;
-    const std::optional<Packed> packed = Pack(files, {}, error);
-    ASSERT_TRUE(packed) << error;
+    JobProblem problem;
+    const std::optional<Packed> packed = Pack(files, {}, problem);
+    ASSERT_TRUE(packed) << problem.words;
     std::vector<std::string> changes;
     for (const ChunkChange& change : packed->changes) {
       changes.push_back(change.Text());
@@ -865,8 +866,8 @@ TEST(UnpackPack, RefusalsNameWhatIsWrong) {
     FolderFiles files = region.files;
     test.edit(files);
     EXPECT_NE(PackError(files).find(test.says), std::string::npos) << PackError(files);
-    std::string error;
-    EXPECT_EQ(Pack(files, Forced(), error).has_value(), test.forceWrites) << error;
+    JobProblem problem;
+    EXPECT_EQ(Pack(files, Forced(), problem).has_value(), test.forceWrites) << problem.words;
   }
 }
 

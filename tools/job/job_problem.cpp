@@ -29,9 +29,15 @@ std::string_view ProblemKindName(ProblemKind kind) {
     case ProblemKind::kNote:
       return "note";
     case ProblemKind::kNotFound:
+      return "not-found";
+    case ProblemKind::kUnfinished:
+      return "unfinished";
+    case ProblemKind::kColourMissing:
+      return "colour-missing";
+    case ProblemKind::kTransparencyMissing:
       break;
   }
-  return "not-found";
+  return "transparency-missing";
 }
 
 }  // namespace karst::tools

@@ -13,19 +13,22 @@
 namespace karst::tools {
 
 enum class ProblemKind : std::uint8_t {
-  kUnreadable,         // the file cannot be read; the system's reason in the words
-  kNotContainer,       // not a GFF container
-  kWouldNotLoad,       // a region or library the viewer would refuse, or one a pack would make so
-  kOutputRefused,      // an output that may never be written: an input, a game file, a folder
-  kOutputExists,       // an existing file that is replaced only when asked
-  kOutputChanged,      // a file changed since the folder was unpacked or last packed
-  kEditsWouldBeLost,   // an unpack over a folder whose files were edited
-  kEditRefused,        // an edited file that cannot be taken; the place says where
-  kLayoutWouldChange,  // a container that cannot be laid out again without changing unedited chunks
-  kWriteFailed,        // a file that could not be written; the system's reason in the words
-  kCancelled,          // the job was cancelled before it finished
-  kNote,               // no failure: what a load met that the viewer would print, a part left unchecked
-  kNotFound,           // what the request names (a chunk) is not in the file
+  kUnreadable,           // the file cannot be read; the system's reason in the words
+  kNotContainer,         // not a GFF container
+  kWouldNotLoad,         // a region or library the viewer would refuse, or one a pack would make so
+  kOutputRefused,        // an output that may never be written: an input, a game file, a folder
+  kOutputExists,         // an existing file that is replaced only when asked
+  kOutputChanged,        // a file changed since the folder was unpacked or last packed
+  kEditsWouldBeLost,     // an unpack over a folder whose files were edited
+  kEditRefused,          // an edited file that cannot be taken; the place says where
+  kLayoutWouldChange,    // a container that cannot be laid out again without changing unedited chunks
+  kWriteFailed,          // a file that could not be written; the system's reason in the words
+  kCancelled,            // the job was cancelled before it finished
+  kNote,                 // no failure: what a load met that the viewer would print, a part left unchecked
+  kNotFound,             // what the request names (a chunk) is not in the file
+  kUnfinished,           // a folder a job stopped midway left marked unfinished: running it again finishes it
+  kColourMissing,        // a picture holds a colour its palette lacks: taking the nearest one would do
+  kTransparencyMissing,  // a picture saved without transparency where its frame has transparent pixels
 };
 
 // The kind as machine output names it: "unreadable", "would-not-load", ...

@@ -32,23 +32,18 @@ nlohmann::json ObjectsJson(const std::string& path, const std::vector<ObjectRow>
       objects.push_back({{"id", id}, {"valid", false}});
       continue;
     }
-    objects.push_back({
+    nlohmann::json object = {
         {"id", id},
         {"valid", true},
-        {"word0", definition->word0},
-        {"hotspotX", definition->hotspotX},
-        {"hotspotY", definition->hotspotY},
-        {"word6", definition->word6},
-        {"word8", definition->word8},
-        {"byte10", definition->byte10},
-        {"byte11", definition->byte11},
-        {"bitmapId", definition->bitmapId},
-        {"word14", definition->word14},
         {"frames", bitmap.frames ? nlohmann::json(*bitmap.frames) : nlohmann::json()},
         {"width", bitmap.first ? nlohmann::json(bitmap.first->width) : nlohmann::json()},
         {"height", bitmap.first ? nlohmann::json(bitmap.first->height) : nlohmann::json()},
         {"encoding", bitmap.encoding ? nlohmann::json(ByteText(*bitmap.encoding)) : nlohmann::json()},
-    });
+    };
+    for (const ObjectDefField& field : kObjectDefFields) {
+      object[std::string(field.name)] = (*definition).*field.member;
+    }
+    objects.push_back(std::move(object));
   }
   return {{"file", path}, {"objects", std::move(objects)}};
 }
@@ -56,21 +51,27 @@ nlohmann::json ObjectsJson(const std::string& path, const std::vector<ObjectRow>
 // The table: a header, then a row per definition; numbers right-aligned, "-" where the JSON
 // has null, and a definition of the wrong size named as such after its id, across the columns.
 std::string ObjectsTable(const std::vector<ObjectRow>& objects) {
-  std::vector<std::vector<std::string>> rows = {{"id", "word0", "hotspotX", "hotspotY", "word6", "word8", "byte10",
-                                                 "byte11", "bitmapId", "word14", "frames", "size", "encoding"}};
+  std::vector<std::string> header = {"id"};
+  for (const ObjectDefField& field : kObjectDefFields) {
+    header.push_back(std::string(field.name));
+  }
+  header.insert(header.end(), {"frames", "size", "encoding"});
+  std::vector<std::vector<std::string>> rows = {header};
   for (const auto& [number, definition, bitmap] : objects) {
     const std::string id = std::to_string(number);
     if (!definition) {
       rows.push_back({id, "definition not 16 bytes long"});
       continue;
     }
-    rows.push_back(
-        {id, std::to_string(definition->word0), std::to_string(definition->hotspotX),
-         std::to_string(definition->hotspotY), std::to_string(definition->word6), std::to_string(definition->word8),
-         std::to_string(definition->byte10), std::to_string(definition->byte11), std::to_string(definition->bitmapId),
-         std::to_string(definition->word14), bitmap.frames ? std::to_string(*bitmap.frames) : "-",
-         bitmap.first ? std::to_string(bitmap.first->width) + " x " + std::to_string(bitmap.first->height) : "-",
-         bitmap.encoding ? ShownText(*bitmap.encoding) : "-"});
+    std::vector<std::string> row = {id};
+    for (const ObjectDefField& field : kObjectDefFields) {
+      row.push_back(std::to_string((*definition).*field.member));
+    }
+    row.insert(row.end(),
+               {bitmap.frames ? std::to_string(*bitmap.frames) : "-",
+                bitmap.first ? std::to_string(bitmap.first->width) + " x " + std::to_string(bitmap.first->height) : "-",
+                bitmap.encoding ? ShownText(*bitmap.encoding) : "-"});
+    rows.push_back(std::move(row));
   }
   constexpr Align kNumber = Align::kRight;
   constexpr std::array kColumns{kNumber, kNumber, kNumber, kNumber, kNumber, kNumber,     kNumber,

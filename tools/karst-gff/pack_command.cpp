@@ -1,23 +1,17 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
-#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <optional>
 #include <string>
-#include <vector>
 
-#include "platform/files.h"
-#include "platform/paths.h"
+#include "platform/terminal.h"
 #include "tools/cli/cli.h"
+#include "tools/cli/progress_bar.h"
 #include "tools/karst-gff/gff_tool.h"
 #include "tools/karst-gff/unpack_command.h"
-#include "tools/pack/pack_folder.h"
-#include "tools/pack/pack_record.h"
-#include "tools/pack/pack_target.h"
-#include "tools/pack/unpack_files.h"
-#include "tools/text/content_hash.h"
+#include "tools/pack/pack_job.h"
 
 namespace karst::tools {
 namespace {
@@ -42,214 +36,106 @@ std::optional<std::uint32_t> ColourValue(const std::string& text) {
   return static_cast<std::uint32_t>(std::stoul(digits, nullptr, 16));
 }
 
-struct PackJob {
-  std::string folder;
-  std::string output;
-  std::optional<UnpackFolder> unpacked;
-  Packed packed;
-  PackTarget target;
-  PackRecord record;
-  FolderEdits edits;
-
-  PackJob(std::string folderPath, std::string outputPath)
-      : folder(std::move(folderPath)), output(std::move(outputPath)) {}
-};
-
-// The file name a game folder's packed file takes: the manifest's source when it is a plain
-// name, else the folder's name with .GFF.
-std::string PackedName(const Manifest& manifest, const std::string& folder) {
-  if (!manifest.source.empty() && UnsafeFolderName(manifest.source).empty() &&
-      manifest.source.find('/') == std::string::npos) {
-    return manifest.source;
+// The unpack folder a problem about `file` is of, as the result has it; null when none is.
+const PackedFolder* FolderOf(const PackResult& result, const std::string& file) {
+  for (const PackedFolder& folder : result.folders) {
+    if (folder.folder == file || folder.path == file) {
+      return &folder;
+    }
   }
-  return platform::PathText(platform::NativePath(folder).filename()) + ".GFF";
+  return nullptr;
 }
 
-// A map Tiled saved in its XML format beside map.tmj is never read: say so rather than pass it over.
-void NoteUnreadMaps(const std::string& folder, Packed& packed) {
-  std::error_code error;
-  for (std::filesystem::directory_iterator entry(platform::NativePath(folder), error), end; !error && entry != end;
-       entry.increment(error)) {
-    std::string extension = platform::PathText(entry->path().extension());
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return std::tolower(c); });
-    if (extension == ".tmx") {
-      packed.notes.push_back(platform::PathText(entry->path().filename()) +
-                             ": not read: pack reads the map only from map.tmj (in Tiled, File > Save As, the JSON "
-                             "map format, map.tmj)");
+// The way forward from a refusal on this command line, put after its words.
+std::string Hint(const JobProblem& problem, const PackedFolder* folder) {
+  const std::string kept = folder != nullptr ? folder->keptAs : std::string();
+  switch (problem.kind) {
+    case ProblemKind::kOutputExists:
+      return "; --replace keeps it as " + kept + " and puts the new file in its place";
+    case ProblemKind::kOutputChanged:
+      return " (--overwrite-changed replaces it all the same, keeping it as " + kept + ")";
+    case ProblemKind::kLayoutWouldChange:
+    case ProblemKind::kWouldNotLoad:
+      return " (--force writes it anyway)";
+    case ProblemKind::kColourMissing:
+      return " (--nearest takes the nearest colour)";
+    case ProblemKind::kTransparencyMissing:
+      return ", or name the colour that stands for transparent (--transparent-colour RRGGBB)";
+    default:
+      return {};
+  }
+}
+
+void PrintProblem(const JobProblem& problem, const PackResult& result) {
+  const PackedFolder* folder = FolderOf(result, problem.file);
+  std::string file = problem.file;
+  if (folder != nullptr && folder->path == file && folder->output != file) {
+    file += " (" + folder->output + ", case ignored)";
+  }
+  std::string words = problem.words + Hint(problem, folder);
+  if (result.written.empty()) {
+    words = NothingWritten(words);
+  }
+  ReportError(kTool, file, words);
+  // A refusal about one file of the folder: unpack writes it again, leaving the other edits.
+  if (folder != nullptr && !problem.place.form.empty()) {
+    ReportError(kTool, problem.file,
+                "to have " + problem.place.form + " as unpack wrote it, leaving the other edits: karst-gff unpack " +
+                    (folder->source.empty() ? std::string("GAME.GFF") : folder->source) + " -o " + problem.file +
+                    " --restore " + problem.place.form);
+  }
+  if (problem.kind == ProblemKind::kWriteFailed && folder != nullptr && problem.file == folder->path) {
+    for (const std::string& written : result.written) {
+      ReportError(kTool, written, "was written before the failure");
     }
   }
 }
 
-bool HasManifest(const std::filesystem::path& folder) {
-  std::error_code error;
-  return std::filesystem::is_regular_file(folder / kManifestName, error);
-}
-
-// The way forward from a refusal that names one file of the folder: unpack writes it again.
-void ReportRestore(const std::string& folder, const std::string& source, const std::string& file) {
-  ReportError(kTool, folder,
-              "to have " + file + " as unpack wrote it, leaving the other edits: karst-gff unpack " +
-                  (source.empty() ? std::string("GAME.GFF") : source) + " -o " + folder + " --restore " + file);
-}
-
-// Reads one folder and finds where it goes; false after reporting why not.
-bool ReadOne(PackJob& job, bool outputIsFolder) {
-  std::string problem;
-  UnreadableFolderFile unreadable;
-  job.unpacked = ReadUnpackFolder(job.folder, problem, &unreadable);
-  if (!job.unpacked) {
-    ReportError(kTool, job.folder, problem);
-    if (!unreadable.file.empty()) {
-      ReportRestore(job.folder, unreadable.source, unreadable.file);
-    }
-    return false;
+void PrintPacked(const PackedFolder& folder, const PackCommandOptions& options) {
+  std::cout << folder.folder << " -> " << folder.path;
+  if (folder.identical) {
+    std::cout << ": it already holds these very bytes; nothing written";
+  } else if (folder.packed.changes.empty()) {
+    std::cout << ": nothing changed, the original's very bytes";
   }
-  if (outputIsFolder) {
-    job.output = platform::PathText(platform::NativePath(job.output) /
-                                    platform::NativePath(PackedName(job.unpacked->manifest, job.folder)));
+  if (!folder.kept.empty()) {
+    std::cout << " (the file it replaced kept as " << folder.kept << ")";
   }
-  return true;
-}
-
-// Packs one folder and plans its target; false after reporting why not.
-bool PackOne(PackJob& job, const PackCommandOptions& options) {
-  const Manifest& manifest = job.unpacked->manifest;
-  std::string problem;
-  PackOptions packOptions;
-  packOptions.nearest = options.nearest;
-  packOptions.force = options.force;
-  packOptions.transparentColour = ColourValue(options.transparentColour);
-  std::optional<Packed> packed = Pack(manifest, job.unpacked->files, packOptions, problem);
-  if (!packed) {
-    ReportError(kTool, job.folder, problem);
-    for (const auto& [file, hash] : manifest.hashes) {
-      if (problem.starts_with(file + ":") || problem.starts_with(file + " ")) {
-        ReportRestore(job.folder, manifest.source, file);
-        break;
-      }
-    }
-    return false;
+  std::cout << "\n";
+  for (const ChunkChange& change : folder.packed.changes) {
+    std::cout << "  " << change.Text() << "\n";
   }
-  job.packed = std::move(*packed);
-  NoteUnreadMaps(job.folder, job.packed);
-  job.record = ReadPackRecord(job.folder);
-  job.edits = EditsOf(manifest, job.unpacked->files);
-  job.target = PlanPackTarget(job.output, job.packed.bytes,
-                              {options.replace, options.overwriteChanged, manifest.sourceHash, &job.record});
-  job.unpacked.reset();
-  if (job.target.refusal == PackTargetRefusal::kNone) {
-    return true;
+  if (folder.packed.nearestPixels > 0) {
+    std::cout << "  " << folder.packed.nearestPixels << " pixels took the nearest colour of the palette\n";
   }
-  std::string hint;
-  if (job.target.refusal == PackTargetRefusal::kExists) {
-    hint = "; --replace keeps it as " + KeptName(job.target.path) + " and puts the new file in its place";
-  } else if (job.target.refusal == PackTargetRefusal::kChanged) {
-    hint = " (--overwrite-changed replaces it all the same, keeping it as " + KeptName(job.target.path) + ")";
+  if (folder.packed.transparentPixels > 0) {
+    char colour[8];
+    std::snprintf(colour, sizeof colour, "#%06x", *ColourValue(options.transparentColour));
+    std::cout << "  " << folder.packed.transparentPixels << " pixels of " << colour << " were taken as transparent\n";
   }
-  const std::string named =
-      job.target.path == job.output ? job.target.path : job.target.path + " (" + job.output + ", case ignored)";
-  ReportError(kTool, named, job.target.reason + hint + "; nothing written");
-  return false;
+  for (const std::string& note : folder.packed.notes) {
+    std::cout << "  note: " << note << "\n";
+  }
 }
 
 int RunPack(const PackCommandOptions& options) {
-  const std::filesystem::path folder = platform::NativePath(options.folder);
-  std::vector<PackJob> jobs;
-  std::error_code error;
-  const bool outputIsFolder = std::filesystem::is_directory(platform::NativePath(options.output), error);
-  if (HasManifest(folder)) {
-    jobs.emplace_back(options.folder, options.output);
-  } else {
-    std::vector<std::filesystem::path> folders;
-    for (std::filesystem::directory_iterator entry(folder, error), end; !error && entry != end;
-         entry.increment(error)) {
-      if (entry->is_directory(error) && HasManifest(entry->path())) {
-        folders.push_back(entry->path());
-      }
-    }
-    std::sort(folders.begin(), folders.end());
-    if (folders.empty()) {
-      ReportError(kTool, options.folder,
-                  "holds no manifest.json, nor folders that do: not a folder that karst-gff unpack made; nothing "
-                  "written");
-      return kExitFailure;
-    }
-    for (const std::filesystem::path& path : folders) {
-      jobs.emplace_back(platform::PathText(path), options.output);
+  PackRequest request{options.folder, options.output, options.replace, options.overwriteChanged, {}};
+  request.options.nearest = options.nearest;
+  request.options.force = options.force;
+  request.options.transparentColour = ColourValue(options.transparentColour);
+  ProgressBar bar(platform::StandardErrorIsTerminal());
+  JobContext context(bar.Listener());
+  const PackResult result = PackJob(request, context);
+  bar.Finish();
+  for (const PackedFolder& folder : result.folders) {
+    if (folder.written || folder.identical) {
+      PrintPacked(folder, options);
     }
   }
-  // Every output is packed, planned and checked before the first is written; each folder's files
-  // are let go once it is packed.
-  const bool severalOutputs = outputIsFolder || jobs.size() > 1 || !HasManifest(folder);
-  for (PackJob& job : jobs) {
-    if (!ReadOne(job, severalOutputs) || !PackOne(job, options)) {
-      return kExitFailure;
-    }
+  for (const JobProblem& problem : result.problems) {
+    PrintProblem(problem, result);
   }
-  for (std::size_t i = 0; i < jobs.size(); ++i) {
-    for (std::size_t j = 0; j < i; ++j) {
-      if (platform::SameFileName(jobs[i].output, jobs[j].output)) {
-        ReportError(kTool, jobs[i].output,
-                    "is where both " + jobs[j].folder + " and " + jobs[i].folder +
-                        " would be packed (names are the same without regard to case, as the game finds its "
-                        "files): pack one of them on its own with its own -o; nothing written");
-        return kExitFailure;
-      }
-    }
-  }
-  if (severalOutputs) {
-    std::filesystem::create_directories(platform::NativePath(options.output), error);
-    if (error) {
-      ReportError(kTool, options.output, "cannot create the folder: " + error.message());
-      return kExitFailure;
-    }
-  }
-  std::vector<std::string> written;
-  for (PackJob& job : jobs) {
-    std::string kept;
-    if (const std::string failure = PutPackedFile(job.target, job.packed.bytes, kept); !failure.empty()) {
-      ReportError(kTool, job.target.path, failure);
-      for (const std::string& file : written) {
-        ReportError(kTool, file, "was written before the failure");
-      }
-      return kExitFailure;
-    }
-    if (!job.target.identical) {
-      written.push_back(job.target.path);
-    }
-    job.record.Note({job.target.key, ContentHash(job.packed.bytes), job.edits});
-    if (const std::string failure = WritePackRecord(job.folder, job.record); !failure.empty()) {
-      ReportError(kTool, job.folder,
-                  "cannot keep the record of what was packed (" + failure + "): a later pack --replace of " +
-                      job.target.path + " will take it for a file someone else changed");
-    }
-    std::cout << job.folder << " -> " << job.target.path;
-    if (job.target.identical) {
-      std::cout << ": it already holds these very bytes; nothing written";
-    } else if (job.packed.changes.empty()) {
-      std::cout << ": nothing changed, the original's very bytes";
-    }
-    if (!kept.empty()) {
-      std::cout << " (the file it replaced kept as " << kept << ")";
-    }
-    std::cout << "\n";
-    for (const ChunkChange& change : job.packed.changes) {
-      std::cout << "  " << change.Text() << "\n";
-    }
-    if (job.packed.nearestPixels > 0) {
-      std::cout << "  " << job.packed.nearestPixels << " pixels took the nearest colour of the palette\n";
-    }
-    if (job.packed.transparentPixels > 0) {
-      char colour[8];
-      std::snprintf(colour, sizeof colour, "#%06x", *ColourValue(options.transparentColour));
-      std::cout << "  " << job.packed.transparentPixels << " pixels of " << colour << " were taken as transparent\n";
-    }
-    for (const std::string& note : job.packed.notes) {
-      std::cout << "  note: " << note << "\n";
-    }
-  }
-  return kExitSuccess;
+  return result.complete ? kExitSuccess : kExitFailure;
 }
 
 }  // namespace

@@ -2,9 +2,15 @@
 // karst-gff pack DIR -o OUT.GFF|OUTDIR: such a folder put back together.
 #pragma once
 
+#include <string>
+
 #include "tools/cli/cli11.h"
 
 namespace karst::tools {
+
+// The words of a refusal with what both commands add when the run wrote nothing: "; nothing
+// written" (unless the words say so already).
+std::string NothingWritten(const std::string& words);
 
 // Register the commands; each sets `exitCode` when it runs.
 void AddUnpackCommand(CLI::App& app, int& exitCode);

@@ -7,8 +7,9 @@
 
 #include <nlohmann/json.hpp>
 
-#include "authoring/record_writers.h"
+#include "authoring/byte_writer.h"
 #include "data/file_problems.h"
+#include "data/object_library.h"
 #include "data/region.h"
 #include "data/zone.h"
 #include "gff/allocation_budget.h"
@@ -17,10 +18,11 @@
 #include "tools/inspect/game_check.h"
 #include "tools/pack/unpack_folder.h"
 #include "tools/pictures/frame_pictures.h"
-#include "tools/pictures/palette_files.h"
+#include "tools/pictures/gimp_palette.h"
 #include "tools/pictures/region_palette.h"
 #include "tools/pictures/saved_picture.h"
 #include "tools/text/content_hash.h"
+#include "tools/text/json_reader.h"
 #include "tools/text/json_text.h"
 #include "tools/text/name_text.h"
 #include "tools/tiled/tiled_map.h"
@@ -48,6 +50,8 @@ struct PackState {
   std::vector<std::string> notes;
   std::uint64_t nearestPixels = 0;
   std::uint64_t transparentPixels = 0;
+  // The kind of a form's refusal, where it is more than an edit that cannot be taken.
+  ProblemKind refusal = ProblemKind::kEditRefused;
 
   const std::vector<std::uint8_t>& Payload(std::size_t chunk) const { return files.at(manifest.chunks[chunk].File()); }
   const std::string& Name(std::size_t chunk) const { return manifest.chunks[chunk].name; }
@@ -82,11 +86,11 @@ PictureColours ColoursFor(const PackState& state, const std::string& key) {
   const PngPalette& written = state.manifest.palettes.at(key);
   if (key == kGreyPaletteKey) {
     return {written,
-            "the greyscale palette the pictures were unpacked with (unpack the library with --palette RGN.GFF to "
-            "paint in a region's colours)"};
+            "the greyscale palette the pictures were unpacked with (unpacked with a region's colours, the pictures "
+            "are painted in those)"};
   }
   if (key != kRegionPaletteKey) {
-    return {written, "the colours of the region the library was unpacked with (--palette)"};
+    return {written, "the colours of the region the library was unpacked with"};
   }
   const std::optional<ManifestForm>& form = state.manifest.paletteFile;
   const std::vector<std::uint8_t>* edited = form ? state.Proposed(form->chunk) : nullptr;
@@ -131,13 +135,17 @@ bool PicturesForm(PackState& state, std::string& error) {
                              state.options.transparentColour};
       std::optional<MatchedFrame> matched;
       if (saved) {
-        matched = MatchPicture(*saved, frame, rules, problem);
+        JobProblem mismatch;
+        matched = MatchPicture(*saved, frame, rules, mismatch);
+        problem = mismatch.words;
+        state.refusal = mismatch.kind;
       }
       if (matched && !SameTag(frame.encoding, kTagPlan) && !SameTag(frame.encoding, kTagPlnr)) {
         problem = NrmlReachProblem(matched->image);
+        state.refusal = ProblemKind::kEditRefused;
       }
       if (!matched || !problem.empty()) {
-        error = picture->file + ": " + problem + "; nothing written";
+        error = picture->file + ": " + problem;
         return false;
       }
       state.nearestPixels += matched->nearestPixels;
@@ -155,28 +163,12 @@ bool PicturesForm(PackState& state, std::string& error) {
     std::string problem;
     std::optional<std::vector<std::uint8_t>> rebuilt = RebuildFrameSet(payload, decoded, edited, problem);
     if (!rebuilt) {
-      error = form + ": " + state.Name(chunk) + ": " + problem + "; nothing written";
+      error = form + ": " + state.Name(chunk) + ": " + problem;
       return false;
     }
     state.Propose(chunk, form, std::move(*rebuilt));
   }
   return true;
-}
-
-// The 6-bit value each 8-bit component comes from, as the viewer converts them; -1 for a value
-// no 6-bit one gives.
-std::array<int, 256> SixBitSources() {
-  std::vector<std::uint8_t> ramp(kPaletteBytes, 0);
-  for (std::size_t v = 0; v < 64; ++v) {
-    ramp[3 * v] = static_cast<std::uint8_t>(v);
-  }
-  const platform::PaletteTable converted = ConvertPalette(ramp);
-  std::array<int, 256> sources{};
-  sources.fill(-1);
-  for (std::size_t v = 64; v-- > 0;) {
-    sources[converted[v].red] = static_cast<int>(v);
-  }
-  return sources;
 }
 
 bool PaletteForm(PackState& state, std::string& error) {
@@ -191,36 +183,27 @@ bool PaletteForm(PackState& state, std::string& error) {
     problem = state.Name(form->chunk) + " holds fewer than 768 bytes";
   }
   if (!problem.empty()) {
-    error = form->file + ": " + problem + "; nothing written";
+    error = form->file + ": " + problem;
     return false;
   }
   const PngPalette before = PngPaletteOf(ConvertPalette(payload));
-  const std::array<int, 256> sources = SixBitSources();
   for (std::size_t i = 0; i < colours->size(); ++i) {
     if ((*colours)[i] == before[i]) {
       continue;
     }
-    const int source = sources[(*colours)[i]];
-    if (source < 0) {
+    const std::optional<std::uint8_t> source = SixBitComponent((*colours)[i]);
+    if (!source) {
       const std::size_t entry = i / 3;
-      std::array<std::uint8_t, 3> nearest{};
-      for (std::size_t c = 0; c < 3; ++c) {
-        int best = 0;
-        for (int v = 0; v < 256; ++v) {
-          if (sources[v] >= 0 && std::abs(v - (*colours)[3 * entry + c]) < std::abs(best - (*colours)[3 * entry + c])) {
-            best = v;
-          }
-        }
-        nearest[c] = static_cast<std::uint8_t>(best);
-      }
-      error = form->file + ": colour " + std::to_string(entry) + " (" + std::to_string((*colours)[3 * entry]) + " " +
-              std::to_string((*colours)[3 * entry + 1]) + " " + std::to_string((*colours)[3 * entry + 2]) +
-              ") cannot be given exactly by the file's 6-bit values; the nearest it can give is " +
-              std::to_string(nearest[0]) + " " + std::to_string(nearest[1]) + " " + std::to_string(nearest[2]) +
-              "; nothing written";
+      const auto component = [&](std::size_t c) { return std::to_string((*colours)[3 * entry + c]); };
+      const auto nearest = [&](std::size_t c) {
+        return std::to_string(NearestConvertedComponent((*colours)[3 * entry + c]));
+      };
+      error = form->file + ": colour " + std::to_string(entry) + " (" + component(0) + " " + component(1) + " " +
+              component(2) + ") cannot be given exactly by the file's 6-bit values; the nearest it can give is " +
+              nearest(0) + " " + nearest(1) + " " + nearest(2);
       return false;
     }
-    payload[i] = static_cast<std::uint8_t>(source);
+    payload[i] = *source;
   }
   state.Propose(form->chunk, form->file, std::move(payload));
   return true;
@@ -234,30 +217,29 @@ bool NameForm(PackState& state, std::string& error) {
   std::string problem;
   std::optional<std::vector<std::uint8_t>> name = NameOfTextFile(state.files.at(form->file), problem);
   if (!name) {
-    error = form->file + ": " + problem + "; nothing written";
+    error = form->file + ": " + problem;
     return false;
   }
   // Whatever followed the name's end in the chunk stays.
   const std::vector<std::uint8_t>& payload = state.Payload(form->chunk);
-  name->insert(name->end(), std::find(payload.begin(), payload.end(), std::uint8_t{0}), payload.end());
+  name->insert(name->end(), payload.begin() + static_cast<std::ptrdiff_t>(RegionNameLength(payload)), payload.end());
   state.Propose(form->chunk, form->file, std::move(*name));
   return true;
 }
 
-struct DefinitionField {
-  const char* key;
-  std::uint32_t most;
-  std::size_t offset;  // in the 16-byte definition; the field is 2 bytes, 1 when `most` is 255
-};
-constexpr std::array<DefinitionField, 9> kDefinitionFields = {{{"word0", 0xFFFF, 0},
-                                                               {"hotspotX", 0xFFFF, 2},
-                                                               {"hotspotY", 0xFFFF, 4},
-                                                               {"word6", 0xFFFF, 6},
-                                                               {"word8", 0xFFFF, 8},
-                                                               {"byte10", 0xFF, 10},
-                                                               {"byte11", 0xFF, 11},
-                                                               {"bitmapId", 0xFFFF, 12},
-                                                               {"word14", 0xFFFF, 14}}};
+// A definition's 16 bytes, each field written as ParseObjectDef reads it.
+std::vector<std::uint8_t> ObjectDefBytes(const ObjectDef& definition) {
+  authoring::ByteWriter writer;
+  for (const ObjectDefField& field : kObjectDefFields) {
+    const std::uint32_t value = definition.*field.member;
+    if (field.width == 1) {
+      writer.u8(static_cast<std::uint8_t>(value));
+    } else {
+      writer.u16le(static_cast<std::uint16_t>(value));
+    }
+  }
+  return writer.take();
+}
 
 bool ObjectsForm(PackState& state, std::string& error) {
   const Manifest& manifest = state.manifest;
@@ -267,8 +249,9 @@ bool ObjectsForm(PackState& state, std::string& error) {
   const std::string& file = *manifest.objectsFile;
   const std::vector<std::uint8_t>& text = state.files.at(file);
   const nlohmann::json json = nlohmann::json::parse(text.begin(), text.end(), nullptr, false);
-  if (json.is_discarded() || !json.is_object() || !json.contains("objects") || !json.at("objects").is_array()) {
-    error = file + ": no JSON object with an \"objects\" list; nothing written";
+  const nlohmann::json* objects = Member(json, "objects");
+  if (objects == nullptr || !objects->is_array()) {
+    error = file + ": no JSON object with an \"objects\" list";
     return false;
   }
   std::map<std::string, std::size_t> listed;
@@ -276,52 +259,32 @@ bool ObjectsForm(PackState& state, std::string& error) {
     listed[manifest.chunks[chunk].name] = chunk;
   }
   std::set<std::string> seen;
-  for (const nlohmann::json& entry : json.at("objects")) {
-    const auto chunkName = entry.is_object() ? entry.find("chunk") : json.end();
-    const std::string name =
-        entry.is_object() && chunkName != entry.end() && chunkName->is_string() ? chunkName->get<std::string>() : "";
+  for (const nlohmann::json& entry : *objects) {
+    const std::string name = TextMember(entry, "chunk");
     if (!listed.contains(name) || !seen.insert(name).second) {
-      error = file + ": a definition names " + (name.empty() ? std::string("no chunk") : "\"" + name + "\"") +
-              (listed.contains(name) ? " a second time" : ", which is no OJFF chunk of the folder") +
-              "; nothing written";
+      error = file + ": a definition names " + (name.empty() ? std::string("no chunk") : Quoted(name)) +
+              (listed.contains(name) ? " a second time" : ", which is no OJFF chunk of the folder");
       return false;
     }
     const ManifestChunk& chunk = manifest.chunks[listed.at(name)];
-    std::array<std::uint32_t, kDefinitionFields.size()> values{};
-    for (std::size_t k = 0; k < kDefinitionFields.size(); ++k) {
-      const auto value = entry.find(kDefinitionFields[k].key);
-      if (value == entry.end() || !value->is_number_unsigned() ||
-          value->get<std::uint64_t>() > kDefinitionFields[k].most) {
-        error = file + ": " + name + ": \"" + kDefinitionFields[k].key + "\" is not a whole number from 0 to " +
-                std::to_string(kDefinitionFields[k].most) + "; nothing written";
-        return false;
-      }
-      values[k] = static_cast<std::uint32_t>(value->get<std::uint64_t>());
+    JsonFields fields(entry, file + ": " + name + ":", error);
+    ObjectDef definition;
+    for (const ObjectDefField& field : kObjectDefFields) {
+      definition.*field.member = static_cast<std::uint32_t>(fields.Unsigned(field.name, field.Largest()));
     }
-    const auto id = entry.find("id");
-    if (id == entry.end() || !id->is_number_unsigned() || id->get<std::uint64_t>() != chunk.number) {
-      error = file + ": " + name + ": \"id\" is the chunk's number, " + std::to_string(chunk.number) +
-              ", and cannot change; nothing written";
+    const nlohmann::json* id = Member(entry, "id");
+    if (id == nullptr || !id->is_number_unsigned() || id->get<std::uint64_t>() != chunk.number) {
+      fields.Fail("\"id\" is the chunk's number, " + std::to_string(chunk.number) + ", and cannot change");
+    }
+    if (!error.empty()) {
       return false;
     }
-    authoring::ObjectDefRecord record;
-    record.word0 = static_cast<std::uint16_t>(values[0]);
-    record.hotspotX = static_cast<std::uint16_t>(values[1]);
-    record.hotspotY = static_cast<std::uint16_t>(values[2]);
-    record.word6 = static_cast<std::uint16_t>(values[3]);
-    record.word8 = static_cast<std::uint16_t>(values[4]);
-    record.byte10 = static_cast<std::uint8_t>(values[5]);
-    record.byte11 = static_cast<std::uint8_t>(values[6]);
-    record.bitmapId = static_cast<std::uint16_t>(values[7]);
-    record.word14 = static_cast<std::uint16_t>(values[8]);
-    state.Propose(listed.at(name), file, authoring::WriteObjectDef(record));
+    state.Propose(listed.at(name), file, ObjectDefBytes(definition));
   }
-  if (seen.size() != listed.size()) {
-    for (const auto& [name, chunk] : listed) {
-      if (!seen.contains(name)) {
-        error = file + ": " + name + " is missing; a definition cannot be removed here; nothing written";
-        return false;
-      }
+  for (const auto& [name, chunk] : listed) {
+    if (!seen.contains(name)) {
+      error = file + ": " + name + " is missing; a definition cannot be removed here";
+      return false;
     }
   }
   return true;
@@ -342,7 +305,7 @@ bool MapForm(PackState& state, std::string& error) {
   for (const std::string& file : state.changed) {
     if (file.starts_with(kTiledFolder) && file.ends_with(".png")) {
       error = file + ": changed, but it only shows Tiled the region's tiles and objects: paint a tile in " +
-              "frames/TILE-<number>-0.png, an object in the object library's unpack; nothing written";
+              "frames/TILE-<number>-0.png, an object in the object library's unpack";
       return false;
     }
   }
@@ -365,7 +328,6 @@ bool MapForm(PackState& state, std::string& error) {
   }
   std::optional<TiledEdits> edits = TiledEditsOf(TextOf(state.files.at(form->file)), tilesets, before, error);
   if (!edits) {
-    error += "; nothing written";
     return false;
   }
   state.notes.insert(state.notes.end(), edits->notes.begin(), edits->notes.end());
@@ -436,8 +398,8 @@ ChunkChange CountedChange(const Tag& tag, std::span<const std::uint8_t> before, 
   } else if (SameTag(tag, kTagMap)) {
     change.cellsRepainted = DifferentRecords(before, after, kMapBytes, 1, change.otherBytesChanged);
   } else if (SameTag(tag, kTagRnme)) {
-    const auto beforeEnd = std::find(before.begin(), before.end(), std::uint8_t{0});
-    const auto afterEnd = std::find(after.begin(), after.end(), std::uint8_t{0});
+    const auto beforeEnd = before.begin() + static_cast<std::ptrdiff_t>(RegionNameLength(before));
+    const auto afterEnd = after.begin() + static_cast<std::ptrdiff_t>(RegionNameLength(after));
     change.nameChanged = !std::equal(before.begin(), beforeEnd, after.begin(), afterEnd);
     change.otherBytesChanged = !std::equal(beforeEnd, before.end(), afterEnd, after.end());
   } else if (SameTag(tag, kTagEtab)) {
@@ -460,12 +422,11 @@ ChunkChange CountedChange(const Tag& tag, std::span<const std::uint8_t> before, 
       change.otherBytesChanged = true;
     }
   } else if (SameTag(tag, kTagOjff) && before.size() == kObjectDefSize && after.size() == kObjectDefSize) {
-    for (const DefinitionField& field : kDefinitionFields) {
-      const std::size_t width = field.most == 0xFF ? 1 : 2;
-      if (!std::equal(before.begin() + static_cast<std::ptrdiff_t>(field.offset),
-                      before.begin() + static_cast<std::ptrdiff_t>(field.offset + width),
-                      after.begin() + static_cast<std::ptrdiff_t>(field.offset))) {
-        change.fieldsChanged.push_back(field.key);
+    const std::unique_ptr<ObjectDef> was = ParseObjectDef(before, 0);
+    const std::unique_ptr<ObjectDef> now = ParseObjectDef(after, 0);
+    for (const ObjectDefField& field : kObjectDefFields) {
+      if ((*was).*field.member != (*now).*field.member) {
+        change.fieldsChanged.emplace_back(field.name);
       }
     }
   } else {
@@ -504,7 +465,7 @@ bool FolderAgrees(const FolderFiles& files, const Manifest& manifest, std::set<s
   for (const auto& [name, hash] : manifest.hashes) {
     const auto file = files.find(name);
     if (file == files.end()) {
-      error = "manifest.json lists " + name + ", which the folder does not hold; nothing written";
+      error = "manifest.json lists " + name + ", which the folder does not hold";
       return false;
     }
     if (ContentHash(file->second) != hash) {
@@ -534,14 +495,14 @@ bool FolderAgrees(const FolderFiles& files, const Manifest& manifest, std::set<s
   }
   for (const std::string& name : needed) {
     if (!manifest.hashes.contains(name)) {
-      error = "manifest.json gives no hash for " + name + ", which it names; nothing written";
+      error = "manifest.json gives no hash for " + name + ", which it names";
       return false;
     }
   }
   if (changed.contains(kRestName)) {
     error = std::string(kRestName) +
             " was changed: it holds the header, the directory and the bytes between payloads, which pack lays out "
-            "itself; nothing written";
+            "itself";
     return false;
   }
   const std::vector<Span> expected = UncoveredSpans(manifest);
@@ -552,7 +513,7 @@ bool FolderAgrees(const FolderFiles& files, const Manifest& manifest, std::set<s
     restBytes += expected[i].length;
   }
   if (!sameSpans || restBytes != files.at(kRestName).size()) {
-    error = "manifest.json's rest spans do not fit its chunks and rest.bin; nothing written";
+    error = "manifest.json's rest spans do not fit its chunks and rest.bin";
     return false;
   }
   for (std::size_t i = 0; i < manifest.chunks.size(); ++i) {
@@ -560,11 +521,11 @@ bool FolderAgrees(const FolderFiles& files, const Manifest& manifest, std::set<s
     if (changed.contains(chunk.File()) && SameTag(manifest.RecordOf(chunk).tag, kTagGffi)) {
       error = chunk.File() +
               " was changed: an index chunk holds where the chunks of indexed records lie, which pack keeps "
-              "itself; nothing written";
+              "itself";
       return false;
     }
     if (!changed.contains(chunk.File()) && files.at(chunk.File()).size() != manifest.InFile(i).length) {
-      error = "manifest.json gives " + chunk.File() + " another length than the file has; nothing written";
+      error = "manifest.json gives " + chunk.File() + " another length than the file has";
       return false;
     }
   }
@@ -666,16 +627,10 @@ std::string LayoutHazard(const Manifest& manifest) {
   return {};
 }
 
-void PutU32(std::vector<std::uint8_t>& bytes, std::uint64_t at, std::uint32_t value) {
-  for (std::size_t i = 0; i < 4; ++i) {
-    bytes[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
-  }
-}
-
 // Places the new payloads and patches their entries. False, with why, when an entry cannot be
 // patched or the file would grow out of the reader's reach.
-bool LayOut(std::vector<std::uint8_t>& bytes, Manifest& layout, const std::map<std::size_t, Proposal*>& taken,
-            bool hazards, std::string& error) {
+bool LayOut(authoring::ByteWriter& bytes, Manifest& layout, const std::map<std::size_t, Proposal*>& taken, bool hazards,
+            std::string& error) {
   const Manifest original = layout;
   std::map<std::int64_t, int> fieldUsers;
   for (const ManifestChunk& chunk : original.chunks) {
@@ -687,33 +642,30 @@ bool LayOut(std::vector<std::uint8_t>& bytes, Manifest& layout, const std::map<s
     const bool inPlace = !hazards && payload.size() <= chunk.size && original.InFile(index).length == chunk.size;
     const std::uint64_t offset = inPlace ? chunk.offset : bytes.size();
     if (offset + payload.size() >= kPositionLimit) {
-      error = chunk.name + ": the file would grow past 2 GiB, beyond the reader's reach; nothing written";
+      error = chunk.name + ": the file would grow past 2 GiB, beyond the reader's reach";
       return false;
     }
     if (offset == chunk.offset && payload.size() == chunk.size) {
-      std::copy(payload.begin(), payload.end(), bytes.begin() + static_cast<std::ptrdiff_t>(offset));
+      bytes.patch(offset, payload);
       continue;
     }
     if (chunk.offsetFieldAt < 0 || static_cast<std::uint64_t>(chunk.offsetFieldAt) + kFieldBytes > original.size) {
-      error =
-          chunk.name + ": its directory entry lies past the end of the file, so it cannot be moved; nothing written";
+      error = chunk.name + ": its directory entry lies past the end of the file, so it cannot be moved";
       return false;
     }
     if (fieldUsers[chunk.offsetFieldAt] > 1) {
-      error = chunk.name +
-              ": its directory entry is shared with another record's chunk, so it cannot be moved alone; nothing "
-              "written";
+      error = chunk.name + ": its directory entry is shared with another record's chunk, so it cannot be moved alone";
       return false;
     }
     if (inPlace) {
-      std::copy(payload.begin(), payload.end(), bytes.begin() + static_cast<std::ptrdiff_t>(offset));
+      bytes.patch(offset, payload);
     } else {
-      bytes.insert(bytes.end(), payload.begin(), payload.end());
+      bytes.bytes(payload);
     }
     chunk.offset = static_cast<std::uint32_t>(offset);
     chunk.size = static_cast<std::uint32_t>(payload.size());
-    PutU32(bytes, static_cast<std::uint64_t>(chunk.offsetFieldAt), chunk.offset);
-    PutU32(bytes, static_cast<std::uint64_t>(chunk.offsetFieldAt) + 4, chunk.size);
+    bytes.patchU32le(static_cast<std::size_t>(chunk.offsetFieldAt), chunk.offset);
+    bytes.patchU32le(static_cast<std::size_t>(chunk.offsetFieldAt) + 4, chunk.size);
   }
   layout.size = bytes.size();
   return true;
@@ -786,22 +738,11 @@ std::string ChunkChange::Text() const {
   return text;
 }
 
-std::optional<Packed> Pack(const FolderFiles& files, const PackOptions& options, std::string& error) {
-  const auto manifestFile = files.find(kManifestName);
-  if (manifestFile == files.end()) {
-    error = "no manifest.json: not a folder that karst-gff unpack made";
-    return std::nullopt;
-  }
-  std::optional<Manifest> manifest = ParseManifest(manifestFile->second, error);
-  if (!manifest) {
-    error += "; nothing written";
-    return std::nullopt;
-  }
-  return Pack(*manifest, files, options, error);
-}
+namespace {
 
-std::optional<Packed> Pack(const Manifest& parsed, const FolderFiles& files, const PackOptions& options,
-                           std::string& error) {
+// The container, or nothing with why in `error` and the kind of refusal in `kind`.
+std::optional<Packed> PackFiles(const Manifest& parsed, const FolderFiles& files, const PackOptions& options,
+                                std::string& error, ProblemKind& kind) {
   const Manifest* manifest = &parsed;
   PackState state{files, *manifest, options, {}, {}, {}, 0, 0};
   if (!FolderAgrees(files, *manifest, state.changed, error)) {
@@ -811,8 +752,7 @@ std::optional<Packed> Pack(const Manifest& parsed, const FolderFiles& files, con
   packed.bytes = Reassemble(files, *manifest, state.changed, false);
   if (const std::string difference = DirectoryDifference(packed.bytes, *manifest, options.budgetBase);
       !difference.empty()) {
-    error =
-        "manifest.json does not agree with the directory the folder's files hold: " + difference + "; nothing written";
+    error = "manifest.json does not agree with the directory the folder's files hold: " + difference;
     return std::nullopt;
   }
   if (state.changed.empty()) {
@@ -826,6 +766,7 @@ std::optional<Packed> Pack(const Manifest& parsed, const FolderFiles& files, con
   }
   for (const EditableForm form : kEditableForms) {
     if (!form(state, error)) {
+      kind = state.refusal;
       return std::nullopt;
     }
   }
@@ -837,7 +778,7 @@ std::optional<Packed> Pack(const Manifest& parsed, const FolderFiles& files, con
     for (Proposal& other : proposals) {
       if (other.payload != proposals.front().payload) {
         error = manifest->chunks[index].name + " was changed in two ways, " + proposals.front().form + " and " +
-                other.form + ", that do not agree; keep one of the edits; nothing written";
+                other.form + ", that do not agree; keep one of the edits";
         return std::nullopt;
       }
     }
@@ -866,30 +807,64 @@ std::optional<Packed> Pack(const Manifest& parsed, const FolderFiles& files, con
     error =
         "the container cannot be laid out again without changing what the reader reads of the chunks nobody "
         "edited: " +
-        hazard + " (--force writes it anyway); nothing written";
+        hazard;
+    kind = ProblemKind::kLayoutWouldChange;
     return std::nullopt;
   }
   const std::vector<std::uint8_t> before = packed.bytes;
-  packed.bytes = Reassemble(files, *manifest, state.changed, true);
+  authoring::ByteWriter laidOut(Reassemble(files, *manifest, state.changed, true));
   Manifest layout = *manifest;
-  if (!LayOut(packed.bytes, layout, taken, !hazard.empty(), error)) {
+  if (!LayOut(laidOut, layout, taken, !hazard.empty(), error)) {
     return std::nullopt;
   }
+  packed.bytes = laidOut.take();
   if (const std::string difference = DirectoryDifference(packed.bytes, layout, options.budgetBase);
       !difference.empty() && !options.force) {
-    error = "laid out again, the file's directory would not read as it should: " + difference +
-            " (--force writes it anyway); nothing written";
+    error = "laid out again, the file's directory would not read as it should: " + difference;
+    kind = ProblemKind::kLayoutWouldChange;
     return std::nullopt;
   }
   if (const std::string problem = NewRegionProblem(before, packed.bytes, options.budgetBase);
       !problem.empty() && !options.force) {
-    error = "the original region loads, but the packed one would not: " + problem +
-            " (--force writes it anyway); nothing written";
+    error = "the original region loads, but the packed one would not: " + problem;
+    kind = ProblemKind::kWouldNotLoad;
     return std::nullopt;
   }
   const std::vector<std::string> findings = FindingLines(*manifest, packed.bytes);
   packed.notes.insert(packed.notes.end(), findings.begin(), findings.end());
   return packed;
+}
+
+}  // namespace
+
+std::optional<Packed> Pack(const Manifest& manifest, const FolderFiles& files, const PackOptions& options,
+                           JobProblem& problem) {
+  std::string error;
+  ProblemKind kind = ProblemKind::kEditRefused;
+  std::optional<Packed> packed = PackFiles(manifest, files, options, error, kind);
+  if (!packed) {
+    problem.kind = kind;
+    problem.words = error;
+    // A refusal that begins with a file of the folder is about that file.
+    for (const auto& [file, hash] : manifest.hashes) {
+      if (error.starts_with(file + ":") || error.starts_with(file + " ")) {
+        problem.place.form = file;
+        break;
+      }
+    }
+  }
+  return packed;
+}
+
+std::optional<Packed> Pack(const FolderFiles& files, const PackOptions& options, JobProblem& problem) {
+  const auto manifestFile = files.find(kManifestName);
+  problem.kind = ProblemKind::kNotContainer;
+  if (manifestFile == files.end()) {
+    problem.words = "no manifest.json: not a folder that karst-gff unpack made";
+    return std::nullopt;
+  }
+  const std::optional<Manifest> manifest = ParseManifest(manifestFile->second, problem.words);
+  return manifest ? Pack(*manifest, files, options, problem) : std::nullopt;
 }
 
 }  // namespace karst::tools

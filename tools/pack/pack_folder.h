@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "gff/allocation_budget.h"
+#include "tools/job/job_problem.h"
 #include "tools/pack/unpack_manifest.h"
 #include "tools/tiled/tiled_map.h"
 
@@ -77,12 +78,15 @@ struct Packed {
   std::uint64_t transparentPixels = 0;
 };
 
-// The container; nothing, with why in `error` (naming the file at fault), when it is refused.
-// `files` holds manifest.json and every file it lists.
-std::optional<Packed> Pack(const FolderFiles& files, const PackOptions& options, std::string& error);
+// The container; nothing, with why in `problem`, when it is refused: the words name the file at
+// fault, and the place names the file of the folder the refusal is about, where it is one. A
+// refusal that `force` lifts is of the kind kLayoutWouldChange or kWouldNotLoad. Nothing is
+// written: the problem's file is the caller's to fill in. `files` holds manifest.json and every
+// file it lists.
+std::optional<Packed> Pack(const FolderFiles& files, const PackOptions& options, JobProblem& problem);
 
 // The same with the manifest already read from `files`.
 std::optional<Packed> Pack(const Manifest& manifest, const FolderFiles& files, const PackOptions& options,
-                           std::string& error);
+                           JobProblem& problem);
 
 }  // namespace karst::tools

@@ -8,13 +8,14 @@
 #include "tools/files/input_file.h"
 #include "tools/files/output_file.h"
 #include "tools/text/content_hash.h"
+#include "tools/text/json_reader.h"
 #include "tools/text/json_text.h"
 
 namespace karst::tools {
 namespace {
 
 constexpr const char* kMadeBy = "karst-gff pack";
-constexpr int kRecordFormat = 1;
+constexpr std::uint64_t kRecordFormat = 1;
 constexpr const char* kMissingHash = "missing";
 
 }  // namespace
@@ -74,23 +75,20 @@ std::string PackRecordText(const PackRecord& record) {
 
 PackRecord ParsePackRecord(std::span<const std::uint8_t> text) {
   const nlohmann::json json = nlohmann::json::parse(text.begin(), text.end(), nullptr, false);
-  // Every value is checked for its kind before it is taken: nlohmann's getters throw otherwise.
-  const auto has = [](const nlohmann::json& object, const char* key, nlohmann::json::value_t kind) {
-    return object.is_object() && object.contains(key) && object.at(key).type() == kind;
-  };
-  using Kind = nlohmann::json::value_t;
+  std::string error;
+  JsonFields top(json, kPackRecordName, error);
   PackRecord record;
-  if (!has(json, "madeBy", Kind::string) || json.at("madeBy") != kMadeBy ||
-      !has(json, "format", Kind::number_unsigned) || json.at("format") != kRecordFormat ||
-      !has(json, "packs", Kind::array)) {
-    return record;
+  if (top.Text("madeBy") != kMadeBy || top.Unsigned("format", kRecordFormat) != kRecordFormat) {
+    return {};
   }
-  for (const nlohmann::json& pack : json.at("packs")) {
-    if (!has(pack, "file", Kind::string) || !has(pack, "hash", Kind::string) || !has(pack, "edits", Kind::object)) {
+  for (const nlohmann::json& pack : top.Array("packs")) {
+    JsonFields fields(pack, "a pack", error);
+    PackRecordEntry entry{fields.Text("file"), fields.Text("hash"), {}};
+    const nlohmann::json* edits = fields.Find("edits");
+    if (edits == nullptr || !edits->is_object()) {
       return {};
     }
-    PackRecordEntry entry{pack.at("file").get<std::string>(), pack.at("hash").get<std::string>(), {}};
-    for (const auto& [name, hash] : pack.at("edits").items()) {
+    for (const auto& [name, hash] : edits->items()) {
       if (!hash.is_string()) {
         return {};
       }
@@ -98,7 +96,7 @@ PackRecord ParsePackRecord(std::span<const std::uint8_t> text) {
     }
     record.packs.push_back(std::move(entry));
   }
-  return record;
+  return error.empty() ? record : PackRecord{};
 }
 
 std::string PackedFileKey(const std::string& path) {

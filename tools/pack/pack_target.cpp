@@ -101,20 +101,6 @@ PackTarget PlanPackTarget(const std::string& output, std::span<const std::uint8_
   return target;
 }
 
-std::string KeptName(const std::string& path) {
-  for (int copy = 1;; ++copy) {
-    std::string candidate = path + ".orig";
-    if (copy > 1) {
-      candidate += '.';
-      candidate += std::to_string(copy);
-    }
-    std::error_code failure;
-    if (!fs::exists(fs::symlink_status(platform::NativePath(candidate), failure))) {
-      return candidate;
-    }
-  }
-}
-
 std::string PutPackedFile(const PackTarget& target, std::span<const std::uint8_t> bytes, std::string& kept) {
   if (target.identical) {
     return {};
@@ -131,19 +117,12 @@ std::string PutPackedFile(const PackTarget& target, std::span<const std::uint8_t
   const bool there = platform::InspectPath(target.path).kind != platform::FileKind::kMissing;
   const std::optional<std::vector<std::uint8_t>> now = there ? ReadWholeFile(target.path) : std::nullopt;
   if (there != target.exists || (there && (!now || ContentHash(*now) != target.hash))) {
-    return "changed while it was being packed; nothing written";
+    return "changed while it was being packed";
   }
   if (target.exists) {
-    const std::string candidate = KeptName(target.path);
-    const fs::path place = platform::NativePath(candidate);
-    std::error_code failure;
-    fs::create_hard_link(platform::NativePath(target.path), place, failure);
-    if (failure) {
-      failure.clear();
-      fs::copy_file(platform::NativePath(target.path), place, fs::copy_options::none, failure);
-    }
-    if (failure) {
-      return "cannot keep the file it replaces as " + candidate + ": " + failure.message() + "; nothing written";
+    std::string candidate;
+    if (const std::string failure = platform::KeepOriginal(target.path, candidate); !failure.empty()) {
+      return "cannot keep the file it replaces as " + candidate + ": " + failure;
     }
     kept = candidate;
   }

@@ -46,13 +46,9 @@ struct PackTarget {
 // The target for `bytes` at `output`.
 PackTarget PlanPackTarget(const std::string& output, std::span<const std::uint8_t> bytes, const PackTargetRules& rules);
 
-// The name a file at `path` is kept under when it is replaced: PATH.orig, else the first of
-// PATH.orig.2, .orig.3, ... that does not exist (none is ever overwritten).
-std::string KeptName(const std::string& path);
-
 // Puts `bytes` at the planned target by a temporary file and a rename, first keeping a file
-// there under KeptName, named in `kept`. Writes nothing when the target is identical, and
-// refuses when what is there changed since it was planned. Empty on success, else why.
+// there under platform::KeptName, named in `kept`. Writes nothing when the target is identical,
+// and refuses when what is there changed since it was planned. Empty on success, else why.
 std::string PutPackedFile(const PackTarget& target, std::span<const std::uint8_t> bytes, std::string& kept);
 
 }  // namespace karst::tools

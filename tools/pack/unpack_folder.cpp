@@ -1,6 +1,8 @@
 #include "tools/pack/unpack_folder.h"
 
 #include <algorithm>
+#include <array>
+#include <string_view>
 
 #include <nlohmann/json.hpp>
 
@@ -11,7 +13,7 @@
 #include "gff/frame_set.h"
 #include "gff/gff_file.h"
 #include "tools/files/unique_names.h"
-#include "tools/pictures/palette_files.h"
+#include "tools/pictures/gimp_palette.h"
 #include "tools/pictures/region_palette.h"
 #include "tools/text/content_hash.h"
 #include "tools/text/json_text.h"
@@ -19,6 +21,9 @@
 
 namespace karst::tools {
 namespace {
+
+// objects.json names first the fields that draw the object, then the others in file order.
+constexpr std::array<std::string_view, 3> kDrawingFieldsFirst = {"bitmapId", "hotspotX", "hotspotY"};
 
 std::span<const std::uint8_t> PayloadOf(std::span<const std::uint8_t> bytes, const Manifest& manifest,
                                         std::size_t index) {
@@ -28,21 +33,6 @@ std::span<const std::uint8_t> PayloadOf(std::span<const std::uint8_t> bytes, con
 
 bool WholeInFile(const Manifest& manifest, std::size_t index) {
   return PayloadWithin(manifest.chunks[index].Entry(), manifest.size);
-}
-
-// The chunk the region loader takes for `tag`: the first of a record's list, a later record
-// replacing an earlier one.
-std::optional<std::size_t> TakenChunk(const Manifest& manifest, const Tag& tag) {
-  std::optional<std::size_t> taken;
-  std::optional<std::size_t> record;
-  for (std::size_t i = 0; i < manifest.chunks.size(); ++i) {
-    const ManifestChunk& chunk = manifest.chunks[i];
-    if (SameTag(manifest.RecordOf(chunk).tag, tag) && chunk.record != record) {
-      taken = i;
-      record = chunk.record;
-    }
-  }
-  return taken;
 }
 
 void AddFile(Unpacked& unpacked, const std::string& name, std::vector<std::uint8_t> bytes) {
@@ -95,20 +85,20 @@ void AddPictures(std::span<const std::uint8_t> bytes, const UnpackOptions& optio
 
 // palette.gpl and name.txt for a region whose palette chunk the file holds whole; false when
 // it is no such region.
-bool AddRegionForms(std::span<const std::uint8_t> bytes, Unpacked& unpacked) {
+bool AddRegionForms(std::span<const std::uint8_t> bytes, const RegionParts& parts, Unpacked& unpacked) {
   Manifest& manifest = unpacked.manifest;
-  const std::optional<std::size_t> palette = TakenChunk(manifest, kTagPal);
+  const std::optional<std::size_t>& palette = parts.palette;
   if (!palette || !WholeInFile(manifest, *palette) || manifest.chunks[*palette].size < kPaletteBytes) {
     return false;
   }
   const PngPalette colours = PngPaletteOf(ConvertPalette(PayloadOf(bytes, manifest, *palette)));
   manifest.palettes[kRegionPaletteKey] = colours;
   std::string regionName = manifest.source;
-  const std::optional<std::size_t> name = TakenChunk(manifest, kTagRnme);
+  const std::optional<std::size_t>& name = parts.name;
   if (name && WholeInFile(manifest, *name)) {
     const std::span<const std::uint8_t> payload = PayloadOf(bytes, manifest, *name);
-    const auto end = std::find(payload.begin(), payload.end(), std::uint8_t{0});
-    regionName = ByteText(std::string(payload.begin(), end));
+    regionName = ByteText(
+        std::string(payload.begin(), payload.begin() + static_cast<std::ptrdiff_t>(RegionNameLength(payload))));
     manifest.nameFile = ManifestForm{kNameFileName, *name};
     AddFile(unpacked, kNameFileName, TextBytes(regionName));
   }
@@ -118,18 +108,9 @@ bool AddRegionForms(std::span<const std::uint8_t> bytes, Unpacked& unpacked) {
 }
 
 // The frame each tile of `region` comes from, in map order: its picture, or the chunk's frame 0
-// when that has none. The tiles are the last TILE record's chunks that could be read, in order.
-std::vector<std::string> TileFrames(const Region& region, const Manifest& manifest) {
-  std::vector<std::size_t> chunks;
-  for (std::size_t i = 0; i < manifest.chunks.size(); ++i) {
-    const ManifestChunk& chunk = manifest.chunks[i];
-    if (SameTag(manifest.RecordOf(chunk).tag, kTagTile)) {
-      if (!chunks.empty() && manifest.chunks[chunks.front()].record != chunk.record) {
-        chunks.clear();
-      }
-      chunks.push_back(i);
-    }
-  }
+// when that has none. The tiles are the chunks of `tileChunks` that could be read, in order.
+std::vector<std::string> TileFrames(const Region& region, const Manifest& manifest,
+                                    const std::vector<std::size_t>& chunks) {
   std::vector<std::string> frames;
   auto next = chunks.begin();
   for (std::int32_t tile = 0; tile < region.tilesRead; ++tile) {
@@ -163,7 +144,8 @@ std::string OverBudgetChunk(const std::vector<LoadNote>& notes) {
 
 // map.tmj and its tilesets for a region the viewer shows, its objects drawn with `objects`. A
 // region that the load's budget cannot hold gets no map, and the unpack says so.
-void AddTiledMap(std::span<const std::uint8_t> bytes, const UnpackOptions& options, Unpacked& unpacked) {
+void AddTiledMap(std::span<const std::uint8_t> bytes, const UnpackOptions& options, const RegionParts& parts,
+                 Unpacked& unpacked) {
   std::vector<LoadNote> notes;
   GffFile file;
   if (!file.OpenBytes({bytes.begin(), bytes.end()}, LoadReport::Into(notes), options.budgetBase)) {
@@ -171,7 +153,7 @@ void AddTiledMap(std::span<const std::uint8_t> bytes, const UnpackOptions& optio
   }
   const std::unique_ptr<Region> region = LoadRegion(file, LoadReport::Into(notes));
   Manifest& manifest = unpacked.manifest;
-  const std::optional<std::size_t> map = TakenChunk(manifest, kTagMap);
+  const std::optional<std::size_t>& map = parts.map;
   if (const std::string overBudget = OverBudgetChunk(notes); !overBudget.empty()) {
     unpacked.leftOut.push_back(std::string(kTiledMapFile) + ": " + overBudget);
     return;
@@ -179,7 +161,7 @@ void AddTiledMap(std::span<const std::uint8_t> bytes, const UnpackOptions& optio
   if (region == nullptr || !RegionRejections(*region).empty() || !map) {
     return;
   }
-  const TiledFiles tiled = TiledFilesOf(*region, options.objects, TileFrames(*region, manifest));
+  const TiledFiles tiled = TiledFilesOf(*region, options.objects, TileFrames(*region, manifest, parts.tiles));
   AddFile(unpacked, std::string(kTiledMapFile), TextBytes(tiled.map));
   AddFile(unpacked, std::string(kTiledTilesTileset), TextBytes(tiled.tilesTileset));
   if (tiled.objectsTileset) {
@@ -195,8 +177,8 @@ void AddTiledMap(std::span<const std::uint8_t> bytes, const UnpackOptions& optio
   manifest.mapFile =
       ManifestMap{std::string(kTiledMapFile),
                   *map,
-                  TakenChunk(manifest, kTagEtab),
-                  TakenChunk(manifest, kTagRnme),
+                  parts.entities,
+                  parts.name,
                   region->tileCount,
                   tiled.objectsTileset ? std::optional<std::string>(kTiledObjectsTileset) : std::nullopt};
 }
@@ -217,7 +199,7 @@ void AddObjects(Unpacked& unpacked) {
 }  // namespace
 
 bool ReadContainerDirectory(std::span<const std::uint8_t> bytes, std::uint64_t budgetBase, Manifest& manifest,
-                            bool* looksLikeLibrary) {
+                            ContainerKind* kind) {
   if (bytes.size() < kHeaderSize || !std::equal(kTagGffi.begin(), kTagGffi.begin() + 4, bytes.begin())) {
     return false;
   }
@@ -228,8 +210,14 @@ bool ReadContainerDirectory(std::span<const std::uint8_t> bytes, std::uint64_t b
   }
   manifest.directoryOffset = file.directoryPosition();
   manifest.directoryLength = file.directoryLength();
-  if (looksLikeLibrary != nullptr) {
-    *looksLikeLibrary = LooksLikeObjectLibrary(file.directory());
+  if (kind != nullptr) {
+    kind->library = LooksLikeObjectLibrary(file.directory());
+    const auto taken = [&](const Tag& tag) {
+      const std::vector<std::size_t> chunks = TakenChunks(file.directory(), tag);
+      return chunks.empty() ? std::nullopt : std::optional<std::size_t>(chunks.front());
+    };
+    kind->region = {taken(kTagPal), taken(kTagMap), taken(kTagRnme), taken(kTagEtab),
+                    TakenChunks(file.directory(), kTagTile)};
   }
   UniqueNames names;
   for (const ChunkType& record : file.directory()) {
@@ -273,8 +261,8 @@ std::optional<Unpacked> UnpackContainer(std::span<const std::uint8_t> bytes, con
   Manifest& manifest = unpacked.manifest;
   manifest.source = options.source;
   manifest.sourceHash = ContentHash(bytes);
-  bool library = false;
-  if (!ReadContainerDirectory(bytes, options.budgetBase, manifest, &library)) {
+  ContainerKind container;
+  if (!ReadContainerDirectory(bytes, options.budgetBase, manifest, &container)) {
     error = "not a GFF container: its first 16 bytes are missing or do not begin with \"GFFI\"";
     return std::nullopt;
   }
@@ -291,7 +279,8 @@ std::optional<Unpacked> UnpackContainer(std::span<const std::uint8_t> bytes, con
   AddFile(unpacked, kRestName, std::move(rest));
 
   std::string paletteKey = kGreyPaletteKey;
-  if (!library && AddRegionForms(bytes, unpacked)) {
+  const bool library = container.library;
+  if (!library && AddRegionForms(bytes, container.region, unpacked)) {
     unpacked.kind = "region";
     paletteKey = kRegionPaletteKey;
   } else if (options.libraryColours) {
@@ -309,7 +298,7 @@ std::optional<Unpacked> UnpackContainer(std::span<const std::uint8_t> bytes, con
   }
   AddPictures(bytes, options, paletteKey, unpacked);
   if (paletteKey == kRegionPaletteKey) {
-    AddTiledMap(bytes, options, unpacked);
+    AddTiledMap(bytes, options, container.region, unpacked);
   }
   unpacked.greyscale = paletteKey == kGreyPaletteKey && !manifest.pictures.empty();
   unpacked.files[kManifestName] = TextBytes(ManifestText(manifest));
@@ -321,17 +310,13 @@ std::string ObjectsText(const Manifest& manifest, const FolderFiles& files) {
   for (std::size_t i = 0; i < manifest.objectChunks.size(); ++i) {
     const ManifestChunk& chunk = manifest.chunks[manifest.objectChunks[i]];
     const std::unique_ptr<ObjectDef> definition = ParseObjectDef(files.at(chunk.File()), chunk.number);
-    nlohmann::ordered_json line = {{"chunk", chunk.name},
-                                   {"id", definition->id},
-                                   {"bitmapId", definition->bitmapId},
-                                   {"hotspotX", definition->hotspotX},
-                                   {"hotspotY", definition->hotspotY},
-                                   {"word0", definition->word0},
-                                   {"word6", definition->word6},
-                                   {"word8", definition->word8},
-                                   {"byte10", definition->byte10},
-                                   {"byte11", definition->byte11},
-                                   {"word14", definition->word14}};
+    nlohmann::ordered_json line = {{"chunk", chunk.name}, {"id", definition->id}};
+    for (const std::string_view name : kDrawingFieldsFirst) {
+      line[std::string(name)] = nullptr;
+    }
+    for (const ObjectDefField& field : kObjectDefFields) {
+      line[std::string(field.name)] = (*definition).*field.member;
+    }
     text += " " + line.dump(-1, ' ', true) + (i + 1 < manifest.objectChunks.size() ? ",\n" : "\n");
   }
   return text + "]}\n";

@@ -60,13 +60,27 @@ struct Unpacked {
 std::optional<Unpacked> UnpackContainer(std::span<const std::uint8_t> bytes, const UnpackOptions& options,
                                         std::string& error);
 
+// The chunks a region takes (TakenChunks), as positions in the manifest's chunks.
+struct RegionParts {
+  std::optional<std::size_t> palette;
+  std::optional<std::size_t> map;
+  std::optional<std::size_t> name;
+  std::optional<std::size_t> entities;
+  std::vector<std::size_t> tiles;
+};
+
+// What a directory says the container is.
+struct ContainerKind {
+  bool library = false;  // LooksLikeObjectLibrary
+  RegionParts region;
+};
+
 // The directory of `bytes` as the reader finds it, with a budget of `budgetBase` plus 64 bytes per
 // byte, into the manifest's size, directory place, records and chunks (names made unique without
 // regard to case). False when the first 16 bytes are missing or do not begin with "GFFI".
-// `looksLikeLibrary`, when given, says whether the directory is an object library's
-// (LooksLikeObjectLibrary).
+// `kind`, when given, gets what the directory says the container is.
 bool ReadContainerDirectory(std::span<const std::uint8_t> bytes, std::uint64_t budgetBase, Manifest& manifest,
-                            bool* looksLikeLibrary = nullptr);
+                            ContainerKind* kind = nullptr);
 
 // The bytes of `bytes` that no chunk's payload (as far as the file holds it) covers, as spans.
 std::vector<Span> UncoveredSpans(const Manifest& manifest);

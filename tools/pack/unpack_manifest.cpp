@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include "tools/text/content_hash.h"
+#include "tools/text/json_reader.h"
 #include "tools/text/json_text.h"
 
 namespace karst::tools {
@@ -21,104 +22,6 @@ bool PlainTagByte(char c) {
 std::string PaletteHex(const PngPalette& palette) {
   return HexText(std::string_view(reinterpret_cast<const char*>(palette.data()), palette.size()));
 }
-
-// Reads the fields of one JSON object, remembering the first thing wrong: every getter gives a
-// value either way, and `error` says whether they can be used.
-class Fields {
- public:
-  Fields(const nlohmann::json& object, std::string where, std::string& error)
-      : object_(object), where_(std::move(where)), error_(error) {
-    if (!object_.is_object()) {
-      Fail("is not a JSON object");
-    }
-  }
-
-  const nlohmann::json* Find(const char* key) {
-    if (!error_.empty() || !object_.is_object()) {
-      return nullptr;
-    }
-    const auto found = object_.find(key);
-    if (found == object_.end()) {
-      Fail(std::string("has no \"") + key + "\"");
-      return nullptr;
-    }
-    return &*found;
-  }
-
-  bool Has(const char* key) const { return object_.is_object() && object_.contains(key); }
-
-  std::uint64_t Unsigned(const char* key, std::uint64_t most) {
-    const nlohmann::json* value = Find(key);
-    if (value == nullptr) {
-      return 0;
-    }
-    if (!value->is_number_unsigned() || value->get<std::uint64_t>() > most) {
-      Fail(std::string("\"") + key + "\" is not a whole number from 0 to " + std::to_string(most));
-      return 0;
-    }
-    return value->get<std::uint64_t>();
-  }
-
-  std::int64_t Signed(const char* key) {
-    const nlohmann::json* value = Find(key);
-    if (value == nullptr) {
-      return 0;
-    }
-    if (!value->is_number_integer()) {
-      Fail(std::string("\"") + key + "\" is not a whole number");
-      return 0;
-    }
-    return value->get<std::int64_t>();
-  }
-
-  std::string Text(const char* key) {
-    const nlohmann::json* value = Find(key);
-    if (value == nullptr) {
-      return {};
-    }
-    if (!value->is_string()) {
-      Fail(std::string("\"") + key + "\" is not a string");
-      return {};
-    }
-    return value->get<std::string>();
-  }
-
-  bool Flag(const char* key) {
-    const nlohmann::json* value = Find(key);
-    if (value == nullptr) {
-      return false;
-    }
-    if (!value->is_boolean()) {
-      Fail(std::string("\"") + key + "\" is not true or false");
-      return false;
-    }
-    return value->get<bool>();
-  }
-
-  const nlohmann::json& Array(const char* key) {
-    static const nlohmann::json kEmpty = nlohmann::json::array();
-    const nlohmann::json* value = Find(key);
-    if (value == nullptr) {
-      return kEmpty;
-    }
-    if (!value->is_array()) {
-      Fail(std::string("\"") + key + "\" is not a list");
-      return kEmpty;
-    }
-    return *value;
-  }
-
-  void Fail(const std::string& problem) {
-    if (error_.empty()) {
-      error_ = where_ + " " + problem;
-    }
-  }
-
- private:
-  const nlohmann::json& object_;
-  std::string where_;
-  std::string& error_;
-};
 
 std::optional<std::vector<std::uint8_t>> FromHex(const std::string& text) {
   if (text.size() % 2 != 0) {
@@ -163,11 +66,11 @@ nlohmann::json RecordJson(const Manifest& manifest, std::size_t index) {
 
 // The records and their chunks; false after the first problem, named in `error`.
 bool ParseDirectory(const nlohmann::json& json, Manifest& manifest, std::string& error) {
-  Fields directory(json, "its \"directory\"", error);
+  JsonFields directory(json, "its \"directory\"", error);
   manifest.directoryOffset = static_cast<std::uint32_t>(directory.Unsigned("offset", 0xFFFFFFFFu));
   manifest.directoryLength = static_cast<std::uint32_t>(directory.Unsigned("length", 0xFFFFFFFFu));
   for (const nlohmann::json& recordJson : directory.Array("records")) {
-    Fields fields(recordJson, "a record of its directory", error);
+    JsonFields fields(recordJson, "a record of its directory", error);
     ManifestRecord record;
     const std::optional<std::vector<std::uint8_t>> tag = FromHex(fields.Text("tagHex"));
     const std::string form = fields.Text("form");
@@ -188,7 +91,7 @@ bool ParseDirectory(const nlohmann::json& json, Manifest& manifest, std::string&
     }
     manifest.records.push_back(record);
     for (const nlohmann::json& chunkJson : fields.Array("chunks")) {
-      Fields chunkFields(chunkJson, "a chunk of its directory", error);
+      JsonFields chunkFields(chunkJson, "a chunk of its directory", error);
       ManifestChunk chunk;
       chunk.record = manifest.records.size() - 1;
       chunk.name = chunkFields.Text("name");
@@ -212,7 +115,7 @@ bool ParseDirectory(const nlohmann::json& json, Manifest& manifest, std::string&
 // A form entry naming a file and one chunk.
 std::optional<ManifestForm> ParseForm(const nlohmann::json& json, const char* key, const Manifest& manifest,
                                       std::string& error) {
-  Fields fields(json, std::string("its \"") + key + "\"", error);
+  JsonFields fields(json, std::string("its \"") + key + "\"", error);
   ManifestForm form;
   form.file = fields.Text("file");
   const std::string chunk = fields.Text("chunk");
@@ -232,7 +135,7 @@ std::optional<ManifestForm> ParseForm(const nlohmann::json& json, const char* ke
 // region has them), the tile count and the objects' tileset. Its files are checked as every
 // listed file is: "files" must hold them.
 std::optional<ManifestMap> ParseMapForm(const nlohmann::json& json, const Manifest& manifest, std::string& error) {
-  Fields fields(json, "its \"mapFile\"", error);
+  JsonFields fields(json, "its \"mapFile\"", error);
   ManifestMap map;
   map.file = fields.Text("file");
   map.tileCount = static_cast<std::int32_t>(fields.Unsigned("tileCount", std::numeric_limits<std::int32_t>::max()));
@@ -262,9 +165,9 @@ std::optional<ManifestMap> ParseMapForm(const nlohmann::json& json, const Manife
 }
 
 bool ParseForms(const nlohmann::json& json, Manifest& manifest, std::string& error) {
-  Fields top(json, "manifest.json", error);
+  JsonFields top(json, "manifest.json", error);
   for (const nlohmann::json& pictureJson : top.Array("pictures")) {
-    Fields fields(pictureJson, "a picture of its \"pictures\"", error);
+    JsonFields fields(pictureJson, "a picture of its \"pictures\"", error);
     ManifestPicture picture;
     picture.file = fields.Text("file");
     const std::string chunk = fields.Text("chunk");
@@ -293,7 +196,7 @@ bool ParseForms(const nlohmann::json& json, Manifest& manifest, std::string& err
     manifest.nameFile = ParseForm(json.at("nameFile"), "nameFile", manifest, error);
   }
   if (error.empty() && top.Has("objectsFile")) {
-    Fields fields(json.at("objectsFile"), "its \"objectsFile\"", error);
+    JsonFields fields(json.at("objectsFile"), "its \"objectsFile\"", error);
     manifest.objectsFile = fields.Text("file");
     for (const nlohmann::json& name : fields.Array("chunks")) {
       const std::optional<std::size_t> index =
@@ -410,7 +313,7 @@ std::optional<Manifest> ParseManifest(std::span<const std::uint8_t> text, std::s
     error = "manifest.json is no JSON text";
     return std::nullopt;
   }
-  Fields top(json, "manifest.json", error);
+  JsonFields top(json, "manifest.json", error);
   if (!error.empty()) {
     return std::nullopt;
   }
@@ -438,7 +341,7 @@ std::optional<Manifest> ParseManifest(std::span<const std::uint8_t> text, std::s
     return std::nullopt;
   }
   static const nlohmann::json kMissing;
-  Fields rest(json.contains("rest") ? json.at("rest") : kMissing, "its \"rest\"", error);
+  JsonFields rest(json.contains("rest") ? json.at("rest") : kMissing, "its \"rest\"", error);
   if (rest.Text("file") != kRestName && error.empty()) {
     rest.Fail(std::string("does not name ") + kRestName);
   }

@@ -48,6 +48,9 @@ inline constexpr const char* kObjectsFileName = "objects.json";
 // pack's record of what it wrote from the folder (tools/pack/pack_record.h): no manifest lists
 // it, and no unpack writes it.
 inline constexpr const char* kPackRecordName = "packed.json";
+// The mark of an unpack that has not finished (tools/pack/unpack_files.h): bookkeeping, which no
+// manifest lists and a finished unpack removes.
+inline constexpr const char* kUnfinishedMarkName = ".unpacking";
 // The keys of `palettes`: a region's own colours, those of the region a library was unpacked
 // with (--palette), and greyscale.
 inline constexpr const char* kRegionPaletteKey = "region";

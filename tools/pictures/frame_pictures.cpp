@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <limits>
 
+#include "authoring/byte_writer.h"
 #include "gff/allocation_budget.h"
 #include "gff/byte_reader.h"
 #include "gff/format.h"
@@ -80,16 +81,12 @@ std::optional<std::vector<std::uint8_t>> EncodeLike(const Frame& original, const
   return authoring::EncodeNrmlFrame(image);
 }
 
-void PutU32(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t value) {
-  for (std::size_t i = 0; i < 4; ++i) {
-    bytes[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
-  }
-}
-
 }  // namespace
 
 std::optional<MatchedFrame> MatchPicture(const SavedPicture& picture, const Frame& original, const MatchRules& rules,
-                                         std::string& error) {
+                                         JobProblem& problem) {
+  problem.kind = ProblemKind::kEditRefused;
+  std::string& error = problem.words;
   MatchedFrame matched;
   matched.image.width = picture.width;
   matched.image.height = picture.height;
@@ -108,7 +105,8 @@ std::optional<MatchedFrame> MatchPicture(const SavedPicture& picture, const Fram
       error = "saved without transparency (no alpha channel, no transparent index), so the frame's " +
               std::to_string(clear) +
               " transparent pixels would all turn opaque: save it with transparency (RGBA, or indexed with index 0 "
-              "transparent), or name the colour that stands for transparent (--transparent-colour RRGGBB)";
+              "transparent)";
+      problem.kind = ProblemKind::kTransparencyMissing;
       return std::nullopt;
     }
   }
@@ -146,7 +144,8 @@ std::optional<MatchedFrame> MatchPicture(const SavedPicture& picture, const Fram
     }
     if (!rules.nearest) {
       error = PixelName(i, picture.width) + " has the colour " + ColourName(colour) + ", which " + rules.paletteName +
-              " does not hold (--nearest takes the nearest colour)";
+              " does not hold";
+      problem.kind = ProblemKind::kColourMissing;
       return std::nullopt;
     }
     matched.image.pixels[i] = colours.Nearest(rgb);
@@ -172,7 +171,7 @@ std::optional<std::vector<std::uint8_t>> RebuildFrameSet(std::span<const std::ui
                                                          const FrameSet& decoded,
                                                          const std::map<std::size_t, authoring::IndexedImage>& changed,
                                                          std::string& error) {
-  std::vector<std::uint8_t> payload(original.begin(), original.end());
+  authoring::ByteWriter payload(std::vector<std::uint8_t>(original.begin(), original.end()));
   ByteReader table(original);
   std::vector<std::uint32_t> positions(decoded.frames.size());
   table.seek(kFrameSetTableStart);
@@ -186,8 +185,8 @@ std::optional<std::vector<std::uint8_t>> RebuildFrameSet(std::span<const std::ui
       error = "frame " + std::to_string(frame) + " cannot be encoded again";
       return std::nullopt;
     }
-    PutU32(payload, entry, static_cast<std::uint32_t>(payload.size()));
-    payload.insert(payload.end(), encoded->begin(), encoded->end());
+    payload.patchU32le(entry, static_cast<std::uint32_t>(payload.size()));
+    payload.bytes(*encoded);
   }
   // A blank frame is blank only as the last 5 bytes of its payload: repeat it at the new end.
   const std::size_t blankAt = original.size() - std::min<std::size_t>(original.size(), kFrameHeaderSize);
@@ -198,14 +197,14 @@ std::optional<std::vector<std::uint8_t>> RebuildFrameSet(std::span<const std::ui
       continue;
     }
     if (!blankMoved) {
-      payload.insert(payload.end(), original.end() - kFrameHeaderSize, original.end());
+      payload.bytes(original.last(kFrameHeaderSize));
       blankMoved = true;
     }
-    PutU32(payload, kFrameSetTableStart + 4 * frame, static_cast<std::uint32_t>(payload.size() - kFrameHeaderSize));
+    payload.patchU32le(kFrameSetTableStart + 4 * frame, static_cast<std::uint32_t>(payload.size() - kFrameHeaderSize));
   }
   AllocationBudget budget = AllocationBudget::ForFileOfSize(payload.size());
   FrameSet check;
-  DecodeFrameSet(check, payload, budget, LoadReport());
+  DecodeFrameSet(check, payload.data(), budget, LoadReport());
   if (check.frames.size() != decoded.frames.size()) {
     error = "its frames would not read back";
     return std::nullopt;
@@ -224,7 +223,7 @@ std::optional<std::vector<std::uint8_t>> RebuildFrameSet(std::span<const std::ui
       return std::nullopt;
     }
   }
-  return payload;
+  return payload.take();
 }
 
 }  // namespace karst::tools

@@ -26,6 +26,7 @@
 
 #include "authoring/frame_encoders.h"
 #include "gff/frame_set.h"
+#include "tools/job/job_problem.h"
 #include "tools/pictures/png_file.h"
 #include "tools/pictures/saved_picture.h"
 
@@ -49,11 +50,13 @@ struct MatchedFrame {
   std::uint64_t transparentPixels = 0;  // pixels of the transparent colour taken as transparent
 };
 
-// The picture's palette indices; nothing, with the first pixel at fault and why in `error`
-// ("pixel (3, 4) has the colour #ff00ff, which the palette does not hold"), or why the picture
-// cannot be taken. `original` is the frame as it was, for the pixels that keep their index.
+// The picture's palette indices; nothing, with the first pixel at fault and why in `problem`'s
+// words ("pixel (3, 4) has the colour #ff00ff, which the palette does not hold"), or why the
+// picture cannot be taken. A colour the palette lacks is of the kind kColourMissing (`nearest`
+// lifts it), lost transparency of the kind kTransparencyMissing (`transparentColour` lifts it).
+// `original` is the frame as it was, for the pixels that keep their index.
 std::optional<MatchedFrame> MatchPicture(const SavedPicture& picture, const Frame& original, const MatchRules& rules,
-                                         std::string& error);
+                                         JobProblem& problem);
 
 // Why an NRML frame cannot hold `image`: its first pixel other than index 0 past row 254 or
 // column 509, named with the limit; empty when it can.

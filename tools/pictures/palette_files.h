@@ -1,5 +1,5 @@
 // A region's 256 colours as the palette files paint programs read, and the palette job that
-// writes one: GIMP palette text (also read back, for the unpack folder's palette.gpl), JASC
+// writes one: GIMP palette text (tools/pictures/gimp_palette.h), JASC
 // palette text, an Adobe colour table, and a 16 x 16 indexed PNG swatch.
 #pragma once
 
@@ -14,12 +14,6 @@
 #include "tools/pictures/png_file.h"
 
 namespace karst::tools {
-
-// The colours as a GIMP palette, named `name` (UTF-8 text, as every file we write is; a line end
-// in it becomes a blank), and back: the colours of `text`, or nothing with the reason (line and
-// what is wrong) in `error`.
-std::string GimpPaletteText(const PngPalette& palette, const std::string& name);
-std::optional<PngPalette> ParseGimpPalette(std::span<const std::uint8_t> text, std::string& error);
 
 enum class PaletteFormat {
   kGimp,    // gpl: GIMP palette (text; Name: the region's name, 16 columns)

@@ -1,5 +1,4 @@
 #include <algorithm>
-#include <cmath>
 #include <cstddef>
 #include <filesystem>
 #include <map>
@@ -9,8 +8,10 @@
 
 #include "authoring/record_writers.h"
 #include "data/entity_placement.h"
+#include "data/region.h"
 #include "data/zone.h"
 #include "gff/format.h"
+#include "tools/text/json_reader.h"
 #include "tools/text/json_text.h"
 #include "tools/text/name_text.h"
 #include "tools/tiled/tiled_map.h"
@@ -23,50 +24,6 @@ using nlohmann::json;
 
 constexpr std::int64_t kLargestU16 = 0xFFFF;
 constexpr std::int64_t kLargestU8 = 0xFF;
-
-// GCC 12 at -O3 warns that the copies inside std::string's operator+ may overlap, which they
-// cannot (GCC bug 105329): the warning is off for this one line.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wrestrict"
-#endif
-std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic pop
-#endif
-
-const json* Member(const json& object, std::string_view key) {
-  if (!object.is_object()) {
-    return nullptr;
-  }
-  const auto found = object.find(key);
-  return found == object.end() ? nullptr : &*found;
-}
-
-std::string TextMember(const json& object, std::string_view key) {
-  const json* member = Member(object, key);
-  return member != nullptr && member->is_string() ? member->get<std::string>() : std::string();
-}
-
-// A number that is a whole one, as Tiled writes positions with snapping on ("3", or "3.0" by
-// hand); nothing for any other value. Whole numbers beyond 2^53 are not told apart from their
-// neighbours and are taken as they read.
-std::optional<std::int64_t> WholeNumber(const json& value) {
-  if (value.is_number_unsigned()) {
-    const auto number = value.get<std::uint64_t>();
-    return number <= static_cast<std::uint64_t>(INT64_MAX) ? std::optional<std::int64_t>(number) : std::nullopt;
-  }
-  if (value.is_number_integer()) {
-    return value.get<std::int64_t>();
-  }
-  if (value.is_number_float()) {
-    const double number = value.get<double>();
-    if (std::isfinite(number) && std::floor(number) == number && std::fabs(number) < 9.0e18) {
-      return static_cast<std::int64_t>(number);
-    }
-  }
-  return std::nullopt;
-}
 
 // An int property of `owner` ("properties" as name/type/value entries). Nothing when it has none;
 // false, with `problem` set, when it has one that is not an int.
@@ -694,8 +651,8 @@ std::optional<TiledEdits> MapReader::Edits() {
       RefuseInMap("the map has a name, but the region has no \"RNME\" chunk to hold one");
       return std::nullopt;
     }
-    // Whoever shows the name stops at its first zero byte; what follows it stays.
-    const auto end = std::find(before_.name->begin(), before_.name->end(), std::uint8_t{0});
+    // What follows the name's end stays.
+    const auto end = before_.name->begin() + static_cast<std::ptrdiff_t>(RegionNameLength(*before_.name));
     if (!std::equal(name_->begin(), name_->end(), before_.name->begin(), end)) {
       edits.name.emplace(name_->begin(), name_->end());
       edits.name->insert(edits.name->end(), end, before_.name->end());
