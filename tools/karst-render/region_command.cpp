@@ -10,6 +10,7 @@
 #include "platform/terminal.h"
 #include "tools/cli/cli.h"
 #include "tools/cli/progress_bar.h"
+#include "tools/cli/shown_notes.h"
 #include "tools/files/output_file.h"
 #include "tools/karst-render/render_tool.h"
 #include "tools/karst-render/run_report.h"

@@ -4,7 +4,6 @@
 #include <array>
 #include <cstdio>
 
-#include "platform/channels.h"
 #include "tools/text/json_text.h"
 
 namespace karst::tools {
@@ -119,26 +118,6 @@ std::string ShownText(std::string_view latin1, const platform::Latin1Glyphs& gly
 std::string ShownText(std::string_view latin1) {
   static const platform::Latin1Glyphs glyphs = platform::OutputLatin1Glyphs();
   return ShownText(latin1, glyphs);
-}
-
-void PrintShownNote(const LoadNote& note) {
-  const std::optional<PrintedLine> line = PrintedLineOf(note);
-  if (!line) {
-    return;
-  }
-  // The line ends the viewer writes stay line ends.
-  const std::string_view text = line->text;
-  const std::size_t end = text.find_last_not_of('\n') + 1;
-  const std::string shown = ShownText(text.substr(0, end)) + std::string(text.substr(end));
-  if (line->channel == LineChannel::kOutputLine) {
-    platform::WriteOutputLine(shown);
-  } else {
-    platform::WriteDebugText(shown);
-  }
-}
-
-LoadReport ShownNotes() {
-  return LoadReport([](void*, const LoadNote& note) { PrintShownNote(note); }, nullptr);
 }
 
 std::string EscapedText(std::string_view bytes) { return ShownText(bytes, platform::Latin1Glyphs{}); }

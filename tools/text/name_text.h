@@ -11,7 +11,6 @@
 #include <string_view>
 #include <vector>
 
-#include "gff/load_report.h"
 #include "platform/terminal.h"
 
 namespace karst::tools {
@@ -33,13 +32,6 @@ std::optional<std::vector<std::uint8_t>> NameOfTextFile(std::span<const std::uin
 std::string ShownText(std::string_view latin1, const platform::Latin1Glyphs& glyphs);
 // The same in this process's output encoding, asked of the system once.
 std::string ShownText(std::string_view latin1);
-
-// Prints the viewer's line for `note`, if it has one, on its channel as the viewer prints it
-// (platform/channels.h), but with the game's bytes in it (an unknown encoding's tag) shown as
-// ShownText shows them: the tools' terminals get no control byte of a file.
-void PrintShownNote(const LoadNote& note);
-// A report that prints every note through PrintShownNote.
-LoadReport ShownNotes();
 
 // Text for a terminal of bytes in no known encoding (a file name read from a folder): printable
 // ASCII as it is, every other byte as \xXX.
