@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "gff/format.h"
+#include "tests/support/recording_context.h"
 #include "tests/support/region_picture.h"
 #include "tests/support/temp_dir.h"
 #include "tools/inspect/chunk_extract.h"
@@ -135,12 +136,8 @@ TEST(InspectJobs, ProgressReachesTheEndAndEveryCancelStopsAtItsItem) {
     for (std::size_t boundary = 0; boundary < total; ++boundary) {
       SCOPED_TRACE(boundary);
       TempDir cancelledOut;
-      JobContext context([&context, boundary](const JobProgress& progress) {
-        if (progress.done == boundary) {
-          context.Cancel();
-        }
-      });
-      const Outcome stopped = c.run(world.path(), cancelledOut.path(), context);
+      testing::RecordingContext recording(boundary);
+      const Outcome stopped = c.run(world.path(), cancelledOut.path(), recording.context());
       EXPECT_TRUE(stopped.cancelled);
       EXPECT_EQ(stopped.itemsDone, boundary);
       EXPECT_TRUE(stopped.written.empty());

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/recording_context.h"
 #include "tests/support/region_picture.h"
 #include "tests/support/temp_dir.h"
 #include "tools/pack/pack_job.h"
@@ -55,15 +56,10 @@ void WriteGame(const TempDir& dir) {
 // `cancelAt` items done.
 template <typename Result, typename Job>
 Result RunJob(Job job, std::optional<std::size_t> cancelAt, std::vector<JobProgress>& reports) {
-  JobContext* self = nullptr;
-  JobContext context([&](const JobProgress& progress) {
-    reports.push_back(progress);
-    if (cancelAt && progress.done == *cancelAt) {
-      self->Cancel();
-    }
-  });
-  self = &context;
-  return job(context);
+  testing::RecordingContext recording(cancelAt);
+  Result result = job(recording.context());
+  reports.insert(reports.end(), recording.reports().begin(), recording.reports().end());
+  return result;
 }
 
 // The files a result names, by their path from `root`.

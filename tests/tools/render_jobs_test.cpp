@@ -19,6 +19,7 @@
 #include "authoring/container_writer.h"
 #include "authoring/frame_encoders.h"
 #include "gff/format.h"
+#include "tests/support/recording_context.h"
 #include "tests/support/temp_dir.h"
 #include "tools/pictures/png_file.h"
 #include "tools/render/all_job.h"
@@ -175,15 +176,10 @@ class RenderJobs : public ::testing::TestWithParam<JobCase> {
   // Runs the job into a fresh folder, cancelled when it reports `cancelAt` items done; the
   // reports it made.
   static Outcome Run(const fs::path& out, std::optional<std::size_t> cancelAt, std::vector<JobProgress>& reports) {
-    JobContext* self = nullptr;
-    JobContext context([&](const JobProgress& progress) {
-      reports.push_back(progress);
-      if (cancelAt && progress.done == *cancelAt) {
-        self->Cancel();
-      }
-    });
-    self = &context;
-    return GetParam().run(world_->path(), out, context);
+    testing::RecordingContext recording(cancelAt);
+    Outcome outcome = GetParam().run(world_->path(), out, recording.context());
+    reports.insert(reports.end(), recording.reports().begin(), recording.reports().end());
+    return outcome;
   }
 
   static std::unique_ptr<TempDir> world_;
