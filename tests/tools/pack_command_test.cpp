@@ -22,6 +22,7 @@
 #include "tests/support/region_picture.h"
 #include "tests/support/run_program.h"
 #include "tests/support/temp_dir.h"
+#include "tests/tools/true_colour_png.h"
 #include "tools/pictures/png_file.h"
 
 namespace karst {
@@ -432,18 +433,7 @@ std::vector<std::uint8_t> RgbPng(const authoring::IndexedImage& image, const too
     const std::uint8_t* colour = index == 0 ? background.data() : palette.data() + 3 * index;
     pixels.insert(pixels.end(), colour, colour + 3);
   }
-  png_image png;
-  std::memset(&png, 0, sizeof png);
-  png.version = PNG_IMAGE_VERSION;
-  png.width = image.width;
-  png.height = image.height;
-  png.format = PNG_FORMAT_RGB;
-  png_alloc_size_t size = 0;
-  png_image_write_to_memory(&png, nullptr, &size, 0, pixels.data(), 0, nullptr);
-  std::vector<std::uint8_t> bytes(size);
-  EXPECT_NE(png_image_write_to_memory(&png, bytes.data(), &size, 0, pixels.data(), 0, nullptr), 0);
-  bytes.resize(size);
-  return bytes;
+  return testing::TrueColourPngOf(image.width, image.height, pixels, 3);
 }
 
 // A sprite widened and saved as RGB loses its transparency: refused, naming the way on; with the

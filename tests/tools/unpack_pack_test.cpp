@@ -19,6 +19,7 @@
 #include "authoring/sample_world.h"
 #include "gff/allocation_budget.h"
 #include "gff/frame_set.h"
+#include "tests/tools/true_colour_png.h"
 #include "tools/pack/pack_folder.h"
 #include "tools/pack/pack_record.h"
 #include "tools/pack/unpack_folder.h"
@@ -353,18 +354,7 @@ std::vector<std::uint8_t> TrueColourPng(const IndexedImage& image, const PngPale
       pixels.push_back(clearZero && index == 0 ? 0 : 255);
     }
   }
-  png_image png;
-  std::memset(&png, 0, sizeof png);
-  png.version = PNG_IMAGE_VERSION;
-  png.width = image.width;
-  png.height = image.height;
-  png.format = channels == 4 ? PNG_FORMAT_RGBA : PNG_FORMAT_RGB;
-  png_alloc_size_t size = 0;
-  png_image_write_to_memory(&png, nullptr, &size, 0, pixels.data(), 0, nullptr);
-  std::vector<std::uint8_t> bytes(size);
-  EXPECT_NE(png_image_write_to_memory(&png, bytes.data(), &size, 0, pixels.data(), 0, nullptr), 0);
-  bytes.resize(size);
-  return bytes;
+  return karst::testing::TrueColourPngOf(image.width, image.height, pixels, channels);
 }
 
 // The picture with its palette reversed, indices following: the same colours, other indices.
