@@ -1,0 +1,24 @@
+// The workbench's window: SDL's window and renderer with Dear ImGui over them, the loop that sleeps
+// while nothing happens, and the keys. What is shown comes from the model (workbench/model/); the
+// panels (panels.h) draw it and ask it for actions.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace karst::workbench {
+
+struct WindowSize {
+  int width = 0;
+  int height = 0;
+};
+
+struct WorkbenchOptions {
+  std::string path;                 // a game folder or a file in one; empty: the last folder, or the start page
+  std::optional<WindowSize> size;   // none: the size kept from last time, or most of the screen
+};
+
+// Runs the window until it is closed; the exit code.
+int RunWorkbench(const WorkbenchOptions& options);
+
+}  // namespace karst::workbench
