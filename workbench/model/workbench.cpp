@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "platform/paths.h"
-#include "tools/text/name_text.h"
+#include "tools/inspect/game_check.h"
 
 namespace karst::workbench {
 
@@ -31,6 +31,13 @@ std::string FileNameOf(const std::string& path) {
   return platform::PathText(platform::NativePath(path).filename());
 }
 
+// What the entity filter looks through: the row's index and object as the table shows them.
+bool EntityMatches(const tools::EntityRow& row, const std::string& filter) {
+  const std::string text = std::to_string(row.index) + " object " + std::to_string(row.objectId) + " at " +
+                           std::to_string(row.x) + ", " + std::to_string(row.y);
+  return text.find(filter) != std::string::npos;
+}
+
 }  // namespace
 
 Workbench::Workbench(std::function<void()> wake) : wake_(std::move(wake)) {}
@@ -48,12 +55,8 @@ Workbench::~Workbench() {
 
 void Workbench::UseSettings(Settings settings) {
   settings_ = std::move(settings);
-  layers_ = MapLayers{};
-  layers_.tiles = false;
-  layers_.objects = false;
-  for (const char key : settings_.layers) {
-    ToggleLayer(key);
-  }
+  UseLayersOfSettings();
+  Changed();
 }
 
 void Workbench::Say(std::string line) {
@@ -138,6 +141,15 @@ std::optional<std::size_t> Workbench::RegionIndexOf(const std::string& file) con
   return std::nullopt;
 }
 
+std::optional<std::size_t> Workbench::RegionIndexOfPath(const std::string& path) const {
+  for (std::size_t index = 0; index < regions_.size(); ++index) {
+    if (regions_[index].status.path == path) {
+      return index;
+    }
+  }
+  return std::nullopt;
+}
+
 void Workbench::StartRegionLoad(std::size_t index) {
   selectedRegion_ = index;
   const std::string path = regions_[index].status.path;
@@ -166,7 +178,8 @@ void Workbench::StartScan() {
   scanJob_ = std::make_unique<BackgroundJob<bool>>(
       [paths, library = opened_.library, inbox = scanInbox_, wake](tools::JobContext& context) {
         MapPainter painter(library);
-        const std::unique_ptr<ObjectLibrary> objects = LoadLibraryForScan(library);
+        const std::unique_ptr<ObjectLibrary> objects =
+            library.empty() ? nullptr : tools::CheckLibrary(library).library;
         for (std::size_t index = 0; index < paths.size(); ++index) {
           if (context.Cancelled()) {
             return false;
@@ -204,7 +217,8 @@ void Workbench::StartObjects() {
   if (opened_.library.empty()) {
     return;
   }
-  const std::array<Argb, 256> colours = shown_ ? shown_->pictures.colours : GreyColours();
+  const std::array<Argb, 256> colours =
+      shown_ ? shown_->pictures.colours : ArgbColours(tools::GreyPalette());
   objectsJob_ = std::make_unique<BackgroundJob<ObjectEntries>>(
       [library = opened_.library, colours](tools::JobContext&) { return LoadObjectEntries(library, colours); },
       wake_);
@@ -319,36 +333,20 @@ void Workbench::StepRegion(int delta) {
 }
 
 void Workbench::ToggleLayer(char key) {
-  bool* layer = nullptr;
-  switch (key) {
-    case 'T':
-      layer = &layers_.tiles;
-      break;
-    case 'O':
-      layer = &layers_.objects;
-      break;
-    case 'G':
-      layer = &layers_.grid;
-      break;
-    case 'B':
-      layer = &layers_.boxes;
-      break;
-    case 'V':
-      layer = &layers_.viewer;
-      break;
-    default:
-      return;
+  if (kLayerKeys.find(key) == std::string_view::npos) {
+    return;
   }
-  *layer = !*layer;
-  settings_.layers.clear();
-  for (const auto& [letter, shown] : {std::pair{'T', layers_.tiles}, std::pair{'O', layers_.objects},
-                                      std::pair{'G', layers_.grid}, std::pair{'B', layers_.boxes},
-                                      std::pair{'V', layers_.viewer}}) {
-    if (shown) {
-      settings_.layers.push_back(letter);
-    }
-  }
+  ShowLayer(settings_, key, !LayerShown(settings_, key));
+  UseLayersOfSettings();
   Changed();
+}
+
+void Workbench::UseLayersOfSettings() {
+  layers_.tiles = LayerShown(settings_, 'T');
+  layers_.objects = LayerShown(settings_, 'O');
+  layers_.grid = LayerShown(settings_, 'G');
+  layers_.boxes = LayerShown(settings_, 'B');
+  layers_.viewer = LayerShown(settings_, 'V');
 }
 
 void Workbench::SelectEntity(std::optional<std::size_t> index, bool centre) {
@@ -376,7 +374,7 @@ std::vector<std::size_t> Workbench::FilteredEntities() const {
     return rows;
   }
   for (std::size_t index = 0; index < shown_->entities.size(); ++index) {
-    if (entityFilter.empty() || EntityRowText(shown_->entities[index]).find(entityFilter) != std::string::npos) {
+    if (entityFilter.empty() || EntityMatches(shown_->entities[index], entityFilter)) {
       rows.push_back(index);
     }
   }
@@ -419,18 +417,13 @@ void Workbench::SelectObject(std::size_t index) {
   selectedObject_ = index;
   whereUsed_.reset();
   const std::uint32_t id = objects_->entries[index].row.id;
-  tools::FindQuery query;
-  query.kind = tools::FindKind::kObject;
-  query.number = id;
-  whereUsedJob_ = std::make_unique<BackgroundJob<tools::FindResult>>(
-      [folder = opened_.folder, query](tools::JobContext& context) {
-        return tools::FindInFolder(folder, query, context);
-      },
+  whereUsedJob_ = std::make_unique<BackgroundJob<ObjectUses>>(
+      [folder = opened_.folder, id](tools::JobContext& context) { return FindObjectUses(folder, id, context); },
       wake_);
 }
 
-void Workbench::OpenEntity(const std::string& file, std::size_t entity) {
-  const std::optional<std::size_t> region = RegionIndexOf(file);
+void Workbench::OpenEntity(const std::string& regionPath, std::size_t entity) {
+  const std::optional<std::size_t> region = RegionIndexOfPath(regionPath);
   if (!region) {
     return;
   }
@@ -452,6 +445,54 @@ void Workbench::StartExport(std::string title, std::function<std::vector<std::st
   running.title = std::move(title);
   running.job = std::make_unique<BackgroundJob<std::vector<std::string>>>(std::move(work), wake_);
   export_ = std::move(running);
+}
+
+void Workbench::ExportRegion(const std::string& output) {
+  if (!selectedRegion_) {
+    return;
+  }
+  RegionExport request;
+  request.region = regions_[*selectedRegion_].status.path;
+  request.objectsShown = layers_.objects;
+  request.output = output;
+  StartExport("Exporting " + regions_[*selectedRegion_].status.file, [request](tools::JobContext& context) {
+    return ExportSummary(workbench::ExportRegion(request, context));
+  });
+}
+
+void Workbench::ExportObjectFrames(const std::string& outputFolder) {
+  if (!objects_ || !selectedObject_ || !objects_->entries[*selectedObject_].row.definition) {
+    Say("Select an object with a definition first");
+    return;
+  }
+  FramesExport request;
+  request.library = opened_.library;
+  request.bitmap = objects_->entries[*selectedObject_].row.definition->bitmapId;
+  request.region = selectedRegion_ ? regions_[*selectedRegion_].status.path : std::string();
+  request.outputFolder = outputFolder;
+  StartExport("Exporting the object's frames", [request](tools::JobContext& context) {
+    return ExportSummary(ExportFrames(request, context), request.outputFolder);
+  });
+}
+
+void Workbench::ExportAll(const std::string& outputFolder) {
+  AllExport request;
+  request.folder = opened_.folder;
+  request.objectsShown = layers_.objects;
+  request.outputFolder = outputFolder;
+  StartExport("Exporting every region", [request](tools::JobContext& context) {
+    return ExportSummary(workbench::ExportAll(request, context), request.outputFolder);
+  });
+}
+
+void Workbench::ExportAtlas(const std::string& site) {
+  AtlasExport request;
+  request.folder = opened_.folder;
+  request.objectsShown = layers_.objects;
+  request.site = site;
+  StartExport("Exporting the atlas", [request](tools::JobContext& context) {
+    return ExportSummary(workbench::ExportAtlas(request, context), request.site);
+  });
 }
 
 void Workbench::CancelExport() {

@@ -15,7 +15,6 @@
 #include <string>
 #include <vector>
 
-#include "tools/inspect/folder_search.h"
 #include "tools/inspect/game_check.h"
 #include "workbench/model/background_job.h"
 #include "workbench/model/export_jobs.h"
@@ -119,10 +118,10 @@ class Workbench {
   const ObjectEntries* objects() const { return objects_ ? &*objects_ : nullptr; }
   std::optional<std::size_t> selectedObject() const { return selectedObject_; }
   void SelectObject(std::size_t index);
-  const tools::FindResult* whereUsed() const { return whereUsed_ ? &*whereUsed_ : nullptr; }
+  const ObjectUses* whereUsed() const { return whereUsed_ ? &*whereUsed_ : nullptr; }
   bool WhereUsedRunning() const { return whereUsedJob_ != nullptr; }
   // Opens a region of the folder at an entity: the region is shown, the entity selected and centred.
-  void OpenEntity(const std::string& file, std::size_t entity);
+  void OpenEntity(const std::string& regionPath, std::size_t entity);
 
   // Exports: one at a time, each a job with progress and Cancel.
   const RunningExport* runningExport() const { return export_ ? &*export_ : nullptr; }
@@ -151,8 +150,10 @@ class Workbench {
   void TakeScanned();
   void TakeRegion();
   void Changed() { ++mapGeneration_; }
+  void UseLayersOfSettings();
   void StartExport(std::string title, std::function<std::vector<std::string>(tools::JobContext&)> work);
   std::optional<std::size_t> RegionIndexOf(const std::string& file) const;
+  std::optional<std::size_t> RegionIndexOfPath(const std::string& path) const;
 
   std::function<void()> wake_;
   Settings settings_;
@@ -172,7 +173,7 @@ class Workbench {
   std::optional<tools::GameCheckResult> check_;
   std::optional<ObjectEntries> objects_;
   std::optional<std::size_t> selectedObject_;
-  std::optional<tools::FindResult> whereUsed_;
+  std::optional<ObjectUses> whereUsed_;
   std::vector<std::string> messages_;
   std::optional<RunningExport> export_;
 
@@ -181,7 +182,7 @@ class Workbench {
   std::unique_ptr<BackgroundJob<LoadedRegion>> regionLoad_;
   std::unique_ptr<BackgroundJob<tools::GameCheckResult>> checkJob_;
   std::unique_ptr<BackgroundJob<ObjectEntries>> objectsJob_;
-  std::unique_ptr<BackgroundJob<tools::FindResult>> whereUsedJob_;
+  std::unique_ptr<BackgroundJob<ObjectUses>> whereUsedJob_;
 };
 
 }  // namespace karst::workbench

@@ -126,7 +126,7 @@ void ComposeIfChanged(Workbench& model, WindowState& state) {
   if (model.shown() != nullptr) {
     ComposeMap(*model.shown(), view, model.layers(), model.marks(), state.mapPixels);
   } else {
-    std::fill(state.mapPixels.begin(), state.mapPixels.end(), kOutsideRegionColour);
+    std::fill(state.mapPixels.begin(), state.mapPixels.end(), kOutsideColour);
   }
   if (state.mapTexture) {
     SDL_UpdateTexture(state.mapTexture.get(), nullptr, state.mapPixels.data(), view.width() * 4);
@@ -255,23 +255,22 @@ void DrawObjectsTab(Workbench& model, WindowState& state) {
     ImGui::TextDisabled("Searching the folder...");
     return;
   }
-  const tools::FindResult* found = model.whereUsed();
-  if (found == nullptr) {
+  const ObjectUses* uses = model.whereUsed();
+  if (uses == nullptr) {
     return;
   }
-  ImGui::Text("Used %zu times", found->entityMatches.size());
+  ImGui::Text("Used %zu times in the folder", uses->places.size());
   ImGui::BeginChild("where-used");
-  for (std::size_t index = 0; index < found->entityMatches.size(); ++index) {
-    const tools::EntityMatch& match = found->entityMatches[index];
-    const std::string label = match.file + ": entity " + std::to_string(match.row.index) + " at " +
-                              std::to_string(match.row.x) + ", " + std::to_string(match.row.y) + "##" +
-                              std::to_string(index);
+  for (std::size_t index = 0; index < uses->places.size(); ++index) {
+    const UsePlace& place = uses->places[index];
+    const std::string label = FolderNameOf(place.region) + ": entity " + std::to_string(place.entity) + " at " +
+                              std::to_string(place.x) + ", " + std::to_string(place.y) + "##" + std::to_string(index);
     if (ImGui::Selectable(label.c_str())) {
-      model.OpenEntity(match.file, match.row.index);
+      model.OpenEntity(place.region, place.entity);
     }
   }
-  for (const tools::JobProblem& problem : found->problems) {
-    ImGui::TextWrapped("%s: %s", problem.file.c_str(), problem.words.c_str());
+  for (const std::string& problem : uses->problems) {
+    ImGui::TextWrapped("%s", problem.c_str());
   }
   ImGui::EndChild();
 }
