@@ -6,6 +6,7 @@
 
 #include "platform/paths.h"
 #include "tools/inspect/game_check.h"
+#include "workbench/model/pointer_info.h"
 
 namespace karst::workbench {
 
@@ -350,7 +351,7 @@ void Workbench::UseLayersOfSettings() {
 }
 
 void Workbench::SelectEntity(std::optional<std::size_t> index, bool centre) {
-  if (shown_ == nullptr || (index && *index >= shown_->entities.size())) {
+  if (!shown_ || (index && *index >= shown_->entities.size())) {
     return;
   }
   marks_.selectedEntity = index;
