@@ -523,10 +523,15 @@ void DrawMapPanel(Workbench& model, WindowState& state) {
         view.ZoomAbout(pointer, io.MouseWheel > 0 ? 1 : -1);
       }
     }
+    if (ImGui::IsItemActivated()) {
+      state.mapDragged = false;
+    }
     if (ImGui::IsItemActive() && ImGui::IsMouseDragging(ImGuiMouseButton_Left, 0.0f)) {
       view.PanBy(static_cast<std::int32_t>(io.MouseDelta.x), static_cast<std::int32_t>(io.MouseDelta.y));
+      // A press that moves the map by more than a few pixels is a drag, not a click.
+      state.mapDragged = state.mapDragged || ImGui::IsMouseDragging(ImGuiMouseButton_Left);
     }
-    if (ImGui::IsItemDeactivated() && !ImGui::IsMouseDragPastThreshold(ImGuiMouseButton_Left)) {
+    if (ImGui::IsItemDeactivated() && !state.mapDragged) {
       model.ClickMap(pointer);
       state.scrollToEntity = true;
     }

@@ -58,6 +58,7 @@ struct WindowState {
   std::map<std::size_t, Texture> objectTextures;
   // The pointer over the map, in panel pixels; none when it is elsewhere.
   std::optional<ScreenPoint> pointer;
+  bool mapDragged = false;
   int rightTab = 0;
   bool scrollToEntity = false;
 };
