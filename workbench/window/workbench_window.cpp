@@ -2,8 +2,8 @@
 
 #include <SDL.h>
 #include <imgui.h>
-#include <imgui_impl_sdl.h>
-#include <imgui_impl_sdlrenderer.h>
+#include <backends/imgui_impl_sdl.h>
+#include <backends/imgui_impl_sdlrenderer.h>
 
 #include <algorithm>
 #include <cstdio>
