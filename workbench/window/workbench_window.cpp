@@ -123,6 +123,32 @@ void Wake() {
 
 }  // namespace
 
+void DrawFrame(Workbench& model, WindowState& state) {
+  ImGui_ImplSDLRenderer_NewFrame();
+  ImGui::NewFrame();
+  DrawMenuBar(model, state);
+  if (model.HasFolder()) {
+    DrawRegionList(model, state);
+    DrawMapPanel(model, state);
+    DrawSidePanel(model, state);
+  } else {
+    DrawStartPage(model, state);
+  }
+  DrawStatusBar(model, state);
+  DrawDialogs(model, state);
+  ImGui::Render();
+
+  SDL_Renderer* renderer = state.renderer;
+  SDL_SetRenderDrawColor(renderer, 30, 30, 34, 255);
+  SDL_RenderClear(renderer);
+  if (state.mapTexture && model.HasFolder()) {
+    const SDL_Rect target{state.map.x, state.map.y, state.mapTextureWidth, state.mapTextureHeight};
+    SDL_RenderCopy(renderer, state.mapTexture.get(), nullptr, &target);
+  }
+  ImGui_ImplSDLRenderer_RenderDrawData(ImGui::GetDrawData());
+  SDL_RenderPresent(renderer);
+}
+
 int RunWorkbench(const WorkbenchOptions& options) {
   VideoSystem video;
   if (!video.ready()) {
@@ -182,35 +208,12 @@ int RunWorkbench(const WorkbenchOptions& options) {
       }
       got = SDL_PollEvent(&event) == 1;
     }
+    // The jobs' progress and results come with wake events, so a busy workbench still sleeps
+    // between them.
     model.Poll();
-    if (model.Busy()) {
-      // Progress comes with wake events; the frame after the last one shows the result.
-      framesLeft = std::max(framesLeft, 1);
-    }
 
-    ImGui_ImplSDLRenderer_NewFrame();
     ImGui_ImplSDL2_NewFrame();
-    ImGui::NewFrame();
-    DrawMenuBar(model, state);
-    if (model.HasFolder()) {
-      DrawRegionList(model, state);
-      DrawMapPanel(model, state);
-      DrawSidePanel(model, state);
-    } else {
-      DrawStartPage(model, state);
-    }
-    DrawStatusBar(model, state);
-    DrawDialogs(model, state);
-    ImGui::Render();
-
-    SDL_SetRenderDrawColor(renderer.get(), 30, 30, 34, 255);
-    SDL_RenderClear(renderer.get());
-    if (state.mapTexture && model.HasFolder()) {
-      const SDL_Rect target{state.map.x, state.map.y, state.mapTextureWidth, state.mapTextureHeight};
-      SDL_RenderCopy(renderer.get(), state.mapTexture.get(), nullptr, &target);
-    }
-    ImGui_ImplSDLRenderer_RenderDrawData(ImGui::GetDrawData());
-    SDL_RenderPresent(renderer.get());
+    DrawFrame(model, state);
     --framesLeft;
 
     const std::string shownTitle = WindowTitle(model);

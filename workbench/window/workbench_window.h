@@ -21,4 +21,11 @@ struct WorkbenchOptions {
 // Runs the window until it is closed; the exit code.
 int RunWorkbench(const WorkbenchOptions& options);
 
+class Workbench;
+struct WindowState;
+
+// One frame, after the platform's ImGui back end has begun it (or the caller has set the display's
+// size): the panels drawn from the model, the map composed where it changed, everything presented.
+void DrawFrame(Workbench& model, WindowState& state);
+
 }  // namespace karst::workbench
