@@ -22,7 +22,7 @@ struct RegionExport {
   std::string region;
   bool objectsShown = true;
   std::uint32_t scale = 1;
-  std::string output;
+  std::string output;  // a PNG file; "-" (the command lines' standard output) is refused
 };
 tools::RegionResult ExportRegion(const RegionExport& request, tools::JobContext& context);
 
@@ -53,10 +53,11 @@ struct FramesExport {
 tools::FramesResult ExportFrames(const FramesExport& request, tools::JobContext& context);
 
 // What an export did, in lines a person reads: "Wrote OUT.png", "Wrote 12 files to DIR",
-// "Cancelled: nothing written", and every problem and warning as "FILE: words".
-std::vector<std::string> ExportSummary(const tools::RegionResult& result);
-std::vector<std::string> ExportSummary(const tools::FolderRun& run, const std::string& outputFolder);
-std::vector<std::string> ExportSummary(const tools::AtlasResult& result, const std::string& site);
-std::vector<std::string> ExportSummary(const tools::FramesResult& result, const std::string& outputFolder);
+// "Cancelled: nothing written", "Cancelled: kept 3 whole files in DIR", and every problem and
+// warning as "FILE: words".
+std::vector<std::string> ExportSummary(const RegionExport& request, const tools::RegionResult& result);
+std::vector<std::string> ExportSummary(const AllExport& request, const tools::FolderRun& run);
+std::vector<std::string> ExportSummary(const AtlasExport& request, const tools::AtlasResult& result);
+std::vector<std::string> ExportSummary(const FramesExport& request, const tools::FramesResult& result);
 
 }  // namespace karst::workbench

@@ -21,6 +21,10 @@ FolderBrowser BrowseFolder(const std::string& path);
 // The folder above `path`, made absolute; a root is its own parent.
 std::string ParentFolder(const std::string& path);
 
+// `path` made absolute (from the working folder) and lexically normal, without a trailing
+// separator but for a root's.
+std::string AbsolutePath(const std::string& path);
+
 // The path of the sub-folder `name` of `folder`.
 std::string SubfolderPath(const std::string& folder, const std::string& name);
 
