@@ -27,7 +27,7 @@ struct FramesRequest {
   bool sheet = false;
   // The "BMP " chunk of that number alone (every one of them, when several share it); none: every
   // frame-set chunk. A number the container has no such chunk for is a problem of kind kNotFound.
-  std::optional<std::uint32_t> bitmap;
+  std::optional<std::uint32_t> bitmap = std::nullopt;
 };
 
 // What became of one chunk, in the order it was met.
