@@ -43,14 +43,18 @@ struct ChunkOutput {
   std::string stem;
 };
 
-std::vector<ChunkOutput> PlanOutputs(const GffDirectory& directory) {
+// Every frame-set chunk, or only the "BMP " chunks numbered `bitmap` when one is given.
+std::vector<ChunkOutput> PlanOutputs(const GffDirectory& directory, const std::optional<std::uint32_t>& bitmap) {
   std::vector<ChunkOutput> chunks;
   UniqueNames stems;
   for (const ChunkType& record : directory) {
-    if (!IsFrameSetTag(record.tag) || !record.entries) {
+    if (!IsFrameSetTag(record.tag) || !record.entries || (bitmap && !SameTag(record.tag, kTagBmp))) {
       continue;
     }
     for (const ChunkEntry& entry : *record.entries) {
+      if (bitmap && entry.number != *bitmap) {
+        continue;
+      }
       const std::string name = TagName(record.tag) + "-" + std::to_string(entry.number);
       chunks.push_back({record.tag, &entry, name, stems.Claim(name)});
     }
@@ -283,7 +287,14 @@ FramesResult RenderFrames(const FramesRequest& request, JobContext& context) {
     return result;
   }
   const std::filesystem::path directory = platform::NativePath(request.outputFolder);
-  const std::vector<ChunkOutput> chunks = PlanOutputs(file.directory());
+  const std::vector<ChunkOutput> chunks = PlanOutputs(file.directory(), request.bitmap);
+  if (request.bitmap && chunks.empty()) {
+    result.problems.push_back({request.container,
+                               ProblemKind::kNotFound,
+                               "no chunk " + ChunkLabel(kTagBmp, *request.bitmap) + ": nothing written",
+                               {}});
+    return result;
+  }
   if (std::optional<JobProblem> refusal = RefusedOutput(directory, chunks, request.sheet, inputs)) {
     result.problems.push_back(std::move(*refusal));
     return result;

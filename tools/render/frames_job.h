@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,9 @@ struct FramesRequest {
   std::string palette;       // a region whose colours the pictures get; empty: greys, every index opaque
   std::uint32_t scale = 1;
   bool sheet = false;
+  // The "BMP " chunk of that number alone (every one of them, when several share it); none: every
+  // frame-set chunk. A number the container has no such chunk for is a problem of kind kNotFound.
+  std::optional<std::uint32_t> bitmap = std::nullopt;
 };
 
 // What became of one chunk, in the order it was met.
