@@ -457,7 +457,7 @@ void Workbench::ExportRegion(const std::string& output) {
   request.objectsShown = layers_.objects;
   request.output = output;
   StartExport("Exporting " + regions_[*selectedRegion_].status.file, [request](tools::JobContext& context) {
-    return ExportSummary(workbench::ExportRegion(request, context));
+    return ExportSummary(request, workbench::ExportRegion(request, context));
   });
 }
 
@@ -472,7 +472,7 @@ void Workbench::ExportObjectFrames(const std::string& outputFolder) {
   request.region = selectedRegion_ ? regions_[*selectedRegion_].status.path : std::string();
   request.outputFolder = outputFolder;
   StartExport("Exporting the object's frames", [request](tools::JobContext& context) {
-    return ExportSummary(ExportFrames(request, context), request.outputFolder);
+    return ExportSummary(request, ExportFrames(request, context));
   });
 }
 
@@ -482,7 +482,7 @@ void Workbench::ExportAll(const std::string& outputFolder) {
   request.objectsShown = layers_.objects;
   request.outputFolder = outputFolder;
   StartExport("Exporting every region", [request](tools::JobContext& context) {
-    return ExportSummary(workbench::ExportAll(request, context), request.outputFolder);
+    return ExportSummary(request, workbench::ExportAll(request, context));
   });
 }
 
@@ -492,7 +492,7 @@ void Workbench::ExportAtlas(const std::string& site) {
   request.objectsShown = layers_.objects;
   request.site = site;
   StartExport("Exporting the atlas", [request](tools::JobContext& context) {
-    return ExportSummary(workbench::ExportAtlas(request, context), request.site);
+    return ExportSummary(request, workbench::ExportAtlas(request, context));
   });
 }
 
