@@ -89,6 +89,9 @@ void Workbench::Open(const std::string& path) {
   if (!opened_.problem.empty()) {
     Say(opened_.problem);
   }
+  if (!opened_.note.empty()) {
+    Say(opened_.note);
+  }
   if (opened_.folder.empty()) {
     return;
   }

@@ -229,9 +229,12 @@ int RunWorkbench(const WorkbenchOptions& options) {
   Settings settings = model.settings();
   settings.windowWidth = width;
   settings.windowHeight = height;
-  const std::string problem = SaveSettings(SettingsPath(), settings);
-  if (!problem.empty()) {
-    std::fprintf(stderr, "karst-workbench: %s\n", problem.c_str());
+  // Settings that could not be set aside are not written over.
+  if (loaded.canSave) {
+    const std::string problem = SaveSettings(SettingsPath(), settings);
+    if (!problem.empty()) {
+      std::fprintf(stderr, "karst-workbench: %s\n", problem.c_str());
+    }
   }
   return 0;
 }
