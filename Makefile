@@ -9,7 +9,7 @@
 #   make bench  builds a Release tree without sanitizers and prints benchmark figures and ratios,
 #               the single-threaded ones pinned to one core (KARST_BENCH_CPU), with the processor
 #               and the vector code chosen on it (KARST_VECTORS=avx2|sse2|plain narrows it)
-#   make windows  cross-builds the four programs for 64-bit Windows into build-windows/bin and packs
+#   make windows  cross-builds the five programs for 64-bit Windows into build-windows/bin and packs
 #               build-windows/karst-<version>-windows-x64.zip
 #   make deb    builds the Debian package build-deb/karst-viewer_<version>_<arch>.deb with
 #               debhelper (scripts/deb-check.sh checks it with lintian and apt)
@@ -148,7 +148,7 @@ bench: deps
 # The Windows build: mingw-w64 (posix threads) with cmake/mingw-w64-x86_64.cmake, against static
 # libraries that scripts/windows-deps.sh builds from Debian's source packages, once for every
 # clone on the machine.
-WINDOWS_PROGRAMS = karst-viewer karst-render karst-gff karst-sampleworld
+WINDOWS_PROGRAMS = karst-viewer karst-render karst-gff karst-sampleworld karst-workbench
 
 windows-deps: deps
 	@bash scripts/windows-deps.sh >/dev/null

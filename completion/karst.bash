@@ -1,7 +1,8 @@
-# Bash completion for karst-viewer, karst-render, karst-gff and karst-sampleworld: their
-# subcommands and options, GFF files and folders where a command takes them, the words an option
-# takes, and the chunk tags of the file `karst-gff extract` reads. Installed once under each
-# program's name, so bash-completion loads it for whichever is typed first.
+# Bash completion for karst-viewer, karst-render, karst-gff, karst-sampleworld and
+# karst-workbench: their subcommands and options, GFF files and folders where a command takes
+# them, the words an option takes, and the chunk tags of the file `karst-gff extract` reads.
+# Installed once under each program's name, so bash-completion loads it for whichever is typed
+# first.
 
 # COMPREPLY: the words of $1 that begin with the word being completed.
 _karst_words() {
@@ -98,6 +99,13 @@ _karst_sampleworld() {
   _karst_command 1 "--force --help --version" "" "dir"
 }
 
+_karst_workbench() {
+  local -a words
+  local cword cur prev
+  _karst_line
+  _karst_command 1 "--size --help --version" "--size:none" "gff"
+}
+
 _karst_render() {
   local -a words
   local cword cur prev
@@ -150,3 +158,4 @@ complete -F _karst_viewer karst-viewer
 complete -F _karst_render karst-render
 complete -F _karst_gff karst-gff
 complete -F _karst_sampleworld karst-sampleworld
+complete -F _karst_workbench karst-workbench

@@ -10,8 +10,9 @@
 #
 # lintian (Debian 12's) on the .deb and its -dbgsym: no error and no warning. Then, installed
 # with `apt-get install ./build-deb/karst-viewer_*.deb`: every program answers --version from
-# /usr/bin with the package's version, `man -w` finds every man page, the menu entry passes
-# desktop-file-validate, the AppStream metainfo appstreamcli validate, the MIME database maps
+# /usr/bin with the package's version, `man -w` finds every man page, the menu entries (the
+# viewer's and the workbench's) pass desktop-file-validate, the AppStream metainfo files
+# appstreamcli validate, the MIME database maps
 # *.gff in any case to application/x-karst-gff (asked through GIO) and the menu entry opens it, every completion is in place,
 # `karst-render all` writes the installed sample world's four pictures, and `karst-viewer
 # --window --sample-world` in Xvfb shows it as `karst-render --view` draws it. Last,
@@ -57,7 +58,7 @@ if [ "${1:-}" = --reproducible ]; then
   exit 0
 fi
 
-programs=(karst-viewer karst-render karst-gff karst-sampleworld)
+programs=(karst-viewer karst-render karst-gff karst-sampleworld karst-workbench)
 deb=build-deb/karst-viewer_$(dpkg-parsechangelog -S Version)_$arch.deb
 if [ ! -f "$deb" ]; then
   make --no-print-directory deb
@@ -173,16 +174,18 @@ for program in "${programs[@]}"; do
   bash -c 'source "$1" && complete -p "$2"' _ "$completion" "$program" >/dev/null 2>&1 ||
     fail "no shell completion for $program in $completion"
 done
-echo "   man -w finds all four pages; each program has its completion"
+echo "   man -w finds all ${#programs[@]} pages; each program has its completion"
 
 step "the menu entry, the metainfo, the MIME type"
-entry=/usr/share/applications/karst-viewer.desktop
-validation=$(desktop-file-validate "$entry" 2>&1) || fail "desktop-file-validate: $validation"
-[ -z "$validation" ] || fail "desktop-file-validate has remarks: $validation"
-validation=$(appstreamcli validate --no-net --strict /usr/share/metainfo/io.github.karst_viewer.karst_viewer.metainfo.xml 2>&1) ||
-  fail "appstreamcli validate: $validation"
-grep -q "<release version=\"${package_version%-*}\" date=" /usr/share/metainfo/*.metainfo.xml ||
-  fail "the metainfo has no release ${package_version%-*}"
+for entry in /usr/share/applications/karst-viewer.desktop /usr/share/applications/karst-workbench.desktop; do
+  validation=$(desktop-file-validate "$entry" 2>&1) || fail "desktop-file-validate $entry: $validation"
+  [ -z "$validation" ] || fail "desktop-file-validate has remarks on $entry: $validation"
+done
+for metainfo in /usr/share/metainfo/io.github.karst_viewer.karst_{viewer,workbench}.metainfo.xml; do
+  validation=$(appstreamcli validate --no-net --strict "$metainfo" 2>&1) || fail "appstreamcli validate $metainfo: $validation"
+  grep -q "<release version=\"${package_version%-*}\" date=" "$metainfo" ||
+    fail "$metainfo has no release ${package_version%-*}"
+done
 # The triggers of shared-mime-info and desktop-file-utils have brought the databases up to date:
 # GIO, as file managers do, tells the type of a file whose bytes say nothing by its name, in
 # either case (an empty file would be "text/plain" whatever its name).
@@ -194,7 +197,9 @@ for name in RGN01.GFF objex.gff; do
 done
 grep -q '^application/x-karst-gff=.*karst-viewer\.desktop' /usr/share/applications/mimeinfo.cache ||
   fail "the desktop database does not open application/x-karst-gff with the menu entry"
-echo "   the entry and the metainfo validate; *.gff is application/x-karst-gff, opened by karst-viewer.desktop"
+grep -q '^application/x-karst-gff=.*karst-workbench\.desktop' /usr/share/applications/mimeinfo.cache ||
+  fail "the desktop database does not open application/x-karst-gff with the workbench's entry"
+echo "   both entries and both metainfo files validate; *.gff is application/x-karst-gff, opened by either entry"
 
 step "karst-render all on the installed sample world"
 world=/usr/share/karst-viewer/sample-world

@@ -7,7 +7,8 @@
 # The installed files: the menu entry passes desktop-file-validate, the AppStream metainfo passes
 # appstreamcli validate and names the programs' version, the MIME type is accepted by
 # update-mime-database (glob *.gff in any case, magic "GFFI"), xdg-mime opens GFF files with the
-# viewer but not folders, an icon at every size (the town hall cut out), a man page and a shell
+# viewer but not folders; the workbench's entry and metainfo validate too, its entry asks to be
+# preferred for GFF files without hiding the viewer's, and a choice the person made stands; an icon at every size (the town hall cut out), a man page and a shell
 # completion for every program, the sample world. Then, in Xvfb screens, every picture compared
 # pixel for pixel with the installed karst-render's:
 #   karst-viewer GAMEDIR             the folder's first region
@@ -36,7 +37,7 @@ source "$(dirname "$0")/viewer-session.sh"
 
 step "cmake --install into a fresh prefix"
 cmake --install "$build" --prefix "$prefix" >"$work/install.log" || { cat "$work/install.log" >&2; fail "install"; }
-for program in karst-viewer karst-render karst-gff karst-sampleworld; do
+for program in karst-viewer karst-render karst-gff karst-sampleworld karst-workbench; do
   [ -x "$prefix/bin/$program" ] || fail "no $program installed"
   page=$prefix/share/man/man1/$program.1
   [ -s "$page" ] || fail "no man page $program.1"
@@ -82,7 +83,13 @@ desktop-file-validate "$entry" >"$work/validate.log" 2>&1 || { cat "$work/valida
 [ ! -s "$work/validate.log" ] || { cat "$work/validate.log" >&2; fail "desktop-file-validate has remarks"; }
 grep -qx 'Exec=karst-viewer --window --sample-world %f' "$entry" || fail "the entry does not start the viewer as it should"
 grep -q '^MimeType=application/x-karst-gff;' "$entry" || fail "the entry does not take GFF files"
-echo "   the entry validates"
+entry=$prefix/share/applications/karst-workbench.desktop
+desktop-file-validate "$entry" >"$work/validate.log" 2>&1 || { cat "$work/validate.log" >&2; fail "the workbench's entry does not validate"; }
+[ ! -s "$work/validate.log" ] || { cat "$work/validate.log" >&2; fail "desktop-file-validate has remarks on the workbench's entry"; }
+grep -qx 'Name=Karst Workbench' "$entry" || fail "the workbench's entry is not named Karst Workbench"
+grep -qx 'Exec=karst-workbench %f' "$entry" || fail "the workbench's entry does not start the workbench as it should"
+grep -qx 'MimeType=application/x-karst-gff;' "$entry" || fail "the workbench's entry does not take just GFF files"
+echo "   both entries validate"
 
 step "the AppStream metainfo"
 metainfo=$prefix/share/metainfo/io.github.karst_viewer.karst_viewer.metainfo.xml
@@ -92,7 +99,13 @@ grep -q '<launchable type="desktop-id">karst-viewer.desktop</launchable>' "$meta
   fail "the metainfo does not launch the installed entry"
 version=$("$prefix/bin/karst-viewer" --version)
 grep -q "<release version=\"${version#* }\" date=" "$metainfo" || fail "the metainfo has no release entry for $version"
-echo "   it validates and names the release ${version#* }"
+metainfo=$prefix/share/metainfo/io.github.karst_viewer.karst_workbench.metainfo.xml
+appstreamcli validate --no-net --strict "$metainfo" >"$work/appstream.log" 2>&1 ||
+  { cat "$work/appstream.log" >&2; fail "the workbench's metainfo does not validate"; }
+grep -q '<launchable type="desktop-id">karst-workbench.desktop</launchable>' "$metainfo" ||
+  fail "the workbench's metainfo does not launch its installed entry"
+grep -q "<release version=\"${version#* }\" date=" "$metainfo" || fail "the workbench's metainfo has no release ${version#* }"
+echo "   both validate and name the release ${version#* }"
 
 step "the MIME type"
 mkdir -p "$work/mime/packages"
@@ -113,7 +126,24 @@ query_default() {
 }
 [ "$(query_default application/x-karst-gff)" = karst-viewer.desktop ] || fail "the entry does not open GFF files"
 [ "$(query_default inode/directory)" != karst-viewer.desktop ] || fail "the entry claims every folder"
-echo "   GFF files open with the viewer; folders do not"
+[ "$(query_default inode/directory)" != karst-workbench.desktop ] || fail "the workbench's entry claims every folder"
+# Both are offered for GFF files ("Open with"), in the desktop database.
+grep -qx 'application/x-karst-gff=karst-viewer.desktop;karst-workbench.desktop;' \
+  "$prefix/share/applications/mimeinfo.cache" || fail "the desktop database does not offer both entries for GFF files"
+echo "   GFF files open with the viewer; both entries are offered; folders open with neither"
+# Where the desktop has no database of its own, xdg-mime searches the entries and takes the one
+# that asks to be preferred; a choice in the person's mimeapps.list stands all the same.
+mv "$prefix/share/applications/mimeinfo.cache" "$work/mimeinfo.cache"
+[ "$(query_default application/x-karst-gff)" = karst-workbench.desktop ] ||
+  fail "the workbench's entry does not ask to be preferred for GFF files"
+mkdir -p "$work/xdg-config"
+printf '[Default Applications]\napplication/x-karst-gff=karst-viewer.desktop;\n' >"$work/xdg-config/mimeapps.list"
+# xdg-mime takes a chosen entry only when its program is on the PATH, as it is for the person.
+[ "$(PATH=$prefix/bin:$PATH query_default application/x-karst-gff)" = karst-viewer.desktop ] ||
+  fail "the person's own choice of the viewer does not stand"
+rm "$work/xdg-config/mimeapps.list"
+mv "$work/mimeinfo.cache" "$prefix/share/applications/mimeinfo.cache"
+echo "   the workbench asks to be preferred; the person's choice stands"
 
 step "a game folder of our own"
 "$prefix/bin/karst-sampleworld" "$game"

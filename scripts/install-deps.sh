@@ -7,8 +7,9 @@ packages=(
   build-essential cmake ninja-build pkg-config clang clang-format libclang-rt-14-dev
   libsdl2-dev libsdl2-ttf-dev libx11-dev libfontconfig-dev fonts-dejavu-core libpng-dev
   libgtest-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev
-  # Dear ImGui and its SDL back ends: the workbench's window.
-  libimgui-dev
+  # Dear ImGui and its SDL back ends: the workbench's window; the Windows build compiles ImGui
+  # with libstb-dev's font rasteriser and rectangle packer, as Debian's own build does.
+  libimgui-dev libstb-dev
   xvfb xdotool x11-apps x11-utils imagemagick
   # X core fonts, which SDL draws its message boxes with, and a small window manager: the
   # end-to-end test shows the viewer's boxes and runs it with and without a window manager.

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The libraries the Windows programs link: zlib, libpng, FreeType, SDL2, SDL2_ttf and GoogleTest,
+# The libraries the Windows programs link: zlib, libpng, FreeType, SDL2, SDL2_ttf, Dear ImGui and
+# GoogleTest,
 # cross-compiled as static libraries with Debian's mingw-w64 (posix threads) from Debian's own
 # source packages into <folder>/prefix, the licence files of their sources kept in
 # <folder>/sources.
@@ -17,7 +18,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 source "$root/scripts/cache-lib.sh"
 jobs=${JOBS:-2}
 host=x86_64-w64-mingw32
-libraries=(zlib libpng1.6 freetype libsdl2 libsdl2-ttf googletest)
+libraries=(zlib libpng1.6 freetype libsdl2 libsdl2-ttf imgui googletest)
 
 # The machine's suite (bookworm here): the sources must be those of the installed packages' release.
 suite=$(. /etc/os-release && echo "${VERSION_CODENAME:-bookworm}")
@@ -78,8 +79,9 @@ if [ "${1:-}" != --fill ]; then
     fi
     key_text+="$library $version"$'\n'
   done
+  # libstb-dev's headers are compiled into libimgui.a, so their version is part of the key too.
   key_text+="$(dpkg-query -W -f='${Package} ${Version}\n' gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix \
-    binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev)"$'\n'
+    binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev libstb-dev)"$'\n'
   key_text+="$(sha256sum "$root/scripts/windows-deps.sh" "$root/cmake/mingw-w64-x86_64.cmake" | cut -d' ' -f1)"
   cached_folder windows-deps "$key_text" bash "$root/scripts/windows-deps.sh" --fill
   exit
@@ -190,6 +192,47 @@ Cflags: -I\${includedir}/SDL2
 PC
 }
 
+# Dear ImGui as Debian's libimgui-dev has it: the headers in include/imgui/ with backends/, a
+# static libimgui.a and imgui.pc. Its source has no build of its own for the cross compiler, so
+# the files are compiled here: the core, imgui_stdlib and the SDL and SDL_Renderer back ends
+# (which the workbench draws with; the demo window is left out, as nothing of the core calls
+# it). Debian takes stb_truetype and stb_rect_pack from libstb-dev rather than the copies in
+# ImGui's source; here their implementations are compiled into the library from the same
+# headers, as there is no Windows libstb to link.
+build_imgui() {
+  fetch imgui
+  local source=$sources_dir/imgui build=$deps/build/imgui file object version
+  local -a objects=() flags
+  mkdir -p "$build"
+  read -ra flags < <(pkg-config --cflags sdl2)
+  for file in imgui.cpp imgui_draw.cpp imgui_tables.cpp imgui_widgets.cpp misc/cpp/imgui_stdlib.cpp \
+    backends/imgui_impl_sdl.cpp backends/imgui_impl_sdlrenderer.cpp; do
+    object=$build/$(basename "$file" .cpp).o
+    $host-g++-posix -std=c++17 -O2 -DNDEBUG -I"$source" -I"$prefix/include" "${flags[@]}" \
+      '-DIMGUI_STB_RECT_PACK_FILENAME=<stb/stb_rect_pack.h>' '-DIMGUI_STB_TRUETYPE_FILENAME=<stb/stb_truetype.h>' \
+      -c "$source/$file" -o "$object"
+    objects+=("$object")
+  done
+  mkdir -p "$prefix/lib/pkgconfig" "$prefix/include/imgui/backends"
+  rm -f "$prefix/lib/libimgui.a"
+  $host-ar rcs "$prefix/lib/libimgui.a" "${objects[@]}"
+  install -m 0644 "$source"/*.h "$source"/misc/cpp/*.h "$source"/misc/freetype/*.h "$prefix/include/imgui/"
+  install -m 0644 "$source"/backends/*.h "$prefix/include/imgui/backends/"
+  version=$(sed -n 's/^#define IMGUI_VERSION *"\([^"]*\)"/\1/p' "$source/imgui.h")
+  cat >"$prefix/lib/pkgconfig/imgui.pc" <<PC
+prefix=$prefix
+libdir=\${prefix}/lib
+includedir=\${prefix}/include/imgui
+
+Name: imgui
+Description: Bloat-free Immediate Mode Graphical User interface for C++, with its SDL2 back ends
+Version: $version
+Requires.private: sdl2
+Libs: -L\${libdir} -limgui
+Cflags: -I\${includedir}
+PC
+}
+
 build_googletest() {
   fetch googletest
   cross_cmake "$sources_dir/googletest" "$deps/build/googletest" -DBUILD_GMOCK=OFF -Dgtest_force_shared_crt=OFF
@@ -199,7 +242,7 @@ build_googletest() {
 # cross compiler never searches /usr/include.
 link_header_only() {
   local folder
-  for folder in nlohmann CLI; do
+  for folder in nlohmann CLI stb; do
     if [ ! -d "/usr/include/$folder" ]; then
       echo "missing /usr/include/$folder (scripts/install-deps.sh installs it)"
       return 1
@@ -215,6 +258,7 @@ step libpng build_libpng
 step freetype build_freetype
 step sdl2 build_sdl2
 step sdl2-ttf build_sdl2_ttf
+step imgui build_imgui
 step googletest build_googletest
 
 # Only what the release needs of the sources stays: Debian's copyright files and the licences.

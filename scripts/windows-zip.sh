@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Packs the Windows release: build-windows/karst-<version>-windows-x64.zip holding one folder of
-# that name with the four programs, the sample world beside them (the viewer shows the world
+# that name with the five programs, the sample world beside them (the viewer shows the world
 # beside itself when started without arguments), the README, the project's licence and the
 # licences of everything built into the programs (the viewer carries the font it draws its text
 # with) or shipped with them.
@@ -23,7 +23,7 @@ if [ -z "$deps" ]; then
   exit 1
 fi
 sources=$deps/sources
-programs=(karst-viewer karst-render karst-gff karst-sampleworld)
+programs=(karst-viewer karst-render karst-gff karst-sampleworld karst-workbench)
 
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 if [ -z "$version" ]; then
@@ -63,6 +63,7 @@ licence_from_source SDL2_ttf libsdl2-ttf LICENSE.txt
 licence_from_source FreeType freetype LICENSE.TXT docs/FTL.TXT
 licence_from_source libpng libpng1.6 LICENSE
 licence_from_source zlib zlib LICENSE
+licence_from_source Dear-ImGui imgui LICENSE.txt
 # The C and C++ runtime (libgcc, libstdc++ under the GCC Runtime Library Exception) and the
 # mingw-w64 runtime with winpthreads, linked statically into every program.
 licence_from_package gcc-runtime gcc-mingw-w64-base
@@ -70,6 +71,8 @@ licence_from_package mingw-w64-runtime mingw-w64-common
 licence_from_package nlohmann-json nlohmann-json3-dev
 licence_from_package CLI11 libcli11-dev
 licence_from_package DejaVu-fonts fonts-dejavu-core
+# stb_truetype and stb_rect_pack, compiled into Dear ImGui.
+licence_from_package stb libstb-dev
 
 # Windows's text tools want CR LF line ends.
 find "$stage/licenses" -type f -exec sed -i 's/\r\?$/\r/' {} +
