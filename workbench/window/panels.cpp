@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/folder_chooser.h"
 #include "platform/paths.h"
 #include "tools/files/output_checks.h"
 #include "tools/inspect/entity_rows.h"
@@ -72,8 +73,31 @@ std::string ShownFileStem(const Workbench& model) {
   return platform::PathText(platform::NativePath(model.regions()[*model.selectedRegion()].status.file).stem());
 }
 
+// The system's folder dialog where there is one; the window's own chooser otherwise. True when
+// the system's dialog answered.
+bool ChooseFolderWithSystem(Workbench& model, WindowState& state) {
+  const platform::FolderChoice choice =
+      platform::ChooseFolderWithSystem(state.window, model.HasFolder() ? model.opened().folder : std::string());
+  switch (choice.outcome) {
+    case platform::FolderChoiceOutcome::kChosen:
+      model.Open(choice.folder);
+      return true;
+    case platform::FolderChoiceOutcome::kCancelled:
+      return true;
+    case platform::FolderChoiceOutcome::kFailed:
+      model.Say(choice.problem);
+      return false;
+    case platform::FolderChoiceOutcome::kNoChooser:
+      return false;
+  }
+  return false;
+}
+
 void OpenDialog(Workbench& model, WindowState& state, Dialog dialog) {
   if (dialog != Dialog::kOpenFolder && !model.HasFolder()) {
+    return;
+  }
+  if (dialog == Dialog::kOpenFolder && ChooseFolderWithSystem(model, state)) {
     return;
   }
   state.dialog = dialog;

@@ -35,6 +35,7 @@ struct PanelRectangle {
 enum class Dialog { kNone, kOpenFolder, kExportRegion, kExportView, kExportFrames, kExportAll, kExportAtlas };
 
 struct WindowState {
+  SDL_Window* window = nullptr;
   SDL_Renderer* renderer = nullptr;
   bool quit = false;
   Dialog dialog = Dialog::kNone;

@@ -181,6 +181,7 @@ int RunWorkbench(const WorkbenchOptions& options) {
   UseFont(InterfaceScale(window.get()));
 
   WindowState state;
+  state.window = window.get();
   state.renderer = renderer.get();
   if (!options.path.empty()) {
     model.Open(options.path);
