@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -28,13 +29,23 @@ struct MapPictures {
   tools::PngPalette palette{};        // the same, for PNG export
 };
 
+// Frame 0 of an object as the object layer copies it: `width` x `height` palette indices, 0 left
+// out.
+struct ObjectShape {
+  std::uint32_t width = 0;
+  std::uint32_t height = 0;
+  std::vector<std::uint8_t> pixels;
+};
+
 struct ShownRegion {
   std::string path;
   std::string name;  // Latin-1 bytes as the region holds them; empty for a region without a name
   MapPictures pictures;
   std::vector<tools::EntityRow> entities;  // as `karst-gff entities` lists them
   std::vector<std::uint16_t> cellTiles;    // the tile each 16 x 16 cell draws, row by row (128 x 96)
-  std::vector<LoadNote> notes;             // what loading the region met
+  // The shape of every object a drawn entity names, by object number: what each entity covers.
+  std::map<std::uint32_t, ObjectShape> shapes;
+  std::vector<LoadNote> notes;  // what loading the region met
 };
 
 // Paints regions with one object library. It owns a headless renderer with the library loaded

@@ -10,8 +10,10 @@
 
 namespace karst::workbench {
 
-// `pixels`: width x height ARGB pixels, row by row (alpha is not written). Empty on success, else
-// the reason.
+// `pixels`: width x height ARGB pixels, row by row (alpha is not written). Refuses, writing
+// nothing, what no tool's output may be (a game file's name, a file holding a container, a
+// device) and a name with an extension other than .png. Empty on success, else the reason,
+// naming the file.
 std::string WriteViewPicture(const std::string& path, std::span<const Argb> pixels, std::int32_t width,
                              std::int32_t height);
 
