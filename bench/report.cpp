@@ -2,7 +2,7 @@
 // and prints the medians, the ratios between figures of one run and the goals they are held
 // to, as Markdown tables.
 //
-//   karst-bench-report FRAME.json DECODE.json ZONE.json [ATLAS.json] [ROUNDTRIP.json] [VIEWER-CPU.json]
+//   karst-bench-report FRAME.json DECODE.json ZONE.json [ATLAS.json] [ROUNDTRIP.json] [VIEWER-CPU.json] [MAP.json]
 #include <nlohmann/json.hpp>
 
 #include <cstdio>
@@ -131,6 +131,8 @@ int main(int argc, char** argv) {
       {"BM_CopyUnpackFolder", "cp -r of the unpack folder + cp of the library, wall clock"},
       {"BM_UnpackRegion", "karst-gff unpack of sample RGN01.GFF with its map (library beside), wall clock"},
       {"BM_RenderRegion", "karst-render region of the same region, wall clock"},
+      {"BM_MapPanelZoom8", "workbench map panel 1920 x 1080, zoom 8, every layer, densest sample region"},
+      {"BM_MapPanelZoom1", "the same panel at zoom 1"},
   };
   std::printf("| benchmark | what | median time | pixels/s |\n|---|---|---:|---:|\n");
   for (const Row& row : rows) {
@@ -185,6 +187,10 @@ int main(int argc, char** argv) {
   ratioGoal("unpack of a library / karst-render frames of it", "BM_Unpack", "BM_FramesOfLibrary", 2.0, true);
   ratioGoal("unpack of a region with its map / karst-render region of it", "BM_UnpackRegion", "BM_RenderRegion", 3.0,
             true);
+  if (const auto panel = find("BM_MapPanelZoom8")) {
+    std::printf("| workbench map panel at zoom 8, every layer | %s | <= %s | %s |\n", Time(panel->nanoseconds).c_str(),
+                Time(8e6).c_str(), panel->nanoseconds <= 8e6 ? "yes" : "no");
+  }
   if (cpu) {
     auto cpuGoal = [&](const char* what, double percent, double target) {
       std::printf("| %s (%.0f s) | %.2f %% of a core | <= %.0f %% | %s |\n", what, cpu->seconds, percent, target,

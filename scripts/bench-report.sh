@@ -15,7 +15,7 @@ allowed=$(taskset -pc $$ | sed 's/.*: *//')
 cpu=${KARST_BENCH_CPU:-$(echo "$allowed" | tr ',' '\n' | tail -1 | sed 's/.*-//')}
 export KARST_BENCH_CPU=$cpu
 
-for program in frame decode zone; do
+for program in frame decode zone map; do
   echo "== karst-bench-$program (pinned to CPU $cpu) ==" >&2
   taskset -c "$cpu" "$build_dir/bench/karst-bench-$program" --benchmark_repetitions="$repetitions" \
     --benchmark_report_aggregates_only=true --benchmark_min_time=0.5 \
@@ -47,4 +47,4 @@ echo "single-threaded figures pinned to CPU $cpu, the atlas's two jobs unpinned)
 echo "Load: $(cut -d' ' -f1-3 /proc/loadavg) (1, 5, 15 min load average when the report was printed)"
 echo
 "$build_dir/bench/karst-bench-report" "$out_dir/frame.json" "$out_dir/decode.json" "$out_dir/zone.json" \
-  "$out_dir/atlas.json" "$out_dir/roundtrip.json" "$out_dir/viewer-cpu.json"
+  "$out_dir/atlas.json" "$out_dir/roundtrip.json" "$out_dir/viewer-cpu.json" "$out_dir/map.json"

@@ -149,6 +149,29 @@ bool EncodeInto(EncodeSink& sink, ScaledRows rows, const PngPalette& palette, Pn
   return Encode(writer, rows, colours.data(), transparency, sink);
 }
 
+// An RGB picture as libpng's whole-image writer lays it out: IHDR, sRGB, the rows, IEND. A libpng
+// error jumps back into this function, which holds nothing that needs destroying.
+bool EncodeRgb(const PngWriter& writer, std::uint32_t width, std::uint32_t height, std::span<const std::uint8_t> rgb,
+               const EncodeSink& sink) {
+  if (setjmp(png_jmpbuf(writer.png())) != 0) {
+    return false;
+  }
+  png_set_benign_errors(writer.png(), 0);
+  png_set_IHDR(writer.png(), writer.info(), width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+               PNG_COMPRESSION_TYPE_BASE, PNG_FILTER_TYPE_BASE);
+  png_set_sRGB(writer.png(), writer.info(), PNG_sRGB_INTENT_PERCEPTUAL);
+  png_write_info(writer.png(), writer.info());
+  for (std::uint32_t y = 0; y < height && sink.error.empty(); ++y) {
+    // libpng takes the row as writable but only reads it.
+    png_write_row(writer.png(), const_cast<std::uint8_t*>(rgb.data() + std::size_t{y} * width * 3));
+  }
+  if (!sink.error.empty()) {
+    return false;
+  }
+  png_write_end(writer.png(), writer.info());
+  return sink.error.empty();
+}
+
 }  // namespace
 
 PngPalette GreyPalette() {
@@ -193,6 +216,29 @@ std::optional<std::vector<std::uint8_t>> EncodeIndexedPng(std::uint32_t width, s
     return std::nullopt;
   }
   return bytes;
+}
+
+std::string WriteRgbPng(const std::string& target, std::uint32_t width, std::uint32_t height,
+                        std::span<const std::uint8_t> rgb) {
+  if (width == 0 || height == 0 || rgb.size() != std::size_t{width} * height * 3) {
+    return "no picture to write";
+  }
+  if (width > PNG_UINT_31_MAX / 3 || height > PNG_UINT_31_MAX) {
+    return "too large for a PNG";
+  }
+  OutputFile output(target);
+  if (!output.error().empty()) {
+    return output.error();
+  }
+  EncodeSink sink{&output, nullptr, {}};
+  const PngWriter writer(sink);
+  if (writer.info() == nullptr) {
+    return "cannot be encoded: out of memory";
+  }
+  if (!EncodeRgb(writer, width, height, rgb, sink)) {
+    return sink.error;
+  }
+  return output.Finish({});
 }
 
 std::optional<IndexedPng> ReadIndexedPng(const std::string& path) {

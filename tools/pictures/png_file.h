@@ -52,6 +52,11 @@ std::optional<std::vector<std::uint8_t>> EncodeIndexedPng(std::uint32_t width, s
                                                           std::span<const std::uint8_t> pixels,
                                                           const PngPalette& palette, PngTransparency transparency);
 
+// Writes `rgb` (width x height pixels of red, green and blue bytes, row after row) as an 8-bit
+// RGB PNG to `target`, as an OutputFile. Empty on success, else the reason, as WriteIndexedPng.
+std::string WriteRgbPng(const std::string& target, std::uint32_t width, std::uint32_t height,
+                        std::span<const std::uint8_t> rgb);
+
 // Reads a palette PNG back, indices and palette as stored. Nothing when the file cannot be read
 // or holds no palette image.
 std::optional<IndexedPng> ReadIndexedPng(const std::string& path);

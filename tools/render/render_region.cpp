@@ -1,5 +1,6 @@
 #include "tools/render/render_region.h"
 
+#include <algorithm>
 #include <charconv>
 #include <filesystem>
 #include <memory>
@@ -15,9 +16,6 @@
 
 namespace karst::tools {
 namespace {
-
-constexpr std::int32_t kViewWidth = 640;
-constexpr std::int32_t kViewHeight = 480;
 
 std::optional<std::int32_t> ParseInt(std::string_view text) {
   std::int32_t value = 0;
@@ -82,8 +80,7 @@ std::string RegionRenderer::LoadObjects(const std::string& path) {
   return error;
 }
 
-bool RegionRenderer::Render(const std::string& path, const ViewOrigin& view, RegionPicture& picture,
-                            std::string& error) {
+bool RegionRenderer::Load(const std::string& path, std::string& error) {
   std::unique_ptr<Region> region = ReadRegionInput(path, display_.report, error);
   if (region == nullptr) {
     return false;
@@ -93,6 +90,14 @@ bool RegionRenderer::Render(const std::string& path, const ViewOrigin& view, Reg
   display_.palette.reset();
   if (!display_.SwitchToRegion(std::move(region), path)) {
     error = "the region cannot be shown";
+    return false;
+  }
+  return true;
+}
+
+bool RegionRenderer::Render(const std::string& path, const ViewOrigin& view, RegionPicture& picture,
+                            std::string& error) {
+  if (!Load(path, error)) {
     return false;
   }
   if (frame_ == Frame::kView) {
@@ -108,6 +113,35 @@ bool RegionRenderer::Render(const std::string& path, const ViewOrigin& view, Reg
   picture.width = static_cast<std::uint32_t>(display_.screenWidth);
   picture.height = static_cast<std::uint32_t>(display_.screenHeight);
   picture.palette = PngPaletteOf(display_.primary->paletteEntries());
+  return true;
+}
+
+bool RegionRenderer::RenderLayers(const std::string& path, RegionPicture& tiles, std::vector<std::uint8_t>& objects,
+                                  std::string& error) {
+  if (frame_ != Frame::kWholeRegion) {
+    error = "only a whole-region renderer draws the layers apart";
+    return false;
+  }
+  if (!Load(path, error)) {
+    return false;
+  }
+  display_.DrawTiles();
+  tiles.pixels = PixelsOf(*display_.backBuffer);
+  tiles.width = static_cast<std::uint32_t>(display_.screenWidth);
+  tiles.height = static_cast<std::uint32_t>(display_.screenHeight);
+  tiles.palette = PngPaletteOf(display_.primary->paletteEntries());
+  // The object layer's blits skip index 0, so on a buffer of 0 they leave exactly the pixels
+  // they draw over the tiles.
+  platform::LockedMemory memory{};
+  if (display_.backBuffer->Lock(nullptr, memory, platform::DDLOCK_WAIT) != 0) {
+    error = "the off-screen display cannot be drawn on";
+    return false;
+  }
+  std::fill_n(memory.pixels, static_cast<std::size_t>(memory.pitch) * static_cast<std::size_t>(display_.screenHeight),
+              std::uint8_t{0});
+  display_.backBuffer->Unlock(nullptr);
+  display_.DrawObjects();
+  objects = PixelsOf(*display_.backBuffer);
   return true;
 }
 

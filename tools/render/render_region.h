@@ -34,6 +34,10 @@ struct RegionPicture {
   PngPalette palette{};
 };
 
+// The viewer's screen, the size of one view.
+inline constexpr std::int32_t kViewWidth = 640;
+inline constexpr std::int32_t kViewHeight = 480;
+
 inline constexpr std::uint32_t kMinScale = 1;
 inline constexpr std::uint32_t kMaxScale = 16;
 
@@ -68,6 +72,19 @@ class RegionRenderer {
   // Reads one region file and draws it; `view` only for Frame::kView (clamped like scrolling).
   // False with the reason when the file cannot be read or the viewer would not show it.
   bool Render(const std::string& path, const ViewOrigin& view, RegionPicture& picture, std::string& error);
+  // The whole-region frame with its two layers apart, for a face that switches them: `tiles` the
+  // tile layer alone (with the region's colours), `objects` the object layer alone drawn on index
+  // 0, so 0 wherever no object pixel lies (the layer's colour key leaves index 0 out). Composed,
+  // `objects[i] != 0 ? objects[i] : tiles.pixels[i]`, they are Render's picture. Only for
+  // Frame::kWholeRegion; false with the reason like Render.
+  bool RenderLayers(const std::string& path, RegionPicture& tiles, std::vector<std::uint8_t>& objects,
+                    std::string& error);
+
+  // The region and the object library of the last Render or RenderLayers that succeeded, owned
+  // by the renderer until its next Render or RenderLayers; the library is null when none lends
+  // objects.
+  const Region* region() const { return display_.region.get(); }
+  const ObjectLibrary* library() const { return display_.objects.get(); }
 
   // After a Render with an object library loaded: how many entities of the region the object
   // layer passes over because their object cannot be drawn (a missing or wrong-size definition,
@@ -79,6 +96,9 @@ class RegionRenderer {
   std::vector<LoadNote> TakeNotes();
 
  private:
+  // Reads the region and makes it the display's. False with the reason.
+  bool Load(const std::string& path, std::string& error);
+
   Frame frame_;
   std::vector<LoadNote> notes_;
   DisplaySurface display_;
