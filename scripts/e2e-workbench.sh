@@ -134,16 +134,21 @@ for key in t g b v; do
   expect_map "layer-$key-off" "$(expected_png RGN01.GFF 1)" "$map_at"
 done
 
-step "a click on an entity's row marks it in the middle of the map"
-# The entities table is the right panel's first tab; its second row is entity 1.
+step "a click on an entity's row brings it into the view and marks it"
+# The entities table is the right panel's first tab: a tab bar, the filter, the headings, then
+# one row per entity; the second row is entity 1, which the sample world places right of the
+# first view.
 eval "$(xdotool getwindowgeometry --shell "$workbench_window")"
-row_y=$((map_y + 70))
-xdotool mousemove $((WIDTH - 300)) "$row_y" click 1
+screenshot "$shots/entity-before.png"
+xdotool mousemove $((WIDTH - 300)) $((map_y + 105)) click 1
 sleep 0.5
 screenshot "$shots/entity.png"
-marked=$(convert "$shots/entity.png" -crop "200x200+$((map_x + 600 / 2 - 100))+$((map_y + 700 / 2 - 100))" +repage \
-  -fill black +opaque "rgb(255,32,255)" -format '%[fx:mean>0]' info:)
-[ "$marked" = 1 ] || fail "no entity is marked in the middle of the map after a click on its row"
+if cmp -s "$shots/entity-before.png" "$shots/entity.png"; then
+  fail "a click on an entity's row did not change the map"
+fi
+marked=$(convert "$shots/entity.png" -crop "600x700+$map_x+$map_y" +repage \
+  -fill black +opaque "rgb(255,32,255)" -format '%[fx:maxima>0]' info:)
+[ "$marked" = 1 ] || fail "no entity is marked on the map after a click on its row"
 xdotool key Escape
 kill -0 "$workbench_pid" || fail "Escape ended the workbench"
 

@@ -8,7 +8,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/font_file.h"
 #include "workbench/model/settings.h"
@@ -121,6 +123,45 @@ void Wake() {
   SDL_PushEvent(&event);
 }
 
+// The events of one frame. Dear ImGui 1.86 reads a key as held or not once a frame, so a key
+// pressed and released between two frames (fast typing, a key sent by a script) would be lost:
+// a frame's events end before the release of a key pressed among them, and that release begins
+// the next frame's.
+class FrameEvents {
+ public:
+  // The next event of this frame; false when the frame has none left. Waits for the first one
+  // when `wait` is set and none is carried over.
+  bool Next(SDL_Event& event, bool wait) {
+    if (carried_) {
+      event = *carried_;
+      carried_.reset();
+    } else if (!(wait && pressed_.empty() && !started_ ? SDL_WaitEvent(&event) == 1 : SDL_PollEvent(&event) == 1)) {
+      return false;
+    }
+    started_ = true;
+    if (event.type == SDL_KEYUP &&
+        std::find(pressed_.begin(), pressed_.end(), event.key.keysym.scancode) != pressed_.end()) {
+      carried_ = event;
+      return false;
+    }
+    if (event.type == SDL_KEYDOWN) {
+      pressed_.push_back(event.key.keysym.scancode);
+    }
+    return true;
+  }
+  // Begins the next frame's events.
+  void EndFrame() {
+    pressed_.clear();
+    started_ = false;
+  }
+  bool Carried() const { return carried_.has_value(); }
+
+ private:
+  std::optional<SDL_Event> carried_;
+  std::vector<SDL_Scancode> pressed_;
+  bool started_ = false;
+};
+
 }  // namespace
 
 void DrawFrame(Workbench& model, WindowState& state) {
@@ -192,11 +233,11 @@ int RunWorkbench(const WorkbenchOptions& options) {
   std::string title;
   // Frames still to draw after the last event: ImGui settles hovers and layouts over two.
   int framesLeft = 3;
+  FrameEvents events;
   while (!state.quit) {
     SDL_Event event;
-    const bool wait = framesLeft <= 0;
-    bool got = wait ? SDL_WaitEvent(&event) == 1 : SDL_PollEvent(&event) == 1;
-    while (got) {
+    const bool wait = framesLeft <= 0 && !events.Carried();
+    while (events.Next(event, wait)) {
       framesLeft = 3;
       ImGui_ImplSDL2_ProcessEvent(&event);
       if (event.type == SDL_QUIT) {
@@ -207,8 +248,8 @@ int RunWorkbench(const WorkbenchOptions& options) {
       } else if (event.type == SDL_KEYDOWN && !ImGui::GetIO().WantTextInput) {
         HandleKey(model, state, event.key.keysym.sym, event.key.keysym.mod);
       }
-      got = SDL_PollEvent(&event) == 1;
     }
+    events.EndFrame();
     // The jobs' progress and results come with wake events, so a busy workbench still sleeps
     // between them.
     model.Poll();
