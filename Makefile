@@ -39,7 +39,8 @@ RELEASE_TREE = $(CMAKE_CONFIGURE) -S . -B build -DCMAKE_BUILD_TYPE=Release -DKAR
                $(CACHE_OPTIONS)
 
 .PHONY: deps build build-asan test run fuzz fuzz-build fuzz-brief bench format-check windows-deps \
-        windows-configure windows test-windows test-windows-units test-windows-e2e test-release test-asan deb
+        windows-configure windows test-windows test-windows-units test-windows-e2e test-release test-asan deb \
+        screenshots
 
 deps:
 	@bash scripts/install-deps.sh
@@ -186,6 +187,10 @@ test-windows-e2e:
 	@cmake --build build -j $(JOBS) --target karst-render
 	@echo "== the Windows programs under Wine =="
 	@bash scripts/e2e-wine.sh build-windows/bin build/bin
+
+# The README's pictures of the workbench and the viewer, taken of the real programs under Xvfb.
+screenshots: build
+	@bash scripts/readme-screenshots.sh build/bin docs
 
 # The Debian package, built by dpkg-buildpackage on a copy of the tracked files, offline, through
 # the shared compiler cache, without the tests that make test runs (scripts/deb-build.sh).

@@ -23,6 +23,12 @@ for program in frame decode zone map; do
     --benchmark_out="$out_dir/$program.json" >&2
 done
 
+# The workbench opens a folder with several jobs beside its window, so it runs on every core.
+echo "== karst-bench-workbench ==" >&2
+SDL_VIDEODRIVER=dummy "$build_dir/bench/karst-bench-workbench" --benchmark_repetitions="$repetitions" \
+  --benchmark_report_aggregates_only=true --benchmark_format=console --benchmark_out_format=json \
+  --benchmark_out="$out_dir/workbench.json" >&2
+
 echo "== karst-render atlas ==" >&2
 "$(dirname "$0")/atlas-bench.sh" "$build_dir/bin/karst-render" "$build_dir/bin/karst-sampleworld" \
   "$out_dir/atlas.json" "$repetitions"
@@ -47,4 +53,5 @@ echo "single-threaded figures pinned to CPU $cpu, the atlas's two jobs unpinned)
 echo "Load: $(cut -d' ' -f1-3 /proc/loadavg) (1, 5, 15 min load average when the report was printed)"
 echo
 "$build_dir/bench/karst-bench-report" "$out_dir/frame.json" "$out_dir/decode.json" "$out_dir/zone.json" \
-  "$out_dir/atlas.json" "$out_dir/roundtrip.json" "$out_dir/viewer-cpu.json" "$out_dir/map.json"
+  "$out_dir/atlas.json" "$out_dir/roundtrip.json" "$out_dir/viewer-cpu.json" "$out_dir/map.json" \
+  "$out_dir/workbench.json"

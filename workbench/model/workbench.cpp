@@ -76,6 +76,11 @@ void Workbench::Open(const std::string& path) {
   objectsJob_.reset();
   whereUsedJob_.reset();
   opened_ = OpenPath(path);
+  ++openGeneration_;
+  chunkLines_.clear();
+  if (opened_.kind == OpenedKind::kOtherContainer) {
+    chunkLines_ = ChunkLines(opened_.selected);
+  }
   regions_.clear();
   selectedRegion_.reset();
   shown_.reset();

@@ -78,6 +78,10 @@ class Workbench {
   bool Busy() const;
 
   const OpenedPath& opened() const { return opened_; }
+  // Increases with every folder opened, so the window can turn to what a file given asks for.
+  std::uint64_t openGeneration() const { return openGeneration_; }
+  // A container given that is no region and no library: its chunks, as `karst-gff info` lists them.
+  const std::vector<std::string>& chunkLines() const { return chunkLines_; }
   bool HasFolder() const { return !opened_.folder.empty(); }
   const std::vector<RegionSlot>& regions() const { return regions_; }
   std::vector<std::size_t> FilteredRegions() const;
@@ -158,6 +162,8 @@ class Workbench {
   std::function<void()> wake_;
   Settings settings_;
   OpenedPath opened_;
+  std::uint64_t openGeneration_ = 0;
+  std::vector<std::string> chunkLines_;
   std::vector<RegionSlot> regions_;
   std::optional<std::size_t> selectedRegion_;
   std::optional<ShownRegion> shown_;

@@ -579,12 +579,27 @@ void DrawMapPanel(Workbench& model, WindowState& state) {
 void DrawSidePanel(Workbench& model, WindowState& state) {
   const Layout layout = LayoutOf();
   BeginPanel("Side", layout.right, layout.top, layout.width - layout.right, layout.bottom - layout.top);
+  // A library given opens in its panel, any other container in a list of its chunks.
+  const bool turn = state.tabsTurnedFor != model.openGeneration();
+  state.tabsTurnedFor = model.openGeneration();
+  const OpenedKind kind = model.opened().kind;
   if (ImGui::BeginTabBar("side-tabs")) {
+    if (!model.chunkLines().empty() &&
+        ImGui::BeginTabItem("Chunks", nullptr,
+                            turn && kind == OpenedKind::kOtherContainer ? ImGuiTabItemFlags_SetSelected : 0)) {
+      ImGui::BeginChild("chunks");
+      for (const std::string& line : model.chunkLines()) {
+        ImGui::TextUnformatted(line.c_str());
+      }
+      ImGui::EndChild();
+      ImGui::EndTabItem();
+    }
     if (ImGui::BeginTabItem("Entities")) {
       DrawEntitiesTab(model, state);
       ImGui::EndTabItem();
     }
-    if (ImGui::BeginTabItem("Objects")) {
+    if (ImGui::BeginTabItem("Objects", nullptr,
+                            turn && kind == OpenedKind::kLibrary ? ImGuiTabItemFlags_SetSelected : 0)) {
       DrawObjectsTab(model, state);
       ImGui::EndTabItem();
     }

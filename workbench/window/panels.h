@@ -60,7 +60,8 @@ struct WindowState {
   // The pointer over the map, in panel pixels; none when it is elsewhere.
   std::optional<ScreenPoint> pointer;
   bool mapDragged = false;
-  int rightTab = 0;
+  // The folder whose first frame turned the side panel to what the file given asks for.
+  std::uint64_t tabsTurnedFor = 0;
   bool scrollToEntity = false;
 };
 

@@ -78,7 +78,9 @@ float InterfaceScale(SDL_Window* window) {
   return std::clamp(dpi / 96.0f, 1.0f, 4.0f);
 }
 
-void UseFont(float scale) {
+}  // namespace
+
+void UseInterfaceFont(float scale) {
   ImGuiIO& io = ImGui::GetIO();
   const platform::FontSource font = platform::FindSansSerifFont();
   const float size = 15.0f * scale;
@@ -98,6 +100,8 @@ void UseFont(float scale) {
   }
   ImGui::GetStyle().ScaleAllSizes(scale);
 }
+
+namespace {
 
 WindowSize StartingSize(const WorkbenchOptions& options, const Settings& settings) {
   if (options.size) {
@@ -219,7 +223,7 @@ int RunWorkbench(const WorkbenchOptions& options) {
     return 1;
   }
   const ImGuiSession imgui(window.get(), renderer.get());
-  UseFont(InterfaceScale(window.get()));
+  UseInterfaceFont(InterfaceScale(window.get()));
 
   WindowState state;
   state.window = window.get();

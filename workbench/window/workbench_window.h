@@ -24,6 +24,10 @@ int RunWorkbench(const WorkbenchOptions& options);
 class Workbench;
 struct WindowState;
 
+// The interface's font at `scale` (1 at 96 dots per inch) into the current ImGui context, and its
+// sizes scaled to match.
+void UseInterfaceFont(float scale);
+
 // One frame, after the platform's ImGui back end has begun it (or the caller has set the display's
 // size): the panels drawn from the model, the map composed where it changed, everything presented.
 void DrawFrame(Workbench& model, WindowState& state);
