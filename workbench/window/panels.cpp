@@ -311,13 +311,28 @@ void DrawFindingsTab(Workbench& model) {
   ImGui::BeginChild("findings");
   std::size_t number = 0;
   for (const tools::CheckedFile& file : check->files) {
+    if (file.findings.empty()) {
+      continue;
+    }
+    ImGui::TextDisabled("%s", FolderNameOf(file.file).c_str());
     for (const tools::Finding& finding : file.findings) {
-      const std::string label = tools::FindingLine(finding) + "##" + std::to_string(number++);
+      ImGui::PushID(static_cast<int>(number++));
+      // A wrapped line that opens its place when clicked, where it has one.
+      ImGui::Indent();
       ImGui::PushTextWrapPos(0.0f);
-      if (ImGui::Selectable(label.c_str())) {
+      ImGui::TextUnformatted(tools::FindingLine(finding).c_str());
+      ImGui::PopTextWrapPos();
+      ImGui::Unindent();
+      const bool region = file.region;
+      if (region && ImGui::IsItemHovered()) {
+        ImGui::GetWindowDrawList()->AddRect(ImGui::GetItemRectMin(), ImGui::GetItemRectMax(),
+                                            ImGui::GetColorU32(ImGuiCol_HeaderHovered));
+        ImGui::SetTooltip("Show %s at this place", FolderNameOf(finding.file).c_str());
+      }
+      if (region && ImGui::IsItemClicked()) {
         model.OpenFinding(finding);
       }
-      ImGui::PopTextWrapPos();
+      ImGui::PopID();
     }
   }
   for (const tools::JobProblem& problem : check->problems) {

@@ -127,10 +127,11 @@ void Wake() {
   SDL_PushEvent(&event);
 }
 
-// The events of one frame. Dear ImGui 1.86 reads a key as held or not once a frame, so a key
-// pressed and released between two frames (fast typing, a key sent by a script) would be lost:
-// a frame's events end before the release of a key pressed among them, and that release begins
-// the next frame's.
+// The events of one frame. Dear ImGui 1.86 reads a key as held or not, and the pointer's place,
+// once a frame: a key pressed and released between two frames (fast typing, a key sent by a
+// script) would be lost, and a click right after a move would land where the pointer was before.
+// A frame's events end before the release of a key pressed among them, and before a press of a
+// mouse button after the pointer moved; that event begins the next frame's.
 class FrameEvents {
  public:
   // The next event of this frame; false when the frame has none left. Waits for the first one
@@ -139,23 +140,27 @@ class FrameEvents {
     if (carried_) {
       event = *carried_;
       carried_.reset();
-    } else if (!(wait && pressed_.empty() && !started_ ? SDL_WaitEvent(&event) == 1 : SDL_PollEvent(&event) == 1)) {
+    } else if (!(wait && !started_ ? SDL_WaitEvent(&event) == 1 : SDL_PollEvent(&event) == 1)) {
       return false;
     }
     started_ = true;
-    if (event.type == SDL_KEYUP &&
-        std::find(pressed_.begin(), pressed_.end(), event.key.keysym.scancode) != pressed_.end()) {
+    const bool keyReleasedAgain =
+        event.type == SDL_KEYUP &&
+        std::find(pressed_.begin(), pressed_.end(), event.key.keysym.scancode) != pressed_.end();
+    if (keyReleasedAgain || (event.type == SDL_MOUSEBUTTONDOWN && moved_)) {
       carried_ = event;
       return false;
     }
     if (event.type == SDL_KEYDOWN) {
       pressed_.push_back(event.key.keysym.scancode);
     }
+    moved_ = moved_ || event.type == SDL_MOUSEMOTION;
     return true;
   }
   // Begins the next frame's events.
   void EndFrame() {
     pressed_.clear();
+    moved_ = false;
     started_ = false;
   }
   bool Carried() const { return carried_.has_value(); }
@@ -163,6 +168,7 @@ class FrameEvents {
  private:
   std::optional<SDL_Event> carried_;
   std::vector<SDL_Scancode> pressed_;
+  bool moved_ = false;
   bool started_ = false;
 };
 
