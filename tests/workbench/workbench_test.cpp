@@ -175,8 +175,33 @@ TEST_F(WorkbenchTest, DamagedFolderListsWhatCannotBeShownAndNeverStops) {
     }
   }
   EXPECT_GE(refused, 2u);
-  ASSERT_NE(model_.check(), nullptr);
-  EXPECT_FALSE(model_.check()->Passed());
+  const tools::GameCheckResult* check = model_.check();
+  ASSERT_NE(check, nullptr);
+  EXPECT_FALSE(check->Passed());
+}
+
+TEST_F(WorkbenchTest, AFindingOpensItsRegionAtItsEntity) {
+  // A library cut short lends no bitmaps: every entity's finding names the first entity it meets.
+  const std::filesystem::path library = world_.path() / "OBJEX.GFF";
+  std::filesystem::resize_file(library, 3000);
+  model_.Open(World());
+  Settle(model_);
+  const tools::GameCheckResult* check = model_.check();
+  ASSERT_NE(check, nullptr);
+  std::optional<tools::Finding> placed;
+  for (const tools::CheckedFile& file : check->files) {
+    for (const tools::Finding& finding : file.findings) {
+      if (!placed && file.region && finding.place.entity && file.file.find("RGN02") != std::string::npos) {
+        placed = finding;
+      }
+    }
+  }
+  ASSERT_TRUE(placed.has_value());
+  model_.OpenFinding(*placed);
+  Settle(model_);
+  ASSERT_TRUE(model_.selectedRegion().has_value());
+  EXPECT_EQ(model_.regions()[*model_.selectedRegion()].status.file, "RGN02.GFF");
+  EXPECT_EQ(model_.marks().selectedEntity, *placed->place.entity);
 }
 
 }  // namespace

@@ -400,7 +400,7 @@ void Workbench::ClearSelection() {
 }
 
 void Workbench::OpenFinding(const tools::Finding& finding) {
-  const std::optional<std::size_t> region = RegionIndexOf(finding.file);
+  const std::optional<std::size_t> region = RegionIndexOf(FileNameOf(finding.file));
   if (!region) {
     return;
   }
