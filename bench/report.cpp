@@ -2,7 +2,8 @@
 // and prints the medians, the ratios between figures of one run and the goals they are held
 // to, as Markdown tables.
 //
-//   karst-bench-report FRAME.json DECODE.json ZONE.json [ATLAS.json] [ROUNDTRIP.json] [VIEWER-CPU.json] [MAP.json] [WORKBENCH.json]
+//   karst-bench-report FRAME.json DECODE.json ZONE.json [ATLAS.json] [ROUNDTRIP.json] [VIEWER-CPU.json] [MAP.json]
+//   [WORKBENCH.json]
 #include <nlohmann/json.hpp>
 
 #include <cstdio>
@@ -16,9 +17,9 @@ namespace {
 using nlohmann::json;
 
 struct Figure {
-  double nanoseconds = 0;      // median CPU time per iteration
-  double itemsPerSecond = 0;   // median, when the benchmark counts items
-  double realNanoseconds = 0;  // median wall-clock time per iteration (what a manual timing measures)
+  double nanoseconds = 0;                  // median CPU time per iteration
+  double itemsPerSecond = 0;               // median, when the benchmark counts items
+  double realNanoseconds = 0;              // median wall-clock time per iteration (what a manual timing measures)
   std::map<std::string, double> counters;  // the benchmark's own counters, by name
 };
 
@@ -200,15 +201,16 @@ int main(int argc, char** argv) {
                 Time(8e6).c_str(), panel->nanoseconds <= 8e6 ? "yes" : "no");
   }
   if (const auto frame = find("BM_WorkbenchPanFrame")) {
-    std::printf("| workbench frame panning at zoom 8, every layer, 1920 x 1080, software renderer | %s | <= %s | %s |\n",
-                Time(frame->nanoseconds).c_str(), Time(8e6).c_str(), frame->nanoseconds <= 8e6 ? "yes" : "no");
+    std::printf(
+        "| workbench frame panning at zoom 8, every layer, 1920 x 1080, software renderer | %s | <= %s | %s |\n",
+        Time(frame->nanoseconds).c_str(), Time(8e6).c_str(), frame->nanoseconds <= 8e6 ? "yes" : "no");
   }
   if (const auto open = find("BM_WorkbenchOpenForty")) {
     const double first = open->counters.contains("first_region_s") ? open->counters.at("first_region_s") : 0;
     std::printf("| workbench on 40 regions: the first region drawn | %s | <= %s | %s |\n", Time(first * 1e9).c_str(),
                 Time(0.5e9).c_str(), first <= 0.5 ? "yes" : "no");
-    std::printf("| workbench on 40 regions: every thumbnail | %s | <= %s | %s |\n",
-                Time(open->realNanoseconds).c_str(), Time(5e9).c_str(), open->realNanoseconds <= 5e9 ? "yes" : "no");
+    std::printf("| workbench on 40 regions: every thumbnail | %s | <= %s | %s |\n", Time(open->realNanoseconds).c_str(),
+                Time(5e9).c_str(), open->realNanoseconds <= 5e9 ? "yes" : "no");
     const double memory = open->counters.contains("peak_rss_mb") ? open->counters.at("peak_rss_mb") : 0;
     std::printf("| workbench on 40 regions: peak resident memory | %.0f MB | < 300 MB | %s |\n", memory,
                 memory < 300 ? "yes" : "no");

@@ -11,7 +11,9 @@
 # screen, the pointer resting at its centre before the start and moved by one pixel once the
 # window is there, the view stays at (0, 0) and the viewer's processes (the program and its
 # wineserver) use under 5 % of a core over 3 seconds; resting at the right edge, the view moves
-# at the display's pace.
+# at the display's pace. karst-workbench.exe on the sample world in a 1280 x 800 screen: the map
+# shows the first region at zoom 1, pixel for pixel as the Linux karst-render draws it, and
+# Ctrl+Q ends it with exit code 0.
 set -euo pipefail
 
 if [ $# -ne 2 ]; then
@@ -116,5 +118,27 @@ done
 [ "$moved" -gt 0 ] && [ "$moved" -le 900 ] || fail "a second at the right edge moved the view by $moved pixels"
 echo "   a second at the right edge moved the view by $moved pixels"
 expect_exit_after Escape
+stop_xvfb
+
+step "karst-workbench.exe, 1280 x 800"
+start_xvfb 1280x800 || fail "no screen"
+"$render" region "$world/RGN01.GFF" -o "$shots/workbench-expected.png" 2>/dev/null
+(cd "$work" && exec "$wine_run" "$windows_bin/karst-workbench.exe" --size 1280x800 world \
+  >"$work/workbench.out" 2>"$work/workbench.err") &
+viewer_pid=$!
+shown=
+for _ in $(seq 150); do
+  xwd -root -silent | convert xwd:- "png:$shots/workbench.png"
+  if shown=$("$scripts/screen-match.py" "$shots/workbench.png" "$shots/workbench-expected.png" 2>"$shots/workbench.why"); then
+    break
+  fi
+  shown=
+  sleep 0.2
+done
+[ -n "$shown" ] || fail "karst-workbench.exe: $(cat "$shots/workbench.why")"
+echo "   the map is RGN01.GFF at zoom 1 at $shown, pixel for pixel"
+window=$(xdotool search --onlyvisible --name "Karst Workbench$" | tail -n 1) || fail "no workbench window"
+xdotool windowfocus --sync "$window" 2>/dev/null || true
+expect_exit_after ctrl+q
 stop_xvfb
 echo "PASS"

@@ -91,8 +91,8 @@ TEST_F(WorkbenchTest, LayerKeysAreKeptInTheSettingsAndRedrawTheMap) {
     char key;
     const char* layers;
   };
-  for (const Press& press : {Press{'G', "TOG"}, Press{'T', "OG"}, Press{'x', "OG"}, Press{'V', "OGV"},
-                             Press{'G', "OV"}, Press{'B', "OBV"}}) {
+  for (const Press& press : {Press{'G', "TOG"}, Press{'T', "OG"}, Press{'x', "OG"}, Press{'V', "OGV"}, Press{'G', "OV"},
+                             Press{'B', "OBV"}}) {
     const std::uint64_t before = model_.mapGeneration();
     model_.ToggleLayer(press.key);
     std::string shown = model_.settings().layers;
@@ -142,8 +142,8 @@ TEST_F(WorkbenchTest, ClickingAnEntitySelectsItAndEscapeClearsIt) {
   ASSERT_TRUE(drawn.has_value());
   model_.SelectEntity(*drawn, true);
   // Centred: the entity's anchor is in the middle of the view.
-  const ScreenPoint anchor = model_.view().ScreenAt(
-      MapPoint{static_cast<std::int32_t>(region.entities[*drawn].x), static_cast<std::int32_t>(region.entities[*drawn].y)});
+  const ScreenPoint anchor = model_.view().ScreenAt(MapPoint{static_cast<std::int32_t>(region.entities[*drawn].x),
+                                                             static_cast<std::int32_t>(region.entities[*drawn].y)});
   EXPECT_NEAR(anchor.x, 400, 1);
   EXPECT_NEAR(anchor.y, 300, 1);
   model_.ClearSelection();

@@ -28,9 +28,7 @@ class ScanInbox {
 
 namespace {
 
-std::string FileNameOf(const std::string& path) {
-  return platform::PathText(platform::NativePath(path).filename());
-}
+std::string FileNameOf(const std::string& path) { return platform::PathText(platform::NativePath(path).filename()); }
 
 // What the entity filter looks through: the row's index and object as the table shows them.
 bool EntityMatches(const tools::EntityRow& row, const std::string& filter) {
@@ -187,8 +185,7 @@ void Workbench::StartScan() {
   scanJob_ = std::make_unique<BackgroundJob<bool>>(
       [paths, library = opened_.library, inbox = scanInbox_, wake](tools::JobContext& context) {
         MapPainter painter(library);
-        const std::unique_ptr<ObjectLibrary> objects =
-            library.empty() ? nullptr : tools::CheckLibrary(library).library;
+        const std::unique_ptr<ObjectLibrary> objects = library.empty() ? nullptr : tools::CheckLibrary(library).library;
         for (std::size_t index = 0; index < paths.size(); ++index) {
           if (context.Cancelled()) {
             return false;
@@ -226,11 +223,9 @@ void Workbench::StartObjects() {
   if (opened_.library.empty()) {
     return;
   }
-  const std::array<Argb, 256> colours =
-      shown_ ? shown_->pictures.colours : ArgbColours(tools::GreyPalette());
+  const std::array<Argb, 256> colours = shown_ ? shown_->pictures.colours : ArgbColours(tools::GreyPalette());
   objectsJob_ = std::make_unique<BackgroundJob<ObjectEntries>>(
-      [library = opened_.library, colours](tools::JobContext&) { return LoadObjectEntries(library, colours); },
-      wake_);
+      [library = opened_.library, colours](tools::JobContext&) { return LoadObjectEntries(library, colours); }, wake_);
 }
 
 bool Workbench::Busy() const {
@@ -427,8 +422,7 @@ void Workbench::SelectObject(std::size_t index) {
   whereUsed_.reset();
   const std::uint32_t id = objects_->entries[index].row.id;
   whereUsedJob_ = std::make_unique<BackgroundJob<ObjectUses>>(
-      [folder = opened_.folder, id](tools::JobContext& context) { return FindObjectUses(folder, id, context); },
-      wake_);
+      [folder = opened_.folder, id](tools::JobContext& context) { return FindObjectUses(folder, id, context); }, wake_);
 }
 
 void Workbench::OpenEntity(const std::string& regionPath, std::size_t entity) {
@@ -479,9 +473,8 @@ void Workbench::ExportObjectFrames(const std::string& outputFolder) {
   request.bitmap = objects_->entries[*selectedObject_].row.definition->bitmapId;
   request.region = selectedRegion_ ? regions_[*selectedRegion_].status.path : std::string();
   request.outputFolder = outputFolder;
-  StartExport("Exporting the object's frames", [request](tools::JobContext& context) {
-    return ExportSummary(request, ExportFrames(request, context));
-  });
+  StartExport("Exporting the object's frames",
+              [request](tools::JobContext& context) { return ExportSummary(request, ExportFrames(request, context)); });
 }
 
 void Workbench::ExportAll(const std::string& outputFolder) {

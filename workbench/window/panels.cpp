@@ -55,15 +55,14 @@ void Tooltip(const char* text) {
   }
 }
 
-std::string FolderNameOf(const std::string& path) {
-  return platform::PathText(platform::NativePath(path).filename());
-}
+std::string FolderNameOf(const std::string& path) { return platform::PathText(platform::NativePath(path).filename()); }
 
 // Where an export goes unless the person says otherwise: a folder beside the game folder, never
 // inside it.
 std::string ExportFolderFor(const Workbench& model) {
   const std::filesystem::path folder = platform::NativePath(model.opened().folder);
-  return platform::PathText(folder.parent_path() / (folder.filename().native() + platform::NativePath("-exports").native()));
+  return platform::PathText(folder.parent_path() /
+                            (folder.filename().native() + platform::NativePath("-exports").native()));
 }
 
 std::string ShownFileStem(const Workbench& model) {
@@ -106,7 +105,8 @@ void OpenDialog(Workbench& model, WindowState& state, Dialog dialog) {
   const std::string stem = ShownFileStem(model);
   switch (dialog) {
     case Dialog::kOpenFolder:
-      state.browser = BrowseFolder(model.HasFolder() ? model.opened().folder : platform::PathText(std::filesystem::current_path()));
+      state.browser =
+          BrowseFolder(model.HasFolder() ? model.opened().folder : platform::PathText(std::filesystem::current_path()));
       state.dialogPath = state.browser.current;
       break;
     case Dialog::kExportRegion:
@@ -176,8 +176,8 @@ void DrawEntitiesTab(Workbench& model, WindowState& state) {
     ImGui::TextDisabled("No region shown");
     return;
   }
-  constexpr ImGuiTableFlags kFlags = ImGuiTableFlags_RowBg | ImGuiTableFlags_ScrollY | ImGuiTableFlags_BordersInnerV |
-                                     ImGuiTableFlags_SizingFixedFit;
+  constexpr ImGuiTableFlags kFlags =
+      ImGuiTableFlags_RowBg | ImGuiTableFlags_ScrollY | ImGuiTableFlags_BordersInnerV | ImGuiTableFlags_SizingFixedFit;
   if (!ImGui::BeginTable("entities", 7, kFlags)) {
     return;
   }
@@ -255,7 +255,7 @@ void DrawObjectsTab(Workbench& model, WindowState& state) {
         const float fit = std::min(picture / static_cast<float>(entry.firstFrame->width),
                                    picture / static_cast<float>(entry.firstFrame->height));
         ImGui::Image(found->second.get(), ImVec2(static_cast<float>(entry.firstFrame->width) * fit,
-                                                  static_cast<float>(entry.firstFrame->height) * fit));
+                                                 static_cast<float>(entry.firstFrame->height) * fit));
       } else {
         ImGui::Dummy(ImVec2(picture, picture));
       }
@@ -347,7 +347,8 @@ std::size_t FindingCountOf(const Workbench& model) {
 
 }  // namespace
 
-Texture MakeTexture(SDL_Renderer* renderer, std::uint32_t width, std::uint32_t height, const std::vector<Argb>& pixels) {
+Texture MakeTexture(SDL_Renderer* renderer, std::uint32_t width, std::uint32_t height,
+                    const std::vector<Argb>& pixels) {
   Texture texture(SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STATIC,
                                     static_cast<int>(width), static_cast<int>(height)));
   if (texture) {
@@ -508,8 +509,8 @@ void DrawRegionList(Workbench& model, WindowState& state) {
     }
     ImGui::SetCursorPos(start);
     if (slot.thumbnail && state.thumbnails.find(index) == state.thumbnails.end()) {
-      state.thumbnails.emplace(index, MakeTexture(state.renderer, slot.thumbnail->width, slot.thumbnail->height,
-                                                  slot.thumbnail->pixels));
+      state.thumbnails.emplace(
+          index, MakeTexture(state.renderer, slot.thumbnail->width, slot.thumbnail->height, slot.thumbnail->pixels));
     }
     const auto texture = state.thumbnails.find(index);
     if (texture != state.thumbnails.end() && texture->second) {
@@ -618,9 +619,9 @@ void DrawSidePanel(Workbench& model, WindowState& state) {
       DrawObjectsTab(model, state);
       ImGui::EndTabItem();
     }
-    const std::string findings = model.CheckRunning() ? std::string("Findings (...)###findings")
-                                                      : "Findings (" + std::to_string(FindingCountOf(model)) +
-                                                            ")###findings";
+    const std::string findings = model.CheckRunning()
+                                     ? std::string("Findings (...)###findings")
+                                     : "Findings (" + std::to_string(FindingCountOf(model)) + ")###findings";
     if (ImGui::BeginTabItem(findings.c_str())) {
       DrawFindingsTab(model);
       ImGui::EndTabItem();
@@ -719,8 +720,8 @@ void DrawDialogs(Workbench& model, WindowState& state) {
     }
     for (const std::string& folder : std::vector<std::string>(state.browser.subfolders)) {
       if (ImGui::Selectable(folder.c_str())) {
-        state.browser =
-            BrowseFolder(platform::PathText(platform::NativePath(state.browser.current) / platform::NativePath(folder)));
+        state.browser = BrowseFolder(
+            platform::PathText(platform::NativePath(state.browser.current) / platform::NativePath(folder)));
         state.dialogPath = state.browser.current;
       }
     }

@@ -1,9 +1,9 @@
 #include "workbench/window/workbench_window.h"
 
 #include <SDL.h>
-#include <imgui.h>
 #include <backends/imgui_impl_sdl.h>
 #include <backends/imgui_impl_sdlrenderer.h>
+#include <imgui.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -144,9 +144,8 @@ class FrameEvents {
       return false;
     }
     started_ = true;
-    const bool keyReleasedAgain =
-        event.type == SDL_KEYUP &&
-        std::find(pressed_.begin(), pressed_.end(), event.key.keysym.scancode) != pressed_.end();
+    const bool keyReleasedAgain = event.type == SDL_KEYUP && std::find(pressed_.begin(), pressed_.end(),
+                                                                       event.key.keysym.scancode) != pressed_.end();
     if (keyReleasedAgain || (event.type == SDL_MOUSEBUTTONDOWN && moved_)) {
       carried_ = event;
       return false;
@@ -215,9 +214,9 @@ int RunWorkbench(const WorkbenchOptions& options) {
   }
 
   const WindowSize size = StartingSize(options, model.settings());
-  const std::unique_ptr<SDL_Window, WindowDeleter> window(
-      SDL_CreateWindow("Karst Workbench", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, size.width, size.height,
-                       SDL_WINDOW_RESIZABLE));
+  const std::unique_ptr<SDL_Window, WindowDeleter> window(SDL_CreateWindow("Karst Workbench", SDL_WINDOWPOS_CENTERED,
+                                                                           SDL_WINDOWPOS_CENTERED, size.width,
+                                                                           size.height, SDL_WINDOW_RESIZABLE));
   if (window == nullptr) {
     std::fprintf(stderr, "karst-workbench: no window can be opened: %s\n", SDL_GetError());
     return 1;

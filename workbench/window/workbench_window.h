@@ -14,8 +14,8 @@ struct WindowSize {
 };
 
 struct WorkbenchOptions {
-  std::string path;                 // a game folder or a file in one; empty: the last folder, or the start page
-  std::optional<WindowSize> size;   // none: the size kept from last time, or most of the screen
+  std::string path;                // a game folder or a file in one; empty: the last folder, or the start page
+  std::optional<WindowSize> size;  // none: the size kept from last time, or most of the screen
 };
 
 // Runs the window until it is closed; the exit code.
