@@ -30,7 +30,7 @@ TEST(ProgramLaunch, StartsAProgramWithItsArgumentsAndDoesNotWait) {
   const std::filesystem::path marker = folder.path() / "started with spaces";
   // The program waits a little before it writes, so a launch that waited for it would be seen
   // finding the file at once.
-  EXPECT_EQ(StartProgram("sh", {"-c", "sleep 0.3; echo \"$0\" > \"$1\"", "one word", marker.string()}), "");
+  EXPECT_EQ(StartProgram("sh", {"-c", "sleep 1; echo \"$0\" > \"$1\"", "one word", marker.string()}), "");
   EXPECT_FALSE(std::filesystem::exists(marker));
   const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
   while (!std::filesystem::exists(marker) && std::chrono::steady_clock::now() < limit) {
