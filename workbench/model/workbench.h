@@ -20,6 +20,7 @@
 #include "workbench/model/export_jobs.h"
 #include "workbench/model/folder_opening.h"
 #include "workbench/model/folder_regions.h"
+#include "workbench/model/live_edit.h"
 #include "workbench/model/map_compose.h"
 #include "workbench/model/map_pictures.h"
 #include "workbench/model/map_view.h"
@@ -135,6 +136,14 @@ class Workbench {
   void ExportAtlas(const std::string& site);
   void CancelExport();
 
+  // The live edit: the shown region (or the folder's object library) unpacked into its edit
+  // folder, every settled save there packed into the game file and shown at once. One at a time.
+  LiveEdit* liveEdit() { return liveEdit_.get(); }
+  const LiveEdit* liveEdit() const { return liveEdit_.get(); }
+  void StartLiveEdit(bool library);
+  // Stops the loop; the edit folder stays, and opening the file again offers to go on with it.
+  void EndLiveEdit();
+
   // Lines for the person, newest last: what was opened, set aside, written or refused.
   const std::vector<std::string>& messages() const { return messages_; }
   void Say(std::string line);
@@ -155,6 +164,7 @@ class Workbench {
   void TakeRegion();
   void Changed() { ++mapGeneration_; }
   void UseLayersOfSettings();
+  void ShowEditedFile();
   void StartExport(std::string title, std::function<std::vector<std::string>(tools::JobContext&)> work);
   std::optional<std::size_t> RegionIndexOf(const std::string& file) const;
   std::optional<std::size_t> RegionIndexOfPath(const std::string& path) const;
@@ -183,6 +193,7 @@ class Workbench {
   std::vector<std::string> messages_;
   std::optional<RunningExport> export_;
 
+  std::unique_ptr<LiveEdit> liveEdit_;
   std::shared_ptr<ScanInbox> scanInbox_;
   std::unique_ptr<BackgroundJob<bool>> scanJob_;
   std::unique_ptr<BackgroundJob<LoadedRegion>> regionLoad_;

@@ -34,6 +34,9 @@ struct PanelRectangle {
 
 enum class Dialog { kNone, kOpenFolder, kExportRegion, kExportView, kExportFrames, kExportAll, kExportAtlas };
 
+// What the edit panel asks the person to confirm before it acts.
+enum class Confirmation { kNone, kRevert, kReplaceAnyway };
+
 struct WindowState {
   SDL_Window* window = nullptr;
   SDL_Renderer* renderer = nullptr;
@@ -60,6 +63,13 @@ struct WindowState {
   // The pointer over the map, in panel pixels; none when it is elsewhere.
   std::optional<ScreenPoint> pointer;
   bool mapDragged = false;
+  Confirmation confirmation = Confirmation::kNone;
+  bool confirmationJustAsked = false;
+  // Whether the shown region has an edit folder from earlier, looked at once per region shown.
+  std::string earlierEditOf;
+  bool earlierEdit = false;
+  // The live edit whose start turned the side panel to the edit tab.
+  const LiveEdit* editTabTurnedFor = nullptr;
   // The folder whose first frame turned the side panel to what the file given asks for.
   std::uint64_t tabsTurnedFor = 0;
   bool scrollToEntity = false;
