@@ -341,6 +341,7 @@ void Workbench::StartLiveEdit(bool library) {
   if (liveEdit_ && liveEdit_->gameFile() == file && liveEdit_->status() != LiveEditStatus::kEnded) {
     return;
   }
+  EndLiveEdit();
   liveEdit_ = std::make_unique<LiveEdit>(file, wake_);
 }
 
