@@ -25,9 +25,12 @@ class SettleRule {
   explicit SettleRule(std::chrono::milliseconds settle) : settle_(settle) {}
 
   // A change was seen at `now`.
-  void Changed(Clock::time_point now) { lastChange_ = now; }
+  void Changed(Clock::time_point now) {
+    lastChange_ = now;
+    pending_ = true;
+  }
   // Whether changes are waiting to be packed.
-  bool pending() const { return lastChange_.has_value(); }
+  bool pending() const { return pending_; }
   // When the changes waiting will have settled; nothing when none wait.
   std::optional<Clock::time_point> SettlesAt() const;
   // Whether the changes waiting have settled at `now`; they are then taken (no longer pending).
@@ -35,7 +38,8 @@ class SettleRule {
 
  private:
   std::chrono::milliseconds settle_;
-  std::optional<Clock::time_point> lastChange_;
+  bool pending_ = false;
+  Clock::time_point lastChange_;
 };
 
 struct WatchRequest {

@@ -1,0 +1,58 @@
+#include "tools/edit/edit_folders.h"
+
+#include <algorithm>
+#include <cinttypes>
+#include <cstdio>
+#include <filesystem>
+
+#include "platform/paths.h"
+#include "platform/user_folders.h"
+#include "tools/text/content_hash.h"
+
+namespace karst::tools {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The absolute path, links resolved as far as they lead.
+fs::path Absolute(const std::string& path) {
+  std::error_code error;
+  fs::path resolved = fs::weakly_canonical(platform::NativePath(path), error);
+  return error ? fs::absolute(platform::NativePath(path), error).lexically_normal() : resolved;
+}
+
+bool Within(const fs::path& folder, const fs::path& path) {
+  return std::mismatch(folder.begin(), folder.end(), path.begin(), path.end()).first == folder.end();
+}
+
+std::string Lower(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
+  return text;
+}
+
+}  // namespace
+
+std::string EditFolderFor(const std::string& gameFile) {
+  const std::string data = platform::DataFolder();
+  if (data.empty()) {
+    return {};
+  }
+  const fs::path file = Absolute(gameFile);
+  const fs::path gameFolder = file.parent_path();
+  const std::string folderText = platform::PathText(gameFolder);
+  char hash[9];
+  std::snprintf(hash, sizeof hash, "%08" PRIx64,
+                Xxh64({reinterpret_cast<const std::uint8_t*>(folderText.data()), folderText.size()}) & 0xffffffffU);
+  std::string folderName = platform::PathText(gameFolder.filename());
+  folderName = (folderName.empty() ? std::string("root") : folderName) + "-" + hash;
+  const fs::path edits = Absolute(data) / "karst" / "edits";
+  const fs::path edit =
+      edits / platform::NativePath(folderName) / platform::NativePath(Lower(platform::PathText(file.filename())));
+  if (Within(gameFolder, edit)) {
+    return {};
+  }
+  return platform::PathText(edit);
+}
+
+}  // namespace karst::tools
