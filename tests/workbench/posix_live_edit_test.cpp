@@ -58,7 +58,11 @@ TEST(LiveEdit, ASaveReachesTheGameFileARefusalWritesNothingAndRevertPutsTheOrigi
   LiveEdit edit(region.string(), [] {});
   bool replaced = false;
   ASSERT_TRUE(PollUntil(edit, replaced, [&] { return edit.status() != LiveEditStatus::kStarting; }));
-  ASSERT_EQ(edit.status(), LiveEditStatus::kWatching) << (edit.lines().empty() ? "" : edit.lines().back());
+  std::string said;
+  for (const std::string& line : edit.lines()) {
+    said += line + "\n";
+  }
+  ASSERT_EQ(edit.status(), LiveEditStatus::kWatching) << said;
   const fs::path folder = edit.folder();
   EXPECT_TRUE(fs::exists(folder / "map.tmj"));
   EXPECT_NE(folder.parent_path().parent_path(), world);
