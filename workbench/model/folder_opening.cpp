@@ -14,6 +14,7 @@
 #include "tools/files/game_folder.h"
 #include "tools/files/input_file.h"
 #include "tools/files/output_file.h"
+#include "tools/files/unique_names.h"
 #include "tools/inspect/directory_listing.h"
 #include "tools/job/job_context.h"
 #include "workbench/model/folder_browser.h"
@@ -96,6 +97,12 @@ OpenedPath OpenPath(const std::string& path) {
   opened.folder = ParentFolder(absolute);
   opened.selected = absolute;
   ReadFolder(opened);
+  // The file as its folder spells it, also where the system found it under another case.
+  for (const std::string& spelled : opened.regionFiles) {
+    if (tools::FoldCase(spelled) == tools::FoldCase(absolute)) {
+      opened.selected = spelled;
+    }
+  }
   if (opened.problem.empty()) {
     opened.kind = KindOfFile(absolute, opened.library);
   }
