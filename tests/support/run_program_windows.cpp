@@ -72,8 +72,19 @@ ProgramResult RunProgram(const std::string& program, const std::vector<std::stri
   startup.hStdOutput = output;
   startup.hStdError = errorOutput;
   PROCESS_INFORMATION process{};
-  const BOOL started = CreateProcessW(Wide(program).c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                                      nullptr, &startup, &process);
+  // Under Wine on a busy machine a start now and then fails inside Wine itself (error 1359, an
+  // internal error) before the program runs at all: that start is tried again, a few times.
+  BOOL started = FALSE;
+  for (int attempt = 0; attempt < 5 && started == 0; ++attempt) {
+    if (attempt > 0) {
+      if (GetLastError() != ERROR_INTERNAL_ERROR) {
+        break;
+      }
+      Sleep(200);
+    }
+    started = CreateProcessW(Wide(program).c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                             &startup, &process);
+  }
   CloseHandle(input);
   CloseHandle(output);
   CloseHandle(errorOutput);
