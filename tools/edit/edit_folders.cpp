@@ -47,8 +47,10 @@ std::string EditFolderFor(const std::string& gameFile) {
   std::string folderName = platform::PathText(gameFolder.filename());
   folderName = (folderName.empty() ? std::string("root") : folderName) + "-" + hash;
   const fs::path edits = Absolute(data) / "karst" / "edits";
-  const fs::path edit =
-      edits / platform::NativePath(folderName) / platform::NativePath(Lower(platform::PathText(file.filename())));
+  // Its dots as dashes: a folder with a game file's name would be taken for one ("rgn01-gff").
+  std::string fileName = Lower(platform::PathText(file.filename()));
+  std::replace(fileName.begin(), fileName.end(), '.', '-');
+  const fs::path edit = edits / platform::NativePath(folderName) / platform::NativePath(fileName);
   if (Within(gameFolder, edit)) {
     return {};
   }
