@@ -1,8 +1,6 @@
 #include "tools/edit/edit_folders.h"
 
 #include <algorithm>
-#include <cinttypes>
-#include <cstdio>
 #include <filesystem>
 
 #include "platform/paths.h"
@@ -41,9 +39,8 @@ std::string EditFolderFor(const std::string& gameFile) {
   const fs::path file = Absolute(gameFile);
   const fs::path gameFolder = file.parent_path();
   const std::string folderText = platform::PathText(gameFolder);
-  char hash[9];
-  std::snprintf(hash, sizeof hash, "%08" PRIx64,
-                Xxh64({reinterpret_cast<const std::uint8_t*>(folderText.data()), folderText.size()}) & 0xffffffffU);
+  const std::string hash =
+      ContentHash({reinterpret_cast<const std::uint8_t*>(folderText.data()), folderText.size()}).substr(0, 8);
   std::string folderName = platform::PathText(gameFolder.filename());
   folderName = (folderName.empty() ? std::string("root") : folderName) + "-" + hash;
   const fs::path edits = Absolute(data) / "karst" / "edits";
