@@ -1,8 +1,6 @@
 #include "tools/edit/edit_folders.h"
 
 #include <algorithm>
-#include <cinttypes>
-#include <cstdio>
 #include <filesystem>
 
 #include "platform/paths.h"
@@ -41,14 +39,15 @@ std::string EditFolderFor(const std::string& gameFile) {
   const fs::path file = Absolute(gameFile);
   const fs::path gameFolder = file.parent_path();
   const std::string folderText = platform::PathText(gameFolder);
-  char hash[9];
-  std::snprintf(hash, sizeof hash, "%08" PRIx64,
-                Xxh64({reinterpret_cast<const std::uint8_t*>(folderText.data()), folderText.size()}) & 0xffffffffU);
+  const std::string hash =
+      ContentHash({reinterpret_cast<const std::uint8_t*>(folderText.data()), folderText.size()}).substr(0, 8);
   std::string folderName = platform::PathText(gameFolder.filename());
   folderName = (folderName.empty() ? std::string("root") : folderName) + "-" + hash;
   const fs::path edits = Absolute(data) / "karst" / "edits";
-  const fs::path edit =
-      edits / platform::NativePath(folderName) / platform::NativePath(Lower(platform::PathText(file.filename())));
+  // Its dots as dashes: a folder with a game file's name would be taken for one ("rgn01-gff").
+  std::string fileName = Lower(platform::PathText(file.filename()));
+  std::replace(fileName.begin(), fileName.end(), '.', '-');
+  const fs::path edit = edits / platform::NativePath(folderName) / platform::NativePath(fileName);
   if (Within(gameFolder, edit)) {
     return {};
   }

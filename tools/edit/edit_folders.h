@@ -3,7 +3,7 @@
 //
 // The folder's name is the game folder's name and a short hash of its absolute path (links
 // resolved), then the game file's name in lower case, as the game finds its files without regard
-// to case: "edits/game-1a2b3c4d/rgn01.gff". Two game folders of one name never share a folder, and
+// to case, its dots as dashes: "edits/game-1a2b3c4d/rgn01-gff". Two game folders of one name never share a folder, and
 // two spellings of one file always do.
 #pragma once
 

@@ -288,7 +288,7 @@ std::string EditOutcomeWords(EditOutcome outcome) {
     case EditOutcome::kUnchanged:
       return {};
     case EditOutcome::kRefused:
-      return "not replaced: the edit does not pack as it is; the last good file stays until a later save packs";
+      return "not replaced, nothing written: the last good file stays until a later save packs";
     case EditOutcome::kChangedByOther:
       return "was changed by another program since the edit last wrote it; nothing written: revert it to the "
              "original, start the edit again from the changed file, or replace it all the same";
