@@ -282,6 +282,15 @@ std::string RevertEdit(const std::string& folder, const std::string& target) {
   return failure;
 }
 
+std::string ResumeEdit(const std::string& folder) {
+  StoredState state = ReadStoredState(folder);
+  if (!state.paused) {
+    return {};
+  }
+  state.paused = false;
+  return WriteStoredState(folder, state);
+}
+
 std::string EditOutcomeWords(EditOutcome outcome) {
   switch (outcome) {
     case EditOutcome::kReplaced:

@@ -74,6 +74,9 @@ EditPack PackEdit(const EditPackRequest& request, JobContext& context);
 // platform::KeptName, so nothing is lost. Empty on success, else why not.
 std::string RevertEdit(const std::string& folder, const std::string& target);
 
+// Ends the pause a revert began: the next save packs again. Empty on success, else why not.
+std::string ResumeEdit(const std::string& folder);
+
 // What the edit's bookkeeping says.
 struct EditState {
   std::string keptOriginal;    // the first replacement kept the original under this name

@@ -198,6 +198,11 @@ int RunWatch(const PackCommandOptions& options) {
   request.pack.options.nearest = options.nearest;
   request.pack.options.force = options.force;
   request.pack.options.transparentColour = ColourValue(options.transparentColour);
+  // Running the watch is asking for packs: an edit paused after a revert goes on.
+  if (const std::string failure = ResumeEdit(options.folder); !failure.empty()) {
+    ReportError(kTool, options.folder, failure);
+    return kExitFailure;
+  }
   JobContext context;
   const platform::StopRequests stop([&context] { context.Cancel(); });
   // The folder as it is now is packed first: the file is then what the folder says from the start.
