@@ -47,6 +47,9 @@ void RunEditLoop(const WatchRequest& request, JobContext& context, const std::fu
   watch.Ignore(kEditStateName);
   const WakerSet waker(context, watch);
   SettleRule settle(request.settle);
+  if (request.packAtStart) {
+    settle.Changed(SettleRule::Clock::now() - request.settle);
+  }
   while (!context.Cancelled()) {
     std::chrono::milliseconds wait = kIdleWait;
     if (const auto settlesAt = settle.SettlesAt()) {

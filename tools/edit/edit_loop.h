@@ -45,6 +45,9 @@ class SettleRule {
 struct WatchRequest {
   EditPackRequest pack;
   std::chrono::milliseconds settle{300};
+  // Packs the folder once as soon as the watch is set up, so that saves made before it (while the
+  // edit started, or while no loop ran) reach the game file too.
+  bool packAtStart = false;
 };
 
 // Watches the folder (platform::FolderWatch) and packs after each settled change, calling

@@ -31,9 +31,7 @@ class LiveEditInbox {
 
 namespace {
 
-std::string FileNameOf(const std::string& path) {
-  return platform::PathText(platform::NativePath(path).filename());
-}
+std::string FileNameOf(const std::string& path) { return platform::PathText(platform::NativePath(path).filename()); }
 
 // A problem as a line: its file, its place where it has one, its words.
 std::string ProblemLine(const tools::JobProblem& problem) {
@@ -89,6 +87,8 @@ void LiveEdit::StartLoop() {
   tools::WatchRequest request;
   request.pack.folder = folder_;
   request.pack.target = gameFile_;
+  request.packAtStart = true;
+  firstPack_ = true;
   std::function<void()> wake = wake_;
   loop_ = std::make_unique<BackgroundJob<bool>>(
       [request, inbox = inbox_, wake](tools::JobContext& context) {
@@ -106,17 +106,23 @@ void LiveEdit::StartLoop() {
 void LiveEdit::Note(const tools::EditPack& pack) {
   const std::string file = FileNameOf(gameFile_);
   problems_.clear();
+  if (pack.outcome != tools::EditOutcome::kUnchanged) {
+    firstPack_ = false;
+  }
   switch (pack.outcome) {
     case tools::EditOutcome::kReplaced:
       status_ = LiveEditStatus::kWatching;
       replaced_ = true;
-      Say(pack.keptOriginal.empty() ? "Packed and replaced " + file
-                                    : "Packed and replaced " + file + "; the original is kept as " +
-                                          FileNameOf(pack.keptOriginal));
+      Say(pack.keptOriginal.empty()
+              ? "Packed and replaced " + file
+              : "Packed and replaced " + file + "; the original is kept as " + FileNameOf(pack.keptOriginal));
       return;
     case tools::EditOutcome::kUnchanged:
       status_ = LiveEditStatus::kWatching;
-      Say("Saved, and " + file + " already holds it: nothing written");
+      // The pack at the loop's start finds the game file as the folder says it most times.
+      if (!std::exchange(firstPack_, false)) {
+        Say("Saved, and " + file + " already holds it: nothing written");
+      }
       return;
     case tools::EditOutcome::kRefused:
       status_ = LiveEditStatus::kRefused;
@@ -157,8 +163,8 @@ bool LiveEdit::Poll() {
       folder_ = started.folder;
       resumed_ = started.resumed;
       status_ = LiveEditStatus::kWatching;
-      Say((resumed_ ? "Going on with the edit in " : "Editing in ") + folder_ +
-          ": every save there is packed into " + FileNameOf(gameFile_));
+      Say((resumed_ ? "Going on with the edit in " : "Editing in ") + folder_ + ": every save there is packed into " +
+          FileNameOf(gameFile_));
       StartLoop();
     }
   }

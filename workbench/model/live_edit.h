@@ -75,6 +75,7 @@ class LiveEdit {
   std::vector<std::string> lines_;
   std::vector<tools::JobProblem> problems_;
   bool replaced_ = false;
+  bool firstPack_ = true;
   std::shared_ptr<LiveEditInbox> inbox_;
   std::unique_ptr<BackgroundJob<tools::EditStart>> start_;
   std::unique_ptr<BackgroundJob<bool>> loop_;

@@ -245,6 +245,7 @@ void Workbench::TakeScanned() {
       RegionSlot& slot = regions_[scanned.index];
       slot.status = std::move(scanned.status);
       slot.thumbnail = std::move(scanned.thumbnail);
+      ++slot.thumbnailGeneration;
       slot.scanned = true;
     }
   }
@@ -259,6 +260,11 @@ void Workbench::TakeRegion() {
     marks_ = MapMarks{};
     Changed();
     return;
+  }
+  if (std::exchange(redrawThumbnailOnLoad_, false) && loaded.index < regions_.size()) {
+    RegionSlot& slot = regions_[loaded.index];
+    slot.thumbnail = ThumbnailOf(loaded.region->pictures, kThumbnailWidth);
+    ++slot.thumbnailGeneration;
   }
   const bool firstRegion = !shown_.has_value();
   const bool coloursChanged = firstRegion || shown_->pictures.colours != loaded.region->pictures.colours;
@@ -322,6 +328,7 @@ void Workbench::ShowEditedFile() {
   // The map is drawn again with the view, the zoom and the selection kept.
   if (selectedRegion_ && (library || regions_[*selectedRegion_].status.path == edited) && !regionLoad_) {
     keepViewOnLoad_ = true;
+    redrawThumbnailOnLoad_ = true;
     entityOnLoad_ = marks_.selectedEntity;
     StartRegionLoad(*selectedRegion_);
   }

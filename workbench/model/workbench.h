@@ -36,6 +36,7 @@ struct RegionSlot {
   RegionStatus status;
   bool scanned = false;  // `status` and `thumbnail` are known
   std::optional<Thumbnail> thumbnail;
+  std::uint64_t thumbnailGeneration = 0;  // increases when the thumbnail is drawn again
 };
 
 // What the folder scan hands over, region by region, while it runs.
@@ -185,6 +186,8 @@ class Workbench {
   // Where the view goes once the region being loaded arrives: kept on a reload, reset on a switch,
   // an entity to centre when a place was opened.
   bool keepViewOnLoad_ = false;
+  // The region being drawn again because its file was edited: its thumbnail is drawn again too.
+  bool redrawThumbnailOnLoad_ = false;
   std::optional<std::size_t> entityOnLoad_;
   std::optional<tools::GameCheckResult> check_;
   std::optional<ObjectEntries> objects_;

@@ -430,7 +430,8 @@ void DrawEditTab(Workbench& model, WindowState& state) {
       ImGui::SameLine();
       EditButton(model, *edit, "objects.json", "objects.json", false, "The object definitions, in a text editor");
     } else {
-      EditButton(model, *edit, "The map in Tiled", "map.tmj", true, "Tiled where it is installed, else the system's handler");
+      EditButton(model, *edit, "The map in Tiled", "map.tmj", true,
+                 "Tiled where it is installed, else the system's handler");
       ImGui::SameLine();
       EditButton(model, *edit, "Frames", "frames", false, "Every tile frame as a PNG in the game's colours");
       EditButton(model, *edit, "Palette", "palette.gpl", false, "The region's colours as a GIMP palette");
@@ -687,6 +688,11 @@ void DrawRegionList(Workbench& model, WindowState& state) {
   BeginPanel("Regions", 0, layout.top, layout.left, layout.bottom - layout.top);
   ImGui::SetNextItemWidth(-1);
   ImGui::InputTextWithHint("##region-filter", "Filter regions", &model.regionFilter);
+  // Another folder's thumbnails go with it.
+  if (state.thumbnailsFor != model.openGeneration()) {
+    state.thumbnails.clear();
+    state.thumbnailsFor = model.openGeneration();
+  }
   ImGui::BeginChild("region-list");
   const float thumbnailWidth = std::min(static_cast<float>(kThumbnailWidth), ImGui::GetContentRegionAvail().x * 0.5f);
   const float thumbnailHeight = thumbnailWidth * 3.0f / 4.0f;
@@ -705,13 +711,14 @@ void DrawRegionList(Workbench& model, WindowState& state) {
       Tooltip(slot.status.why.c_str());
     }
     ImGui::SetCursorPos(start);
-    if (slot.thumbnail && state.thumbnails.find(index) == state.thumbnails.end()) {
-      state.thumbnails.emplace(
-          index, MakeTexture(state.renderer, slot.thumbnail->width, slot.thumbnail->height, slot.thumbnail->pixels));
+    WindowState::ThumbnailTexture& cached = state.thumbnails[index];
+    if (slot.thumbnail && cached.generation != slot.thumbnailGeneration) {
+      cached.texture =
+          MakeTexture(state.renderer, slot.thumbnail->width, slot.thumbnail->height, slot.thumbnail->pixels);
+      cached.generation = slot.thumbnailGeneration;
     }
-    const auto texture = state.thumbnails.find(index);
-    if (texture != state.thumbnails.end() && texture->second) {
-      ImGui::Image(texture->second.get(), ImVec2(thumbnailWidth, thumbnailHeight));
+    if (cached.texture) {
+      ImGui::Image(cached.texture.get(), ImVec2(thumbnailWidth, thumbnailHeight));
     } else {
       ImGui::Dummy(ImVec2(thumbnailWidth, thumbnailHeight));
     }
