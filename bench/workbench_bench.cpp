@@ -130,6 +130,7 @@ void BM_WorkbenchOpenForty(benchmark::State& state) {
 }
 void BM_WorkbenchSaveToMap(benchmark::State& state) {
   ScratchFolder folder;
+  fs::create_directories(folder.path() / "world");
   WriteWorld(folder.path() / "world", 4);
   // The edit folder goes under this run's own data folder.
   setenv("XDG_DATA_HOME", (folder.path() / "data").c_str(), 1);
@@ -141,6 +142,10 @@ void BM_WorkbenchSaveToMap(benchmark::State& state) {
     return;
   }
   model.StartLiveEdit(false);
+  if (model.liveEdit() == nullptr) {
+    state.SkipWithError("no region to edit");
+    return;
+  }
   const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(60);
   while ((model.liveEdit()->status() == LiveEditStatus::kStarting) && std::chrono::steady_clock::now() < limit) {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
