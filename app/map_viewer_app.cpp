@@ -105,6 +105,9 @@ void StepTo(MapViewerApp& app, const RegionList::Node* entry) {
     return;
   }
   app.currentEntry = entry;
+  if (app.shownFiles) {
+    app.shownFiles->region = Watched(*entry->data);
+  }
   if (app.display->LoadZone(entry->data->c_str())) {
     app.display->PresentFrame();
     return;
@@ -122,9 +125,49 @@ void ScrollView(MapViewerApp& app, std::int32_t dx, std::int32_t dy) {
   }
 }
 
-// WM_DESTROY: the display (display objects first, then the data it holds), the working path,
-// the region list, then the quit message. The entry pointed into the list, so it goes too.
+// WM_FOLDERCHANGED: the shown region's file and the object library, each read again when it
+// changed, replace what is on screen only when they can be shown; the view stays where it was,
+// clamped as scrolling clamps it. A region the display then turns away gives the old one back.
+void ShowChangedFiles(MapViewerApp& app) {
+  DisplaySurface* display = app.display.get();
+  if (display == nullptr || !app.shownFiles) {
+    return;
+  }
+  ChangedFiles changed = ReadChangedFiles(*app.shownFiles, display->report);
+  for (const std::string& line : changed.problems) {
+    std::fputs(line.c_str(), stderr);
+  }
+  if (changed.library == nullptr && changed.region == nullptr) {
+    return;
+  }
+  const std::int32_t viewX = display->viewX;
+  const std::int32_t viewY = display->viewY;
+  if (changed.library != nullptr) {
+    display->UseObjectLibrary(std::move(changed.library));
+  }
+  if (changed.region != nullptr) {
+    const std::string& path = app.shownFiles->region.path;
+    std::unique_ptr<Region> shown = std::move(display->region);
+    if (!display->SwitchToRegion(std::move(changed.region), path)) {
+      std::fputs(FileProblemLine(path,
+                                 "the display could not take its palette or tiles; the region read before "
+                                 "stays on screen")
+                     .c_str(),
+                 stderr);
+      display->SwitchToRegion(std::move(shown), path);
+    }
+  }
+  display->viewX = viewX;
+  display->viewY = viewY;
+  display->ScrollBy(0, 0);
+}
+
+// WM_DESTROY: the change notifier, the display (display objects first, then the data it holds),
+// the working path, the region list, then the quit message. The entry pointed into the list, so
+// it goes too.
 void CleanUp(MapViewerApp& app) {
+  app.changeNotifier.reset();
+  app.shownFiles.reset();
   app.display.reset();
   app.workingPath.reset();
   app.currentEntry = nullptr;
@@ -190,6 +233,11 @@ bool StartViewer(platform::InstanceHandle instance, std::optional<std::string> w
                                                  start.window ? 1 : 0);
   app.display->report = PrintedNotes();
   bool ready = app.display->InitDirectDraw() == 1;
+  if (ready && start.watch) {
+    // Watched before the files are stamped and read, so a change made meanwhile is shown.
+    app.changeNotifier = std::make_unique<FolderChangeNotifier>(*app.workingPath, app.mainWindow);
+    app.shownFiles = ShownFiles{};
+  }
   if (ready) {
     // Found without regard to case, as on the game's own platform; when there is none, the
     // load fails on the name as it is spelt.
@@ -197,6 +245,10 @@ bool StartViewer(platform::InstanceHandle instance, std::optional<std::string> w
     const bool libraryFound = !objectLibraryPath.empty();
     if (!libraryFound) {
       objectLibraryPath = *app.workingPath + kObjectLibraryFileName;
+    }
+    if (app.shownFiles) {
+      app.shownFiles->library = Watched(objectLibraryPath);
+      app.shownFiles->region = Watched(*app.currentEntry->data);
     }
     if (app.display->LoadObjects(objectLibraryPath) != 1) {
       ready = false;
@@ -292,6 +344,9 @@ platform::LResult MainWindowProc(platform::Window* window, std::uint32_t message
       return 0;
     case platform::WM_KEYDOWN:
       HandleKey(static_cast<std::int32_t>(wParam));
+      return 0;
+    case platform::WM_FOLDERCHANGED:
+      ShowChangedFiles(app);
       return 0;
     case platform::WM_MOUSELEAVE:
       app.mouseInside = false;

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "app/command_line.h"
+#include "app/live_reload.h"
 #include "app/region_files.h"
 #include "display/display_surface.h"
 #include "platform/window.h"
@@ -42,6 +43,11 @@ struct MapViewerApp {
   // The folder was named on the command line: a region reached with Space or Backspace that
   // cannot be shown is named on standard error, with the reason, before its message box.
   bool namedFolder = false;
+  // Given a folder or file: the files on screen as they were read, and the thread that says when
+  // the folder's files change. Null without a path: nothing is watched. The notifier goes first
+  // at WM_DESTROY, so nothing is posted to a window that is going.
+  std::optional<ShownFiles> shownFiles;
+  std::unique_ptr<FolderChangeNotifier> changeNotifier;
 };
 
 // How the shell starts beyond its working path, from the command line. The defaults are the
@@ -60,6 +66,8 @@ struct StartOptions {
   // scale that fits the desktop.
   bool window = false;
   int windowScale = 0;
+  // Reload the region on screen and the object library when their files change on disk.
+  bool watch = false;
 };
 
 // The process-wide record. It exists, zeroed, before the entry runs. Tests put it back to zero

@@ -14,6 +14,7 @@ int ViewerMain(platform::InstanceHandle instance, const ViewerOptions& options) 
     workingPath = point.folder;
     start.firstRegion = point.firstRegion;
     start.namedFolder = true;
+    start.watch = true;
     if (point.missingFile) {
       start.missingFile = *options.path;
     }

@@ -150,7 +150,7 @@ _karst_gff() {
     objects) _karst_command 2 "--json --help" "" "gff" ;;
     palette) _karst_command 2 "--format -o --output --help" "--format:format -o:file --output:file" "gff" ;;
     unpack) _karst_command 2 "--palette --objects --force --restore -o --output --help" "--palette:gff --objects:gff -o:dir --output:dir --restore:file" "gff" ;;
-    pack) _karst_command 2 "--replace --overwrite-changed --nearest --transparent-colour --force -o --output --help" "--transparent-colour:none -o:gff --output:gff" "dir" ;;
+    pack) _karst_command 2 "--replace --overwrite-changed --nearest --transparent-colour --force --watch -o --output --help" "--transparent-colour:none -o:gff --output:gff" "dir" ;;
   esac
 }
 

@@ -6,6 +6,7 @@
 // a tool wrote earlier it may remove. Paths are path strings as platform/paths.h describes them.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -108,6 +109,13 @@ class TemporaryFileRegistration {
 // MoveFileExW with MOVEFILE_REPLACE_EXISTING on Windows). Empty on success, else the system's
 // reason.
 std::string RenameOver(const std::string& from, const std::string& to);
+
+// RenameOver, tried again while the system refuses because another program holds `to` open
+// (Windows: a sharing or lock violation, or access denied to a file open without sharing for
+// deleting), for at most `patience`; `inUse` says whether the last refusal was that. POSIX replaces
+// a file whatever holds it open: there it is never in use.
+std::string RenameOverWhenFree(const std::string& from, const std::string& to, std::chrono::milliseconds patience,
+                               bool& inUse);
 
 // Why the file at `path` cannot be opened for reading, as the system says it (what the mode
 // bits, access lists and mounts together allow); empty when it can.

@@ -189,6 +189,11 @@ std::string RenameOver(const std::string& from, const std::string& to) {
   return std::rename(from.c_str(), to.c_str()) == 0 ? std::string() : Reason(errno);
 }
 
+std::string RenameOverWhenFree(const std::string& from, const std::string& to, std::chrono::milliseconds, bool& inUse) {
+  inUse = false;
+  return RenameOver(from, to);
+}
+
 std::string ReadableFileProblem(const std::string& path) {
   const int descriptor = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
   if (descriptor < 0) {

@@ -6,6 +6,7 @@
 #include <cwctype>
 #include <mutex>
 #include <string_view>
+#include <thread>
 
 #include "platform/file_safety.h"
 #include "platform/paths.h"
@@ -176,6 +177,23 @@ std::string RenameOver(const std::string& from, const std::string& to) {
   return MoveFileExW(NativePath(from).c_str(), NativePath(to).c_str(), MOVEFILE_REPLACE_EXISTING) != 0
              ? std::string()
              : Reason(GetLastError());
+}
+
+std::string RenameOverWhenFree(const std::string& from, const std::string& to, std::chrono::milliseconds patience,
+                               bool& inUse) {
+  const auto deadline = std::chrono::steady_clock::now() + patience;
+  for (;;) {
+    if (MoveFileExW(NativePath(from).c_str(), NativePath(to).c_str(), MOVEFILE_REPLACE_EXISTING) != 0) {
+      inUse = false;
+      return {};
+    }
+    const DWORD error = GetLastError();
+    inUse = error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION || error == ERROR_ACCESS_DENIED;
+    if (!inUse || std::chrono::steady_clock::now() >= deadline) {
+      return Reason(error);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
 }
 
 std::string ReadableFileProblem(const std::string& path) {

@@ -292,8 +292,22 @@ Window* InputTarget(Uint32 windowId) {
   return windows.empty() ? nullptr : windows.front().get();
 }
 
+// The event PostMessage pushes: the message in `code`, the window in `data1`, wParam in
+// `data2`. Registered once, whichever thread asks first.
+Uint32 PostedEventType() {
+  static const Uint32 type = SDL_RegisterEvents(1);
+  return type;
+}
+
 // The one place where SDL events become window messages.
 std::optional<Message> TranslateEvent(const SDL_Event& event) {
+  if (event.type == PostedEventType()) {
+    auto* window = static_cast<Window*>(event.user.data1);
+    if (!IsWindow(window)) {
+      return std::nullopt;
+    }
+    return Message{window, static_cast<std::uint32_t>(event.user.code), reinterpret_cast<WParam>(event.user.data2), 0};
+  }
   switch (event.type) {
     case SDL_KEYDOWN: {
       Window* window = InputTarget(event.key.windowID);
@@ -504,6 +518,18 @@ void PostQuitMessage(int exitCode) {
   WindowSystem& system = System();
   system.quitPosted = true;
   system.quitCode = exitCode;
+}
+
+int PostMessage(Window* window, std::uint32_t message, WParam wParam) {
+  if (SDL_WasInit(SDL_INIT_EVENTS) == 0 || PostedEventType() == static_cast<Uint32>(-1)) {
+    return 0;
+  }
+  SDL_Event event{};
+  event.type = PostedEventType();
+  event.user.code = static_cast<Sint32>(message);
+  event.user.data1 = window;
+  event.user.data2 = reinterpret_cast<void*>(wParam);
+  return SDL_PushEvent(&event) == 1 ? 1 : 0;
 }
 
 int PeekMessage(Message& message, Window* filter, std::uint32_t min, std::uint32_t max, std::uint32_t remove) {

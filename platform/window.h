@@ -17,7 +17,13 @@
 //   the pointer leaves the window     WM_MOUSELEAVE
 //   focus gained / lost               WM_ACTIVATEAPP, wParam = 1 / 0
 //   window close request, SDL_QUIT    WM_CLOSE (SDL_QUIT goes to the oldest window)
+//   PostMessage (from any thread)     the message posted, for its window while that still
+//                                     exists, wParam as posted, lParam 0
 // Every other event is dropped.
+//
+// The program's own messages lie from WM_APP up, above every Win32 message the viewer takes:
+//   WM_FOLDERCHANGED (WM_APP)         files below a folder the viewer watches changed and have
+//                                     stayed still since; wParam 0
 #pragma once
 
 #include <cstdint>
@@ -50,6 +56,8 @@ inline constexpr std::uint32_t WM_KEYDOWN = 256;
 inline constexpr std::uint32_t WM_CHAR = 258;
 inline constexpr std::uint32_t WM_MOUSEMOVE = 512;
 inline constexpr std::uint32_t WM_MOUSELEAVE = 0x02A3;
+inline constexpr std::uint32_t WM_APP = 0x8000;
+inline constexpr std::uint32_t WM_FOLDERCHANGED = WM_APP;
 
 // Virtual-key codes of the viewer's keys. Other keys give their Win32 codes where one is
 // obvious (letters 'A'..'Z', digits '0'..'9', Tab 9, Return 13, F1 112, ...), otherwise 0xFF.
@@ -147,6 +155,11 @@ LResult DefWindowProc(Window* window, std::uint32_t message, WParam wParam, LPar
 // Queues the quit message with `exitCode` as its wParam. It is retrieved once no other
 // matching message waits.
 void PostQuitMessage(int exitCode);
+
+// Queues `message` for `window` from any thread, waking a GetMessage or WaitMessage that
+// blocks. It arrives in the queue's order with the input, with lParam 0, and is dropped when the
+// window is gone by then. Returns 1, or 0 when no display has started the event queue.
+int PostMessage(Window* window, std::uint32_t message, WParam wParam);
 
 // Takes the first waiting message for `filter` (null: any) whose number lies in min..max
 // (both 0: any) into `message`; with PM_REMOVE it leaves the queue. Returns 1 when one was

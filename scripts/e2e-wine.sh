@@ -13,7 +13,9 @@
 # wineserver) use under 5 % of a core over 3 seconds; resting at the right edge, the view moves
 # at the display's pace. karst-workbench.exe on the sample world in a 1280 x 800 screen: the map
 # shows the first region at zoom 1, pixel for pixel as the Linux karst-render draws it, and
-# Ctrl+Q ends it with exit code 0.
+# Ctrl+Q ends it with exit code 0. karst-gff.exe pack --watch on an unpacked region, with
+# Windows' change notification: a save in the folder comes out in the game file, the very bytes
+# the Linux karst-gff pack makes of the folder, and deleting the folder ends the watch saying so.
 set -euo pipefail
 
 if [ $# -ne 2 ]; then
@@ -141,4 +143,38 @@ window=$(xdotool search --onlyvisible --name "Karst Workbench$" | tail -n 1) || 
 xdotool windowfocus --sync "$window" 2>/dev/null || true
 expect_exit_after ctrl+q
 stop_xvfb
+
+step "karst-gff.exe pack --watch"
+(cd "$work" && "$wine_run" "$windows_bin/karst-gff.exe" unpack world/RGN01.GFF -o rgn01 >/dev/null) ||
+  fail "karst-gff.exe unpack failed"
+cp "$world/RGN01.GFF" "$work/RGN01.original"
+(cd "$work" && exec "$wine_run" "$windows_bin/karst-gff.exe" pack --watch rgn01 -o world/RGN01.GFF --replace \
+  >"$work/watch.out" 2>"$work/watch.err") &
+watch_pid=$!
+for _ in $(seq 300); do
+  grep -q "watching" "$work/watch.err" 2>/dev/null && break
+  sleep 0.2
+done
+grep -q "watching" "$work/watch.err" || fail "karst-gff.exe pack --watch did not start: $(cat "$work/watch.err")"
+printf 'Saved under Wine' >"$work/rgn01/name.txt"
+"$linux_bin/karst-gff" pack "$work/rgn01" -o "$work/RGN01.expected" >/dev/null || fail "karst-gff pack failed"
+for _ in $(seq 300); do
+  cmp -s "$work/world/RGN01.GFF" "$work/RGN01.expected" && break
+  sleep 0.2
+done
+cmp -s "$work/world/RGN01.GFF" "$work/RGN01.expected" ||
+  fail "the save was not packed into RGN01.GFF: $(cat "$work/watch.out" "$work/watch.err")"
+cmp -s "$work/world/RGN01.GFF.orig" "$work/RGN01.original" || fail "the original was not kept as RGN01.GFF.orig"
+echo "   a save packed into RGN01.GFF, the original kept"
+rm -rf "$work/rgn01"
+for _ in $(seq 300); do
+  kill -0 "$watch_pid" 2>/dev/null || break
+  sleep 0.2
+done
+if kill -0 "$watch_pid" 2>/dev/null; then
+  kill "$watch_pid"
+  fail "the watch went on after its folder was deleted"
+fi
+grep -q "the edit folder is gone" "$work/watch.err" || fail "the watch's end said nothing: $(cat "$work/watch.err")"
+echo "   deleting the folder ended the watch"
 echo "PASS"

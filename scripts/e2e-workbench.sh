@@ -8,7 +8,9 @@
 # map's top-left; zoom 2 (+, then Home) at the same place; Space and Backspace; each layer key
 # changes the map and changes it back, tiles and objects as karst-render draws them; a click on an
 # entity's row marks it in the middle of the map; Ctrl+E writes the PNG karst-render writes, and
-# Escape in its dialog writes nothing; at rest no CPU; Escape does not quit, Ctrl+Q does, with
+# Escape in its dialog writes nothing; at rest no CPU; E edits the region, and a map saved in its
+# edit folder (outside the game folder) is packed into the game file, the original kept, and shown
+# pixel for pixel as karst-render draws the new file; Escape does not quit, Ctrl+Q does, with
 # exit code 0. Then damaged folders (a region cut short, a library missing, a file named like a
 # region that is none, a folder in a region file's place) open and step through without a crash.
 set -euo pipefail
@@ -183,6 +185,44 @@ after=$(workbench_ticks)
 ticks=$((after - before))
 echo "   $ticks clock ticks in 5 s at rest"
 [ "$ticks" -le 5 ] || fail "the workbench used $ticks ticks of CPU in 5 s at rest (1 % is 5)"
+
+step "E edits the region: a save of its map in the edit folder is packed and shown at once"
+xdotool key e
+map_file=
+for _ in $(seq 100); do
+  map_file=$(find "$work/data/karst/edits" -path '*rgn01-gff/map.tmj' 2>/dev/null | head -n 1) || true
+  [ -n "$map_file" ] && break
+  sleep 0.2
+done
+[ -n "$map_file" ] || fail "E made no edit folder with a map under $work/data/karst/edits"
+case "$map_file" in "$world"/*) fail "the edit folder is inside the game folder" ;; esac
+# A block of cells painted with the lake's tile, saved as Tiled saves: a temporary file, a rename.
+/usr/bin/python3 - "$map_file" <<'PYTHON'
+import json, os, sys
+path = sys.argv[1]
+with open(path) as file:
+    document = json.load(file)
+cells = document["layers"][0]["data"]
+water = cells[28 * 128 + 25]
+for y in range(2, 10):
+    for x in range(2, 14):
+        cells[y * 128 + x] = water
+temporary = os.path.join(os.path.dirname(path), ".map.tmj.saving")
+with open(temporary, "w") as file:
+    json.dump(document, file)
+os.replace(temporary, path)
+PYTHON
+for _ in $(seq 100); do
+  [ -f "$world/RGN01.GFF.orig" ] && break
+  sleep 0.2
+done
+[ -f "$world/RGN01.GFF.orig" ] || fail "the save was not packed into RGN01.GFF (no RGN01.GFF.orig kept)"
+cmp -s "$world/RGN01.GFF" "$world/RGN01.GFF.orig" && fail "RGN01.GFF was not changed by the save"
+"$render" region "$world/RGN01.GFF" -o "$shots/edited-expected.png" 2>/dev/null
+expect_map edited "$shots/edited-expected.png" "$map_at"
+# The game folder gets the edited file and the kept original, and nothing else.
+cp "$world/RGN01.GFF.orig" "$work/original.GFF"
+(cd "$world" && rm RGN01.GFF && mv RGN01.GFF.orig RGN01.GFF)
 
 step "Ctrl+Q quits with exit code 0"
 xdotool key ctrl+q

@@ -13,6 +13,7 @@
 #                          as $render draws it (pictures kept in $shots)
 #   expect_exit_after KEY  presses KEY; the viewer must end with exit code 0
 #   expect_error_box       waits for the "Error!" box on screen; sets box
+#   expect_idle            the viewer uses under 1% of one core over 3 seconds
 #   stop_viewer            asks the viewer to stop, then kills it
 #   stop_xvfb              stops the viewer, the window manager and the screen
 #   fail TEXT...           says what failed and exits 1, keeping `work` to look at
@@ -202,6 +203,19 @@ stop_viewer() {
 
 # The CPU time the viewer has used so far, in clock ticks (user + system).
 viewer_ticks() { awk '{ print $14 + $15 }' "/proc/$viewer_pid/stat"; }
+
+expect_idle() {
+  local clock_ticks before after used
+  clock_ticks=$(getconf CLK_TCK)
+  before=$(viewer_ticks)
+  sleep 3
+  after=$(viewer_ticks)
+  used=$((after - before))
+  if [ $((used * 100)) -ge $((3 * clock_ticks)) ]; then
+    fail "the idle viewer used $used of $((3 * clock_ticks)) clock ticks in 3 s"
+  fi
+  echo "   idle: $used clock ticks in 3 s"
+}
 
 # Ends a process this session started and waits for it.
 end_process() {

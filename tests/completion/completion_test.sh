@@ -64,7 +64,7 @@ cases=(
   $'karst-gff objects game/OB\tgame/OBJEX.GFF'
   $'karst-gff palette game/RGN01.GFF --format \tact gpl pal png'
   $'karst-gff palette game/RGN01.GFF --format p\tpal png'
-  $'karst-gff pack game --	--force --help --nearest --output --overwrite-changed --replace --transparent-colour'
+  $'karst-gff pack game --	--force --help --nearest --output --overwrite-changed --replace --transparent-colour --watch'
   $'karst-gff pack game --transparent-colour 	'
   $'karst-gff unpack game/OBJEX.GFF --palette game/RGN01\tgame/RGN01.GFF'
   $'karst-gff unpack game/RGN01.GFF --objects game/OB\tgame/OBJEX.GFF'

@@ -339,6 +339,31 @@ TEST(WaitMessageTest, ReturnsAtOnceWhenSomethingIsQueued) {
   EXPECT_EQ(WaitMessage(), 1);  // the quit message
 }
 
+// A message posted from another thread wakes the waiting queue and reaches its window as
+// posted; one whose window went before the queue was read is dropped, never dispatched.
+TEST(PostMessageTest, ArrivesFromAnotherThreadOnlyForALiveWindow) {
+  CleanWindowSystem clean;
+  Window* window = MakeWindow();
+  Window* goingWindow = MakeWindow("Going");
+  ASSERT_NE(window, nullptr);
+  ASSERT_NE(goingWindow, nullptr);
+  TakeAll();
+  std::thread poster([window, goingWindow] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    PostMessage(goingWindow, WM_FOLDERCHANGED, 7);
+    PostMessage(window, WM_FOLDERCHANGED, 5);
+  });
+  EXPECT_EQ(WaitMessage(), 1);
+  poster.join();
+  DestroyWindow(goingWindow);
+  const std::vector<Message> taken = TakeAll();
+  ASSERT_EQ(taken.size(), 1u);
+  EXPECT_EQ(taken[0].window, window);
+  EXPECT_EQ(taken[0].message, WM_FOLDERCHANGED);
+  EXPECT_EQ(taken[0].wParam, 5u);
+  EXPECT_EQ(taken[0].lParam, 0);
+}
+
 TEST(WaitMessageTest, WakesForAnEventFromAnotherThread) {
   CleanWindowSystem clean;
   Window* window = MakeWindow();

@@ -7,36 +7,14 @@
 #include <string>
 
 #include "platform/user_folders.h"
+#include "tests/support/scoped_variable.h"
 #include "workbench/model/folder_opening.h"
 #include "workbench/model/settings.h"
 
 namespace karst::workbench {
 namespace {
 
-// Sets a variable for the scope of a test and puts back what was there.
-class ScopedVariable {
- public:
-  ScopedVariable(const char* name, const std::optional<std::string>& value) : name_(name) {
-    if (const char* was = std::getenv(name)) {
-      was_ = was;
-    }
-    Set(value);
-  }
-  ~ScopedVariable() { Set(was_); }
-  ScopedVariable(const ScopedVariable&) = delete;
-  ScopedVariable& operator=(const ScopedVariable&) = delete;
-
- private:
-  void Set(const std::optional<std::string>& value) {
-    if (value) {
-      setenv(name_, value->c_str(), 1);
-    } else {
-      unsetenv(name_);
-    }
-  }
-  const char* name_;
-  std::optional<std::string> was_;
-};
+using testing::ScopedVariable;
 
 TEST(UserFolders, XdgFoldersCountOnlyWhenAbsolute) {
   struct Case {

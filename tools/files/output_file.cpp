@@ -159,7 +159,8 @@ std::string OutputFile::Finish(std::span<const std::uint8_t> bytes) {
   if (temporary_.empty()) {
     return {};
   }
-  if (const std::string error = platform::RenameOver(temporary_, target_); !error.empty()) {
+  if (const std::string error = platform::RenameOverWhenFree(temporary_, target_, renamePatience_, inUse_);
+      !error.empty()) {
     return "cannot be written: " + error;
   }
   placed_ = true;

@@ -13,6 +13,7 @@
 // runs which no longer exist left there (after SIGKILL or a crash); those of live runs stay.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -41,6 +42,11 @@ class OutputFile {
   // Writes `bytes` and puts the file in place. Empty on success, else the reason; a target that
   // is replaced is then as it was.
   std::string Finish(std::span<const std::uint8_t> bytes);
+  // How long Finish tries the rename again while another program holds the target open (see
+  // platform::RenameOverWhenFree); none unless set.
+  void SetRenamePatience(std::chrono::milliseconds patience) { renamePatience_ = patience; }
+  // Finish failed because another program held the target open.
+  bool inUse() const { return inUse_; }
 
  private:
   std::string target_;
@@ -49,6 +55,8 @@ class OutputFile {
   platform::WritableFile file_;
   std::string error_;
   bool placed_ = false;
+  std::chrono::milliseconds renamePatience_{0};
+  bool inUse_ = false;
 };
 
 // OutputFile(target) and Finish(bytes): empty on success, else the reason.

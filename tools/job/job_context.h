@@ -10,12 +10,14 @@
 // Cancel button.
 //
 // The listener is called on the thread that reports, which for every job is the thread that
-// called it; Cancel() may come from any thread.
+// called it; Cancel() may come from any thread. A job that sleeps in a wait (the edit loop's
+// folder watch) sets a waker, which Cancel() calls, so that it stops at once.
 #pragma once
 
 #include <atomic>
 #include <cstddef>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -46,12 +48,25 @@ class JobContext {
     }
   }
 
-  void Cancel() { cancelled_.store(true, std::memory_order_relaxed); }
+  void Cancel() {
+    cancelled_.store(true, std::memory_order_relaxed);
+    const std::lock_guard<std::mutex> lock(wakerMutex_);
+    if (waker_) {
+      waker_();
+    }
+  }
+  // Sets what Cancel() calls besides (empty: nothing); a job clears it before what it wakes goes.
+  void SetWaker(std::function<void()> waker) {
+    const std::lock_guard<std::mutex> lock(wakerMutex_);
+    waker_ = std::move(waker);
+  }
   bool Cancelled() const { return cancelled_.load(std::memory_order_relaxed); }
 
  private:
   Listener listener_;
   std::atomic<bool> cancelled_{false};
+  std::mutex wakerMutex_;
+  std::function<void()> waker_;
 };
 
 }  // namespace karst::tools

@@ -35,9 +35,11 @@ std::string_view ProblemKindName(ProblemKind kind) {
     case ProblemKind::kColourMissing:
       return "colour-missing";
     case ProblemKind::kTransparencyMissing:
+      return "transparency-missing";
+    case ProblemKind::kFileInUse:
       break;
   }
-  return "transparency-missing";
+  return "file-in-use";
 }
 
 }  // namespace karst::tools

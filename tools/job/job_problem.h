@@ -29,6 +29,7 @@ enum class ProblemKind : std::uint8_t {
   kUnfinished,           // a folder a job stopped midway left marked unfinished: running it again finishes it
   kColourMissing,        // a picture holds a colour its palette lacks: taking the nearest one would do
   kTransparencyMissing,  // a picture saved without transparency where its frame has transparent pixels
+  kFileInUse,            // a file another program holds open, which the system would not replace
 };
 
 // The kind as machine output names it: "unreadable", "would-not-load", ...

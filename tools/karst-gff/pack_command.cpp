@@ -6,12 +6,16 @@
 #include <optional>
 #include <string>
 
+#include "platform/file_safety.h"
+#include "platform/stop_requests.h"
 #include "platform/terminal.h"
 #include "tools/cli/cli.h"
 #include "tools/cli/progress_bar.h"
+#include "tools/edit/edit_loop.h"
 #include "tools/karst-gff/gff_tool.h"
 #include "tools/karst-gff/unpack_command.h"
 #include "tools/pack/pack_job.h"
+#include "tools/pack/unpack_files.h"
 
 namespace karst::tools {
 namespace {
@@ -23,6 +27,7 @@ struct PackCommandOptions {
   bool overwriteChanged = false;
   bool nearest = false;
   bool force = false;
+  bool watch = false;
   std::string transparentColour;  // RRGGBB or #RRGGBB; empty when not given
 };
 
@@ -138,6 +143,89 @@ int RunPack(const PackCommandOptions& options) {
   return result.complete ? kExitSuccess : kExitFailure;
 }
 
+// One pack of the watch, or its refusal, as a line (and the problems as pack prints them).
+void PrintWatchedPack(const EditPack& pack, const PackCommandOptions& options) {
+  if (pack.outcome == EditOutcome::kReplaced || pack.outcome == EditOutcome::kUnchanged) {
+    std::cout << options.folder << " -> " << options.output
+              << (pack.outcome == EditOutcome::kReplaced ? ": packed"
+                                                         : ": it already holds these very bytes; nothing written");
+    if (!pack.keptOriginal.empty()) {
+      std::cout << " (the file it replaced kept as " << pack.keptOriginal << ")";
+    }
+    std::cout << std::endl;
+    return;
+  }
+  for (const JobProblem& problem : pack.problems) {
+    std::string hint;
+    if (problem.kind == ProblemKind::kOutputExists) {
+      hint = "; --replace keeps it as " + platform::KeptName(problem.file) + " and packs into its place";
+    } else if (problem.kind != ProblemKind::kOutputChanged) {
+      hint = Hint(problem, nullptr);
+    }
+    ReportError(kTool, problem.file, problem.words + hint);
+    if (!problem.place.form.empty()) {
+      ReportError(kTool, problem.file,
+                  "to have " + problem.place.form +
+                      " as unpack wrote it, leaving the other edits: karst-gff unpack GAME.GFF -o " + options.folder +
+                      " --restore " + problem.place.form);
+    }
+  }
+  std::string words = EditOutcomeWords(pack.outcome);
+  if (pack.outcome == EditOutcome::kChangedByOther) {
+    words =
+        "was changed by another program since this watch last wrote it; nothing written: put back the file "
+        "this folder packed, unpack the changed file again, or stop the watch and run karst-gff pack " +
+        options.folder + " -o " + options.output + " --replace --overwrite-changed";
+  }
+  ReportError(kTool, pack.outcome == EditOutcome::kFolderGone ? options.folder : options.output, words);
+}
+
+int RunWatch(const PackCommandOptions& options) {
+  if (!HoldsUnpack(options.folder)) {
+    ReportError(kTool, options.folder,
+                "holds no manifest.json: --watch takes one folder that karst-gff unpack made; a folder of them is "
+                "not watched (watch each of its folders)");
+    return kExitFailure;
+  }
+  if (platform::InspectPath(options.output).kind == platform::FileKind::kDirectory) {
+    ReportError(kTool, options.output, "is a folder: --watch packs into one file");
+    return kExitFailure;
+  }
+  WatchRequest request;
+  request.pack.folder = options.folder;
+  request.pack.target = options.output;
+  request.pack.replace = options.replace;
+  request.pack.options.nearest = options.nearest;
+  request.pack.options.force = options.force;
+  request.pack.options.transparentColour = ColourValue(options.transparentColour);
+  // Running the watch is asking for packs: an edit paused after a revert goes on.
+  if (const std::string failure = ResumeEdit(options.folder); !failure.empty()) {
+    ReportError(kTool, options.folder, failure);
+    return kExitFailure;
+  }
+  JobContext context;
+  const platform::StopRequests stop([&context] { context.Cancel(); });
+  // The folder as it is now is packed first: the file is then what the folder says from the start.
+  const EditPack first = PackEdit(request.pack, context);
+  PrintWatchedPack(first, options);
+  const bool refusedForGood =
+      first.outcome == EditOutcome::kRefused &&
+      std::any_of(first.problems.begin(), first.problems.end(), [](const JobProblem& problem) {
+        return problem.kind == ProblemKind::kOutputExists || problem.kind == ProblemKind::kOutputRefused;
+      });
+  if (refusedForGood || first.outcome == EditOutcome::kFolderGone || first.outcome == EditOutcome::kCancelled) {
+    return first.outcome == EditOutcome::kCancelled ? kExitSuccess : kExitFailure;
+  }
+  std::cerr << "karst-gff: watching " << options.folder << ": each save is packed into " << options.output
+            << " (Ctrl+C ends)" << std::endl;
+  bool gone = false;
+  RunEditLoop(request, context, [&](const EditPack& pack) {
+    PrintWatchedPack(pack, options);
+    gone = gone || pack.outcome == EditOutcome::kFolderGone;
+  });
+  return gone ? kExitFailure : kExitSuccess;
+}
+
 }  // namespace
 
 void AddPackCommand(CLI::App& app, int& exitCode) {
@@ -178,11 +266,21 @@ void AddPackCommand(CLI::App& app, int& exitCode) {
       "original name; two that aim at one name, case ignored, are refused before anything is\n"
       "written.\n"
       "\n"
+      "--watch goes on after the first pack: each save in DIR (files changed, then still for 300 ms)\n"
+      "is packed into OUT.GFF at once, a line for each pack or refusal, until Ctrl+C, which waits\n"
+      "for a pack in flight. OUT.GFF is replaced in one step, never half written. Without\n"
+      "--replace the first pack makes OUT.GFF; with it, an existing OUT.GFF is kept as .orig first.\n"
+      "Later saves replace only what the watch itself wrote, keeping no copy of it: a file another\n"
+      "program changed is refused, and a refused pack writes nothing. A file another program holds\n"
+      "open is tried again for a few seconds, then at the next save. Only one folder that unpack\n"
+      "made is watched, not a folder of them; the watch ends when DIR is deleted.\n"
+      "\n"
       "Examples:\n"
       "  karst-gff pack rgn01 -o RGN01-new.GFF\n"
       "  karst-gff pack rgn01 -o ~/game/RGN01.GFF --replace\n"
       "  karst-gff pack rgn01 -o ~/game/RGN01.GFF --replace --overwrite-changed\n"
       "  karst-gff pack objex -o OBJEX-new.GFF --transparent-colour ff00ff\n"
+      "  karst-gff pack --watch rgn01 -o ~/game/RGN01.GFF --replace\n"
       "  karst-gff pack ~/game-unpacked -o ~/game-new");
   command->add_option("DIR", options->folder, "the folder unpack made")->required()->type_name("");
   command->add_option("-o,--output", options->output, "the container to write, or a folder for several")
@@ -206,7 +304,9 @@ void AddPackCommand(CLI::App& app, int& exitCode) {
             return ColourValue(value) ? std::string() : "a colour is six hex digits, RRGGBB (ff00ff)";
           },
           ""));
-  command->callback([options, &exitCode] { exitCode = RunPack(*options); });
+  command->add_flag("--watch", options->watch, "go on: pack DIR into OUT.GFF after each save in it, until Ctrl+C")
+      ->excludes("--overwrite-changed");
+  command->callback([options, &exitCode] { exitCode = options->watch ? RunWatch(*options) : RunPack(*options); });
 }
 
 }  // namespace karst::tools

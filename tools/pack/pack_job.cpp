@@ -108,7 +108,8 @@ bool PackOne(Job& job, PackedFolder& folder, const PackRequest& request, bool ou
   job.record = ReadPackRecord(folder.folder);
   job.edits = EditsOf(manifest, unpacked->files);
   job.target = PlanPackTarget(folder.output, job.bytes,
-                              {request.replace, request.replaceChanged, manifest.sourceHash, &job.record});
+                              {request.replace, request.replaceChanged, manifest.sourceHash, &job.record,
+                               request.replaceOwnOutput, request.originalKept});
   folder.path = job.target.path;
   if (job.target.refusal == PackTargetRefusal::kNone) {
     return true;
@@ -144,9 +145,12 @@ bool Collide(PackResult& result) {
 }
 
 // Puts one packed file in place and keeps the record of it; false after saying why not.
-bool WriteOne(Job& job, PackedFolder& folder, PackResult& result) {
-  if (const std::string failure = PutPackedFile(job.target, job.bytes, folder.kept); !failure.empty()) {
-    Note(result, job.target.path, ProblemKind::kWriteFailed, failure);
+bool WriteOne(Job& job, PackedFolder& folder, const PackRequest& request, PackResult& result) {
+  bool inUse = false;
+  if (const std::string failure = PutPackedFile(job.target, job.bytes, folder.kept, request.inUsePatience, inUse);
+      !failure.empty()) {
+    Note(result, job.target.path, inUse ? ProblemKind::kFileInUse : ProblemKind::kWriteFailed,
+         inUse ? "is held open by another program: " + failure : failure);
     return false;
   }
   folder.identical = job.target.identical;
@@ -212,7 +216,7 @@ PackResult PackJob(const PackRequest& request, JobContext& context) {
     }
   }
   for (std::size_t i = 0; i < jobs.size(); ++i) {
-    if (cancelled(jobs.size() + i, jobs[i].target.path) || !WriteOne(jobs[i], result.folders[i], result)) {
+    if (cancelled(jobs.size() + i, jobs[i].target.path) || !WriteOne(jobs[i], result.folders[i], request, result)) {
       return result;
     }
   }

@@ -14,6 +14,7 @@
 // that unpacking it again would mend.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -30,6 +31,13 @@ struct PackRequest {
   bool replace = false;         // an existing file may be replaced, kept first under platform::KeptName
   bool replaceChanged = false;  // even one changed since the folder was unpacked or last packed
   PackOptions options;
+  // For a loop that packs every save: the bytes this folder's own last pack wrote there are
+  // replaced even without `replace`, and not kept (tools/pack/pack_target.h).
+  bool replaceOwnOutput = false;
+  bool originalKept = false;  // the target's bytes from before the folder's first pack there are safe
+  // A rename refused because another program holds the target open is tried again for this long
+  // (then the problem is of the kind kFileInUse).
+  std::chrono::milliseconds inUsePatience{0};
 };
 
 // One unpack folder and what became of it.

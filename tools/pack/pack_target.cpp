@@ -79,7 +79,7 @@ PackTarget PlanPackTarget(const std::string& output, std::span<const std::uint8_
                   "exists and is no plain file; a packed container is written only as a file");
   }
   target.exists = true;
-  if (!rules.replace) {
+  if (!rules.replace && !rules.replaceOwnOutput) {
     return refuse(PackTargetRefusal::kExists, "exists");
   }
   const std::optional<std::vector<std::uint8_t>> now = ReadWholeFile(target.path);
@@ -90,10 +90,18 @@ PackTarget PlanPackTarget(const std::string& output, std::span<const std::uint8_
   }
   target.hash = ContentHash(*now);
   target.identical = std::equal(now->begin(), now->end(), bytes.begin(), bytes.end());
+  const PackRecordEntry* last = rules.record != nullptr ? rules.record->Find(target.key) : nullptr;
+  if (rules.replaceOwnOutput) {
+    const bool own = last != nullptr && last->hash == target.hash;
+    const bool original = target.hash == rules.sourceHash;
+    if (!rules.replace && !own && !target.identical) {
+      return refuse(PackTargetRefusal::kExists, "exists, and was not written by this folder's last pack");
+    }
+    target.keep = !((own && !original) || (original && rules.originalKept));
+  }
   if (target.identical || rules.replaceChanged) {
     return target;
   }
-  const PackRecordEntry* last = rules.record != nullptr ? rules.record->Find(target.key) : nullptr;
   if (target.hash != rules.sourceHash && (last == nullptr || last->hash != target.hash)) {
     return refuse(PackTargetRefusal::kChanged,
                   "changed since this folder was unpacked or last packed; packing would undo those changes");
@@ -101,7 +109,8 @@ PackTarget PlanPackTarget(const std::string& output, std::span<const std::uint8_
   return target;
 }
 
-std::string PutPackedFile(const PackTarget& target, std::span<const std::uint8_t> bytes, std::string& kept) {
+std::string PutPackedFile(const PackTarget& target, std::span<const std::uint8_t> bytes, std::string& kept,
+                          std::chrono::milliseconds inUsePatience, bool& inUse) {
   if (target.identical) {
     return {};
   }
@@ -119,14 +128,17 @@ std::string PutPackedFile(const PackTarget& target, std::span<const std::uint8_t
   if (there != target.exists || (there && (!now || ContentHash(*now) != target.hash))) {
     return "changed while it was being packed";
   }
-  if (target.exists) {
+  if (target.exists && target.keep) {
     std::string candidate;
     if (const std::string failure = platform::KeepOriginal(target.path, candidate); !failure.empty()) {
       return "cannot keep the file it replaces as " + candidate + ": " + failure;
     }
     kept = candidate;
   }
-  return output.Finish({});
+  output.SetRenamePatience(inUsePatience);
+  const std::string failure = output.Finish({});
+  inUse = output.inUse();
+  return failure;
 }
 
 }  // namespace karst::tools

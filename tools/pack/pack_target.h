@@ -10,6 +10,7 @@
 // Nothing here names a command-line option: the face that calls it adds its own hint.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -31,6 +32,13 @@ struct PackTargetRules {
   bool replaceChanged = false;  // even one changed since the unpack or the folder's last pack
   std::string sourceHash;       // of the bytes the folder was unpacked from; empty when unknown
   const PackRecord* record = nullptr;
+  // The bytes the folder's own last pack wrote there (its record) are replaced even without
+  // `replace`, and without keeping them: a loop that packs every save replaces its own output.
+  bool replaceOwnOutput = false;
+  // The target's bytes from before the folder's first pack there are safe (kept already, or there
+  // were none): bytes equal to those the folder was unpacked from need no other copy. Without it
+  // such bytes are kept, even as the folder's own output, as they may be the only original.
+  bool originalKept = false;
 };
 
 struct PackTarget {
@@ -39,6 +47,7 @@ struct PackTarget {
   bool exists = false;
   bool identical = false;  // it already holds the very bytes to be written: nothing is written
   std::string hash;        // of the file there now, when one is
+  bool keep = true;        // the file there is kept under platform::KeptName before it is replaced
   PackTargetRefusal refusal = PackTargetRefusal::kNone;
   std::string reason;  // why refused: "exists", "changed since this folder was unpacked or last packed; ..."
 };
@@ -47,8 +56,11 @@ struct PackTarget {
 PackTarget PlanPackTarget(const std::string& output, std::span<const std::uint8_t> bytes, const PackTargetRules& rules);
 
 // Puts `bytes` at the planned target by a temporary file and a rename, first keeping a file
-// there under platform::KeptName, named in `kept`. Writes nothing when the target is identical,
-// and refuses when what is there changed since it was planned. Empty on success, else why.
-std::string PutPackedFile(const PackTarget& target, std::span<const std::uint8_t> bytes, std::string& kept);
+// there under platform::KeptName (unless the plan says not to), named in `kept`. Writes nothing
+// when the target is identical, and refuses when what is there changed since it was planned. A
+// rename refused because another program holds the file is tried again for `inUsePatience`, then
+// `inUse` is set. Empty on success, else why.
+std::string PutPackedFile(const PackTarget& target, std::span<const std::uint8_t> bytes, std::string& kept,
+                          std::chrono::milliseconds inUsePatience, bool& inUse);
 
 }  // namespace karst::tools

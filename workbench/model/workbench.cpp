@@ -44,6 +44,7 @@ Workbench::Workbench(std::function<void()> wake) : wake_(std::move(wake)) {}
 // The jobs go first, each cancelled and joined by its own destructor, before the data they
 // might hand over.
 Workbench::~Workbench() {
+  liveEdit_.reset();
   export_.reset();
   whereUsedJob_.reset();
   objectsJob_.reset();
@@ -158,6 +159,8 @@ std::optional<std::size_t> Workbench::RegionIndexOfPath(const std::string& path)
 }
 
 void Workbench::StartRegionLoad(std::size_t index) {
+  // A new load replaces one under way: its thread is joined first.
+  regionLoad_.reset();
   selectedRegion_ = index;
   const std::string path = regions_[index].status.path;
   const std::string library = opened_.library;
@@ -242,6 +245,7 @@ void Workbench::TakeScanned() {
       RegionSlot& slot = regions_[scanned.index];
       slot.status = std::move(scanned.status);
       slot.thumbnail = std::move(scanned.thumbnail);
+      ++slot.thumbnailGeneration;
       slot.scanned = true;
     }
   }
@@ -256,6 +260,11 @@ void Workbench::TakeRegion() {
     marks_ = MapMarks{};
     Changed();
     return;
+  }
+  if (std::exchange(redrawThumbnailOnLoad_, false) && loaded.index < regions_.size()) {
+    RegionSlot& slot = regions_[loaded.index];
+    slot.thumbnail = ThumbnailOf(loaded.region->pictures, kThumbnailWidth);
+    ++slot.thumbnailGeneration;
   }
   const bool firstRegion = !shown_.has_value();
   const bool coloursChanged = firstRegion || shown_->pictures.colours != loaded.region->pictures.colours;
@@ -304,6 +313,49 @@ void Workbench::Poll() {
       Say(std::move(line));
     }
     export_.reset();
+  }
+  if (liveEdit_ && liveEdit_->Poll()) {
+    ShowEditedFile();
+  }
+}
+
+void Workbench::ShowEditedFile() {
+  const std::string& edited = liveEdit_->gameFile();
+  const bool library = edited == opened_.library;
+  if (library) {
+    StartObjects();
+  }
+  // The map is drawn again with the view, the zoom and the selection kept.
+  if (selectedRegion_ && (library || regions_[*selectedRegion_].status.path == edited) && !regionLoad_) {
+    keepViewOnLoad_ = true;
+    redrawThumbnailOnLoad_ = true;
+    entityOnLoad_ = marks_.selectedEntity;
+    StartRegionLoad(*selectedRegion_);
+  }
+}
+
+void Workbench::StartLiveEdit(bool library) {
+  std::string file;
+  if (library) {
+    file = opened_.library;
+  } else if (selectedRegion_) {
+    file = regions_[*selectedRegion_].status.path;
+  }
+  if (file.empty()) {
+    Say(library ? "This folder has no object library to edit" : "Show a region to edit it");
+    return;
+  }
+  if (liveEdit_ && liveEdit_->gameFile() == file && liveEdit_->status() != LiveEditStatus::kEnded) {
+    return;
+  }
+  EndLiveEdit();
+  liveEdit_ = std::make_unique<LiveEdit>(file, wake_);
+}
+
+void Workbench::EndLiveEdit() {
+  if (liveEdit_) {
+    Say("The edit of " + FileNameOf(liveEdit_->gameFile()) + " ended; its folder stays in " + liveEdit_->folder());
+    liveEdit_.reset();
   }
 }
 

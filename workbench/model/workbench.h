@@ -20,6 +20,7 @@
 #include "workbench/model/export_jobs.h"
 #include "workbench/model/folder_opening.h"
 #include "workbench/model/folder_regions.h"
+#include "workbench/model/live_edit.h"
 #include "workbench/model/map_compose.h"
 #include "workbench/model/map_pictures.h"
 #include "workbench/model/map_view.h"
@@ -35,6 +36,7 @@ struct RegionSlot {
   RegionStatus status;
   bool scanned = false;  // `status` and `thumbnail` are known
   std::optional<Thumbnail> thumbnail;
+  std::uint64_t thumbnailGeneration = 0;  // increases when the thumbnail is drawn again
 };
 
 // What the folder scan hands over, region by region, while it runs.
@@ -135,6 +137,14 @@ class Workbench {
   void ExportAtlas(const std::string& site);
   void CancelExport();
 
+  // The live edit: the shown region (or the folder's object library) unpacked into its edit
+  // folder, every settled save there packed into the game file and shown at once. One at a time.
+  LiveEdit* liveEdit() { return liveEdit_.get(); }
+  const LiveEdit* liveEdit() const { return liveEdit_.get(); }
+  void StartLiveEdit(bool library);
+  // Stops the loop; the edit folder stays, and opening the file again offers to go on with it.
+  void EndLiveEdit();
+
   // Lines for the person, newest last: what was opened, set aside, written or refused.
   const std::vector<std::string>& messages() const { return messages_; }
   void Say(std::string line);
@@ -155,6 +165,7 @@ class Workbench {
   void TakeRegion();
   void Changed() { ++mapGeneration_; }
   void UseLayersOfSettings();
+  void ShowEditedFile();
   void StartExport(std::string title, std::function<std::vector<std::string>(tools::JobContext&)> work);
   std::optional<std::size_t> RegionIndexOf(const std::string& file) const;
   std::optional<std::size_t> RegionIndexOfPath(const std::string& path) const;
@@ -175,6 +186,8 @@ class Workbench {
   // Where the view goes once the region being loaded arrives: kept on a reload, reset on a switch,
   // an entity to centre when a place was opened.
   bool keepViewOnLoad_ = false;
+  // The region being drawn again because its file was edited: its thumbnail is drawn again too.
+  bool redrawThumbnailOnLoad_ = false;
   std::optional<std::size_t> entityOnLoad_;
   std::optional<tools::GameCheckResult> check_;
   std::optional<ObjectEntries> objects_;
@@ -183,6 +196,7 @@ class Workbench {
   std::vector<std::string> messages_;
   std::optional<RunningExport> export_;
 
+  std::unique_ptr<LiveEdit> liveEdit_;
   std::shared_ptr<ScanInbox> scanInbox_;
   std::unique_ptr<BackgroundJob<bool>> scanJob_;
   std::unique_ptr<BackgroundJob<LoadedRegion>> regionLoad_;

@@ -9,6 +9,7 @@
 
 #include "platform/folder_chooser.h"
 #include "platform/paths.h"
+#include "platform/program_launch.h"
 #include "tools/files/output_checks.h"
 #include "tools/inspect/entity_rows.h"
 #include "workbench/model/pointer_info.h"
@@ -341,6 +342,191 @@ void DrawFindingsTab(Workbench& model) {
   ImGui::EndChild();
 }
 
+// Opens a file of the edit folder: a map in Tiled where it is installed, anything else (and a map
+// without Tiled) with the system's handler; where neither works, a line says where the file is.
+void OpenEditFile(Workbench& model, const std::string& path, bool map) {
+  std::string problem;
+  const std::string tiled = map ? platform::FindProgram("tiled", "Tiled") : std::string();
+  if (!tiled.empty()) {
+    problem = platform::StartProgram(tiled, {path});
+  } else {
+    problem = platform::OpenWithSystem(path);
+  }
+  if (!problem.empty()) {
+    model.Say(problem + "; open it yourself: " + path);
+  }
+}
+
+void EditButton(Workbench& model, const LiveEdit& edit, const char* label, const char* name, bool map,
+                const char* tooltip) {
+  if (ImGui::Button(label)) {
+    OpenEditFile(model, platform::PathText(platform::NativePath(edit.folder()) / platform::NativePath(name)), map);
+  }
+  Tooltip(tooltip);
+}
+
+const char* StatusWords(LiveEditStatus status) {
+  switch (status) {
+    case LiveEditStatus::kStarting:
+      return "Starting...";
+    case LiveEditStatus::kWatching:
+      return "Watching the edit folder: every save is packed and shown";
+    case LiveEditStatus::kRefused:
+      return "The last save did not pack: the game file and the map stay as they were";
+    case LiveEditStatus::kChangedByOther:
+      return "Another program changed the game file: nothing is written until you choose";
+    case LiveEditStatus::kInUse:
+      return "Another program holds the game file: packed again at the next save";
+    case LiveEditStatus::kPaused:
+      return "Paused: the game file is the original";
+    case LiveEditStatus::kEnded:
+      return "Ended";
+  }
+  return "";
+}
+
+void DrawEditTab(Workbench& model, WindowState& state) {
+  LiveEdit* edit = model.liveEdit();
+  if (edit == nullptr || edit->status() == LiveEditStatus::kEnded) {
+    ImGui::TextWrapped(
+        "Edit a region in Tiled or a paint program: it is unpacked into an edit folder of its own (never in "
+        "the game folder), and every save there is packed into the game file and shown here at once. The "
+        "first replacement keeps the original beside it.");
+    const std::string shown = model.selectedRegion() ? model.regions()[*model.selectedRegion()].status.path : "";
+    if (state.earlierEditOf != shown) {
+      state.earlierEditOf = shown;
+      state.earlierEdit = !shown.empty() && HasEditFolder(shown);
+    }
+    if (state.earlierEdit) {
+      ImGui::TextWrapped("An earlier edit of %s is in its folder: Edit goes on with it.", FolderNameOf(shown).c_str());
+    }
+    if (ImGui::Button("Edit this region")) {
+      model.StartLiveEdit(false);
+    }
+    Tooltip("E: unpack the region shown into its edit folder and pack every save there");
+    ImGui::SameLine();
+    if (ImGui::Button("Edit the object library")) {
+      model.StartLiveEdit(true);
+    }
+    if (edit != nullptr) {
+      ImGui::Separator();
+      for (const std::string& line : edit->lines()) {
+        ImGui::TextWrapped("%s", line.c_str());
+      }
+    }
+    return;
+  }
+  ImGui::Text("Editing %s", FolderNameOf(edit->gameFile()).c_str());
+  ImGui::TextWrapped("%s", StatusWords(edit->status()));
+  if (!edit->folder().empty()) {
+    ImGui::TextDisabled("%s", edit->folder().c_str());
+    if (ImGui::Button("Open the edit folder")) {
+      OpenEditFile(model, edit->folder(), false);
+    }
+    Tooltip("The folder in the file manager");
+    const bool library = edit->gameFile() == model.opened().library;
+    if (library) {
+      EditButton(model, *edit, "Frames", "frames", false, "Every frame of the library as a PNG in the game's colours");
+      ImGui::SameLine();
+      EditButton(model, *edit, "objects.json", "objects.json", false, "The object definitions, in a text editor");
+    } else {
+      EditButton(model, *edit, "The map in Tiled", "map.tmj", true,
+                 "Tiled where it is installed, else the system's handler");
+      ImGui::SameLine();
+      EditButton(model, *edit, "Frames", "frames", false, "Every tile frame as a PNG in the game's colours");
+      EditButton(model, *edit, "Palette", "palette.gpl", false, "The region's colours as a GIMP palette");
+      ImGui::SameLine();
+      EditButton(model, *edit, "Name", "name.txt", false, "The region's name, in a text editor");
+    }
+  }
+  ImGui::Separator();
+  switch (edit->status()) {
+    case LiveEditStatus::kChangedByOther:
+      if (ImGui::Button("Revert to original...")) {
+        state.confirmation = Confirmation::kRevert;
+        state.confirmationJustAsked = true;
+      }
+      ImGui::SameLine();
+      if (ImGui::Button("Start again from the changed file")) {
+        edit->StartAgain();
+      }
+      Tooltip("This edit folder is kept aside under a new name, and a new edit starts from the file as it is now");
+      ImGui::SameLine();
+      if (ImGui::Button("Replace anyway...")) {
+        state.confirmation = Confirmation::kReplaceAnyway;
+        state.confirmationJustAsked = true;
+      }
+      break;
+    case LiveEditStatus::kPaused:
+      if (ImGui::Button("Go on with the edit")) {
+        edit->Resume();
+      }
+      Tooltip("The next save is packed into the game file again");
+      break;
+    default:
+      if (ImGui::Button("Revert to original...")) {
+        state.confirmation = Confirmation::kRevert;
+        state.confirmationJustAsked = true;
+      }
+      Tooltip("Put the kept original back in the game folder and pause the edit; its folder keeps every edit");
+      break;
+  }
+  ImGui::SameLine();
+  if (ImGui::Button("End the edit")) {
+    model.EndLiveEdit();
+    return;
+  }
+  Tooltip("Stop packing saves; the edit folder stays, and editing the file again goes on with it");
+  ImGui::BeginChild("edit-lines");
+  for (const std::string& line : edit->lines()) {
+    ImGui::TextWrapped("%s", line.c_str());
+  }
+  ImGui::SetScrollHereY(1.0f);
+  ImGui::EndChild();
+}
+
+void DrawConfirmation(Workbench& model, WindowState& state) {
+  static constexpr const char* kTitle = "Confirm###edit-confirmation";
+  if (state.confirmationJustAsked) {
+    ImGui::OpenPopup(kTitle);
+    state.confirmationJustAsked = false;
+  }
+  if (!ImGui::BeginPopupModal(kTitle, nullptr, ImGuiWindowFlags_AlwaysAutoResize | ImGuiWindowFlags_NoSavedSettings)) {
+    return;
+  }
+  LiveEdit* edit = model.liveEdit();
+  if (edit == nullptr || state.confirmation == Confirmation::kNone) {
+    state.confirmation = Confirmation::kNone;
+    ImGui::CloseCurrentPopup();
+    ImGui::EndPopup();
+    return;
+  }
+  const std::string file = FolderNameOf(edit->gameFile());
+  const bool revert = state.confirmation == Confirmation::kRevert;
+  if (revert) {
+    ImGui::Text("Put the original %s back in the game folder?", file.c_str());
+    ImGui::TextUnformatted("The edit is paused; its folder keeps every edit.");
+  } else {
+    ImGui::Text("Replace %s, which another program changed, by this edit?", file.c_str());
+    ImGui::TextUnformatted("The changed file is kept beside it first.");
+  }
+  const bool go = ImGui::Button(revert ? "Revert" : "Replace");
+  ImGui::SameLine();
+  const bool cancel = ImGui::Button("Cancel");
+  if (go) {
+    if (revert) {
+      edit->Revert();
+    } else {
+      edit->ReplaceAnyway();
+    }
+  }
+  if (go || cancel) {
+    state.confirmation = Confirmation::kNone;
+    ImGui::CloseCurrentPopup();
+  }
+  ImGui::EndPopup();
+}
+
 std::size_t FindingCountOf(const Workbench& model) {
   return model.check() != nullptr ? model.check()->FindingCount() : 0;
 }
@@ -437,6 +623,18 @@ void DrawMenuBar(Workbench& model, WindowState& state) {
     }
     ImGui::EndMenu();
   }
+  if (ImGui::BeginMenu("Edit", folder)) {
+    if (ImGui::MenuItem("Edit this region", "E", false, model.selectedRegion().has_value())) {
+      model.StartLiveEdit(false);
+    }
+    if (ImGui::MenuItem("Edit the object library", nullptr, false, !model.opened().library.empty())) {
+      model.StartLiveEdit(true);
+    }
+    if (ImGui::MenuItem("End the edit", nullptr, false, model.liveEdit() != nullptr)) {
+      model.EndLiveEdit();
+    }
+    ImGui::EndMenu();
+  }
   if (ImGui::BeginMenu("Go", folder)) {
     if (ImGui::MenuItem("Next region", "Space")) {
       model.StepRegion(1);
@@ -490,6 +688,11 @@ void DrawRegionList(Workbench& model, WindowState& state) {
   BeginPanel("Regions", 0, layout.top, layout.left, layout.bottom - layout.top);
   ImGui::SetNextItemWidth(-1);
   ImGui::InputTextWithHint("##region-filter", "Filter regions", &model.regionFilter);
+  // Another folder's thumbnails go with it.
+  if (state.thumbnailsFor != model.openGeneration()) {
+    state.thumbnails.clear();
+    state.thumbnailsFor = model.openGeneration();
+  }
   ImGui::BeginChild("region-list");
   const float thumbnailWidth = std::min(static_cast<float>(kThumbnailWidth), ImGui::GetContentRegionAvail().x * 0.5f);
   const float thumbnailHeight = thumbnailWidth * 3.0f / 4.0f;
@@ -508,13 +711,14 @@ void DrawRegionList(Workbench& model, WindowState& state) {
       Tooltip(slot.status.why.c_str());
     }
     ImGui::SetCursorPos(start);
-    if (slot.thumbnail && state.thumbnails.find(index) == state.thumbnails.end()) {
-      state.thumbnails.emplace(
-          index, MakeTexture(state.renderer, slot.thumbnail->width, slot.thumbnail->height, slot.thumbnail->pixels));
+    WindowState::ThumbnailTexture& cached = state.thumbnails[index];
+    if (slot.thumbnail && cached.generation != slot.thumbnailGeneration) {
+      cached.texture =
+          MakeTexture(state.renderer, slot.thumbnail->width, slot.thumbnail->height, slot.thumbnail->pixels);
+      cached.generation = slot.thumbnailGeneration;
     }
-    const auto texture = state.thumbnails.find(index);
-    if (texture != state.thumbnails.end() && texture->second) {
-      ImGui::Image(texture->second.get(), ImVec2(thumbnailWidth, thumbnailHeight));
+    if (cached.texture) {
+      ImGui::Image(cached.texture.get(), ImVec2(thumbnailWidth, thumbnailHeight));
     } else {
       ImGui::Dummy(ImVec2(thumbnailWidth, thumbnailHeight));
     }
@@ -619,6 +823,12 @@ void DrawSidePanel(Workbench& model, WindowState& state) {
       DrawObjectsTab(model, state);
       ImGui::EndTabItem();
     }
+    const bool turnToEdit = model.liveEdit() != nullptr && state.editTabTurnedFor != model.liveEdit();
+    state.editTabTurnedFor = model.liveEdit();
+    if (ImGui::BeginTabItem("Edit", nullptr, turnToEdit ? ImGuiTabItemFlags_SetSelected : 0)) {
+      DrawEditTab(model, state);
+      ImGui::EndTabItem();
+    }
     const std::string findings = model.CheckRunning()
                                      ? std::string("Findings (...)###findings")
                                      : "Findings (" + std::to_string(FindingCountOf(model)) + ")###findings";
@@ -662,6 +872,7 @@ void DrawStatusBar(Workbench& model, WindowState& state) {
 }
 
 void DrawDialogs(Workbench& model, WindowState& state) {
+  DrawConfirmation(model, state);
   static constexpr const char* kTitle = "Choose###path-dialog";
   if (state.dialogJustOpened) {
     ImGui::OpenPopup(kTitle);
@@ -786,14 +997,16 @@ bool HandleKey(Workbench& model, WindowState& state, SDL_Keycode key, std::uint1
     }
   }
   if (key == SDLK_ESCAPE) {
-    if (state.dialog != Dialog::kNone) {
+    if (state.confirmation != Confirmation::kNone) {
+      state.confirmation = Confirmation::kNone;
+    } else if (state.dialog != Dialog::kNone) {
       state.dialog = Dialog::kNone;
     } else {
       model.ClearSelection();
     }
     return true;
   }
-  if (state.dialog != Dialog::kNone || !model.HasFolder()) {
+  if (state.dialog != Dialog::kNone || state.confirmation != Confirmation::kNone || !model.HasFolder()) {
     return false;
   }
   MapView& view = model.view();
@@ -854,6 +1067,9 @@ bool HandleKey(Workbench& model, WindowState& state, SDL_Keycode key, std::uint1
       return true;
     case SDLK_v:
       model.ToggleLayer('V');
+      return true;
+    case SDLK_e:
+      model.StartLiveEdit(false);
       return true;
     default:
       return false;

@@ -34,6 +34,9 @@ struct PanelRectangle {
 
 enum class Dialog { kNone, kOpenFolder, kExportRegion, kExportView, kExportFrames, kExportAll, kExportAtlas };
 
+// What the edit panel asks the person to confirm before it acts.
+enum class Confirmation { kNone, kRevert, kReplaceAnyway };
+
 struct WindowState {
   SDL_Window* window = nullptr;
   SDL_Renderer* renderer = nullptr;
@@ -52,14 +55,26 @@ struct WindowState {
   std::int32_t composedScrollX = 0;
   std::int32_t composedScrollY = 0;
   std::size_t composedZoom = 0;
-  // Thumbnails by region index, made once each.
-  std::map<std::size_t, Texture> thumbnails;
+  // Thumbnails by region index, made again only when the model draws one again.
+  struct ThumbnailTexture {
+    std::uint64_t generation = 0;
+    Texture texture;
+  };
+  std::map<std::size_t, ThumbnailTexture> thumbnails;
+  std::uint64_t thumbnailsFor = 0;
   // Object pictures by entry index, for the library the textures were made from.
   const ObjectEntries* objectTexturesFrom = nullptr;
   std::map<std::size_t, Texture> objectTextures;
   // The pointer over the map, in panel pixels; none when it is elsewhere.
   std::optional<ScreenPoint> pointer;
   bool mapDragged = false;
+  Confirmation confirmation = Confirmation::kNone;
+  bool confirmationJustAsked = false;
+  // Whether the shown region has an edit folder from earlier, looked at once per region shown.
+  std::string earlierEditOf;
+  bool earlierEdit = false;
+  // The live edit whose start turned the side panel to the edit tab.
+  const LiveEdit* editTabTurnedFor = nullptr;
   // The folder whose first frame turned the side panel to what the file given asks for.
   std::uint64_t tabsTurnedFor = 0;
   bool scrollToEntity = false;
@@ -72,6 +87,11 @@ void DrawMapPanel(Workbench& model, WindowState& state);
 void DrawSidePanel(Workbench& model, WindowState& state);
 void DrawStatusBar(Workbench& model, WindowState& state);
 void DrawDialogs(Workbench& model, WindowState& state);
+
+// A dialog or a confirmation is open.
+inline bool DialogOpen(const WindowState& state) {
+  return state.dialog != Dialog::kNone || state.confirmation != Confirmation::kNone;
+}
 
 // The keys of the window, from a key press the text fields did not take. True when taken.
 bool HandleKey(Workbench& model, WindowState& state, SDL_Keycode key, std::uint16_t modifiers);

@@ -254,7 +254,9 @@ int RunWorkbench(const WorkbenchOptions& options) {
       } else if (event.type == SDL_DROPFILE) {
         const std::unique_ptr<char, decltype(&SDL_free)> dropped(event.drop.file, SDL_free);
         model.Open(dropped.get());
-      } else if (event.type == SDL_KEYDOWN && !ImGui::GetIO().WantTextInput) {
+      } else if (event.type == SDL_KEYDOWN &&
+                 (!ImGui::GetIO().WantTextInput || (event.key.keysym.sym == SDLK_ESCAPE && DialogOpen(state)))) {
+        // Text fields take the keys, but Escape closes their dialog at once.
         HandleKey(model, state, event.key.keysym.sym, event.key.keysym.mod);
       }
     }
