@@ -74,8 +74,7 @@ std::string StartProgram(const std::string& program, const std::vector<std::stri
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
-  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                      &process)) {
+  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
     return program + " cannot be started: " + SystemErrorText(GetLastError());
   }
   CloseHandle(process.hThread);
@@ -86,8 +85,8 @@ std::string StartProgram(const std::string& program, const std::vector<std::stri
 std::string OpenWithSystem(const std::string& path) {
   const std::wstring target = NativePath(path).native();
   // ShellExecute's result is a number above 32 on success.
-  const auto result = reinterpret_cast<INT_PTR>(
-      ShellExecuteW(nullptr, L"open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+  const auto result =
+      reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, L"open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
   if (result <= 32) {
     return path + " cannot be opened: " + SystemErrorText(GetLastError());
   }
