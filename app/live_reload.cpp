@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <filesystem>
 #include <system_error>
 #include <utility>
 
@@ -51,19 +50,14 @@ std::unique_ptr<Loaded> ReadIfChanged(WatchedFile& file, const LoadReport& repor
 }  // namespace
 
 FileStamp StampOf(const std::string& path) {
-  FileStamp stamp;
+  // The system's own times: the standard library's are whole seconds with mingw-w64, and a file
+  // saved twice within a second would look unchanged.
   const platform::FileInfo info = platform::InspectPath(path);
+  FileStamp stamp;
   stamp.kind = info.kind;
   stamp.identity = info.identity;
-  if (info.kind == platform::FileKind::kMissing) {
-    return stamp;
-  }
-  const std::filesystem::path native = platform::NativePath(path);
-  std::error_code error;
-  const std::uintmax_t size = std::filesystem::file_size(native, error);
-  stamp.size = error ? 0 : size;
-  const std::filesystem::file_time_type modified = std::filesystem::last_write_time(native, error);
-  stamp.modified = error ? 0 : static_cast<std::int64_t>(modified.time_since_epoch().count());
+  stamp.size = info.size;
+  stamp.modified = info.modified;
   return stamp;
 }
 

@@ -28,6 +28,10 @@ struct FileIdentity {
 struct FileInfo {
   FileKind kind = FileKind::kMissing;
   FileIdentity identity;
+  std::uint64_t size = 0;
+  // When its content last changed, in the system's finest unit (nanoseconds on POSIX, 100 ns on
+  // Windows): only ever compared with another reading of the same system.
+  std::int64_t modified = 0;
 };
 
 // What `path` leads to, symbolic links followed. kMissing when nothing can be found there (no

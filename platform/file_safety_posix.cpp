@@ -98,6 +98,8 @@ FileInfo InspectPath(const std::string& path) {
   }
   FileInfo info;
   info.identity = {static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)};
+  info.size = static_cast<std::uint64_t>(status.st_size);
+  info.modified = static_cast<std::int64_t>(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec;
   if (S_ISREG(status.st_mode)) {
     info.kind = FileKind::kRegular;
   } else if (S_ISDIR(status.st_mode)) {

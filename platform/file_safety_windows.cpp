@@ -64,7 +64,9 @@ void temporary_files::HandleInterruptions() {
 FileInfo InspectPath(const std::string& path) {
   const std::filesystem::path native = NativePath(path);
   if (NamesDevice(native.filename().native())) {
-    return FileInfo{FileKind::kCharacterDevice, {}};
+    FileInfo device;
+    device.kind = FileKind::kCharacterDevice;
+    return device;
   }
   // No access asked for, only what the file is; a folder opens with backup semantics.
   const HANDLE file = CreateFileW(native.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
@@ -90,6 +92,10 @@ FileInfo InspectPath(const std::string& path) {
           (details.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? FileKind::kDirectory : FileKind::kRegular;
       info.identity = {details.dwVolumeSerialNumber,
                        (static_cast<std::uint64_t>(details.nFileIndexHigh) << 32) | details.nFileIndexLow};
+      info.size = (static_cast<std::uint64_t>(details.nFileSizeHigh) << 32) | details.nFileSizeLow;
+      info.modified =
+          static_cast<std::int64_t>((static_cast<std::uint64_t>(details.ftLastWriteTime.dwHighDateTime) << 32) |
+                                    details.ftLastWriteTime.dwLowDateTime);
       break;
     }
     default:

@@ -2,6 +2,8 @@
 // packs an edit folder when the modder saves. It uses the system's change notification (inotify on
 // Linux, ReadDirectoryChangesW on Windows); where there is none, or it fails, it looks at most twice
 // a second, comparing names, sizes and modification times, so that a watch at rest never spins.
+// On Windows it looks twice a second beside the notification too, which not every system behind
+// the Windows calls delivers for every change (Wine, network shares).
 //
 // One thread waits; Wake may come from any other. Ignore is called before the first Wait.
 #pragma once

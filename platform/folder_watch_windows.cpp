@@ -100,8 +100,8 @@ FolderWatch::FolderWatch(const std::string& folder) : state_(std::make_unique<St
                                 FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, nullptr);
   if (state.directory == INVALID_HANDLE_VALUE || state.overlapped.hEvent == nullptr || !state.Request()) {
     state.StopNotification();
-    state.last = folder_scan::ScanFolder(folder, state.ignored);
   }
+  state.last = folder_scan::ScanFolder(folder, state.ignored);
 }
 
 FolderWatch::~FolderWatch() {
@@ -114,9 +114,7 @@ bool FolderWatch::notified() const { return state_->directory != INVALID_HANDLE_
 
 void FolderWatch::Ignore(std::string relativeName) {
   state_->ignored.push_back(std::move(relativeName));
-  if (!notified()) {
-    state_->last = folder_scan::ScanFolder(state_->folder, state_->ignored);
-  }
+  state_->last = folder_scan::ScanFolder(state_->folder, state_->ignored);
 }
 
 void FolderWatch::Wake() {
@@ -140,7 +138,10 @@ WatchEvent FolderWatch::Wait(std::chrono::milliseconds timeout) {
     if (folder_scan::Gone(state.folder, state.identity)) {
       return WatchEvent::kGone;
     }
-    if (state.directory == INVALID_HANDLE_VALUE && state.LookedChanged()) {
+    // The folder is looked at twice a second beside the notification too: not every system
+    // reports every change below a folder (Wine misses files in folders made after the watch
+    // began, and the watched folder's own deletion; network shares drop notifications).
+    if (state.LookedChanged()) {
       return WatchEvent::kChanged;
     }
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
@@ -148,7 +149,7 @@ WatchEvent FolderWatch::Wait(std::chrono::milliseconds timeout) {
       return WatchEvent::kTimedOut;
     }
     const bool notifying = state.directory != INVALID_HANDLE_VALUE;
-    const auto nap = notifying ? left : std::min(left, std::chrono::milliseconds(folder_scan::kLookMilliseconds));
+    const auto nap = std::min(left, std::chrono::milliseconds(folder_scan::kLookMilliseconds));
     HANDLE handles[2] = {state.wake, state.overlapped.hEvent};
     const DWORD count = notifying ? 2 : 1;
     const DWORD result = WaitForMultipleObjects(count, handles, FALSE, static_cast<DWORD>(nap.count()));
@@ -166,6 +167,8 @@ WatchEvent FolderWatch::Wait(std::chrono::milliseconds timeout) {
         return WatchEvent::kChanged;
       }
       if (batch == State::Batch::kChanged) {
+        // What the notification reported is not reported again by the next look.
+        state.LookedChanged();
         return WatchEvent::kChanged;
       }
     }

