@@ -22,6 +22,9 @@ std::filesystem::path NativePath(std::string_view text);
 // separator throughout.
 std::string PathText(const std::filesystem::path& path);
 
+// The last part of a path string: the file's (or folder's) own name.
+inline std::string FileNameOf(std::string_view path) { return PathText(NativePath(path).filename()); }
+
 // A console tool's start: returns the words of its command line, the program's name first
 // (on Windows read from the wide command line and given as UTF-8, whatever the code page);
 // makes standard output and standard error binary, so the bytes written are the bytes that

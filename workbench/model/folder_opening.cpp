@@ -59,7 +59,7 @@ void ReadFolder(OpenedPath& opened) {
 }
 
 OpenedKind KindOfFile(const std::string& path, const std::string& folderLibrary) {
-  const std::string name = platform::PathText(platform::NativePath(path).filename());
+  const std::string name = platform::FileNameOf(path);
   if (path == folderLibrary || tools::LooksLikeLibraryFile(path)) {
     return OpenedKind::kLibrary;
   }

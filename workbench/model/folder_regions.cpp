@@ -35,7 +35,7 @@ std::string_view Trimmed(std::string_view text) {
 RegionStatus ScanRegion(const std::string& path, const ObjectLibrary* library) {
   RegionStatus status;
   status.path = path;
-  status.file = platform::PathText(platform::NativePath(path).filename());
+  status.file = platform::FileNameOf(path);
   const tools::RegionCheck check = tools::CheckRegion(path, library);
   status.loads = check.loads;
   if (!check.loads) {
@@ -78,22 +78,30 @@ std::vector<RegionStatus> ScanRegions(const std::vector<std::string>& paths, con
   return regions;
 }
 
-std::vector<std::size_t> FilterRegions(const std::vector<RegionStatus>& regions, std::string_view filter) {
-  const std::string_view typed = Trimmed(filter);
+RegionFilter::RegionFilter(std::string_view filter) : typed_(Trimmed(filter)) {
   std::string problem;
   // A region's name is Latin-1: what was typed is matched as Latin-1 too, with the tools' own rule.
   const std::optional<std::vector<std::uint8_t>> latin1 =
-      tools::Latin1Of(std::span(reinterpret_cast<const std::uint8_t*>(typed.data()), typed.size()), problem);
-  const std::string part = latin1 ? std::string(latin1->begin(), latin1->end()) : std::string();
-  std::vector<std::size_t> kept;
+      tools::Latin1Of(std::span(reinterpret_cast<const std::uint8_t*>(typed_.data()), typed_.size()), problem);
+  if (latin1) {
+    latin1_ = std::string(latin1->begin(), latin1->end());
+  }
+}
+
+bool RegionFilter::Matches(const RegionStatus& region) const {
+  return typed_.empty() || HoldsAsciiIgnoringCase(region.file, typed_) ||
+         (latin1_ && tools::HoldsIgnoringCase(region.rawName, *latin1_));
+}
+
+std::vector<std::size_t> FilterRegions(const std::vector<RegionStatus>& regions, std::string_view filter) {
+  const RegionFilter kept(filter);
+  std::vector<std::size_t> indices;
   for (std::size_t index = 0; index < regions.size(); ++index) {
-    const RegionStatus& region = regions[index];
-    if (typed.empty() || HoldsAsciiIgnoringCase(region.file, typed) ||
-        (latin1 && tools::HoldsIgnoringCase(region.rawName, part))) {
-      kept.push_back(index);
+    if (kept.Matches(regions[index])) {
+      indices.push_back(index);
     }
   }
-  return kept;
+  return indices;
 }
 
 }  // namespace karst::workbench

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,9 +31,20 @@ RegionStatus ScanRegion(const std::string& path, const ObjectLibrary* library);
 std::vector<RegionStatus> ScanRegions(const std::vector<std::string>& paths, const std::string& library,
                                       tools::JobContext& context);
 
-// The indices of the regions whose file name or name holds `filter` (typed text, UTF-8), letters
-// compared without regard to case; blanks around the filter do not count. An empty filter keeps
-// every region.
+// What a region's file name or name must hold: `filter` (typed text, UTF-8), letters compared
+// without regard to case; blanks around the filter do not count. An empty filter keeps every
+// region. The typed text is made Latin-1 once, then matched against each region.
+class RegionFilter {
+ public:
+  explicit RegionFilter(std::string_view filter);
+  bool Matches(const RegionStatus& region) const;
+
+ private:
+  std::string typed_;
+  std::optional<std::string> latin1_;  // none: no region name can hold what was typed
+};
+
+// The indices of the regions the filter keeps.
 std::vector<std::size_t> FilterRegions(const std::vector<RegionStatus>& regions, std::string_view filter);
 
 }  // namespace karst::workbench

@@ -31,11 +31,9 @@ class LiveEditInbox {
 
 namespace {
 
-std::string FileNameOf(const std::string& path) { return platform::PathText(platform::NativePath(path).filename()); }
-
 // A problem as a line: its file, its place where it has one, its words.
 std::string ProblemLine(const tools::JobProblem& problem) {
-  std::string line = problem.file.empty() ? std::string() : FileNameOf(problem.file) + ": ";
+  std::string line = problem.file.empty() ? std::string() : platform::FileNameOf(problem.file) + ": ";
   const tools::ProblemPlace& place = problem.place;
   if (!place.form.empty()) {
     line += place.form + ": ";
@@ -63,9 +61,8 @@ bool HasEditFolder(const std::string& gameFile) {
 
 LiveEdit::LiveEdit(std::string gameFile, std::function<void()> wake)
     : gameFile_(std::move(gameFile)), wake_(std::move(wake)), inbox_(std::make_shared<LiveEditInbox>()) {
-  Say("Unpacking " + FileNameOf(gameFile_) + " into its edit folder...");
-  start_ = std::make_unique<BackgroundJob<tools::EditStart>>(
-      [file = gameFile_](tools::JobContext& context) { return tools::StartEdit(file, context); }, wake_);
+  Say("Unpacking " + platform::FileNameOf(gameFile_) + " into its edit folder...");
+  StartEditJob();
 }
 
 // The jobs go first, each cancelled and joined by its own destructor; the loop finishes a pack in
@@ -74,6 +71,12 @@ LiveEdit::~LiveEdit() {
   action_.reset();
   loop_.reset();
   start_.reset();
+}
+
+// Unpacks into the edit folder, or goes on with it (which also lifts a pause), beside the window.
+void LiveEdit::StartEditJob() {
+  start_ = std::make_unique<BackgroundJob<tools::EditStart>>(
+      [file = gameFile_](tools::JobContext& context) { return tools::StartEdit(file, context); }, wake_);
 }
 
 void LiveEdit::Say(std::string line) {
@@ -104,7 +107,7 @@ void LiveEdit::StartLoop() {
 }
 
 void LiveEdit::Note(const tools::EditPack& pack) {
-  const std::string file = FileNameOf(gameFile_);
+  const std::string file = platform::FileNameOf(gameFile_);
   problems_.clear();
   if (pack.outcome != tools::EditOutcome::kUnchanged) {
     firstPack_ = false;
@@ -115,7 +118,7 @@ void LiveEdit::Note(const tools::EditPack& pack) {
       replaced_ = true;
       Say(pack.keptOriginal.empty()
               ? "Packed and replaced " + file
-              : "Packed and replaced " + file + "; the original is kept as " + FileNameOf(pack.keptOriginal));
+              : "Packed and replaced " + file + "; the original is kept as " + platform::FileNameOf(pack.keptOriginal));
       return;
     case tools::EditOutcome::kUnchanged:
       status_ = LiveEditStatus::kWatching;
@@ -158,13 +161,13 @@ bool LiveEdit::Poll() {
     }
     if (started.folder.empty()) {
       status_ = LiveEditStatus::kEnded;
-      Say("The edit of " + FileNameOf(gameFile_) + " did not start; nothing was written");
+      Say("The edit of " + platform::FileNameOf(gameFile_) + " did not start; nothing was written");
     } else {
       folder_ = started.folder;
       resumed_ = started.resumed;
       status_ = LiveEditStatus::kWatching;
       Say((resumed_ ? "Going on with the edit in " : "Editing in ") + folder_ + ": every save there is packed into " +
-          FileNameOf(gameFile_));
+          platform::FileNameOf(gameFile_));
       StartLoop();
     }
   }
@@ -176,7 +179,7 @@ bool LiveEdit::Poll() {
     loop_.reset();
     if (status_ != LiveEditStatus::kEnded && status_ != LiveEditStatus::kPaused) {
       status_ = LiveEditStatus::kEnded;
-      Say("The edit of " + FileNameOf(gameFile_) + " ended");
+      Say("The edit of " + platform::FileNameOf(gameFile_) + " ended");
     }
   }
   if (action_ && action_->Ready()) {
@@ -215,7 +218,7 @@ void LiveEdit::Revert() {
   replaced_ = true;
   problems_.clear();
   inbox_->Take();
-  Say(FileNameOf(gameFile_) + " is the original again; the edit is paused and its folder keeps every edit");
+  Say(platform::FileNameOf(gameFile_) + " is the original again; the edit is paused and its folder keeps every edit");
 }
 
 void LiveEdit::Resume() {
@@ -225,8 +228,7 @@ void LiveEdit::Resume() {
   // Starting the edit again goes on with its folder and lifts the pause; the loop stays.
   loop_.reset();
   status_ = LiveEditStatus::kStarting;
-  start_ = std::make_unique<BackgroundJob<tools::EditStart>>(
-      [file = gameFile_](tools::JobContext& context) { return tools::StartEdit(file, context); }, wake_);
+  StartEditJob();
 }
 
 void LiveEdit::StartAgain() {
@@ -245,8 +247,7 @@ void LiveEdit::StartAgain() {
   Say("The earlier edit is kept in " + aside);
   folder_.clear();
   status_ = LiveEditStatus::kStarting;
-  start_ = std::make_unique<BackgroundJob<tools::EditStart>>(
-      [file = gameFile_](tools::JobContext& context) { return tools::StartEdit(file, context); }, wake_);
+  StartEditJob();
 }
 
 }  // namespace karst::workbench

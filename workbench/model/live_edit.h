@@ -63,6 +63,7 @@ class LiveEdit {
   void StartAgain();
 
  private:
+  void StartEditJob();
   void StartLoop();
   void Note(const tools::EditPack& pack);
   void Say(std::string line);

@@ -28,8 +28,6 @@ class ScanInbox {
 
 namespace {
 
-std::string FileNameOf(const std::string& path) { return platform::PathText(platform::NativePath(path).filename()); }
-
 // What the entity filter looks through: the row's index and object as the table shows them.
 bool EntityMatches(const tools::EntityRow& row, const std::string& filter) {
   const std::string text = std::to_string(row.index) + " object " + std::to_string(row.objectId) + " at " +
@@ -103,7 +101,7 @@ void Workbench::Open(const std::string& path) {
   for (const std::string& region : opened_.regionFiles) {
     RegionSlot slot;
     slot.status.path = region;
-    slot.status.file = FileNameOf(region);
+    slot.status.file = platform::FileNameOf(region);
     regions_.push_back(std::move(slot));
   }
   std::optional<std::size_t> first;
@@ -111,7 +109,7 @@ void Workbench::Open(const std::string& path) {
     first = 0;
   }
   if (opened_.kind == OpenedKind::kRegion) {
-    first = RegionIndexOf(FileNameOf(opened_.selected));
+    first = RegionIndexOf(platform::FileNameOf(opened_.selected));
   }
   if (first) {
     keepViewOnLoad_ = false;
@@ -143,15 +141,6 @@ void Workbench::Reload() {
 std::optional<std::size_t> Workbench::RegionIndexOf(const std::string& file) const {
   for (std::size_t index = 0; index < regions_.size(); ++index) {
     if (regions_[index].status.file == file) {
-      return index;
-    }
-  }
-  return std::nullopt;
-}
-
-std::optional<std::size_t> Workbench::RegionIndexOfPath(const std::string& path) const {
-  for (std::size_t index = 0; index < regions_.size(); ++index) {
-    if (regions_[index].status.path == path) {
       return index;
     }
   }
@@ -193,7 +182,7 @@ void Workbench::StartScan() {
           if (context.Cancelled()) {
             return false;
           }
-          context.Report(index, paths.size(), FileNameOf(paths[index]));
+          context.Report(index, paths.size(), platform::FileNameOf(paths[index]));
           ScannedRegion scanned;
           scanned.index = index;
           scanned.status = ScanRegion(paths[index], objects.get());
@@ -354,18 +343,22 @@ void Workbench::StartLiveEdit(bool library) {
 
 void Workbench::EndLiveEdit() {
   if (liveEdit_) {
-    Say("The edit of " + FileNameOf(liveEdit_->gameFile()) + " ended; its folder stays in " + liveEdit_->folder());
+    Say("The edit of " + platform::FileNameOf(liveEdit_->gameFile()) + " ended; its folder stays in " +
+        liveEdit_->folder());
     liveEdit_.reset();
   }
 }
 
+// Called every frame: the slots are matched where they are, never copied.
 std::vector<std::size_t> Workbench::FilteredRegions() const {
-  std::vector<RegionStatus> statuses;
-  statuses.reserve(regions_.size());
-  for (const RegionSlot& slot : regions_) {
-    statuses.push_back(slot.status);
+  const RegionFilter filter(regionFilter);
+  std::vector<std::size_t> kept;
+  for (std::size_t index = 0; index < regions_.size(); ++index) {
+    if (filter.Matches(regions_[index].status)) {
+      kept.push_back(index);
+    }
   }
-  return FilterRegions(statuses, regionFilter);
+  return kept;
 }
 
 void Workbench::ShowRegion(std::size_t index) {
@@ -447,7 +440,7 @@ void Workbench::ClearSelection() {
 }
 
 void Workbench::OpenFinding(const tools::Finding& finding) {
-  const std::optional<std::size_t> region = RegionIndexOf(FileNameOf(finding.file));
+  const std::optional<std::size_t> region = RegionIndexOf(platform::FileNameOf(finding.file));
   if (!region) {
     return;
   }
@@ -478,7 +471,7 @@ void Workbench::SelectObject(std::size_t index) {
 }
 
 void Workbench::OpenEntity(const std::string& regionPath, std::size_t entity) {
-  const std::optional<std::size_t> region = RegionIndexOfPath(regionPath);
+  const std::optional<std::size_t> region = RegionIndexOf(platform::FileNameOf(regionPath));
   if (!region) {
     return;
   }

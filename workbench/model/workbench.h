@@ -167,8 +167,8 @@ class Workbench {
   void UseLayersOfSettings();
   void ShowEditedFile();
   void StartExport(std::string title, std::function<std::vector<std::string>(tools::JobContext&)> work);
+  // The region of the folder named `file` (the name alone: every region is in the one folder).
   std::optional<std::size_t> RegionIndexOf(const std::string& file) const;
-  std::optional<std::size_t> RegionIndexOfPath(const std::string& path) const;
 
   std::function<void()> wake_;
   Settings settings_;

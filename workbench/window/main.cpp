@@ -1,5 +1,6 @@
 // karst-workbench: a game folder in one window, to look through, search, check and export.
 #include <cstdint>
+#include <iostream>
 #include <string>
 
 #include "tools/cli/cli.h"
@@ -63,5 +64,9 @@ int main(int argc, char** argv) {
   if (parsed >= 0) {
     return parsed;
   }
-  return karst::workbench::RunWorkbench(options);
+  const karst::workbench::WorkbenchExit exit = karst::workbench::RunWorkbench(options);
+  if (!exit.problem.empty()) {
+    std::cerr << kProgramName << ": " << exit.problem << std::endl;
+  }
+  return exit.code;
 }

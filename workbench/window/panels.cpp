@@ -10,7 +10,6 @@
 #include "platform/folder_chooser.h"
 #include "platform/paths.h"
 #include "platform/program_launch.h"
-#include "tools/files/output_checks.h"
 #include "tools/inspect/entity_rows.h"
 #include "workbench/model/pointer_info.h"
 #include "workbench/model/view_picture.h"
@@ -55,8 +54,6 @@ void Tooltip(const char* text) {
     ImGui::SetTooltip("%s", text);
   }
 }
-
-std::string FolderNameOf(const std::string& path) { return platform::PathText(platform::NativePath(path).filename()); }
 
 // Where an export goes unless the person says otherwise: a folder beside the game folder, never
 // inside it.
@@ -288,7 +285,7 @@ void DrawObjectsTab(Workbench& model, WindowState& state) {
   ImGui::BeginChild("where-used");
   for (std::size_t index = 0; index < uses->places.size(); ++index) {
     const UsePlace& place = uses->places[index];
-    const std::string label = FolderNameOf(place.region) + ": entity " + std::to_string(place.entity) + " at " +
+    const std::string label = platform::FileNameOf(place.region) + ": entity " + std::to_string(place.entity) + " at " +
                               std::to_string(place.x) + ", " + std::to_string(place.y) + "##" + std::to_string(index);
     if (ImGui::Selectable(label.c_str())) {
       model.OpenEntity(place.region, place.entity);
@@ -315,7 +312,7 @@ void DrawFindingsTab(Workbench& model) {
     if (file.findings.empty()) {
       continue;
     }
-    ImGui::TextDisabled("%s", FolderNameOf(file.file).c_str());
+    ImGui::TextDisabled("%s", platform::FileNameOf(file.file).c_str());
     for (const tools::Finding& finding : file.findings) {
       ImGui::PushID(static_cast<int>(number++));
       // A wrapped line that opens its place when clicked, where it has one.
@@ -328,7 +325,7 @@ void DrawFindingsTab(Workbench& model) {
       if (region && ImGui::IsItemHovered()) {
         ImGui::GetWindowDrawList()->AddRect(ImGui::GetItemRectMin(), ImGui::GetItemRectMax(),
                                             ImGui::GetColorU32(ImGuiCol_HeaderHovered));
-        ImGui::SetTooltip("Show %s at this place", FolderNameOf(finding.file).c_str());
+        ImGui::SetTooltip("Show %s at this place", platform::FileNameOf(finding.file).c_str());
       }
       if (region && ImGui::IsItemClicked()) {
         model.OpenFinding(finding);
@@ -398,7 +395,8 @@ void DrawEditTab(Workbench& model, WindowState& state) {
       state.earlierEdit = !shown.empty() && HasEditFolder(shown);
     }
     if (state.earlierEdit) {
-      ImGui::TextWrapped("An earlier edit of %s is in its folder: Edit goes on with it.", FolderNameOf(shown).c_str());
+      ImGui::TextWrapped("An earlier edit of %s is in its folder: Edit goes on with it.",
+                         platform::FileNameOf(shown).c_str());
     }
     if (ImGui::Button("Edit this region")) {
       model.StartLiveEdit(false);
@@ -416,7 +414,7 @@ void DrawEditTab(Workbench& model, WindowState& state) {
     }
     return;
   }
-  ImGui::Text("Editing %s", FolderNameOf(edit->gameFile()).c_str());
+  ImGui::Text("Editing %s", platform::FileNameOf(edit->gameFile()).c_str());
   ImGui::TextWrapped("%s", StatusWords(edit->status()));
   if (!edit->folder().empty()) {
     ImGui::TextDisabled("%s", edit->folder().c_str());
@@ -501,7 +499,7 @@ void DrawConfirmation(Workbench& model, WindowState& state) {
     ImGui::EndPopup();
     return;
   }
-  const std::string file = FolderNameOf(edit->gameFile());
+  const std::string file = platform::FileNameOf(edit->gameFile());
   const bool revert = state.confirmation == Confirmation::kRevert;
   if (revert) {
     ImGui::Text("Put the original %s back in the game folder?", file.c_str());
@@ -954,7 +952,7 @@ void DrawDialogs(Workbench& model, WindowState& state) {
         model.ExportRegion(path);
         break;
       case Dialog::kExportView:
-        model.Say(ExportVisibleView(model, state, path));
+        model.Say(ExportVisibleView(state, path));
         break;
       case Dialog::kExportFrames:
         model.ExportObjectFrames(path);
@@ -1076,18 +1074,11 @@ bool HandleKey(Workbench& model, WindowState& state, SDL_Keycode key, std::uint1
   }
 }
 
-std::string ExportVisibleView(const Workbench& model, const WindowState& state, const std::string& path) {
-  std::vector<std::string> inputs = model.opened().regionFiles;
-  inputs.push_back(model.opened().library);
-  std::string refusal = tools::RefuseNonPngName(path);
-  if (refusal.empty()) {
-    refusal = tools::RefuseOutput(path, tools::InputFiles(inputs));
-  }
-  if (!refusal.empty()) {
-    return path + ": " + refusal;
-  }
+std::string ExportVisibleView(const WindowState& state, const std::string& path) {
+  // The picture's writer holds the tools' rules for outputs: the game's files are containers
+  // with game files' names, which it refuses.
   const std::string problem = WriteViewPicture(path, state.mapPixels, state.mapTextureWidth, state.mapTextureHeight);
-  return problem.empty() ? "Wrote " + path : path + ": " + problem;
+  return problem.empty() ? "Wrote " + path : problem;
 }
 
 std::string WindowTitle(const Workbench& model) {
@@ -1099,7 +1090,7 @@ std::string WindowTitle(const Workbench& model) {
     const RegionSlot& slot = model.regions()[*model.selectedRegion()];
     title = slot.status.file + (slot.status.name.empty() ? "" : ": " + slot.status.name) + " - " + title;
   } else {
-    title = FolderNameOf(model.opened().folder) + " - " + title;
+    title = platform::FileNameOf(model.opened().folder) + " - " + title;
   }
   return title;
 }

@@ -97,7 +97,7 @@ inline bool DialogOpen(const WindowState& state) {
 bool HandleKey(Workbench& model, WindowState& state, SDL_Keycode key, std::uint16_t modifiers);
 
 // Writes the map panel as it is on screen as a PNG; the line that says what became of it.
-std::string ExportVisibleView(const Workbench& model, const WindowState& state, const std::string& path);
+std::string ExportVisibleView(const WindowState& state, const std::string& path);
 
 // The window title for what is shown.
 std::string WindowTitle(const Workbench& model);

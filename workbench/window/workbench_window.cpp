@@ -6,7 +6,6 @@
 #include <imgui.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <memory>
 #include <optional>
 #include <string>
@@ -199,11 +198,10 @@ void DrawFrame(Workbench& model, WindowState& state) {
   SDL_RenderPresent(renderer);
 }
 
-int RunWorkbench(const WorkbenchOptions& options) {
+WorkbenchExit RunWorkbench(const WorkbenchOptions& options) {
   VideoSystem video;
   if (!video.ready()) {
-    std::fprintf(stderr, "karst-workbench: no window can be opened: %s\n", SDL_GetError());
-    return 1;
+    return {1, std::string("no window can be opened: ") + SDL_GetError()};
   }
   WakeEventType();
   Workbench model(Wake);
@@ -218,14 +216,12 @@ int RunWorkbench(const WorkbenchOptions& options) {
                                                                            SDL_WINDOWPOS_CENTERED, size.width,
                                                                            size.height, SDL_WINDOW_RESIZABLE));
   if (window == nullptr) {
-    std::fprintf(stderr, "karst-workbench: no window can be opened: %s\n", SDL_GetError());
-    return 1;
+    return {1, std::string("no window can be opened: ") + SDL_GetError()};
   }
   const std::unique_ptr<SDL_Renderer, RendererDeleter> renderer(
       SDL_CreateRenderer(window.get(), -1, SDL_RENDERER_PRESENTVSYNC));
   if (renderer == nullptr) {
-    std::fprintf(stderr, "karst-workbench: the window cannot be drawn: %s\n", SDL_GetError());
-    return 1;
+    return {1, std::string("the window cannot be drawn: ") + SDL_GetError()};
   }
   const ImGuiSession imgui(window.get(), renderer.get());
   UseInterfaceFont(InterfaceScale(window.get()));
@@ -283,13 +279,7 @@ int RunWorkbench(const WorkbenchOptions& options) {
   settings.windowWidth = width;
   settings.windowHeight = height;
   // Settings that could not be set aside are not written over.
-  if (loaded.canSave) {
-    const std::string problem = SaveSettings(SettingsPath(), settings);
-    if (!problem.empty()) {
-      std::fprintf(stderr, "karst-workbench: %s\n", problem.c_str());
-    }
-  }
-  return 0;
+  return {0, loaded.canSave ? SaveSettings(SettingsPath(), settings) : std::string()};
 }
 
 }  // namespace karst::workbench

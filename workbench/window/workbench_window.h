@@ -18,8 +18,15 @@ struct WorkbenchOptions {
   std::optional<WindowSize> size;  // none: the size kept from last time, or most of the screen
 };
 
-// Runs the window until it is closed; the exit code.
-int RunWorkbench(const WorkbenchOptions& options);
+// How the window ended: its exit code, and a line for standard error when something failed (no
+// window could be opened, the settings could not be saved). The program's face prints it.
+struct WorkbenchExit {
+  int code = 0;
+  std::string problem;
+};
+
+// Runs the window until it is closed.
+WorkbenchExit RunWorkbench(const WorkbenchOptions& options);
 
 class Workbench;
 struct WindowState;
